@@ -1,0 +1,58 @@
+// Process-wide state shared by the shell, the grid, printing and the dialogs.
+#ifndef LINTARO_APP_APP_STATE_WIN32_H
+#define LINTARO_APP_APP_STATE_WIN32_H
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/command_line.h"
+#include "print/print_settings.h"
+
+class TableStore;
+
+// One instance, owned by the shell; everything runs on the user-interface thread.
+struct AppState {
+    char window_title[256] = "Lintaro 2.0";  // also the caption of every message box
+    CommandLineNames command_line;           // data file and format file names
+    char data_directory[260] = {};           // folder of the loaded data file; pictures live there
+    HWND main_window = nullptr;
+    int speed_bar_height = 0;
+    std::unique_ptr<TableStore> table_store;  // from a successful data file load to shutdown
+    PrintSettings print_settings = BuiltInPrintSettings();
+    HDC display_info = nullptr;  // "DISPLAY", created on first need, kept until shutdown
+    HDC printer_info = nullptr;  // the current printer; none for the dot-matrix printer
+
+    AppState();
+    ~AppState();
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+};
+
+AppState& App();
+
+// Copies of the current print settings out and in.
+PrintSettings GetPrintSettings();
+void SetPrintSettings(const PrintSettings& settings);
+
+// Creates the display context if missing and recreates the printer context for the current
+// settings' device (none for the dot-matrix printer). Call after the settings change.
+void RefreshInfoContexts();
+
+// Path of Printer.cfg: the executable's folder (with its backslash) and the file name.
+void PrinterConfigPath(char (&path)[MAX_PATH]);
+
+// Start-up: Printer.cfg (or the defaults) adjusted to the default printer and its paper, made
+// the current settings, and the current printer name set from it.
+void LoadPrinterConfig();
+
+// Writes the current settings to Printer.cfg without ever leaving it half-written.
+bool SavePrintSettings();
+
+// Remembers the folder that picture files are looked up in; null or empty changes nothing.
+void SetDataDirectory(const char* path);
+
+// Releases what the shell holds after the message loop: contexts and the table store.
+void ReleaseAppState();
+
+#endif

@@ -1,0 +1,204 @@
+// Reads the table part of a data file into a new store. Lines end with CR LF or a lone CR.
+#include "formats/data_file.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "formats/key_search.h"
+
+namespace {
+
+constexpr std::int16_t kFirstColumnIdentifier = 11;
+
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// First CR in text[from, end), or end.
+std::size_t FindCarriageReturn(std::string_view text, std::size_t from, std::size_t end) {
+    const std::size_t at = text.find('\r', from);
+    return at == std::string_view::npos || at >= end ? end : at;
+}
+
+// Start of the line after the one holding `key_at`: past its CR and an LF that follows.
+std::size_t NextLineStart(std::string_view text, std::size_t key_at, std::size_t end) {
+    std::size_t at = FindCarriageReturn(text, key_at, end);
+    if (at == end) return end;
+    ++at;
+    if (at < text.size() && text[at] == '\n') ++at;
+    return at;
+}
+
+std::string_view TrimLineEnds(std::string_view text) {
+    while (!text.empty() && IsLineEnd(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsLineEnd(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    return text;
+}
+
+// Calls `piece` for each TAB-separated piece with its index; stops when it returns false.
+template <typename Function>
+void ForEachPiece(std::string_view line, Function piece) {
+    std::size_t index = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        const std::size_t end = tab == std::string_view::npos ? line.size() : tab;
+        if (!piece(index++, line.substr(start, end - start))) return;
+        if (tab == std::string_view::npos) return;
+        start = tab + 1;
+    }
+}
+
+std::uint8_t ColumnTypeOf(std::string_view piece) {
+    struct Prefix {
+        const char* word;
+        std::uint8_t type;
+    };
+    static const Prefix kPrefixes[] = {
+        {"Number", kNumberColumn}, {"Date", kDateColumn},
+        {"Time", kTimeColumn},     {"Picture", kPictureColumn},
+    };
+    for (const Prefix& prefix : kPrefixes) {
+        const std::size_t length = std::strlen(prefix.word);
+        if (piece.size() >= length && FindKey(piece.substr(0, length), prefix.word) == 0) {
+            return prefix.type;
+        }
+    }
+    return kTextColumn;
+}
+
+void AddColumns(std::string_view text, std::size_t begin, std::size_t end, TableStore& store) {
+    std::string_view line = TrimLineEnds(text.substr(begin, end - begin));
+    line = line.substr(0, std::min(line.size(), line.find('\r')));
+    if (line.empty()) return;
+    if (line.back() == '\t') line.remove_suffix(1);  // a final TAB adds no column
+    ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
+        const std::string name(piece.substr(0, 32));
+        const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
+        store.PutColumn(MakeStoreColumn(identifier, kTextColumn, name.c_str()));
+        return index + 1 < static_cast<std::size_t>(TableStore::kMostColumns);
+    });
+}
+
+void SetColumnTypes(std::string_view text, std::size_t end, TableStore& store) {
+    const std::size_t key = FindKey(text, "Types:", 0, end);
+    if (key == kNotFound) return;
+    const std::size_t begin = NextLineStart(text, key, end);
+    if (begin >= end) return;
+    const std::string_view line = TrimLineEnds(text.substr(begin, end - begin));
+    ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
+        StoreColumn column;
+        if (index >= static_cast<std::size_t>(store.CountColumns()) ||
+            !store.GetColumn(static_cast<int>(index), column)) {
+            return false;
+        }
+        column.type = ColumnTypeOf(piece);
+        store.SetColumn(static_cast<int>(index), column);
+        return true;
+    });
+}
+
+void AddRow(std::string_view line, TableStore& store, std::uint8_t* row) {
+    store.BeginRow(row, kRowBufferSize);
+    ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
+        // Identifiers past the 16-bit range could never belong to a column.
+        if (kFirstColumnIdentifier + index > INT16_MAX) return false;
+        piece = TrimSpaces(piece).substr(0, TableStore::kLongestCell);
+        if (!piece.empty()) {
+            TableStore::PutField(row, kRowBufferSize,
+                                 static_cast<std::int16_t>(kFirstColumnIdentifier + index),
+                                 piece.data(), piece.size(), kRowBufferSize);
+        }
+        return true;
+    });
+    store.AddRow(row, kRowBufferSize);
+}
+
+void AddRows(std::string_view text, std::size_t data_key, TableStore& store) {
+    std::uint8_t row[kRowBufferSize];
+    const std::size_t end = text.size();
+    std::size_t line_end = FindCarriageReturn(text, data_key, end);
+    for (;;) {
+        std::size_t start = line_end;
+        if (start < end && text[start] == '\r') {
+            ++start;
+            if (start < end && text[start] == '\n') ++start;
+        }
+        if (start >= end) return;
+        line_end = FindCarriageReturn(text, start, end);
+        AddRow(text.substr(start, line_end - start), store, row);
+    }
+}
+
+std::string_view TrimTrailingSpaces(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+void ReadHeaderAndFooter(std::string_view text, DataFileTable& table) {
+    std::size_t titles = FindKey(text, "Titles:");
+    if (titles == kNotFound) titles = text.size();
+
+    const std::size_t header_key = FindKey(text, "Header:", 0, titles);
+    if (header_key != kNotFound) {
+        const std::size_t start = NextLineStart(text, header_key, titles);
+        std::size_t end = FindKey(text, "Footer:", start, titles);
+        if (end == kNotFound) end = titles;
+        std::string_view header = TrimTrailingSpaces(text.substr(start, end - start));
+        if (header.size() >= 2 && header.substr(header.size() - 2) == "\r\n") header.remove_suffix(2);
+        table.header.assign(header);
+    }
+    const std::size_t footer_key = FindKey(text, "Footer:", 0, titles);
+    if (footer_key != kNotFound) {
+        const std::size_t start = NextLineStart(text, footer_key, titles);
+        std::string_view footer = TrimTrailingSpaces(text.substr(start, titles - start));
+        while (!footer.empty() && IsLineEnd(footer.back())) footer.remove_suffix(1);
+        table.footer.assign(footer);
+    }
+}
+
+std::string_view WithoutFinalLineBreaks(std::string_view file) {
+    while (!file.empty() && IsLineEnd(file.back())) file.remove_suffix(1);
+    return file;
+}
+
+}  // namespace
+
+std::string_view DescriptionHeadOf(std::string_view file) {
+    file = WithoutFinalLineBreaks(file);
+    const std::size_t data = FindKey(file, "Data:");
+    if (data == kNotFound) return file;
+    const std::size_t titles = FindKey(file, "Titles:", 0, data);
+    return file.substr(0, titles == kNotFound ? data : titles);
+}
+
+bool ReadDataFileTable(std::string_view file, DataFileTable& table, MillisecondClock clock) {
+    const std::string_view text = WithoutFinalLineBreaks(file);
+    std::size_t data = FindKey(text, "Data:");
+    if (data == kNotFound) data = text.size();
+    std::size_t titles = FindKey(text, "Titles:", 0, data);
+    if (titles == kNotFound) titles = data;
+    const std::size_t titles_line = NextLineStart(text, titles, data);
+    if (titles_line >= data) return false;
+
+    DataFileTable loaded;
+    loaded.store = std::make_unique<TableStore>(std::move(clock));
+    AddColumns(text, titles_line, data, *loaded.store);
+    SetColumnTypes(text, data, *loaded.store);
+    AddRows(text, data, *loaded.store);
+    ReadHeaderAndFooter(text, loaded);
+    table = std::move(loaded);
+    return true;
+}
+
+std::string DataDirectoryOf(std::string_view file_name) {
+    const std::size_t backslash = file_name.rfind('\\');
+    return backslash == std::string_view::npos ? std::string() : std::string(file_name.substr(0, backslash));
+}

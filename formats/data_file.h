@@ -1,0 +1,35 @@
+// The data file (.rdf): description head, header and footer, titles, types and rows.
+#ifndef LINTARO_FORMATS_DATA_FILE_H
+#define LINTARO_FORMATS_DATA_FILE_H
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "store/table_store.h"
+
+// Rows are built in buffers of this size; a cell that would make a row longer is dropped.
+constexpr std::size_t kRowBufferSize = 8192;
+
+// The part of the file that the description reader applies: everything before "Titles:" (or
+// before "Data:" when there is no "Titles:" ahead of it; the whole file without "Data:").
+std::string_view DescriptionHeadOf(std::string_view file);
+
+// What a data file holds besides its head.
+struct DataFileTable {
+    std::unique_ptr<TableStore> store;
+    std::string header;  // empty when the file has no usable "Header:" section
+    std::string footer;  // empty when the file has no usable "Footer:" section
+};
+
+// Builds a new store from the file's titles, types and rows, and takes its header and footer.
+// False, with `table` untouched, when there is no titles line before "Data:". The clock (for
+// the row scramble keys) may be given for tests.
+bool ReadDataFileTable(std::string_view file, DataFileTable& table,
+                       MillisecondClock clock = nullptr);
+
+// The folder of a data file name as given (the text before its last backslash); empty when
+// the name has no backslash.
+std::string DataDirectoryOf(std::string_view file_name);
+
+#endif

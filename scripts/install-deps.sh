@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages and the bg_BG.UTF-8 locale that building and testing need.
+# Runs as root; a machine that already has everything pays only for the dpkg-query check.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-x86-64 wine wine64 fonts-wine fonts-liberation
+  xvfb xauth imagemagick x11-utils xdotool
+  cups printer-driver-cups-pdf cups-bsd cups-client poppler-utils
+  locales cmake googletest libbenchmark-dev clang libclang-rt-14-dev
+  python3 python3-pytest procps
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine shows ANSI text in code page 1251 only under a Bulgarian locale.
+if ! locale -a 2>/dev/null | grep -qix 'bg_BG.utf8'; then
+  echo "install-deps: generating bg_BG.UTF-8"
+  if grep -q '^# *bg_BG.UTF-8 UTF-8' /etc/locale.gen; then
+    sed -i 's/^# *bg_BG.UTF-8 UTF-8/bg_BG.UTF-8 UTF-8/' /etc/locale.gen
+  elif ! grep -q '^bg_BG.UTF-8 UTF-8' /etc/locale.gen; then
+    echo 'bg_BG.UTF-8 UTF-8' >> /etc/locale.gen
+  fi
+  locale-gen
+fi

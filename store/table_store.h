@@ -1,0 +1,129 @@
+// TableStore: one table in memory, an image of column descriptors and scrambled row records.
+#ifndef LINTARO_STORE_TABLE_STORE_H
+#define LINTARO_STORE_TABLE_STORE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "store/memory_block.h"
+
+// Column types of the data file.
+enum : std::uint8_t {
+    kTextColumn = 0,
+    kNumberColumn = 1,
+    kDateColumn = 2,
+    kTimeColumn = 3,
+    kPictureColumn = 201,
+};
+
+// One 62-byte column descriptor exactly as the image holds it. The identifier is a signed
+// 16-bit little-endian number (never 0 in a stored column); use the helpers below for it.
+#pragma pack(push, 1)
+struct StoreColumn {
+    std::uint8_t identifier[2];
+    std::uint8_t type;
+    std::uint8_t reserved[26];
+    char name[33];  // up to 32 characters and a terminating zero
+};
+#pragma pack(pop)
+static_assert(sizeof(StoreColumn) == 62, "StoreColumn is the 62-byte descriptor of the image");
+
+std::int16_t StoreColumnIdentifier(const StoreColumn& column);
+void SetStoreColumnIdentifier(StoreColumn& column, std::int16_t identifier);
+
+// A zeroed descriptor with the identifier, type and name (cut to 32 characters; nullptr is "").
+StoreColumn MakeStoreColumn(std::int16_t identifier, std::uint8_t type, const char* name);
+
+// Milliseconds of the current local second, 0..999; the source of the row scramble keys.
+using MillisecondClock = std::function<int()>;
+
+// The used part of a store image: header, column table and record area. For inspection only;
+// valid until the next operation that changes the store.
+struct StoreImageView {
+    const std::uint8_t* bytes;
+    std::size_t length;
+};
+
+// Image layout (little-endian): a 64-byte header, then column count descriptors of 62 bytes,
+// then record count fixed-size slots of record size bytes. A row record is flags (1), scramble
+// key (1), record identifier (4), fields, an end-of-fields zero; a field is its length (1..255),
+// its column identifier (2) and its bytes XORed with (key + i) mod 256, i counting from 0
+// (a key of 0, which new rows never get, leaves them plain).
+//
+// Every operation except PutField takes the store's lock. Results of 0, false or a zero-filled
+// output mean the request was refused or memory ran out; the store is then unchanged.
+class TableStore {
+public:
+    static constexpr std::uint32_t kMagicNumber = 757011;
+    static constexpr std::uint16_t kFormatNumber = 50;
+    static constexpr std::size_t kHeaderSize = 64;
+    static constexpr std::size_t kColumnSize = sizeof(StoreColumn);
+    // The header's offsets are 16-bit: 64 + 1055 * 62 = 65474 is the last record area offset.
+    static constexpr int kMostColumns = 1055;
+    static constexpr std::size_t kLargestRecord = 65535;
+    static constexpr std::size_t kEmptyRecordSize = 7;
+    static constexpr std::size_t kLongestCell = 255;
+
+    // An empty clock means the real one. An allocation failure here leaves a store without a
+    // block, which reports no columns or rows and refuses every change.
+    explicit TableStore(MillisecondClock clock = nullptr, ReallocateFunction reallocate = nullptr);
+    virtual ~TableStore();
+    TableStore(const TableStore&) = delete;
+    TableStore& operator=(const TableStore&) = delete;
+
+    int CountColumns() const;
+    std::uint32_t CountRows() const;
+
+    // Copies the descriptor at table position `index`; false when out of range.
+    bool GetColumn(int index, StoreColumn& column) const;
+    // Copies the first descriptor with this identifier; false when there is none.
+    bool FindColumn(std::int16_t identifier, StoreColumn& column) const;
+    // Overwrites the descriptor at `index`; true only when its 62 bytes changed.
+    bool SetColumn(int index, const StoreColumn& column);
+    // Replaces the descriptor with the same identifier, or appends it after moving the record
+    // area up by 62 bytes. False for identifier 0, for a 1056th column and when out of memory.
+    bool PutColumn(const StoreColumn& column);
+
+    // Writes an empty record with a fresh scramble key and the next record identifier at the
+    // start of `row`; returns its length, 7, or 0 when `row_capacity` is below 7. May wait up
+    // to 5 ms for the clock to leave the start of a second.
+    std::size_t BeginRow(std::uint8_t* row, std::size_t row_capacity) const;
+
+    // Sets the cell of column `identifier` in the record at the start of `row` to `length`
+    // bytes of `bytes` (scrambled with the row's key); a length of 0 removes the cell. The
+    // record never grows past `limit` (0: no limit) nor past `row_capacity`, the size of the
+    // buffer: a new cell that would not fit is dropped and a longer value for an existing cell
+    // is refused. A length above 255 is refused. Returns the record's length afterwards, or 0
+    // when the buffer does not hold a well-formed record within `row_capacity`.
+    static std::size_t PutField(std::uint8_t* row, std::size_t row_capacity,
+                                std::int16_t identifier, const void* bytes, std::size_t length,
+                                std::size_t limit);
+
+    // Stores the record at the start of `row` after the last row, giving it the next record
+    // identifier (written into `row` too) and widening all slots when it is the longest yet.
+    // False for a malformed record, one longer than 65535 bytes, or when out of memory.
+    bool AddRow(std::uint8_t* row, std::size_t row_capacity);
+
+    // Copies the unscrambled bytes of a cell into `output`, at most `output_size` of them (0: no
+    // limit, so `output` must hold 255 bytes), without a terminating zero, and returns their
+    // number. A row out of range or a cell without a field zero-fills all `output_size` bytes and
+    // returns 0. A record holding several fields of one column reads as the last, the one
+    // PutField changes.
+    std::size_t GetCellText(std::int64_t row_index, std::int16_t identifier, std::uint8_t* output,
+                            std::size_t output_size) const;
+
+    StoreImageView Image() const;
+
+private:
+    std::uint8_t ReadScrambleKey() const;
+    // Moves every record into a slot of `record_size` bytes; the block must already hold them.
+    void WidenSlotsLocked(std::size_t record_size);
+
+    MillisecondClock clock_;
+    mutable std::mutex lock_;
+    MemoryBlock block_;
+};
+
+#endif

@@ -1,0 +1,659 @@
+// Test driver that runs inside Wine next to the program and works its windows for the end-to-end tests.
+//
+// It is a long-lived console server: one command per line on stdin, one answer line on stdout.
+// A command is words separated by single blanks; an answer is "OK" or "ERR" followed by fields.
+// Every word and field is percent-encoded: bytes outside 0x21..0x7E and the characters % , = are
+// written %XX, so texts travel as raw code page 1251 bytes and the caller converts them.
+// Window handles are written 0x... and accepted in any base strtoull understands.
+//
+// Texts of other processes' controls are read with WM_GETTEXT through SendMessageTimeout:
+// GetWindowTextA returns an empty string for a control that belongs to another process.
+// Everything that could start a modal loop in the target (commands, clicks, notifications) is
+// posted, never sent, so the driver cannot hang on a dialog it just opened.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 5000;
+
+std::string Encode(const std::string& bytes) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c < 0x21 || c > 0x7E || c == '%' || c == ',' || c == '=') {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Decode(const std::string& word) {
+  std::string out;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (word[i] == '%' && i + 2 < word.size() && HexDigit(word[i + 1]) >= 0 &&
+        HexDigit(word[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(word[i + 1]) * 16 + HexDigit(word[i + 2]));
+      i += 2;
+    } else {
+      out += word[i];
+    }
+  }
+  return out;
+}
+
+std::string Hex(unsigned long long value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "0x%llX", value);
+  return buffer;
+}
+
+std::string Number(long long value) { return std::to_string(value); }
+
+std::string HandleText(HWND window) { return Hex(reinterpret_cast<uintptr_t>(window)); }
+
+HWND ParseHandle(const std::string& text) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 0)));
+}
+
+long long ParseNumber(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 0); }
+
+// One answer line being assembled: "OK" or "ERR" and encoded fields.
+struct Answer {
+  bool ok = true;
+  std::vector<std::string> fields;
+  void Add(const std::string& raw) { fields.push_back(Encode(raw)); }
+  void AddEncoded(const std::string& encoded) { fields.push_back(encoded); }
+  void Fail(const std::string& why) {
+    ok = false;
+    fields.clear();
+    Add(why);
+  }
+};
+
+std::string ClassOf(HWND window) {
+  char buffer[256] = {};
+  GetClassNameA(window, buffer, sizeof buffer);
+  return buffer;
+}
+
+// The caption as the window manager keeps it; works for other processes' top-level windows
+// without sending them a message.
+std::string CaptionOf(HWND window) {
+  char buffer[1024] = {};
+  GetWindowTextA(window, buffer, sizeof buffer);
+  return buffer;
+}
+
+// Wide text to code page 1251 bytes (the ANSI code page under the Bulgarian locale).
+std::string Narrow(const wchar_t* text, size_t length) {
+  if (length == 0) return std::string();
+  int size = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr,
+                                 nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+// The text the window itself reports through WM_GETTEXT (controls of other processes).
+// Texts are read wide and narrowed here: Wine hands an ANSI caller of CB_GETLBTEXT in another
+// process wide characters, so the wide messages are the ones that behave the same everywhere.
+bool SentTextOf(HWND window, std::string* text) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                           &length))
+    return false;
+  std::vector<wchar_t> buffer(length + 2, 0);
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+    return false;
+  *text = Narrow(buffer.data(), std::min<size_t>(copied, wcslen(buffer.data())));
+  return true;
+}
+
+bool Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             result ? result : &ignored) != 0;
+}
+
+std::string ExeOf(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return "";
+  char buffer[MAX_PATH * 2] = {};
+  DWORD size = sizeof buffer;
+  std::string path;
+  if (QueryFullProcessImageNameA(process, 0, buffer, &size)) path.assign(buffer, size);
+  CloseHandle(process);
+  return path;
+}
+
+// Filters of the find and wait commands, given as key=value words.
+struct WindowFilter {
+  bool has_class = false, has_title = false, has_owner = false, has_pid = false, has_exe = false;
+  bool visible_only = false;
+  std::string window_class, title, exe;
+  HWND owner = nullptr;
+  DWORD pid = 0;
+};
+
+bool ParseFilter(const std::vector<std::string>& words, size_t first, WindowFilter* filter,
+                 std::string* error) {
+  for (size_t i = first; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    size_t equals = word.find('=');
+    if (equals == std::string::npos) {
+      *error = "filter word without '=': " + word;
+      return false;
+    }
+    std::string key = word.substr(0, equals);
+    std::string value = Decode(word.substr(equals + 1));
+    if (key == "class") {
+      filter->has_class = true;
+      filter->window_class = value;
+    } else if (key == "title") {
+      filter->has_title = true;
+      filter->title = value;
+    } else if (key == "owner") {
+      filter->has_owner = true;
+      filter->owner = ParseHandle(value);
+    } else if (key == "pid") {
+      filter->has_pid = true;
+      filter->pid = static_cast<DWORD>(ParseNumber(value));
+    } else if (key == "exe") {
+      filter->has_exe = true;
+      filter->exe = value;
+    } else if (key == "visible") {
+      filter->visible_only = value != "0";
+    } else {
+      *error = "unknown filter: " + key;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Matches(HWND window, const WindowFilter& filter) {
+  if (filter.visible_only && !IsWindowVisible(window)) return false;
+  if (filter.has_class && ClassOf(window) != filter.window_class) return false;
+  if (filter.has_title && CaptionOf(window) != filter.title) return false;
+  if (filter.has_owner && GetWindow(window, GW_OWNER) != filter.owner) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (filter.has_pid && pid != filter.pid) return false;
+  if (filter.has_exe && lstrcmpiA(ExeOf(pid).c_str(), filter.exe.c_str()) != 0) return false;
+  return true;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND window, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::vector<HWND> FindWindows(const WindowFilter& filter) {
+  std::vector<HWND> found;
+  for (HWND window : TopLevelWindows())
+    if (Matches(window, filter)) found.push_back(window);
+  return found;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+  std::vector<HWND> windows;
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+// Command implementations. Each receives the decoded-on-demand words (words[0] is the command).
+using Words = std::vector<std::string>;
+
+bool NeedWords(const Words& words, size_t count, Answer* answer) {
+  if (words.size() >= count) return true;
+  answer->Fail("usage: " + words[0] + " needs " + std::to_string(count - 1) + " arguments");
+  return false;
+}
+
+bool NeedWindow(HWND window, Answer* answer) {
+  if (IsWindow(window)) return true;
+  answer->Fail("no such window");
+  return false;
+}
+
+void FindCommand(const Words& words, Answer* answer) {
+  WindowFilter filter;
+  std::string error;
+  if (!ParseFilter(words, 1, &filter, &error)) return answer->Fail(error);
+  for (HWND window : FindWindows(filter)) answer->Add(HandleText(window));
+}
+
+// wait TIMEOUT_MS filters...: the first matching top-level window, polled every 20 ms.
+void WaitCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  DWORD timeout = static_cast<DWORD>(ParseNumber(words[1]));
+  WindowFilter filter;
+  std::string error;
+  if (!ParseFilter(words, 2, &filter, &error)) return answer->Fail(error);
+  DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<HWND> found = FindWindows(filter);
+    if (!found.empty()) {
+      for (HWND window : found) answer->Add(HandleText(window));
+      return;
+    }
+    if (GetTickCount() - start >= timeout) return answer->Fail("timeout");
+    Sleep(20);
+  }
+}
+
+// waitgone HWND TIMEOUT_MS: until the window no longer exists.
+void WaitGoneCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  DWORD timeout = static_cast<DWORD>(ParseNumber(words[2]));
+  DWORD start = GetTickCount();
+  while (IsWindow(window)) {
+    if (GetTickCount() - start >= timeout) return answer->Fail("timeout");
+    Sleep(20);
+  }
+}
+
+void InfoCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  RECT rect = {}, client = {};
+  GetWindowRect(window, &rect);
+  GetClientRect(window, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  DWORD pid = 0;
+  DWORD tid = GetWindowThreadProcessId(window, &pid);
+  std::string text;
+  bool got_text = SentTextOf(window, &text);
+  auto pair = [answer](const std::string& key, const std::string& value) {
+    answer->AddEncoded(Encode(key) + "=" + Encode(value));
+  };
+  pair("class", ClassOf(window));
+  pair("caption", CaptionOf(window));
+  pair("text", got_text ? text : CaptionOf(window));
+  pair("style", Hex(static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE))));
+  pair("exstyle", Hex(static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE))));
+  pair("visible", Number(IsWindowVisible(window) ? 1 : 0));
+  pair("enabled", Number(IsWindowEnabled(window) ? 1 : 0));
+  pair("rect", Number(rect.left) + "," + Number(rect.top) + "," + Number(rect.right) + "," +
+                   Number(rect.bottom));
+  pair("client", Number(client.right - client.left) + "," + Number(client.bottom - client.top));
+  pair("origin", Number(origin.x) + "," + Number(origin.y));
+  pair("pid", Number(pid));
+  pair("tid", Number(tid));
+  pair("id", Number(GetDlgCtrlID(window)));
+  pair("parent", HandleText(GetAncestor(window, GA_PARENT) == GetDesktopWindow()
+                                ? nullptr
+                                : GetAncestor(window, GA_PARENT)));
+  pair("owner", HandleText(GetWindow(window, GW_OWNER)));
+  pair("exe", ExeOf(pid));
+  pair("foreground", Number(GetForegroundWindow() == window ? 1 : 0));
+  pair("iconic", Number(IsIconic(window) ? 1 : 0));
+  pair("zoomed", Number(IsZoomed(window) ? 1 : 0));
+}
+
+// children HWND: every descendant as "handle,id,class,text".
+void ChildrenCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  for (HWND child : Descendants(window)) {
+    std::string text;
+    if (!SentTextOf(child, &text)) text.clear();
+    answer->AddEncoded(Encode(HandleText(child)) + "," + Encode(Number(GetDlgCtrlID(child))) + "," +
+                       Encode(ClassOf(child)) + "," + Encode(text));
+  }
+}
+
+// item HWND ID: the child control with that id (searched among all descendants).
+void ItemCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  int id = static_cast<int>(ParseNumber(words[2]));
+  HWND item = GetDlgItem(window, id);
+  if (!item) {
+    for (HWND child : Descendants(window)) {
+      if (GetDlgCtrlID(child) == id) {
+        item = child;
+        break;
+      }
+    }
+  }
+  if (!item) return answer->Fail("no control with that id");
+  answer->Add(HandleText(item));
+}
+
+void TextCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  std::string text;
+  if (!SentTextOf(window, &text)) return answer->Fail("WM_GETTEXT failed");
+  answer->Add(text);
+}
+
+void SetTextCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  std::string text = words.size() > 2 ? Decode(words[2]) : std::string();
+  DWORD_PTR result = 0;
+  if (!Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &result))
+    return answer->Fail("WM_SETTEXT failed");
+  answer->Add(Number(static_cast<long long>(result)));
+}
+
+// post HWND MESSAGE WPARAM LPARAM / send HWND MESSAGE WPARAM LPARAM (send answers the result).
+void PostCommand(const Words& words, Answer* answer, bool send) {
+  if (!NeedWords(words, 5, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  UINT message = static_cast<UINT>(ParseNumber(words[2]));
+  WPARAM wparam = static_cast<WPARAM>(ParseNumber(words[3]));
+  LPARAM lparam = static_cast<LPARAM>(ParseNumber(words[4]));
+  if (send) {
+    DWORD_PTR result = 0;
+    if (!Send(window, message, wparam, lparam, &result)) return answer->Fail("send failed");
+    answer->Add(Number(static_cast<long long>(result)));
+  } else if (!PostMessageA(window, message, wparam, lparam)) {
+    answer->Fail("PostMessage failed");
+  }
+}
+
+// command HWND ID [CODE [CONTROL]]: posts WM_COMMAND as a menu, accelerator or control would.
+void CommandCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  WORD id = static_cast<WORD>(ParseNumber(words[2]));
+  WORD code = words.size() > 3 ? static_cast<WORD>(ParseNumber(words[3])) : 0;
+  LPARAM control = words.size() > 4 ? reinterpret_cast<LPARAM>(ParseHandle(words[4])) : 0;
+  if (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, code), control))
+    answer->Fail("PostMessage failed");
+}
+
+// Posts the control's notification to its parent, as the control itself would.
+bool Notify(HWND control, WORD code) {
+  HWND parent = GetParent(control);
+  return parent && PostMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
+                                reinterpret_cast<LPARAM>(control));
+}
+
+// notify CONTROL CODE: posts WM_COMMAND(id, code, control) to the control's parent.
+void NotifyCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  if (!Notify(control, static_cast<WORD>(ParseNumber(words[2])))) answer->Fail("no parent");
+}
+
+void ClickCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  if (!PostMessageA(control, BM_CLICK, 0, 0)) answer->Fail("PostMessage failed");
+}
+
+void GetCheckCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  DWORD_PTR state = 0;
+  if (!Send(control, BM_GETCHECK, 0, 0, &state)) return answer->Fail("BM_GETCHECK failed");
+  answer->Add(Number(static_cast<long long>(state)));
+}
+
+// setcheck CONTROL STATE: sets the check state and posts BN_CLICKED, as a click would.
+void SetCheckCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  if (!Send(control, BM_SETCHECK, static_cast<WPARAM>(ParseNumber(words[2])), 0, nullptr))
+    return answer->Fail("BM_SETCHECK failed");
+  if (!Notify(control, BN_CLICKED)) answer->Fail("no parent");
+}
+
+// Lists and combo boxes share one shape; these are their message numbers.
+struct ListMessages {
+  UINT count, get_text_length, get_text, get_selection, set_selection, get_selected;
+  WORD selection_changed;
+};
+constexpr ListMessages kCombo = {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_GETCURSEL,
+                                 CB_SETCURSEL, 0,              CBN_SELCHANGE};
+constexpr ListMessages kList = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_GETCURSEL,
+                                LB_SETCURSEL, LB_GETSEL,    LBN_SELCHANGE};
+
+// items CONTROL: the current selection index, then every item's text.
+void ItemsCommand(const Words& words, Answer* answer, const ListMessages& list) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  DWORD_PTR count = 0, selection = 0;
+  if (!Send(control, list.count, 0, 0, &count) || !Send(control, list.get_selection, 0, 0, &selection))
+    return answer->Fail("list query failed");
+  answer->Add(Number(static_cast<LRESULT>(selection)));
+  for (WPARAM index = 0; index < count; ++index) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, list.get_text_length, index, 0, SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &length) ||
+        static_cast<LRESULT>(length) < 0)
+      return answer->Fail("item length query failed");
+    std::vector<wchar_t> buffer(length + 2, 0);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(control, list.get_text, index, reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+      return answer->Fail("item text query failed");
+    answer->Add(Narrow(buffer.data(), wcslen(buffer.data())));
+  }
+}
+
+// select CONTROL INDEX: sets the current selection and posts the selection-changed notification.
+void SelectCommand(const Words& words, Answer* answer, const ListMessages& list) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  WPARAM index = static_cast<WPARAM>(ParseNumber(words[2]));
+  DWORD_PTR result = 0;
+  if (!Send(control, list.set_selection, index, 0, &result)) return answer->Fail("select failed");
+  if (static_cast<LRESULT>(result) == -1 && static_cast<LRESULT>(index) != -1)
+    return answer->Fail("index out of range");
+  if (!Notify(control, list.selection_changed)) answer->Fail("no parent");
+}
+
+// lbselected LIST: indices of the selected items of a multiple-selection list box.
+void ListSelectedCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  DWORD_PTR count = 0;
+  if (!Send(control, LB_GETCOUNT, 0, 0, &count)) return answer->Fail("LB_GETCOUNT failed");
+  for (WPARAM index = 0; index < count; ++index) {
+    DWORD_PTR selected = 0;
+    if (Send(control, LB_GETSEL, index, 0, &selected) && static_cast<LRESULT>(selected) > 0)
+      answer->Add(Number(static_cast<long long>(index)));
+  }
+}
+
+// lbsetsel LIST INDEX STATE: selects or deselects one item of a multiple-selection list box.
+void ListSetSelectedCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 4, answer)) return;
+  HWND control = ParseHandle(words[1]);
+  if (!NeedWindow(control, answer)) return;
+  DWORD_PTR result = 0;
+  if (!Send(control, LB_SETSEL, static_cast<WPARAM>(ParseNumber(words[3])),
+            static_cast<LPARAM>(ParseNumber(words[2])), &result) ||
+      static_cast<LRESULT>(result) == LB_ERR)
+    return answer->Fail("LB_SETSEL failed");
+  if (!Notify(control, LBN_SELCHANGE)) answer->Fail("no parent");
+}
+
+// key HWND VK [down|up|press]: posts key messages (no keyboard state; use xdotool for chords).
+void KeyCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  WPARAM vk = static_cast<WPARAM>(ParseNumber(words[2]));
+  std::string how = words.size() > 3 ? words[3] : "press";
+  LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC)) << 16;
+  bool ok = true;
+  if (how == "down" || how == "press") ok = ok && PostMessageA(window, WM_KEYDOWN, vk, scan | 1);
+  if (how == "up" || how == "press")
+    ok = ok && PostMessageA(window, WM_KEYUP, vk, scan | 1 | (1LL << 30) | (1LL << 31));
+  if (!ok) answer->Fail("PostMessage failed");
+}
+
+// chars HWND TEXT: posts WM_CHAR for every byte of TEXT to the window that has the keyboard focus
+// in HWND's thread (HWND itself when that thread has no focus window), as typing would after
+// TranslateMessage. For text that X input cannot type reliably (Cyrillic under Wine).
+void CharsCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  GUITHREADINFO thread_info = {};
+  thread_info.cbSize = sizeof thread_info;
+  HWND target = window;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread_info) &&
+      thread_info.hwndFocus)
+    target = thread_info.hwndFocus;
+  for (unsigned char c : Decode(words[2])) {
+    if (!PostMessageA(target, WM_CHAR, c, 1)) return answer->Fail("PostMessage failed");
+  }
+  answer->Add(HandleText(target));
+}
+
+void CloseCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  if (!PostMessageA(window, WM_CLOSE, 0, 0)) answer->Fail("PostMessage failed");
+}
+
+void ExistsCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  answer->Add(Number(IsWindow(ParseHandle(words[1])) ? 1 : 0));
+}
+
+void ForegroundCommand(const Words& words, Answer* answer) {
+  if (words.size() > 1) {
+    HWND window = ParseHandle(words[1]);
+    if (!NeedWindow(window, answer)) return;
+    if (!SetForegroundWindow(window)) return answer->Fail("SetForegroundWindow failed");
+  }
+  answer->Add(HandleText(GetForegroundWindow()));
+}
+
+void ScreenCommand(const Words&, Answer* answer) {
+  answer->Add(Number(GetSystemMetrics(SM_CXSCREEN)));
+  answer->Add(Number(GetSystemMetrics(SM_CYSCREEN)));
+}
+
+void Dispatch(const Words& words, Answer* answer) {
+  const std::string& name = words[0];
+  if (name == "ping") return answer->Add("pong");
+  if (name == "find") return FindCommand(words, answer);
+  if (name == "wait") return WaitCommand(words, answer);
+  if (name == "waitgone") return WaitGoneCommand(words, answer);
+  if (name == "info") return InfoCommand(words, answer);
+  if (name == "children") return ChildrenCommand(words, answer);
+  if (name == "item") return ItemCommand(words, answer);
+  if (name == "text") return TextCommand(words, answer);
+  if (name == "settext") return SetTextCommand(words, answer);
+  if (name == "post") return PostCommand(words, answer, false);
+  if (name == "send") return PostCommand(words, answer, true);
+  if (name == "command") return CommandCommand(words, answer);
+  if (name == "notify") return NotifyCommand(words, answer);
+  if (name == "click") return ClickCommand(words, answer);
+  if (name == "getcheck") return GetCheckCommand(words, answer);
+  if (name == "setcheck") return SetCheckCommand(words, answer);
+  if (name == "cbitems") return ItemsCommand(words, answer, kCombo);
+  if (name == "cbsel") return SelectCommand(words, answer, kCombo);
+  if (name == "lbitems") return ItemsCommand(words, answer, kList);
+  if (name == "lbsel") return SelectCommand(words, answer, kList);
+  if (name == "lbselected") return ListSelectedCommand(words, answer);
+  if (name == "lbsetsel") return ListSetSelectedCommand(words, answer);
+  if (name == "key") return KeyCommand(words, answer);
+  if (name == "chars") return CharsCommand(words, answer);
+  if (name == "close") return CloseCommand(words, answer);
+  if (name == "exists") return ExistsCommand(words, answer);
+  if (name == "foreground") return ForegroundCommand(words, answer);
+  if (name == "screen") return ScreenCommand(words, answer);
+  answer->Fail("unknown command: " + name);
+}
+
+Words Split(const std::string& line) {
+  Words words;
+  size_t start = 0;
+  while (start <= line.size()) {
+    size_t blank = line.find(' ', start);
+    if (blank == std::string::npos) blank = line.size();
+    if (blank > start) words.push_back(line.substr(start, blank - start));
+    start = blank + 1;
+  }
+  return words;
+}
+
+}  // namespace
+
+int main() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  std::string line;
+  int c;
+  for (;;) {
+    line.clear();
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);
+    if (c == EOF && line.empty()) break;
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    Words words = Split(line);
+    if (words.empty()) continue;
+    if (words[0] == "quit") break;
+    Answer answer;
+    Dispatch(words, &answer);
+    std::string reply = answer.ok ? "OK" : "ERR";
+    for (const std::string& field : answer.fields) reply += " " + field;
+    std::fputs(reply.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  }
+  return 0;
+}

@@ -1,0 +1,177 @@
+// Reading a data file's titles, types, rows, header and footer into a new store.
+#include "formats/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const MillisecondClock kFixedClock = [] { return 500; };
+
+struct Loaded {
+    bool ok = false;
+    DataFileTable table;
+
+    std::string Cell(std::uint32_t row, std::int16_t identifier) const {
+        std::uint8_t buffer[256] = {};
+        const std::size_t length = table.store->GetCellText(row, identifier, buffer, 255);
+        return std::string(reinterpret_cast<char*>(buffer), length);
+    }
+    std::vector<std::string> ColumnNames() const {
+        std::vector<std::string> names;
+        for (int i = 0; i < table.store->CountColumns(); ++i) {
+            StoreColumn column;
+            table.store->GetColumn(i, column);
+            names.emplace_back(column.name);
+        }
+        return names;
+    }
+    int ColumnType(int index) const {
+        StoreColumn column;
+        return table.store->GetColumn(index, column) ? column.type : -1;
+    }
+};
+
+Loaded Read(const std::string& file) {
+    Loaded loaded;
+    loaded.ok = ReadDataFileTable(file, loaded.table, kFixedClock);
+    return loaded;
+}
+
+const char kFurniture[] =
+    "WindowTitle: Furniture stock\r\n"
+    "Header:\r\nStore 12\tMarch\r\nFooter:\r\nApproved\r\n"
+    "Titles:\r\nNo.\tItem\tPrice\tPhoto\r\n"
+    "Types:\r\nNumber\tText\tNumber\tPicture\r\n"
+    "Data:\r\n1\tChair\t12.50\tchair.bmp\r\n2\tTable\t\ttable.bmp\r\n";
+
+TEST(DataFile, ReadsTheExampleTable) {
+    const Loaded loaded = Read(kFurniture);
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.ColumnNames(), (std::vector<std::string>{"No.", "Item", "Price", "Photo"}));
+    EXPECT_EQ(loaded.ColumnType(0), kNumberColumn);
+    EXPECT_EQ(loaded.ColumnType(1), kTextColumn);
+    EXPECT_EQ(loaded.ColumnType(3), kPictureColumn);
+    StoreColumn first;
+    ASSERT_TRUE(loaded.table.store->GetColumn(0, first));
+    EXPECT_EQ(StoreColumnIdentifier(first), 11);
+    ASSERT_EQ(loaded.table.store->CountRows(), 2u);
+    EXPECT_EQ(loaded.Cell(0, 12), "Chair");
+    EXPECT_EQ(loaded.Cell(1, 14), "table.bmp");
+    EXPECT_EQ(loaded.Cell(1, 13), "");
+    EXPECT_EQ(loaded.table.header, "Store 12\tMarch");
+    EXPECT_EQ(loaded.table.footer, "Approved");
+    EXPECT_EQ(DescriptionHeadOf(kFurniture),
+              "WindowTitle: Furniture stock\r\nHeader:\r\nStore 12\tMarch\r\nFooter:\r\nApproved\r\n");
+}
+
+TEST(DataFile, TitlesLineMakesOneColumnPerPiece) {
+    const Loaded loaded = Read("Titles:\r\nA\t\tB\t\r\nData:\r\n");
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.ColumnNames(), (std::vector<std::string>{"A", "", "B"}));
+    StoreColumn third;
+    loaded.table.store->GetColumn(2, third);
+    EXPECT_EQ(StoreColumnIdentifier(third), 13);
+
+    const Loaded long_name = Read("Titles:\r\n" + std::string(40, 'n') + "\r\nData:\r\n");
+    EXPECT_EQ(long_name.ColumnNames()[0], std::string(32, 'n'));
+    // An empty titles line gives a table without columns.
+    const Loaded empty = Read("Titles:\r\n\r\nData:\r\n");
+    ASSERT_TRUE(empty.ok);
+    EXPECT_EQ(empty.table.store->CountColumns(), 0);
+}
+
+TEST(DataFile, RefusesFilesWithoutATitlesLineBeforeData) {
+    // LF line ends: the line end after "Titles:" is not found.
+    EXPECT_FALSE(Read("Titles:\nA\tB\nData:\n1\t2\n").ok);
+    EXPECT_FALSE(Read("Data:\r\n1\r\n").ok);
+    EXPECT_FALSE(Read("Titles:\r\nData:\r\n1\r\n").ok);
+    EXPECT_FALSE(Read("").ok);
+    // "Data:" anywhere, even inside the header, ends the part before the rows.
+    EXPECT_FALSE(Read("Header:\r\nraw DATA: here\r\nTitles:\r\nA\r\nData:\r\n1\r\n").ok);
+}
+
+TEST(DataFile, TypesByTheBeginningOfEachPiece) {
+    const Loaded loaded =
+        Read("Titles:\r\nA\tB\tC\tD\tE\r\nTypes:\r\nNUMBERS\tNum\tdate\tTime of day\r\nData:\r\n");
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.ColumnType(0), kNumberColumn);
+    EXPECT_EQ(loaded.ColumnType(1), kTextColumn);
+    EXPECT_EQ(loaded.ColumnType(2), kDateColumn);
+    EXPECT_EQ(loaded.ColumnType(3), kTimeColumn);
+    EXPECT_EQ(loaded.ColumnType(4), kTextColumn);  // fewer pieces than columns
+    // More pieces than columns stop at the last column.
+    const Loaded extra = Read("Titles:\r\nA\r\nTypes:\r\nNumber\tPicture\r\nData:\r\n");
+    EXPECT_EQ(extra.ColumnType(0), kNumberColumn);
+    EXPECT_EQ(extra.table.store->CountColumns(), 1);
+}
+
+TEST(DataFile, RowsAndTheirCells) {
+    const std::string cell300(300, 'c');
+    const Loaded loaded = Read("Titles:\r\nA\tB\r\nData:\r\n\r\n  x  \t   \r\n" + cell300 +
+                               "\t1\t2\textra\r\n\r\n\r\n");
+    ASSERT_TRUE(loaded.ok);
+    ASSERT_EQ(loaded.table.store->CountRows(), 3u);  // empty first row; final blank lines none
+    EXPECT_EQ(loaded.Cell(0, 11), "");
+    EXPECT_EQ(loaded.Cell(1, 11), "x");
+    EXPECT_EQ(loaded.Cell(1, 12), "");
+    EXPECT_EQ(loaded.Cell(2, 11), std::string(255, 'c'));
+    EXPECT_EQ(loaded.Cell(2, 14), "extra");  // kept beyond the last column, never shown
+
+    // Lone CR ends a line too; a lone LF stays inside the cell.
+    const Loaded mixed = Read("Titles:\rA\rData:\r1\r2\n3\r");
+    ASSERT_TRUE(mixed.ok);
+    ASSERT_EQ(mixed.table.store->CountRows(), 2u);
+    EXPECT_EQ(mixed.Cell(1, 11), "2\n3");
+
+    // Without "Data:" the columns load and there are no rows.
+    const Loaded no_data = Read("Titles:\r\nA\tB\r\n1\t2\r\n");
+    ASSERT_TRUE(no_data.ok);
+    EXPECT_EQ(no_data.table.store->CountColumns(), 2);
+    EXPECT_EQ(no_data.table.store->CountRows(), 0u);
+}
+
+TEST(DataFile, RowsStayWithin8192Bytes) {
+    // 40 cells of 255 bytes cannot all fit: 32 fit (7 + 32 * 258 = 8263 > 8192, so 31),
+    // and a later short cell still does.
+    std::string line;
+    for (int i = 0; i < 40; ++i) line += std::string(255, static_cast<char>('a' + i % 26)) + "\t";
+    line += "short";
+    const Loaded loaded = Read("Titles:\r\nA\r\nData:\r\n" + line + "\r\n");
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.Cell(0, 11 + 30).size(), 255u);
+    EXPECT_EQ(loaded.Cell(0, 11 + 31), "");
+    EXPECT_EQ(loaded.Cell(0, 11 + 40), "short");
+}
+
+TEST(DataFile, HeaderAndFooterTexts) {
+    const Loaded loaded = Read(
+        "Header:\r\nLeft\tRight  \r\nSecond\r\n\r\nFooter:\r\nSigned  \r\n\r\n\r\nTitles:\r\nA\r\nData:\r\n");
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.table.header, "Left\tRight  \r\nSecond\r\n");
+    EXPECT_EQ(loaded.table.footer, "Signed  ");
+
+    // Sections after the titles do not count.
+    const Loaded late = Read("Titles:\r\nA\r\nHeader:\r\nH\r\nData:\r\n");
+    EXPECT_EQ(late.table.header, "");
+    const Loaded none = Read("Titles:\r\nA\r\nData:\r\n");
+    EXPECT_EQ(none.table.header, "");
+    EXPECT_EQ(none.table.footer, "");
+}
+
+TEST(DataFile, DescriptionHeadEndsAtTitlesOrData) {
+    EXPECT_EQ(DescriptionHeadOf("Font: A, 9\r\nTitles:\r\nA\r\nData:\r\n"), "Font: A, 9\r\n");
+    EXPECT_EQ(DescriptionHeadOf("Font: A, 9\r\nData:\r\nTitles:\r\n"), "Font: A, 9\r\n");
+    EXPECT_EQ(DescriptionHeadOf("WindowTitle: x\r\nTitles:\r\nA\r\n\r\n"),
+              "WindowTitle: x\r\nTitles:\r\nA");
+}
+
+TEST(DataFile, DataDirectoryIsTheFolderAsGiven) {
+    EXPECT_EQ(DataDirectoryOf("C:\\data\\t.rdf"), "C:\\data");
+    EXPECT_EQ(DataDirectoryOf("t.rdf"), "");
+    EXPECT_EQ(DataDirectoryOf("C:\\t.rdf"), "C:");
+}
+
+}  // namespace

@@ -1,0 +1,806 @@
+// Tests of TableStore: image bytes at their offsets, rows, scrambling, limits, failures.
+#include "store/table_store.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Reallocation that counts its calls, can be told to fail, and fills the bytes a growth adds
+// with 0xCD, so failure paths really run and nothing may rely on grown memory being zero.
+struct Allocations {
+    int calls = 0;
+    bool fail = false;
+    std::map<void*, std::size_t> sizes;
+};
+Allocations g_allocations;
+
+void* ControlledReallocate(void* block, std::size_t bytes) {
+    ++g_allocations.calls;
+    if (g_allocations.fail) return nullptr;
+    void* grown = std::malloc(bytes);
+    if (grown == nullptr) return nullptr;
+    std::memset(grown, 0xCD, bytes);
+    if (block != nullptr) {
+        std::memcpy(grown, block, std::min(g_allocations.sizes[block], bytes));
+        g_allocations.sizes.erase(block);
+        std::free(block);
+    }
+    g_allocations.sizes[grown] = bytes;
+    return grown;
+}
+
+// A clock that reads the given milliseconds in turn, then keeps reading the last one.
+MillisecondClock ClockReading(std::vector<int> readings, int* calls = nullptr) {
+    auto next = std::make_shared<std::size_t>(0);
+    return [readings = std::move(readings), next, calls]() {
+        if (calls != nullptr) ++*calls;
+        std::size_t at = *next < readings.size() ? (*next)++ : readings.size() - 1;
+        return readings[at];
+    };
+}
+
+// The key of a row begun at 500 ms: 500 / 5 + 31.
+constexpr std::uint8_t kKeyAt500 = 131;
+
+unsigned U16(const std::uint8_t* bytes, std::size_t at) {
+    return bytes[at] | (bytes[at + 1] << 8);
+}
+
+unsigned long U32(const std::uint8_t* bytes, std::size_t at) {
+    return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+           (static_cast<unsigned long>(bytes[at + 3]) << 24);
+}
+
+Bytes Snapshot(const TableStore& store) {
+    StoreImageView image = store.Image();
+    return Bytes(image.bytes, image.bytes + image.length);
+}
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes Filled(std::size_t count, std::uint8_t first) {
+    Bytes bytes(count);
+    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i * 7);
+    return bytes;
+}
+
+// The record bytes a row must hold, computed here independently of the store.
+Bytes ExpectedRecord(std::uint8_t key, std::uint32_t record_identifier,
+                     const std::vector<std::pair<std::int16_t, Bytes>>& fields) {
+    Bytes record = {0,
+                    key,
+                    static_cast<std::uint8_t>(record_identifier),
+                    static_cast<std::uint8_t>(record_identifier >> 8),
+                    static_cast<std::uint8_t>(record_identifier >> 16),
+                    static_cast<std::uint8_t>(record_identifier >> 24)};
+    for (const auto& field : fields) {
+        record.push_back(static_cast<std::uint8_t>(field.second.size()));
+        record.push_back(static_cast<std::uint8_t>(field.first & 0xFF));
+        record.push_back(static_cast<std::uint8_t>((field.first >> 8) & 0xFF));
+        for (std::size_t i = 0; i < field.second.size(); ++i) {
+            std::uint8_t mask = key == 0 ? 0 : static_cast<std::uint8_t>((key + i) % 256);
+            record.push_back(field.second[i] ^ mask);
+        }
+    }
+    record.push_back(0);
+    return record;
+}
+
+Bytes Prefix(const std::uint8_t* bytes, std::size_t count) {
+    return Bytes(bytes, bytes + count);
+}
+
+// A row buffer of exactly `capacity` heap bytes, so AddressSanitizer sees any write past it.
+struct RowBuffer {
+    explicit RowBuffer(std::size_t capacity = 8192) : bytes(capacity, 0) {}
+    std::uint8_t* data() { return bytes.data(); }
+    std::size_t capacity() const { return bytes.size(); }
+    std::size_t Put(std::int16_t identifier, const Bytes& value, std::size_t limit = 8192) {
+        return TableStore::PutField(bytes.data(), bytes.size(), identifier, value.data(),
+                                    value.size(), limit);
+    }
+    Bytes bytes;
+};
+
+std::size_t AddRowWithCells(TableStore& store,
+                            const std::vector<std::pair<std::int16_t, Bytes>>& cells) {
+    RowBuffer row;
+    std::size_t length = store.BeginRow(row.data(), row.capacity());
+    for (const auto& cell : cells) length = row.Put(cell.first, cell.second);
+    EXPECT_TRUE(store.AddRow(row.data(), row.capacity()));
+    return length;
+}
+
+std::string CellText(const TableStore& store, std::int64_t row, std::int16_t identifier) {
+    std::uint8_t output[255];
+    std::size_t length = store.GetCellText(row, identifier, output, sizeof output);
+    return std::string(reinterpret_cast<const char*>(output), length);
+}
+
+class TableStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { g_allocations = Allocations(); }
+    void TearDown() override { g_allocations = Allocations(); }
+};
+
+// ---- A new store -------------------------------------------------------------------------------
+
+TEST_F(TableStoreTest, NewStoreHoldsOnlyTheHeader) {
+    TableStore store(ClockReading({500}));
+    Bytes expected = {0x13, 0x8D, 0x0B, 0x00,  // magic 757011
+                      50,   0,                 // format
+                      64,   0,                 // record area offset
+                      0,    0,                 // record size
+                      0,    0,    0,    0,     // record count
+                      0,    0,                 // column count
+                      64,   0,                 // column table offset
+                      1,    0,    0,    0};    // next record identifier
+    expected.resize(64, 0);                    // reserved
+    EXPECT_EQ(Snapshot(store), expected);
+    EXPECT_EQ(store.CountColumns(), 0);
+    EXPECT_EQ(store.CountRows(), 0u);
+    StoreColumn column;
+    EXPECT_FALSE(store.GetColumn(0, column));
+    EXPECT_FALSE(store.FindColumn(11, column));
+
+    std::uint8_t output[255];
+    std::memset(output, 0xAA, sizeof output);
+    EXPECT_EQ(store.GetCellText(0, 11, output, sizeof output), 0u);
+    EXPECT_EQ(Prefix(output, sizeof output), Bytes(sizeof output, 0));
+}
+
+// ---- Columns -----------------------------------------------------------------------------------
+
+TEST_F(TableStoreTest, ColumnsAreAppendedAsDescriptorsAfterTheHeader) {
+    TableStore store(ClockReading({500}));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(11, kTextColumn, "Име")));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(12, kNumberColumn, "Сума")));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(-2, kPictureColumn, "Снимка")));
+
+    Bytes image = Snapshot(store);
+    ASSERT_EQ(image.size(), 64u + 3 * 62);
+    EXPECT_EQ(U16(image.data(), 14), 3u);           // column count
+    EXPECT_EQ(U16(image.data(), 6), 64u + 3 * 62);  // record area offset
+    EXPECT_EQ(U16(image.data(), 16), 64u);          // column table offset
+
+    Bytes second(image.begin() + 126, image.begin() + 188);
+    Bytes expected_second(62, 0);
+    expected_second[0] = 12;
+    expected_second[2] = kNumberColumn;
+    const std::uint8_t name[] = {0xD1, 0xF3, 0xEC, 0xE0};  // "Сума" in code page 1251
+    std::memcpy(&expected_second[29], name, sizeof name);
+    EXPECT_EQ(second, expected_second);
+
+    EXPECT_EQ(image[64], 11);
+    EXPECT_EQ(image[188], 0xFE);  // -2, little-endian
+    EXPECT_EQ(image[189], 0xFF);
+    EXPECT_EQ(image[190], kPictureColumn);
+
+    StoreColumn column;
+    ASSERT_TRUE(store.GetColumn(2, column));
+    EXPECT_EQ(StoreColumnIdentifier(column), -2);
+    ASSERT_TRUE(store.FindColumn(-2, column));
+    EXPECT_STREQ(column.name, "Снимка");
+    EXPECT_FALSE(store.FindColumn(2, column));
+}
+
+TEST_F(TableStoreTest, ColumnNameIsCutToThirtyTwoCharacters) {
+    StoreColumn column =
+        MakeStoreColumn(11, kTextColumn, "0123456789012345678901234567890123456789");
+    EXPECT_EQ(std::string(column.name), "01234567890123456789012345678901");
+    EXPECT_EQ(column.name[32], '\0');
+}
+
+TEST_F(TableStoreTest, PutColumnWithKnownIdentifierReplacesItsDescriptor) {
+    TableStore store(ClockReading({500}));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(11, kTextColumn, "A")));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(12, kTextColumn, "B")));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(11, kDateColumn, "Дата")));
+    EXPECT_EQ(store.CountColumns(), 2);
+    Bytes image = Snapshot(store);
+    EXPECT_EQ(image.size(), 64u + 2 * 62);
+    EXPECT_EQ(image[64 + 2], kDateColumn);
+    EXPECT_EQ(image[64 + 29], 0xC4);  // 'Д' in code page 1251
+    StoreColumn column;
+    ASSERT_TRUE(store.GetColumn(1, column));
+    EXPECT_STREQ(column.name, "B");
+}
+
+TEST_F(TableStoreTest, PutColumnRefusesIdentifierZero) {
+    TableStore store(ClockReading({500}));
+    Bytes before = Snapshot(store);
+    EXPECT_FALSE(store.PutColumn(MakeStoreColumn(0, kTextColumn, "Нула")));
+    EXPECT_EQ(Snapshot(store), before);
+}
+
+TEST_F(TableStoreTest, GetColumnRefusesIndicesOutOfRange) {
+    TableStore store(ClockReading({500}));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(11, kTextColumn, "A")));
+    StoreColumn column;
+    for (int index : {-1, 1, 2, 65535}) {
+        SCOPED_TRACE(index);
+        EXPECT_FALSE(store.GetColumn(index, column));
+        EXPECT_FALSE(store.SetColumn(index, MakeStoreColumn(13, kTextColumn, "X")));
+    }
+    EXPECT_TRUE(store.GetColumn(0, column));
+}
+
+TEST_F(TableStoreTest, SetColumnReportsWhetherTheDescriptorChanged) {
+    TableStore store(ClockReading({500}));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(11, kTextColumn, "A")));
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(12, kTextColumn, "B")));
+    EXPECT_FALSE(store.SetColumn(1, MakeStoreColumn(12, kTextColumn, "B")));
+    EXPECT_TRUE(store.SetColumn(1, MakeStoreColumn(12, kTimeColumn, "B")));
+    EXPECT_EQ(Snapshot(store)[126 + 2], kTimeColumn);
+    EXPECT_FALSE(store.SetColumn(1, MakeStoreColumn(12, kTimeColumn, "B")));
+
+    // The identifier may be set to one another column has; lookup then finds the first.
+    EXPECT_TRUE(store.SetColumn(1, MakeStoreColumn(11, kTimeColumn, "B")));
+    StoreColumn column;
+    ASSERT_TRUE(store.FindColumn(11, column));
+    EXPECT_STREQ(column.name, "A");
+}
+
+TEST_F(TableStoreTest, AtMost1055ColumnsFitTheSixteenBitOffsets) {
+    TableStore store(ClockReading({500}));
+    for (int identifier = 1; identifier <= TableStore::kMostColumns; ++identifier) {
+        ASSERT_TRUE(store.PutColumn(
+            MakeStoreColumn(static_cast<std::int16_t>(identifier), kTextColumn, "K")));
+    }
+    EXPECT_EQ(store.CountColumns(), 1055);
+    EXPECT_EQ(U16(store.Image().bytes, 6), 65474u);
+
+    Bytes before = Snapshot(store);
+    EXPECT_FALSE(store.PutColumn(MakeStoreColumn(1056, kTextColumn, "K")));
+    EXPECT_EQ(Snapshot(store), before);
+
+    // Replacing a column needs no room, so it still works at the limit; so do rows.
+    EXPECT_TRUE(store.PutColumn(MakeStoreColumn(500, kNumberColumn, "Пет")));
+    EXPECT_EQ(store.Image().bytes[64 + 499 * 62 + 2], kNumberColumn);
+    AddRowWithCells(store, {{1055, Text("last")}});
+    EXPECT_EQ(CellText(store, 0, 1055), "last");
+    EXPECT_EQ(store.Image().length, 65474u + 7 + 3 + 4);
+}
+
+TEST_F(TableStoreTest, AddingColumnsAfterRowsMovesTheRecordArea) {
+    TableStore store(ClockReading({500}));
+    AddRowWithCells(store, {{11, Text("Петров")}, {12, Text("12.50")}});
+    AddRowWithCells(store, {{11, Text("Иванова")}});
+    AddRowWithCells(store, {{12, Text("7")}, {99, Text("скрито")}});
+    Bytes records = Snapshot(store);
+    records.erase(records.begin(), records.begin() + 64);
+    ASSERT_EQ(records.size(), 3u * 24);  // the first row is the longest: 7 + (3 + 6) + (3 + 5)
+
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(11, kTextColumn, "Име")));
+    Bytes image = Snapshot(store);
+    EXPECT_EQ(U16(image.data(), 6), 126u);
+    EXPECT_EQ(Bytes(image.begin() + 126, image.end()), records);
+    EXPECT_EQ(image[64], 11);
+
+    ASSERT_TRUE(store.PutColumn(MakeStoreColumn(12, kNumberColumn, "Сума")));
+    image = Snapshot(store);
+    EXPECT_EQ(U16(image.data(), 6), 188u);
+    EXPECT_EQ(Bytes(image.begin() + 188, image.end()), records);
+    EXPECT_EQ(image[126], 12);
+
+    EXPECT_EQ(CellText(store, 0, 11), "Петров");
+    EXPECT_EQ(CellText(store, 0, 12), "12.50");
+    EXPECT_EQ(CellText(store, 1, 11), "Иванова");
+    EXPECT_EQ(CellText(store, 1, 12), "");
+    EXPECT_EQ(CellText(store, 2, 12), "7");
+    EXPECT_EQ(CellText(store, 2, 99), "скрито");  // kept although no column 99 exists
+}
+
+// ---- Building rows -----------------------------------------------------------------------------
+
+struct KeyCase {
+    std::vector<int> readings;
+    std::uint8_t key;
+    int clock_reads;
+};
+
+TEST_F(TableStoreTest, ScrambleKeyComesFromTheMillisecondsAndSkipsTheStartOfASecond) {
+    const KeyCase cases[] = {
+        {{500}, 131, 1},
+        {{5}, 32, 1},
+        {{999}, 230, 1},
+        {{0, 4, 4, 5}, 32, 4},  // 0..4 ms would give 31
+        {{3, 998}, 230, 2},
+        {{1000 + 500}, (300 + 31) % 256, 1},  // a clock past 999 still gives a key in range
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.readings.front());
+        int reads = 0;
+        TableStore store(ClockReading(c.readings, &reads));
+        std::uint8_t row[7];
+        ASSERT_EQ(store.BeginRow(row, sizeof row), 7u);
+        EXPECT_EQ(row[1], c.key);
+        EXPECT_EQ(reads, c.clock_reads);
+    }
+}
+
+TEST_F(TableStoreTest, BeginRowWritesAnEmptyRecordWithTheNextIdentifier) {
+    TableStore store(ClockReading({500}));
+    RowBuffer row(16);
+    std::memset(row.data(), 0xEE, 16);
+    ASSERT_EQ(store.BeginRow(row.data(), row.capacity()), 7u);
+    EXPECT_EQ(Prefix(row.data(), 8), (Bytes{0, kKeyAt500, 1, 0, 0, 0, 0, 0xEE}));
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    ASSERT_EQ(store.BeginRow(row.data(), row.capacity()), 7u);
+    EXPECT_EQ(U32(row.data(), 2), 2ul);
+
+    std::uint8_t small[6] = {9, 9, 9, 9, 9, 9};
+    EXPECT_EQ(store.BeginRow(small, sizeof small), 0u);
+    EXPECT_EQ(Prefix(small, 6), Bytes(6, 9));
+}
+
+TEST_F(TableStoreTest, PutFieldScramblesEachByteWithKeyPlusPosition) {
+    // Key 230 with a 255-byte value also covers the wrap of key + i past 255.
+    TableStore store(ClockReading({999}));
+    RowBuffer row;
+    store.BeginRow(row.data(), row.capacity());
+    Bytes name = Text("Петрова");
+    Bytes long_value = Filled(255, 3);
+    EXPECT_EQ(row.Put(11, name), 7u + 3 + 7);
+    EXPECT_EQ(row.Put(-300, long_value), 7u + 3 + 7 + 3 + 255);
+
+    Bytes expected = ExpectedRecord(230, 1, {{11, name}, {-300, long_value}});
+    EXPECT_EQ(Prefix(row.data(), expected.size()), expected);
+    EXPECT_EQ(row.bytes[9] ^ 230, name[0]);
+    EXPECT_EQ(row.bytes[10] ^ 231, name[1]);
+
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    StoreImageView image = store.Image();
+    EXPECT_EQ(Prefix(image.bytes + 64, expected.size()), expected);
+
+    std::uint8_t output[255];
+    ASSERT_EQ(store.GetCellText(0, -300, output, 0), 255u);
+    EXPECT_EQ(Prefix(output, 255), long_value);
+    EXPECT_EQ(CellText(store, 0, 11), "Петрова");
+}
+
+TEST_F(TableStoreTest, SameTextInRowsWithDifferentKeysIsStoredDifferently) {
+    TableStore store(ClockReading({500, 700}));
+    AddRowWithCells(store, {{11, Text("София")}});
+    AddRowWithCells(store, {{11, Text("София")}});
+    StoreImageView image = store.Image();
+    std::size_t record_size = U16(image.bytes, 8);
+    EXPECT_NE(Prefix(image.bytes + 64 + 9, 5), Prefix(image.bytes + 64 + record_size + 9, 5));
+    EXPECT_EQ(CellText(store, 0, 11), "София");
+    EXPECT_EQ(CellText(store, 1, 11), "София");
+}
+
+TEST_F(TableStoreTest, RowWithKeyZeroIsStoredPlain) {
+    TableStore store(ClockReading({500}));
+    RowBuffer row;
+    store.BeginRow(row.data(), row.capacity());
+    row.bytes[1] = 0;
+    row.Put(11, Text("plain"));
+    EXPECT_EQ(Prefix(row.data() + 9, 5), Text("plain"));
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(CellText(store, 0, 11), "plain");
+}
+
+// Fields of 255 bytes and one smaller field so that the record is exactly `length` bytes.
+void FillRowTo(RowBuffer& row, std::size_t length, std::int16_t first_identifier = 100) {
+    std::size_t current = 7;
+    std::int16_t identifier = first_identifier;
+    while (current < length) {
+        std::size_t value_length = std::min<std::size_t>(255, length - current - 3);
+        ASSERT_GE(value_length, 1u);
+        current = row.Put(identifier++, Filled(value_length, 1), 0);
+    }
+    ASSERT_EQ(current, length);
+}
+
+TEST_F(TableStoreTest, PutFieldDropsANewCellThatWouldPassTheLimit) {
+    TableStore store(ClockReading({500}));
+    RowBuffer row(8192);
+    store.BeginRow(row.data(), row.capacity());
+    FillRowTo(row, 8192 - 192);
+    Bytes before = row.bytes;
+
+    EXPECT_EQ(row.Put(11, Filled(255, 0), 8192), 8000u);  // 3 + 255 exceed the 192 left
+    EXPECT_EQ(row.bytes, before);
+    EXPECT_EQ(row.Put(11, Filled(190, 0), 8192), 8000u);
+    EXPECT_EQ(row.bytes, before);
+    EXPECT_EQ(row.Put(11, Filled(189, 0), 8192), 8192u);  // 3 + 189 = 192
+    EXPECT_EQ(row.bytes[8191], 0);                        // the end zero is the last byte
+
+    // No limit: the buffer's own size still bounds the record.
+    Bytes full = row.bytes;
+    EXPECT_EQ(row.Put(12, Filled(1, 0), 0), 8192u);
+    EXPECT_EQ(row.bytes, full);
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(U16(store.Image().bytes, 8), 8192u);
+}
+
+struct LimitCase {
+    const char* name;
+    std::size_t capacity;
+    std::size_t limit;
+    std::size_t value_length;
+    std::size_t expected_length;
+};
+
+TEST_F(TableStoreTest, PutFieldKeepsTheRecordWithinLimitAndBuffer) {
+    const LimitCase cases[] = {
+        {"fits the limit exactly", 100, 20, 10, 20}, {"one past the limit", 100, 20, 11, 7},
+        {"fits the buffer exactly", 20, 0, 10, 20},  {"one past the buffer", 20, 0, 11, 7},
+        {"limit above the buffer", 20, 8192, 11, 7}, {"255-byte cell", 265, 0, 255, 265},
+        {"over 255 bytes", 1000, 0, 256, 7},
+    };
+    TableStore store(ClockReading({500}));
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RowBuffer row(c.capacity);
+        store.BeginRow(row.data(), row.capacity());
+        EXPECT_EQ(row.Put(11, Filled(c.value_length, 5), c.limit), c.expected_length);
+        if (c.expected_length == 7) {
+            EXPECT_EQ(row.bytes[6], 0);
+        }
+    }
+}
+
+TEST_F(TableStoreTest, PutFieldResizesAndRemovesAnExistingCell) {
+    TableStore store(ClockReading({500}));
+    RowBuffer row(64);
+    store.BeginRow(row.data(), row.capacity());
+    Bytes a = Text("aaaa"), b = Text("bbbbbb"), c = Text("cc");
+    row.Put(11, a);
+    row.Put(12, b);
+    row.Put(13, c);
+    ASSERT_EQ(Prefix(row.data(), 28), ExpectedRecord(kKeyAt500, 1, {{11, a}, {12, b}, {13, c}}));
+
+    // Longer: the fields after it move up.
+    Bytes longer = Text("BBBBBBBBBB");
+    EXPECT_EQ(row.Put(12, longer), 32u);
+    EXPECT_EQ(Prefix(row.data(), 32),
+              ExpectedRecord(kKeyAt500, 1, {{11, a}, {12, longer}, {13, c}}));
+
+    // Shorter: the fields after it move down and the freed bytes are zero.
+    Bytes shorter = Text("b");
+    EXPECT_EQ(row.Put(12, shorter), 23u);
+    EXPECT_EQ(Prefix(row.data(), 23),
+              ExpectedRecord(kKeyAt500, 1, {{11, a}, {12, shorter}, {13, c}}));
+    EXPECT_EQ(Prefix(row.data() + 23, 41), Bytes(41, 0));
+
+    // Same length, new bytes.
+    Bytes same = Text("x");
+    EXPECT_EQ(row.Put(12, same), 23u);
+    EXPECT_EQ(Prefix(row.data(), 23), ExpectedRecord(kKeyAt500, 1, {{11, a}, {12, same}, {13, c}}));
+
+    // Growth beyond the limit is refused; shrinking below a limit already passed is not.
+    Bytes before = row.bytes;
+    EXPECT_EQ(row.Put(11, Text("aaaaa"), 23), 23u);
+    EXPECT_EQ(row.bytes, before);
+    EXPECT_EQ(row.Put(11, Text("aaaaa"), 24), 24u);
+    EXPECT_EQ(row.Put(11, Text("aa"), 20), 21u);
+
+    // Length 0 removes the field; the rest moves down and the freed bytes are zero.
+    EXPECT_EQ(row.Put(11, Bytes()), 16u);
+    EXPECT_EQ(Prefix(row.data(), 16), ExpectedRecord(kKeyAt500, 1, {{12, same}, {13, c}}));
+    EXPECT_EQ(Prefix(row.data() + 16, 48), Bytes(48, 0));
+
+    // Length 0 for a cell that is not there changes nothing.
+    before = row.bytes;
+    EXPECT_EQ(row.Put(11, Bytes()), 16u);
+    EXPECT_EQ(row.bytes, before);
+
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(CellText(store, 0, 11), "");
+    EXPECT_EQ(CellText(store, 0, 12), "x");
+    EXPECT_EQ(CellText(store, 0, 13), "cc");
+}
+
+TEST_F(TableStoreTest, MalformedRowBuffersAreRefused) {
+    TableStore store(ClockReading({500}));
+    const char* names[] = {"no end zero", "field runs past the buffer"};
+    for (int damage = 0; damage < 2; ++damage) {
+        SCOPED_TRACE(names[damage]);
+        RowBuffer row(32);
+        store.BeginRow(row.data(), row.capacity());
+        if (damage == 0) {
+            std::memset(row.data() + 6, 1, 26);  // fields of one byte up to the buffer's end
+        } else {
+            row.bytes[6] = 200;
+        }
+        Bytes before_row = row.bytes;
+        Bytes before_store = Snapshot(store);
+        EXPECT_EQ(row.Put(11, Text("x")), 0u);
+        EXPECT_EQ(row.bytes, before_row);
+        EXPECT_FALSE(store.AddRow(row.data(), row.capacity()));
+        EXPECT_EQ(Snapshot(store), before_store);
+        EXPECT_EQ(store.CountRows(), 0u);
+    }
+}
+
+// ---- Storing rows ------------------------------------------------------------------------------
+
+TEST_F(TableStoreTest, RowsGetIdentifiersOneTwoThreeAndZeroPaddedSlots) {
+    TableStore store(ClockReading({500}));
+    AddRowWithCells(store, {{11, Text("abcdef")}});  // 16 bytes
+    AddRowWithCells(store, {{11, Text("ab")}});      // 12 bytes
+    AddRowWithCells(store, {});                      // 7 bytes
+
+    Bytes image = Snapshot(store);
+    ASSERT_EQ(image.size(), 64u + 3 * 16);
+    EXPECT_EQ(U16(image.data(), 8), 16u);   // record size: the longest row
+    EXPECT_EQ(U32(image.data(), 10), 3ul);  // record count
+    EXPECT_EQ(U32(image.data(), 18), 4ul);  // next record identifier
+    for (unsigned long index = 0; index < 3; ++index) {
+        EXPECT_EQ(U32(image.data(), 64 + index * 16 + 2), index + 1);
+    }
+    Bytes second = ExpectedRecord(kKeyAt500, 2, {{11, Text("ab")}});
+    second.resize(16, 0);
+    EXPECT_EQ(Bytes(image.begin() + 80, image.begin() + 96), second);
+    Bytes third = ExpectedRecord(kKeyAt500, 3, {});
+    third.resize(16, 0);
+    EXPECT_EQ(Bytes(image.begin() + 96, image.end()), third);
+}
+
+TEST_F(TableStoreTest, AddRowWritesTheIdentifierIntoTheCallersBuffer) {
+    TableStore store(ClockReading({500}));
+    RowBuffer first, second;
+    store.BeginRow(first.data(), first.capacity());
+    store.BeginRow(second.data(), second.capacity());  // both begun before either is added
+    ASSERT_TRUE(store.AddRow(first.data(), first.capacity()));
+    ASSERT_TRUE(store.AddRow(second.data(), second.capacity()));
+    EXPECT_EQ(U32(second.data(), 2), 2ul);
+    EXPECT_EQ(U32(store.Image().bytes, 64 + 7 + 2), 2ul);
+}
+
+TEST_F(TableStoreTest, LongerRowWidensEverySlotAndKeepsRowsReadable) {
+    TableStore store(ClockReading({500}));
+    Bytes ten = Filled(10, 1), other_ten = Filled(10, 9), twenty = Filled(20, 2),
+          five = Filled(5, 3);
+
+    AddRowWithCells(store, {{11, ten}});        // record 20 bytes
+    AddRowWithCells(store, {{11, other_ten}});  // record 20 bytes
+    Bytes first = ExpectedRecord(kKeyAt500, 1, {{11, ten}});
+    Bytes second = ExpectedRecord(kKeyAt500, 2, {{11, other_ten}});
+    Bytes image = Snapshot(store);
+    ASSERT_EQ(image.size(), 64u + 2 * 20);
+    EXPECT_EQ(Bytes(image.begin() + 64, image.begin() + 84), first);
+    EXPECT_EQ(Bytes(image.begin() + 84, image.end()), second);
+
+    AddRowWithCells(store, {{12, twenty}});  // record 30 bytes: both slots widen to 30
+    image = Snapshot(store);
+    ASSERT_EQ(image.size(), 64u + 3 * 30);
+    EXPECT_EQ(U16(image.data(), 8), 30u);
+    first.resize(30, 0);
+    second.resize(30, 0);
+    EXPECT_EQ(Bytes(image.begin() + 64, image.begin() + 94), first);
+    EXPECT_EQ(Bytes(image.begin() + 94, image.begin() + 124), second);
+    EXPECT_EQ(Bytes(image.begin() + 124, image.end()),
+              ExpectedRecord(kKeyAt500, 3, {{12, twenty}}));
+
+    AddRowWithCells(store, {{13, five}});  // shorter: no widening
+    EXPECT_EQ(U16(store.Image().bytes, 8), 30u);
+    EXPECT_EQ(store.Image().length, 64u + 4 * 30);
+
+    std::uint8_t output[255];
+    ASSERT_EQ(store.GetCellText(0, 11, output, sizeof output), 10u);
+    EXPECT_EQ(Prefix(output, 10), ten);
+    ASSERT_EQ(store.GetCellText(1, 11, output, sizeof output), 10u);
+    EXPECT_EQ(Prefix(output, 10), other_ten);
+    ASSERT_EQ(store.GetCellText(2, 12, output, sizeof output), 20u);
+    EXPECT_EQ(Prefix(output, 20), twenty);
+    ASSERT_EQ(store.GetCellText(3, 13, output, sizeof output), 5u);
+    EXPECT_EQ(Prefix(output, 5), five);
+}
+
+TEST_F(TableStoreTest, SlotsInGrownMemoryAreZeroPadded) {
+    TableStore store(ClockReading({500}), ControlledReallocate);
+    AddRowWithCells(store, {{11, Filled(100, 1)}});  // slots of 110 bytes
+    for (int index = 1; index <= 10; ++index) AddRowWithCells(store, {{11, Filled(1, 2)}});
+    Bytes image = Snapshot(store);
+    ASSERT_EQ(image.size(), 64u + 11 * 110);  // past the first 512 bytes: grown memory
+    for (std::size_t index = 1; index <= 10; ++index) {
+        SCOPED_TRACE(index);
+        Bytes slot(image.begin() + 64 + index * 110, image.begin() + 64 + (index + 1) * 110);
+        Bytes expected =
+            ExpectedRecord(kKeyAt500, static_cast<std::uint32_t>(index + 1), {{11, Filled(1, 2)}});
+        expected.resize(110, 0);
+        EXPECT_EQ(slot, expected);
+    }
+}
+
+TEST_F(TableStoreTest, RecordWithRepeatedColumnUsesItsLastField) {
+    // Rows built elsewhere may repeat a column; the last field is the cell, for writing and
+    // reading.
+    TableStore store(ClockReading({500}));
+    RowBuffer row(64);
+    store.BeginRow(row.data(), row.capacity());
+    Bytes built = ExpectedRecord(kKeyAt500, 1, {{11, Text("first")}, {11, Text("last")}});
+    std::memcpy(row.data(), built.data(), built.size());
+
+    EXPECT_EQ(row.Put(11, Text("LAST!")), built.size() + 1);
+    Bytes expected = ExpectedRecord(kKeyAt500, 1, {{11, Text("first")}, {11, Text("LAST!")}});
+    EXPECT_EQ(Prefix(row.data(), expected.size()), expected);
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(CellText(store, 0, 11), "LAST!");
+}
+
+TEST_F(TableStoreTest, RecordSizeStopsAtSixteenBits) {
+    TableStore store(ClockReading({500}));
+    RowBuffer row(70000);
+    store.BeginRow(row.data(), row.capacity());
+    FillRowTo(row, 65535);
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(U16(store.Image().bytes, 8), 65535u);
+
+    Bytes before = Snapshot(store);
+    store.BeginRow(row.data(), row.capacity());
+    FillRowTo(row, 65536);
+    EXPECT_FALSE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(Snapshot(store), before);
+    EXPECT_EQ(store.CountRows(), 1u);
+}
+
+TEST_F(TableStoreTest, GetCellTextCopiesAtMostTheOutputSize) {
+    TableStore store(ClockReading({500}));
+    AddRowWithCells(store, {{11, Text("Благоевград")}});  // 11 bytes
+    struct Case {
+        std::size_t output_size;
+        std::size_t copied;
+    };
+    for (Case c : {Case{0, 11}, Case{1, 1}, Case{4, 4}, Case{11, 11}, Case{255, 11}}) {
+        SCOPED_TRACE(c.output_size);
+        std::uint8_t output[256];
+        std::memset(output, 0xAA, sizeof output);
+        EXPECT_EQ(store.GetCellText(0, 11, output, c.output_size), c.copied);
+        EXPECT_EQ(Prefix(output, c.copied), Prefix(Text("Благоевград").data(), c.copied));
+        EXPECT_EQ(output[c.copied], 0xAA);  // no terminating zero, nothing beyond
+    }
+}
+
+TEST_F(TableStoreTest, MissingCellsAndRowsReadAsZeroFilledOutput) {
+    TableStore store(ClockReading({500}));
+    AddRowWithCells(store, {{11, Text("x")}});
+    AddRowWithCells(store, {{11, Text("y")}});
+    struct Case {
+        std::int64_t row;
+        std::int16_t identifier;
+    };
+    for (Case c : {Case{0, 12}, Case{-1, 11}, Case{2, 11}, Case{1LL << 40, 11}, Case{0, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.row << "/" << c.identifier);
+        std::uint8_t output[20];
+        std::memset(output, 0xAA, sizeof output);
+        EXPECT_EQ(store.GetCellText(c.row, c.identifier, output, 16), 0u);
+        EXPECT_EQ(Prefix(output, 16), Bytes(16, 0));
+        EXPECT_EQ(output[16], 0xAA);
+    }
+    std::uint8_t untouched = 0xAA;
+    EXPECT_EQ(store.GetCellText(5, 11, &untouched, 0), 0u);
+    EXPECT_EQ(untouched, 0xAA);
+}
+
+// ---- Memory ------------------------------------------------------------------------------------
+
+TEST_F(TableStoreTest, StoreWithoutABlockRefusesEverything) {
+    g_allocations.fail = true;
+    TableStore store(ClockReading({500}), ControlledReallocate);
+    g_allocations.fail = false;
+    EXPECT_EQ(store.Image().length, 0u);
+    EXPECT_EQ(store.CountColumns(), 0);
+    EXPECT_EQ(store.CountRows(), 0u);
+    EXPECT_FALSE(store.PutColumn(MakeStoreColumn(11, kTextColumn, "A")));
+    RowBuffer row;
+    ASSERT_EQ(store.BeginRow(row.data(), row.capacity()), 7u);
+    EXPECT_EQ(U32(row.data(), 2), 1ul);
+    row.Put(11, Text("a"));
+    EXPECT_FALSE(store.AddRow(row.data(), row.capacity()));
+    std::uint8_t output[4] = {1, 2, 3, 4};
+    EXPECT_EQ(store.GetCellText(0, 11, output, 4), 0u);
+    EXPECT_EQ(Prefix(output, 4), Bytes(4, 0));
+}
+
+TEST_F(TableStoreTest, FailedGrowthLeavesTheStoreUnchanged) {
+    TableStore store(ClockReading({500}), ControlledReallocate);
+    AddRowWithCells(store, {{11, Filled(10, 1)}});
+    AddRowWithCells(store, {{11, Filled(10, 2)}});
+    g_allocations.fail = true;
+
+    // Widening needs 64 + 3 * 265 bytes, more than the first 512.
+    Bytes before = Snapshot(store);
+    RowBuffer row;
+    store.BeginRow(row.data(), row.capacity());
+    row.Put(12, Filled(255, 3));
+    EXPECT_FALSE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(Snapshot(store), before);
+
+    // Same-size rows fit until the block is full; the one that needs growth fails cleanly.
+    bool refused = false;
+    for (int attempt = 0; attempt < 100 && !refused; ++attempt) {
+        before = Snapshot(store);
+        store.BeginRow(row.data(), row.capacity());
+        row.Put(11, Filled(10, 4));
+        if (!store.AddRow(row.data(), row.capacity())) {
+            refused = true;
+            EXPECT_EQ(Snapshot(store), before);
+        }
+    }
+    ASSERT_TRUE(refused);
+
+    // Moving the record area for a new column fails the same way.
+    refused = false;
+    for (std::int16_t identifier = 11; identifier < 100 && !refused; ++identifier) {
+        before = Snapshot(store);
+        if (!store.PutColumn(MakeStoreColumn(identifier, kTextColumn, "A"))) {
+            refused = true;
+            EXPECT_EQ(Snapshot(store), before);
+        }
+    }
+    ASSERT_TRUE(refused);
+
+    g_allocations.fail = false;
+    int rows = static_cast<int>(store.CountRows());
+    ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+    EXPECT_EQ(store.CountRows(), static_cast<std::uint32_t>(rows + 1));
+    std::uint8_t output[255];
+    ASSERT_EQ(store.GetCellText(0, 11, output, sizeof output), 10u);
+    EXPECT_EQ(Prefix(output, 10), Filled(10, 1));
+    ASSERT_EQ(store.GetCellText(rows, 11, output, sizeof output), 10u);
+    EXPECT_EQ(Prefix(output, 10), Filled(10, 4));
+}
+
+TEST_F(TableStoreTest, FillingGrowsTheBlockGeometrically) {
+    TableStore store(ClockReading({500}), ControlledReallocate);
+    RowBuffer row(128);
+    for (int index = 0; index < 100000; ++index) {
+        store.BeginRow(row.data(), row.capacity());
+        row.Put(11, Filled(100, static_cast<std::uint8_t>(index)));
+        ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+        // Growth by 128 bytes at a time would reallocate about 88000 times.
+        ASSERT_LT(g_allocations.calls, 50) << "after " << index + 1 << " rows";
+    }
+    EXPECT_EQ(store.CountRows(), 100000u);
+    std::uint8_t output[255];
+    ASSERT_EQ(store.GetCellText(99999, 11, output, sizeof output), 100u);
+    EXPECT_EQ(Prefix(output, 100), Filled(100, static_cast<std::uint8_t>(99999)));
+}
+
+TEST_F(TableStoreTest, ConcurrentAddRowsGetDistinctIdentifiers) {
+    TableStore store(ClockReading({500}));
+    auto add_many = [&store](std::uint8_t tag) {
+        RowBuffer row(64);
+        for (int index = 0; index < 5000; ++index) {
+            store.BeginRow(row.data(), row.capacity());
+            row.Put(11, Bytes(1, tag));
+            ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+        }
+    };
+    std::thread first(add_many, std::uint8_t{1});
+    std::thread second(add_many, std::uint8_t{2});
+    first.join();
+    second.join();
+    ASSERT_EQ(store.CountRows(), 10000u);
+    StoreImageView image = store.Image();
+    std::vector<bool> seen(10001, false);
+    int ones = 0;
+    for (std::uint32_t index = 0; index < 10000; ++index) {
+        unsigned long identifier = U32(image.bytes, 64 + index * 11 + 2);
+        ASSERT_EQ(identifier, index + 1);  // identifiers follow slot order
+        ASSERT_FALSE(seen[identifier]);
+        seen[identifier] = true;
+        ones += CellText(store, index, 11) == std::string(1, '\1');
+    }
+    EXPECT_EQ(ones, 5000);
+}
+
+}  // namespace
