@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/file_utils_win32.h"
+#include "grid/grid_win32.h"
 #include "print/printer_services_win32.h"
 #include "store/table_store.h"
 

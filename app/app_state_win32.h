@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "print/print_settings.h"
 
+class Grid;
 class TableStore;
 
 // One instance, owned by the shell; everything runs on the user-interface thread.
@@ -18,6 +19,7 @@ struct AppState {
     char data_directory[260] = {};           // folder of the loaded data file; pictures live there
     HWND main_window = nullptr;
     int speed_bar_height = 0;
+    std::unique_ptr<Grid> grid;               // from the creation sequence to the close message
     std::unique_ptr<TableStore> table_store;  // from a successful data file load to shutdown
     PrintSettings print_settings = BuiltInPrintSettings();
     HDC display_info = nullptr;  // "DISPLAY", created on first need, kept until shutdown

@@ -1,20 +1,161 @@
-// One line per command: the handlers that exist so far.
+// One line per command: the handlers that exist so far; other ids do nothing yet.
 #include "app/command_dispatcher_win32.h"
 
+#include <commdlg.h>
+
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "app/about_dialog_win32.h"
+#include "app/app_state_win32.h"
+#include "app/font_choice.h"
+#include "app/print_commands_win32.h"
+#include "dialogs/column_properties_dialog_win32.h"
+#include "dialogs/dialog_helpers_win32.h"
+#include "dialogs/filter_dialog_win32.h"
+#include "dialogs/sort_dialog_win32.h"
+#include "dialogs/table_properties_dialog_win32.h"
+#include "dialogs/visible_columns_dialog_win32.h"
+#include "grid/grid_view_layout.h"
+#include "grid/grid_win32.h"
+#include "grid/sort_filter.h"
+#include "render/text_draw_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
-// Ending goes through WM_CLOSE so that the grid saves its layout before the window goes.
+// Ending goes through WM_CLOSE, posted so that the handler returns first: the window then
+// closes exactly as through its close box, and the grid saves its layout before it goes.
 void EndProgram(HWND main_window) {
-    SendMessageA(main_window, WM_CLOSE, 0, 0);
+    PostMessageA(main_window, WM_CLOSE, 0, 0);
+}
+
+// Every column to the width its title and cells need, on screen and on paper.
+void ApplyNaturalWidths() {
+    if (Grid* grid = App().grid.get()) grid->ApplyNaturalWidths();
+}
+
+// The rows changed order or number: scroll ranges and the view follow, then the table repaints.
+void ShowChangedRows(Grid& grid) {
+    RefreshViewState(grid.Model(), grid.Frame());
+    grid.Redraw();
+}
+
+// The visibility flags edited on a copy; the grid takes them only on OK.
+void ChooseVisibleColumns(HWND main_window) {
+    Grid* grid = App().grid.get();
+    if (grid == nullptr || grid->ColumnCount() <= 0) return;
+    std::vector<std::uint8_t> visible;
+    try {
+        visible = grid->GetVisibility();
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (Dialog_VisibleColumns(main_window, grid->Model(), visible)) {
+        grid->SetVisibility(visible.data(), static_cast<int>(visible.size()));
+    }
+}
+
+// Every sort starts from the first offered column, ascending, as text.
+void SortTableRows(HWND main_window) {
+    Grid* grid = App().grid.get();
+    if (grid == nullptr) return;
+    SortRequest request;
+    if (!Dialog_Sort(main_window, grid->Model(), request)) return;
+    SortRows(grid->Model(), request);
+    ShowChangedRows(*grid);
+}
+
+// Every filter starts empty; a range that keeps no row leaves the table as it was and says so.
+void FilterTableRows(HWND main_window) {
+    Grid* grid = App().grid.get();
+    if (grid == nullptr) return;
+    FilterRequest request{};
+    if (!Dialog_Filter(main_window, grid->Model(), request)) return;
+    if (!FilterRows(grid->Model(), request)) {
+        ShowMessage(main_window, MB_ICONINFORMATION, kMessageTitle, "Няма записи, отговарящи",
+                    "на зададеното условие.");
+        return;
+    }
+    ShowChangedRows(*grid);
+}
+
+// All rows again, in data-file order, from the top left.
+void RestoreAllRows() {
+    Grid* grid = App().grid.get();
+    if (grid == nullptr) return;
+    RestoreRows(grid->Model());
+    ShowChangedRows(*grid);
+}
+
+// The font chooser on a copy of the table font; the grid takes the answer only on OK.
+void ChooseTableFont() {
+    Grid* grid = App().grid.get();
+    if (grid == nullptr) return;
+    const FontSpec current = grid->GetFont();
+    HWND grid_window = grid->Window();
+    HDC dc = GetDC(grid_window);
+    if (dc == nullptr) return;
+    LOGFONTA chosen = MakeFont(dc, current);
+    CHOOSEFONTA request = {};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = grid_window;
+    request.hDC = dc;
+    request.lpLogFont = &chosen;
+    request.Flags = CF_SCREENFONTS | CF_PRINTERFONTS | CF_INITTOLOGFONTSTRUCT;
+    const BOOL answered = ChooseFontA(&request);
+    ReleaseDC(grid_window, dc);
+    if (answered != TRUE) return;
+    grid->SetFont(ChosenTableFont(current, chosen.lfFaceName, request.iPointSize, chosen.lfWeight,
+                                  chosen.lfCharSet));
+}
+
+// The table-wide style edited on a copy; the grid lays out and repaints only on OK.
+void EditTableAppearance(HWND main_window) {
+    Grid* grid = App().grid.get();
+    if (grid == nullptr) return;
+    TableStyle style = grid->GetTableStyle();
+    if (Dialog_TableProperties(main_window, style)) grid->SetTableStyle(style);
+}
+
+// Every column's record edited on a copy; on OK all of them go back, in column order. The grid
+// is repainted either way, so a cancelled dialog leaves no trace on the screen.
+void EditColumnAppearance(HWND main_window) {
+    Grid* grid = App().grid.get();
+    if (main_window == nullptr || grid == nullptr) return;
+    const int count = grid->ColumnCount();
+    if (count <= 0) return;
+    std::vector<GridColumnInfo> columns;
+    try {
+        columns.resize(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    for (int i = 0; i < count; ++i) grid->GetColumnInfo(i, columns[i]);
+    if (Dialog_ColumnProperties(main_window, columns)) {
+        for (int i = 0; i < count; ++i) grid->SetColumnInfo(i, columns[i]);
+    }
+    grid->Redraw();
 }
 
 }  // namespace
 
 void DispatchCommand(HWND main_window, int command_id) {
     switch (command_id) {
+        case IDM_ABOUT: ShowAboutDialog(main_window); break;
         case IDM_EXIT: EndProgram(main_window); break;
+        case IDM_VISIBLE_COLUMNS: ChooseVisibleColumns(main_window); break;
+        case IDM_NATURAL_WIDTHS: ApplyNaturalWidths(); break;
+        case IDM_TABLE_APPEARANCE: EditTableAppearance(main_window); break;
+        case IDM_COLUMN_APPEARANCE: EditColumnAppearance(main_window); break;
+        case IDM_SORT: SortTableRows(main_window); break;
+        case IDM_FILTER: FilterTableRows(main_window); break;
+        case IDM_RESTORE_ROWS: RestoreAllRows(); break;
+        case IDM_CHOOSE_FONT: ChooseTableFont(); break;
+        case IDM_PRINT: PrintTable(main_window); break;
+        case IDM_PRINT_SETUP: SetUpPrinting(main_window); break;
+        case IDM_EXPORT: ExportTableToChosenFile(main_window); break;
         default: break;
     }
 }

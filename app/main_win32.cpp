@@ -4,6 +4,8 @@
 #include "app/app_state_win32.h"
 #include "app/command_line.h"
 #include "app/main_window_win32.h"
+#include "app/menus_win32.h"
+#include "app/speed_bar_win32.h"
 
 namespace {
 
@@ -55,6 +57,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_c
     ShowWindow(main_window, show_command);
     UpdateWindow(main_window);
     RunMessageLoop(shortcuts);
+    DestroyContextMenu();
+    DestroySpeedBar();
     ReleaseAppState();
     return 0;
 }

@@ -3,16 +3,35 @@
 
 #include "app/app_state_win32.h"
 #include "app/command_dispatcher_win32.h"
+#include "app/menus_win32.h"
+#include "app/speed_bar_win32.h"
+#include "app/table_startup_win32.h"
+#include "grid/grid_win32.h"
 
 const char kMainWindowClass[] = "LintaroClass";
 
 namespace {
 
-// The creation sequence: remember the window, then the print settings and their contexts.
+// The creation sequence: remember the window, menus and speed bar, the print settings and
+// their contexts, then the grid with the table.
 void OnCreate(HWND window) {
     App().main_window = window;
+    AttachApplicationMenu(window);
+    CreateContextMenu();
+    if (CreateSpeedBar(window)) App().speed_bar_height = SpeedBarHeight();
     LoadPrinterConfig();
     RefreshInfoContexts();
+    CreateGridAndTable(window);
+}
+
+// Closing destroys the grid first, which saves a modified column layout.
+void OnClose(HWND window) {
+    AppState& app = App();
+    if (app.grid != nullptr) {
+        app.grid->Destroy();
+        app.grid.reset();
+    }
+    DestroyWindow(window);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -24,13 +43,26 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             PostQuitMessage(0);
             return 0;
         case WM_CLOSE:
-            DestroyWindow(window);
+            OnClose(window);
             return 0;
+        case WM_SETFOCUS:
+            if (App().grid != nullptr && App().grid->Window() != nullptr) {
+                SetFocus(App().grid->Window());
+                return 0;
+            }
+            return DefWindowProcA(window, message, wparam, lparam);
         case WM_ERASEBKGND:
             // The grid and the speed bar cover the client area.
             return 1;
+        case WM_SIZE:
+            FitSpeedBarToOwner();
+            if (App().grid != nullptr) App().grid->FitToParent(App().speed_bar_height, 0);
+            return 0;
         case WM_COMMAND:
             DispatchCommand(window, LOWORD(wparam));
+            return 0;
+        case WM_RBUTTONDOWN:
+            ShowContextMenu(window, lparam);
             return 0;
         default:
             return DefWindowProcA(window, message, wparam, lparam);

@@ -8,7 +8,7 @@ packages=(
   xvfb xauth imagemagick x11-utils xdotool
   cups printer-driver-cups-pdf cups-bsd cups-client poppler-utils
   locales cmake googletest libbenchmark-dev clang libclang-rt-14-dev
-  python3 python3-pytest procps
+  python3 python3-pytest python3-dbfread procps
 )
 
 missing=()

@@ -465,6 +465,12 @@ class Window:
 # Real input and the screen (X server)
 
 
+def park_pointer() -> None:
+    """Moves the pointer to the screen's bottom right corner, outside the main window, so that
+    no tooltip or hover highlight left by an earlier test shows in a screenshot."""
+    _xdotool("mousemove", 1023, 767)
+
+
 def _xdotool(*args) -> None:
     subprocess.run(["xdotool", *map(str, args)], check=True)
 
@@ -577,7 +583,9 @@ class Lintaro:
                                         stdin=subprocess.DEVNULL, stdout=self._log,
                                         stderr=subprocess.STDOUT, start_new_session=True)
         if wait:
-            return self.wait_main_window(timeout)
+            main = self.wait_main_window(timeout)
+            park_pointer()
+            return main
         return None
 
     @property

@@ -93,6 +93,24 @@ TEST_F(PrinterConfig, ShortFileGivesTheDefaultPrinterWithItsPaper) {
     EXPECT_EQ(loaded.left_margin, expected_left);
 }
 
+TEST_F(PrinterConfig, WithoutAFileTheDefaultPrinterAndItsPaperAreTaken) {
+    SetPrintSettings(DotMatrixPrintSettings());
+    LoadPrinterConfig();
+    const PrintSettings loaded = GetPrintSettings();
+    char default_printer[260];
+    DefaultPrinterName(default_printer, sizeof default_printer);
+    ASSERT_STRNE(default_printer, "");
+    EXPECT_EQ(loaded.printer_kind, kDefaultWindowsPrinter);
+    EXPECT_STREQ(loaded.device_name, default_printer);
+    HDC info = CreateICA(nullptr, default_printer, nullptr, nullptr);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(loaded.paper_height, MulDiv(2540, GetDeviceCaps(info, PHYSICALHEIGHT),
+                                          GetDeviceCaps(info, LOGPIXELSY)));
+    DeleteDC(info);
+    EXPECT_EQ(GetFileAttributesA(ConfigPath().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "loading never writes Printer.cfg";
+}
+
 TEST_F(PrinterConfig, UnknownPrinterKeepsItsStoredPaper) {
     PrintSettings stored = BuiltInPrintSettings();
     stored.printer_kind = kOtherWindowsPrinter;

@@ -239,6 +239,7 @@ std::vector<HWND> Descendants(HWND parent) {
 
 // Command implementations. Each receives the decoded-on-demand words (words[0] is the command).
 using Words = std::vector<std::string>;
+Words Split(const std::string& line);
 
 bool NeedWords(const Words& words, size_t count, Answer* answer) {
   if (words.size() >= count) return true;
@@ -581,9 +582,199 @@ void ForegroundCommand(const Words& words, Answer* answer) {
   answer->Add(HandleText(GetForegroundWindow()));
 }
 
+// scrollinfo HWND BAR: the window's scroll bar BAR ("H" horizontal, "V" vertical) as GetScrollInfo
+// reports it inside the program: minimum, maximum, page, position and tracking position. Under
+// Wine GetScrollInfo works only in the window's own process, so wdrive_scroll_hook.dll (built
+// beside this program) reads it from a message hook on the window's thread.
+void ScrollInfoCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  if (words[2] != "H" && words[2] != "V") return answer->Fail("the bar is H or V");
+  const LONG bar = words[2] == "V" ? 1 : 0;
+  static HMODULE module = nullptr;
+  if (!module) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.find_last_of("\\/") + 1);
+    module = LoadLibraryA((folder + "wdrive_scroll_hook.dll").c_str());
+  }
+  auto hook_proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                GetProcAddress(module, "WdriveScrollHook")))
+                          : nullptr;
+  if (!hook_proc) return answer->Fail("wdrive_scroll_hook.dll did not load");
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      6 * sizeof(LONG), ("WdriveScroll" + pid).c_str());
+  HANDLE done = CreateEventA(nullptr, FALSE, FALSE, ("WdriveScrollDone" + pid).c_str());
+  void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 6 * sizeof(LONG)) : nullptr;
+  LONG values[6] = {};
+  bool answered = false;
+  if (view && done) {
+    ResetEvent(done);
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, hook_proc, module,
+                                   GetWindowThreadProcessId(window, nullptr));
+    static LONG request = 0;
+    ++request;
+    if (hook && PostMessageA(window, RegisterWindowMessageA("WdriveReadScroll"),
+                             GetCurrentProcessId(), request * 2 + bar)) {
+      answered = WaitForSingleObject(done, kSendTimeoutMs) == WAIT_OBJECT_0;
+    }
+    if (hook) UnhookWindowsHookEx(hook);
+    if (answered) std::memcpy(values, view, sizeof values);
+  }
+  if (view) UnmapViewOfFile(view);
+  if (mapping) CloseHandle(mapping);
+  if (done) CloseHandle(done);
+  if (!answered) return answer->Fail("the window's thread did not answer");
+  if (!values[0]) return answer->Fail("GetScrollInfo failed");
+  for (int i = 1; i < 6; ++i) answer->Add(Number(values[i]));
+}
+
 void ScreenCommand(const Words&, Answer* answer) {
   answer->Add(Number(GetSystemMetrics(SM_CXSCREEN)));
   answer->Add(Number(GetSystemMetrics(SM_CYSCREEN)));
+}
+
+// Menus and command spying run inside the program: under Wine a menu handle works only in its
+// own process, and only a window's own process can subclass it. wdrive_hook.dll (built beside
+// this program) does that work from a message hook on the window's thread; see that file.
+HMODULE HookModule() {
+  static HMODULE module = nullptr;
+  if (!module) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.find_last_of("\\/") + 1);
+    module = LoadLibraryA((folder + "wdrive_hook.dll").c_str());
+  }
+  return module;
+}
+
+// Posts the hook's request `message_name` to the window with the hook on its thread and waits
+// until the hook signals that it has answered.
+bool AskHook(HWND window, const char* message_name, std::string* error) {
+  HMODULE module = HookModule();
+  auto hook_proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                GetProcAddress(module, "WdriveGetMessageHook")))
+                          : nullptr;
+  if (!hook_proc) return *error = "wdrive_hook.dll did not load", false;
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  HANDLE done = CreateEventA(nullptr, FALSE, FALSE, ("WdriveMenuDone" + pid).c_str());
+  if (!done) return *error = "no event", false;
+  ResetEvent(done);
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, hook_proc, module,
+                                 GetWindowThreadProcessId(window, nullptr));
+  static LONG request = 0;
+  bool answered = false;
+  if (hook && PostMessageA(window, RegisterWindowMessageA(message_name), GetCurrentProcessId(),
+                           ++request)) {
+    answered = WaitForSingleObject(done, kSendTimeoutMs) == WAIT_OBJECT_0;
+  }
+  if (hook) UnhookWindowsHookEx(hook);
+  CloseHandle(done);
+  if (!hook) return *error = "could not hook the window's thread", false;
+  if (!answered) return *error = "the window's thread did not answer", false;
+  return true;
+}
+
+// menu HWND: the menu bar of a window, or the menu that a popup menu window (class "#32768")
+// shows, one field per item, depth first: "depth,id,type,state,submenu,left,top,right,bottom,
+// text" (type and state as MENUITEMINFO's fType and fState in hex, submenu 1 for a drop-down,
+// the item's screen rectangle while its menu is shown, else zeros).
+void MenuCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  constexpr DWORD kMappingSize = 1 << 16;
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      kMappingSize, ("WdriveMenu" + pid).c_str());
+  if (!mapping) return answer->Fail("no mapping");
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kMappingSize);
+  std::string error, text;
+  const bool answered = view && AskHook(window, "WdriveReadMenu", &error);
+  if (answered) {
+    DWORD size = 0;
+    std::memcpy(&size, view, 4);
+    text.assign(static_cast<const char*>(view) + 4, std::min<DWORD>(size, kMappingSize - 4));
+  }
+  if (view) UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  if (!answered) return answer->Fail(error.empty() ? "no view" : error);
+  if (text == "nomenu\n") return answer->Fail("the window has no menu");
+
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    std::string field;
+    for (int column = 0; column < 6; ++column) {
+      size_t tab = line.find('\t');
+      std::string value = line.substr(0, tab);
+      if (column == 5) {  // the rectangle's four numbers become four fields
+        for (char& c : value) c = c == ',' ? ' ' : c;
+        for (const std::string& number : Split(value)) field += Encode(number) + ",";
+      } else {
+        field += Encode(value) + ",";
+      }
+      line = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+    }
+    answer->AddEncoded(field + Encode(line));
+  }
+}
+
+// The command logs of spied windows, by window: a count, then word parameters.
+constexpr DWORD kSpyLogBytes = (1 << 14) * 4;
+struct SpyLog {
+  HWND window;
+  volatile LONG* log;
+};
+std::vector<SpyLog> spy_logs;
+
+volatile LONG* SpyLogOf(HWND window) {
+  for (const SpyLog& spy : spy_logs)
+    if (spy.window == window) return spy.log;
+  return nullptr;
+}
+
+// spy HWND: from now on records every WM_COMMAND that reaches the window's procedure (menus,
+// accelerators, controls); "commands HWND" reads them. Spying a window again clears its log.
+void SpyCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  if (volatile LONG* log = SpyLogOf(window)) {
+    InterlockedExchange(&log[0], 0);
+    return;
+  }
+  char name[96];
+  std::snprintf(name, sizeof name, "WdriveSpy%lu_%llX", GetCurrentProcessId(),
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  // Kept open and mapped while the driver runs: the program writes into it.
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      kSpyLogBytes, name);
+  void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kSpyLogBytes) : nullptr;
+  if (!view) return answer->Fail("no mapping");
+  std::string error;
+  if (!AskHook(window, "WdriveSpyCommands", &error)) return answer->Fail(error);
+  spy_logs.push_back(SpyLog{window, static_cast<volatile LONG*>(view)});
+}
+
+// commands HWND: every WM_COMMAND word parameter recorded since "spy HWND", oldest first, as
+// "id,code" fields.
+void CommandsCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  volatile LONG* log = SpyLogOf(ParseHandle(words[1]));
+  if (!log) return answer->Fail("the window is not spied on");
+  const LONG count = log[0];
+  for (LONG i = 0; i < count; ++i) {
+    const DWORD wparam = static_cast<DWORD>(log[1 + i]);
+    answer->AddEncoded(Number(LOWORD(wparam)) + "," + Number(HIWORD(wparam)));
+  }
 }
 
 void Dispatch(const Words& words, Answer* answer) {
@@ -616,6 +807,10 @@ void Dispatch(const Words& words, Answer* answer) {
   if (name == "exists") return ExistsCommand(words, answer);
   if (name == "foreground") return ForegroundCommand(words, answer);
   if (name == "screen") return ScreenCommand(words, answer);
+  if (name == "scrollinfo") return ScrollInfoCommand(words, answer);
+  if (name == "menu") return MenuCommand(words, answer);
+  if (name == "spy") return SpyCommand(words, answer);
+  if (name == "commands") return CommandsCommand(words, answer);
   answer->Fail("unknown command: " + name);
 }
 

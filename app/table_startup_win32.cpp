@@ -1,0 +1,57 @@
+// Start-up of the table: grid window, data file, layout file, or the demonstration table.
+#include "app/table_startup_win32.h"
+
+#include <memory>
+
+#include "app/app_state_win32.h"
+#include "formats/data_file_win32.h"
+#include "grid/grid_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr std::uint32_t kMainGridStyle =
+    GridStyle::ResizeCursor | GridStyle::MoveColumns | GridStyle::ClientEdge | GridStyle::PageWidthMark;
+
+}  // namespace
+
+void BuildDemonstrationTable(Grid& grid) {
+    static const char* const kTitles[] = {"Колона 1", "Колона 2", "Колона 3", "Колона 4",
+                                          "Колона 5"};
+    for (int source = 0; source < 5; ++source) grid.AddColumn(source, kTitles[source]);
+    for (int position : {1, 3}) {
+        GridColumnInfo info;
+        grid.GetColumnInfo(position, info);
+        info.flags |= ColumnFlags::TextFlow;
+        info.max_lines = 3;
+        grid.SetColumnInfo(position, info);
+    }
+    grid.SetHeaderText("Left header text 1\tRight header text 1\r\n"
+                       "Left header text 2\tRight header text 2");
+    grid.SetFooterText("Left footer text 1\tRight footer text 1\r\n"
+                       "Left footer text 2\tRight footer text 2");
+    grid.SetRowCount(128);
+}
+
+void CreateGridAndTable(HWND main_window) {
+    AppState& app = App();
+    app.grid = std::make_unique<Grid>();
+    Grid& grid = *app.grid;
+    RECT client;
+    GetClientRect(main_window, &client);
+    grid.Create(main_window, IDC_GRID, kMainGridStyle, client.left, client.top,
+                client.right - client.left, client.bottom - client.top);
+    grid.SetCellTextSource(StoreCellTextSource);
+
+    const CommandLineNames& names = app.command_line;
+    if (names.data_file[0] != '\0' && LoadDataFile(names.data_file)) {
+        if (names.format_file[0] != '\0') {
+            grid.LoadLayout(names.format_file);
+            RefreshColumnTitles();
+        }
+        grid.Reformat();
+        SetWindowTextA(main_window, app.window_title);
+        return;
+    }
+    BuildDemonstrationTable(grid);
+}

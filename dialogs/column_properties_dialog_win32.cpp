@@ -1,0 +1,143 @@
+// The column appearance dialog: a list of the visible columns and the controls of the one
+// being edited. Switching columns keeps the edits of the one left in the records.
+#include "dialogs/column_properties_dialog_win32.h"
+
+#include <new>
+#include <utility>
+
+#include "dialogs/appearance_options.h"
+#include "dialogs/dialog_helpers_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// Everything the dialog edits, in the opener's frame.
+struct ColumnDialogState {
+    std::vector<GridColumnInfo> records;
+    int current = -1;  // the record the controls show, or none
+};
+
+ColumnDialogState* StateOf(HWND dialog) {
+    return reinterpret_cast<ColumnDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// Selects the entry with `key`, or nothing when the list has none: a stored value that no
+// entry stands for must not inherit the previous column's selection.
+void SelectKeyOrNothing(HWND dialog, int id, const OptionEntry* table, std::int32_t key) {
+    ComboSelect(dialog, id, OptionIndexOfKey(table, key));
+}
+
+void UpdateEnabling(HWND dialog) {
+    const ColumnEnabling enabling = ColumnEnablingFor(IsChecked(dialog, IDC_COLUMN_TEXT_FLOW));
+    EnableControl(dialog, IDC_COLUMN_LINE_LIMIT, enabling.line_limit);
+    EnableControl(dialog, IDC_COLUMN_ABBREVIATE, enabling.abbreviate);
+}
+
+void ShowChoices(HWND dialog, const ColumnChoices& choices) {
+    SetControlText(dialog, IDC_COLUMN_TITLE, choices.title.c_str());
+    SelectKeyOrNothing(dialog, IDC_COLUMN_ALIGNMENT, kAlignmentOptions, choices.alignment_key);
+    SetCheck(dialog, IDC_COLUMN_BOLD, choices.bold);
+    SetCheck(dialog, IDC_COLUMN_TEXT_FLOW, choices.text_flow);
+    SelectKeyOrNothing(dialog, IDC_COLUMN_LINE_LIMIT, kLineLimitOptions, choices.line_limit_key);
+    SetCheck(dialog, IDC_COLUMN_ABBREVIATE, choices.abbreviate);
+}
+
+ColumnChoices ReadChoices(HWND dialog) {
+    ColumnChoices choices;
+    char title[kColumnTitleLimit + 1];
+    GetControlText(dialog, IDC_COLUMN_TITLE, title, sizeof title);
+    choices.title = title;
+    choices.alignment_key = SelectedKey(dialog, IDC_COLUMN_ALIGNMENT);
+    choices.bold = IsChecked(dialog, IDC_COLUMN_BOLD);
+    choices.text_flow = IsChecked(dialog, IDC_COLUMN_TEXT_FLOW);
+    choices.line_limit_key = SelectedKey(dialog, IDC_COLUMN_LINE_LIMIT);
+    choices.abbreviate = IsChecked(dialog, IDC_COLUMN_ABBREVIATE);
+    return choices;
+}
+
+void SaveCurrentColumn(HWND dialog, ColumnDialogState& state) {
+    if (state.current < 0) return;
+    ApplyColumnChoices(state.records[state.current], ReadChoices(dialog));
+}
+
+// Shows the column selected in the list, first keeping the edits of the one shown so far.
+// Choosing the column already shown again changes nothing, so its edits are not lost.
+void LoadSelectedColumn(HWND dialog, ColumnDialogState& state) {
+    const int selection = ComboSelection(dialog, IDC_COLUMN_LIST);
+    if (selection < 0) return;
+    const int column = ComboGetItemData(dialog, IDC_COLUMN_LIST, selection);
+    if (column < 0 || column >= static_cast<int>(state.records.size())) return;
+    if (column == state.current) return;
+    SaveCurrentColumn(dialog, state);
+    state.current = column;
+    ShowChoices(dialog, ColumnChoicesFromRecord(state.records[column]));
+    UpdateEnabling(dialog);
+}
+
+void InitDialog(HWND dialog, ColumnDialogState& state) {
+    for (const ColumnListEntry& entry :
+         ColumnListEntries(state.records.data(), static_cast<int>(state.records.size()))) {
+        AddKeyedString(dialog, IDC_COLUMN_LIST, entry.column, entry.title.c_str());
+    }
+    FitComboDropDown(dialog, IDC_COLUMN_LIST);
+    FillCombo(dialog, IDC_COLUMN_ALIGNMENT, kAlignmentOptions, kNoChoice);
+    FillCombo(dialog, IDC_COLUMN_LINE_LIMIT, kLineLimitOptions, kNoChoice);
+    ComboSelect(dialog, IDC_COLUMN_LIST, 0);
+    state.current = -1;
+    LoadSelectedColumn(dialog, state);
+    UpdateEnabling(dialog);
+}
+
+INT_PTR CALLBACK ColumnPropertiesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            InitDialog(dialog, *reinterpret_cast<ColumnDialogState*>(lparam));
+            return TRUE;
+        case WM_COMMAND: {
+            ColumnDialogState* state = StateOf(dialog);
+            const int id = LOWORD(wparam);
+            const int notification = HIWORD(wparam);
+            if (state == nullptr) break;
+            if (id == IDC_COLUMN_LIST && notification == CBN_SELCHANGE) {
+                LoadSelectedColumn(dialog, *state);
+                return TRUE;
+            }
+            if (id == IDC_COLUMN_TEXT_FLOW && notification == BN_CLICKED) {
+                UpdateEnabling(dialog);
+                return TRUE;
+            }
+            if (id == IDOK && notification == 0) {
+                SaveCurrentColumn(dialog, *state);
+                EndDialog(dialog, kDialogOk);
+                return TRUE;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns) {
+    ColumnDialogState state;
+    // The dialog edits its own copy, so cancel leaves the caller's records as they were. No
+    // memory for it: the dialog does not open, as when the user cancels.
+    try {
+        state.records = columns;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "ColumnProperties", owner, ColumnPropertiesProc,
+                        reinterpret_cast<LPARAM>(&state)) != kDialogOk) {
+        return false;
+    }
+    columns.swap(state.records);
+    return true;
+}

@@ -1,0 +1,76 @@
+// The filter dialog: a column list, the "from" and "to" fields and the data-type list.
+#include "dialogs/filter_dialog_win32.h"
+
+#include <cstring>
+
+#include "dialogs/dialog_helpers_win32.h"
+#include "dialogs/sort_dialog_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// The bound fields are read with this capacity: at most 126 characters and the terminator.
+constexpr std::size_t kBoundFieldCapacity = 127;
+
+struct FilterEdit {
+    const GridModel* columns;
+    FilterRequest* request;
+};
+
+FilterEdit* Edited(HWND dialog) {
+    return reinterpret_cast<FilterEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void ShowRequest(HWND dialog, const FilterEdit& edit) {
+    char title[kColumnTitleLimit];
+    for (int column : ColumnsOfferedForFilter(*edit.columns)) {
+        edit.columns->ColumnTitle(column, title, static_cast<int>(sizeof title) - 1);
+        AddKeyedString(dialog, IDC_FILTER_COLUMN, column, title);
+    }
+    FitComboDropDown(dialog, IDC_FILTER_COLUMN);
+    ComboSelect(dialog, IDC_FILTER_COLUMN, 0);
+    FillCombo(dialog, IDC_FILTER_DATA_TYPE, kKeyTypeOptions, edit.request->data_type + 1);
+}
+
+void TakeRequest(HWND dialog, FilterRequest& request) {
+    request.column = SelectedKey(dialog, IDC_FILTER_COLUMN);
+    std::memset(request.from, 0, sizeof request.from);
+    std::memset(request.to, 0, sizeof request.to);
+    GetControlText(dialog, IDC_FILTER_FROM, request.from, kBoundFieldCapacity);
+    GetControlText(dialog, IDC_FILTER_TO, request.to, kBoundFieldCapacity);
+    request.data_type = SelectedKey(dialog, IDC_FILTER_DATA_TYPE) - 1;
+}
+
+INT_PTR CALLBACK FilterProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            ShowRequest(dialog, *reinterpret_cast<FilterEdit*>(lparam));
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
+                TakeRequest(dialog, *Edited(dialog)->request);
+                EndDialog(dialog, kDialogOk);
+                return TRUE;
+            }
+            break;
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_Filter(HWND owner, const GridModel& columns, FilterRequest& request) {
+    FilterRequest copy = request;
+    FilterEdit edit{&columns, &copy};
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "Filter", owner, FilterProc, reinterpret_cast<LPARAM>(&edit)) != kDialogOk) {
+        return false;
+    }
+    request = copy;
+    return true;
+}

@@ -1,0 +1,95 @@
+// The pages-to-print dialog: two page numbers, the subset, the column groups and the copies.
+#include "dialogs/pages_to_print_dialog_win32.h"
+
+#include "dialogs/dialog_helpers_win32.h"
+#include "resources/resource_ids.h"
+
+const OptionEntry kPageSubsetOptions[] = {
+    {1, "Всички страници"},
+    {2, "Нечетни страници"},
+    {3, "Четни (с разменени полета)"},
+    {0, nullptr},
+};
+
+namespace {
+
+// The request being edited and the column groups it came with: the lists' indexes count from
+// the first group as it was when the dialog opened.
+struct PagesEdit {
+    PageRequest* request;
+    std::int32_t first_group;
+    std::int32_t last_group;
+};
+
+PagesEdit* Edited(HWND dialog) {
+    return reinterpret_cast<PagesEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void ShowRequest(HWND dialog, PagesEdit& edit) {
+    const PageRequest& request = *edit.request;
+    ShowInteger(dialog, IDC_PAGES_FROM, request.from_page);
+    ShowInteger(dialog, IDC_PAGES_TO, request.to_page);
+    // Every print starts from all pages, whatever subset the caller left in the request.
+    FillCombo(dialog, IDC_PAGES_SUBSET, kPageSubsetOptions, 1);
+    const int first = edit.first_group;
+    const int last = edit.last_group;
+    FillNumberCombo(dialog, IDC_PAGES_GROUP_FROM, last - first + 1, first, 1, first);
+    FillNumberCombo(dialog, IDC_PAGES_GROUP_TO, last - first + 1, first, 1, last);
+    FillNumberCombo(dialog, IDC_PAGES_COPIES, 5, 1, 1, 1);
+    if (first == last) {
+        EnableControl(dialog, IDC_PAGES_GROUP_FROM, false);
+        EnableControl(dialog, IDC_PAGES_GROUP_TO, false);
+    }
+}
+
+// False keeps the dialog open: the first column group lies after the last.
+bool StoreRequest(HWND dialog, PagesEdit& edit) {
+    PageRequest& request = *edit.request;
+    request.from_page = ReadInteger(dialog, IDC_PAGES_FROM);
+    request.to_page = ReadInteger(dialog, IDC_PAGES_TO);
+    request.page_subset = SelectedKey(dialog, IDC_PAGES_SUBSET) - 1;
+    if (edit.first_group < edit.last_group) {
+        const int to_index = ComboSelection(dialog, IDC_PAGES_GROUP_TO);
+        if (to_index >= 0) request.column_group_to = edit.first_group + to_index;
+        const int from_index = ComboSelection(dialog, IDC_PAGES_GROUP_FROM);
+        if (from_index >= 0) request.column_group_from = edit.first_group + from_index;
+    }
+    if (request.column_group_from > request.column_group_to) return false;
+    const int copies_index = ComboSelection(dialog, IDC_PAGES_COPIES);
+    request.copies = copies_index >= 0 ? copies_index + 1 : 1;
+    return true;
+}
+
+INT_PTR CALLBACK PagesToPrintProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            ShowRequest(dialog, *reinterpret_cast<PagesEdit*>(lparam));
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
+                if (StoreRequest(dialog, *Edited(dialog))) EndDialog(dialog, kDialogOk);
+                return TRUE;
+            }
+            break;
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_PagesToPrint(HWND owner, PageRequest& request) {
+    PageRequest copy = request;
+    PagesEdit edit{&copy, request.column_group_from, request.column_group_to};
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "PagesToPrint", owner, PagesToPrintProc,
+                        reinterpret_cast<LPARAM>(&edit)) != kDialogOk) {
+        return false;
+    }
+    request = copy;
+    return true;
+}

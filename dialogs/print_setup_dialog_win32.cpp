@@ -1,0 +1,291 @@
+// The print setup dialog: target list, printer list, six size fields and the dot-matrix options.
+#include "dialogs/print_setup_dialog_win32.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialogs/dialog_helpers_win32.h"
+#include "dialogs/print_setup_rules.h"
+#include "print/printer_names.h"
+#include "print/printer_services_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// The record being edited and, while the dialog is open, where Windows' default printer lies
+// in the printer list (-1 when it is not there): the printer used for the default target.
+struct PrintSetupEdit {
+    PrintSettings* settings;
+    int default_printer_index;
+};
+
+PrintSetupEdit* Edited(HWND dialog) {
+    return reinterpret_cast<PrintSetupEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// Margin fields in the order they are checked: left, right, top, bottom.
+int MarginFieldId(MarginSide side) {
+    switch (side) {
+        case MarginSide::Left: return IDC_PRINT_SETUP_LEFT;
+        case MarginSide::Right: return IDC_PRINT_SETUP_RIGHT;
+        case MarginSide::Top: return IDC_PRINT_SETUP_TOP;
+        case MarginSide::Bottom: return IDC_PRINT_SETUP_BOTTOM;
+        case MarginSide::None: break;
+    }
+    return 0;
+}
+
+// The dot-matrix printer counts characters and lines; Windows printers hundredths of a mm.
+void ShowSize(HWND dialog, int id, std::int32_t target, std::int32_t value) {
+    if (target == kDotMatrixPrinter) {
+        ShowInteger(dialog, id, value);
+    } else {
+        ShowHundredths(dialog, id, value);
+    }
+}
+
+std::int32_t ReadSize(HWND dialog, int id, std::int32_t target) {
+    return target == kDotMatrixPrinter ? ReadInteger(dialog, id) : ReadHundredths(dialog, id);
+}
+
+void ShowPaperFields(HWND dialog, std::int32_t target, const PaperFields& fields) {
+    ShowSize(dialog, IDC_PRINT_SETUP_WIDTH, target, fields.width);
+    ShowSize(dialog, IDC_PRINT_SETUP_LEFT, target, fields.left);
+    ShowSize(dialog, IDC_PRINT_SETUP_RIGHT, target, fields.right);
+    ShowSize(dialog, IDC_PRINT_SETUP_HEIGHT, target, fields.height);
+    ShowSize(dialog, IDC_PRINT_SETUP_TOP, target, fields.top);
+    ShowSize(dialog, IDC_PRINT_SETUP_BOTTOM, target, fields.bottom);
+}
+
+PaperFields ReadPaperFields(HWND dialog, std::int32_t target) {
+    PaperFields fields;
+    fields.width = ReadSize(dialog, IDC_PRINT_SETUP_WIDTH, target);
+    fields.left = ReadSize(dialog, IDC_PRINT_SETUP_LEFT, target);
+    fields.right = ReadSize(dialog, IDC_PRINT_SETUP_RIGHT, target);
+    fields.height = ReadSize(dialog, IDC_PRINT_SETUP_HEIGHT, target);
+    fields.top = ReadSize(dialog, IDC_PRINT_SETUP_TOP, target);
+    fields.bottom = ReadSize(dialog, IDC_PRINT_SETUP_BOTTOM, target);
+    return fields;
+}
+
+// The printer list's entry as shown, blanks trimmed at both ends; empty without that entry.
+std::string PrinterAt(HWND dialog, int index) {
+    HWND list = GetDlgItem(dialog, IDC_PRINT_SETUP_PRINTERS);
+    if (list == nullptr || index < 0) return std::string();
+    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR || length < 0) return std::string();
+    std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
+    ListItemText(dialog, IDC_PRINT_SETUP_PRINTERS, index, text.data());
+    TrimText(text.data());
+    return std::string(text.data());
+}
+
+// The named printer's paper and unprintable strips in hundredths of a millimetre; false when
+// no information context opens for it.
+bool ReadPrinterPaper(const std::string& name, PageMetrics& metrics) {
+    if (name.empty()) return false;
+    HDC info = CreateICA(nullptr, name.c_str(), nullptr, nullptr);
+    if (info == nullptr) return false;
+    metrics = ReadPageMetrics(info, true);
+    DeleteDC(info);
+    return true;
+}
+
+// The selected printer's paper size in the fields and the margins widened to its strips.
+void ApplyPrinter(HWND dialog, PrintSetupEdit& edit) {
+    const std::int32_t target = edit.settings->printer_kind;
+    if (target == kDotMatrixPrinter) return;
+    const int selected = ListSelection(dialog, IDC_PRINT_SETUP_PRINTERS);
+    if (selected < 0) return;
+    PageMetrics metrics{};
+    if (!ReadPrinterPaper(PrinterAt(dialog, selected), metrics)) return;
+    ShowPaperFields(dialog, target, AdoptPrinterPaper(ReadPaperFields(dialog, target), metrics));
+}
+
+// The print mode list means something only for a known dot-matrix model.
+void UpdateModeList(HWND dialog, PrintSetupEdit& edit) {
+    if (edit.settings->printer_kind == kDotMatrixPrinter &&
+        ComboSelection(dialog, IDC_PRINT_SETUP_MODEL) > 0) {
+        EnableControl(dialog, IDC_PRINT_SETUP_MODE, true);
+        return;
+    }
+    ComboSelect(dialog, IDC_PRINT_SETUP_MODE, 0);
+    EnableControl(dialog, IDC_PRINT_SETUP_MODE, false);
+}
+
+// The target now selected: the printer list's selection, enabling, unit caption and the sizes a
+// change between Windows printers and the dot-matrix printer brings.
+void ApplyTarget(HWND dialog, PrintSetupEdit& edit) {
+    const std::int32_t target = SelectedKey(dialog, IDC_PRINT_SETUP_TARGET);
+    if (target == kDotMatrixPrinter) {
+        ListSelect(dialog, IDC_PRINT_SETUP_PRINTERS, -1);
+    } else if (target == kDefaultWindowsPrinter) {
+        ListSelect(dialog, IDC_PRINT_SETUP_PRINTERS, edit.default_printer_index);
+    }
+    EnableControl(dialog, IDC_PRINT_SETUP_PRINTERS, target == kOtherWindowsPrinter);
+    const bool dot_matrix = target == kDotMatrixPrinter;
+    SetControlText(dialog, IDC_PRINT_SETUP_UNITS, PaperUnitCaption(target));
+    EnableControl(dialog, IDC_PRINT_SETUP_WIDTH, dot_matrix);
+    EnableControl(dialog, IDC_PRINT_SETUP_HEIGHT, dot_matrix);
+    EnableControl(dialog, IDC_PRINT_SETUP_ORIENTATION, !dot_matrix);
+    EnableControl(dialog, IDC_PRINT_SETUP_MODEL, dot_matrix);
+    EnableControl(dialog, IDC_PRINT_SETUP_MODE, dot_matrix);
+    EnableControl(dialog, IDC_PRINT_SETUP_DOS_CYRILLIC, dot_matrix);
+    PrintSettings& settings = *edit.settings;
+    if (SwitchPrintTarget(settings, target)) {
+        ShowPaperFields(dialog, target, PaperFieldsOf(settings));
+    }
+    ApplyPrinter(dialog, edit);
+    UpdateModeList(dialog, edit);
+}
+
+// The installed printers in the list: the record's own printer selected, Windows' default one
+// remembered. Later entries of the same name win.
+void FillPrinterList(HWND dialog, PrintSetupEdit& edit, const char* default_printer) {
+    int selected = -1;
+    int index = 0;
+    for (const std::string& name : ListPrinters()) {
+        ListAdd(dialog, IDC_PRINT_SETUP_PRINTERS, name.c_str());
+        if (SamePrinterName(name.c_str(), edit.settings->device_name)) selected = index;
+        if (default_printer[0] != '\0' && SamePrinterName(name.c_str(), default_printer)) {
+            edit.default_printer_index = index;
+        }
+        ++index;
+    }
+    ListSelect(dialog, IDC_PRINT_SETUP_PRINTERS, selected);
+}
+
+void ShowSettings(HWND dialog, PrintSetupEdit& edit) {
+    const PrintSettings& settings = *edit.settings;
+    char default_printer[260] = {};
+    DefaultPrinterName(default_printer, static_cast<int>(sizeof default_printer));
+    FillCombo(dialog, IDC_PRINT_SETUP_TARGET, kPrintTargetOptions, settings.printer_kind);
+    ShowPaperFields(dialog, settings.printer_kind, PaperFieldsOf(settings));
+    FillCombo(dialog, IDC_PRINT_SETUP_ORIENTATION, kOrientationOptions,
+              (settings.flags & kLandscapeFlag) != 0 ? kLandscapeKey : kPortraitKey);
+    FillPrinterList(dialog, edit, default_printer);
+    SetCheck(dialog, IDC_PRINT_SETUP_MANUAL_FEED, settings.paper_feed == 0);
+    SetCheck(dialog, IDC_PRINT_SETUP_DOS_CYRILLIC, (settings.flags & kDosCyrillicFlag) != 0);
+    FillCombo(dialog, IDC_PRINT_SETUP_MODEL, kDotMatrixTypeOptions, settings.dot_matrix_model);
+    FillCombo(dialog, IDC_PRINT_SETUP_MODE, kPrintModeOptions, settings.dot_matrix_mode);
+    // With the record's own target nothing is reset: only enabling, caption and printer paper.
+    ApplyTarget(dialog, edit);
+}
+
+void ChangeMode(HWND dialog, PrintSetupEdit& edit) {
+    PrintSettings& settings = *edit.settings;
+    if (ChangePrintMode(settings, SelectedKey(dialog, IDC_PRINT_SETUP_MODE))) {
+        ShowInteger(dialog, IDC_PRINT_SETUP_WIDTH, settings.paper_width);
+    }
+}
+
+void SetFlag(PrintSettings& settings, std::int32_t flag, bool set) {
+    settings.flags = set ? (settings.flags | flag) : (settings.flags & ~flag);
+}
+
+// OK: false keeps the dialog open (a message has said why, where there is one to say).
+bool StoreSettings(HWND dialog, PrintSetupEdit& edit) {
+    PrintSettings& settings = *edit.settings;
+    const std::int32_t target = settings.printer_kind;
+    settings.paper_feed = IsChecked(dialog, IDC_PRINT_SETUP_MANUAL_FEED) ? 0 : 1;
+    SetFlag(settings, kDosCyrillicFlag, IsChecked(dialog, IDC_PRINT_SETUP_DOS_CYRILLIC));
+    settings.dot_matrix_model = 0;
+    settings.dot_matrix_mode = 0;
+    if (target == kDotMatrixPrinter) {
+        settings.dot_matrix_model = SelectedKey(dialog, IDC_PRINT_SETUP_MODEL);
+        settings.dot_matrix_mode = SelectedKey(dialog, IDC_PRINT_SETUP_MODE);
+    }
+    PaperFields fields = ReadPaperFields(dialog, target);
+    StorePaperFields(settings, fields);
+    if (!MarginsLeavePrintableArea(fields)) return false;
+    SetFlag(settings, kLandscapeFlag,
+            SelectedKey(dialog, IDC_PRINT_SETUP_ORIENTATION) == kLandscapeKey);
+    if (target == kDotMatrixPrinter) {
+        std::memset(settings.device_name, 0, sizeof settings.device_name);
+        std::strcpy(settings.device_name, "LPT1");
+        return true;
+    }
+    const int index = target == kDefaultWindowsPrinter
+                          ? edit.default_printer_index
+                          : ListSelection(dialog, IDC_PRINT_SETUP_PRINTERS);
+    if (index < 0) {
+        ShowMessage(dialog, MB_ICONHAND, kMessageTitle, "Не е избран принтер !");
+        return false;
+    }
+    const std::string printer = PrinterAt(dialog, index);
+    std::memset(settings.device_name, 0, sizeof settings.device_name);
+    std::strncpy(settings.device_name, printer.c_str(), sizeof settings.device_name - 1);
+    PageMetrics metrics{};
+    // A printer that gives no information is taken as it stands.
+    if (!ReadPrinterPaper(printer, metrics)) return true;
+    settings.paper_width = metrics.paper_width;
+    settings.paper_height = metrics.paper_height;
+    fields.width = metrics.paper_width;
+    fields.height = metrics.paper_height;
+    const MarginShortfall shortfall = FindMarginBelowStrip(fields, metrics);
+    if (shortfall.side == MarginSide::None) return true;
+    const std::string second_line = MarginRefusalSecondLine(shortfall.minimum);
+    ShowMessage(dialog, MB_ICONHAND, kMessageTitle, MarginRefusalFirstLine(shortfall.side),
+                second_line.c_str());
+    const int field = MarginFieldId(shortfall.side);
+    ShowHundredths(dialog, field, shortfall.minimum);
+    FocusAndSelect(dialog, field);
+    return false;
+}
+
+INT_PTR CALLBACK PrintSetupProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            ShowSettings(dialog, *reinterpret_cast<PrintSetupEdit*>(lparam));
+            return TRUE;
+        case WM_COMMAND: {
+            PrintSetupEdit* edit = Edited(dialog);
+            if (edit == nullptr) break;
+            const int id = LOWORD(wparam);
+            const int code = HIWORD(wparam);
+            switch (id) {
+                case IDC_PRINT_SETUP_TARGET:
+                    if (code == CBN_SELCHANGE) ApplyTarget(dialog, *edit);
+                    return TRUE;
+                case IDC_PRINT_SETUP_PRINTERS:
+                    if (code == LBN_SELCHANGE) ApplyPrinter(dialog, *edit);
+                    return TRUE;
+                case IDC_PRINT_SETUP_MODEL:
+                    if (code == CBN_SELCHANGE) UpdateModeList(dialog, *edit);
+                    return TRUE;
+                case IDC_PRINT_SETUP_MODE:
+                    if (code == CBN_SELCHANGE) ChangeMode(dialog, *edit);
+                    return TRUE;
+                case IDOK:
+                    if (code != 0) break;
+                    if (StoreSettings(dialog, *edit)) EndDialog(dialog, kDialogOk);
+                    return TRUE;
+                default:
+                    break;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_PrintSetup(HWND owner, PrintSettings& settings) {
+    PrintSettings copy = settings;
+    copy.device_name[sizeof copy.device_name - 1] = '\0';
+    PrintSetupEdit edit{&copy, -1};
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "PrintSetup", owner, PrintSetupProc,
+                        reinterpret_cast<LPARAM>(&edit)) != kDialogOk) {
+        return false;
+    }
+    settings = copy;
+    return true;
+}

@@ -1,0 +1,75 @@
+// The sort dialog: three drop-down lists, column, order and data type.
+#include "dialogs/sort_dialog_win32.h"
+
+#include "dialogs/dialog_helpers_win32.h"
+#include "resources/resource_ids.h"
+
+const OptionEntry kSortOrderOptions[] = {
+    {SortDirection::Ascending, "В нарастващ ред"},
+    {SortDirection::Descending, "В намаляващ ред"},
+    {0, nullptr},
+};
+
+const OptionEntry kKeyTypeOptions[] = {
+    {KeyType::Text + 1, "Текст"},
+    {KeyType::Number + 1, "Число"},
+    {0, nullptr},
+};
+
+namespace {
+
+struct SortEdit {
+    const GridModel* columns;
+    SortRequest* request;
+};
+
+SortEdit* Edited(HWND dialog) {
+    return reinterpret_cast<SortEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void ShowRequest(HWND dialog, const SortEdit& edit) {
+    char title[kColumnTitleLimit];
+    for (int column : ColumnsOfferedForSort(*edit.columns)) {
+        edit.columns->ColumnTitle(column, title, static_cast<int>(sizeof title) - 1);
+        AddKeyedString(dialog, IDC_SORT_COLUMN, column, title);
+    }
+    FitComboDropDown(dialog, IDC_SORT_COLUMN);
+    ComboSelect(dialog, IDC_SORT_COLUMN, 0);
+    FillCombo(dialog, IDC_SORT_ORDER, kSortOrderOptions, edit.request->direction);
+    FillCombo(dialog, IDC_SORT_DATA_TYPE, kKeyTypeOptions, edit.request->data_type + 1);
+}
+
+INT_PTR CALLBACK SortProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            ShowRequest(dialog, *reinterpret_cast<SortEdit*>(lparam));
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
+                SortRequest& request = *Edited(dialog)->request;
+                request.column = SelectedKey(dialog, IDC_SORT_COLUMN);
+                request.direction = SelectedKey(dialog, IDC_SORT_ORDER);
+                request.data_type = SelectedKey(dialog, IDC_SORT_DATA_TYPE) - 1;
+                EndDialog(dialog, kDialogOk);
+                return TRUE;
+            }
+            break;
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_Sort(HWND owner, const GridModel& columns, SortRequest& request) {
+    SortRequest copy = request;
+    SortEdit edit{&columns, &copy};
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "Sort", owner, SortProc, reinterpret_cast<LPARAM>(&edit)) != kDialogOk) return false;
+    request = copy;
+    return true;
+}

@@ -1,0 +1,89 @@
+// The table appearance dialog: check boxes for the table flags, lists for line type, cell height
+// and page-number position.
+#include "dialogs/table_properties_dialog_win32.h"
+
+#include <cstdint>
+
+#include "dialogs/appearance_options.h"
+#include "dialogs/dialog_helpers_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+struct FlagCheckBox {
+    int id;
+    std::uint32_t flag;
+};
+
+// In the order the flags are taken on OK.
+constexpr FlagCheckBox kFlagCheckBoxes[] = {
+    {IDC_TABLE_BOLD_HEADER, TableFlags::BoldHeader},
+    {IDC_TABLE_COLUMN_NUMBERS, TableFlags::ColNumbers},
+    {IDC_TABLE_ROW_LINES, TableFlags::HorzLines},
+    {IDC_TABLE_GRAY_HEADER, TableFlags::GrayHeader},
+    {IDC_TABLE_NUMBER_FIRST_PAGE, TableFlags::PageColNumbers},
+    {IDC_TABLE_TITLES_EACH_PAGE, TableFlags::PageColTitles},
+    {IDC_TABLE_HEADER_EACH_PAGE, TableFlags::PageHeader},
+    {IDC_TABLE_FOOTER_EACH_PAGE, TableFlags::PageFooter},
+    {IDC_TABLE_PRINT_DATE, TableFlags::PageDate},
+};
+
+void ShowChoices(HWND dialog, const TableChoices& choices) {
+    for (const FlagCheckBox& box : kFlagCheckBoxes) {
+        SetCheck(dialog, box.id, (choices.checked_flags & box.flag) != 0);
+    }
+    FillCombo(dialog, IDC_TABLE_LINE_TYPE, kLineTypeOptions, choices.line_type_key);
+    FillCombo(dialog, IDC_TABLE_CELL_HEIGHT, kCellHeightOptions, choices.cell_height_key);
+    FillCombo(dialog, IDC_TABLE_PAGE_NUMBERS, kPageNumberOptions, choices.page_number_key);
+}
+
+TableChoices ReadChoices(HWND dialog) {
+    TableChoices choices;
+    for (const FlagCheckBox& box : kFlagCheckBoxes) {
+        if (IsChecked(dialog, box.id)) choices.checked_flags |= box.flag;
+    }
+    choices.line_type_key = SelectedKey(dialog, IDC_TABLE_LINE_TYPE);
+    choices.cell_height_key = SelectedKey(dialog, IDC_TABLE_CELL_HEIGHT);
+    choices.page_number_key = SelectedKey(dialog, IDC_TABLE_PAGE_NUMBERS);
+    return choices;
+}
+
+// The style being edited lives in the opener's frame; the dialog keeps its address.
+TableStyle* EditedStyle(HWND dialog) {
+    return reinterpret_cast<TableStyle*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+INT_PTR CALLBACK TablePropertiesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            ShowChoices(dialog, TableChoicesFromStyle(*reinterpret_cast<TableStyle*>(lparam)));
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
+                TableStyle* style = EditedStyle(dialog);
+                *style = ApplyTableChoices(*style, ReadChoices(dialog));
+                EndDialog(dialog, kDialogOk);
+                return TRUE;
+            }
+            break;
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_TableProperties(HWND owner, TableStyle& style) {
+    TableStyle copy = style;
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "TableProperties", owner, TablePropertiesProc,
+                        reinterpret_cast<LPARAM>(&copy)) != kDialogOk) {
+        return false;
+    }
+    style = copy;
+    return true;
+}

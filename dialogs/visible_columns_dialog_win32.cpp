@@ -1,0 +1,89 @@
+// The visible columns dialog: a multiple-selection list of the column titles.
+#include "dialogs/visible_columns_dialog_win32.h"
+
+#include "dialogs/dialog_helpers_win32.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+// What the open dialog works on; it lives in the opener's frame.
+struct VisibleColumnsEdit {
+    const GridModel* columns;
+    std::vector<std::uint8_t>* visible;
+};
+
+VisibleColumnsEdit* Edited(HWND dialog) {
+    return reinterpret_cast<VisibleColumnsEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void ShowColumns(HWND dialog, const VisibleColumnsEdit& edit) {
+    HWND list = GetDlgItem(dialog, IDC_VISIBLE_COLUMNS_LIST);
+    char title[kColumnTitleLimit];
+    for (int i = 0; i < edit.columns->ColumnCount(); ++i) {
+        edit.columns->ColumnTitle(i, title, static_cast<int>(sizeof title) - 1);
+        ListAdd(dialog, IDC_VISIBLE_COLUMNS_LIST, title);
+        if (static_cast<std::size_t>(i) < edit.visible->size() && (*edit.visible)[static_cast<std::size_t>(i)] == 1) {
+            SendMessageA(list, LB_SETSEL, TRUE, i);
+        }
+    }
+}
+
+// Takes the selection as the flags; false, with the message shown, when nothing is selected.
+bool TakeSelection(HWND dialog, std::vector<std::uint8_t>& visible) {
+    HWND list = GetDlgItem(dialog, IDC_VISIBLE_COLUMNS_LIST);
+    bool any = false;
+    for (std::size_t i = 0; i < visible.size(); ++i) {
+        visible[i] = SendMessageA(list, LB_GETSEL, i, 0) >= 1 ? 1 : 0;
+        any = any || visible[i] == 1;
+    }
+    if (!any) {
+        ShowMessage(dialog, MB_ICONINFORMATION, kMessageTitle, "В таблицата трябва да има",
+                    "поне една видима колона !");
+    }
+    return any;
+}
+
+INT_PTR CALLBACK VisibleColumnsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+            ShowColumns(dialog, *reinterpret_cast<VisibleColumnsEdit*>(lparam));
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wparam)) {
+                case IDC_VISIBLE_COLUMNS_ALL:
+                    ListSelectAll(dialog, IDC_VISIBLE_COLUMNS_LIST, true);
+                    return TRUE;
+                case IDC_VISIBLE_COLUMNS_NONE:
+                    ListSelectAll(dialog, IDC_VISIBLE_COLUMNS_LIST, false);
+                    return TRUE;
+                case IDOK:
+                    if (HIWORD(wparam) != 0) break;
+                    if (TakeSelection(dialog, *Edited(dialog)->visible)) EndDialog(dialog, kDialogOk);
+                    return TRUE;
+                default:
+                    break;
+            }
+            break;
+        default:
+            break;
+    }
+    return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
+bool Dialog_VisibleColumns(HWND owner, const GridModel& columns, std::vector<std::uint8_t>& visible) {
+    std::vector<std::uint8_t> copy = visible;
+    copy.resize(static_cast<std::size_t>(columns.ColumnCount()), 0);
+    VisibleColumnsEdit edit{&columns, &copy};
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    if (DialogBoxParamA(module, "VisibleColumns", owner, VisibleColumnsProc, reinterpret_cast<LPARAM>(&edit)) !=
+        kDialogOk) {
+        return false;
+    }
+    visible = copy;
+    return true;
+}

@@ -1,0 +1,18 @@
+// The "VisibleColumns" dialog: which of the grid's columns the table shows.
+#ifndef LINTARO_DIALOGS_VISIBLE_COLUMNS_DIALOG_WIN32_H
+#define LINTARO_DIALOGS_VISIBLE_COLUMNS_DIALOG_WIN32_H
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "grid/grid_model.h"
+
+// Lists every column of `columns` (hidden ones and the row-number column too; line i is
+// column i) with the lines of `visible` (one byte per column, 1 visible) selected, in a modal
+// dialog owned by `owner`. OK is refused with a message while no line is selected. `visible`
+// changes only when the user presses OK, which is what the result says.
+bool Dialog_VisibleColumns(HWND owner, const GridModel& columns, std::vector<std::uint8_t>& visible);
+
+#endif

@@ -1,0 +1,46 @@
+// The data file loader of the running program: file, head, store, grid.
+#include "formats/data_file_win32.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/app_state_win32.h"
+#include "formats/data_file.h"
+#include "formats/description_win32.h"
+#include "formats/file_utils_win32.h"
+#include "formats/store_to_grid.h"
+#include "grid/grid_win32.h"
+
+bool LoadDataFile(const char* file_name) {
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(file_name, bytes)) return false;
+    const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+
+    ReadDescription(DescriptionHeadOf(file));
+    DataFileTable table;
+    if (!ReadDataFileTable(file, table)) return false;
+
+    const std::string folder = DataDirectoryOf(file_name);
+    if (!folder.empty()) SetDataDirectory(folder.c_str());
+    AppState& app = App();
+    app.table_store = std::move(table.store);
+    if (app.grid == nullptr) return true;
+    if (!table.header.empty()) {
+        RebuildGridFromStore(app.grid->Model(), app.table_store.get(), table.header.c_str(),
+                             table.footer.empty() ? nullptr : table.footer.c_str());
+    } else {
+        // Without a header section the file name heads the pages and no footer is applied.
+        RebuildGridFromStore(app.grid->Model(), app.table_store.get(), file_name, nullptr);
+    }
+    return true;
+}
+
+int StoreCellTextSource(int row_key, int column_identifier, char* buffer, int size) {
+    return CellTextFromStore(App().table_store.get(), row_key, column_identifier, buffer, size);
+}
+
+void RefreshColumnTitles() {
+    AppState& app = App();
+    if (app.grid != nullptr) RefreshColumnTitles(app.grid->Model(), app.table_store.get());
+}

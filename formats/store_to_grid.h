@@ -1,0 +1,25 @@
+// Fills the grid from the current table store and lets the grid read cells from it.
+#ifndef LINTARO_FORMATS_STORE_TO_GRID_H
+#define LINTARO_FORMATS_STORE_TO_GRID_H
+
+#include <string_view>
+
+class GridModel;
+class TableStore;
+
+// Rebuilds the grid's columns, header, footer and rows from the store: one grid column per
+// store column (numbers right-aligned, pictures centred), then natural widths. A null header
+// or footer leaves that text empty. Does nothing without a store.
+void RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
+                          const char* footer);
+
+// Gives every grid column the name of the store column it shows, so that titles always come
+// from the data file even after a layout file replaced the columns.
+void RefreshColumnTitles(GridModel& grid, const TableStore* store);
+
+// The cell text for the grid: at most `size` bytes and a terminating zero into `buffer` (which
+// holds size + 1 bytes); an empty text without a store. Returns the length.
+int CellTextFromStore(const TableStore* store, int row_key, int column_identifier, char* buffer,
+                      int size);
+
+#endif

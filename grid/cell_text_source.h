@@ -1,0 +1,13 @@
+// The callback through which every cell text reaches the grid, printing and export.
+#ifndef LINTARO_GRID_CELL_TEXT_SOURCE_H
+#define LINTARO_GRID_CELL_TEXT_SOURCE_H
+
+// Writes the text of the cell in row `row_key`, table store column `column_identifier`, into
+// `buffer` and returns its length. The buffer has room for buffer_size + 1 bytes (the grid
+// passes 255), so the text may be buffer_size bytes and its terminator. Code page 1251.
+using CellTextSource = int (*)(int row_key, int column_identifier, char* buffer, int buffer_size);
+
+// The buffer_size the grid passes; its buffers hold one byte more.
+constexpr int kCellTextLimit = 255;
+
+#endif

@@ -1,0 +1,304 @@
+// Boxed character text from the grid's layout lines: rules, cells, titles, numbers, header and
+// footer, page numbers.
+#include "grid/char_render.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "render/text_layout.h"
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+
+// One visible column as the text renderers see it.
+struct CharColumn {
+    int index;
+    int width;  // character width used, never negative
+    int alignment;
+};
+
+std::vector<CharColumn> CharColumns(const GridModel& grid) {
+    std::vector<CharColumn> columns;
+    for (int i = 0; i < grid.ColumnCount(); ++i) {
+        const GridColumn* column = grid.Column(i);
+        if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
+        columns.push_back({i, std::max(0, column->character_width_used), column->alignment});
+    }
+    return columns;
+}
+
+// Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
+// table's first position and after every column. Returns the offset of the line in `out`, or
+// -1 when `out` cannot grow.
+int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
+                  char fill, char border) {
+    indent = std::max(indent, 0);
+    width = std::max(width, 0);
+    const int start = out.Size();
+    if (!out.Append(nullptr, indent + width + 2)) return -1;
+    char* line = reinterpret_cast<char*>(out.Data()) + start;
+    std::memset(line, ' ', static_cast<std::size_t>(indent));
+    std::memset(line + indent, fill, static_cast<std::size_t>(width));
+    line[indent + width] = '\r';
+    line[indent + width + 1] = '\n';
+    if (width > 0) {
+        long position = 0;  // within the table, 0 .. width - 1
+        line[indent] = border;
+        for (const CharColumn& column : columns) {
+            position += column.width + 3;
+            if (position >= width) break;
+            line[indent + position] = border;
+        }
+    }
+    return start;
+}
+
+// Copies `count` bytes into the text line at `line_offset` so that they start `pad` characters
+// after the left border of the column whose border stands at `border`; nothing goes past the
+// table's last character.
+void PlaceInLine(ItemList& out, int line_offset, int indent, int width, long border, int pad,
+                 const char* text, int count) {
+    const long first = border + 1 + pad;  // within the table
+    const long end = std::min<long>(first + count, width);
+    if (first >= end) return;
+    char* line = reinterpret_cast<char*>(out.Data()) + line_offset + std::max(indent, 0);
+    std::memcpy(line + first, text, static_cast<std::size_t>(end - first));
+}
+
+// Pad of a text of `length` in a column `width` wide under an alignment; a text at least as
+// long as the column is cut to it and takes pad 1.
+int PadFor(int alignment, int length, int width) {
+    if (length >= width) return 1;
+    if (alignment == kAlignRight) return width - length + 1;
+    if (alignment == kAlignCenter) return (width - length) / 2 + 1;
+    return 1;
+}
+
+bool AppendLineEnd(ItemList& out) { return out.Append(kLineEnd, 2); }
+
+bool AppendSpaces(ItemList& out, int count) {
+    if (count <= 0) return true;
+    const int start = out.Size();
+    if (!out.Append(nullptr, count)) return false;
+    std::memset(out.Data() + start, ' ', static_cast<std::size_t>(count));
+    return true;
+}
+
+// The next piece of a title for one text line of a column `width` characters wide: from
+// `position` (at a word), the longest run of whole words that fits, or a single word when even
+// that does not fit. `position` moves past the piece and the blanks after it.
+std::string_view NextTitlePiece(std::string_view title, std::size_t& position, int width) {
+    std::size_t end = title.size();
+    while (end > position && IsBlank(static_cast<unsigned char>(title[end - 1]))) --end;
+    while (end - position > static_cast<std::size_t>(width)) {
+        std::size_t word_start = end;
+        while (word_start > position && !IsBlank(static_cast<unsigned char>(title[word_start - 1]))) {
+            --word_start;
+        }
+        if (word_start == position) break;  // one word longer than the column
+        end = word_start;
+        while (end > position && IsBlank(static_cast<unsigned char>(title[end - 1]))) --end;
+    }
+    const std::string_view piece = title.substr(position, end - position);
+    position = end;
+    while (position < title.size() && IsBlank(static_cast<unsigned char>(title[position]))) ++position;
+    return piece;
+}
+
+}  // namespace
+
+void ComputeCharWidths(GridModel& grid) {
+    const int count = grid.ColumnCount();
+    for (int i = 0; i < count; ++i) {
+        GridColumn* column = grid.MutableColumn(i);
+        column->character_width = 0;
+        column->character_width_used = 0;
+        if (column->flags & ColumnFlags::Visible) {
+            const std::string_view title = grid.ColumnTitleText(i);
+            column->character_width = static_cast<std::int32_t>(LongestWordLength(title.data(), title.size()));
+        }
+    }
+    std::vector<int> visible;
+    for (int i = 0; i < count; ++i) {
+        if (grid.IsColumnVisible(i)) visible.push_back(i);
+    }
+    char text[kCellTextLimit + 1];
+    const int lines = grid.LineCount();
+    for (int l = 0; l < lines; ++l) {
+        const LayoutLine line = grid.Line(l);
+        if (line.kind != LineKind::DataRow) continue;
+        for (int i : visible) {
+            const int length = grid.CellText(line, i, text);
+            GridColumn* column = grid.MutableColumn(i);
+            if (length > column->character_width) column->character_width = length;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        GridColumn* column = grid.MutableColumn(i);
+        column->character_width_used = column->character_width;
+    }
+}
+
+int TextPageWidth(const GridModel& grid) {
+    int width = 1;
+    for (const CharColumn& column : CharColumns(grid)) width += column.width + 3;
+    return width;
+}
+
+bool AppendRuleLine(const GridModel& grid, ItemList& out, int width, int indent) {
+    return AppendBoxLine(CharColumns(grid), out, width, indent, '-', '+') >= 0;
+}
+
+bool AppendEmptyCellLine(const GridModel& grid, ItemList& out, int width, int indent) {
+    return AppendBoxLine(CharColumns(grid), out, width, indent, ' ', '|') >= 0;
+}
+
+bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
+    const std::vector<CharColumn> columns = CharColumns(grid);
+    if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+        return false;
+    }
+    const int row = AppendBoxLine(columns, out, width, indent, ' ', '|');
+    if (row < 0) return false;
+    char text[kCellTextLimit + 1];
+    long border = 0;
+    for (const CharColumn& column : columns) {
+        const int length = grid.CellText(line, column.index, text);
+        const int shown = std::min(length, column.width);
+        PlaceInLine(out, row, indent, width, border, PadFor(column.alignment, length, column.width), text, shown);
+        border += column.width + 3;
+    }
+    if ((line.flags & LineFlags::RuleBelow) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+        return false;
+    }
+    return true;
+}
+
+bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
+    const std::vector<CharColumn> columns = CharColumns(grid);
+    if (AppendBoxLine(columns, out, width, indent, '-', '+') < 0) return false;
+    const int first_text_line = out.Size();
+    const int line_size = std::max(indent, 0) + std::max(width, 0) + 2;
+    for (int n = 0; n < line.height; ++n) {
+        if (AppendBoxLine(columns, out, width, indent, ' ', '|') < 0) return false;
+    }
+    long border = 0;
+    for (const CharColumn& column : columns) {
+        const std::string_view title = grid.ColumnTitleText(column.index);
+        std::size_t position = 0;
+        while (position < title.size() && IsBlank(static_cast<unsigned char>(title[position]))) ++position;
+        for (int n = 0; n < line.height && position < title.size(); ++n) {
+            const std::string_view piece = NextTitlePiece(title, position, column.width);
+            const int length = static_cast<int>(piece.size());
+            const int pad = length < column.width ? (column.width - length) / 2 + 1 : 1;
+            PlaceInLine(out, first_text_line + n * line_size, indent, width, border, pad, piece.data(),
+                        std::min(length, column.width));
+        }
+        border += column.width + 3;
+    }
+    return AppendBoxLine(columns, out, width, indent, '-', '+') >= 0;
+}
+
+bool RenderColumnNumbers(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
+                         int indent) {
+    const std::vector<CharColumn> columns = CharColumns(grid);
+    if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+        return false;
+    }
+    const int row = AppendBoxLine(columns, out, width, indent, ' ', '|');
+    if (row < 0) return false;
+    long border = 0;
+    int number = 0;
+    for (const CharColumn& column : columns) {
+        char text[16];
+        const int length = std::snprintf(text, sizeof text, "%d", ++number);
+        const int pad = length < column.width ? (column.width - length) / 2 + 1 : 1;
+        PlaceInLine(out, row, indent, width, border, pad, text, std::min(length, column.width));
+        border += column.width + 3;
+    }
+    return AppendBoxLine(columns, out, width, indent, '-', '+') >= 0;
+}
+
+bool RenderHeaderText(const char* text, std::size_t length, ItemList& out, int width, int indent) {
+    if (text == nullptr || length == 0 || width <= 0) return true;
+    indent = std::max(indent, 0);
+    const long line_length = static_cast<long>(indent) + width - 2;  // where the right part ends
+    bool complete = true;
+    std::size_t position = 0;
+    for (;;) {
+        std::size_t end = position;
+        while (end < length && text[end] != '\r') ++end;
+        const std::string_view part(text + position, end - position);
+        bool ok = true;
+        if (!part.empty()) {
+            const std::size_t tab = part.find('\t');
+            const std::string_view left = part.substr(0, tab);
+            ok = AppendSpaces(out, indent + 2) && out.Append(left.data(), static_cast<std::int32_t>(left.size()));
+            if (ok && tab != std::string_view::npos) {
+                const std::string_view right = part.substr(tab + 1);
+                const long used = static_cast<long>(indent) + 2 + static_cast<long>(left.size());
+                const long gap = std::max<long>(1, line_length - used - static_cast<long>(right.size()));
+                ok = AppendSpaces(out, static_cast<int>(gap)) &&
+                     out.Append(right.data(), static_cast<std::int32_t>(right.size()));
+            }
+        }
+        if (!ok) complete = false;
+        if (!AppendLineEnd(out)) return false;
+        if (end >= length) break;
+        position = end + 1;                                    // past the CR
+        if (position < length && text[position] == '\n') ++position;  // its LF belongs to it
+    }
+    return complete;
+}
+
+bool RenderPageNumber(int page, int position, ItemList& out, int width) {
+    char text[32];
+    int spaces = 0;
+    int length = 0;
+    switch (position) {
+        case PageNumberPosition::TopLeft:
+        case PageNumberPosition::BottomLeft:
+            length = std::snprintf(text, sizeof text, "%d.", page);
+            spaces = 2;
+            break;
+        case PageNumberPosition::TopCenter:
+        case PageNumberPosition::BottomCenter:
+            length = std::snprintf(text, sizeof text, "- %d -", page);
+            spaces = (width - length) / 2;
+            break;
+        default:
+            length = std::snprintf(text, sizeof text, "%d.", page);
+            spaces = width - length - 2;
+            break;
+    }
+    return AppendSpaces(out, spaces) && out.Append(text, length) && AppendLineEnd(out);
+}
+
+bool RenderLayoutLine(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
+                      int indent) {
+    switch (line.kind) {
+        case LineKind::DataRow:
+            return RenderDataRow(grid, line, out, width, indent);
+        case LineKind::Titles:
+            return RenderTitles(grid, line, out, width, indent);
+        case LineKind::ColumnNumbers:
+            return RenderColumnNumbers(grid, line, out, width, indent);
+        case LineKind::Header: {
+            const char* text = grid.GetHeaderText();
+            return RenderHeaderText(text, text ? std::strlen(text) : 0, out, width, indent);
+        }
+        case LineKind::Footer: {
+            const char* text = grid.GetFooterText();
+            return RenderHeaderText(text, text ? std::strlen(text) : 0, out, width, indent);
+        }
+        case LineKind::PageNumber:
+            return RenderPageNumber(static_cast<int>(line.key), grid.GetTableStyle().page_number_position, out,
+                                    width);
+        default:
+            return AppendLineEnd(out);
+    }
+}

@@ -1,0 +1,77 @@
+// The grid's measuring devices on GDI: fonts on the display and print measuring contexts.
+#include "grid/gdi_measuring_device_win32.h"
+
+#include "app/app_state_win32.h"
+#include "formats/path_rules.h"
+#include "render/picture_cell_win32.h"
+#include "render/text_draw_win32.h"
+
+HDC DisplayInformationContext() {
+    AppState& app = App();
+    if (app.display_info == nullptr) app.display_info = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+    return app.display_info;
+}
+
+HDC PrintMeasuringContext() {
+    const HDC printer = App().printer_info;
+    return printer != nullptr ? printer : DisplayInformationContext();
+}
+
+GdiMeasuringDevice::GdiMeasuringDevice(ContextSource context) : context_(context) {}
+
+GdiMeasuringDevice::~GdiMeasuringDevice() { ReleaseFont(); }
+
+bool GdiMeasuringDevice::SelectFont(const FontSpec& font) {
+    ReleaseFont();
+    dc_ = context_();
+    if (dc_ == nullptr) return false;
+    font_ = font;
+    const LOGFONTA description = MakeFont(dc_, font_);
+    plain_ = CreateFontIndirectA(&description);
+    if (plain_ == nullptr) return false;
+    previous_ = SelectObject(dc_, plain_);
+    return true;
+}
+
+void GdiMeasuringDevice::SelectBold(bool bold) {
+    if (dc_ == nullptr || plain_ == nullptr) return;
+    if (!bold || (font_.style & kFontBold)) {
+        SelectObject(dc_, plain_);
+        return;
+    }
+    if (bold_ == nullptr) {
+        FontSpec variant = font_;
+        variant.style |= kFontBold;
+        const LOGFONTA description = MakeFont(dc_, variant);
+        bold_ = CreateFontIndirectA(&description);
+    }
+    SelectObject(dc_, bold_ != nullptr ? bold_ : plain_);
+}
+
+void GdiMeasuringDevice::ReleaseFont() {
+    if (dc_ != nullptr && previous_ != nullptr) SelectObject(dc_, previous_);
+    if (plain_ != nullptr) DeleteObject(plain_);
+    if (bold_ != nullptr) DeleteObject(bold_);
+    plain_ = nullptr;
+    bold_ = nullptr;
+    previous_ = nullptr;
+    dc_ = nullptr;
+}
+
+const TextMeter& GdiMeasuringDevice::Meter() const {
+    meter_ = GdiTextMeter(dc_ != nullptr ? dc_ : context_());
+    return meter_;
+}
+
+bool GdiPictureSizes::SizeOf(const char* name, PictureSize& size) const {
+    if (name == nullptr || name[0] == '\0') return false;
+    char path[kPathBufferSize];
+    if (!ResolvePicturePath(name, path, sizeof path)) return false;
+    // Compatible with the screen, as the pictures are drawn there.
+    const HBITMAP bitmap = LoadBitmapFile(nullptr, path);
+    if (bitmap == nullptr) return false;
+    const SIZE extent = BitmapSize(bitmap);
+    DeleteObject(bitmap);
+    size = PictureSize{extent.cx, extent.cy};
+    return true;
+}

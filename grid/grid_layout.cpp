@@ -1,0 +1,315 @@
+// Pagination of the grid's layout lines for the printer page (RebuildLayout) and line heights.
+#include "grid/grid_layout.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "render/text_layout.h"
+
+namespace {
+
+constexpr int kLineSize = static_cast<int>(sizeof(LayoutLine));
+
+bool IsDotMatrix(const GridModel& model) {
+    return model.Metrics(GridDevice::Print).page.printer_kind == kDotMatrixPrinter;
+}
+
+std::uint8_t ClampHeight(int lines) { return static_cast<std::uint8_t>(std::clamp(lines, 1, 255)); }
+
+LayoutLine MakeLine(std::uint8_t kind, std::uint32_t key = 0, std::uint8_t flags = 0) {
+    LayoutLine line{};
+    line.key = key;
+    line.kind = kind;
+    line.flags = flags;
+    line.height = 1;
+    return line;
+}
+
+// The table font chosen on the print device for the length of a rebuild.
+class PrintFontRun {
+public:
+    PrintFontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
+    ~PrintFontRun() { device_.ReleaseFont(); }
+    PrintFontRun(const PrintFontRun&) = delete;
+    PrintFontRun& operator=(const PrintFontRun&) = delete;
+
+private:
+    MeasuringDevice& device_;
+};
+
+// The lines that open and close each page; everything here depends only on the page index and
+// on whether the page ends the table, so the rebuild makes them once per page in a small array.
+class PageFrame {
+public:
+    PageFrame(const GridModel& model, const LineMetrics& print)
+        : style_(model.GetTableStyle()),
+          print_(print),
+          has_header_(model.GetHeaderText()[0] != '\0'),
+          has_footer_(model.GetFooterText()[0] != '\0') {
+        titles_height_ = RowHeightLines(model, MakeLine(LineKind::Titles));
+        header_height_ = RowHeightLines(model, MakeLine(LineKind::Header));
+        footer_height_ = RowHeightLines(model, MakeLine(LineKind::Footer));
+    }
+
+    bool Has(std::uint32_t flag) const { return (style_.flags & flag) != 0; }
+
+    // Whether the page's number is shown at all (page 1 only with PageColNumbers).
+    bool ShowsNumber(int page) const { return page > 0 || Has(TableFlags::PageColNumbers); }
+    bool NumberAtTop() const {
+        return style_.page_number_position >= PageNumberPosition::TopLeft &&
+               style_.page_number_position <= PageNumberPosition::TopRight;
+    }
+    bool NumberAtBottom() const {
+        return style_.page_number_position >= PageNumberPosition::BottomLeft &&
+               style_.page_number_position <= PageNumberPosition::BottomRight;
+    }
+
+    // The first data row of a later page gets a rule above it when no titles or column
+    // numbers stand over it.
+    bool FirstRowNeedsRuleAbove(int page) const {
+        return page > 0 && !Has(TableFlags::PageColTitles) && !Has(TableFlags::ColNumbers);
+    }
+
+    // Page number and blank, header, titles, column numbers, as page `page` shows them.
+    int Top(int page, LayoutLine* out) const {
+        int count = 0;
+        if (NumberAtTop() && ShowsNumber(page)) {
+            out[count++] = MakeLine(LineKind::PageNumber, static_cast<std::uint32_t>(page + 1));
+            out[count++] = MakeLine(LineKind::Blank);
+        }
+        if (has_header_ && (page == 0 || Has(TableFlags::PageHeader))) {
+            out[count] = MakeLine(LineKind::Header);
+            out[count++].height = header_height_;
+        }
+        if (page == 0 || Has(TableFlags::PageColTitles)) {
+            out[count] = MakeLine(LineKind::Titles);
+            out[count++].height = titles_height_;
+        }
+        if (Has(TableFlags::ColNumbers)) {
+            std::uint8_t flags = LineFlags::RuleBelow;
+            if (page > 0 && !Has(TableFlags::PageColTitles)) flags |= LineFlags::RuleAbove;
+            out[count++] = MakeLine(LineKind::ColumnNumbers, 0, flags);
+        }
+        return count;
+    }
+
+    // Footer, date, blank and page number. `ends_table`: nothing follows the page's last row.
+    int Bottom(int page, bool ends_table, LayoutLine* out) const {
+        int count = 0;
+        if (has_footer_ && (Has(TableFlags::PageFooter) || ends_table)) {
+            out[count] = MakeLine(LineKind::Footer);
+            out[count++].height = footer_height_;
+        }
+        if (Has(TableFlags::PageDate)) out[count++] = MakeLine(LineKind::DateLine);
+        if (NumberAtBottom() && ShowsNumber(page)) {
+            out[count++] = MakeLine(LineKind::Blank);
+            out[count++] = MakeLine(LineKind::PageNumber, static_cast<std::uint32_t>(page + 1));
+        }
+        return count;
+    }
+
+    int Height(const LayoutLine* lines, int count) const {
+        int height = 0;
+        for (int i = 0; i < count; ++i) height += LineHeight(lines[i], print_);
+        return height;
+    }
+
+private:
+    TableStyle style_;
+    LineMetrics print_;
+    bool has_header_;
+    bool has_footer_;
+    std::uint8_t titles_height_ = 1;
+    std::uint8_t header_height_ = 1;
+    std::uint8_t footer_height_ = 1;
+};
+
+// Room for the most lines one page top or bottom can have.
+constexpr int kMostFrameLines = 6;
+
+}  // namespace
+
+LineMetrics LineMetricsOf(const GridModel& model, GridDevice device) {
+    if (device == GridDevice::Print && IsDotMatrix(model)) return LineMetrics{1, 1, 0};
+    const DeviceMetrics& metrics = model.Metrics(device);
+    return LineMetrics{metrics.font_height, metrics.rule_width, metrics.cell_padding};
+}
+
+int SubLineHeight(const LayoutLine& line, int sub_line, const LineMetrics& metrics) {
+    const int h = metrics.font_height;
+    const int r = metrics.rule_width;
+    const int p = metrics.cell_padding;
+    const bool first = sub_line == 0;
+    const bool last = sub_line == line.height - 1;
+    switch (line.kind) {
+        case LineKind::DataRow: {
+            int height = h;
+            if (first) height += p + ((line.flags & LineFlags::RuleAbove) ? r : 0);
+            if (last) height += p + ((line.flags & LineFlags::RuleBelow) ? r : 0);
+            return height;
+        }
+        case LineKind::Titles:
+            return h + (first ? r + kTitleExtra : 0) + (last ? r + kTitleExtra : 0);
+        case LineKind::ColumnNumbers:
+            return h + 2 * p + ((line.flags & LineFlags::RuleAbove) ? r : 0) +
+                   ((line.flags & LineFlags::RuleBelow) ? r : 0);
+        case LineKind::Header:
+        case LineKind::Footer:
+            return h + (first ? p : 0) + (last ? p : 0);
+        default:
+            return h;
+    }
+}
+
+int LineHeight(const LayoutLine& line, const LineMetrics& metrics) {
+    if (line.kind == LineKind::ColumnNumbers) return SubLineHeight(line, 0, metrics);
+    // The sub-lines between the first and the last are plain text lines.
+    const int lines = std::max<int>(line.height, 1);
+    int height = lines * metrics.font_height;
+    if (lines == 1) return SubLineHeight(line, 0, metrics);
+    height += SubLineHeight(line, 0, metrics) - metrics.font_height;
+    height += SubLineHeight(line, lines - 1, metrics) - metrics.font_height;
+    return height;
+}
+
+std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
+    const TextMeter& meter = model.Device(GridDevice::Print).Meter();
+    switch (line.kind) {
+        case LineKind::DataRow: {
+            if (model.GetCellTextSource() == nullptr) return 1;
+            const DeviceMetrics& print = model.Metrics(GridDevice::Print);
+            const int screen_font_height = model.Metrics(GridDevice::Screen).font_height;
+            int lines = 1;
+            char text[kCellTextLimit + 1];
+            for (int i = 0; i < model.ColumnCount(); ++i) {
+                const GridColumn& column = *model.Column(i);
+                if (!(column.flags & ColumnFlags::Visible)) continue;
+                if (column.type == ColumnType::Picture) {
+                    if (model.CellText(line, i, text) == 0 || model.Pictures() == nullptr || screen_font_height <= 0) {
+                        continue;
+                    }
+                    PictureSize size{};
+                    if (!model.Pictures()->SizeOf(text, size)) continue;
+                    lines = std::max(lines, (size.height + screen_font_height - 1) / screen_font_height);
+                } else if ((column.flags & ColumnFlags::TextFlow) && !(column.flags & ColumnFlags::Abbreviate)) {
+                    const int length = model.CellText(line, i, text);
+                    int wrapped = CountWrappedLines(meter, text, static_cast<std::size_t>(length),
+                                                    column.print_width - print.text_inset - kPrintCellMargin);
+                    if (column.max_lines > 0) wrapped = std::min(wrapped, static_cast<int>(column.max_lines));
+                    lines = std::max(lines, wrapped);
+                }
+            }
+            return ClampHeight(lines);
+        }
+        case LineKind::Titles: {
+            int lines = 1;
+            for (int i = 0; i < model.ColumnCount(); ++i) {
+                const GridColumn& column = *model.Column(i);
+                const std::string_view title = model.ColumnTitleText(i);
+                if (!(column.flags & ColumnFlags::Visible) || title.empty()) continue;
+                lines = std::max(lines, CountWrappedLines(meter, title.data(), title.size(), column.print_width - 4));
+            }
+            return ClampHeight(lines);
+        }
+        case LineKind::Header: {
+            const char* text = model.GetHeaderText();
+            return CountTextLines(text, std::strlen(text));
+        }
+        case LineKind::Footer: {
+            const char* text = model.GetFooterText();
+            return CountTextLines(text, std::strlen(text));
+        }
+        default:
+            return 1;
+    }
+}
+
+// The lines are rebuilt from the data rows alone: each page is its top lines, the rows that fit
+// the page with its bottom lines, and the bottom lines (kept on pages before the last only with
+// PageFooter), then a PageBreak. The new list is written front to back in one pass, so the cost
+// grows with the number of lines, never with lines times pages.
+void GridModel::RebuildLayout() {
+    MeasuringDevice& print_device = Device(GridDevice::Print);
+    PrintFontRun font_run(print_device, font_);
+
+    // The data rows move to the front in list order, measured and numbered afresh.
+    const int count = LineCount();
+    std::uint8_t* bytes = lines_.Data();
+    const bool horizontal_rules = (style_.flags & TableFlags::HorzLines) != 0;
+    int rows = 0;
+    for (int i = 0; i < count; ++i) {
+        LayoutLine line;
+        std::memcpy(&line, bytes + static_cast<std::size_t>(i) * kLineSize, sizeof line);
+        if (line.kind != LineKind::DataRow) continue;
+        line.ordinal = static_cast<std::uint32_t>(rows + 1);
+        line.height = RowHeightLines(*this, line);
+        line.flags = horizontal_rules ? LineFlags::RuleBelow : 0;
+        std::memcpy(bytes + static_cast<std::size_t>(rows) * kLineSize, &line, sizeof line);
+        ++rows;
+    }
+    lines_.Remove(rows * kLineSize, (count - rows) * kLineSize);
+
+    const LineMetrics print = LineMetricsOf(*this, GridDevice::Print);
+    int available = 0;
+    if (IsDotMatrix(*this)) {
+        const PrintSettings settings =
+            environment_.print_settings != nullptr ? environment_.print_settings() : BuiltInPrintSettings();
+        available = settings.paper_height - settings.top_margin - settings.bottom_margin;
+    } else {
+        available = print_.page.paper_height - print_.page.top_margin - print_.page.bottom_margin;
+    }
+
+    const PageFrame frame(*this, print);
+    const bool keep_page_bottoms = (style_.flags & TableFlags::PageFooter) != 0;
+    auto row = [this](int index) {
+        LayoutLine line;
+        std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+        return line;
+    };
+    std::vector<LayoutLine> paged;
+    paged.reserve(static_cast<std::size_t>(rows) + static_cast<std::size_t>(rows) / 8 + 16);
+    LayoutLine top[kMostFrameLines];
+    LayoutLine bottom[kMostFrameLines];
+
+    int first = 0;
+    for (int page = 0; first < rows; ++page) {
+        LayoutLine first_row = row(first);
+        if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
+        const int top_count = frame.Top(page, top);
+        int used = frame.Height(top, top_count) + LineHeight(first_row, print);
+
+        // The rows that fit under the top lines...
+        int last = first;
+        while (last + 1 < rows) {
+            const int height = LineHeight(row(last + 1), print);
+            if (used + height > available) break;
+            used += height;
+            ++last;
+        }
+        // ...less those the bottom lines push to the next page; a page keeps at least one row.
+        const int bottom_count = frame.Bottom(page, last + 1 == rows, bottom);
+        const int bottom_height = frame.Height(bottom, bottom_count);
+        while (used + bottom_height > available && last > first) {
+            used -= LineHeight(row(last), print);
+            --last;
+        }
+        const bool ends_table = last + 1 == rows;
+
+        paged.insert(paged.end(), top, top + top_count);
+        paged.push_back(first_row);
+        for (int i = first + 1; i <= last; ++i) paged.push_back(row(i));
+        paged.back().flags |= LineFlags::RuleBelow;
+        if (ends_table || keep_page_bottoms) paged.insert(paged.end(), bottom, bottom + bottom_count);
+        if (!ends_table) paged.push_back(MakeLine(LineKind::PageBreak));
+        first = last + 1;
+    }
+
+    // When the list cannot hold the pages it keeps the bare data rows.
+    const std::size_t paged_bytes = paged.size() * sizeof(LayoutLine);
+    if (paged_bytes <= static_cast<std::size_t>(INT32_MAX) && lines_.Reserve(static_cast<std::int32_t>(paged_bytes))) {
+        lines_.MakeEmpty();
+        if (!paged.empty()) lines_.Append(paged.data(), static_cast<std::int32_t>(paged_bytes));
+    }
+    RecountTextLines();
+}

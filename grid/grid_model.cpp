@@ -1,0 +1,629 @@
+// The grid model: columns, string pool, table style, font metrics, natural widths, layout file image.
+#include "grid/grid_model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "grid/column_layout_file.h"
+#include "render/mul_div.h"
+#include "render/text_layout.h"
+
+namespace {
+
+constexpr int kColumnSize = static_cast<int>(sizeof(GridColumn));
+constexpr int kLineSize = static_cast<int>(sizeof(LayoutLine));
+
+// Stands in for a device the caller did not give: no text takes room.
+class NullMeter : public TextMeter {
+public:
+    TextExtent Measure(const char*, std::size_t) const override { return TextExtent{0, 0}; }
+    int FontHeight() const override { return 0; }
+    int PixelsPerInchX() const override { return 96; }
+    int PixelsPerInchY() const override { return 96; }
+};
+
+class NullDevice : public MeasuringDevice {
+public:
+    bool SelectFont(const FontSpec&) override { return true; }
+    void SelectBold(bool) override {}
+    void ReleaseFont() override {}
+    const TextMeter& Meter() const override { return meter_; }
+
+private:
+    NullMeter meter_;
+};
+
+NullDevice& SharedNullDevice() {
+    static NullDevice device;
+    return device;
+}
+
+// The table font chosen on a device for the length of a scope.
+class FontRun {
+public:
+    FontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
+    ~FontRun() { device_.ReleaseFont(); }
+    FontRun(const FontRun&) = delete;
+    FontRun& operator=(const FontRun&) = delete;
+
+private:
+    MeasuringDevice& device_;
+};
+
+int TextWidth(const TextMeter& meter, std::string_view text) { return meter.Width(text.data(), text.size()); }
+
+void Raise(std::int32_t& value, int candidate) { value = std::max(value, candidate); }
+
+// The narrowest width, from the widest word on in steps of the width of "i", at which the text
+// wraps into at most `max_lines` lines.
+int WidthForLineLimit(const TextMeter& meter, const char* text, std::size_t length, int max_lines) {
+    int width = WidestWordWidth(meter, text, length);
+    const int step = std::max(1, meter.Width("i", 1));
+    // Once the whole text fits on one line no wider width changes the count.
+    const int whole = meter.Width(text, length);
+    while (width <= whole && CountWrappedLines(meter, text, length, width) > max_lines) width += step;
+    return width;
+}
+
+}  // namespace
+
+GridModel::GridModel() : GridModel(GridEnvironment{}) {}
+
+GridModel::GridModel(const GridEnvironment& environment)
+    : columns_(kColumnSize, kColumnSize),
+      pool_(128, 128),
+      lines_(kLineSize, kLineSize),
+      environment_(environment) {
+    ResetPool();
+    MeasureFontMetrics();
+    AddColumn(kRowNumberSource, "No");
+    modified_ = false;
+}
+
+GridModel::~GridModel() = default;
+
+void GridModel::AttachView(GridView* view) { view_ = view; }
+
+GridColumn* GridModel::Columns() { return reinterpret_cast<GridColumn*>(columns_.Data()); }
+
+const GridColumn* GridModel::Columns() const { return reinterpret_cast<const GridColumn*>(columns_.Data()); }
+
+MeasuringDevice& GridModel::Device(GridDevice device) const {
+    MeasuringDevice* chosen = device == GridDevice::Screen ? environment_.screen : environment_.print;
+    return chosen != nullptr ? *chosen : SharedNullDevice();
+}
+
+const DeviceMetrics& GridModel::Metrics(GridDevice device) const {
+    return device == GridDevice::Screen ? screen_ : print_;
+}
+
+bool GridModel::HasWindow() const { return view_ != nullptr && view_->HasWindow(); }
+
+void GridModel::RefreshAndRedraw() {
+    if (view_ == nullptr) return;
+    view_->RefreshView();
+    view_->Redraw();
+}
+
+// --- String pool ---------------------------------------------------------------------------
+
+void GridModel::ResetPool() {
+    pool_.MakeEmpty();
+    // Room for the header's and the footer's terminators even when both texts are empty.
+    pool_.Append(nullptr, 2);
+    titles_end_ = 0;
+    header_offset_ = 0;
+    header_length_ = 0;
+    footer_offset_ = 1;
+    footer_length_ = 0;
+}
+
+// Replaces `old_length` bytes at `offset` by `text`, which must not point into the pool.
+bool GridModel::ReplacePoolBytes(int offset, int old_length, std::string_view text) {
+    if (text.size() > static_cast<std::size_t>(INT32_MAX - pool_.Size())) return false;
+    const int new_length = static_cast<int>(text.size());
+    if (new_length > old_length) {
+        if (!pool_.Insert(offset + old_length, text.data() + old_length, new_length - old_length)) {
+            return false;
+        }
+    } else if (new_length < old_length) {
+        pool_.Remove(offset + new_length, old_length - new_length);
+    }
+    if (new_length > 0 && old_length > 0) {
+        std::memcpy(pool_.Data() + offset, text.data(), static_cast<std::size_t>(std::min(old_length, new_length)));
+    }
+    return true;
+}
+
+// Every title offset, titles end, header and footer offset beyond `position` moves by `delta`.
+void GridModel::MoveOffsetsAfter(int position, int delta) {
+    GridColumn* columns = Columns();
+    for (int i = 0; i < ColumnCount(); ++i) {
+        if (columns[i].title_offset > static_cast<std::uint32_t>(position)) {
+            columns[i].title_offset += static_cast<std::uint32_t>(delta);
+        }
+    }
+    if (titles_end_ > position) titles_end_ += delta;
+    if (header_offset_ > position) header_offset_ += delta;
+    if (footer_offset_ > position) footer_offset_ += delta;
+}
+
+const char* GridModel::GetHeaderText() const {
+    return pool_.Data() != nullptr ? reinterpret_cast<const char*>(pool_.Data()) + header_offset_ : "";
+}
+
+const char* GridModel::GetFooterText() const {
+    return pool_.Data() != nullptr ? reinterpret_cast<const char*>(pool_.Data()) + footer_offset_ : "";
+}
+
+bool GridModel::SetHeaderText(std::string_view text) {
+    // A copy: the text may come from the pool itself (GetHeaderText), which may move.
+    const std::string copy(text.substr(0, text.find('\0')));
+    if (!ReplacePoolBytes(header_offset_, header_length_, copy)) return false;
+    MoveOffsetsAfter(header_offset_, static_cast<int>(copy.size()) - header_length_);
+    header_length_ = static_cast<int>(copy.size());
+    return true;
+}
+
+bool GridModel::SetFooterText(std::string_view text) {
+    const std::string copy(text.substr(0, text.find('\0')));
+    if (!ReplacePoolBytes(footer_offset_, footer_length_, copy)) return false;
+    footer_length_ = static_cast<int>(copy.size());
+    return true;
+}
+
+// --- Columns -------------------------------------------------------------------------------
+
+void GridModel::Clear() {
+    columns_.MakeEmpty();
+    ResetPool();
+    lines_.MakeEmpty();
+    AddColumn(kRowNumberSource, "No");
+    view_state_.top_line = 0;
+    view_state_.top_sub_line = 0;
+    view_state_.horizontal_offset = 0;
+    view_state_.total_text_lines = 0;
+}
+
+bool GridModel::AddColumn(int source, const char* title) {
+    std::string bytes = title != nullptr ? std::string(title) : std::string();
+    bytes.push_back('\0');
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX - pool_.Size())) return false;
+    const int length = static_cast<int>(bytes.size());
+    if (!pool_.Insert(titles_end_, bytes.data(), length)) return false;
+
+    GridColumn column;
+    std::memset(&column, 0, sizeof column);
+    column.source = source;
+    column.flags = ColumnFlags::Visible;
+    column.alignment = source == kRowNumberSource ? kAlignRight : kAlignLeft;
+    column.title_offset = static_cast<std::uint32_t>(titles_end_);
+    if (!columns_.Append(&column, kColumnSize)) {
+        pool_.Remove(titles_end_, length);
+        return false;
+    }
+    titles_end_ += length;
+    header_offset_ += length;
+    footer_offset_ += length;
+    WidenToTitle(ColumnCount() - 1);
+    layout_dirty_ = true;
+    UpdateTableWidth();
+    return true;
+}
+
+void GridModel::WidenToTitle(int index) {
+    const std::string_view title = ColumnTitleText(index);
+    if (title.empty()) return;
+    struct Side {
+        GridDevice device;
+        const DeviceMetrics& metrics;
+        std::int32_t GridColumn::*width;
+    };
+    const Side sides[] = {{GridDevice::Screen, screen_, &GridColumn::width},
+                          {GridDevice::Print, print_, &GridColumn::print_width}};
+    for (const Side& side : sides) {
+        MeasuringDevice& device = Device(side.device);
+        FontRun run(device, font_);
+        Raise(Columns()[index].*side.width, TextWidth(device.Meter(), title) + side.metrics.text_inset + 2);
+    }
+}
+
+int GridModel::ColumnCount() const { return columns_.Size() / kColumnSize; }
+
+const GridColumn* GridModel::Column(int index) const {
+    if (index < 0 || index >= ColumnCount()) return nullptr;
+    return Columns() + index;
+}
+
+GridColumn* GridModel::MutableColumn(int index) {
+    if (index < 0 || index >= ColumnCount()) return nullptr;
+    return Columns() + index;
+}
+
+int GridModel::ColumnSource(int index) const {
+    const GridColumn* column = Column(index);
+    return column != nullptr ? column->source : 0;
+}
+
+bool GridModel::IsRowNumberColumn(int index) const {
+    const GridColumn* column = Column(index);
+    return column != nullptr && column->source == kRowNumberSource;
+}
+
+bool GridModel::IsColumnVisible(int index) const {
+    const GridColumn* column = Column(index);
+    return column != nullptr && (column->flags & ColumnFlags::Visible) != 0;
+}
+
+std::string_view GridModel::ColumnTitleText(int index) const {
+    const GridColumn* column = Column(index);
+    if (column == nullptr || pool_.Data() == nullptr) return {};
+    // Offsets are derived by the model itself, but a title never reads past the titles.
+    if (column->title_offset >= static_cast<std::uint32_t>(titles_end_)) return {};
+    const char* start = reinterpret_cast<const char*>(pool_.Data()) + column->title_offset;
+    return std::string_view(start, strnlen(start, static_cast<std::size_t>(titles_end_) - column->title_offset));
+}
+
+void GridModel::ColumnTitle(int index, char* buffer, int max) const {
+    if (buffer == nullptr || max < 0) return;
+    const std::string_view title = ColumnTitleText(index);
+    const std::size_t count = std::min(title.size(), static_cast<std::size_t>(max));
+    if (count > 0) std::memcpy(buffer, title.data(), count);
+    buffer[count] = '\0';
+}
+
+void GridModel::GetColumnInfo(int index, GridColumnInfo& out) const {
+    std::memset(&out, 0, sizeof out);
+    const GridColumn* column = Column(index);
+    if (column == nullptr) return;
+    out.flags = column->flags;
+    out.alignment = static_cast<std::uint32_t>(column->alignment);
+    out.max_lines = static_cast<std::uint32_t>(column->max_lines);
+    out.type = static_cast<std::uint32_t>(column->type);
+    const std::string_view title = ColumnTitleText(index).substr(0, kColumnTitleLimit);
+    std::memcpy(out.title, title.data(), title.size());
+}
+
+bool GridModel::SetColumnInfo(int index, const GridColumnInfo& in) {
+    GridColumn* column = MutableColumn(index);
+    if (column == nullptr) return false;
+    // A limit of one line is no limit: wrapping needs at least two.
+    std::int32_t max_lines = static_cast<std::int32_t>(in.max_lines);
+    if (max_lines < 2) max_lines = 0;
+    const std::string new_title(in.title, strnlen(in.title, kColumnTitleLimit));
+    const bool title_changed = ColumnTitleText(index) != new_title;
+    if (title_changed || column->flags != in.flags || column->alignment != static_cast<std::int32_t>(in.alignment) ||
+        column->max_lines != max_lines || column->type != static_cast<std::int32_t>(in.type)) {
+        modified_ = true;
+    }
+    column->flags = in.flags;
+    column->alignment = static_cast<std::int32_t>(in.alignment);
+    column->max_lines = max_lines;
+    column->type = static_cast<std::int32_t>(in.type);
+    if (!title_changed) return true;
+
+    const int offset = static_cast<int>(column->title_offset);
+    if (column->title_offset >= static_cast<std::uint32_t>(titles_end_)) return false;
+    const int old_length = static_cast<int>(ColumnTitleText(index).size());
+    if (!ReplacePoolBytes(offset, old_length, new_title)) return false;
+    MoveOffsetsAfter(offset, static_cast<int>(new_title.size()) - old_length);
+    return true;
+}
+
+std::vector<std::uint8_t> GridModel::GetVisibility() const {
+    std::vector<std::uint8_t> visible(static_cast<std::size_t>(ColumnCount()));
+    for (int i = 0; i < ColumnCount(); ++i) visible[static_cast<std::size_t>(i)] = IsColumnVisible(i) ? 1 : 0;
+    return visible;
+}
+
+bool GridModel::SetVisibility(const std::uint8_t* visible, int count) {
+    if (visible == nullptr) return false;
+    bool changed = false;
+    GridColumn* columns = Columns();
+    for (int i = 0; i < std::min(count, ColumnCount()); ++i) {
+        const std::uint32_t flags = visible[i] != 0 ? (columns[i].flags | ColumnFlags::Visible)
+                                                    : (columns[i].flags & ~static_cast<std::uint32_t>(ColumnFlags::Visible));
+        if (flags != columns[i].flags) {
+            columns[i].flags = flags;
+            changed = true;
+        }
+    }
+    if (!changed) return false;
+    modified_ = true;
+    UpdateTableWidth();
+    RefreshAndRedraw();
+    return true;
+}
+
+// --- Table-wide ----------------------------------------------------------------------------
+
+void GridModel::SetTableStyle(const TableStyle& style) {
+    if (std::memcmp(&style_, &style, sizeof style) != 0) modified_ = true;
+    style_ = style;
+    screen_.rule_width = style.line_type;
+    print_.rule_width = style.line_type;
+    Reformat();
+    UpdateTableWidth();
+    RefreshAndRedraw();
+}
+
+void GridModel::StoreFont(const FontSpec& font) {
+    font_ = font;
+    font_.face_name[sizeof font_.face_name - 1] = '\0';
+}
+
+void GridModel::SetFont(const FontSpec& font) {
+    if (std::memcmp(&font_, &font, kFontSpecStoredBytes) == 0) return;
+    modified_ = true;
+    StoreFont(font);
+    Reformat();
+    UpdateTableWidth();
+    RefreshAndRedraw();
+}
+
+void GridModel::SetRowCount(int rows) {
+    rows = std::max(rows, 0);
+    row_count_ = rows;
+    lines_.MakeEmpty();
+    view_state_.top_line = 0;
+    view_state_.top_sub_line = 0;
+    // One reservation instead of one growth per line; if it fails the appends below stop.
+    if (rows <= INT32_MAX / kLineSize) lines_.Reserve(rows * kLineSize);
+    LayoutLine line{};
+    line.kind = LineKind::DataRow;
+    line.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
+    line.height = 1;
+    for (int row = 0; row < rows; ++row) {
+        line.key = static_cast<std::uint32_t>(row);
+        if (!lines_.Append(&line, kLineSize)) break;
+    }
+    if (HasWindow()) layout_dirty_ = true;
+    RebuildLayout();
+}
+
+void GridModel::Reformat() {
+    MeasureFontMetrics();
+    RebuildLayout();
+}
+
+void GridModel::MeasureFontMetrics() {
+    MeasureDevice(Device(GridDevice::Screen), screen_);
+    MeasureDevice(Device(GridDevice::Print), print_);
+}
+
+void GridModel::MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics) {
+    FontRun run(device, font_);
+    const TextMeter& meter = device.Meter();
+    metrics.font_height = meter.FontHeight();
+    metrics.text_inset = meter.Width("o", 1);
+    metrics.cell_padding = style_.cell_height * metrics.font_height / 200;
+    metrics.page = environment_.print_settings != nullptr ? environment_.print_settings() : BuiltInPrintSettings();
+    ToDevicePixels(metrics.page, meter.PixelsPerInchX(), meter.PixelsPerInchY());
+}
+
+void GridModel::RecountTextLines() {
+    int total = 0;
+    for (int i = 0; i < LineCount(); ++i) total += Line(i).height;
+    view_state_.total_text_lines = total;
+}
+
+void GridModel::UpdateTableWidth() {
+    const std::int64_t rule = screen_.rule_width;
+    std::int64_t width = rule;
+    const GridColumn* columns = Columns();
+    for (int i = 0; i < ColumnCount(); ++i) {
+        if (columns[i].flags & ColumnFlags::Visible) width += static_cast<std::int64_t>(columns[i].width) + rule;
+    }
+    table_width_ = static_cast<int>(std::clamp<std::int64_t>(width, INT32_MIN, INT32_MAX));
+}
+
+void GridModel::ScrollHome(bool redraw) {
+    view_state_.horizontal_offset = 0;
+    view_state_.top_line = 0;
+    view_state_.top_sub_line = 0;
+    if (redraw && view_ != nullptr) view_->Redraw();
+}
+
+// --- Natural widths ------------------------------------------------------------------------
+
+void GridModel::ApplyNaturalWidths() {
+    const int count = ColumnCount();
+    if (count == 0) return;
+    MeasuringDevice& screen = Device(GridDevice::Screen);
+    MeasuringDevice& print = Device(GridDevice::Print);
+    {
+        FontRun screen_run(screen, font_);
+        FontRun print_run(print, font_);
+        auto select_bold = [&](bool bold) {
+            screen.SelectBold(bold);
+            print.SelectBold(bold);
+        };
+        GridColumn* columns = Columns();
+        for (int i = 0; i < count; ++i) {
+            columns[i].natural_width = 0;
+            columns[i].print_natural_width = 0;
+        }
+
+        const bool bold_titles = (style_.flags & TableFlags::BoldHeader) != 0;
+        if (bold_titles) select_bold(true);
+        for (int i = 0; i < count; ++i) {
+            const std::string_view title = ColumnTitleText(i);
+            if (title.empty()) continue;
+            Raise(columns[i].natural_width, WidestWordWidth(screen.Meter(), title.data(), title.size()));
+            Raise(columns[i].print_natural_width, WidestWordWidth(print.Meter(), title.data(), title.size()));
+        }
+        if (bold_titles) select_bold(false);
+
+        const int screen_dpi = screen.Meter().PixelsPerInchX();
+        const int print_dpi = print.Meter().PixelsPerInchX();
+        // Abbreviated forms may be two bytes longer than the text.
+        char text[kCellTextLimit + 3];
+        for (int l = 0; l < LineCount(); ++l) {
+            const LayoutLine line = Line(l);
+            if (line.kind != LineKind::DataRow) continue;
+            for (int i = 0; i < count; ++i) {
+                GridColumn& column = columns[i];
+                std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
+                if (length == 0) continue;
+
+                if (column.type == ColumnType::Picture) {
+                    PictureSize size{};
+                    if (environment_.pictures != nullptr && environment_.pictures->SizeOf(text, size)) {
+                        Raise(column.natural_width, size.width);
+                        Raise(column.print_natural_width, MulDiv32(size.width, print_dpi, screen_dpi));
+                    }
+                    continue;
+                }
+
+                const bool bold = (column.flags & ColumnFlags::Bold) != 0;
+                if (bold) select_bold(true);
+                const TextMeter& screen_meter = screen.Meter();
+                const TextMeter& print_meter = print.Meter();
+                if (!(column.flags & ColumnFlags::TextFlow)) {
+                    if (column.flags & ColumnFlags::Abbreviate) {
+                        const int room = WidestWordWidth(print_meter, text, length) +
+                                         print_meter.Width("A. A. ", 6) - 2;
+                        length = AbbreviateName(&print_meter, room, text, length, sizeof text);
+                    }
+                    Raise(column.natural_width, screen_meter.Width(text, length));
+                    Raise(column.print_natural_width, print_meter.Width(text, length));
+                } else if (column.max_lines > 0) {
+                    Raise(column.natural_width, WidthForLineLimit(screen_meter, text, length, column.max_lines));
+                    Raise(column.print_natural_width, WidthForLineLimit(print_meter, text, length, column.max_lines));
+                } else {
+                    Raise(column.natural_width, WidestWordWidth(screen_meter, text, length));
+                    Raise(column.print_natural_width, WidestWordWidth(print_meter, text, length));
+                }
+                if (bold) select_bold(false);
+            }
+        }
+
+        for (int i = 0; i < count; ++i) {
+            GridColumn& column = columns[i];
+            column.natural_width += screen_.text_inset + kScreenCellMargin;
+            column.print_natural_width += print_.text_inset + kPrintCellMargin;
+            if (column.natural_width != column.width || column.print_natural_width != column.print_width) {
+                modified_ = true;
+                column.width = column.natural_width;
+                column.print_width = column.print_natural_width;
+            }
+        }
+    }
+    RebuildLayout();
+    RefreshAndRedraw();
+}
+
+// --- Layout lines --------------------------------------------------------------------------
+
+int GridModel::LineCount() const { return lines_.Size() / kLineSize; }
+
+LayoutLine GridModel::Line(int index) const {
+    LayoutLine line{};
+    if (index >= 0 && index < LineCount()) {
+        std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+    }
+    return line;
+}
+
+void GridModel::SetLine(int index, const LayoutLine& line) {
+    if (index < 0 || index >= LineCount()) return;
+    std::memcpy(lines_.Data() + static_cast<std::size_t>(index) * kLineSize, &line, sizeof line);
+}
+
+int GridModel::CellText(const LayoutLine& line, int column, char* buffer) const {
+    buffer[0] = '\0';
+    const GridColumn* record = Column(column);
+    if (record == nullptr) return 0;
+    if (record->source == kRowNumberSource) {
+        if (line.ordinal == 0) return 0;
+        return std::snprintf(buffer, kCellTextLimit + 1, "%u", static_cast<unsigned>(line.ordinal));
+    }
+    if (cell_text_source_ == nullptr) return 0;
+    // The source is outside code: its length is held to what the buffer can take.
+    const int length = std::clamp(
+        cell_text_source_(static_cast<int>(line.key), record->source, buffer, kCellTextLimit), 0, kCellTextLimit);
+    buffer[length] = '\0';
+    return length;
+}
+
+// --- Column layout file --------------------------------------------------------------------
+
+bool GridModel::SetLayoutFilePath(const char* path) {
+    if (path == nullptr) path = "";
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof layout_file_path_) return false;
+    std::memcpy(layout_file_path_, path, length + 1);
+    return true;
+}
+
+std::vector<std::uint8_t> GridModel::BuildLayoutFileImage() const {
+    return BuildLayoutFile(style_, font_, Columns(), ColumnCount());
+}
+
+bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size) {
+    bool accepted = false;
+    LayoutFileHeader header{};
+    if (ParseLayoutFileHeader(bytes, size, header)) {
+        const int count = static_cast<int>(header.column_count);
+        // Room first, so that the old records stay when the new ones cannot be held.
+        if (columns_.Reserve(count * kColumnSize)) {
+            columns_.MakeEmpty();
+            for (int i = 0; i < count; ++i) {
+                GridColumn column =
+                    ReadGridColumn(bytes + header.record_offset + static_cast<std::size_t>(i) * kLayoutFileRecordSize);
+                MendLoadedColumn(column);
+                columns_.Append(&column, kColumnSize);
+            }
+            style_ = header.style;
+            MendLoadedStyle(style_);
+            screen_.rule_width = style_.line_type;
+            print_.rule_width = style_.line_type;
+            FontSpec font = font_;
+            ReadFontPrefix(bytes + kLayoutFileFontOffset, font);
+            MendLoadedFont(font);
+            font_ = font;
+            modified_ = false;
+            layout_dirty_ = true;
+            accepted = true;
+        }
+    }
+    RederiveTitleOffsets();
+    if (accepted) UpdateTableWidth();
+    return accepted;
+}
+
+// The i-th column takes the i-th title of the pool: the records may come from a file whose
+// offsets mean nothing for this pool.
+void GridModel::RederiveTitleOffsets() {
+    const int count = ColumnCount();
+    GridColumn* columns = Columns();
+    const std::uint8_t* pool = pool_.Data();
+    int position = 0;
+    int index = 0;
+    while (index < count && pool != nullptr && position < titles_end_) {
+        columns[index++].title_offset = static_cast<std::uint32_t>(position);
+        const void* zero = std::memchr(pool + position, 0, static_cast<std::size_t>(titles_end_ - position));
+        position = zero != nullptr ? static_cast<int>(static_cast<const std::uint8_t*>(zero) - pool) + 1 : titles_end_;
+    }
+    if (index < count) {
+        const int missing = count - index;
+        if (pool_.Insert(titles_end_, nullptr, missing)) {
+            for (int k = 0; k < missing; ++k) columns[index + k].title_offset = static_cast<std::uint32_t>(titles_end_ + k);
+            titles_end_ += missing;
+            header_offset_ += missing;
+            footer_offset_ += missing;
+        } else {
+            // No room for their terminators: these columns point past the titles, which reads
+            // as an empty title that cannot be replaced.
+            for (int k = index; k < count; ++k) columns[k].title_offset = static_cast<std::uint32_t>(titles_end_);
+        }
+    } else if (position < titles_end_) {
+        const int surplus = titles_end_ - position;
+        pool_.Remove(position, surplus);
+        titles_end_ -= surplus;
+        header_offset_ -= surplus;
+        footer_offset_ -= surplus;
+    }
+}

@@ -1,0 +1,273 @@
+// The grid without its window: columns, titles, header and footer, style, font metrics, layout lines.
+#ifndef LINTARO_GRID_GRID_MODEL_H
+#define LINTARO_GRID_GRID_MODEL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "grid/cell_text_source.h"
+#include "grid/font_spec.h"
+#include "grid/grid_records.h"
+#include "grid/measuring_device.h"
+#include "print/print_settings.h"
+#include "store/item_list.h"
+
+// The two devices every measure that matters for paper is kept for.
+enum class GridDevice : int { Screen = 0, Print = 1 };
+
+// What the model measures with and which page it lays out for. Everything here belongs to the
+// caller and must outlive the model. A missing device measures every text as 0 pixels wide
+// and 0 high (a model without devices still keeps columns and lines); without `pictures` no
+// picture loads; without `print_settings` the built-in settings are used.
+struct GridEnvironment {
+    MeasuringDevice* screen = nullptr;            // the display
+    MeasuringDevice* print = nullptr;             // the print measuring context
+    const PictureSizeSource* pictures = nullptr;  // sizes of picture cells
+    PrintSettings (*print_settings)() = nullptr;  // the current printer and page settings
+};
+
+// The window side of a grid, told when what it shows has changed. All calls come on the
+// user-interface thread from inside the model's operations.
+class GridView {
+public:
+    virtual ~GridView() = default;
+    virtual bool HasWindow() const = 0;
+    // The layout changed: re-clamp the top line and the scroll ranges before the next paint.
+    virtual void RefreshView() = 0;
+    // Paint the whole client area now.
+    virtual void Redraw() = 0;
+};
+
+// The table font's metrics on one device, in that device's pixels, and the page converted to
+// them (Reformat keeps both up to date).
+struct DeviceMetrics {
+    int font_height = 0;   // tmHeight of the table font
+    int text_inset = 0;    // width of "o": the horizontal text inset of a cell
+    int cell_padding = 0;  // above and below a row's text: cell height % of the font height / 2
+    std::uint8_t rule_width = LineType::Single;  // equal to the line type
+    PrintSettings page{};  // the current print settings in this device's pixels
+};
+
+// Scrolling and painting positions; the painting and scrolling code owns their meaning.
+struct GridViewState {
+    int top_line = 0;            // first layout line in view
+    int top_sub_line = 0;        // text line within it at the top of the view
+    int vertical_position = 0;   // text lines above the view
+    int last_visible_line = 0;   // last line wholly in view, its sub-line and bottom y
+    int last_visible_sub_line = 0;
+    int last_visible_bottom = 0;
+    int horizontal_offset = 0;   // never positive: pixels the table is shifted left
+    int total_text_lines = 0;    // sum of the heights of all layout lines
+    int visible_text_lines = 0;  // found by the last paint
+};
+
+// What printing keeps in the grid between pages.
+struct GridPrintState {
+    int table_width_on_paper = 0;
+    int first_unfit_column = 0;  // first visible column beyond the printable width
+    int column_groups = 0;
+};
+
+// The grid model. Indexes outside 0 .. ColumnCount() - 1 are ignored: setters do nothing,
+// getters give 0, false or an empty text. When a list cannot grow the operation stops and
+// reports false where it has a result. Single-threaded: the user-interface thread only.
+class GridModel {
+public:
+    // A model without devices (every measure 0).
+    GridModel();
+    // Defaults: TableStyle Single / normal height / page numbers Top Right / ColNumbers and
+    // HorzLines; the font "MS Sans Serif" 10 pt; metrics measured (no layout yet); one column,
+    // the row-number column "No" (source -1, right-aligned, visible); not modified.
+    explicit GridModel(const GridEnvironment& environment);
+    virtual ~GridModel();
+    GridModel(const GridModel&) = delete;
+    GridModel& operator=(const GridModel&) = delete;
+
+    // The window that shows the model, or null; told of changes from then on.
+    void AttachView(GridView* view);
+
+    // --- Columns -------------------------------------------------------------------------
+
+    // Empties columns, titles, header, footer and layout lines, then adds the row-number
+    // column again; the view goes back to the top left.
+    void Clear();
+
+    // Appends a visible column showing store column `source` (kRowNumberSource: the row
+    // numbers, right-aligned; others left-aligned) titled `title` (null = empty), and widens it
+    // to its title on both devices. False, with nothing changed, when a list cannot grow.
+    bool AddColumn(int source, const char* title);
+
+    int ColumnCount() const;
+    int ColumnSource(int index) const;
+    bool IsRowNumberColumn(int index) const;
+    bool IsColumnVisible(int index) const;
+
+    // Copies at most `max` characters of the title and a terminator (`buffer` holds max + 1).
+    void ColumnTitle(int index, char* buffer, int max) const;
+    // The title inside the string pool; valid until titles, header or footer change.
+    std::string_view ColumnTitleText(int index) const;
+
+    // The column record, or null out of range; valid until the column list changes.
+    const GridColumn* Column(int index) const;
+    GridColumn* MutableColumn(int index);
+
+    // Zeroes `out`, then gives flags, alignment, max lines, type and the title cut at 128.
+    void GetColumnInfo(int index, GridColumnInfo& out) const;
+    // Takes flags, alignment, max lines (below 2 means no limit: 0) and type, and the title
+    // (up to its terminator or 128 characters). Sets the modified flag when any of them
+    // differs from what the column had. Widths and layout are not recomputed. False when the
+    // new title does not fit the pool (the rest is then still taken).
+    bool SetColumnInfo(int index, const GridColumnInfo& in);
+
+    // One byte per column, 1 when visible.
+    std::vector<std::uint8_t> GetVisibility() const;
+    // Sets or clears Visible from the first `count` bytes (the other columns stay); when
+    // anything changed: modified, table width recomputed, view refreshed and redrawn. Returns
+    // whether anything changed.
+    bool SetVisibility(const std::uint8_t* visible, int count);
+
+    // --- Table-wide ----------------------------------------------------------------------
+
+    TableStyle GetTableStyle() const { return style_; }
+    // Modified when the 8 bytes differ; rule widths follow the line type; metrics, layout and
+    // table width are recomputed and the view redrawn.
+    void SetTableStyle(const TableStyle& style);
+
+    // Header and footer: free text, lines ending in "\r\n", a TAB splitting left and right
+    // parts. The pointers are into the string pool, valid until titles or texts change. The
+    // setters take the text up to a NUL byte, do not set the modified flag, and return false
+    // (nothing changed) when the pool cannot grow.
+    const char* GetHeaderText() const;
+    const char* GetFooterText() const;
+    bool SetHeaderText(std::string_view text);
+    bool SetFooterText(std::string_view text);
+
+    FontSpec GetFont() const { return font_; }
+    // Replaces the table font without measuring anything (a description being read).
+    void StoreFont(const FontSpec& font);
+    // Only when the first 54 bytes differ: modified, stored, metrics, layout, table width, redraw.
+    void SetFont(const FontSpec& font);
+
+    void SetCellTextSource(CellTextSource source) { cell_text_source_ = source; }
+    CellTextSource GetCellTextSource() const { return cell_text_source_; }
+
+    // Replaces the layout lines by `rows` DataRow lines with keys 0 .. rows - 1 (RuleBelow when
+    // HorzLines is set), stopping early when the list cannot grow; the view goes to the top;
+    // layout dirty when a window exists; then RebuildLayout.
+    void SetRowCount(int rows);
+    int RowCount() const { return row_count_; }
+
+    // Font metrics on both devices, then RebuildLayout.
+    void Reformat();
+    // Font height, text inset, cell padding and page copy of both devices, nothing else.
+    void MeasureFontMetrics();
+
+    // Lays the lines out in pages for the printer: row heights, ordinals, page tops and
+    // bottoms, page breaks, and the total of text lines. Pagination lives in grid_layout.cpp;
+    // it is not written yet, so for now the lines stay the DataRow lines SetRowCount made and
+    // only the total of text lines is recounted.
+    void RebuildLayout();
+
+    // Every column's widths become its natural widths: the widest of its title's words and
+    // its cells (wrapped, abbreviated, bold or pictures as the column says), on each device,
+    // plus the text inset and the cell margin. Modified when a width changes. Then layout,
+    // view refresh and redraw.
+    void ApplyNaturalWidths();
+
+    // Screen table width: rule width + the sum over visible columns of (width + rule width).
+    void UpdateTableWidth();
+    int TableWidth() const { return table_width_; }
+
+    // Back to the top left of the table; redrawn when asked.
+    void ScrollHome(bool redraw);
+
+    // --- Column layout file --------------------------------------------------------------
+
+    // The file image of the columns, style and font (layout of column_layout_file.h).
+    std::vector<std::uint8_t> BuildLayoutFileImage() const;
+
+    // Takes columns, table style and font from a layout file image when it is accepted (see
+    // ParseLayoutFileHeader: magic, 20 and 48, at least one column, header and records inside
+    // the bytes) and the column list can hold them; values no grid writes are mended
+    // (MendLoadedColumn, MendLoadedStyle, MendLoadedFont). The modified flag is then cleared.
+    // Whether or not it was accepted, the columns' title offsets are derived again from the
+    // pool: the i-th column gets the i-th title; missing titles are added empty, surplus ones
+    // removed. Returns whether the image was accepted. Null or empty bytes only re-derive.
+    bool ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size);
+    bool ApplyLayoutFileImage(const std::vector<std::uint8_t>& bytes) {
+        return ApplyLayoutFileImage(bytes.data(), bytes.size());
+    }
+
+    // Where Destroy saves the layout; empty = nowhere. Longer paths than 259 bytes are refused.
+    bool SetLayoutFilePath(const char* path);
+    const char* LayoutFilePath() const { return layout_file_path_; }
+
+    // --- State for the layout, painting, interaction and printing code --------------------
+
+    bool IsModified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+    bool IsLayoutDirty() const { return layout_dirty_; }
+    void SetLayoutDirty(bool dirty) { layout_dirty_ = dirty; }
+
+    const DeviceMetrics& Metrics(GridDevice device) const;
+    MeasuringDevice& Device(GridDevice device) const;
+    const PictureSizeSource* Pictures() const { return environment_.pictures; }
+
+    // Layout lines, 11 bytes each in LayoutLines(); Line gives a zeroed line out of range.
+    int LineCount() const;
+    LayoutLine Line(int index) const;
+    void SetLine(int index, const LayoutLine& line);
+    ItemList& LayoutLines() { return lines_; }
+
+    // The text of `column` in `line`: the ordinal for the row-number column (empty when 0),
+    // otherwise what the cell text source gives for the line's key (empty without a source).
+    // `buffer` holds kCellTextLimit + 1 bytes and is always terminated. Returns the length.
+    int CellText(const LayoutLine& line, int column, char* buffer) const;
+
+    GridViewState& ViewState() { return view_state_; }
+    const GridViewState& ViewState() const { return view_state_; }
+    GridPrintState& PrintState() { return print_state_; }
+
+private:
+    GridColumn* Columns();
+    const GridColumn* Columns() const;
+    bool ReplacePoolBytes(int offset, int old_length, std::string_view text);
+    void MoveOffsetsAfter(int position, int delta);
+    void WidenToTitle(int index);
+    void MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics);
+    void RederiveTitleOffsets();
+    void ResetPool();
+    void RecountTextLines();
+    void RefreshAndRedraw();
+    bool HasWindow() const;
+
+    TableStyle style_;
+    bool layout_dirty_ = false;
+    bool modified_ = false;
+    char layout_file_path_[260] = {};
+
+    ItemList columns_;
+    ItemList pool_;
+    int titles_end_ = 0;
+    int header_offset_ = 0;
+    int header_length_ = 0;
+    int footer_offset_ = 1;
+    int footer_length_ = 0;
+    ItemList lines_;
+    int row_count_ = 0;
+    CellTextSource cell_text_source_ = nullptr;
+    int table_width_ = 0;
+
+    FontSpec font_;
+    DeviceMetrics screen_;
+    DeviceMetrics print_;
+    GridViewState view_state_;
+    GridPrintState print_state_;
+
+    GridEnvironment environment_;
+    GridView* view_ = nullptr;
+};
+
+#endif

@@ -1,0 +1,195 @@
+// The table window: creation, placement, the registry of grids, and the layout file on disk.
+#include "grid/grid_win32.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/app_state_win32.h"
+#include "formats/file_utils_win32.h"
+#include "grid/grid_input_win32.h"
+#include "grid/grid_paint_win32.h"
+#include "render/gdi_text_meter_win32.h"
+
+const char kGridWindowClass[] = "PrintableTableClassName";
+
+namespace {
+
+struct RegisteredGrid {
+    HWND window;
+    Grid* grid;
+};
+
+RegisteredGrid g_grids[kGridRegistryLimit];
+int g_grid_count = 0;
+
+void RegisterGrid(HWND window, Grid* grid) {
+    if (g_grid_count < kGridRegistryLimit) g_grids[g_grid_count++] = RegisteredGrid{window, grid};
+}
+
+// Later entries move down, keeping the order of registration.
+void UnregisterGrid(const Grid* grid) {
+    const auto end = std::remove_if(g_grids, g_grids + g_grid_count,
+                                    [grid](const RegisteredGrid& entry) { return entry.grid == grid; });
+    g_grid_count = static_cast<int>(end - g_grids);
+}
+
+GridEnvironment EnvironmentOf(MeasuringDevice& screen, MeasuringDevice& print, const PictureSizeSource& pictures) {
+    DisplayInformationContext();
+    return GridEnvironment{&screen, &print, &pictures, &GetPrintSettings};
+}
+
+}  // namespace
+
+Grid::Grid()
+    : screen_device_(&DisplayInformationContext),
+      print_device_(&PrintMeasuringContext),
+      model_(EnvironmentOf(screen_device_, print_device_, pictures_)) {
+    model_.AttachView(this);
+}
+
+Grid::~Grid() {
+    model_.AttachView(nullptr);
+    UnregisterGrid(this);
+    if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+}
+
+Grid* Grid::FromWindow(HWND window) {
+    for (int i = 0; i < g_grid_count; ++i) {
+        if (g_grids[i].window == window) return g_grids[i].grid;
+    }
+    return nullptr;
+}
+
+bool Grid::Create(HWND parent, int control_id, std::uint32_t style_bits, int x, int y, int width, int height) {
+    if (window_ != nullptr) return false;
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA window_class = {};
+    if (!GetClassInfoA(instance, kGridWindowClass, &window_class)) {
+        window_class = WNDCLASSA{};
+        window_class.lpfnWndProc = &Grid::WindowProcedure;
+        window_class.hInstance = instance;
+        window_class.lpszClassName = kGridWindowClass;
+        if (RegisterClassA(&window_class) == 0) return false;
+    }
+    const DWORD extended_style = (style_bits & GridStyle::ClientEdge) ? WS_EX_CLIENTEDGE : 0;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_HSCROLL | WS_VSCROLL | WS_GROUP | WS_TABSTOP;
+    const HWND window = CreateWindowExA(extended_style, kGridWindowClass, "", style, x, y, width, height, parent,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), instance, nullptr);
+    if (window == nullptr) return false;
+    window_ = window;
+    control_id_ = control_id;
+    style_bits_ = style_bits;
+    GridViewState& view = model_.ViewState();
+    view.horizontal_offset = 0;
+    view.top_line = 0;
+    view.top_sub_line = 0;
+    model_.UpdateTableWidth();
+    RegisterGrid(window_, this);
+    GetClientRect(window_, &client_);
+    return true;
+}
+
+void Grid::FitToParent(int top, int bottom_reserve) {
+    if (window_ == nullptr) return;
+    RECT parent_area = {};
+    GetClientRect(GetParent(window_), &parent_area);
+    const int height = std::max(0, static_cast<int>(parent_area.bottom - parent_area.top) - top - bottom_reserve);
+    MoveWindow(window_, parent_area.left, parent_area.top + top, parent_area.right - parent_area.left, height, TRUE);
+}
+
+void Grid::Redraw() {
+    if (window_ == nullptr) return;
+    InvalidateRect(window_, nullptr, FALSE);
+    UpdateWindow(window_);
+}
+
+GridFrame Grid::Frame() const {
+    RECT client = client_;
+    if (window_ != nullptr) GetClientRect(window_, &client);
+    return GridFrame{ToPixelRect(client), PrintableWidthOnScreen(model_, style_bits_)};
+}
+
+void Grid::RefreshView() {
+    if (window_ != nullptr) GetClientRect(window_, &client_);
+    RefreshViewState(model_, Frame());
+}
+
+void Grid::ForgetWindow() {
+    UnregisterGrid(this);
+    window_ = nullptr;
+}
+
+void Grid::Destroy() {
+    if (model_.IsModified() && model_.LayoutFilePath()[0] != '\0') SaveLayout(model_.LayoutFilePath());
+    UnregisterGrid(this);
+    if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+bool Grid::LoadLayout(const char* path) {
+    if (path == nullptr || path[0] == '\0' || !model_.SetLayoutFilePath(path)) return false;
+    // A missing or unreadable file reads as no bytes: nothing is taken, titles are re-derived.
+    std::vector<unsigned char> bytes;
+    ReadWholeFile(path, bytes);
+    return model_.ApplyLayoutFileImage(bytes.data(), bytes.size());
+}
+
+bool Grid::SaveLayout(const char* path) {
+    model_.SetModified(false);
+    if (path == nullptr || path[0] == '\0' || model_.ColumnCount() == 0) return false;
+    const std::vector<std::uint8_t> image = model_.BuildLayoutFileImage();
+    return ReplaceFileSafely(path, image.data(), image.size());
+}
+
+LRESULT CALLBACK Grid::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    Grid* grid = FromWindow(window);
+    if (grid == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            const HDC dc = BeginPaint(window, &paint);
+            const bool visible_lines_changed = PaintGridWindow(*grid, dc);
+            EndPaint(window, &paint);
+            if (visible_lines_changed) UpdateGridScrollRanges(*grid);
+            UpdateGridScrollPositions(*grid);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            // Painting covers the whole client area.
+            return 1;
+        case WM_SIZE:
+            grid->RefreshView();
+            // A scroll bar that came or went changed the client area: paint again, which also
+            // brings the scroll ranges up to date.
+            InvalidateRect(window, nullptr, FALSE);
+            break;
+        case WM_KEYDOWN:
+            HandleGridKeyDown(*grid, wparam, lparam);
+            break;
+        case WM_COMMAND:
+            if (const HWND parent = GetParent(window)) SendMessageA(parent, WM_COMMAND, wparam, lparam);
+            return 0;
+        case WM_VSCROLL:
+            HandleGridVerticalScroll(*grid, wparam);
+            break;
+        case WM_HSCROLL:
+            HandleGridHorizontalScroll(*grid, wparam);
+            break;
+        case WM_MOUSEMOVE:
+            HandleGridMouseMove(*grid, lparam);
+            break;
+        case WM_LBUTTONDOWN:
+            HandleGridLeftButton(*grid, lparam);
+            break;
+        case WM_RBUTTONDOWN:
+            ForwardGridRightButton(*grid, wparam, lparam);
+            break;
+        case WM_NCDESTROY:
+            // Destroyed with its parent: the grid must not keep a dead handle.
+            grid->ForgetWindow();
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}

@@ -1,0 +1,310 @@
+// Sorting, filtering and restoring the grid's data rows over its list of layout lines.
+#include "grid/sort_filter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "grid/cell_text_source.h"
+
+namespace {
+
+constexpr std::int32_t kLineSize = static_cast<std::int32_t>(sizeof(LayoutLine));
+
+bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Unsigned byte order of two NUL-free texts, as strcmp gives it: -1, 0 or 1.
+int CompareBytes(const char* a, std::size_t a_length, const char* b, std::size_t b_length) {
+    const int common = std::memcmp(a, b, std::min(a_length, b_length));
+    if (common != 0) return common < 0 ? -1 : 1;
+    return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
+}
+
+// The text of `row` in store column `source`, read as the grid reads cell texts (the source's
+// length held to the buffer and the text ended there), then cut at its first NUL: what strcmp
+// would see. `buffer` holds limit + 1 bytes. Returns the length.
+std::size_t FetchKey(CellTextSource cell_text, std::uint32_t row, int source, char* buffer, int limit) {
+    buffer[0] = '\0';
+    const int length = std::clamp(cell_text(static_cast<int>(row), source, buffer, limit), 0, limit);
+    buffer[length] = '\0';
+    return std::strlen(buffer);
+}
+
+// A data row's key for sorting by number, fetched once.
+struct NumberKey {
+    double value;
+    std::uint32_t position;  // in the rows being ordered
+    bool empty;
+};
+
+// A data row's key for sorting by text, fetched once: its first eight bytes as a big-endian
+// number (zero-padded, so a shorter text that is a prefix of a longer one stays before it),
+// and the whole text in a shared pool.
+struct TextKey {
+    std::uint64_t head;
+    std::uint32_t offset;  // in the pool
+    std::uint32_t length;
+    std::uint32_t position;
+};
+
+std::uint64_t HeadOf(const char* text, std::size_t length) {
+    std::uint64_t head = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        head <<= 8;
+        if (i < length) head |= static_cast<unsigned char>(text[i]);
+    }
+    return head;
+}
+
+// The order of the rows' keys by CompareKeys < 0 with the empty keys last; the sort that uses
+// it is stable, which is exactly the order the exchange passes leave.
+void OrderByNumber(std::vector<NumberKey>& keys, bool descending) {
+    std::stable_sort(keys.begin(), keys.end(), [descending](const NumberKey& a, const NumberKey& b) {
+        if (a.empty) return false;
+        if (b.empty) return true;
+        return descending ? a.value > b.value : a.value < b.value;
+    });
+}
+
+void OrderByText(std::vector<TextKey>& keys, const std::string& pool, bool descending) {
+    const char* bytes = pool.data();
+    auto less = [bytes](const TextKey& a, const TextKey& b) {
+        if (a.head != b.head) return a.head < b.head;
+        if (a.length <= 8 && b.length <= 8) return false;  // the heads were the whole texts
+        const std::uint32_t a_head = std::min<std::uint32_t>(a.length, 8);
+        const std::uint32_t b_head = std::min<std::uint32_t>(b.length, 8);
+        return CompareBytes(bytes + a.offset + a_head, a.length - a_head, bytes + b.offset + b_head,
+                            b.length - b_head) < 0;
+    };
+    std::stable_sort(keys.begin(), keys.end(), [&less, descending](const TextKey& a, const TextKey& b) {
+        if (a.length == 0) return false;
+        if (b.length == 0) return true;
+        return descending ? less(b, a) : less(a, b);
+    });
+}
+
+// Length of a text in a fixed field of `limit` bytes that need not hold a terminator.
+std::size_t FieldLength(const char* field, std::size_t limit) {
+    return static_cast<std::size_t>(std::find(field, field + limit, '\0') - field);
+}
+
+LayoutLine ReadLine(const std::uint8_t* bytes, std::int32_t index) {
+    LayoutLine line;
+    std::memcpy(&line, bytes + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+    return line;
+}
+
+void WriteLine(std::uint8_t* bytes, std::int32_t index, const LayoutLine& line) {
+    std::memcpy(bytes + static_cast<std::size_t>(index) * kLineSize, &line, sizeof line);
+}
+
+// Keeps the view's top line inside a list that may have become shorter.
+void ClampTopLine(GridModel& model) {
+    GridViewState& view = model.ViewState();
+    if (view.top_line < 0 || view.top_line >= model.LineCount()) {
+        view.top_line = 0;
+        view.top_sub_line = 0;
+    }
+    if (view.top_sub_line < 0 || view.top_sub_line >= model.Line(view.top_line).height) view.top_sub_line = 0;
+}
+
+}  // namespace
+
+double KeyNumber(const char* text) {
+    if (text == nullptr) return 0;
+    const char* start = text;
+    while (IsCSpace(*start)) ++start;
+    const char* end = start;
+    if (*end == '+' || *end == '-') ++end;
+    int digits = 0;
+    while (IsDigit(*end)) ++end, ++digits;
+    if (*end == '.') {
+        ++end;
+        while (IsDigit(*end)) ++end, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (*end == 'e' || *end == 'E') {
+        const char* exponent = end + 1;
+        if (*exponent == '+' || *exponent == '-') ++exponent;
+        if (IsDigit(*exponent)) {
+            while (IsDigit(*exponent)) ++exponent;
+            end = exponent;
+        }
+    }
+    // strtod reads more forms than these (hexadecimal after a "0"), so it gets only the
+    // number's own bytes. The program never changes the "C" locale: "." is the point.
+    const std::size_t length = static_cast<std::size_t>(end - start);
+    char small[64];
+    if (length < sizeof small) {
+        std::memcpy(small, start, length);
+        small[length] = '\0';
+        return std::strtod(small, nullptr);
+    }
+    const std::string copy(start, length);
+    return std::strtod(copy.c_str(), nullptr);
+}
+
+int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool descending) {
+    if (a == nullptr) a = "";
+    if (b == nullptr) b = "";
+    if (b[0] == '\0') return a[0] != '\0' ? -1 : 0;
+    if (a[0] == '\0') return 1;
+    int result = 0;
+    if (data_type == KeyType::Number) {
+        const double x = KeyNumber(a);
+        const double y = KeyNumber(b);
+        result = x < y ? -1 : (x > y ? 1 : 0);
+    } else {
+        result = CompareBytes(a, std::strlen(a), b, std::strlen(b));
+    }
+    return descending ? -result : result;
+}
+
+void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request) {
+    const CellTextSource cell_text = model.GetCellTextSource();
+    const GridColumn* column = model.Column(request.column);
+    if (cell_text == nullptr || column == nullptr || count < 2 || count > UINT32_MAX) return;
+    const int source = column->source;
+    const bool descending = request.direction == SortDirection::Descending;
+    char text[kCellTextLimit + 1];
+    std::vector<std::uint32_t> order(count);
+
+    if (request.data_type == KeyType::Number) {
+        std::vector<NumberKey> keys(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
+            keys[i] = NumberKey{length == 0 ? 0.0 : KeyNumber(text), static_cast<std::uint32_t>(i), length == 0};
+        }
+        OrderByNumber(keys, descending);
+        for (std::size_t i = 0; i < count; ++i) order[i] = keys[i].position;
+    } else {
+        std::vector<TextKey> keys(count);
+        std::string pool;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
+            keys[i] = TextKey{HeadOf(text, length), static_cast<std::uint32_t>(pool.size()),
+                              static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(i)};
+            pool.append(text, length);
+        }
+        OrderByText(keys, pool, descending);
+        for (std::size_t i = 0; i < count; ++i) order[i] = keys[i].position;
+    }
+
+    const std::vector<LayoutLine> before(rows, rows + count);
+    for (std::size_t i = 0; i < count; ++i) rows[i] = before[order[i]];
+}
+
+void SortRows(GridModel& model, const SortRequest& request) {
+    if (model.GetCellTextSource() == nullptr || model.LineCount() < 2) return;
+
+    // The data rows move to the front in list order, unnumbered; the rest of the list goes.
+    ItemList& list = model.LayoutLines();
+    const std::int32_t count = model.LineCount();
+    std::vector<LayoutLine> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        LayoutLine line = ReadLine(list.Data(), i);
+        if (line.kind != LineKind::DataRow) continue;
+        line.ordinal = 0;
+        rows.push_back(line);
+    }
+    OrderRowsByKey(model, rows.data(), rows.size(), request);
+    const std::int32_t kept = static_cast<std::int32_t>(rows.size());
+    if (kept > 0) std::memcpy(list.Data(), rows.data(), rows.size() * sizeof(LayoutLine));
+    list.Remove(kept * kLineSize, (count - kept) * kLineSize);
+
+    model.RebuildLayout();
+    ClampTopLine(model);
+    model.SetLayoutDirty(true);
+}
+
+// The request's texts are fixed fields: they are read only up to their last byte.
+FilterRange::FilterRange(const FilterRequest& request)
+    : from_(request.from, FieldLength(request.from, kFilterBoundLimit)),
+      to_(request.to, FieldLength(request.to, kFilterBoundLimit)),
+      from_number_(KeyNumber(from_.c_str())),
+      to_number_(KeyNumber(to_.c_str())),
+      numbers_(request.data_type == KeyType::Number) {}
+
+bool FilterRange::Contains(const char* key) const {
+    if (key == nullptr || key[0] == '\0') return to_.empty();  // empties rank after every bound but ""
+    if (from_.empty()) return false;
+    if (numbers_) {
+        const double value = KeyNumber(key);
+        return from_number_ <= value && (to_.empty() || value <= to_number_);
+    }
+    const std::size_t length = std::strlen(key);
+    return CompareBytes(from_.data(), from_.size(), key, length) <= 0 &&
+           (to_.empty() || CompareBytes(key, length, to_.data(), to_.size()) <= 0);
+}
+
+bool FilterRows(GridModel& model, const FilterRequest& request) {
+    const GridColumn* column = model.Column(request.column);
+    if (column == nullptr) return false;
+    const CellTextSource cell_text = model.GetCellTextSource();
+    const int source = column->source;
+    const FilterRange range(request);
+    char key[kFilterBoundLimit + 1];
+    auto matches = [&](const LayoutLine& line) {
+        if (source == kRowNumberSource) {
+            std::snprintf(key, sizeof key, "%d", static_cast<int>(line.ordinal));
+        } else if (cell_text != nullptr) {
+            FetchKey(cell_text, line.key, source, key, static_cast<int>(kFilterBoundLimit));
+        } else {
+            key[0] = '\0';
+        }
+        return range.Contains(key);
+    };
+
+    ItemList& list = model.LayoutLines();
+    const std::int32_t count = model.LineCount();
+    std::int32_t first = 0;
+    while (first < count) {
+        const LayoutLine line = ReadLine(list.Data(), first);
+        if (line.kind == LineKind::DataRow && matches(line)) break;
+        ++first;
+    }
+    if (first == count) return false;
+
+    // Everything before the first match goes; after it, the data rows that do not match. The
+    // grid's own layout lines stay for RebuildLayout to drop and insert again.
+    std::uint8_t* bytes = list.Data();
+    std::int32_t kept = 0;
+    for (std::int32_t i = first; i < count; ++i) {
+        const LayoutLine line = ReadLine(bytes, i);
+        if (i != first && line.kind == LineKind::DataRow && !matches(line)) continue;
+        WriteLine(bytes, kept++, line);
+    }
+    list.Remove(kept * kLineSize, (count - kept) * kLineSize);
+
+    model.RebuildLayout();
+    model.SetLayoutDirty(true);
+    model.ScrollHome(false);
+    return true;
+}
+
+void RestoreRows(GridModel& model) {
+    // SetRowCount is the rebuild a newly loaded table gets: every stored row, in stored order.
+    model.SetRowCount(model.RowCount());
+    model.SetLayoutDirty(true);
+    model.ScrollHome(false);
+}
+
+std::vector<int> ColumnsOfferedForSort(const GridModel& model) {
+    std::vector<int> columns;
+    for (int i = 0; i < model.ColumnCount(); ++i) {
+        if (model.IsColumnVisible(i) && !model.IsRowNumberColumn(i)) columns.push_back(i);
+    }
+    return columns;
+}
+
+std::vector<int> ColumnsOfferedForFilter(const GridModel& model) {
+    std::vector<int> columns;
+    for (int i = 0; i < model.ColumnCount(); ++i) {
+        if (model.IsColumnVisible(i)) columns.push_back(i);
+    }
+    return columns;
+}

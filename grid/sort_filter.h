@@ -1,0 +1,106 @@
+// Sorting, filtering and restoring the grid's data rows: the table store itself never changes.
+#ifndef LINTARO_GRID_SORT_FILTER_H
+#define LINTARO_GRID_SORT_FILTER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "grid/grid_model.h"
+#include "grid/grid_records.h"
+
+// How a key text is read: SortRequest::data_type and FilterRequest::data_type.
+struct KeyType {
+    enum : std::int32_t { Text = 0, Number = 1 };
+};
+
+// SortRequest::direction; any value other than Descending sorts ascending.
+struct SortDirection {
+    enum : std::int32_t { Ascending = 1, Descending = 2 };
+};
+
+// What the "Sort" dialog fills, 12 bytes. The command starts it as column 0, ascending, text.
+struct SortRequest {
+    std::int32_t column = 0;  // grid column index (not a position in the dialog's list)
+    std::int32_t direction = SortDirection::Ascending;
+    std::int32_t data_type = KeyType::Text;
+};
+static_assert(sizeof(SortRequest) == 12, "SortRequest is 12 bytes");
+
+// Longest bound a filter request holds, in characters (its fields keep a terminator too).
+constexpr std::size_t kFilterBoundLimit = 127;
+
+// What the "Filter" dialog fills, 264 bytes; the command clears it to zero first. Both bounds
+// are inclusive texts compared with CompareKeys; an empty `to` sets no upper bound.
+struct FilterRequest {
+    std::int32_t column = 0;  // grid column index; the row-number column tests the ordinals
+    char from[kFilterBoundLimit + 1] = {};
+    char to[kFilterBoundLimit + 1] = {};
+    std::int32_t data_type = KeyType::Text;
+};
+static_assert(sizeof(FilterRequest) == 264, "FilterRequest is 264 bytes");
+
+// The number a key of KeyType::Number stands for, read the way the C library's atof reads in
+// the "C" locale, but only in its decimal form: leading white space, an optional sign, digits
+// with an optional "." fraction, an optional exponent ("e" or "E", optional sign, digits); the
+// reading stops at the first byte that does not fit, and a text without digits is 0 ("12,5"
+// is 12, "abc" is 0). "inf", "nan" and hexadecimal forms are not numbers here, so every key
+// has a value that compares with every other. Null reads as 0.
+double KeyNumber(const char* text);
+
+// The one comparison of sorting and filtering: -1, 0 or 1. An empty key ranks after every
+// non-empty key whatever the direction (empty against empty is 0). Numbers compare by
+// KeyNumber; any other data type compares the bytes unsigned, as strcmp does (code page 1251
+// order, case-sensitive). `descending` swaps the result for non-empty keys. Null reads as "".
+int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool descending);
+
+// Orders the first `count` lines of `rows`, all data rows, stably by the key text of grid
+// column `column` of `model` (fetched once per row through the cell text source, at most 255
+// bytes, with the column's store identifier even for the row-number column, whose source
+// answers with empty texts). The result is the order that repeated exchange passes with
+// CompareKeys give: entries with equal keys keep their order. An unknown column or a model
+// without a cell text source leaves the order as it is.
+void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request);
+
+// Drops the layout lines the grid made itself, sorts the data rows (OrderRowsByKey) and lays
+// the list out again (RebuildLayout renumbers the rows). The scroll position is kept, brought
+// back inside the list when the list got shorter, and the layout marked dirty; the caller
+// repaints. Nothing happens without a cell text source or with fewer than two lines.
+void SortRows(GridModel& model, const SortRequest& request);
+
+// The bounds of a filter request, read once, testing keys exactly as
+// CompareKeys(from, key, type, ascending) <= 0 && CompareKeys(key, to, type, ascending) <= 0
+// does: both bounds inclusive, an empty "to" no upper bound, an empty "from" only empty keys.
+class FilterRange {
+public:
+    explicit FilterRange(const FilterRequest& request);
+    bool Contains(const char* key) const;
+
+private:
+    std::string from_;
+    std::string to_;
+    double from_number_;
+    double to_number_;
+    bool numbers_;
+};
+
+// Keeps only the data rows whose key in the request's column (at most 127 bytes; for the
+// row-number column the row's ordinal as "%d") lies inside the bounds, lays the list out
+// again, marks the layout dirty and scrolls to the top left; the caller repaints. When no
+// data row matches, returns false and the list is untouched. Works on the current list, so a
+// second filter narrows the first.
+bool FilterRows(GridModel& model, const FilterRequest& request);
+
+// Every stored row again, in stored order (keys 0 .. RowCount() - 1), laid out, the layout
+// marked dirty and the view at the top left; the caller repaints.
+void RestoreRows(GridModel& model);
+
+// The grid columns that the "Sort" dialog offers, in column order: the visible ones that are
+// not the row-number column.
+std::vector<int> ColumnsOfferedForSort(const GridModel& model);
+
+// The grid columns that the "Filter" dialog offers: every visible one, row numbers included.
+std::vector<int> ColumnsOfferedForFilter(const GridModel& model);
+
+#endif

@@ -1,0 +1,126 @@
+// Dot-matrix pages: control sequences, the page's lines as text, the sheet-by-sheet print run.
+#include "print/dot_matrix.h"
+
+#include <cstring>
+
+#include "grid/char_render.h"
+#include "print/dos_cyrillic.h"
+#include "store/item_list.h"
+
+const char kNewSheetPrompt[] = "Моля, поставете нов лист хартия.";
+
+namespace {
+
+// Counted strings, indexed [model - 1][mode - 1][end]; a pair the model does not list is empty.
+// Model 1 is the IBM emulation, 2 the IBM printers with NLQ, 3 the EPSON emulation. Modes:
+// 1 Draft 10, 2 Draft 12, 3 Compression 17, 4 Pica 10 (NLQ), 5 Elite 12 (NLQ).
+constexpr int kModels = 3;
+constexpr int kModes = 5;
+constexpr std::uint8_t kSequences[kModels][kModes][2][6] = {
+    {
+        {{1, 0x12}, {0}},
+        {{2, 0x1B, 0x3A}, {1, 0x12}},
+        {{1, 0x0F}, {1, 0x12}},
+        {{0}, {0}},
+        {{0}, {0}},
+    },
+    {
+        {{4, 0x1B, 0x49, 0x00, 0x12}, {0}},
+        {{5, 0x1B, 0x49, 0x00, 0x1B, 0x3A}, {1, 0x12}},
+        {{4, 0x1B, 0x49, 0x00, 0x0F}, {1, 0x12}},
+        {{4, 0x1B, 0x49, 0x02, 0x12}, {3, 0x1B, 0x49, 0x00}},
+        {{5, 0x1B, 0x49, 0x02, 0x1B, 0x3A}, {4, 0x1B, 0x49, 0x00, 0x12}},
+    },
+    {
+        {{3, 0x1B, 0x50, 0x12}, {0}},
+        {{3, 0x1B, 0x4D, 0x12}, {2, 0x1B, 0x50}},
+        {{3, 0x1B, 0x50, 0x0F}, {1, 0x12}},
+        {{0}, {0}},
+        {{0}, {0}},
+    },
+};
+constexpr std::uint8_t kNoSequence[1] = {0};
+
+constexpr char kLineEnd[] = "\r\n";
+
+}  // namespace
+
+const std::uint8_t* ControlSequence(int model, int mode, bool begin) {
+    if (model < 1 || model > kModels || mode < 1 || mode > kModes) return kNoSequence;
+    return kSequences[model - 1][mode - 1][begin ? 0 : 1];
+}
+
+void SendControlSequence(ByteSink& port, int model, int mode, bool begin) {
+    const std::uint8_t* sequence = ControlSequence(model, mode, begin);
+    for (int i = 1; i <= sequence[0]; ++i) port.Write(sequence + i, 1);
+}
+
+bool FindPageLines(const GridModel& grid, int page_index, int& first, int& end) {
+    first = end = 0;
+    if (page_index < 0) return false;
+    const int count = grid.LineCount();
+    int page = 0;
+    int start = 0;
+    for (int i = 0; i <= count; ++i) {
+        if (i < count && grid.Line(i).kind != LineKind::PageBreak) continue;
+        if (page == page_index) {
+            first = start;
+            end = i;
+            return end > first;
+        }
+        ++page;
+        start = i + 1;
+    }
+    return false;
+}
+
+int CountLayoutPages(const GridModel& grid) {
+    const int count = grid.LineCount();
+    if (count == 0) return 0;
+    int pages = 1;
+    for (int i = 0; i < count; ++i) {
+        if (grid.Line(i).kind == LineKind::PageBreak) ++pages;
+    }
+    return pages;
+}
+
+bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert,
+                   const PrintSettings& settings) {
+    if (port == nullptr) return false;
+    int first = 0;
+    int end = 0;
+    if (!FindPageLines(grid, page_index, first, end)) return false;
+    ComputeCharWidths(grid);
+    const int width = TextPageWidth(grid);
+    ItemList text(1024, 1024);
+    if (text.Capacity() == 0) return false;
+
+    for (int i = 0; i < settings.top_margin; ++i) port->Write(kLineEnd, 2);
+    SendControlSequence(*port, settings.dot_matrix_model, settings.dot_matrix_mode, true);
+    for (int i = first; i < end; ++i) {
+        text.MakeEmpty();
+        RenderLayoutLine(grid, grid.Line(i), text, width, settings.left_margin);
+        if (convert) ToDosCyrillic(text.Data(), static_cast<std::size_t>(text.Size()));
+        const std::size_t size = static_cast<std::size_t>(text.Size());
+        if (port->Write(text.Data(), size) != size) break;
+    }
+    SendControlSequence(*port, settings.dot_matrix_model, settings.dot_matrix_mode, false);
+    return true;
+}
+
+TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
+                            const PrintSettings& settings, SheetPrompt& prompt) {
+    TextPrintRun run;
+    // A wide type: the numbers are typed by the user and may reach the end of int.
+    for (long long page = choice.from_page; page <= choice.to_page; ++page) {
+        if (choice.subset == 1 && page % 2 == 0) continue;
+        if (choice.subset == 2 && page % 2 != 0) continue;
+        ++run.prompts;
+        if (!prompt.AskForNewSheet()) {
+            run.cancelled = true;
+            break;
+        }
+        if (WriteTextPage(grid, &port, static_cast<int>(page - 1), true, settings)) ++run.pages_sent;
+    }
+    return run;
+}

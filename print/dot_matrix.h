@@ -1,0 +1,70 @@
+// Dot-matrix output: the table as boxed text, page by page, framed by the printer model's
+// control codes, with Cyrillic in the DOS code table. The port itself is the caller's sink.
+#ifndef LINTARO_PRINT_DOT_MATRIX_H
+#define LINTARO_PRINT_DOT_MATRIX_H
+
+#include <cstdint>
+
+#include "grid/grid_model.h"
+#include "print/byte_sink.h"
+#include "print/print_settings.h"
+
+// The question asked before every page: the printer takes one sheet at a time.
+extern const char kNewSheetPrompt[];  // "Моля, поставете нов лист хартия."
+
+// The begin (top of every page, after the top margin) or end (after the page's last line)
+// sequence of a model and mode, as a counted string: a length byte, then the bytes. Models
+// 1-3 and their modes are the printers the program knows; every other pair gives the empty
+// string (a single 0 byte). Never null.
+const std::uint8_t* ControlSequence(int model, int mode, bool begin);
+
+// Writes the begin or end sequence to the port, one byte per write, as the printers want it.
+void SendControlSequence(ByteSink& port, int model, int mode, bool begin);
+
+// Layout lines [first, end) of page `page_index` (0-based): the lines before the first
+// PageBreak are page 0, and so on. False when the page has no lines (a negative index, one
+// beyond the last page, or an empty layout).
+bool FindPageLines(const GridModel& grid, int page_index, int& first, int& end);
+
+// Pages in the layout: one more than the PageBreak lines, 0 without lines.
+int CountLayoutPages(const GridModel& grid);
+
+// Writes one page: `settings.top_margin` CR LF pairs, the begin sequence of the settings'
+// model and mode, every line of the page rendered as text (TextPageWidth wide, indented by
+// `settings.left_margin` characters), converted to the DOS code table when `convert` is set,
+// each line in one write, and the end sequence. Computes the character widths first. A failed
+// or short write ends the lines; the end sequence is still sent. No form feed, no bottom margin.
+// A page that does not exist sends nothing at all and gives false; false also without a port
+// or when the line buffer cannot be made. True otherwise.
+bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert,
+                   const PrintSettings& settings);
+
+// Asks the user to put a new sheet in; true only when they answered OK.
+class SheetPrompt {
+public:
+    virtual ~SheetPrompt() = default;
+    virtual bool AskForNewSheet() = 0;
+};
+
+// The pages the user chose, 1-based as typed, without any range check, and the subset of the
+// "PagesToPrint" dialog: 0 all pages, 1 odd pages only, 2 even pages only.
+struct TextPageChoice {
+    int from_page = 1;
+    int to_page = 1;
+    int subset = 0;
+};
+
+// What a print run did.
+struct TextPrintRun {
+    int prompts = 0;       // sheets asked for (answered OK or not)
+    int pages_sent = 0;    // pages WriteTextPage sent
+    bool cancelled = false;
+};
+
+// Prints the chosen pages: for each page in from .. to that the subset keeps, asks for a sheet
+// (anything but OK ends printing) and writes the page converted, with the model, mode and
+// margins of `settings`. A page number without a page is asked for but sends nothing.
+TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
+                            const PrintSettings& settings, SheetPrompt& prompt);
+
+#endif

@@ -1,0 +1,72 @@
+// The four export writers: boxed plain text, tab-separated text, CSV and dBase III.
+#ifndef LINTARO_PRINT_EXPORT_WRITERS_H
+#define LINTARO_PRINT_EXPORT_WRITERS_H
+
+#include <cstdint>
+
+#include "grid/grid_model.h"
+#include "print/byte_sink.h"
+
+// Formats of the export request, as the "ExportTable" dialog numbers them.
+enum : int {
+    kExportPlainText = 0,  // also every value that is not one of the others
+    kExportTabSeparated = 1,
+    kExportDbase = 2,
+    kExportCsv = 3,
+};
+
+// Code tables of the export request: 0 Windows (the texts as they are), any other DOS.
+enum : int {
+    kExportWindowsCodeTable = 0,
+    kExportDosCodeTable = 1,
+};
+
+// The local date the dBase header records.
+struct ExportDate {
+    int year;   // e.g. 2024
+    int month;  // 1 .. 12
+    int day;    // 1 .. 31
+};
+
+// What a writer did. `ok` is the writer's own answer: false without a sink or line buffer, and
+// for tab-separated and CSV files also when their opening lines could not be written; true
+// otherwise, also after a later write error. `write_failed` tells the export command that a
+// write failed or came up short and the file is therefore truncated.
+struct ExportOutcome {
+    bool ok = false;
+    bool write_failed = false;
+    std::int64_t rows = 0;  // data lines (dBase records) written in full
+};
+
+// Every writer takes the table as the grid shows it: the visible columns in display order and
+// the DataRow lines of the layout in order, each cell as GridModel::CellText gives it. With
+// `convert` every title and cell text (for plain text: every rendered line) goes through
+// ToDosCyrillic. Lines end with CR LF; each line (each dBase record) is one write.
+
+// The layout as the dot-matrix printer prints it, all pages, indent 0, no control codes.
+// Computes the character widths.
+ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert);
+
+// A line of one TAB per visible column, the titles (each cut to 255 bytes) joined by TAB and an
+// empty line, then one line per row with the cells joined by TAB. Nothing is quoted.
+ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert);
+
+// The titles (each cut to 255 bytes), then one line per row; ";" follows every field, the last
+// one included. A field that holds ";", a double quote, CR or LF is written in double quotes
+// with its quotes doubled, so that readers get the text back; every other field as it is.
+ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert);
+
+// dBase III: the 32-byte header (record count patched in at the end, `today` as the date, the
+// language driver 0xC9 for code page 1251 unless converted to DOS), one character field
+// "FIELDnnn" per visible column (nnn its position in the grid from 1) as long as the column's
+// character width used limited to 1 .. 255 (the limit is stored back into the column), the
+// terminator 0x0D, then the records: a blank, then each field cut or padded with blanks.
+// Computes the character widths. Without a visible column nothing is written.
+ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today);
+
+// The writer of `format` (any value but 1, 2 and 3 is plain text); `code_table` other than 0
+// converts to DOS.
+ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
+                          const ExportDate& today);
+
+#endif

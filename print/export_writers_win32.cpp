@@ -1,0 +1,22 @@
+// The export writers on Win32 file handles, with today's date from GetLocalTime.
+#include "print/export_writers_win32.h"
+
+#include "print/byte_sink_win32.h"
+
+ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
+    if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const ExportDate today{now.wYear, now.wMonth, now.wDay};
+    FileHandleSink sink(file);
+    return ExportTable(grid, &sink, format, code_table, today);
+}
+
+ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table) {
+    if (path == nullptr || path[0] == '\0') return ExportFileResult::CannotCreate;
+    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ExportFileResult::CannotCreate;
+    const ExportOutcome outcome = ExportTableToHandle(grid, file, format, code_table);
+    CloseHandle(file);
+    return outcome.ok && !outcome.write_failed ? ExportFileResult::Written : ExportFileResult::WriteFailed;
+}

@@ -1,0 +1,25 @@
+// The export writers on Win32 files: create the file, write the chosen format, report the result.
+#ifndef LINTARO_PRINT_EXPORT_WRITERS_WIN32_H
+#define LINTARO_PRINT_EXPORT_WRITERS_WIN32_H
+
+#include <windows.h>
+
+#include "grid/grid_model.h"
+#include "print/export_writers.h"
+
+// How an export to a file ended, for the export command to tell the user about.
+enum class ExportFileResult {
+    Written,       // every byte went out
+    CannotCreate,  // CreateFileA failed: nothing was written
+    WriteFailed,   // the writer stopped or a write failed: the file is incomplete
+};
+
+// Writes the grid's table in `format` (kExportPlainText ...; `code_table` 0 Windows, other DOS)
+// to an open handle; the dBase date is today's local date. An invalid handle gives ok = false.
+ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table);
+
+// Creates `path` (read and write access, no sharing, CREATE_ALWAYS), writes the table and
+// closes the file on every path.
+ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table);
+
+#endif

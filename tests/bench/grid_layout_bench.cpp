@@ -1,0 +1,77 @@
+// How long the grid takes to paginate a million rows (RebuildLayout), on fake devices.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "grid/grid_layout.h"
+#include "tests/unit/fake_measuring_device.h"
+
+namespace {
+
+PrintSettings A4WithMargins() {
+    PrintSettings settings = BuiltInPrintSettings();
+    settings.top_margin = 1000;
+    settings.bottom_margin = 1000;
+    return settings;
+}
+
+// Every row has a name that wraps in the narrow flowing column on some rows, and a number.
+int BenchCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+    if (column_identifier == 11) {
+        const char* text = (row_key % 7 == 0) ? "Иван Петров Иванов от Пловдив" : "Мария";
+        return std::snprintf(buffer, static_cast<std::size_t>(buffer_size) + 1, "%s", text);
+    }
+    return std::snprintf(buffer, static_cast<std::size_t>(buffer_size) + 1, "%d.%02d", row_key, row_key % 100);
+}
+
+struct PaginatedTable {
+    FakeMeasuringDevice screen{6, 13, 96};
+    FakeMeasuringDevice print{25, 50, 300};
+    FakePictureSizes pictures;
+    std::unique_ptr<GridModel> model;
+
+    explicit PaginatedTable(bool with_cells) {
+        model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, &A4WithMargins});
+        model->AddColumn(11, "Име");
+        model->AddColumn(12, "Сума");
+        GridColumnInfo info;
+        model->GetColumnInfo(1, info);
+        info.flags |= ColumnFlags::TextFlow;
+        model->SetColumnInfo(1, info);
+        model->MutableColumn(1)->print_width = 600;
+        model->SetHeaderText("Header\r\nsecond line");
+        model->SetFooterText("Footer");
+        TableStyle style = model->GetTableStyle();
+        style.flags |= TableFlags::PageColTitles | TableFlags::PageFooter | TableFlags::PageDate;
+        model->SetTableStyle(style);
+        if (with_cells) model->SetCellTextSource(&BenchCellText);
+        model->SetRowCount(1000000);
+    }
+};
+
+// Pagination alone: every row is one text line high.
+void BM_PaginateMillionRows(benchmark::State& state) {
+    PaginatedTable table(false);
+    for (auto _ : state) {
+        table.model->RebuildLayout();
+        benchmark::DoNotOptimize(table.model->LineCount());
+    }
+    state.counters["lines"] = table.model->LineCount();
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_PaginateMillionRows)->Unit(benchmark::kMillisecond);
+
+// With row heights: every row's flowing cell fetched and wrapped on the fake printer.
+void BM_PaginateMillionRowsWithWrappedCells(benchmark::State& state) {
+    PaginatedTable table(true);
+    for (auto _ : state) {
+        table.model->RebuildLayout();
+        benchmark::DoNotOptimize(table.model->LineCount());
+    }
+    state.counters["lines"] = table.model->LineCount();
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_PaginateMillionRowsWithWrappedCells)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,518 @@
+"""Table and column appearance: the "TableProperties" and "ColumnProperties" dialogs opened by the
+commands "Оформление на таблицата..." (211) and "Оформление на колоните..." (212), and what
+they change in the grid on the screen and in the column layout file written on exit.
+
+The layout file keeps the TableStyle at offset 26 and the column records (flags, alignment, line
+limit) from offset 128, so every setting is checked there after the program has closed. Column
+titles are not kept in that file (they come from the data file on every start); they are
+checked by opening the dialog again. Screenshots of every step are kept in the run's screenshot
+folder to be looked at."""
+
+from __future__ import annotations
+
+import struct
+import time
+from pathlib import Path
+
+import pytest
+
+from lintaro_harness import IDCANCEL, IDOK, WM_CLOSE, image_pixels
+
+TABLE_APPEARANCE = 211
+COLUMN_APPEARANCE = 212
+TABLE_CAPTION = " Оформление на таблицата"
+COLUMN_CAPTION = " Оформление на колоните"
+SS_ETCHEDFRAME = 0x12
+BS_DEFPUSHBUTTON = 0x1
+CBS_DROPDOWNLIST = 0x3
+ES_AUTOHSCROLL = 0x80
+STATIC_ID = 0xFFFF  # labels and frames have no id of their own
+
+# "TableProperties": check box id -> (text, table flag).
+TABLE_CHECK_BOXES = {
+    101: ("Отпечатване на главата с получер шрифт (Bold)", 0x1),
+    102: ("Номериране на колоните", 0x2),
+    103: ("Разделяне на редовете с линии", 0x4),
+    104: ("Сива глава", 0x8),
+    131: ("Номериране на 1 страница", 0x10),
+    132: ("Глава на всяка страница", 0x20),
+    133: ("Header на всяка страница", 0x40),
+    134: ("Footer на всяка страница", 0x80),
+    135: ("Отпечатване на дата и час", 0x100),
+}
+LINE_TYPES = ["Единична тънка", "Единична дебела", "Двойна"]
+CELL_HEIGHTS = ["Нормална", "x 120 %", "x 140 %", "x 160 %", "x 180 %", "x 200 %"]
+CELL_HEIGHT_VALUES = [0, 20, 40, 60, 80, 100]
+PAGE_NUMBERS = ["Няма", "Горе, ляво", "Горе, център", "Горе, дясно", "Долу, ляво",
+                "Долу, център", "Долу, дясно"]
+TABLE_LABELS = ["Вид на линията", "Височина на клетките", "Номериране на страниците"]
+TABLE_FIRST_GROUP = [101, 102, 103, 104, 111, 112]
+TABLE_SECOND_GROUP = [121, 131, 132, 133, 134, 135]
+
+# "ColumnProperties".
+COLUMN_LIST, TITLE, ALIGNMENT, BOLD, TEXT_FLOW, LINE_LIMIT, ABBREVIATE = 101, 111, 121, 131, 132, 133, 134
+ALIGNMENTS = ["Ляво", "Център", "Дясно"]
+LINE_LIMITS = ["Няма"] + [f"{n} реда" for n in range(2, 9)]
+COLUMN_LABELS = ["Колона", "Заглавие на колоната", "Изравняване на текста",
+                 "Ограничение за броя редове"]
+COLUMN_CHECK_BOXES = {
+    BOLD: "Отпечатване с получер шрифт (Bold)",
+    TEXT_FLOW: "Пренасяне (разливане) на текста",
+    ABBREVIATE: "Съкращаване на текста (имена, дати, време)",
+}
+
+DEFAULT_STYLE = (1, 0, 3, 6)  # thin lines, normal height, page numbers top right, ColNumbers+HorzLines
+VISIBLE, TEXT_FLOW_BIT, ABBREVIATE_BIT, BOLD_BIT = 0x1, 0x10, 0x20, 0x40
+
+
+def table_data() -> str:
+    """A table on short pages (wide top and bottom margins on A4, so that page breaks, page
+    numbers, headers and footers show on one screen), with a page header and footer and 40 rows."""
+    rows = "".join(f"{i}\tКлиент {i}\tбележка към ред {i}\t{i * 7}.50\r\n" for i in range(1, 41))
+    return ("WindowTitle: Оформление\r\n"
+            "Page: Left 10.00 Top 110.00 Right 10.00 Bottom 120.00\r\n"
+            "Header:\r\nСклад 12\tМарт\r\n"
+            "Footer:\r\nОдобрил\r\n"
+            "Titles:\r\nNo.\tИме\tБележка\tСума\r\n"
+            "Types:\r\nNumber\tText\tText\tNumber\r\n"
+            "Data:\r\n" + rows)
+
+
+COLUMN_TITLES = ["No", "No.", "Име", "Бележка", "Сума"]
+
+
+# ---------------------------------------------------------------------------------------------
+# The layout file
+
+
+def read_style(layout: Path) -> tuple[int, int, int, int]:
+    """(line type, cell height, page-number position, flags) from a column layout file."""
+    return struct.unpack_from("<BHBI", layout.read_bytes(), 26)
+
+
+def write_style(layout: Path, style: tuple[int, int, int, int]) -> None:
+    data = bytearray(layout.read_bytes())
+    struct.pack_into("<BHBI", data, 26, *style)
+    layout.write_bytes(bytes(data))
+
+
+def read_columns(layout: Path) -> list[tuple[int, int, int, int, int]]:
+    """(source, flags, alignment, max lines, type) of every column record."""
+    data = layout.read_bytes()
+    records_at, record_size = struct.unpack_from("<HH", data, 6)
+    count = struct.unpack_from("<I", data, 10)[0]
+    return [struct.unpack_from("<iIiii", data, records_at + i * record_size) for i in range(count)]
+
+
+def set_column_fields(layout: Path, index: int, flags: int, alignment: int, max_lines: int) -> None:
+    data = bytearray(layout.read_bytes())
+    records_at, record_size = struct.unpack_from("<HH", data, 6)
+    struct.pack_into("<Iii", data, records_at + index * record_size + 4, flags, alignment, max_lines)
+    layout.write_bytes(bytes(data))
+
+
+# ---------------------------------------------------------------------------------------------
+# Screens
+
+
+def changed_pixels(before: Path, after: Path) -> int:
+    w1, h1, a = image_pixels(before)
+    w2, h2, b = image_pixels(after)
+    assert (w1, h1) == (w2, h2), "the grid kept its size"
+    return sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
+
+
+def count_colour(path: Path, rgb: tuple[int, int, int]) -> int:
+    _, _, data = image_pixels(path)
+    wanted = bytes(rgb)
+    return sum(1 for i in range(0, len(data), 3) if data[i:i + 3] == wanted)
+
+
+def dark_pixels(path: Path, from_x: int = 0) -> int:
+    """Pixels of text and rules (not the gray band, not the red page-width mark)."""
+    width, height, data = image_pixels(path)
+    return sum(1 for y in range(height) for x in range(from_x, width)
+               if sum(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 200)
+
+
+def grid_shot(lintaro, test_env, name: str) -> Path:
+    time.sleep(0.3)  # the repaint after the dialog has gone
+    return lintaro.screenshot(test_env.screenshot_dir / f"appearance-{name}.png",
+                              window=lintaro.grid_window(), client=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# Driving the dialogs
+
+
+def open_dialog(lintaro, command: int, caption: str):
+    lintaro.post_command(command)
+    dialog = lintaro.wait_dialog(caption)
+    assert dialog.info().owner == lintaro.main.handle
+    return dialog
+
+
+def open_dialog_from_menu(lintaro, command: int, caption: str):
+    """Opens a dialog as a user does: Alt, then Down through "Таблица" to the item, Enter.
+    Before 211 come 201 and 202 (the separator is skipped); 212 follows 211."""
+    downs = {TABLE_APPEARANCE: 3, COLUMN_APPEARANCE: 4}[command]
+    lintaro.key("alt", *["Down"] * downs, "Return")
+    dialog = lintaro.wait_dialog(caption)
+    assert dialog.info().owner == lintaro.main.handle
+    return dialog
+
+
+def close_with(dialog, button: int) -> None:
+    dialog.click(button)
+    dialog.wait_gone()
+
+
+def table_state(dialog) -> dict:
+    """What the table dialog shows: the checked boxes' flags and the three lists' selections."""
+    flags = sum(flag for box, (_, flag) in TABLE_CHECK_BOXES.items() if dialog.is_checked(box))
+    return {"flags": flags, "line": dialog.combo_selected_text(111),
+            "height": dialog.combo_selected_text(112), "pages": dialog.combo_selected_text(121)}
+
+
+def column_state(dialog) -> dict:
+    return {"title": dialog.control_text(TITLE), "alignment": dialog.combo_selected_text(ALIGNMENT),
+            "bold": dialog.is_checked(BOLD), "flow": dialog.is_checked(TEXT_FLOW),
+            "limit": dialog.combo_selected_text(LINE_LIMIT), "abbreviate": dialog.is_checked(ABBREVIATE),
+            "limit_enabled": dialog.item(LINE_LIMIT).info().enabled,
+            "abbreviate_enabled": dialog.item(ABBREVIATE).info().enabled}
+
+
+def controls_by_id(dialog) -> dict:
+    return {child.control_id: child for child in dialog.children()}
+
+
+def inside(inner, outer) -> bool:
+    return (outer[0] <= inner[0] and outer[1] <= inner[1] and inner[2] <= outer[2]
+            and inner[3] <= outer[3])
+
+
+def frames_of(dialog) -> list[tuple[int, int, int, int]]:
+    """Screen rectangles of the dialog's etched frames, top to bottom."""
+    frames = []
+    for child in dialog.children():
+        if child.class_name == "Static" and child.control_id == STATIC_ID:
+            info = dialog.driver.call("info", child.handle)
+            fields = dict(field.partition("=")[::2] for field in info)
+            if int(fields["style"], 16) & 0x1F == SS_ETCHEDFRAME:
+                frames.append(tuple(int(v) for v in fields["rect"].split(",")))
+    return sorted(frames, key=lambda rect: rect[1])
+
+
+def labels_of(dialog) -> list[str]:
+    return [child.text for child in dialog.children()
+            if child.class_name == "Static" and child.control_id == STATIC_ID and child.text]
+
+
+@pytest.fixture
+def table_app(lintaro):
+    """The program on the test table, with a layout file named on the command line."""
+    folder = lintaro.prepare(files={"appearance.rdf": table_data()})
+    lintaro.layout = folder / "appearance.rff"
+    lintaro.start([folder / "appearance.rdf", lintaro.layout])
+    time.sleep(0.3)
+    return lintaro
+
+
+def restart_with_layout(app_factory, first, name: str):
+    """Starts the program again in the first run's folder, on the same data and layout file."""
+    again = app_factory(name=name)
+    again.start([first.folder / "appearance.rdf", first.layout], folder=first.folder)
+    again.layout = first.layout
+    time.sleep(0.3)
+    return again
+
+
+# ---------------------------------------------------------------------------------------------
+# "TableProperties"
+
+
+def test_table_dialog_shows_its_controls_groups_and_the_current_style(table_app):
+    dialog = open_dialog_from_menu(table_app, TABLE_APPEARANCE, TABLE_CAPTION)
+    controls = controls_by_id(dialog)
+    for box, (text, _) in TABLE_CHECK_BOXES.items():
+        assert (controls[box].class_name, controls[box].text) == ("Button", text)
+    for combo, items in ((111, LINE_TYPES), (112, CELL_HEIGHTS), (121, PAGE_NUMBERS)):
+        assert controls[combo].class_name == "ComboBox"
+        assert dialog.item(combo).info().style & 0x3 == CBS_DROPDOWNLIST
+        assert dialog.combo_items(combo) == items
+    assert sorted(labels_of(dialog)) == sorted(TABLE_LABELS)
+    assert controls[IDOK].text == "Ok" and dialog.item(IDOK).info().style & 0xF == BS_DEFPUSHBUTTON
+    assert controls[IDCANCEL].text == "Отказ"
+
+    # Two etched frames: the title band, lines and height above; page numbering and what every
+    # page repeats below.
+    frames = frames_of(dialog)
+    assert len(frames) == 2
+    for group, frame in ((TABLE_FIRST_GROUP, frames[0]), (TABLE_SECOND_GROUP, frames[1])):
+        for control in group:
+            assert inside(dialog.item(control).info().rect, frame), control
+
+    # A new table's style: ColNumbers and HorzLines, thin lines, normal height, top right.
+    assert table_state(dialog) == {"flags": 0x6, "line": "Единична тънка", "height": "Нормална",
+                                   "pages": "Горе, дясно"}
+    close_with(dialog, IDCANCEL)
+    assert table_app.close() == 0
+    assert read_style(table_app.layout) == DEFAULT_STYLE
+
+
+# One step of the walk through the table dialog: what the user changes, the style that results
+# and a check of the grid's picture against the one before. Where a step moves the rows up or
+# down (headers, footers and dates on every page, say) the amount of ink says little, and only
+# the change of the picture is checked; the screenshots are kept to be looked at.
+def _more_gray(before, after):
+    assert count_colour(after, (0xC0, 0xC0, 0xC0)) > count_colour(before, (0xC0, 0xC0, 0xC0)) + 100
+
+
+def _more_ink(before, after):
+    assert dark_pixels(after) > dark_pixels(before)
+
+
+def _less_ink(before, after):
+    assert dark_pixels(after) < dark_pixels(before)
+
+
+def _less_ink_right_of_table(before, after):
+    """The page number at the top right of page 2 is gone (the table ends well left of x 400)."""
+    assert dark_pixels(after, from_x=400) < dark_pixels(before, from_x=400)
+
+
+TABLE_STEPS = [
+    # name, (check box id, state) or (combo id, item text), style after the step, screen check
+    ("bold-header", (101, True), (1, 0, 3, 0x7), _more_ink),
+    ("no-column-numbers", (102, False), (1, 0, 3, 0x5), None),
+    ("no-row-lines", (103, False), (1, 0, 3, 0x1), _less_ink),
+    ("gray-header", (104, True), (1, 0, 3, 0x9), _more_gray),
+    ("thick-lines", (111, "Единична дебела"), (2, 0, 3, 0x9), _more_ink),
+    ("double-lines", (111, "Двойна"), (3, 0, 3, 0x9), None),
+    ("cell-height-200", (112, "x 200 %"), (3, 100, 3, 0x9), _less_ink),
+    ("page-numbers-bottom-centre", (121, "Долу, център"), (3, 100, 5, 0x9), _less_ink_right_of_table),
+    ("number-first-page", (131, True), (3, 100, 5, 0x19), _more_ink),
+    ("titles-every-page", (132, True), (3, 100, 5, 0x39), _more_ink),
+    ("header-every-page", (133, True), (3, 100, 5, 0x79), None),
+    ("footer-every-page", (134, True), (3, 100, 5, 0xF9), None),
+    ("date-every-page", (135, True), (3, 100, 5, 0x1F9), None),
+    ("normal-height", (112, "Нормална"), (3, 0, 5, 0x1F9), _more_ink),
+    ("no-page-numbers", (121, "Няма"), (3, 0, 0, 0x1F9), None),
+]
+
+
+def _state_for(style) -> dict:
+    line_type, cell_height, position, flags = style
+    return {"flags": flags, "line": LINE_TYPES[line_type - 1],
+            "height": CELL_HEIGHTS[CELL_HEIGHT_VALUES.index(cell_height)],
+            "pages": PAGE_NUMBERS[position]}
+
+
+def test_every_table_setting_changes_the_grid_and_the_layout_file(table_app, test_env):
+    before = grid_shot(table_app, test_env, "00-start")
+    for number, (name, (control, value), style, screen_check) in enumerate(TABLE_STEPS, 1):
+        dialog = open_dialog(table_app, TABLE_APPEARANCE, TABLE_CAPTION)
+        if isinstance(value, bool):
+            dialog.set_checked(control, value)
+        else:
+            dialog.select_combo(control, value)
+        close_with(dialog, IDOK)
+        after = grid_shot(table_app, test_env, f"{number:02d}-{name}")
+        # Every setting shows in the paginated grid: the picture is not the one before.
+        assert changed_pixels(before, after) > 0, name
+        if screen_check:
+            screen_check(before, after)
+        # The grid took the style: the dialog opens on it again.
+        dialog = open_dialog(table_app, TABLE_APPEARANCE, TABLE_CAPTION)
+        assert table_state(dialog) == _state_for(style), name
+        close_with(dialog, IDCANCEL)
+        before = after
+    assert table_app.close() == 0
+    assert read_style(table_app.layout) == TABLE_STEPS[-1][2]
+
+
+def test_cancel_escape_and_the_close_box_change_nothing(table_app, test_env):
+    before = grid_shot(table_app, test_env, "cancel-before")
+    for how in ("cancel", "escape", "close box"):
+        dialog = open_dialog(table_app, TABLE_APPEARANCE, TABLE_CAPTION)
+        for box in TABLE_CHECK_BOXES:
+            dialog.set_checked(box, not dialog.is_checked(box))
+        dialog.select_combo(111, "Двойна")
+        dialog.select_combo(112, "x 160 %")
+        dialog.select_combo(121, "Долу, ляво")
+        if how == "cancel":
+            dialog.click(IDCANCEL)
+        elif how == "escape":
+            table_app.key("Escape", window=dialog)
+        else:
+            dialog.post(WM_CLOSE)
+        dialog.wait_gone()
+        dialog = open_dialog(table_app, TABLE_APPEARANCE, TABLE_CAPTION)
+        assert table_state(dialog) == _state_for(DEFAULT_STYLE), how
+        close_with(dialog, IDCANCEL)
+    assert changed_pixels(before, grid_shot(table_app, test_env, "cancel-after")) == 0
+    assert table_app.close() == 0
+    assert read_style(table_app.layout) == DEFAULT_STYLE
+
+
+def test_a_stored_value_no_list_entry_stands_for_is_kept(table_app, app_factory):
+    assert table_app.close() == 0
+    # Written by some other run: a cell height of 30 and bottom-right page numbers; a centred
+    # column with a line limit of 12. (The grid mends alignments it does not know when it
+    # reads the file, so an odd alignment never reaches the dialog.)
+    write_style(table_app.layout, (2, 30, 6, 0x6))
+    set_column_fields(table_app.layout, 3, VISIBLE, 2, 12)
+    second = restart_with_layout(app_factory, table_app, "odd_value")
+
+    dialog = open_dialog(second, TABLE_APPEARANCE, TABLE_CAPTION)
+    assert dialog.combo_selection(112) == -1, "no entry stands for 30 %"
+    assert table_state(dialog) == {"flags": 0x6, "line": "Единична дебела", "height": None,
+                                   "pages": "Долу, дясно"}
+    dialog.set_checked(104, True)
+    close_with(dialog, IDOK)
+
+    dialog = open_dialog(second, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    assert dialog.combo_selected_text(ALIGNMENT) == "Дясно", "the row-number column comes first"
+    select_column(dialog, "Бележка")
+    # No line limit selected, rather than the "Няма" of the column shown before.
+    assert dialog.combo_selected_text(ALIGNMENT) == "Център"
+    assert dialog.combo_selection(LINE_LIMIT) == -1
+    dialog.set_checked(BOLD, True)
+    close_with(dialog, IDOK)
+
+    assert second.close() == 0
+    assert read_style(second.layout) == (2, 30, 6, 0xE)
+    assert read_columns(second.layout)[3][1:4] == (VISIBLE | BOLD_BIT, 2, 12)
+
+
+# ---------------------------------------------------------------------------------------------
+# "ColumnProperties"
+
+
+def select_column(dialog, title: str) -> None:
+    dialog.select_combo(COLUMN_LIST, title)
+    time.sleep(0.1)
+
+
+def test_column_dialog_shows_its_controls_and_offers_only_visible_columns(table_app, app_factory):
+    dialog = open_dialog_from_menu(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    controls = controls_by_id(dialog)
+    for box, text in COLUMN_CHECK_BOXES.items():
+        assert (controls[box].class_name, controls[box].text) == ("Button", text)
+    assert controls[TITLE].class_name == "Edit"
+    assert dialog.item(TITLE).info().style & ES_AUTOHSCROLL == 0, "the title box does not scroll"
+    for combo in (COLUMN_LIST, ALIGNMENT, LINE_LIMIT):
+        assert dialog.item(combo).info().style & 0x3 == CBS_DROPDOWNLIST
+    assert dialog.combo_items(ALIGNMENT) == ALIGNMENTS
+    assert dialog.combo_items(LINE_LIMIT) == LINE_LIMITS
+    assert sorted(labels_of(dialog)) == sorted(COLUMN_LABELS)
+    assert controls[IDOK].text == "Ok" and dialog.item(IDOK).info().style & 0xF == BS_DEFPUSHBUTTON
+    assert controls[IDCANCEL].text == "Отказ"
+    frames = frames_of(dialog)
+    assert len(frames) == 2
+    assert inside(dialog.item(COLUMN_LIST).info().rect, frames[0])
+    for control in (TITLE, ALIGNMENT, BOLD, TEXT_FLOW, LINE_LIMIT, ABBREVIATE):
+        assert inside(dialog.item(control).info().rect, frames[1]), control
+
+    # Every column of a fresh table is visible; the row-number column comes first, right-aligned.
+    assert dialog.combo_items(COLUMN_LIST) == ["No", "No.", "Име", "Бележка", "Сума"]
+    assert dialog.combo_selection(COLUMN_LIST) == 0
+    assert column_state(dialog) == {"title": "No", "alignment": "Дясно", "bold": False, "flow": False,
+                                    "limit": "Няма", "abbreviate": False, "limit_enabled": False,
+                                    "abbreviate_enabled": True}
+    select_column(dialog, "Бележка")
+    assert column_state(dialog)["title"] == "Бележка"
+    assert column_state(dialog)["alignment"] == "Ляво"
+    # Text flow enables the line limit and disables abbreviation, and back.
+    dialog.set_checked(TEXT_FLOW, True)
+    state = column_state(dialog)
+    assert (state["limit_enabled"], state["abbreviate_enabled"]) == (True, False)
+    dialog.set_checked(TEXT_FLOW, False)
+    state = column_state(dialog)
+    assert (state["limit_enabled"], state["abbreviate_enabled"]) == (False, True)
+    close_with(dialog, IDCANCEL)
+    assert table_app.close() == 0
+
+    # Hide "Име" (column 2) through the layout file: it is no longer offered, and an edit of the
+    # others leaves its record as it was.
+    records = read_columns(table_app.layout)
+    set_column_fields(table_app.layout, 2, records[2][1] & ~VISIBLE | BOLD_BIT, *records[2][2:4])
+    second = restart_with_layout(app_factory, table_app, "hidden_column")
+    dialog = open_dialog(second, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    assert dialog.combo_items(COLUMN_LIST) == ["No", "No.", "Бележка", "Сума"]
+    select_column(dialog, "Сума")
+    dialog.set_checked(BOLD, True)
+    close_with(dialog, IDOK)
+    assert second.close() == 0
+    after = read_columns(second.layout)
+    assert after[2][1:] == (records[2][1] & ~VISIBLE | BOLD_BIT,) + records[2][2:]
+    assert after[4][1] == records[4][1] | BOLD_BIT
+
+
+def test_editing_several_columns_in_one_visit_changes_them_all(table_app, test_env):
+    before = grid_shot(table_app, test_env, "columns-before")
+    dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    select_column(dialog, "Име")
+    dialog.set_control_text(TITLE, "   Име на клиента  ")
+    dialog.select_combo(ALIGNMENT, "Дясно")
+    select_column(dialog, "Сума")
+    dialog.set_control_text(TITLE, "Сума в лева")
+    dialog.select_combo(ALIGNMENT, "Център")
+    dialog.set_checked(BOLD, True)
+    # "Бележка": abbreviation first, then text flow with a limit: text flow wins on OK.
+    select_column(dialog, "Бележка")
+    dialog.set_checked(ABBREVIATE, True)
+    dialog.set_checked(TEXT_FLOW, True)
+    dialog.select_combo(LINE_LIMIT, "3 реда")
+    assert column_state(dialog)["abbreviate"], "the check stays, only disabled"
+    close_with(dialog, IDOK)
+    after = grid_shot(table_app, test_env, "columns-after")
+    assert changed_pixels(before, after) > 0
+
+    # The dialog opens on the grid's new records: both titles trimmed and changed.
+    dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    assert dialog.combo_items(COLUMN_LIST) == ["No", "No.", "Име на клиента", "Бележка", "Сума в лева"]
+    select_column(dialog, "Име на клиента")
+    assert column_state(dialog) == {"title": "Име на клиента", "alignment": "Дясно", "bold": False,
+                                    "flow": False, "limit": "Няма", "abbreviate": False,
+                                    "limit_enabled": False, "abbreviate_enabled": True}
+    select_column(dialog, "Сума в лева")
+    assert column_state(dialog)["alignment"] == "Център"
+    assert column_state(dialog)["bold"]
+    select_column(dialog, "Бележка")
+    assert column_state(dialog) == {"title": "Бележка", "alignment": "Ляво", "bold": False,
+                                    "flow": True, "limit": "3 реда", "abbreviate": False,
+                                    "limit_enabled": True, "abbreviate_enabled": False}
+    close_with(dialog, IDCANCEL)
+    assert table_app.close() == 0
+
+    columns = read_columns(table_app.layout)
+    assert [c[0] for c in columns] == [-1, 11, 12, 13, 14]
+    flags_alignment_limit = [c[1:4] for c in columns]
+    assert flags_alignment_limit[1] == (VISIBLE, 1, 0)                  # "No.": untouched
+    assert flags_alignment_limit[2] == (VISIBLE, 1, 0)                  # "Име": "Дясно" is 1
+    assert flags_alignment_limit[3] == (VISIBLE | TEXT_FLOW_BIT, 0, 3)  # "Бележка": no abbreviation
+    assert flags_alignment_limit[4] == (VISIBLE | BOLD_BIT, 2, 0)       # "Сума": "Център" is 2
+
+
+def test_cancelling_the_column_dialog_changes_nothing_and_repaints(table_app, test_env):
+    before = grid_shot(table_app, test_env, "column-cancel-before")
+    dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    select_column(dialog, "Име")
+    dialog.set_control_text(TITLE, "Друго")
+    dialog.set_checked(BOLD, True)
+    select_column(dialog, "Сума")
+    dialog.select_combo(ALIGNMENT, "Център")
+    close_with(dialog, IDCANCEL)
+    after = grid_shot(table_app, test_env, "column-cancel-after")
+    assert changed_pixels(before, after) == 0, "the grid is painted as it was, with no trace"
+    dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    assert dialog.combo_items(COLUMN_LIST) == ["No", "No.", "Име", "Бележка", "Сума"]
+    select_column(dialog, "Име")
+    assert not column_state(dialog)["bold"]
+    close_with(dialog, IDCANCEL)
+    assert table_app.close() == 0
+    columns = read_columns(table_app.layout)
+    # The loader's alignments: numbers right, text left.
+    assert [c[1:4] for c in columns[1:]] == [(VISIBLE, 1, 0), (VISIBLE, 0, 0), (VISIBLE, 0, 0),
+                                            (VISIBLE, 1, 0)]

@@ -1,0 +1,329 @@
+"""Export through the "ExportTable" dialog: every sample table in every format and code table,
+read back with the independent reader (export_reader.py); the extension following the format;
+the kept choices; the file chooser; a path longer than the box; files that cannot be written."""
+
+from __future__ import annotations
+
+import re
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+from lintaro_harness import IDCANCEL, IDOK, image_pixels, windows_path
+
+SAMPLES = Path(__file__).resolve().parents[3] / "shared" / "samples"
+READER = Path(__file__).resolve().parent / "export_reader.py"
+
+EXPORT_CAPTION = " Експорт на таблица"
+PATH_ID, FORMAT_ID, CODE_TABLE_ID, CHOOSE_FILE_ID = 101, 102, 103, 703
+FORMATS = ["Нормален ASCII текст", "Текстове разделени с табулации (за Excel)",
+           "Текстов файл в CSV формат (за Excel)", "Във формата на DBASE III, IV"]
+CODE_TABLES = ["Windows", "DOS"]
+# Format text -> (extension the program gives the file, export_reader format)
+FORMAT_FILES = {
+    FORMATS[0]: ("txt", "txt"),
+    FORMATS[1]: ("txt", "tsv"),
+    FORMATS[2]: ("csv", "csv"),
+    FORMATS[3]: ("dbf", "dbf"),
+}
+EM_GETMODIFY = 0x00B8
+EM_SETMODIFY = 0x00B9
+
+
+def read_rdf(path: Path) -> tuple[list[str], list[list[str]]]:
+    """Titles and rows of a data file as the table shows them, read here on their own (cp1251,
+    CR LF, TAB-separated)."""
+    lines = path.read_bytes().decode("cp1251").split("\r\n")
+    titles = lines[lines.index("Titles:") + 1].split("\t")
+    data = lines[lines.index("Data:") + 1:]
+    rows = [line.split("\t") for line in data if line != ""]
+    rows = [row + [""] * (len(titles) - len(row)) for row in rows]
+    # The table leads with the program's own row-number column, "No", counting from 1.
+    return ["No"] + titles, [[str(number)] + row for number, row in enumerate(rows, 1)]
+
+
+def read_back(reader_format: str, encoding: str, path: Path) -> tuple[str, list[list[str]]]:
+    result = subprocess.run([sys.executable, str(READER), reader_format, encoding, str(path)],
+                            capture_output=True, check=True)
+    lines = result.stdout.decode("utf-8").split("\n")
+    assert lines[-1] == ""
+    assert lines[0].startswith("encoding:")
+    return lines[0][len("encoding:"):], [line.split("\x1f") for line in lines[1:-1]]
+
+
+def flush(dialog) -> None:
+    """Waits until the dialog has handled every message posted to its thread so far (the
+    driver posts a pick's notification): posted messages are handled in order, so once a
+    modified flag posted to the path box is set, the picks before it are done."""
+    edit = dialog.item(PATH_ID)
+    edit.send(EM_SETMODIFY, 0)
+    edit.post(EM_SETMODIFY, 1)
+    deadline = time.monotonic() + 3.0
+    while edit.send(EM_GETMODIFY) != 1:
+        assert time.monotonic() < deadline, "the dialog does not handle its messages"
+        time.sleep(0.05)
+    edit.send(EM_SETMODIFY, 0)
+
+
+def pick(dialog, control_id: int, choice) -> None:
+    """Chooses an entry of a drop-down list as the user would, and waits for its effect."""
+    dialog.select_combo(control_id, choice)
+    flush(dialog)
+
+
+def open_export_dialog(lintaro):
+    lintaro.post_command(311)
+    dialog = lintaro.wait_dialog(EXPORT_CAPTION)
+    assert dialog.info().owner == lintaro.main.handle
+    return dialog
+
+
+def finish(lintaro, dialog) -> None:
+    """OK, then wait until the main window has handled the export (a sent message returns only
+    once the command is over)."""
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    lintaro.main.send(0)  # WM_NULL
+
+
+def export(lintaro, path: Path, format_text: str, code_table: str) -> None:
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, windows_path(path))
+    pick(dialog, FORMAT_ID, format_text)
+    pick(dialog, CODE_TABLE_ID, code_table)
+    finish(lintaro, dialog)
+
+
+def expected_records(reader_format: str, titles, rows) -> list[list[str]]:
+    if reader_format in ("csv", "tsv"):
+        return [titles] + rows
+    return rows
+
+
+def as_read_from_dos(text: str) -> str:
+    """What the reader gives back for a text written in the DOS table: only the letters А-я
+    (cp1251 0xC0-0xFF) move, down by 0x40; every other byte stays, so a "№" (0xB9) comes back
+    as the DOS table's letter at 0xB9."""
+    data = bytes(b - 0x40 if b >= 0xC0 else b for b in text.encode("cp1251"))
+    return "".join(chr(0x0410 + b - 0x80) if 0x80 <= b <= 0xBF else chr(b) for b in data)
+
+
+def red_pixels(image: Path) -> int:
+    width, height, data = image_pixels(image)
+    return sum(1 for i in range(0, len(data), 3)
+               if data[i] > 180 and data[i + 1] < 90 and data[i + 2] < 90)
+
+
+def has_cyrillic(rows) -> bool:
+    return any("\u0400" <= ch <= "\u04ff" for row in rows for cell in row for ch in cell)
+
+
+def data_rows_of_boxed_text(records, titles) -> list[list[str]]:
+    """The boxed text repeats titles and column numbers on each page: keep the data rows."""
+    numbers = [str(i + 1) for i in range(len(titles))]
+    return [r for r in records if r != titles and r != numbers]
+
+
+@pytest.mark.parametrize("sample", ["furniture.rdf", "sales-bg.rdf", "lpt-report.rdf"])
+def test_every_sample_in_every_format_and_code_table_reads_back(lintaro, tmp_path, sample):
+    shown_titles, shown_rows = read_rdf(SAMPLES / sample)
+    assert shown_rows, "the sample has rows"
+    lintaro.start([SAMPLES / sample])
+    for format_text in FORMATS:
+        extension, reader_format = FORMAT_FILES[format_text]
+        for code_table in CODE_TABLES:
+            name = f"{reader_format}-{code_table.lower()}"
+            path = tmp_path / f"{name}.{extension}"
+            export(lintaro, path, format_text, code_table)
+            assert path.exists(), f"{format_text} / {code_table} wrote no {path.name}"
+            encoding = "dos" if code_table == "DOS" else ("auto" if reader_format == "dbf" else "cp1251")
+            used, records = read_back(reader_format, encoding, path)
+            assert used == ("dos" if code_table == "DOS" else "cp1251"), name
+            titles, rows = shown_titles, shown_rows
+            if code_table == "DOS":
+                titles = [as_read_from_dos(t) for t in shown_titles]
+                rows = [[as_read_from_dos(c) for c in row] for row in shown_rows]
+            if reader_format == "txt":
+                body = data_rows_of_boxed_text(records, titles)
+                assert records[0] == titles, name
+                assert body == rows, name
+            elif reader_format == "dbf":
+                assert len(records[0]) == len(titles), name
+                assert all(re.fullmatch(r"FIELD\d{3}", field) for field in records[0]), records[0]
+                assert records[1:] == rows, name
+            else:
+                assert records == expected_records(reader_format, titles, rows), name
+            if reader_format != "dbf" and has_cyrillic(shown_rows):
+                # Windows small letters lie at 0xE0-0xFF; in the DOS table nothing is above 0xBF.
+                highest = max(path.read_bytes())
+                assert (highest < 0xC0) == (code_table == "DOS"), name
+    assert lintaro.dialogs() == []
+
+
+def test_choosing_a_format_switches_the_extension_at_once_and_ok_stores_it(lintaro, tmp_path):
+    lintaro.start([SAMPLES / "sales-bg.rdf"])
+    dialog = open_export_dialog(lintaro)
+    # Opened for the first time: an empty path, plain text, Windows.
+    assert dialog.control_text(PATH_ID) == ""
+    assert dialog.combo_items(FORMAT_ID) == FORMATS
+    assert dialog.combo_selection(FORMAT_ID) == 0
+    assert dialog.combo_items(CODE_TABLE_ID) == CODE_TABLES
+    assert dialog.combo_selection(CODE_TABLE_ID) == 0
+    # An empty path stays empty whatever the format.
+    pick(dialog, FORMAT_ID, FORMATS[3])
+    assert dialog.control_text(PATH_ID) == ""
+    folder = windows_path(tmp_path)
+    dialog.set_control_text(PATH_ID, folder + "\\TABLE.TXT")
+    pick(dialog, FORMAT_ID, FORMATS[2])
+    assert dialog.control_text(PATH_ID) == folder + "\\TABLE.csv"
+    pick(dialog, FORMAT_ID, FORMATS[3])
+    assert dialog.control_text(PATH_ID) == folder + "\\TABLE.dbf"
+    pick(dialog, FORMAT_ID, FORMATS[1])
+    assert dialog.control_text(PATH_ID) == folder + "\\TABLE.txt"
+    dialog.set_control_text(PATH_ID, folder + "\\noext")
+    pick(dialog, FORMAT_ID, FORMATS[0])
+    assert dialog.control_text(PATH_ID) == folder + "\\noext.txt"
+    dialog.set_control_text(PATH_ID, folder + "\\TABLE.TXT")
+    pick(dialog, FORMAT_ID, FORMATS[2])
+    pick(dialog, CODE_TABLE_ID, "DOS")
+    finish(lintaro, dialog)
+    assert (tmp_path / "TABLE.csv").exists()
+    # The request is kept: the next export opens with the path, CSV and DOS.
+    dialog = open_export_dialog(lintaro)
+    assert dialog.control_text(PATH_ID) == folder + "\\TABLE.csv"
+    assert dialog.combo_selected_text(FORMAT_ID) == FORMATS[2]
+    assert dialog.combo_selected_text(CODE_TABLE_ID) == "DOS"
+    # A path typed with another extension while CSV stays chosen gets ".csv" on OK.
+    dialog.set_control_text(PATH_ID, folder + "\\second.dat")
+    finish(lintaro, dialog)
+    assert (tmp_path / "second.csv").exists()
+    assert not (tmp_path / "second.dat").exists()
+    # Cancel keeps the previous request and writes nothing.
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, folder + "\\cancelled.txt")
+    pick(dialog, FORMAT_ID, FORMATS[0])
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    lintaro.main.send(0)
+    assert not (tmp_path / "cancelled.txt").exists()
+    dialog = open_export_dialog(lintaro)
+    assert dialog.control_text(PATH_ID) == folder + "\\second.csv"
+    assert dialog.combo_selected_text(FORMAT_ID) == FORMATS[2]
+    lintaro.key("Escape", window=dialog)
+    dialog.wait_gone()
+
+
+def test_the_menu_item_and_a_typed_path_longer_than_the_box(lintaro, tmp_path, test_env):
+    lintaro.start([SAMPLES / "furniture.rdf"])
+    # "Печат" -> "Експорт..." by keyboard: Alt, Right to the second menu, down past 301 and 302.
+    lintaro.key("alt", "Right", "Down", "Down", "Down", "Return")
+    dialog = lintaro.wait_dialog(EXPORT_CAPTION)
+    # The path box has the focus and scrolls: every typed character is kept.
+    folder = tmp_path / ("a-rather-long-folder-name-that-does-not-fit-the-box-" + "x" * 40)
+    folder.mkdir()
+    path = windows_path(folder / "typed-by-keyboard.csv")
+    assert len(path) > 120
+    lintaro.type_text(path, window=dialog)
+    assert dialog.control_text(PATH_ID) == path
+    lintaro.screenshot(test_env.screenshot_dir / "export-long-path.png", window=dialog)
+    lintaro.key("Tab", window=dialog)  # on to the format list
+    lintaro.key("Down", "Down", window=dialog)  # the CSV entry, by keyboard
+    assert dialog.combo_selected_text(FORMAT_ID) == FORMATS[2]
+    lintaro.key("Return", window=dialog)  # Enter presses the default button
+    dialog.wait_gone()
+    lintaro.main.send(0)
+    titles, rows = read_rdf(SAMPLES / "furniture.rdf")
+    used, records = read_back("csv", "cp1251", folder / "typed-by-keyboard.csv")
+    assert records == [titles] + rows
+
+
+def test_file_chooser_starts_empty_offers_the_three_types_and_fills_the_path(lintaro, tmp_path,
+                                                                             test_env):
+    lintaro.start([SAMPLES / "sales-bg.rdf"])
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, "C:\\earlier.txt")
+    pick(dialog, FORMAT_ID, FORMATS[2])
+    dialog.click(CHOOSE_FILE_ID)
+    chooser = lintaro.driver.wait(window_class="#32770", owner=dialog, visible=True)
+    assert chooser.info().owner == dialog.handle
+    # The chooser starts from an empty name, not from the path in the box.
+    name_box = [c for c in chooser.children() if c.class_name == "Edit"][0]
+    assert chooser.driver.call("text", name_box.handle)[0] == ""
+    # The file types offered, in order, the first one chosen.
+    type_list = [c for c in chooser.children() if c.class_name == "ComboBox"
+                 and "Text files (*.txt)" in chooser.driver.call("cbitems", c.handle)[1:]][0]
+    fields = chooser.driver.call("cbitems", type_list.handle)
+    assert fields[1:] == ["Text files (*.txt)", "CSV files (*.csv)", "dBase files (*.dbf)"]
+    assert int(fields[0]) == 0
+    lintaro.screenshot(test_env.screenshot_dir / "export-file-chooser.png", window=chooser)
+    chooser.driver.call("settext", name_box.handle, windows_path(tmp_path / "chosen.dat"))
+    chooser.click(IDOK)
+    chooser.wait_gone()
+    assert dialog.control_text(PATH_ID).lower() == windows_path(tmp_path / "chosen.dat").lower()
+    # The format stays CSV, so OK makes the file a .csv one.
+    finish(lintaro, dialog)
+    assert (tmp_path / "chosen.csv").exists()
+
+
+def test_file_chooser_cancelled_leaves_the_path(lintaro, tmp_path):
+    lintaro.start([SAMPLES / "sales-bg.rdf"])
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, "C:\\kept.txt")
+    dialog.click(CHOOSE_FILE_ID)
+    chooser = lintaro.driver.wait(window_class="#32770", owner=dialog, visible=True)
+    chooser.click(IDCANCEL)
+    chooser.wait_gone()
+    assert dialog.control_text(PATH_ID) == "C:\\kept.txt"
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+
+
+def test_a_file_that_cannot_be_created_is_reported(lintaro, tmp_path, test_env):
+    lintaro.start([SAMPLES / "sales-bg.rdf"])
+    missing = windows_path(tmp_path / "no-such-folder" / "out.txt")
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, missing)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    box, caption, text = lintaro.wait_message_box()
+    assert caption == "Lintaro 2.0"
+    assert text == "Файлът не може да бъде създаден:\r\n" + missing
+    assert box.info().owner == lintaro.main.handle
+    shot = lintaro.screenshot(test_env.screenshot_dir / "export-cannot-create.png", window=box)
+    assert red_pixels(shot) > 50, "the stop icon (a red disc) is shown"
+    box.click(IDOK)
+    box.wait_gone()
+    assert not (tmp_path / "no-such-folder").exists()
+    assert lintaro.is_running()
+
+
+def test_an_empty_path_writes_nothing_and_says_nothing(lintaro, tmp_path):
+    lintaro.start([SAMPLES / "sales-bg.rdf"], folder=tmp_path / "app")
+    dialog = open_export_dialog(lintaro)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    lintaro.main.send(0)
+    time.sleep(0.3)
+    assert lintaro.dialogs() == []
+    assert {p.name for p in (tmp_path / "app").iterdir()} <= {"lintaro.exe", "wine-output.log"}
+    assert lintaro.is_running()
+
+
+def test_a_write_that_fails_is_reported(lintaro, test_env):
+    # /dev/full opens like a file but refuses every byte ("no space left").
+    lintaro.start([SAMPLES / "sales-bg.rdf"])
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, "Z:\\dev\\full")
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    box, caption, text = lintaro.wait_message_box()
+    assert caption == "Lintaro 2.0"
+    assert text == "Грешка при записа във файла:\r\nZ:\\dev\\full\r\nФайлът е непълен."
+    shot = lintaro.screenshot(test_env.screenshot_dir / "export-write-failed.png", window=box)
+    assert red_pixels(shot) > 50
+    box.click(IDOK)
+    box.wait_gone()
+    assert lintaro.is_running()

@@ -1,0 +1,341 @@
+"""The table window: how it paints the demonstration table and the sample data files, scrolling
+by keyboard and scroll bar, and dragging column edges and titles with the mouse."""
+
+from __future__ import annotations
+
+import shutil
+import struct
+import time
+from pathlib import Path
+
+import pytest
+
+from lintaro_harness import colour_count, image_pixels
+
+SAMPLES = Path("/work/shared/samples")
+BLACK = (0, 0, 0)
+WHITE = (255, 255, 255)
+RED = (255, 0, 0)
+LAYOUT_HEADER_SIZE = 128
+COLUMN_RECORD_SIZE = 48
+
+
+class Picture:
+    """A screenshot's pixels, for finding the grid's rules."""
+
+    def __init__(self, path: Path):
+        self.path = path
+        self.width, self.height, self.data = image_pixels(path)
+
+    def at(self, x: int, y: int) -> tuple[int, int, int]:
+        offset = (y * self.width + x) * 3
+        return tuple(self.data[offset:offset + 3])
+
+    def horizontal_rules(self, x: int = 8) -> list[int]:
+        """The y of every black run three pixels wide starting at x (the table's rules)."""
+        return [y for y in range(self.height)
+                if all(self.at(x + dx, y) == BLACK for dx in range(3))]
+
+    def vertical_rules(self, top: int, bottom: int) -> list[int]:
+        """The x of every black line running from top to bottom (exclusive)."""
+        return [x for x in range(self.width)
+                if all(self.at(x, y) == BLACK for y in range(top, bottom))]
+
+    def crop(self, left: int, top: int, right: int, bottom: int) -> list[bytes]:
+        return [self.data[(y * self.width + left) * 3:(y * self.width + right) * 3] for y in range(top, bottom)]
+
+
+def write_table(folder: Path, rows: int = 40, wide: bool = False) -> Path:
+    """A data file of four columns of distinct widths (five with a long note when `wide`) and
+    `rows` rows, no header or footer. The grid adds its row-number column in front."""
+    note = "\tNote" if wide else ""
+    lines = ["WindowTitle: Grid test", "Titles:", "No.\tName\tCity\tAmount" + note,
+             "Types:", "Number\tText\tText\tNumber" + ("\tText" if wide else ""), "Data:"]
+    cities = ["Sofia", "Plovdiv", "Varna", "Ruse"]
+    for row in range(1, rows + 1):
+        text = ("\t" + "a long note that makes the table wider than the window " * 3) if wide else ""
+        lines.append(f"{row}\tName number {row}\t{cities[row % 4]}\t{row * 11}.50{text}")
+    path = folder / "table.rdf"
+    path.write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1251"))
+    return path
+
+
+def start(lintaro, args=()):
+    """Starts the program and waits until its grid has settled below the speed bar."""
+    lintaro.start(args=list(args))
+    grid = lintaro.grid_window()
+    deadline = time.monotonic() + 5.0
+    last = None
+    while time.monotonic() < deadline:
+        rect = grid.info().rect
+        if rect == last:
+            break
+        last = rect
+        time.sleep(0.25)
+    return grid
+
+
+def grid_shot(lintaro, test_env, name: str) -> Picture:
+    grid = lintaro.grid_window()
+    path = lintaro.screenshot(test_env.screenshot_dir / f"grid-{name}.png", window=grid, client=True)
+    return Picture(path)
+
+
+def scroll_info(lintaro, bar: str) -> dict:
+    grid = lintaro.grid_window()
+    minimum, maximum, page, position, track = (int(v) for v in lintaro.driver.call("scrollinfo", grid.handle, bar))
+    return {"min": minimum, "max": maximum, "page": page, "pos": position, "track": track}
+
+
+def wait_position(lintaro, bar: str, expected: int, timeout: float = 3.0) -> dict:
+    deadline = time.monotonic() + timeout
+    while True:
+        info = scroll_info(lintaro, bar)
+        if info["pos"] == expected or time.monotonic() > deadline:
+            return info
+        time.sleep(0.05)
+
+
+def layout_widths_and_sources(path: Path) -> list[tuple[int, int]]:
+    """(source, width on screen) of every column record of a column layout file."""
+    data = path.read_bytes()
+    magic, version, offset, size, count = struct.unpack_from("<IHHHI", data, 0)
+    assert (magic, version, size) == (12345678, 20, COLUMN_RECORD_SIZE)
+    records = []
+    for i in range(count):
+        source, = struct.unpack_from("<i", data, offset + i * size)
+        width, = struct.unpack_from("<i", data, offset + i * size + 20)
+        records.append((source, width))
+    return records
+
+
+# ------------------------------------------------------------------------------------------
+# Painting
+
+
+def test_demonstration_table_is_painted_page_by_page(lintaro, test_env):
+    start(lintaro)
+    shot = grid_shot(lintaro, test_env, "demonstration")
+    # The red page-width mark, one pixel wide over the whole height.
+    red_columns = [x for x in range(shot.width) if shot.at(x, shot.height // 2) == RED]
+    assert len(red_columns) == 1
+    assert colour_count(shot.path, RED) == shot.height
+    # Header lines, then the titles with a rule above and below, then ruled rows.
+    rules = shot.horizontal_rules()
+    assert len(rules) > 20
+    assert rules[0] > 20, "the two header lines stand above the titles"
+    gaps = {b - a for a, b in zip(rules[2:], rules[3:])}
+    assert len(gaps) == 1, "every data row is one text line high"
+    # Six columns: the row numbers and five named ones, seven vertical rules.
+    assert len(shot.vertical_rules(rules[0] + 1, rules[1])) == 7
+    # White around the table.
+    assert shot.at(1, shot.height - 2) == WHITE and shot.at(shot.width - 2, 2) == WHITE
+    # The last page ends with the two footer lines under the last row.
+    lintaro.key("ctrl+Next", window=lintaro.main)
+    end = grid_shot(lintaro, test_env, "demonstration-end")
+    end_rules = end.horizontal_rules()
+    assert end_rules[-1] < end.height - 2 * 13, "the footer lines stand below the last rule"
+
+
+@pytest.mark.parametrize("sample", ["furniture", "sales-bg", "lpt-report"])
+def test_samples_are_painted(lintaro, test_env, tmp_path, sample):
+    for file in SAMPLES.iterdir():
+        shutil.copy(file, tmp_path / file.name)
+    start(lintaro, [tmp_path / f"{sample}.rdf"])
+    shot = grid_shot(lintaro, test_env, f"sample-{sample}")
+    rules = shot.horizontal_rules()
+    assert len(rules) >= 4, "titles and rows are ruled"
+    if sample == "furniture":
+        # The two pictures: colours that no text or rule has.
+        others = sum(1 for y in range(shot.height) for x in range(shot.width)
+                     if shot.at(x, y) not in (BLACK, WHITE, RED))
+        assert others > 200, "the chair and the table pictures are shown"
+    else:
+        # A long table: Ctrl+Page Down shows the end, with the footer under the last row.
+        lintaro.key("ctrl+Next", window=lintaro.main)
+        end = grid_shot(lintaro, test_env, f"sample-{sample}-end")
+        assert end.crop(0, 0, end.width, end.height) != shot.crop(0, 0, shot.width, shot.height)
+        info = scroll_info(lintaro, "V")
+        assert info["pos"] + info["page"] == info["max"] + 1
+
+
+def test_page_breaks_between_pages(lintaro, test_env, tmp_path):
+    start(lintaro, [SAMPLES / "sales-bg.rdf"])
+    # Page by page until a dotted page-break band is in view.
+    for _ in range(12):
+        shot = grid_shot(lintaro, test_env, "sales-page-break")
+        dotted = [y for y in range(shot.height)
+                  if all(shot.at(x, y) == (BLACK if x % 3 == 1 else WHITE) for x in range(0, 60))]
+        if dotted:
+            break
+        lintaro.key("Next", window=lintaro.main)
+    assert dotted, "a page break shows as a dotted line across the window"
+
+
+# ------------------------------------------------------------------------------------------
+# Scrolling
+
+
+def test_keyboard_scrolls_in_text_lines_and_pages(lintaro, tmp_path):
+    start(lintaro, [write_table(tmp_path, rows=200)])
+    first = scroll_info(lintaro, "V")
+    assert first["pos"] == 0 and first["page"] > 10 and first["max"] > 200
+    lintaro.key("Down", "Down", "Down", window=lintaro.main)
+    assert wait_position(lintaro, "V", 3)["pos"] == 3
+    lintaro.key("Up", window=lintaro.main)
+    at_two = wait_position(lintaro, "V", 2)
+    assert at_two["pos"] == 2
+    # Page Down: the last whole line in view comes to the top.
+    lintaro.key("Next", window=lintaro.main)
+    paged = scroll_info(lintaro, "V")
+    assert paged["pos"] == 2 + at_two["page"] - 1
+    lintaro.key("Prior", window=lintaro.main)
+    assert wait_position(lintaro, "V", 2)["pos"] == 2
+    # Ctrl+Page Down: the end of the table; Down then does nothing.
+    lintaro.key("ctrl+Next", window=lintaro.main)
+    end = scroll_info(lintaro, "V")
+    assert end["pos"] + end["page"] == end["max"] + 1
+    lintaro.key("Down", window=lintaro.main)
+    assert scroll_info(lintaro, "V")["pos"] == end["pos"]
+    # Ctrl+Page Up: back to the start.
+    lintaro.key("ctrl+Prior", window=lintaro.main)
+    assert wait_position(lintaro, "V", 0)["pos"] == 0
+
+
+def test_scroll_bar_arrows_track_and_thumb(lintaro, test_env, tmp_path):
+    grid = start(lintaro, [write_table(tmp_path, rows=200)])
+    lintaro.focus()
+    info = grid.info()
+    width, height = info.client_size
+    bar_x = width + 8  # the vertical bar right of the client area
+    # The down arrow at the bottom of the bar moves one text line.
+    lintaro.click(bar_x, height - 8, window=grid)
+    assert wait_position(lintaro, "V", 1)["pos"] == 1
+    lintaro.click(bar_x, 8, window=grid)
+    assert wait_position(lintaro, "V", 0)["pos"] == 0
+    # A click on the track below the thumb pages down.
+    lintaro.click(bar_x, height - 40, window=grid)
+    page = scroll_info(lintaro, "V")
+    assert page["pos"] == page["page"] - 1
+    # Dragging the thumb to the bottom shows the end.
+    arrow = 17  # the height of a scroll bar arrow button
+    track = height - 2 * arrow
+    thumb = track * page["page"] // (page["max"] + 1)
+    thumb_y = arrow + (track - thumb) * page["pos"] // (page["max"] + 1 - page["page"]) + thumb // 2
+    lintaro.drag(bar_x, thumb_y, bar_x, height - arrow - 2, window=grid, steps=12)
+    end = scroll_info(lintaro, "V")
+    assert end["pos"] > page["pos"] + 100
+    shot = grid_shot(lintaro, test_env, "scrolled-to-end")
+    assert len(shot.horizontal_rules()) > 10
+
+
+def test_horizontal_scroll_bar_moves_in_eight_pixel_steps(lintaro, test_env, tmp_path):
+    start(lintaro, [write_table(tmp_path, rows=20, wide=True)])
+    grid = lintaro.grid_window()
+    width, height = grid.info().client_size
+    info = scroll_info(lintaro, "H")
+    assert info["page"] == width
+    assert info["max"] > width, "the table is wider than the window"
+    before = grid_shot(lintaro, test_env, "wide-left")
+    # The right arrow under the client area's right end: 8 pixels; the left arrow back.
+    lintaro.click(width - 8, height + 8, window=grid)
+    assert wait_position(lintaro, "H", 8)["pos"] == 8
+    shifted = grid_shot(lintaro, test_env, "wide-shifted")
+    rules = before.horizontal_rules()
+    row = rules[2] + 3
+    assert [x - 8 for x in before.vertical_rules(rules[2] + 1, rules[3]) if x >= 8] == \
+        shifted.vertical_rules(rules[2] + 1, rules[3])
+    lintaro.click(width - 8, height + 8, window=grid)
+    assert wait_position(lintaro, "H", 16)["pos"] == 16
+    lintaro.click(8, height + 8, window=grid)
+    assert wait_position(lintaro, "H", 8)["pos"] == 8
+    assert row > 0
+
+
+# ------------------------------------------------------------------------------------------
+# Mouse: column edges and titles
+
+
+def first_row_and_rules(shot: Picture) -> tuple[int, int, list[int], list[int]]:
+    """Titles band, first data row band (top, bottom) and the vertical rules in each."""
+    rules = shot.horizontal_rules()
+    titles_top, titles_bottom = rules[0] + 1, rules[1]
+    row_top, row_bottom = rules[2] + 1, rules[3]  # the column numbers are the line under the titles
+    return titles_top, row_top, shot.vertical_rules(titles_top, titles_bottom), shot.vertical_rules(row_top, row_bottom)
+
+
+def test_dragging_a_column_edge_resizes_it_and_the_layout_file_keeps_it(lintaro, test_env, tmp_path):
+    data = write_table(tmp_path)
+    layout = tmp_path / "table.fmt"
+    start(lintaro, [data, layout])
+    before = grid_shot(lintaro, test_env, "resize-before")
+    _, row_top, _, edges = first_row_and_rules(before)
+    assert len(edges) == 6, "the row numbers and four columns"
+    grid = lintaro.grid_window()
+    # The right edge of "Name", 40 pixels to the right.
+    edge = edges[3]
+    lintaro.drag(edge, row_top + 3, edge + 40, row_top + 3, window=grid, steps=10)
+    after = grid_shot(lintaro, test_env, "resize-after")
+    _, _, _, moved = first_row_and_rules(after)
+    assert moved[:3] == edges[:3]
+    assert moved[3] == edge + 40
+    assert moved[4:] == [x + 40 for x in edges[4:]]
+    # On closing, the layout file is written with the new width.
+    assert lintaro.close() == 0
+    records = layout_widths_and_sources(layout)
+    assert [source for source, _ in records] == [-1, 11, 12, 13, 14]
+    assert records[2][1] == moved[3] - moved[2] - 1
+
+
+def test_a_drag_of_one_pixel_changes_nothing(lintaro, app_factory, test_env, tmp_path):
+    data = write_table(tmp_path)
+    layout = tmp_path / "table.fmt"
+    # A first run writes the natural widths; the second loads them and must not rewrite.
+    start(lintaro, [data, layout])
+    assert lintaro.close() == 0
+    written = layout.read_bytes()
+    stamp = layout.stat().st_mtime_ns
+    again = app_factory(name="one_pixel_again")
+    start(again, [data, layout])
+    shot = grid_shot(again, test_env, "one-pixel")
+    _, row_top, _, edges = first_row_and_rules(shot)
+    again.drag(edges[3], row_top + 3, edges[3] + 1, row_top + 3, window=again.grid_window(), steps=2)
+    assert again.close() == 0
+    assert layout.stat().st_mtime_ns == stamp
+    assert layout.read_bytes() == written
+
+
+def test_dragging_a_title_moves_the_column(lintaro, test_env, tmp_path):
+    start(lintaro, [write_table(tmp_path)])
+    grid = lintaro.grid_window()
+    before = grid_shot(lintaro, test_env, "move-before")
+    titles_top, _, title_rules, _ = first_row_and_rules(before)
+    titles_bottom = titles_top + 10
+    cells = [before.crop(a + 1, titles_top, b, titles_bottom) for a, b in zip(title_rules, title_rules[1:])]
+    assert len(cells) == 5
+    # "City" (the fourth cell) dropped on "Name" (the third) takes its place.
+    lintaro.drag((title_rules[3] + title_rules[4]) // 2, titles_top + 4,
+                 (title_rules[2] + title_rules[3]) // 2, titles_top + 4, window=grid)
+    after = grid_shot(lintaro, test_env, "move-after")
+    _, _, moved_rules, _ = first_row_and_rules(after)
+    moved = [after.crop(a + 1, titles_top, b, titles_bottom) for a, b in zip(moved_rules, moved_rules[1:])]
+    assert moved == [cells[0], cells[1], cells[3], cells[2], cells[4]]
+
+
+def test_dropping_a_title_past_the_right_end_moves_the_column_last(lintaro, test_env, tmp_path):
+    start(lintaro, [write_table(tmp_path)])
+    grid = lintaro.grid_window()
+    before = grid_shot(lintaro, test_env, "move-last-before")
+    titles_top, _, title_rules, _ = first_row_and_rules(before)
+    titles_bottom = titles_top + 10
+    cells = [before.crop(a + 1, titles_top, b, titles_bottom) for a, b in zip(title_rules, title_rules[1:])]
+    lintaro.drag((title_rules[1] + title_rules[2]) // 2, titles_top + 4,
+                 title_rules[-1] + 120, titles_top + 4, window=grid)
+    after = grid_shot(lintaro, test_env, "move-last-after")
+    _, _, moved_rules, _ = first_row_and_rules(after)
+    moved = [after.crop(a + 1, titles_top, b, titles_bottom) for a, b in zip(moved_rules, moved_rules[1:])]
+    assert moved == [cells[0], cells[2], cells[3], cells[4], cells[1]]
+    # A click on the rule between two titles moves nothing.
+    lintaro.drag(moved_rules[2], titles_top + 4, moved_rules[-1] + 60, titles_top + 4, window=grid)
+    again = grid_shot(lintaro, test_env, "move-on-rule")
+    assert again.crop(0, 0, again.width, again.height) == after.crop(0, 0, after.width, after.height)

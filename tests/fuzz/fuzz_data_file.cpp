@@ -1,0 +1,52 @@
+// Fuzzes the data file readers: the description head, then titles, types and rows into a store.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "formats/data_file.h"
+#include "formats/description.h"
+
+namespace {
+
+class NoPrinters : public PrinterDirectory {
+public:
+    std::string DefaultPrinterName() override { return "PDF"; }
+    void AdoptDriverPaper(PrintSettings&) override {}
+};
+
+void CheckTerminated(const char* text, std::size_t capacity) {
+    if (strnlen(text, capacity) >= capacity) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view file(reinterpret_cast<const char*>(data), size);
+    DescriptionState state;
+    state.has_font = true;
+    NoPrinters printers;
+    ApplyDescription(DescriptionHeadOf(file), state, printers);
+    CheckTerminated(state.window_title, sizeof state.window_title);
+    CheckTerminated(state.settings.device_name, sizeof state.settings.device_name);
+    CheckTerminated(state.font.face_name, sizeof state.font.face_name);
+    if (state.font.size < 50 || state.font.size > 1000) std::abort();
+
+    DataFileTable table;
+    if (!ReadDataFileTable(file, table, [] { return 321; })) return 0;
+    const TableStore& store = *table.store;
+    if (store.CountColumns() > TableStore::kMostColumns) std::abort();
+    std::uint8_t cell[256];
+    for (std::uint32_t row = 0; row < store.CountRows() && row < 64; ++row) {
+        for (int column = 0; column < store.CountColumns() && column < 64; ++column) {
+            const std::size_t length = store.GetCellText(row, static_cast<std::int16_t>(11 + column), cell, 255);
+            if (length > 255) std::abort();
+            // Cells are trimmed of spaces before they are cut to 255 bytes; they hold no TAB or CR.
+            if (length > 0 && cell[0] == ' ') std::abort();
+            if (length > 0 && length < 255 && cell[length - 1] == ' ') std::abort();
+            if (std::memchr(cell, '\t', length) || std::memchr(cell, '\r', length)) std::abort();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,387 @@
+// Tests of the boxed character text: small grids with hand-made layout lines → expected lines.
+#include "grid/char_render.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "text_grid_builder.h"
+
+namespace {
+
+std::string ListText(const ItemList& list) {
+    return std::string(reinterpret_cast<const char*>(list.Data()), static_cast<std::size_t>(list.Size()));
+}
+
+// Every layout line of the grid rendered in order, split into text lines.
+std::vector<std::string> RenderAll(const GridModel& grid, int width, int indent) {
+    ItemList out(1024, 1024);
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        EXPECT_TRUE(RenderLayoutLine(grid, grid.Line(i), out, width, indent)) << "line " << i;
+    }
+    return SplitCrLfLines(ListText(out));
+}
+
+TEST(CharRenderComputeWidths, WidestTitleWordOrFullCellOfVisibleColumns) {
+    TextGrid table({{"Име и фамилия"}, {"Град"}, {"Скрита"}, {"Празна"}}, /*row_numbers=*/true);
+    std::vector<LayoutLine> lines = {KindLine(LineKind::Titles), KindLine(LineKind::ColumnNumbers)};
+    for (std::uint32_t row = 0; row < 120; ++row) {
+        table.SetRow(static_cast<int>(row), {row == 5 ? "Иван Петров Иванов" : "Ан", "Русе", "много дълъг текст", ""});
+        lines.push_back(RowLine(row, row + 1));
+    }
+    TextGridCells()[{500, 12}] = "текст на ред, който не е в таблицата";
+    lines.push_back(KindLine(LineKind::Header, 0, 1, 500));  // not a data row: not measured
+    table.SetLines(lines);
+    table.grid.MutableColumn(3)->flags &= ~ColumnFlags::Visible;
+    table.grid.MutableColumn(3)->character_width = 99;  // left over from before
+    table.grid.MutableColumn(3)->character_width_used = 99;
+
+    ComputeCharWidths(table.grid);
+
+    const struct {
+        int column;
+        int width;
+    } expected[] = {
+        {0, 3},   // "No" with rows 1 .. 120
+        {1, 18},  // the whole longest cell, not its longest word
+        {2, 4},   // title and cells equally wide
+        {3, 0},   // hidden: 0
+        {4, 6},   // only the title's word
+    };
+    for (const auto& e : expected) {
+        EXPECT_EQ(table.grid.Column(e.column)->character_width, e.width) << "column " << e.column;
+        EXPECT_EQ(table.grid.Column(e.column)->character_width_used, e.width) << "column " << e.column;
+    }
+    EXPECT_EQ(TextPageWidth(table.grid), 1 + (3 + 3) + (18 + 3) + (4 + 3) + (6 + 3));
+}
+
+TEST(CharRenderComputeWidths, LongestWordOfAWrappedTitle) {
+    TextGrid table({{"  Пощенски   код  "}});
+    ComputeCharWidths(table.grid);
+    EXPECT_EQ(table.grid.Column(1)->character_width_used, 8);
+}
+
+TEST(CharRenderRuleLines, PlusSignsAtEveryBorder) {
+    TextGrid table({{"a"}, {"b"}, {"hidden", kAlignLeft, false}});
+    table.SetWidths({3, 2});
+    const struct {
+        int width;
+        int indent;
+        bool rule;
+        const char* expected;
+    } cases[] = {
+        {12, 0, true, "+-----+----+\r\n"},
+        {12, 0, false, "|     |    |\r\n"},
+        {12, 3, true, "   +-----+----+\r\n"},
+        {12, -2, true, "+-----+----+\r\n"},    // a negative indent counts as 0
+        {8, 0, true, "+-----+-\r\n"},          // borders beyond the width are left out
+        {0, 2, true, "  \r\n"},
+    };
+    for (const auto& c : cases) {
+        ItemList out(16, 16);
+        ASSERT_TRUE(c.rule ? AppendRuleLine(table.grid, out, c.width, c.indent)
+                           : AppendEmptyCellLine(table.grid, out, c.width, c.indent));
+        EXPECT_EQ(ListText(out), c.expected) << "width " << c.width << " indent " << c.indent;
+    }
+}
+
+// A grid, its layout lines, the width and indent it is rendered with, and the lines expected.
+struct RenderCase {
+    const char* name;
+    std::function<void(TextGrid&)> build;
+    int width;
+    int indent;
+    std::vector<std::string> expected;
+};
+
+void RunRenderCases(const std::vector<TextColumn>& columns, const std::vector<RenderCase>& cases) {
+    for (const RenderCase& c : cases) {
+        TextGrid table(columns);
+        c.build(table);
+        EXPECT_EQ(RenderAll(table.grid, c.width, c.indent), c.expected) << c.name;
+    }
+}
+
+TEST(CharRenderDataRow, AlignsPadsAndCutsCells) {
+    const std::vector<TextColumn> columns = {
+        {"A", kAlignLeft}, {"B", kAlignRight}, {"C", kAlignCenter, true, ColumnFlags::TextFlow}};
+    auto rows = [](TextGrid& table) {
+        table.SetWidths({4, 4, 5});
+        table.SetRow(0, {"ab", "7", "x"});
+        table.SetRow(1, {"abcdefg", "123456", "xyz"});
+        table.SetRow(2, {"", "", "a b c d e"});
+        table.SetRow(3, {"abcd", "12", "ab"});
+    };
+    RunRenderCases(columns, {
+        {"rules above and below",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetLines({RowLine(0, 1, LineFlags::RuleAbove | LineFlags::RuleBelow)});
+         },
+         23, 0,
+         {"+------+------+-------+",
+          "| ab   |    7 |   x   |",
+          "+------+------+-------+"}},
+        {"too long: cut to the column, pad 1, whatever the alignment",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetLines({RowLine(1, 2)});
+         },
+         23, 0,
+         {"| abcd | 1234 |  xyz  |"}},
+        {"a wrapped column in a three-line row is cut, on one text line",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetLines({RowLine(2, 3, LineFlags::RuleBelow, 3)});
+         },
+         23, 0,
+         {"|      |      | a b c |",
+          "+------+------+-------+"}},
+        {"exactly as wide, and centring rounds down",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetLines({RowLine(3, 4)});
+         },
+         23, 0,
+         {"| abcd |   12 |  ab   |"}},
+        {"indented",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetLines({RowLine(0, 1, LineFlags::RuleBelow), RowLine(3, 2, LineFlags::RuleBelow)});
+         },
+         23, 3,
+         {"   | ab   |    7 |   x   |",
+          "   +------+------+-------+",
+          "   | abcd |   12 |  ab   |",
+          "   +------+------+-------+"}},
+    });
+}
+
+TEST(CharRenderDataRow, RowNumberColumnShowsTheOrdinalAndHiddenColumnsAreSkipped) {
+    TextGrid table({{"Име"}, {"Скрита", kAlignLeft, false}, {"Сума", kAlignRight}}, /*row_numbers=*/true);
+    table.SetRow(4, {"Бяло", "не", "3.50"});
+    table.SetLines({RowLine(4, 12, LineFlags::RuleBelow)});
+    ComputeCharWidths(table.grid);  // No 2, Име 4, Сума 4
+    EXPECT_EQ(RenderAll(table.grid, TextPageWidth(table.grid), 0),
+              (std::vector<std::string>{"| 12 | Бяло | 3.50 |", "+----+------+------+"}));
+}
+
+TEST(CharRenderTitles, WrapsAndCentresEachTitleOverTheLineHeight) {
+    const std::vector<TextColumn> columns = {{"Пощенски код"}, {"Име", kAlignRight}};
+    RunRenderCases(columns, {
+        {"two words one per line, each centred; a short title in the first line",
+         [](TextGrid& t) {
+             t.SetWidths({8, 5});
+             t.SetLines({KindLine(LineKind::Titles, 0, 2)});
+         },
+         20, 0,
+         {"+----------+-------+",
+          "| Пощенски |  Име  |",
+          "|   код    |       |",
+          "+----------+-------+"}},
+        {"one text line: what does not fit is dropped",
+         [](TextGrid& t) {
+             t.SetWidths({8, 5});
+             t.SetLines({KindLine(LineKind::Titles, 0, 1)});
+         },
+         20, 2,
+         {"  +----------+-------+",
+          "  | Пощенски |  Име  |",
+          "  +----------+-------+"}},
+        {"wide enough for both words on one line",
+         [](TextGrid& t) {
+             t.SetWidths({12, 3});
+             t.SetLines({KindLine(LineKind::Titles, 0, 2)});
+         },
+         22, 0,
+         {"+--------------+-----+",
+          "| Пощенски код | Име |",
+          "|              |     |",
+          "+--------------+-----+"}},
+    });
+}
+
+TEST(CharRenderTitles, WordsFillEachLineAndBlanksAreSkipped) {
+    const std::vector<TextColumn> columns = {{"  ab cd\tef  "}, {"a b c"}, {"абвгдежз"}};
+    RunRenderCases(columns, {
+        {"greedy lines of whole words; a word wider than its column is cut",
+         [](TextGrid& t) {
+             t.SetWidths({5, 1, 4});
+             t.SetLines({KindLine(LineKind::Titles, 0, 2)});
+         },
+         20, 0,
+         {"+-------+---+------+",
+          "| ab cd | a | абвг |",
+          "|  ef   | b |      |",
+          "+-------+---+------+"}},
+    });
+}
+
+TEST(CharRenderColumnNumbers, CentredNumbersOfTheVisibleColumns) {
+    RunRenderCases({{"a"}, {"hidden", kAlignLeft, false}, {"b"}, {"c"}}, {
+        {"with a rule above",
+         [](TextGrid& t) {
+             t.SetWidths({1, 3, 2});
+             t.SetLines({KindLine(LineKind::ColumnNumbers, LineFlags::RuleAbove | LineFlags::RuleBelow)});
+         },
+         16, 0,
+         {"+---+-----+----+",
+          "| 1 |  2  | 3  |",
+          "+---+-----+----+"}},
+        {"without RuleAbove only the rule below",
+         [](TextGrid& t) {
+             t.SetWidths({1, 3, 2});
+             t.SetLines({KindLine(LineKind::ColumnNumbers)});
+         },
+         16, 1,
+         {" | 1 |  2  | 3  |",
+          " +---+-----+----+"}},
+    });
+    std::vector<TextColumn> ten(10, TextColumn{"x"});
+    RunRenderCases(ten, {
+        {"a number wider than its column is cut",
+         [](TextGrid& t) {
+             t.SetWidths(std::vector<int>(10, 1));
+             t.SetLines({KindLine(LineKind::ColumnNumbers)});
+         },
+         41, 0,
+         {"| 1 | 2 | 3 | 4 | 5 | 6 | 7 | 8 | 9 | 1 |",
+          "+---+---+---+---+---+---+---+---+---+---+"}},
+    });
+}
+
+TEST(CharRenderHeaderText, LeftPartAfterTheIndentRightPartBeforeTheBorder) {
+    const struct {
+        const char* name;
+        const char* text;
+        int width;
+        int indent;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"word TAB word", "Left\tRight", 20, 0, {"  Left       Right"}},
+        {"indented", "Left\tRight", 20, 3, {"     Left       Right"}},
+        {"lines, an empty line, no TAB, too long",
+         "Left 1\tRight 1\r\n\r\nNo tab here\r\nLong left part here\tRight part",
+         20, 0,
+         {"  Left 1   Right 1", "", "  No tab here", "  Long left part here Right part"}},
+        {"a lone CR ends a line too; a final CR LF leaves an empty line", "Един\rДва\tтри\r\n", 16, 0,
+         {"  Един", "  Два      три", ""}},
+        {"only the first TAB splits", "a\tb\tc", 10, 0, {"  a  b\tc"}},
+        {"an empty right part still pads to the border", "Отляво\t", 12, 0, {"  Отляво  "}},
+        {"empty text: nothing", "", 20, 0, {}},
+        {"width 0: nothing", "Left\tRight", 0, 0, {}},
+    };
+    for (const auto& c : cases) {
+        ItemList out(64, 64);
+        EXPECT_TRUE(RenderHeaderText(c.text, std::strlen(c.text), out, c.width, c.indent));
+        EXPECT_EQ(SplitCrLfLines(ListText(out)), c.expected) << c.name;
+    }
+}
+
+TEST(CharRenderHeaderText, HeaderAndFooterLinesTakeTheGridTexts) {
+    TextGrid table({{"Име"}});
+    table.grid.SetHeaderText("Справка\tстр.");
+    table.grid.SetFooterText("Изготвил:");
+    table.SetLines({KindLine(LineKind::Header), KindLine(LineKind::Footer)});
+    EXPECT_EQ(RenderAll(table.grid, 20, 1),
+              (std::vector<std::string>{"   Справка     стр.", "   Изготвил:"}));
+}
+
+TEST(CharRenderPageNumber, EveryPosition) {
+    const struct {
+        std::uint8_t position;
+        int width;
+        const char* expected;
+    } cases[] = {
+        {PageNumberPosition::TopLeft, 20, "  7."},
+        {PageNumberPosition::BottomLeft, 20, "  7."},
+        {PageNumberPosition::TopCenter, 20, "       - 7 -"},
+        {PageNumberPosition::BottomCenter, 21, "        - 7 -"},
+        {PageNumberPosition::TopRight, 20, "                7."},
+        {PageNumberPosition::BottomRight, 20, "                7."},
+        {PageNumberPosition::None, 10, "      7."},
+        {PageNumberPosition::TopCenter, 3, "- 7 -"},  // narrower than the text: no spaces
+        {PageNumberPosition::TopRight, 3, "7."},
+    };
+    for (const auto& c : cases) {
+        // Through the grid: the number is the line's key, the position the table style's, and
+        // the indent given is not used.
+        TextGrid table({{"a"}});
+        table.SetLines({KindLine(LineKind::PageNumber, 0, 1, 7)});
+        table.SetPageNumberPosition(c.position);
+        EXPECT_EQ(RenderAll(table.grid, c.width, 4), (std::vector<std::string>{c.expected}))
+            << "position " << int(c.position) << " width " << c.width;
+    }
+}
+
+TEST(CharRenderLayoutLine, OtherKindsAreEmptyLines) {
+    TextGrid table({{"a"}});
+    table.SetLines({KindLine(LineKind::Blank), KindLine(LineKind::DateLine), KindLine(LineKind::PageBreak),
+                    KindLine(77)});
+    table.SetWidths({1});
+    EXPECT_EQ(RenderAll(table.grid, 5, 3), (std::vector<std::string>{"", "", "", ""}));
+}
+
+TEST(CharRenderLayoutLine, AWholeIndentedPage) {
+    TextGrid table({{"Град"}, {"Жители", kAlignRight}}, /*row_numbers=*/true);
+    table.grid.SetHeaderText("Градове\tстр. 1");
+    table.grid.SetFooterText("Общо: 2");
+    table.SetRow(0, {"София", "1280000"});
+    table.SetRow(1, {"Бяло", "40"});
+    table.SetLines({KindLine(LineKind::PageNumber, 0, 1, 1), KindLine(LineKind::Blank),
+                    KindLine(LineKind::Header), KindLine(LineKind::Titles, 0, 1),
+                    KindLine(LineKind::ColumnNumbers, LineFlags::RuleBelow),
+                    RowLine(1, 1, LineFlags::RuleBelow), RowLine(0, 2, LineFlags::RuleBelow),
+                    KindLine(LineKind::Footer), KindLine(LineKind::DateLine)});
+    ComputeCharWidths(table.grid);  // No 2, Град 5, Жители 7
+    const int width = TextPageWidth(table.grid);
+    ASSERT_EQ(width, 24);
+    EXPECT_EQ(RenderAll(table.grid, width, 2), (std::vector<std::string>{
+                                                    "                    1.",
+                                                    "",
+                                                    "    Градове       стр. 1",
+                                                    "  +----+-------+---------+",
+                                                    "  | No | Град  | Жители  |",
+                                                    "  +----+-------+---------+",
+                                                    "  | 1  |   2   |    3    |",
+                                                    "  +----+-------+---------+",
+                                                    "  |  1 | Бяло  |      40 |",
+                                                    "  +----+-------+---------+",
+                                                    "  |  2 | София | 1280000 |",
+                                                    "  +----+-------+---------+",
+                                                    "    Общо: 2",
+                                                    "",
+                                                }));
+}
+
+// Growth fails once the list holds `g_growth_limit` bytes.
+std::size_t g_growth_limit = 0;
+void* LimitedReallocate(void* block, std::size_t bytes) {
+    return bytes > g_growth_limit ? nullptr : std::realloc(block, bytes);
+}
+
+TEST(CharRenderFailure, StopsWhereTheBufferStopsGrowing) {
+    TextGrid table({{"a"}, {"b"}});
+    table.SetWidths({3, 2});
+    table.SetRow(0, {"xyz", "uv"});
+    g_growth_limit = 16;
+    {
+        ItemList out(16, 16, &LimitedReallocate);
+        // The rule (14 bytes) fits, the row does not and is not started.
+        EXPECT_FALSE(RenderDataRow(table.grid, RowLine(0, 1, LineFlags::RuleAbove), out, 12, 0));
+        EXPECT_EQ(ListText(out), "+-----+----+\r\n");
+    }
+    {
+        ItemList out(16, 16, &LimitedReallocate);
+        // The left part and the gap fit, the right part does not: the line is still ended.
+        const char text[] = "Left\tRight";
+        EXPECT_FALSE(RenderHeaderText(text, std::strlen(text), out, 20, 0));
+        EXPECT_EQ(ListText(out), "  Left       \r\n");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,405 @@
+// Tests of the export writers: golden files, tables read back by independent readers (Python's
+// csv module and dbfread), dBase offsets, CSV quoting and the failure paths.
+#include "print/export_writers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "export_sample.h"
+#include "store/byte_order.h"
+#include "text_grid_builder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Records = std::vector<std::vector<std::string>>;
+
+std::string SourceFolder() {
+    const std::string file = __FILE__;
+    return file.substr(0, file.rfind('/'));  // tests/unit
+}
+
+std::string GoldenPath(const char* name) { return SourceFolder() + "/../golden/export/" + name; }
+
+Bytes ReadFileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+Bytes Export(GridModel& grid, int format, int code_table, ExportOutcome* outcome = nullptr) {
+    MemoryByteSink sink;
+    const ExportOutcome result = ExportTable(grid, &sink, format, code_table, kSampleExportDate);
+    if (outcome != nullptr) *outcome = result;
+    EXPECT_TRUE(result.ok);
+    EXPECT_FALSE(result.write_failed);
+    return sink.Bytes();
+}
+
+TEST(ExportGoldenFiles, TheSampleTableByteForByte) {
+    for (const ExportGolden& golden : ExportGoldens()) {
+        auto table = MakeExportSample();
+        const Bytes expected = ReadFileBytes(GoldenPath(golden.file));
+        ASSERT_FALSE(expected.empty()) << golden.file;
+        EXPECT_EQ(Text(Export(table->grid, golden.format, golden.code_table)), Text(expected)) << golden.file;
+    }
+}
+
+// --- Read back by independent readers -------------------------------------------------------
+
+std::string Escape(const std::string& field) {
+    std::string escaped;
+    for (char c : field) {
+        switch (c) {
+            case '\\': escaped += "\\\\"; break;
+            case '\r': escaped += "\\r"; break;
+            case '\n': escaped += "\\n"; break;
+            case '\t': escaped += "\\t"; break;
+            case '\x1f': escaped += "\\x1f"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// Runs tests/e2e/export_reader.py on `path`; the first element is the encoding line it reports.
+Records ReadBack(const char* format, const char* encoding, const std::string& path) {
+    const std::string command = "/usr/bin/python3 '" + SourceFolder() + "/../e2e/export_reader.py' " + format + " " +
+                                encoding + " '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {};
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int status = pclose(pipe);
+    EXPECT_EQ(status, 0) << output;
+    Records records;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        const std::string line = output.substr(start, end - start);
+        std::vector<std::string> fields;
+        std::size_t field_start = 0;
+        for (;;) {
+            const std::size_t separator = line.find('\x1f', field_start);
+            fields.push_back(line.substr(field_start, separator - field_start));
+            if (separator == std::string::npos) break;
+            field_start = separator + 1;
+        }
+        records.push_back(fields);
+        start = end + 1;
+    }
+    return records;
+}
+
+Records EscapedRecords(const std::string& first_line, const Records& records) {
+    Records escaped = {{first_line}};
+    for (const auto& record : records) {
+        std::vector<std::string> fields;
+        for (const std::string& field : record) fields.push_back(Escape(field));
+        escaped.push_back(fields);
+    }
+    return escaped;
+}
+
+std::string WriteTempFile(const std::string& name, const Bytes& bytes) {
+    const std::string path = ::testing::TempDir() + "lintaro_export_" + name;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// The sample as a reader should see it, in UTF-8: titles, then the rows in the view's order.
+const std::vector<std::string> kSampleTitles = {u8"No", u8"Име", u8"Град", u8"Сума"};
+const Records kSampleRows = {
+    {u8"1", u8"Петър \"Пешо\"", u8"Бяло", u8"1000"},
+    {u8"2", u8"Иван Петров", u8"София", u8"12.50"},
+    {u8"3", u8"Мария", u8"Пловдив; център", u8"7"},
+};
+
+TEST(ExportReadBack, EveryFormatAndCodeTableGivesTheTableBack) {
+    const std::vector<std::string> numbers = {"1", "2", "3", "4"};
+    const Records table = [&] {
+        Records all = {kSampleTitles};
+        all.insert(all.end(), kSampleRows.begin(), kSampleRows.end());
+        return all;
+    }();
+    const Records boxed = {kSampleTitles, numbers, kSampleRows[0], kSampleRows[1], numbers, kSampleRows[2]};
+    Records dbase = {{"FIELD001", "FIELD002", "FIELD003", "FIELD005"}};
+    dbase.insert(dbase.end(), kSampleRows.begin(), kSampleRows.end());
+
+    const struct {
+        int format;
+        int code_table;
+        const char* reader_format;
+        const char* encoding;  // what the reader is told
+        const char* reported;  // what it used
+        const Records& expected;
+    } cases[] = {
+        {kExportPlainText, kExportWindowsCodeTable, "txt", "cp1251", "cp1251", boxed},
+        {kExportPlainText, kExportDosCodeTable, "txt", "dos", "dos", boxed},
+        {kExportTabSeparated, kExportWindowsCodeTable, "tsv", "cp1251", "cp1251", table},
+        {kExportTabSeparated, kExportDosCodeTable, "tsv", "dos", "dos", table},
+        {kExportCsv, kExportWindowsCodeTable, "csv", "cp1251", "cp1251", table},
+        {kExportCsv, kExportDosCodeTable, "csv", "dos", "dos", table},
+        // The language driver byte alone tells dbfread the Windows code page.
+        {kExportDbase, kExportWindowsCodeTable, "dbf", "auto", "cp1251", dbase},
+        {kExportDbase, kExportDosCodeTable, "dbf", "dos", "dos", dbase},
+    };
+    for (const auto& c : cases) {
+        auto sample = MakeExportSample();
+        const std::string path = WriteTempFile(std::to_string(c.format) + "_" + std::to_string(c.code_table),
+                                               Export(sample->grid, c.format, c.code_table));
+        EXPECT_EQ(ReadBack(c.reader_format, c.encoding, path),
+                  EscapedRecords(std::string("encoding:") + c.reported, c.expected))
+            << c.reader_format << " " << c.encoding;
+        std::remove(path.c_str());
+    }
+}
+
+TEST(ExportReadBack, CsvFieldsThatNeedQuotesComeBackWhole) {
+    // Each row: the cp1251 text given to the grid and the UTF-8 text the reader must return.
+    const std::vector<std::pair<std::string, std::string>> cells = {
+        {"a;b", u8"a;b"},
+        {"\"", u8"\""},
+        {"say \"да\"", u8"say \"да\""},
+        {"line 1\r\nline 2", u8"line 1\r\nline 2"},
+        {"only\rCR", u8"only\rCR"},
+        {"only\nLF", u8"only\nLF"},
+        {"  spaces kept  ", u8"  spaces kept  "},
+        {"", u8""},
+        {"\"\";;\"", u8"\"\";;\""},
+        {std::string(255, 'x'), std::string(255, 'x')},
+    };
+    TextGrid table({{"Текст"}, {"Номер"}});
+    std::vector<LayoutLine> lines;
+    Records expected = {{u8"Текст", u8"Номер"}};
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        table.SetRow(static_cast<int>(i), {cells[i].first, std::to_string(i)});
+        lines.push_back(RowLine(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1)));
+        expected.push_back({cells[i].second, std::to_string(i)});
+    }
+    table.SetLines(lines);
+    const std::string path = WriteTempFile("quoted.csv", Export(table.grid, kExportCsv, kExportWindowsCodeTable));
+    EXPECT_EQ(ReadBack("csv", "cp1251", path), EscapedRecords("encoding:cp1251", expected));
+    std::remove(path.c_str());
+}
+
+// --- CSV and tab-separated bytes ---------------------------------------------------------------
+
+TEST(ExportCsv, QuotesOnlyTheFieldsThatNeedIt) {
+    const struct {
+        std::string cell;
+        std::string written;
+    } cases[] = {
+        {"plain", "plain;"},
+        {"", ";"},
+        {"with space", "with space;"},
+        {"a;b", "\"a;b\";"},
+        {"5\" disk", "\"5\"\" disk\";"},
+        {"\"\"", "\"\"\"\"\"\";"},
+        {"a\r\nb", "\"a\r\nb\";"},
+        {"a\nb", "\"a\nb\";"},
+        {"a\rb", "\"a\rb\";"},
+        {"tab\there", "tab\there;"},  // a TAB needs no quotes with ";" between fields
+        {"Град", "Град;"},
+    };
+    for (const auto& c : cases) {
+        TextGrid table({{"T"}});
+        table.SetRow(0, {c.cell});
+        table.SetLines({RowLine(0, 1)});
+        EXPECT_EQ(Text(Export(table.grid, kExportCsv, kExportWindowsCodeTable)), "T;\r\n" + c.written + "\r\n")
+            << c.cell;
+    }
+}
+
+TEST(ExportCsv, TitlesLineOfTwoColumnsAndDosConversion) {
+    TextGrid table({{"Име"}, {"Град"}});
+    table.SetRow(0, {"Бяло", "a;Я"});
+    table.SetLines({RowLine(0, 1)});
+    EXPECT_EQ(Text(Export(table.grid, kExportCsv, kExportWindowsCodeTable)), "Име;Град;\r\nБяло;\"a;Я\";\r\n");
+    EXPECT_EQ(Text(Export(table.grid, kExportCsv, kExportDosCodeTable)),
+              "\x88\xAC\xA5;\x83\xB0\xA0\xA4;\r\n\x81\xBF\xAB\xAE;\"a;\x9F\";\r\n");
+}
+
+TEST(ExportTabSeparated, TabsTitlesEmptyLineRows) {
+    TextGrid table({{"a"}, {"b", kAlignLeft, false}, {"c"}, {"Дата на раждане"}});
+    table.SetRow(0, {"1", "hidden", "x\ty", ""});
+    table.SetRow(1, {"2", "", "line\r\nbreak", "z"});
+    table.SetLines({KindLine(LineKind::Titles), RowLine(1, 1), KindLine(LineKind::PageBreak), RowLine(0, 2)});
+    EXPECT_EQ(Text(Export(table.grid, kExportTabSeparated, kExportWindowsCodeTable)),
+              "\t\t\t\r\n"
+              "a\tc\tДата на раждане\r\n\r\n"
+              "2\tline\r\nbreak\tz\r\n"  // written as it is, not escaped
+              "1\tx\ty\t\r\n");
+}
+
+// --- dBase ------------------------------------------------------------------------------------
+
+TEST(ExportDbase, HeaderDescriptorsAndRecordsAtTheirOffsets) {
+    TextGrid table({{"Име"}, {"Град"}}, /*row_numbers=*/true);
+    table.SetRow(0, {"Иван", "Русе"});
+    table.SetRow(1, {"Мария-Магдалена", ""});
+    table.SetLines({KindLine(LineKind::Titles), RowLine(0, 1), RowLine(1, 2)});
+    table.grid.MutableColumn(1)->character_width_used = 40;  // recomputed before writing
+    const Bytes bytes = Export(table.grid, kExportDbase, kExportWindowsCodeTable);
+
+    // No 2 wide (its title), Име 15, Град 4: records of 1 + 21 bytes.
+    ASSERT_EQ(bytes.size(), 129u + 2u * 22u);
+    EXPECT_EQ(bytes[0], 3);
+    EXPECT_EQ(bytes[1], 124);
+    EXPECT_EQ(bytes[2], 3);
+    EXPECT_EQ(bytes[3], 9);
+    EXPECT_EQ(ReadUint32(&bytes[4]), 2u);
+    EXPECT_EQ(ReadUint16(&bytes[8]), 129);
+    EXPECT_EQ(ReadUint16(&bytes[10]), 22);
+    EXPECT_EQ(bytes[29], 0xC9);
+    for (std::size_t i = 12; i < 32; ++i) {
+        if (i != 29) {
+            EXPECT_EQ(bytes[i], 0) << i;
+        }
+    }
+    const struct {
+        const char* name;
+        int length;
+    } fields[] = {{"FIELD001", 2}, {"FIELD002", 15}, {"FIELD003", 4}};
+    for (std::size_t f = 0; f < 3; ++f) {
+        const std::uint8_t* descriptor = &bytes[32 + 32 * f];
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(descriptor), 11), std::string(fields[f].name) + '\0' + '\0' + '\0');
+        EXPECT_EQ(descriptor[11], 'C');
+        EXPECT_EQ(descriptor[16], fields[f].length);
+        for (std::size_t i = 12; i < 32; ++i) {
+            if (i != 16) {
+                EXPECT_EQ(descriptor[i], 0) << fields[f].name << " byte " << i;
+            }
+        }
+        EXPECT_EQ(table.grid.Column(static_cast<int>(f))->character_width_used, fields[f].length);
+    }
+    EXPECT_EQ(bytes[128], 0x0D);
+    EXPECT_EQ(Text(Bytes(bytes.begin() + 129, bytes.end())),
+              " 1 Иван           Русе"
+              " 2 Мария-Магдалена    ");
+}
+
+TEST(ExportDbase, FieldLengthsAndNumbers) {
+    // A padded field, a column whose widest text is empty, hidden columns keeping their numbers,
+    // and the DOS code table (no language driver).
+    TextGrid table({{"Дълго"}, {""}, {"x", kAlignLeft, false}, {"Къс"}});
+    table.SetRow(0, {"абвгд", "", "скрито", "Я"});
+    table.SetLines({RowLine(0, 1)});
+    for (int i = 0; i <= 4; ++i) table.grid.MutableColumn(i)->flags &= ~ColumnFlags::Visible;
+    std::uint8_t visible[] = {0, 1, 1, 0, 1};
+    table.grid.SetVisibility(visible, 5);
+    // Widths come from ComputeCharWidths: 5, 0 (stored back as 1), 3.
+    const Bytes bytes = Export(table.grid, kExportDbase, kExportDosCodeTable);
+    ASSERT_EQ(bytes.size(), 33u + 3u * 32u + 10u);
+    EXPECT_EQ(bytes[29], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[32]), 8), "FIELD002");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[64]), 8), "FIELD003");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[96]), 8), "FIELD005");
+    EXPECT_EQ(bytes[32 + 16], 5);
+    EXPECT_EQ(bytes[64 + 16], 1);
+    EXPECT_EQ(bytes[96 + 16], 3);
+    EXPECT_EQ(table.grid.Column(2)->character_width_used, 1);
+    EXPECT_EQ(Text(Bytes(bytes.end() - 10, bytes.end())), " \xA0\xA1\xA2\xA3\xA4 \x9F  ");
+}
+
+TEST(ExportDbase, NoVisibleColumnWritesNothing) {
+    TextGrid table({{"a", kAlignLeft, false}});
+    table.SetRow(0, {"x"});
+    table.SetLines({RowLine(0, 1)});
+    MemoryByteSink sink;
+    const ExportOutcome outcome = ExportDbase(table.grid, &sink, false, kSampleExportDate);
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_TRUE(sink.Bytes().empty());
+}
+
+// --- Failures -----------------------------------------------------------------------------------
+
+// A file that takes `capacity` bytes and then no more (a full disk), written like MemoryByteSink.
+class FullDiskSink : public MemoryByteSink {
+public:
+    explicit FullDiskSink(std::size_t capacity) : capacity_(capacity) {}
+    std::size_t Write(const void* bytes, std::size_t count) override {
+        const std::size_t room = capacity_ > written_ ? capacity_ - written_ : 0;
+        const std::size_t taken = std::min(room, count);
+        written_ += taken;
+        return MemoryByteSink::Write(bytes, taken);
+    }
+    bool Seek(std::uint32_t offset) override {
+        capacity_ += 4;  // patching the count takes no new room
+        return MemoryByteSink::Seek(offset);
+    }
+
+private:
+    std::size_t capacity_;
+    std::size_t written_ = 0;
+};
+
+TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
+    auto sample = MakeExportSample();
+    const Bytes csv = Export(sample->grid, kExportCsv, kExportWindowsCodeTable);
+    const Bytes tsv = Export(sample->grid, kExportTabSeparated, kExportWindowsCodeTable);
+    const Bytes txt = Export(sample->grid, kExportPlainText, kExportWindowsCodeTable);
+    const Bytes dbf = Export(sample->grid, kExportDbase, kExportWindowsCodeTable);
+    const std::size_t csv_titles = Text(csv).find("\r\n") + 2;
+    const std::size_t csv_row1 = Text(csv).find("\r\n", csv_titles) + 2;
+    const std::size_t tsv_head = Text(tsv).find("\r\n\r\n") + 4;
+    const std::size_t tsv_row1 = Text(tsv).find("\r\n", tsv_head) + 2;
+    const std::size_t txt_line1 = Text(txt).find("\r\n") + 2;
+    const std::size_t dbf_record1 = 161 + 35;
+
+    const struct {
+        const char* name;
+        int format;
+        std::size_t capacity;
+        bool ok;
+        std::int64_t rows;
+        std::size_t kept;  // bytes of the full file the truncated one keeps
+    } cases[] = {
+        {"csv titles", kExportCsv, csv_titles - 1, false, 0, csv_titles - 1},
+        {"csv second row", kExportCsv, csv_row1 + 3, true, 1, csv_row1 + 3},
+        {"tsv first line", kExportTabSeparated, 2, false, 0, 2},
+        {"tsv titles", kExportTabSeparated, tsv_head - 1, false, 0, tsv_head - 1},
+        {"tsv second row", kExportTabSeparated, tsv_row1, true, 1, tsv_row1},
+        {"txt second line", kExportPlainText, txt_line1 + 5, true, 0, txt_line1 + 5},
+        {"dbf second record", kExportDbase, dbf_record1 + 10, true, 1, dbf_record1 + 10},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeExportSample();
+        FullDiskSink sink(c.capacity);
+        const ExportOutcome outcome = ExportTable(table->grid, &sink, c.format, 0, kSampleExportDate);
+        EXPECT_EQ(outcome.ok, c.ok) << c.name;
+        EXPECT_TRUE(outcome.write_failed) << c.name;
+        EXPECT_EQ(outcome.rows, c.rows) << c.name;
+        const Bytes& full = c.format == kExportCsv ? csv : c.format == kExportTabSeparated ? tsv
+                            : c.format == kExportPlainText ? txt : dbf;
+        Bytes expected(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(c.kept));
+        if (c.format == kExportDbase) WriteUint32(&expected[4], 1);  // the records really written
+        EXPECT_EQ(Text(sink.Bytes()), Text(expected)) << c.name;
+    }
+}
+
+TEST(ExportFailures, NoFileNoExport) {
+    for (int format = 0; format < 5; ++format) {
+        auto table = MakeExportSample();
+        const ExportOutcome outcome = ExportTable(table->grid, nullptr, format, 0, kSampleExportDate);
+        EXPECT_FALSE(outcome.ok) << format;
+    }
+}
+
+TEST(ExportTable, UnknownFormatsArePlainTextAndEveryNonZeroCodeTableIsDos) {
+    auto table = MakeExportSample();
+    const Bytes plain_dos = ReadFileBytes(GoldenPath("sample-dos.txt"));
+    EXPECT_EQ(Text(Export(table->grid, 9, 7)), Text(plain_dos));
+    EXPECT_EQ(Text(Export(table->grid, -1, -1)), Text(plain_dos));
+}
+
+}  // namespace

@@ -1,0 +1,393 @@
+// Tests of the grid's pagination on fake devices: line heights, page tops and bottoms, page
+// breaks, and how every table flag and page-number position shapes the pages.
+#include "grid/grid_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "fake_measuring_device.h"
+
+namespace {
+
+std::map<std::pair<int, int>, std::string> g_cells;
+PrintSettings g_settings;
+
+int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+    const auto found = g_cells.find({row_key, column_identifier});
+    if (found == g_cells.end()) return 0;
+    const int length = std::min(static_cast<int>(found->second.size()), buffer_size);
+    std::memcpy(buffer, found->second.data(), static_cast<std::size_t>(length));
+    return length;
+}
+
+PrintSettings CurrentSettings() { return g_settings; }
+
+// A4 on a printer of 254 pixels per inch (a pixel is 0.1 mm) whose bottom margin leaves
+// `available` pixels for the table.
+PrintSettings PageHolding(int available) {
+    PrintSettings settings = BuiltInPrintSettings();
+    settings.bottom_margin = settings.paper_height - available * 10;
+    return settings;
+}
+
+// The layout in one line: each line is a kind letter (R data row, T titles, C column numbers,
+// H header, F footer, D date, P page number, B blank, | page break), its key where the kind has
+// one (any other non-zero key too), "a" for RuleAbove, "b" for RuleBelow and "xN" when it is N
+// text lines high.
+std::string Describe(const GridModel& model) {
+    std::string text;
+    for (int i = 0; i < model.LineCount(); ++i) {
+        const LayoutLine line = model.Line(i);
+        std::string token;
+        switch (line.kind) {
+            case LineKind::DataRow: token = "R"; break;
+            case LineKind::Titles: token = "T"; break;
+            case LineKind::ColumnNumbers: token = "C"; break;
+            case LineKind::Header: token = "H"; break;
+            case LineKind::Footer: token = "F"; break;
+            case LineKind::DateLine: token = "D"; break;
+            case LineKind::PageNumber: token = "P"; break;
+            case LineKind::Blank: token = "B"; break;
+            case LineKind::PageBreak: token = "|"; break;
+            default: token = "?" + std::to_string(line.kind); break;
+        }
+        if (line.kind == LineKind::DataRow || line.kind == LineKind::PageNumber || line.key != 0) {
+            token += std::to_string(line.key);
+        }
+        if (line.flags & LineFlags::RuleAbove) token += "a";
+        if (line.flags & LineFlags::RuleBelow) token += "b";
+        if (line.flags & ~(LineFlags::RuleAbove | LineFlags::RuleBelow)) token += "!";
+        if (line.height != 1) token += "x" + std::to_string(line.height);
+        if (!text.empty()) text += " ";
+        text += token;
+    }
+    return text;
+}
+
+class PaginationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_cells.clear();
+        g_settings = PageHolding(60);
+        model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, &CurrentSettings});
+        model->SetCellTextSource(&TestCellText);
+        model->AddColumn(11, "A");
+    }
+
+    // Lays out `rows` rows with the given flags and page-number position on a page of
+    // `available` pixels.
+    void Lay(int rows, std::uint32_t flags, std::uint8_t position, int available = 60) {
+        g_settings = PageHolding(available);
+        TableStyle style = model->GetTableStyle();
+        style.flags = flags;
+        style.page_number_position = position;
+        model->SetTableStyle(style);
+        model->SetRowCount(rows);
+    }
+
+    // Every data row is numbered by its place in the list; no other line has an ordinal.
+    void ExpectOrdinalsInListOrder() {
+        std::uint32_t next = 1;
+        for (int i = 0; i < model->LineCount(); ++i) {
+            const LayoutLine line = model->Line(i);
+            const std::uint32_t ordinal = line.ordinal;  // a packed field: copied, not bound
+            EXPECT_EQ(ordinal, line.kind == LineKind::DataRow ? next++ : 0u) << "line " << i;
+        }
+    }
+
+    int TotalHeight() const {
+        int total = 0;
+        for (int i = 0; i < model->LineCount(); ++i) total += model->Line(i).height;
+        return total;
+    }
+
+    // The printer: a text line is 10 pixels high, a byte 2 wide ("i", space 1, Cyrillic 4).
+    FakeMeasuringDevice screen{6, 13, 96};
+    FakeMeasuringDevice print{2, 10, 254};
+    FakePictureSizes pictures;
+    std::unique_ptr<GridModel> model;
+};
+
+constexpr std::uint32_t kDefaultFlags = TableFlags::ColNumbers | TableFlags::HorzLines;
+
+// Line heights in printer pixels on a page of 60: data row 10 (+1 per rule), titles 12, column
+// numbers 11 (12 with the rule above), page number, blank, header, footer and date 10 each.
+struct PageCase {
+    const char* name;
+    std::uint32_t flags;
+    std::uint8_t position;
+    const char* pages;
+};
+
+TEST_F(PaginationTest, EveryTableFlagShapesThePages) {
+    const PageCase cases[] = {
+        {"defaults", kDefaultFlags, PageNumberPosition::TopRight,
+         "H T Cb R0b R1b | P2 B Cab R2b R3b | P3 B Cab R4b F"},
+        // Without rules between rows only each page's last row has one.
+        {"no HorzLines", TableFlags::ColNumbers, PageNumberPosition::TopRight,
+         "H T Cb R0 R1b | P2 B Cab R2 R3b | P3 B Cab R4b F"},
+        // Without column numbers a later page's first row carries the rule above.
+        {"no ColNumbers", TableFlags::HorzLines, PageNumberPosition::TopRight,
+         "H T R0b R1b R2b | P2 B R3ab R4b F"},
+        {"no flags", 0, PageNumberPosition::TopRight, "H T R0 R1 R2b | P2 B R3a R4b F"},
+        // Titles repeat; the column numbers under them then need no rule above.
+        {"PageColTitles", kDefaultFlags | TableFlags::PageColTitles, PageNumberPosition::TopRight,
+         "H T Cb R0b R1b | P2 B T Cb R2b | P3 B T Cb R3b | P4 B T Cb R4b F"},
+        {"PageHeader", kDefaultFlags | TableFlags::PageHeader, PageNumberPosition::TopRight,
+         "H T Cb R0b R1b | P2 B H Cab R2b | P3 B H Cab R3b | P4 B H Cab R4b F"},
+        // The footer on every page pushes a row that would share the page with it onward.
+        {"PageFooter", kDefaultFlags | TableFlags::PageFooter, PageNumberPosition::TopRight,
+         "H T Cb R0b F | P2 B Cab R1b F | P3 B Cab R2b F | P4 B Cab R3b F | P5 B Cab R4b F"},
+        // Without PageFooter the date takes room on every page but stays on the last only.
+        {"PageDate", kDefaultFlags | TableFlags::PageDate, PageNumberPosition::TopRight,
+         "H T Cb R0b | P2 B Cab R1b | P3 B Cab R2b | P4 B Cab R3b | P5 B Cab R4b F D"},
+        {"PageDate and PageFooter", kDefaultFlags | TableFlags::PageDate | TableFlags::PageFooter,
+         PageNumberPosition::TopRight,
+         "H T Cb R0b F D | P2 B Cab R1b F D | P3 B Cab R2b F D | P4 B Cab R3b F D | P5 B Cab R4b F D"},
+        {"PageColNumbers", kDefaultFlags | TableFlags::PageColNumbers, PageNumberPosition::TopRight,
+         "P1 B H T Cb R0b | P2 B Cab R1b R2b | P3 B Cab R3b | P4 B Cab R4b F"},
+    };
+    for (const PageCase& c : cases) {
+        SetUp();
+        model->SetHeaderText("Head");
+        model->SetFooterText("Foot");
+        Lay(5, c.flags, c.position);
+        EXPECT_EQ(Describe(*model), c.pages) << c.name;
+        ExpectOrdinalsInListOrder();
+        EXPECT_EQ(model->ViewState().total_text_lines, TotalHeight()) << c.name;
+    }
+}
+
+TEST_F(PaginationTest, EveryPageNumberPositionShapesThePages) {
+    const char* const none = "H T Cb R0b R1b | Cab R2b R3b R4b F";
+    const char* const top = "H T Cb R0b R1b | P2 B Cab R2b R3b | P3 B Cab R4b F";
+    // Bottom numbers take room on every page but, without PageFooter, only the last keeps them.
+    const char* const bottom = "H T Cb R0b R1b | Cab R2b | Cab R3b | Cab R4b F B P4";
+    const PageCase cases[] = {
+        {"None", kDefaultFlags, PageNumberPosition::None, none},
+        {"Top Left", kDefaultFlags, PageNumberPosition::TopLeft, top},
+        {"Top Center", kDefaultFlags, PageNumberPosition::TopCenter, top},
+        {"Top Right", kDefaultFlags, PageNumberPosition::TopRight, top},
+        {"Bottom Left", kDefaultFlags, PageNumberPosition::BottomLeft, bottom},
+        {"Bottom Center", kDefaultFlags, PageNumberPosition::BottomCenter, bottom},
+        {"Bottom Right", kDefaultFlags, PageNumberPosition::BottomRight, bottom},
+        // A value no dialog offers shows no numbers.
+        {"7", kDefaultFlags, 7, none},
+        {"Bottom with PageFooter and PageColNumbers",
+         kDefaultFlags | TableFlags::PageFooter | TableFlags::PageColNumbers, PageNumberPosition::BottomCenter,
+         "H T Cb R0b F B P1 | Cab R1b F B P2 | Cab R2b F B P3 | Cab R3b F B P4 | Cab R4b F B P5"},
+    };
+    for (const PageCase& c : cases) {
+        SetUp();
+        model->SetHeaderText("Head");
+        model->SetFooterText("Foot");
+        Lay(5, c.flags, c.position);
+        EXPECT_EQ(Describe(*model), c.pages) << c.name;
+    }
+}
+
+TEST_F(PaginationTest, TheFirstPageShowsItsNumberOnlyWithPageColNumbers) {
+    model->SetFooterText("Foot");
+    Lay(2, kDefaultFlags, PageNumberPosition::BottomLeft, 1000);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b F");
+    Lay(2, kDefaultFlags | TableFlags::PageColNumbers, PageNumberPosition::BottomLeft, 1000);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b F B P1");
+    Lay(2, kDefaultFlags | TableFlags::PageColNumbers, PageNumberPosition::TopCenter, 1000);
+    EXPECT_EQ(Describe(*model), "P1 B T Cb R0b R1b F");
+}
+
+TEST_F(PaginationTest, PagesBreakAtTheLastRowThatFits) {
+    // Ten rows of 11 pixels under titles and numbers of 23 (first page) or 12 (later pages).
+    Lay(10, kDefaultFlags, PageNumberPosition::None, 56);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b R2b | Cab R3b R4b R5b R6b | Cab R7b R8b R9b");
+    // One pixel less and the third row no longer fits the first page.
+    Lay(10, kDefaultFlags, PageNumberPosition::None, 55);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b | Cab R2b R3b R4b | Cab R5b R6b R7b | Cab R8b R9b");
+    // A page too small for anything still takes one row.
+    Lay(3, kDefaultFlags, PageNumberPosition::None, 5);
+    EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1b | Cab R2b");
+}
+
+TEST_F(PaginationTest, ARowTallerThanThePageFormsAPageOfItsOwn) {
+    GridColumnInfo info;
+    model->GetColumnInfo(1, info);
+    info.flags |= ColumnFlags::TextFlow;
+    model->SetColumnInfo(1, info);
+    model->MutableColumn(1)->print_width = 4 + 7;  // wraps at 7 pixels: one three-letter word a line
+    g_cells[{1, 11}] = "aaa bbb ccc ddd eee fff ggg hhh";
+    Lay(3, kDefaultFlags, PageNumberPosition::None, 60);
+    EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1bx8 | Cab R2b");
+}
+
+TEST_F(PaginationTest, TheLastRowOfEveryPageHasARuleBelowWithoutHorzLines) {
+    Lay(7, TableFlags::ColNumbers, PageNumberPosition::None, 45);
+    // 23 + 10 + 10 fits the first page; later pages take 12 + three rows of 10.
+    EXPECT_EQ(Describe(*model), "T Cb R0 R1b | Cab R2 R3 R4b | Cab R5 R6b");
+}
+
+TEST_F(PaginationTest, LineHeightsFollowCellsTitlesHeaderAndFooter) {
+    const char* const titles[] = {"aaa bbb ccc", "B", "C", "D", "aaa bbb ccc ddd eee fff"};
+    for (int i = 0; i < 5; ++i) model->AddColumn(12 + i, titles[i]);
+    auto set = [&](int column, std::uint32_t flags, int max_lines, int type) {
+        GridColumnInfo info;
+        model->GetColumnInfo(column, info);
+        info.flags = flags;
+        info.max_lines = static_cast<std::uint32_t>(max_lines);
+        info.type = static_cast<std::uint32_t>(type);
+        model->SetColumnInfo(column, info);
+        // The print inset is 2 ("o"), so cells and titles wrap at 13: "aaa bbb" fits, not more.
+        model->MutableColumn(column)->print_width = 17;
+    };
+    const std::uint32_t visible = ColumnFlags::Visible;
+    set(2, visible | ColumnFlags::TextFlow, 0, ColumnType::Text);
+    set(3, visible | ColumnFlags::TextFlow, 2, ColumnType::Text);
+    set(4, visible | ColumnFlags::TextFlow | ColumnFlags::Abbreviate, 0, ColumnType::Text);
+    set(5, visible, 0, ColumnType::Picture);
+    set(6, ColumnFlags::TextFlow, 0, ColumnType::Text);  // hidden
+    model->SetHeaderText("Head\r\nline 2");
+    model->SetFooterText("a\rb\r\nc");
+    pictures.sizes["tall.bmp"] = PictureSize{10, 30};    // over two screen text lines of 13
+    pictures.sizes["small.bmp"] = PictureSize{40, 13};   // exactly one
+    g_cells[{0, 12}] = "aaa bbb ccc ddd";
+    g_cells[{1, 13}] = "aaa bbb ccc ddd eee fff ggg";  // four lines, limited to two
+    g_cells[{2, 14}] = "aaa bbb ccc ddd eee fff ggg";  // abbreviated columns never wrap
+    g_cells[{3, 15}] = "tall.bmp";
+    g_cells[{4, 15}] = "missing.bmp";
+    g_cells[{5, 16}] = "aaa bbb ccc ddd eee fff ggg";  // hidden column
+    g_cells[{7, 12}] = "aaa bbb ccc ddd eee";
+    g_cells[{7, 15}] = "small.bmp";
+    g_cells[{8, 12}] = "   ";
+    g_cells[{8, 14}] = "tall.bmp";  // a picture name in a text column is text
+    Lay(9, kDefaultFlags, PageNumberPosition::None, 1000);
+    EXPECT_EQ(Describe(*model), "Hx2 Tx2 Cb R0bx2 R1bx2 R2b R3bx3 R4b R5b R6b R7bx3 R8b Fx3");
+    EXPECT_EQ(model->ViewState().total_text_lines, 2 + 2 + 1 + 2 + 2 + 1 + 3 + 1 + 1 + 1 + 3 + 1 + 3);
+
+    // Without a cell text source every row is one line high.
+    model->SetCellTextSource(nullptr);
+    model->RebuildLayout();
+    EXPECT_EQ(Describe(*model), "Hx2 Tx2 Cb R0b R1b R2b R3b R4b R5b R6b R7b R8b Fx3");
+}
+
+TEST_F(PaginationTest, RebuildingStartsAgainFromTheDataRowsInTheirOrder) {
+    g_settings = PageHolding(54);
+    model->Reformat();
+    model->SetRowCount(6);
+    // As sorting leaves them: the rows in another order, stale flags and heights.
+    for (int i = 0; i < model->LineCount(); ++i) {
+        LayoutLine line = model->Line(i);
+        if (line.kind != LineKind::DataRow) continue;
+        line.key = 5 - line.key;
+        line.flags = LineFlags::RuleAbove;
+        line.height = 9;
+        model->SetLine(i, line);
+    }
+    model->RebuildLayout();
+    const std::string once = Describe(*model);
+    EXPECT_EQ(once, "T Cb R5b R4b | P2 B Cab R3b R2b | P3 B Cab R1b R0b");
+    ExpectOrdinalsInListOrder();
+    model->RebuildLayout();
+    EXPECT_EQ(Describe(*model), once);
+    // A style change lays the same rows out again, on the page the settings now give.
+    g_settings = PageHolding(45);
+    TableStyle style = model->GetTableStyle();
+    style.page_number_position = PageNumberPosition::None;
+    model->SetTableStyle(style);
+    EXPECT_EQ(Describe(*model), "T Cb R5b R4b | Cab R3b R2b R1b | Cab R0b");
+    ExpectOrdinalsInListOrder();
+}
+
+TEST_F(PaginationTest, NoRowsMakeNoLines) {
+    model->SetHeaderText("Head");
+    model->SetFooterText("Foot");
+    Lay(0, kDefaultFlags | TableFlags::PageColNumbers | TableFlags::PageDate, PageNumberPosition::TopLeft);
+    EXPECT_EQ(model->LineCount(), 0);
+    EXPECT_EQ(model->ViewState().total_text_lines, 0);
+}
+
+TEST_F(PaginationTest, TheDotMatrixPageIsCountedInLines) {
+    PrintSettings settings = DotMatrixPrintSettings();
+    settings.paper_height = 12;
+    settings.top_margin = 1;
+    settings.bottom_margin = 1;
+    g_settings = settings;
+    model->Reformat();
+    // A text line and a rule are one line each: rows 2, titles 3, column numbers 2 or 3.
+    const LineMetrics lines = LineMetricsOf(*model, GridDevice::Print);
+    EXPECT_EQ(lines.font_height, 1);
+    EXPECT_EQ(lines.rule_width, 1);
+    EXPECT_EQ(lines.cell_padding, 0);
+    model->SetRowCount(6);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b | P2 B Cab R2b R3b | P3 B Cab R4b R5b");
+    // The screen keeps its pixels.
+    EXPECT_EQ(LineMetricsOf(*model, GridDevice::Screen).font_height, 13);
+}
+
+TEST_F(PaginationTest, ThickerRulesAndTallerCellsTakeMoreOfThePage) {
+    // Thick rules: rows 12, titles 14, column numbers 12 (14 with the rule above).
+    TableStyle style = model->GetTableStyle();
+    style.line_type = LineType::Thick;
+    model->SetTableStyle(style);
+    Lay(5, kDefaultFlags, PageNumberPosition::None, 50);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b | Cab R2b R3b R4b");
+    // Cells 40 % taller: 2 pixels above and below the text of every row and column number.
+    style = model->GetTableStyle();
+    style.line_type = LineType::Single;
+    style.cell_height = 40;
+    model->SetTableStyle(style);
+    Lay(5, kDefaultFlags, PageNumberPosition::None, 50);
+    EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1b R2b | Cab R3b R4b");
+}
+
+struct HeightCase {
+    std::uint8_t kind;
+    std::uint8_t flags;
+    std::uint8_t height;
+    int sub_line;
+    int expected;
+};
+
+TEST(LineHeightTest, SubLinesCarryPaddingAndRulesOnTheirEdges) {
+    const LineMetrics m{10, 3, 2};  // text line 10, rule 3, padding 2
+    const HeightCase cases[] = {
+        {LineKind::DataRow, 0, 1, 0, 14},
+        {LineKind::DataRow, LineFlags::RuleAbove, 1, 0, 17},
+        {LineKind::DataRow, LineFlags::RuleAbove | LineFlags::RuleBelow, 1, 0, 20},
+        {LineKind::DataRow, LineFlags::RuleAbove | LineFlags::RuleBelow, 3, 0, 15},
+        {LineKind::DataRow, LineFlags::RuleAbove | LineFlags::RuleBelow, 3, 1, 10},
+        {LineKind::DataRow, LineFlags::RuleAbove | LineFlags::RuleBelow, 3, 2, 15},
+        {LineKind::DataRow, LineFlags::RuleBelow, 2, 0, 12},
+        // Titles: rules, no padding, whatever their flags.
+        {LineKind::Titles, 0, 1, 0, 16},
+        {LineKind::Titles, 0, 2, 0, 13},
+        {LineKind::Titles, 0, 2, 1, 13},
+        {LineKind::ColumnNumbers, 0, 1, 0, 14},
+        {LineKind::ColumnNumbers, LineFlags::RuleBelow, 1, 0, 17},
+        {LineKind::ColumnNumbers, LineFlags::RuleAbove | LineFlags::RuleBelow, 1, 0, 20},
+        {LineKind::Header, 0, 1, 0, 14},
+        {LineKind::Header, LineFlags::RuleBelow, 2, 0, 12},
+        {LineKind::Footer, 0, 3, 1, 10},
+        {LineKind::Footer, 0, 3, 2, 12},
+        {LineKind::PageNumber, LineFlags::RuleBelow, 1, 0, 10},
+        {LineKind::PageBreak, 0, 1, 0, 10},
+        {LineKind::Blank, 0, 1, 0, 10},
+        {LineKind::DateLine, 0, 1, 0, 10},
+    };
+    for (const HeightCase& c : cases) {
+        LayoutLine line{};
+        line.kind = c.kind;
+        line.flags = c.flags;
+        line.height = c.height;
+        EXPECT_EQ(SubLineHeight(line, c.sub_line, m), c.expected)
+            << "kind " << +c.kind << " flags " << +c.flags << " height " << +c.height << " sub-line " << c.sub_line;
+        int sum = 0;
+        for (int s = 0; s < c.height; ++s) sum += SubLineHeight(line, s, m);
+        EXPECT_EQ(LineHeight(line, m), sum) << "kind " << +c.kind << " height " << +c.height;
+    }
+}
+
+}  // namespace

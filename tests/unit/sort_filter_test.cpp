@@ -1,0 +1,437 @@
+// Tests of key comparison, sorting, filtering and restoring the grid's data rows, on a model
+// paginated on fake devices; the fast sort is held against plain exchange passes.
+#include "grid/sort_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "exchange_pass_sort.h"
+#include "fake_measuring_device.h"
+
+namespace {
+
+// Cells by store column identifier, then row key; a missing column or row reads as empty, as
+// the store's source answers for the row-number column (-1).
+std::map<int, std::vector<std::string>> g_cells;
+
+int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+    const auto column = g_cells.find(column_identifier);
+    if (column == g_cells.end() || row_key < 0 || row_key >= static_cast<int>(column->second.size())) return 0;
+    const std::string& text = column->second[static_cast<std::size_t>(row_key)];
+    const int length = std::min(static_cast<int>(text.size()), buffer_size);
+    std::memcpy(buffer, text.data(), static_cast<std::size_t>(length));
+    buffer[length] = '\0';
+    return length;
+}
+
+// --- CompareKeys and KeyNumber -----------------------------------------------------------------
+
+struct CompareCase {
+    const char* a;
+    const char* b;
+    std::int32_t type;
+    bool descending;
+    int expected;
+};
+
+TEST(CompareKeys, FollowsTheRulesForEmptyNumberAndTextKeys) {
+    const CompareCase cases[] = {
+        // Empty keys come after every other key in both directions.
+        {"", "", KeyType::Text, false, 0},
+        {"", "", KeyType::Number, true, 0},
+        {"a", "", KeyType::Text, false, -1},
+        {"a", "", KeyType::Text, true, -1},
+        {"", "a", KeyType::Text, false, 1},
+        {"", "a", KeyType::Number, true, 1},
+        {nullptr, "5", KeyType::Number, false, 1},
+        // Numbers by value; descending swaps.
+        {"9", "10", KeyType::Number, false, -1},
+        {"9", "10", KeyType::Number, true, 1},
+        {"10", "10.0", KeyType::Number, false, 0},
+        {"-2", "1e-3", KeyType::Number, false, -1},
+        {"12,5", "12", KeyType::Number, false, 0},   // a comma ends the number
+        {"abc", "0", KeyType::Number, false, 0},     // letters count as 0
+        {"abc", "-1", KeyType::Number, false, 1},
+        // Text by unsigned bytes, capitals before small letters, Cyrillic after Latin.
+        {"10", "9", KeyType::Text, false, -1},
+        {"10", "9", KeyType::Text, true, 1},
+        {"B", "a", KeyType::Text, false, -1},
+        {"C", "Czech", KeyType::Text, false, -1},
+        {"\xC0", "z", KeyType::Text, false, 1},       // "А" after "z"
+        {"\xE0", "\xC0", KeyType::Text, false, 1},    // "а" after "А"
+        {"same", "same", KeyType::Text, true, 0},
+        // A type other than 1 compares as text.
+        {"10", "9", 7, false, -1},
+    };
+    for (const CompareCase& c : cases) {
+        EXPECT_EQ(CompareKeys(c.a, c.b, c.type, c.descending), c.expected)
+            << (c.a ? c.a : "(null)") << " vs " << c.b << " type " << c.type << " descending " << c.descending;
+    }
+}
+
+TEST(CompareKeys, KeyNumberReadsOnlyTheDecimalFormOfAtof) {
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"12,5", 12},      {"abc", 0},      {"", 0},        {" \t-1.5e2x", -150}, {"+7", 7},
+        {".5", 0.5},       {"5.", 5},       {".", 0},       {"-", 0},             {"1e", 1},
+        {"1e+", 1},        {"2E3", 2000},   {"0x1A", 0},    {"inf", 0},           {"nan", 0},
+        {"-0", 0},         {"007", 7},      {"1 000", 1},   {"\xA0" "5", 0},      {"3.25e-2", 0.0325},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(KeyNumber(c.text), c.value) << c.text;
+    EXPECT_EQ(KeyNumber(nullptr), 0);
+    EXPECT_TRUE(std::isinf(KeyNumber("1e999")));
+    EXPECT_EQ(KeyNumber(std::string(300, '1').c_str()), std::strtod(std::string(300, '1').c_str(), nullptr));
+}
+
+TEST(FilterRange, TestsKeysAsTheTwoComparisonsWithTheBoundsDo) {
+    const char* const texts[] = {"", "B", "C", "Czech", "D", "Da", "a", "9", "10", "12,5", "-3", "abc",
+                                 "1e2", "100", " 7", "\xC0", "0"};
+    for (std::int32_t type : {std::int32_t{KeyType::Text}, std::int32_t{KeyType::Number}, std::int32_t{5}}) {
+        for (const char* from : texts) {
+            for (const char* to : texts) {
+                FilterRequest request{};
+                std::strcpy(request.from, from);
+                std::strcpy(request.to, to);
+                request.data_type = type;
+                const FilterRange range(request);
+                for (const char* key : texts) {
+                    const bool expected =
+                        CompareKeys(from, key, type, false) <= 0 && CompareKeys(key, to, type, false) <= 0;
+                    EXPECT_EQ(range.Contains(key), expected)
+                        << "from '" << from << "' to '" << to << "' key '" << key << "' type " << type;
+                }
+            }
+        }
+    }
+}
+
+// --- The model the row operations work on --------------------------------------------------------
+
+class SortFilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_cells.clear();
+        model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, nullptr});
+        model->SetCellTextSource(&TestCellText);
+        model->AddColumn(11, "Key");
+        model->AddColumn(12, "Other");
+    }
+
+    // Loads column 11 (grid column 1) with `keys` and column 12 with the row numbers as text.
+    void Load(const std::vector<std::string>& keys) {
+        g_cells[11] = keys;
+        std::vector<std::string> others;
+        for (std::size_t i = 0; i < keys.size(); ++i) others.push_back("r" + std::to_string(i));
+        g_cells[12] = others;
+        model->SetRowCount(static_cast<int>(keys.size()));
+    }
+
+    // The keys of the data rows in list order.
+    std::vector<std::uint32_t> RowKeys() const {
+        std::vector<std::uint32_t> keys;
+        for (int i = 0; i < model->LineCount(); ++i) {
+            const LayoutLine line = model->Line(i);
+            if (line.kind == LineKind::DataRow) keys.push_back(std::uint32_t{line.key});
+        }
+        return keys;
+    }
+
+    // The key texts of grid column 1 in list order.
+    std::vector<std::string> RowTexts() const {
+        std::vector<std::string> texts;
+        for (std::uint32_t key : RowKeys()) texts.push_back(g_cells[11][key]);
+        return texts;
+    }
+
+    std::vector<std::uint8_t> LineBytes() const {
+        const ItemList& lines = model->LayoutLines();
+        return std::vector<std::uint8_t>(lines.Data(), lines.Data() + lines.Size());
+    }
+
+    // Data rows are numbered 1, 2, ... in list order; no other line carries an ordinal.
+    void ExpectOrdinalsInListOrder() const {
+        std::uint32_t next = 1;
+        for (int i = 0; i < model->LineCount(); ++i) {
+            const LayoutLine line = model->Line(i);
+            const std::uint32_t ordinal = line.ordinal;
+            EXPECT_EQ(ordinal, line.kind == LineKind::DataRow ? next++ : 0u) << "line " << i;
+        }
+    }
+
+    void Sort(std::int32_t column, std::int32_t direction, std::int32_t type) {
+        SortRows(*model, SortRequest{column, direction, type});
+    }
+
+    bool Filter(std::int32_t column, const char* from, const char* to, std::int32_t type) {
+        FilterRequest request{};
+        request.column = column;
+        std::strncpy(request.from, from, sizeof request.from - 1);
+        std::strncpy(request.to, to, sizeof request.to - 1);
+        request.data_type = type;
+        return FilterRows(*model, request);
+    }
+
+    FakeMeasuringDevice screen;
+    FakeMeasuringDevice print;
+    FakePictureSizes pictures;
+    std::unique_ptr<GridModel> model;
+};
+
+// --- Sorting -----------------------------------------------------------------------------------
+
+TEST_F(SortFilterTest, NumbersAndTextsSortWithTheEmptyKeyLastInBothDirections) {
+    Load({"10", "", "9"});
+    Sort(1, SortDirection::Ascending, KeyType::Number);
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"9", "10", ""}));
+    Sort(1, SortDirection::Descending, KeyType::Number);
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"10", "9", ""}));
+    Sort(1, SortDirection::Ascending, KeyType::Text);
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"10", "9", ""}));
+    Sort(1, SortDirection::Descending, KeyType::Text);
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"9", "10", ""}));
+    // Any direction other than 2 is ascending.
+    Sort(1, 0, KeyType::Number);
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"9", "10", ""}));
+    ExpectOrdinalsInListOrder();
+}
+
+TEST_F(SortFilterTest, EqualKeysKeepTheirOrderInEitherDirection) {
+    Load({"b", "a", "b", "a", "", "b", ""});
+    Sort(1, SortDirection::Ascending, KeyType::Text);
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{1, 3, 0, 2, 5, 4, 6}));
+    Sort(1, SortDirection::Descending, KeyType::Text);
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{0, 2, 5, 1, 3, 4, 6}));
+    // "12,5" is 12, letters are 0: equal numbers keep their order too.
+    Load({"12,5", "x", "12", "0", "-1"});
+    Sort(1, SortDirection::Ascending, KeyType::Number);
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{4, 1, 3, 0, 2}));
+}
+
+TEST_F(SortFilterTest, RowNumberColumnOrUnusableRequestsLeaveTheOrder) {
+    Load({"c", "a", "b"});
+    Sort(1, SortDirection::Ascending, KeyType::Text);
+    const std::vector<std::uint32_t> sorted = RowKeys();
+    ASSERT_EQ(sorted, (std::vector<std::uint32_t>{1, 2, 0}));
+    // The row-number column's keys come from the source with -1: all empty, all equal.
+    Sort(0, SortDirection::Descending, KeyType::Number);
+    EXPECT_EQ(RowKeys(), sorted);
+    Sort(9, SortDirection::Descending, KeyType::Text);
+    EXPECT_EQ(RowKeys(), sorted);
+    model->SetCellTextSource(nullptr);
+    const std::vector<std::uint8_t> before = LineBytes();
+    Sort(1, SortDirection::Descending, KeyType::Text);
+    EXPECT_EQ(LineBytes(), before);
+    ExpectOrdinalsInListOrder();
+}
+
+TEST_F(SortFilterTest, SortingAcrossPagesMovesOnlyDataRowsAndRebuildsThePages) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 250; ++i) keys.push_back(std::to_string((i * 37) % 101));
+    Load(keys);
+    ASSERT_GT(model->LineCount(), 250) << "the layout has titles and page breaks between the rows";
+    const int lines_before = model->LineCount();
+    model->ViewState().top_line = 40;
+    Sort(1, SortDirection::Descending, KeyType::Number);
+    EXPECT_EQ(model->LineCount(), lines_before);
+    EXPECT_EQ(model->ViewState().top_line, 40) << "sorting keeps the scroll position";
+    EXPECT_TRUE(model->IsLayoutDirty());
+    const std::vector<std::string> texts = RowTexts();
+    ASSERT_EQ(texts.size(), 250u);
+    for (std::size_t i = 1; i < texts.size(); ++i) EXPECT_GE(std::stoi(texts[i - 1]), std::stoi(texts[i]));
+    ExpectOrdinalsInListOrder();
+}
+
+// Keys made to collide: short alphabets, long shared prefixes (beyond the eight bytes the fast
+// sort compares first), Cyrillic bytes, numbers in many spellings, and empty keys.
+std::string RandomKey(std::mt19937& random, int flavour) {
+    static const char* const numbers[] = {"10", "9", "-3", "12,5", "12", "1e2", "100", ".5", "0.50", "abc",
+                                          " 7", "-0", "3.25", "1e999", "0x10", "+4", "5e-1"};
+    static const char* const prefixes[] = {"", "Петров", "Petrov Ivan ", "\xC0\xC0\xC0\xC0\xC0\xC0\xC0\xC0"};
+    std::uniform_int_distribution<int> pick(0, 99);
+    if (pick(random) < 15) return "";
+    switch (flavour) {
+        case 0: return numbers[pick(random) % (sizeof numbers / sizeof numbers[0])];
+        case 1: return std::to_string(pick(random) - 50) + (pick(random) < 30 ? "." + std::to_string(pick(random)) : "");
+        default: {
+            std::string text = prefixes[pick(random) % 4];
+            const int length = pick(random) % 4;
+            static const char letters[] = "aAbB\xE0\xC0z ";
+            for (int i = 0; i < length; ++i) text += letters[pick(random) % 8];
+            if (pick(random) < 5) text = std::string(300, 'q');  // beyond the 255 a key holds
+            return text;
+        }
+    }
+}
+
+TEST_F(SortFilterTest, FastSortGivesTheOrderOfTheExchangePassesOnRandomTables) {
+    std::mt19937 random(20261208);
+    for (int table = 0; table < 400; ++table) {
+        const int rows = static_cast<int>(random() % 70);
+        const int flavour = static_cast<int>(random() % 3);
+        std::vector<std::string> keys;
+        for (int i = 0; i < rows; ++i) keys.push_back(RandomKey(random, flavour));
+        g_cells[11] = keys;
+        // Start from a shuffled list, as after an earlier sort.
+        std::vector<LayoutLine> lines(static_cast<std::size_t>(rows));
+        for (int i = 0; i < rows; ++i) lines[static_cast<std::size_t>(i)] = LayoutLine{static_cast<std::uint32_t>(i), LineKind::DataRow, 0, 1, 0};
+        std::shuffle(lines.begin(), lines.end(), random);
+        for (std::int32_t type : {KeyType::Text, KeyType::Number}) {
+            for (std::int32_t direction : {SortDirection::Ascending, SortDirection::Descending}) {
+                const SortRequest request{1, direction, type};
+                std::vector<LayoutLine> fast = lines;
+                std::vector<LayoutLine> passes = lines;
+                OrderRowsByKey(*model, fast.data(), fast.size(), request);
+                SortByExchangePasses(*model, passes.data(), passes.size(), request);
+                std::vector<std::uint32_t> fast_keys;
+                std::vector<std::uint32_t> pass_keys;
+                for (const LayoutLine& line : fast) fast_keys.push_back(std::uint32_t{line.key});
+                for (const LayoutLine& line : passes) pass_keys.push_back(std::uint32_t{line.key});
+                ASSERT_EQ(fast_keys, pass_keys) << "table " << table << " type " << type << " direction " << direction;
+            }
+        }
+    }
+}
+
+TEST_F(SortFilterTest, SortRowsOnTheGridAgreesWithTheExchangePasses) {
+    std::mt19937 random(7);
+    for (int table = 0; table < 20; ++table) {
+        std::vector<std::string> keys;
+        for (int i = 0; i < 150; ++i) keys.push_back(RandomKey(random, table % 3));
+        Load(keys);
+        const SortRequest request{1, table % 2 ? SortDirection::Descending : SortDirection::Ascending,
+                                  table % 4 < 2 ? KeyType::Number : KeyType::Text};
+        std::vector<LayoutLine> expected;
+        for (int i = 0; i < 150; ++i) expected.push_back(LayoutLine{static_cast<std::uint32_t>(i), LineKind::DataRow, 0, 1, 0});
+        SortByExchangePasses(*model, expected.data(), expected.size(), request);
+        SortRows(*model, request);
+        std::vector<std::uint32_t> expected_keys;
+        for (const LayoutLine& line : expected) expected_keys.push_back(std::uint32_t{line.key});
+        ASSERT_EQ(RowKeys(), expected_keys) << "table " << table;
+        ExpectOrdinalsInListOrder();
+    }
+}
+
+// --- Filtering and restoring -------------------------------------------------------------------
+
+TEST_F(SortFilterTest, TextRangeKeepsBothBoundsAndWhatLiesBetween) {
+    Load({"A", "B", "Da", "C", "Czech", "D", "b"});
+    EXPECT_TRUE(Filter(1, "B", "D", KeyType::Text));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"B", "C", "Czech", "D"}));
+    ExpectOrdinalsInListOrder();
+    // A second filter narrows the first.
+    EXPECT_TRUE(Filter(1, "C", "Czz", KeyType::Text));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"C", "Czech"}));
+}
+
+TEST_F(SortFilterTest, NoMatchLeavesTheListAsItWasAndReportsFalse) {
+    Load({"1", "2", "3"});
+    model->ViewState().top_line = 1;
+    const std::vector<std::uint8_t> before = LineBytes();
+    EXPECT_FALSE(Filter(1, "7", "9", KeyType::Number));
+    EXPECT_FALSE(Filter(1, "x", "y", KeyType::Text));
+    EXPECT_FALSE(Filter(5, "1", "3", KeyType::Text)) << "a column that does not exist";
+    EXPECT_EQ(LineBytes(), before);
+    EXPECT_EQ(model->ViewState().top_line, 1);
+}
+
+TEST_F(SortFilterTest, NumberRangesAndEmptyBounds) {
+    Load({"10", "9", "", "12,5", "100", "abc", "-4"});
+    EXPECT_TRUE(Filter(1, "9", "12.5", KeyType::Number));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"10", "9", "12,5"}));
+
+    // An empty "to" sets no upper bound.
+    Load({"10", "9", "", "12,5", "100", "abc", "-4"});
+    EXPECT_TRUE(Filter(1, "10", "", KeyType::Number));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"10", "", "12,5", "100"}));
+
+    // An empty "from" ranks after every key: only the empty keys pass.
+    Load({"10", "", "9", ""});
+    EXPECT_TRUE(Filter(1, "", "", KeyType::Text));
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{1, 3}));
+}
+
+TEST_F(SortFilterTest, RowNumberColumnFiltersByTheShownOrdinals) {
+    Load({"e", "d", "c", "b", "a"});
+    Sort(1, SortDirection::Ascending, KeyType::Text);  // rows 4 3 2 1 0 numbered 1 .. 5
+    EXPECT_TRUE(Filter(0, "2", "4", KeyType::Number));
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{3, 2, 1}));
+    ExpectOrdinalsInListOrder();
+    // As text the ordinals 1 .. 3 from "1" to "2" are 1 and 2.
+    EXPECT_TRUE(Filter(0, "1", "2", KeyType::Text));
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{3, 2}));
+}
+
+TEST_F(SortFilterTest, FilterReadsAtMost127BytesOfAKeyAndOfEachBound) {
+    const std::string long_key = std::string(127, 'm') + "zzz";  // its first 127 bytes are all "m"
+    Load({long_key, "n"});
+    FilterRequest request{};
+    request.column = 1;
+    std::memset(request.from, 'm', sizeof request.from);  // no terminator in the field
+    std::memset(request.to, 'm', sizeof request.to);
+    request.data_type = KeyType::Text;
+    EXPECT_TRUE(FilterRows(*model, request));
+    EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{0}));
+}
+
+TEST_F(SortFilterTest, FilterScrollsHomeAndSortAfterFilterSortsWhatIsLeft) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 200; ++i) keys.push_back(std::to_string(i % 10));
+    Load(keys);
+    model->ViewState().top_line = 30;
+    model->ViewState().horizontal_offset = -40;
+    EXPECT_TRUE(Filter(1, "3", "4", KeyType::Number));
+    EXPECT_EQ(model->ViewState().top_line, 0);
+    EXPECT_EQ(model->ViewState().horizontal_offset, 0);
+    EXPECT_TRUE(model->IsLayoutDirty());
+    EXPECT_EQ(RowKeys().size(), 40u);
+    Sort(1, SortDirection::Descending, KeyType::Number);
+    const std::vector<std::string> texts = RowTexts();
+    ASSERT_EQ(texts.size(), 40u);
+    EXPECT_EQ(std::count(texts.begin(), texts.begin() + 20, "4"), 20);
+    EXPECT_EQ(std::count(texts.begin() + 20, texts.end(), "3"), 20);
+    ExpectOrdinalsInListOrder();
+}
+
+TEST_F(SortFilterTest, RestoreBringsBackEveryRowInStoredOrderFromTheTop) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 120; ++i) keys.push_back(std::to_string((i * 7) % 13));
+    Load(keys);
+    const std::vector<std::uint8_t> loaded = LineBytes();
+    Sort(1, SortDirection::Descending, KeyType::Number);
+    ASSERT_TRUE(Filter(1, "2", "9", KeyType::Number));
+    ASSERT_LT(RowKeys().size(), 120u);
+    model->ViewState().top_line = 5;
+    model->ViewState().horizontal_offset = -12;
+    model->SetLayoutDirty(false);
+    RestoreRows(*model);
+    EXPECT_EQ(LineBytes(), loaded) << "the same lines as the table had when it was loaded";
+    EXPECT_EQ(model->ViewState().top_line, 0);
+    EXPECT_EQ(model->ViewState().horizontal_offset, 0);
+    EXPECT_TRUE(model->IsLayoutDirty());
+    ExpectOrdinalsInListOrder();
+}
+
+// --- Which columns the dialogs offer -------------------------------------------------------------
+
+TEST_F(SortFilterTest, DialogsOfferVisibleColumnsAndOnlyFilterOffersRowNumbers) {
+    model->AddColumn(13, "Third");
+    model->AddColumn(14, "Fourth");
+    EXPECT_EQ(ColumnsOfferedForSort(*model), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(ColumnsOfferedForFilter(*model), (std::vector<int>{0, 1, 2, 3, 4}));
+    const std::uint8_t visible[] = {1, 0, 0, 1, 1};
+    model->SetVisibility(visible, 5);
+    // The lists carry grid column indexes: the first entry is column 3, not 1.
+    EXPECT_EQ(ColumnsOfferedForSort(*model), (std::vector<int>{3, 4}));
+    EXPECT_EQ(ColumnsOfferedForFilter(*model), (std::vector<int>{0, 3, 4}));
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// Tests of the grid's GDI measuring devices with real fonts: they measure as the model expects.
+#include "grid/gdi_measuring_device_win32.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/app_state_win32.h"
+#include "grid/grid_win32.h"
+#include "grid_test_support.h"
+
+namespace {
+
+using grid_test::ScratchFolder;
+
+// The font of that face and size on `dc`, built here by hand rather than through MakeFont.
+HFONT MakeReferenceFont(HDC dc, const char* face, int tenths_of_point, bool bold) {
+    LOGFONTA font = {};
+    font.lfHeight = -MulDiv(tenths_of_point, GetDeviceCaps(dc, LOGPIXELSY), 720);
+    font.lfWeight = bold ? FW_BOLD : 0;
+    font.lfCharSet = DEFAULT_CHARSET;
+    std::strcpy(font.lfFaceName, face);
+    return CreateFontIndirectA(&font);
+}
+
+struct Reference {
+    int width;
+    int height;
+    int font_height;
+};
+
+Reference MeasureDirectly(const char* face, int size, bool bold, const std::string& text) {
+    const HDC dc = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
+    const HFONT font = MakeReferenceFont(dc, face, size, bold);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &extent);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return Reference{extent.cx, extent.cy, metrics.tmHeight};
+}
+
+FontSpec FontOf(const char* face, int size, std::uint32_t style = 0) {
+    FontSpec font;
+    std::memset(font.face_name, 0, sizeof font.face_name);
+    std::strcpy(font.face_name, face);
+    font.size = size;
+    font.style = style;
+    return font;
+}
+
+HFONT CurrentFont(HDC dc) { return static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT)); }
+
+struct FontCase {
+    const char* face;
+    int size;
+    const char* text;
+};
+
+TEST(GridGdiDevice, MeasuresWithTheChosenFontAndItsBoldVariant) {
+    const FontCase cases[] = {
+        {"MS Sans Serif", 80, "Таблица"},
+        {"Arial", 100, "Таблица"},
+        {"Arial", 140, "Left header text 1"},
+        {"Times New Roman", 120, "Иван Петров Иванов"},
+        {"Courier New", 100, "o"},
+    };
+    GdiMeasuringDevice device(&DisplayInformationContext);
+    for (const FontCase& c : cases) {
+        const std::string text = c.text;
+        ASSERT_TRUE(device.SelectFont(FontOf(c.face, c.size))) << c.face;
+        const Reference plain = MeasureDirectly(c.face, c.size, false, text);
+        const Reference bold = MeasureDirectly(c.face, c.size, true, text);
+        const TextExtent measured = device.Meter().Measure(text.data(), text.size());
+        EXPECT_EQ(measured.width, plain.width) << c.face << " " << c.size;
+        EXPECT_EQ(measured.height, plain.height) << c.face;
+        EXPECT_EQ(device.Meter().FontHeight(), plain.font_height) << c.face;
+        EXPECT_GT(measured.width, 0);
+
+        device.SelectBold(true);
+        EXPECT_EQ(device.Meter().Width(text.data(), text.size()), bold.width) << c.face << " bold";
+        device.SelectBold(false);
+        EXPECT_EQ(device.Meter().Width(text.data(), text.size()), plain.width) << c.face << " plain again";
+        device.ReleaseFont();
+    }
+}
+
+TEST(GridGdiDevice, BoldVariantOfABoldFontIsTheFontItself) {
+    GdiMeasuringDevice device(&DisplayInformationContext);
+    ASSERT_TRUE(device.SelectFont(FontOf("Arial", 100, kFontBold)));
+    const std::string text = "Сума за плащане";
+    const int bold_width = MeasureDirectly("Arial", 100, true, text).width;
+    EXPECT_EQ(device.Meter().Width(text.data(), text.size()), bold_width);
+    device.SelectBold(true);
+    EXPECT_EQ(device.Meter().Width(text.data(), text.size()), bold_width);
+    device.ReleaseFont();
+}
+
+TEST(GridGdiDevice, ReleaseGivesTheContextItsFontBack) {
+    const HDC dc = DisplayInformationContext();
+    ASSERT_NE(dc, nullptr);
+    const HFONT before = CurrentFont(dc);
+    GdiMeasuringDevice device(&DisplayInformationContext);
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(device.SelectFont(FontOf("Arial", 200)));
+        EXPECT_NE(CurrentFont(dc), before);
+        device.SelectBold(true);
+        device.ReleaseFont();
+        EXPECT_EQ(CurrentFont(dc), before);
+    }
+    // Outside a run the device measures with the context's own font.
+    const std::string text = "Таблица";
+    SIZE own = {};
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &own);
+    EXPECT_EQ(device.Meter().Width(text.data(), text.size()), own.cx);
+    EXPECT_EQ(device.Meter().PixelsPerInchX(), GetDeviceCaps(dc, LOGPIXELSX));
+    EXPECT_EQ(device.Meter().PixelsPerInchY(), GetDeviceCaps(dc, LOGPIXELSY));
+}
+
+TEST(GridGdiDevice, PrintMeasuringContextIsThePrinterWhenOneIsOpen) {
+    AppState& app = App();
+    const HDC saved = app.printer_info;
+    app.printer_info = nullptr;
+    EXPECT_EQ(PrintMeasuringContext(), DisplayInformationContext());
+    EXPECT_EQ(DisplayInformationContext(), app.display_info);
+    const HDC stand_in = CreateCompatibleDC(nullptr);
+    app.printer_info = stand_in;
+    EXPECT_EQ(PrintMeasuringContext(), stand_in);
+    // A device follows the context of the moment at the start of each run.
+    GdiMeasuringDevice device(&PrintMeasuringContext);
+    ASSERT_TRUE(device.SelectFont(FontOf("Arial", 100)));
+    EXPECT_NE(CurrentFont(stand_in), GetStockObject(SYSTEM_FONT));
+    device.ReleaseFont();
+    app.printer_info = saved;
+    DeleteDC(stand_in);
+}
+
+TEST(GridGdiDevice, PictureSizesComeFromBitmapsInTheDataDirectory) {
+    ScratchFolder folder("grid_pictures");
+    ASSERT_TRUE(grid_test::WriteBytes(folder.File("wide.bmp"), grid_test::GreyBitmap(37, 11)));
+    ASSERT_TRUE(grid_test::WriteBytes(folder.File("broken.bmp"), grid_test::Bytes{'B', 'M', 1, 2, 3}));
+    char saved[260];
+    std::memcpy(saved, App().data_directory, sizeof saved);
+    std::strcpy(App().data_directory, folder.path().c_str());
+
+    GdiPictureSizes pictures;
+    PictureSize size{};
+    EXPECT_TRUE(pictures.SizeOf("wide.bmp", size));
+    EXPECT_EQ(size.width, 37);
+    EXPECT_EQ(size.height, 11);
+    EXPECT_FALSE(pictures.SizeOf("missing.bmp", size));
+    EXPECT_FALSE(pictures.SizeOf("broken.bmp", size));
+    EXPECT_FALSE(pictures.SizeOf("", size));
+    std::memcpy(App().data_directory, saved, sizeof saved);
+}
+
+TEST(GridGdiDevice, NewGridMeasuresTheDefaultFontOnTheDisplay) {
+    AppState& app = App();
+    const HDC saved = app.printer_info;
+    app.printer_info = nullptr;
+    Grid grid;
+    const Reference no = MeasureDirectly("MS Sans Serif", 100, false, "No");
+    const Reference o = MeasureDirectly("MS Sans Serif", 100, false, "o");
+    const DeviceMetrics& screen = grid.Model().Metrics(GridDevice::Screen);
+    EXPECT_EQ(screen.font_height, no.font_height);
+    EXPECT_EQ(screen.text_inset, o.width);
+    EXPECT_EQ(grid.Model().Column(0)->width, no.width + o.width + 2);
+    // Without a printer the print measuring context is the display.
+    EXPECT_EQ(grid.Model().Column(0)->print_width, grid.Model().Column(0)->width);
+    const int dpi = GetDeviceCaps(DisplayInformationContext(), LOGPIXELSX);
+    EXPECT_EQ(screen.page.paper_width, MulDiv(GetPrintSettings().paper_width, dpi, 2540));
+    app.printer_info = saved;
+}
+
+}  // namespace
