@@ -109,8 +109,8 @@ std::unique_ptr<SpeedBar> SpeedBar::Create(HWND owner, const SpeedBarButtonSpec*
 
     const std::vector<BarRect> rects = LayOutSpeedBarButtons(buttons, button_width, button_height);
     for (std::size_t i = 0; i < rects.size(); ++i) {
-        const SpeedBarButtonSpec& spec = buttons[i];
-        Button button = {spec.command_id, spec.tooltip, LoadBitmapA(module, spec.bitmap_name),
+        const SpeedBarButtonSpec& entry = buttons[i];
+        Button button = {entry.command_id, entry.tooltip, LoadBitmapA(module, entry.bitmap_name),
                          rects[i], kButtonUp};
         bar->buttons_.push_back(button);
         if (bar->tooltip_ != nullptr) {
@@ -118,10 +118,10 @@ std::unique_ptr<SpeedBar> SpeedBar::Create(HWND owner, const SpeedBarButtonSpec*
             tool.cbSize = TTTOOLINFOA_V1_SIZE;
             tool.uFlags = TTF_SUBCLASS;
             tool.hwnd = bar->window_;
-            tool.uId = static_cast<UINT_PTR>(spec.command_id);
+            tool.uId = static_cast<UINT_PTR>(entry.command_id);
             tool.rect = ToRect(rects[i]);
             tool.hinst = module;
-            tool.lpszText = const_cast<char*>(spec.tooltip);
+            tool.lpszText = const_cast<char*>(entry.tooltip);
             SendMessageA(bar->tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
         }
     }
