@@ -131,13 +131,7 @@ bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "ColumnProperties", owner, ColumnPropertiesProc,
-                        reinterpret_cast<LPARAM>(&state)) != kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "ColumnProperties", ColumnPropertiesProc, &state)) return false;
     columns.swap(state.records);
     return true;
 }

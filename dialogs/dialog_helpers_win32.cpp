@@ -241,3 +241,10 @@ std::int32_t ReadHundredths(HWND dialog, int id) {
     GetControlText(dialog, id, text, sizeof text);
     return HundredthsFromText(text);
 }
+
+bool RunModalDialog(HWND owner, const char* name, DLGPROC procedure, void* data) {
+    const auto module = owner != nullptr
+                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
+                            : GetModuleHandleA(nullptr);
+    return DialogBoxParamA(module, name, owner, procedure, reinterpret_cast<LPARAM>(data)) == kDialogOk;
+}

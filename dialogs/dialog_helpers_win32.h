@@ -25,6 +25,16 @@ int ShowMessage(HWND owner, UINT flags, const char* title, const char* line1,
 // WM_CLOSE ends it with 2; WM_HELP goes on to the parent. Anything else: FALSE.
 INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
+// Shows the dialog resource `name` modally over `owner` (the program's own module when there is
+// no owner). `data` arrives as the WM_INITDIALOG parameter; a procedure that keeps it with
+// SetWindowLongPtrA(dialog, DWLP_USER, lparam) finds it again through DialogData. True on OK.
+bool RunModalDialog(HWND owner, const char* name, DLGPROC procedure, void* data);
+
+template <typename Data>
+Data* DialogData(HWND dialog) {
+    return reinterpret_cast<Data*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
 // The Save As chooser. `file` (260 bytes) holds the proposed name and receives the chosen one;
 // `filter` is "|"-separated and ends with "|", and is turned into the chooser's list in place.
 // Returns true when a file was chosen; the owner is then repainted at once.

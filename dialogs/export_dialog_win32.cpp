@@ -36,7 +36,7 @@ namespace {
 constexpr std::size_t kPathFieldCapacity = 259;
 
 ExportRequest* Edited(HWND dialog) {
-    return reinterpret_cast<ExportRequest*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<ExportRequest>(dialog);
 }
 
 void ShowRequest(HWND dialog, const ExportRequest& request) {
@@ -111,13 +111,7 @@ INT_PTR CALLBACK ExportTableProc(HWND dialog, UINT message, WPARAM wparam, LPARA
 bool Dialog_ExportTable(HWND owner, ExportRequest& request) {
     ExportRequest copy = request;
     copy.path[sizeof copy.path - 1] = '\0';
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "ExportTable", owner, ExportTableProc,
-                        reinterpret_cast<LPARAM>(&copy)) != kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "ExportTable", ExportTableProc, &copy)) return false;
     request = copy;
     return true;
 }

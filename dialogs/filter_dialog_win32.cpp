@@ -18,7 +18,7 @@ struct FilterEdit {
 };
 
 FilterEdit* Edited(HWND dialog) {
-    return reinterpret_cast<FilterEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<FilterEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, const FilterEdit& edit) {
@@ -65,12 +65,7 @@ INT_PTR CALLBACK FilterProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 bool Dialog_Filter(HWND owner, const GridModel& columns, FilterRequest& request) {
     FilterRequest copy = request;
     FilterEdit edit{&columns, &copy};
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "Filter", owner, FilterProc, reinterpret_cast<LPARAM>(&edit)) != kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "Filter", FilterProc, &edit)) return false;
     request = copy;
     return true;
 }

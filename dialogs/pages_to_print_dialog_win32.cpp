@@ -22,7 +22,7 @@ struct PagesEdit {
 };
 
 PagesEdit* Edited(HWND dialog) {
-    return reinterpret_cast<PagesEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<PagesEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, PagesEdit& edit) {
@@ -83,13 +83,7 @@ INT_PTR CALLBACK PagesToPrintProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 bool Dialog_PagesToPrint(HWND owner, PageRequest& request) {
     PageRequest copy = request;
     PagesEdit edit{&copy, request.column_group_from, request.column_group_to};
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "PagesToPrint", owner, PagesToPrintProc,
-                        reinterpret_cast<LPARAM>(&edit)) != kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "PagesToPrint", PagesToPrintProc, &edit)) return false;
     request = copy;
     return true;
 }

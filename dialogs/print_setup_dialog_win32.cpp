@@ -21,7 +21,7 @@ struct PrintSetupEdit {
 };
 
 PrintSetupEdit* Edited(HWND dialog) {
-    return reinterpret_cast<PrintSetupEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<PrintSetupEdit>(dialog);
 }
 
 // Margin fields in the order they are checked: left, right, top, bottom.
@@ -279,13 +279,7 @@ bool Dialog_PrintSetup(HWND owner, PrintSettings& settings) {
     PrintSettings copy = settings;
     copy.device_name[sizeof copy.device_name - 1] = '\0';
     PrintSetupEdit edit{&copy, -1};
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "PrintSetup", owner, PrintSetupProc,
-                        reinterpret_cast<LPARAM>(&edit)) != kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "PrintSetup", PrintSetupProc, &edit)) return false;
     settings = copy;
     return true;
 }

@@ -24,7 +24,7 @@ struct SortEdit {
 };
 
 SortEdit* Edited(HWND dialog) {
-    return reinterpret_cast<SortEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<SortEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, const SortEdit& edit) {
@@ -66,10 +66,7 @@ INT_PTR CALLBACK SortProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpara
 bool Dialog_Sort(HWND owner, const GridModel& columns, SortRequest& request) {
     SortRequest copy = request;
     SortEdit edit{&columns, &copy};
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "Sort", owner, SortProc, reinterpret_cast<LPARAM>(&edit)) != kDialogOk) return false;
+    if (!RunModalDialog(owner, "Sort", SortProc, &edit)) return false;
     request = copy;
     return true;
 }

@@ -77,13 +77,7 @@ INT_PTR CALLBACK TablePropertiesProc(HWND dialog, UINT message, WPARAM wparam, L
 
 bool Dialog_TableProperties(HWND owner, TableStyle& style) {
     TableStyle copy = style;
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "TableProperties", owner, TablePropertiesProc,
-                        reinterpret_cast<LPARAM>(&copy)) != kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "TableProperties", TablePropertiesProc, &copy)) return false;
     style = copy;
     return true;
 }

@@ -13,7 +13,7 @@ struct VisibleColumnsEdit {
 };
 
 VisibleColumnsEdit* Edited(HWND dialog) {
-    return reinterpret_cast<VisibleColumnsEdit*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<VisibleColumnsEdit>(dialog);
 }
 
 void ShowColumns(HWND dialog, const VisibleColumnsEdit& edit) {
@@ -77,13 +77,7 @@ bool Dialog_VisibleColumns(HWND owner, const GridModel& columns, std::vector<std
     std::vector<std::uint8_t> copy = visible;
     copy.resize(static_cast<std::size_t>(columns.ColumnCount()), 0);
     VisibleColumnsEdit edit{&columns, &copy};
-    const auto module = owner != nullptr
-                            ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE))
-                            : GetModuleHandleA(nullptr);
-    if (DialogBoxParamA(module, "VisibleColumns", owner, VisibleColumnsProc, reinterpret_cast<LPARAM>(&edit)) !=
-        kDialogOk) {
-        return false;
-    }
+    if (!RunModalDialog(owner, "VisibleColumns", VisibleColumnsProc, &edit)) return false;
     visible = copy;
     return true;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "grid/font_spec.h"
+#include "grid/font_record.h"
 #include "print/print_settings.h"
 
 // What the head may change: a copy of the current settings, caption and table font.

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "grid/font_spec.h"
+#include "grid/font_record.h"
 #include "grid/grid_records.h"
 
 // Little-endian, in this order:

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "grid/cell_text_source.h"
-#include "grid/font_spec.h"
+#include "grid/font_record.h"
 #include "grid/grid_records.h"
 #include "grid/measuring_device.h"
 #include "print/print_settings.h"

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "grid/font_spec.h"
+#include "grid/font_record.h"
 
 // All functions draw with the font selected into `dc` and measure with it; texts are code page
 // 1251 bytes with a length (no terminator needed); rectangles are device pixels with exclusive
