@@ -25,36 +25,16 @@ bool GdiMeasuringDevice::SelectFont(const FontSpec& font) {
     ReleaseFont();
     dc_ = context_();
     if (dc_ == nullptr) return false;
-    font_ = font;
-    const LOGFONTA description = MakeFont(dc_, font_);
-    plain_ = CreateFontIndirectA(&description);
-    if (plain_ == nullptr) return false;
-    previous_ = SelectObject(dc_, plain_);
-    return true;
+    fonts_ = std::make_unique<TableFonts>(dc_, font);
+    return fonts_->Selected();
 }
 
 void GdiMeasuringDevice::SelectBold(bool bold) {
-    if (dc_ == nullptr || plain_ == nullptr) return;
-    if (!bold || (font_.style & kFontBold)) {
-        SelectObject(dc_, plain_);
-        return;
-    }
-    if (bold_ == nullptr) {
-        FontSpec variant = font_;
-        variant.style |= kFontBold;
-        const LOGFONTA description = MakeFont(dc_, variant);
-        bold_ = CreateFontIndirectA(&description);
-    }
-    SelectObject(dc_, bold_ != nullptr ? bold_ : plain_);
+    if (fonts_ != nullptr) fonts_->SelectBold(bold);
 }
 
 void GdiMeasuringDevice::ReleaseFont() {
-    if (dc_ != nullptr && previous_ != nullptr) SelectObject(dc_, previous_);
-    if (plain_ != nullptr) DeleteObject(plain_);
-    if (bold_ != nullptr) DeleteObject(bold_);
-    plain_ = nullptr;
-    bold_ = nullptr;
-    previous_ = nullptr;
+    fonts_.reset();
     dc_ = nullptr;
 }
 

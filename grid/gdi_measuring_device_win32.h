@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "grid/table_fonts_win32.h"
+
 #include "grid/measuring_device.h"
 #include "render/gdi_text_meter_win32.h"
 
@@ -36,10 +40,7 @@ public:
 private:
     ContextSource context_;
     HDC dc_ = nullptr;  // the context of the current run; null outside a run
-    FontSpec font_;
-    HFONT plain_ = nullptr;
-    HFONT bold_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    std::unique_ptr<TableFonts> fonts_;
     mutable GdiTextMeter meter_{nullptr};
 };
 

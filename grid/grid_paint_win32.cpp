@@ -270,33 +270,6 @@ int PageRightMarginOffset(const GridModel& model) {
 
 }  // namespace
 
-GridPaintFonts::GridPaintFonts(HDC dc, const FontSpec& table_font) : dc_(dc), font_(table_font) {
-    const LOGFONTA description = MakeFont(dc_, font_);
-    plain_ = CreateFontIndirectA(&description);
-    if (plain_ != nullptr) previous_ = SelectObject(dc_, plain_);
-}
-
-GridPaintFonts::~GridPaintFonts() {
-    if (previous_ != nullptr) SelectObject(dc_, previous_);
-    if (plain_ != nullptr) DeleteObject(plain_);
-    if (bold_ != nullptr) DeleteObject(bold_);
-}
-
-void GridPaintFonts::SelectBold(bool bold) {
-    if (plain_ == nullptr) return;
-    if (!bold || (font_.style & kFontBold)) {
-        SelectObject(dc_, plain_);
-        return;
-    }
-    if (bold_ == nullptr) {
-        FontSpec variant = font_;
-        variant.style |= kFontBold;
-        const LOGFONTA description = MakeFont(dc_, variant);
-        bold_ = CreateFontIndirectA(&description);
-    }
-    SelectObject(dc_, bold_ != nullptr ? bold_ : plain_);
-}
-
 void FormatDateLine(const SYSTEMTIME& time, char (&text)[32]) {
     std::snprintf(text, sizeof text, "%02d.%02d.%04d, %02d:%02d", time.wDay, time.wMonth, time.wYear, time.wHour,
                   time.wMinute);
@@ -380,7 +353,7 @@ bool PaintGridWindow(Grid& grid, HDC dc) {
         if (printable_end > client.left && printable_end < client.right) page_number_right = printable_end;
     }
     {
-        GridPaintFonts fonts(dc, model.GetFont());
+        TableFonts fonts(dc, model.GetFont());
         SetBkColor(dc, kWhiteColour);
         SetTextColor(dc, kBlackColour);
         if (model.IsLayoutDirty()) UpdateGridScrollRanges(grid);

@@ -4,31 +4,13 @@
 
 #include <windows.h>
 
+#include "grid/table_fonts_win32.h"
+
 #include <cstdint>
 
 #include "grid/grid_model.h"
 
 class Grid;
-
-// The table font and its bold variant made for one device context; the plain font is selected
-// from construction to destruction, when the previous font is selected back and both deleted.
-class GridPaintFonts {
-public:
-    GridPaintFonts(HDC dc, const FontSpec& table_font);
-    ~GridPaintFonts();
-    GridPaintFonts(const GridPaintFonts&) = delete;
-    GridPaintFonts& operator=(const GridPaintFonts&) = delete;
-
-    // The bold variant (made on first use; the same font when the table font is bold) or back.
-    void SelectBold(bool bold);
-
-private:
-    HDC dc_;
-    FontSpec font_;
-    HFONT plain_ = nullptr;
-    HFONT bold_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-};
 
 // Where and how a layout line is painted. On screen (GridDevice::Screen) cells left of the
 // client area are skipped and a row stops at its right edge; on paper (GridDevice::Print) every
@@ -36,7 +18,7 @@ private:
 struct LinePaintTarget {
     HDC dc;
     GridDevice device;
-    GridPaintFonts* fonts;  // selected into dc
+    TableFonts* fonts;  // selected into dc
     int x0;                 // x of the table's left rule
     int first_column;       // the columns painted: first_column .. end_column - 1 (visible ones)
     int end_column;
