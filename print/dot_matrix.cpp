@@ -111,10 +111,13 @@ bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
                             const PrintSettings& settings, SheetPrompt& prompt) {
     TextPrintRun run;
+    const long long page_count = CountLayoutPages(grid);
     // A wide type: the numbers are typed by the user and may reach the end of int.
     for (long long page = choice.from_page; page <= choice.to_page; ++page) {
         if (choice.subset == 1 && page % 2 == 0) continue;
         if (choice.subset == 2 && page % 2 != 0) continue;
+        // A page that does not exist would print nothing: asking for a sheet for it would waste one.
+        if (page < 1 || page > page_count) continue;
         ++run.prompts;
         if (!prompt.AskForNewSheet()) {
             run.cancelled = true;

@@ -59,11 +59,12 @@ struct TextPrintRun {
     int prompts = 0;       // sheets asked for (answered OK or not)
     int pages_sent = 0;    // pages WriteTextPage sent
     bool cancelled = false;
+    bool port_unavailable = false;  // LPT1 could not be opened; nothing was sent
 };
 
 // Prints the chosen pages: for each page in from .. to that the subset keeps, asks for a sheet
 // (anything but OK ends printing) and writes the page converted, with the model, mode and
-// margins of `settings`. A page number without a page is asked for but sends nothing.
+// margins of `settings`. A page number without a page is skipped without asking.
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
                             const PrintSettings& settings, SheetPrompt& prompt);
 

@@ -5,6 +5,9 @@
 #include "dialogs/dialog_helpers_win32.h"
 #include "print/byte_sink_win32.h"
 
+const char kPortUnavailableLine1[] = "Принтерът на LPT1 не може да бъде отворен.";
+const char kPortUnavailableLine2[] = "Проверете дали е свързан и включен.";
+
 namespace {
 
 bool ShowSheetMessage(HWND owner) { return AskForNewSheet(owner); }
@@ -36,8 +39,15 @@ TextPrintRun PrintDotMatrix(HWND owner, GridModel& grid, const PrintSettings& se
         run.cancelled = true;
         return run;
     }
-    const HANDLE port = CreateFileA("LPT1", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE) return run;
+    const HANDLE port = questions.open_port != nullptr
+                            ? questions.open_port()
+                            : CreateFileA("LPT1", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        // Printing silently into nothing would leave the user waiting at the printer.
+        run.port_unavailable = true;
+        ShowMessage(owner, MB_OK | MB_ICONSTOP, kMessageTitle, kPortUnavailableLine1, kPortUnavailableLine2);
+        return run;
+    }
     const PrintSettings copy = settings;
     FileHandleSink sink(port);
     QuestionPrompt prompt(owner, questions.ask_for_sheet);

@@ -16,13 +16,19 @@ struct DotMatrixQuestions {
     // Asks for a new sheet; true only on OK. Null: the message box (title "Lintaro 2.0",
     // OK and Cancel, no icon, kNewSheetPrompt).
     bool (*ask_for_sheet)(HWND owner) = nullptr;
+    // Opens the port; null: "LPT1" (write access, no sharing, open existing).
+    HANDLE (*open_port)() = nullptr;
 };
 
 // The message box before every page; true when the user pressed OK.
 bool AskForNewSheet(HWND owner);
 
+// The message shown when "LPT1" cannot be opened (title "Lintaro 2.0", stop icon).
+extern const char kPortUnavailableLine1[];
+extern const char kPortUnavailableLine2[];
+
 // Prints the table on the dot-matrix printer: asks for the pages, opens "LPT1" (write access,
-// no sharing, open existing; when it cannot be opened nothing is printed and nothing said),
+// no sharing, open existing; when it cannot be opened the user is told and nothing is printed),
 // then for each chosen page asks for a sheet and writes the page converted to the DOS code
 // table with the model, mode and margins of `settings`. Closes the port on every path.
 TextPrintRun PrintDotMatrix(HWND owner, GridModel& grid, const PrintSettings& settings,

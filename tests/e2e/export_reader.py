@@ -21,10 +21,16 @@ import sys
 import dbfread
 
 
+# The symbols of the Bulgarian DOS table (MIK) that code page 1251 also has.
+_DOS_SYMBOLS = {0xD5: "№", 0xD6: "§", 0xE6: "µ", 0xF1: "±", 0xF8: "°", 0xFA: "·", 0xFF: "\xa0"}
+
+
 def _dos_decoding_table():
     table = [chr(byte) for byte in range(256)]  # everything else as Latin-1
     for offset in range(64):
         table[0x80 + offset] = chr(0x0410 + offset)
+    for byte, symbol in _DOS_SYMBOLS.items():
+        table[byte] = symbol
     return "".join(table)
 
 

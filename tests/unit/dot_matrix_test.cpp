@@ -99,7 +99,8 @@ TEST(DotMatrixDosCyrillic, LowersTheAlphabetAndLeavesEverythingElse) {
         {"абвгдежзийклмнопрстуфхцчшщъьюя", "\xA0\xA1\xA2\xA3\xA4\xA5\xA6\xA7\xA8\xA9\xAA\xAB\xAC\xAD\xAE\xAF"
                                            "\xB0\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8\xB9\xBA\xBC\xBE\xBF"},
         {"a;\t\r\n|+-09\x7F", "a;\t\r\n|+-09\x7F"},
-        {"\x80\x9F\xA0\xB9\xBF", "\x80\x9F\xA0\xB9\xBF"},  // not letters of the table: kept
+        // "№", quotes and dashes, Ё, the no-break space: DOS characters or ASCII look-alikes.
+        {"\xB9 \xAB\x84x\x93\xBB \x96\x97 \xA8\xB8 \xA0", "\xD5 \"\"x\"\" -- Ee \xFF"},
         {std::string("x\0y", 3), std::string("x\0y", 3)},
     };
     for (const auto& c : cases) {
@@ -250,7 +251,8 @@ TEST(DotMatrixPrintTextPages, PromptsBeforeEveryChosenPage) {
         {"odd pages", {1, 3, 1}, {}, 2, {1, 3}, false},
         {"cancel at the second prompt stops", {1, 3, 0}, {true, false}, 2, {1}, true},
         {"cancel at the first prompt sends nothing", {1, 3, 0}, {false}, 1, {}, true},
-        {"pages without a page are asked for but send nothing", {0, 4, 0}, {}, 5, {1, 2, 3}, false},
+        {"pages without a page are not asked for", {0, 4, 0}, {}, 3, {1, 2, 3}, false},
+        {"odd pages past the end: only the real ones", {3, 9, 1}, {}, 1, {3}, false},
         {"from after to: nothing at all", {3, 2, 0}, {}, 0, {}, false},
     };
     for (const auto& c : cases) {

@@ -189,10 +189,10 @@ TEST_F(DotMatrixLpt, CancelInThePageDialogSendsNothing) {
     EXPECT_EQ(ReadLptFile(lpt_file), "");
 }
 
-TEST_F(DotMatrixLpt, PageNumbersWithoutAPageArePromptedButSendNothing) {
+TEST_F(DotMatrixLpt, PageNumbersWithoutAPageAreNeitherPromptedNorSent) {
     g_choice = TextPageChoice{0, 5, 0};
     Print(1, 2);
-    EXPECT_EQ(g_sheets_asked, 6);
+    EXPECT_EQ(g_sheets_asked, 3) << "one sheet for each of the three pages that exist";
     EXPECT_EQ(ReadLptFile(lpt_file), ExpectedPage(1, 1, 2) + ExpectedPage(2, 1, 2) + ExpectedPage(3, 1, 2));
 }
 
@@ -264,6 +264,29 @@ TEST_F(DotMatrixLpt, TheMessageBoxAsksForEverySheet) {
     ASSERT_EQ(answerer.texts.size(), 2u);
     for (const std::string& text : answerer.texts) EXPECT_EQ(text, kNewSheetPrompt);
     EXPECT_EQ(std::string(kNewSheetPrompt), "Моля, поставете нов лист хартия.");
+}
+
+HANDLE PortThatCannotBeOpened() {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(DotMatrixLpt, APortThatCannotBeOpenedIsReportedAndNothingIsAsked) {
+    MessageBoxAnswerer answerer({IDOK});
+    table = MakeThreePageTable();
+    DotMatrixQuestions questions;
+    questions.choose_pages = &ChoosePages;
+    questions.ask_for_sheet = &AnswerSheet;
+    questions.open_port = &PortThatCannotBeOpened;
+    const TextPrintRun run = PrintDotMatrix(nullptr, table->grid, LptSettings(3, 2), questions);
+    EXPECT_TRUE(run.port_unavailable);
+    EXPECT_EQ(run.pages_sent, 0);
+    EXPECT_EQ(g_sheets_asked, 0);
+    ASSERT_EQ(answerer.answered(), 1);
+    EXPECT_EQ(answerer.texts[0], std::string(kPortUnavailableLine1) + "\r\n" + kPortUnavailableLine2 +
+                                     " <without OK and Cancel>");
+    EXPECT_EQ(std::string(kPortUnavailableLine1), "Принтерът на LPT1 не може да бъде отворен.");
+    EXPECT_EQ(ReadLptFile(lpt_file), "");
 }
 
 }  // namespace
