@@ -14,7 +14,8 @@ import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, image_pixels, windows_path
 
-SAMPLES = Path(__file__).resolve().parents[3] / "shared" / "samples"
+# The sample tables and pictures kept with the tests.
+SAMPLES = Path(__file__).resolve().parents[1] / "samples"
 READER = Path(__file__).resolve().parent / "export_reader.py"
 
 EXPORT_CAPTION = " Експорт на таблица"

@@ -12,7 +12,8 @@ import pytest
 
 from lintaro_harness import colour_count, image_pixels
 
-SAMPLES = Path("/work/shared/samples")
+# The sample tables and pictures kept with the tests.
+SAMPLES = Path(__file__).resolve().parents[1] / "samples"
 BLACK = (0, 0, 0)
 WHITE = (255, 255, 255)
 RED = (255, 0, 0)

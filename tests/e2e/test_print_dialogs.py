@@ -13,7 +13,8 @@ import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, MESSAGE_TEXT_ID
 
-SAMPLES = Path(__file__).resolve().parents[3] / "shared" / "samples"
+# The sample tables and pictures kept with the tests.
+SAMPLES = Path(__file__).resolve().parents[1] / "samples"
 
 PAGES_CAPTION = " Отпечатване на таблица"
 SETUP_CAPTION = " Настройка на печата"

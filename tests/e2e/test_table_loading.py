@@ -8,8 +8,8 @@ from pathlib import Path
 
 from lintaro_harness import image_size
 
-# The shared sample files lie beside the repository.
-SAMPLES = Path(__file__).resolve().parents[3] / "shared" / "samples"
+# The sample tables and pictures kept with the tests.
+SAMPLES = Path(__file__).resolve().parents[1] / "samples"
 
 LAYOUT_MAGIC = 12345678
 
