@@ -7,9 +7,12 @@
 #include "dialogs/pages_to_print_dialog_win32.h"
 #include "dialogs/print_setup_dialog_win32.h"
 #include "grid/grid_win32.h"
+#include "print/dot_matrix.h"
 #include "print/dot_matrix_win32.h"
 #include "print/export_writers_win32.h"
 #include "print/printer_services_win32.h"
+#include "print/windows_printing.h"
+#include "print/windows_printing_win32.h"
 
 namespace {
 
@@ -24,6 +27,31 @@ bool ChooseTextPages(HWND owner, TextPageChoice& choice) {
     return true;
 }
 
+// Windows printers: the too-wide question, the pages and column groups in "PagesToPrint", then
+// one print job per chosen group of each chosen page, for each copy.
+void PrintOnWindowsPrinter(HWND main_window, Grid& grid, const PrintSettings& settings) {
+    GridModel& model = grid.Model();
+    const int groups = CountColumnGroups(model);
+    if (!FitsPageWidth(model) &&
+        ShowMessage(main_window, MB_ICONQUESTION | MB_OKCANCEL, kMessageTitle,
+                    "Ширината на таблицата е по-голяма от полето", "за печат. Бихте могли да скриете част от",
+                    "колоните, да използвате шрифт с по-малки", "размери или по-широка хартия.",
+                    "Искате ли да продължите ?") != IDOK) {
+        return;
+    }
+    const int pages = CountLayoutPages(model);
+    PageRequest request{1, pages, 0, 1, groups, 1};
+    if (!Dialog_PagesToPrint(main_window, request)) return;
+    // Every chosen column group is printed, so a table wider than the paper prints whole.
+    const WindowsPageRequest chosen{request.from_page,         request.to_page,         request.page_subset,
+                                    request.column_group_from, request.column_group_to, request.copies};
+    const WindowsPrintResult result = PrintJobs(grid, settings, PlanPrintJobs(chosen, pages, groups));
+    if (result == WindowsPrintResult::PrinterNotOpened) {
+        ShowMessage(main_window, MB_ICONHAND, kMessageTitle, "Грешка при опит за достъп", "до избрания принтер !",
+                    "Не може да се печата.");
+    }
+}
+
 // The last export's choices, offered again by the next one.
 ExportRequest& KeptExportRequest() {
     static ExportRequest request{};
@@ -36,10 +64,13 @@ void PrintTable(HWND main_window) {
     Grid* grid = App().grid.get();
     if (grid == nullptr) return;
     const PrintSettings settings = GetPrintSettings();
-    if (settings.printer_kind != kDotMatrixPrinter) return;
-    DotMatrixQuestions questions;
-    questions.choose_pages = &ChooseTextPages;
-    PrintDotMatrix(main_window, grid->Model(), settings, questions);
+    if (settings.printer_kind == kDotMatrixPrinter) {
+        DotMatrixQuestions questions;
+        questions.choose_pages = &ChooseTextPages;
+        PrintDotMatrix(main_window, grid->Model(), settings, questions);
+        return;
+    }
+    PrintOnWindowsPrinter(main_window, *grid, settings);
 }
 
 void SetUpPrinting(HWND main_window) {

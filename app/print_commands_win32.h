@@ -5,7 +5,9 @@
 #include <windows.h>
 
 // Print (301). For the dot-matrix printer on LPT1: the pages in "PagesToPrint", then a new
-// sheet asked for before each page. Windows printers are not printed on yet.
+// sheet asked for before each page. For Windows printers: a question when the table is wider
+// than the paper, the pages, column groups and copies in "PagesToPrint", then one print job per
+// chosen column group of each chosen page; a message when the printer cannot be opened.
 void PrintTable(HWND main_window);
 
 // Print setup (302). Edits a copy of the current settings in "PrintSetup"; on OK the copy's

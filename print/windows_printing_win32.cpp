@@ -1,0 +1,111 @@
+// Print jobs on a printer device context and the drawing of one page with the line painters.
+#include "print/windows_printing_win32.h"
+
+#include <cstring>
+
+#include "grid/grid_paint_win32.h"
+#include "grid/table_fonts_win32.h"
+#include "print/dot_matrix.h"
+#include "print/printer_services_win32.h"
+#include "render/draw_primitives_win32.h"
+#include "render/text_draw_win32.h"
+
+namespace {
+
+constexpr DWORD kPauseAfterPageMilliseconds = 1000;
+
+// The grid holds the printer's context only while one page is drawn.
+class PrintContextLoan {
+public:
+    PrintContextLoan(Grid& grid, HDC dc) : grid_(grid) { grid_.SetPrintContext(dc); }
+    ~PrintContextLoan() { grid_.SetPrintContext(nullptr); }
+    PrintContextLoan(const PrintContextLoan&) = delete;
+    PrintContextLoan& operator=(const PrintContextLoan&) = delete;
+
+private:
+    Grid& grid_;
+};
+
+// One job: false when the spooler refused the job or its page.
+bool PrintOneJob(Grid& grid, HDC dc, const PrintJob& job) {
+    char name[64];
+    FormatPrintJobName(job, name);
+    DOCINFOA document{};
+    document.cbSize = sizeof document;
+    document.lpszDocName = name;
+    if (StartDocA(dc, &document) <= 0) return false;
+    PrintContextLoan loan(grid, dc);
+    if (StartPage(dc) <= 0) {
+        EndDoc(dc);
+        return false;
+    }
+    PrintPage(grid, job.page - 1, job.column_group - 1, job.exchange_margins);
+    EndPage(dc);
+    EndDoc(dc);
+    return true;
+}
+
+}  // namespace
+
+int DrawPageNumber(Grid& grid, int x, int y, int number) {
+    const HDC dc = grid.PrintContext();
+    const GridModel& model = grid.Model();
+    const DeviceMetrics& metrics = model.Metrics(GridDevice::Print);
+    const int bottom = y + metrics.font_height;
+    if (dc == nullptr) return bottom;
+    const std::uint8_t position = model.GetTableStyle().page_number_position;
+    char text[24];
+    FormatPrintedPageNumber(position, number, text);
+    int alignment = kAlignRight;
+    if (position == PageNumberPosition::TopLeft || position == PageNumberPosition::BottomLeft) {
+        alignment = kAlignLeft;
+    } else if (position == PageNumberPosition::TopCenter || position == PageNumberPosition::BottomCenter) {
+        alignment = kAlignCenter;
+    }
+    const RECT box{x, y, x + PrintableWidthOnPaper(model), bottom};
+    DrawWrappedText(dc, text, std::strlen(text), box, metrics.text_inset, kPrintCellMargin, 0, alignment,
+                    WhiteBrush());
+    return bottom;
+}
+
+void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margins) {
+    const HDC dc = grid.PrintContext();
+    GridModel& model = grid.Model();
+    if (dc == nullptr || group_index >= model.PrintState().column_groups) return;
+    int first = 0;
+    int end = 0;
+    if (!FindPageLines(model, page_index, first, end)) return;
+    ColumnGroup group;
+    if (!FindColumnGroup(model, group_index, group)) return;
+    model.PrintState().table_width_on_paper = group.width;
+
+    TableFonts fonts(dc, model.GetFont());
+    const PageOrigin origin =
+        PageOriginOnSheet(model.Metrics(GridDevice::Print).page, ReadPageMetrics(dc, false), exchange_margins);
+    SetBkColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, RGB(0, 0, 0));
+    // On paper the client rectangle, the grid style and the page-number edge play no part.
+    const LinePaintTarget target{dc, GridDevice::Print, &fonts, origin.x, group.first_column, group.end_column,
+                                 group.width, RECT{}, 0, 0};
+    int y = origin.y;
+    for (int i = first; i < end; ++i) {
+        const LayoutLine line = model.Line(i);
+        if (line.kind == LineKind::PageNumber) {
+            y = DrawPageNumber(grid, origin.x, y, static_cast<int>(line.key));
+        } else {
+            y = PaintLayoutLine(model, line, y, target);
+        }
+    }
+}
+
+WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs) {
+    for (const PrintJob& job : jobs) {
+        const HDC dc = CreatePrinterDC(settings, false);
+        if (dc == nullptr) return WindowsPrintResult::PrinterNotOpened;
+        const bool printed = PrintOneJob(grid, dc, job);
+        DeleteDC(dc);
+        if (!printed) return WindowsPrintResult::Stopped;
+        Sleep(kPauseAfterPageMilliseconds);
+    }
+    return WindowsPrintResult::Printed;
+}

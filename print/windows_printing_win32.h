@@ -1,0 +1,37 @@
+// Printing the grid's pages on a Windows printer: one print job per page and column group,
+// each page drawn by the grid's line painters in printer mode at the printer's resolution.
+#ifndef LINTARO_PRINT_WINDOWS_PRINTING_WIN32_H
+#define LINTARO_PRINT_WINDOWS_PRINTING_WIN32_H
+
+#include <windows.h>
+
+#include <vector>
+
+#include "grid/grid_win32.h"
+#include "print/print_settings.h"
+#include "print/windows_printing.h"
+
+// Draws page `page_index` (0-based) of the layout, only the columns of column group
+// `group_index` (0-based), on the grid's print context, from the page's origin on the sheet
+// (margins less the unprintable strips; the right margin on the left when exchanging). Nothing
+// without a print context, for a group at or past the group count, or for a page without lines.
+// Sets the table width on paper to the group's width.
+void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margins);
+
+// Draws a PageNumber line on the grid's print context, the table font selected: the number in
+// a box from (x, y) as wide as the printable width and one print text line high, placed as the
+// table style's page-number position says. Returns the box's bottom.
+int DrawPageNumber(Grid& grid, int x, int y, int number);
+
+enum class WindowsPrintResult {
+    Printed,           // every job was printed
+    PrinterNotOpened,  // a device context for the current printer could not be made
+    Stopped,           // the spooler refused a job or a page; the jobs before it are printed
+};
+
+// Prints the jobs in order, each its own print job named by FormatPrintJobName on a new device
+// context for the current printer (orientation from `settings`), and waits one second after
+// each page. Ends at the first failure.
+WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs);
+
+#endif

@@ -1,0 +1,517 @@
+"""Printing on Windows printers through "Отпечатване..." (301) into the CUPS PDF printer: one
+print job per page (and per column group), named "Linta_<copy>_<page>_<group>", each page drawn
+with the grid's line painters at the printer's resolution. Every job is checked in the PDF that
+cups-pdf wrote (pdftotext), in the spooler's list of completed jobs, and rendered to PNG in the
+run's screenshot folder to be looked at."""
+
+from __future__ import annotations
+
+import getpass
+import os
+import re
+import struct
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+import pytest
+
+from lintaro_harness import IDCANCEL, IDOK, HarnessError, image_pixels, image_size
+
+PAGES_CAPTION = " Отпечатване на таблица"
+TABLE_CAPTION = " Оформление на таблицата"
+PAGE_FROM, PAGE_TO, PAGE_SUBSET, GROUP_FROM, GROUP_TO, COPIES = 101, 102, 111, 121, 122, 131
+SUBSET_ALL, SUBSET_ODD, SUBSET_EVEN = "Всички страници", "Нечетни страници", "Четни (с разменени полета)"
+PAGE_NUMBERS_LIST, FIRST_PAGE_NUMBER, PRINT_DATE = 121, 131, 135
+TITLES_EACH_PAGE, HEADER_EACH_PAGE, FOOTER_EACH_PAGE = 132, 133, 134
+
+TOO_WIDE = ("Ширината на таблицата е по-голяма от полето\r\n"
+            "за печат. Бихте могли да скриете част от\r\n"
+            "колоните, да използвате шрифт с по-малки\r\n"
+            "размери или по-широка хартия.\r\n"
+            "Искате ли да продължите ?")
+NO_PRINTER = "Грешка при опит за достъп\r\nдо избрания принтер !\r\nНе може да се печата."
+
+A4_PORTRAIT = (595.0, 842.0)  # points, as cups-pdf writes A4
+DATE_LINE = re.compile(r"\d\d\.\d\d\.\d{4}, \d\d:\d\d")
+WM_NULL = 0x0000
+EM_SETMODIFY, EM_GETMODIFY = 0x00B9, 0x00B8
+
+
+# ----------------------------------------------------------------------------------------------
+# Helpers
+
+
+def printer_cfg(landscape: bool = False, kind: int = 0, device: str = "",
+                margins_mm: tuple[int, int, int, int] = (15, 10, 10, 10)) -> bytes:
+    """Printer.cfg for an A4 Windows printer; margins (left, right, top, bottom) in millimetres."""
+    left, right, top, bottom = (m * 100 for m in margins_mm)
+    return struct.pack("<11i260s", kind, 4 if landscape else 0, 21000, left, right, 29700, top,
+                       bottom, 0, 0, 0, device.encode("cp1251"))
+
+
+def row_name(number: int) -> str:
+    return f"Стоков запис {number:03d}"
+
+
+def table_data(rows: int, font: str = "Arial, 10", wide: bool = False) -> str:
+    """A data file with a header (two parts on a line), a footer and Cyrillic cells. `wide` adds
+    columns far wider than A4 together, each with a title of its own."""
+    titles = ["№", "Наименование", "Град", "Сума"]
+    types = ["Number", "Text", "Text", "Number"]
+    extra = [f"Колона{letter}" for letter in "АБВГДЕ"] if wide else []
+    lines = ["WindowTitle: Печат на страници", f"Font: {font}",
+             "Header:", "Складова наличност\tФирма Пример ЕООД",
+             "Footer:", "Изготвил: Иванов\tПодпис:",
+             "Titles:", "\t".join(titles + extra),
+             "Types:", "\t".join(types + ["Text"] * len(extra)),
+             "Data:"]
+    for n in range(1, rows + 1):
+        cells = [str(n), row_name(n), "Пловдив" if n % 2 else "София", f"{n * 13.25:.2f}"]
+        cells += [f"{title}-{n:03d} " + "широко съдържание " * 3 for title in extra]
+        lines.append("\t".join(cells))
+    return "\r\n".join(lines) + "\r\n"
+
+
+def start_table(lintaro, rows: int, cfg: bytes | None = None, **options):
+    folder = lintaro.prepare(printer_cfg=cfg if cfg is not None else printer_cfg(),
+                             files={"pages.rdf": table_data(rows, **options)})
+    lintaro.start([folder / "pages.rdf"])
+    return lintaro
+
+
+def settle(lintaro, timeout: float = 20.0) -> None:
+    """Waits until the program's thread is back in its message loop. While it prints it handles
+    no messages, and a window that has not for a few seconds counts as hung and refuses sent
+    messages at once: ask again until it answers."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            lintaro.main.send(WM_NULL)
+            return
+        except HarnessError:
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.2)
+
+
+def eventually(check, timeout: float = 3.0) -> bool:
+    deadline = time.monotonic() + timeout
+    while not check():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+def pick(dialog, control_id: int, choice) -> None:
+    """Chooses a list entry as the user would and waits until the dialog has handled it."""
+    dialog.select_combo(control_id, choice)
+    edit = dialog.item(PAGE_FROM)
+    edit.send(EM_SETMODIFY, 0)
+    edit.post(EM_SETMODIFY, 1)
+    assert eventually(lambda: edit.send(EM_GETMODIFY) == 1)
+    edit.send(EM_SETMODIFY, 0)
+
+
+def open_pages_to_print(lintaro):
+    lintaro.key("ctrl+p")
+    dialog = lintaro.wait_dialog(PAGES_CAPTION)
+    assert dialog.info().owner == lintaro.main.handle
+    return dialog
+
+
+def new_jobs(test_env, known) -> list[Path]:
+    """The PDFs of this program's jobs that are not in `known`, oldest first (another program
+    may print on the same spooler meanwhile)."""
+    return [p for p in test_env.pdfs() if p not in known and p.name.startswith("Linta_")]
+
+
+def print_pages(lintaro, test_env, expected_jobs: int, first=None, last=None, subset=None,
+                group_from=None, group_to=None, copies=None, dialog=None) -> list[Path]:
+    """Prints through "PagesToPrint" as a user does and returns the new PDFs, oldest first."""
+    known = test_env.pdfs()
+    dialog = dialog or open_pages_to_print(lintaro)
+    if first is not None:
+        dialog.set_control_text(PAGE_FROM, str(first))
+    if last is not None:
+        dialog.set_control_text(PAGE_TO, str(last))
+    if subset is not None:
+        pick(dialog, PAGE_SUBSET, subset)
+    if group_from is not None:
+        pick(dialog, GROUP_FROM, str(group_from))
+    if group_to is not None:
+        pick(dialog, GROUP_TO, str(group_to))
+    if copies is not None:
+        pick(dialog, COPIES, str(copies))
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    if expected_jobs == 0:
+        time.sleep(1.5)
+        settle(lintaro)
+        assert new_jobs(test_env, known) == []
+        return []
+    pdfs = test_env.wait_for_pdfs(expected_jobs, known, timeout=30 + 3 * expected_jobs)
+    settle(lintaro)  # the last page's pause is over: no more jobs can come
+    time.sleep(0.5)
+    pdfs = new_jobs(test_env, known)
+    assert len(pdfs) == expected_jobs, pdfs
+    return pdfs
+
+
+def job_name(pdf: Path) -> str:
+    """cups-pdf names a PDF after its job's title."""
+    match = re.match(r"Linta_\d+_\d{3,}_\d+", pdf.name)
+    assert match, pdf.name
+    return match.group(0)
+
+
+def _ipp(test: str, *variables: str) -> list[str]:
+    """Runs one ipptool test against the default printer; returns its CSV lines."""
+    with tempfile.NamedTemporaryFile("w", suffix=".test", delete=False) as handle:
+        handle.write(test)
+    printer = os.environ.get("LINTARO_PRINTER", "PDF")
+    args = ["ipptool", "-c"] + [word for v in variables for word in ("-d", v)]
+    out = subprocess.run(args + [f"ipp://localhost/printers/{printer}", handle.name],
+                         capture_output=True, text=True).stdout
+    Path(handle.name).unlink()
+    return out.splitlines()
+
+
+_IPP_HEAD = ('GROUP operation-attributes-tag ATTR charset attributes-charset utf-8 '
+             'ATTR naturalLanguage attributes-natural-language en ATTR uri printer-uri $uri '
+             f'ATTR name requesting-user-name {getpass.getuser()} ')
+
+
+def completed_job_names(last: int) -> list[str]:
+    """The titles of the default printer's `last` completed jobs, oldest first. The list of jobs
+    gives their ids; each title is asked of its job (the spooler drops the titles of finished
+    jobs from its lists, and shows a title only to the job's owner: tests and Wine are one user)."""
+    ids = sorted(int(line.split(",")[0]) for line in _ipp(
+        '{ NAME "jobs" OPERATION Get-Jobs ' + _IPP_HEAD +
+        'ATTR keyword which-jobs completed ATTR keyword requested-attributes job-id '
+        'STATUS successful-ok DISPLAY job-id }') if line.split(",")[0].isdigit())
+    names = []
+    for job in ids[-last:]:
+        lines = _ipp('{ NAME "job" OPERATION Get-Job-Attributes ' + _IPP_HEAD +
+                     'ATTR integer job-id $job ATTR keyword requested-attributes job-name '
+                     'STATUS successful-ok DISPLAY job-name }', f"job={job}")
+        names.append(lines[-1] if lines and lines[-1] != "job-name" else "")
+    return names
+
+
+def expect_jobs_completed(names: list[str]) -> None:
+    """The spooler lists `names` among its latest completed jobs, in this order."""
+    def ours() -> list[str]:
+        # Other programs may print on the same spooler: look a little further back.
+        return [n for n in completed_job_names(len(names) + 6) if n.startswith("Linta_")][-len(names):]
+
+    assert eventually(lambda: ours() == names, timeout=10), (ours(), names)
+
+
+def dark_columns(png: Path) -> tuple[int, int]:
+    """The leftmost and rightmost x with a dark pixel."""
+    width, height, data = image_pixels(png)
+    xs = [x for y in range(height) for x in range(width)
+          if sum(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 200]
+    assert xs, f"{png} is blank"
+    return min(xs), max(xs)
+
+
+def pdf_text(test_env, pdf: Path) -> str:
+    """The page's text; the printer font's hyphen comes out of pdftotext as a soft hyphen."""
+    return test_env.pdf_text(pdf).replace("\u00ad", "-")
+
+
+def word_boxes(pdf: Path, word: str) -> list[tuple[float, float, float, float]]:
+    """(xMin, yMin, xMax, yMax) in points of every occurrence of `word` on the page."""
+    html = subprocess.run(["pdftotext", "-bbox", str(pdf), "-"], check=True,
+                          capture_output=True).stdout.decode("utf-8").replace("\u00ad", "-")
+    boxes = []
+    for match in re.finditer(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">'
+                             r'([^<]*)</word>', html):
+        if match.group(5) == word:
+            boxes.append(tuple(float(match.group(i)) for i in range(1, 5)))
+    return boxes
+
+
+MM = 72 / 25.4  # points per millimetre
+
+
+def page_rows(text: str) -> list[int]:
+    return [int(n) for n in re.findall(r"Стоков запис (\d{3})", text)]
+
+
+def page_count_offered(lintaro) -> int:
+    dialog = open_pages_to_print(lintaro)
+    pages = int(dialog.control_text(PAGE_TO))
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    return pages
+
+
+# ----------------------------------------------------------------------------------------------
+# Tests
+
+
+def test_each_page_is_a_job_with_its_titles_rows_header_footer_date_and_number(lintaro, test_env):
+    start_table(lintaro, rows=150)
+    # Page numbers at the bottom centre on every page; titles, header and footer on every page;
+    # the date.
+    lintaro.post_command(211)
+    style = lintaro.wait_dialog(TABLE_CAPTION)
+    style.select_combo(PAGE_NUMBERS_LIST, "Долу, център")
+    style.set_checked(FIRST_PAGE_NUMBER, True)
+    for box in (TITLES_EACH_PAGE, HEADER_EACH_PAGE, FOOTER_EACH_PAGE):
+        style.set_checked(box, True)
+    style.set_checked(PRINT_DATE, True)
+    style.click(IDOK)
+    style.wait_gone()
+
+    dialog = open_pages_to_print(lintaro)
+    pages = int(dialog.control_text(PAGE_TO))
+    assert 2 <= pages <= 4, "150 rows of Arial 10 fill a few A4 pages"
+    # The table fits A4: one column group, its lists disabled.
+    assert dialog.combo_items(GROUP_FROM) == ["1"] and dialog.combo_items(GROUP_TO) == ["1"]
+    pdfs = print_pages(lintaro, test_env, pages, dialog=dialog)
+
+    names = [f"Linta_1_{page:03d}_1" for page in range(1, pages + 1)]
+    assert [job_name(p) for p in pdfs] == names
+    expect_jobs_completed(names)
+    seen_rows: list[int] = []
+    for page, pdf in enumerate(pdfs, 1):
+        assert test_env.pdf_page_count(pdf) == 1
+        assert test_env.pdf_page_size_points(pdf) == A4_PORTRAIT
+        text = pdf_text(test_env, pdf)
+        lines = [line.strip() for line in text.splitlines() if line.strip()]
+        # Header with its two parts, column titles and numbers, footer, date, page number last.
+        assert "Складова наличност" in lines[0] and "Фирма Пример ЕООД" in lines[0], lines[:3]
+        assert re.search(r"№\s+Наименование\s+Град\s+Сума", text)
+        assert re.search(r"Изготвил: Иванов\s+Подпис:", text)
+        assert DATE_LINE.search(text)
+        # "- n -" (pdftotext keeps no blanks beside the printer font's hyphens).
+        assert re.fullmatch(rf"-\s*{page}\s*-", lines[-1]), lines[-3:]
+        # Centred across the printable width, 15 mm to 200 mm, below everything else.
+        number = max(word_boxes(pdf, str(page)), key=lambda box: box[1])  # the lowest one
+        assert abs((number[0] + number[2]) / 2 - (15 + 185 / 2) * MM) < 3, number
+        rows = page_rows(text)
+        assert rows, f"page {page} has rows"
+        seen_rows += rows
+        test_env.render_pdf(pdf, dpi=50)
+    # Every row exactly once, in order, across the pages; the cells beside them too.
+    assert seen_rows == list(range(1, 151))
+    last = pdf_text(test_env, pdfs[-1])
+    assert re.search(r"150\s+Стоков запис 150\s+София\s+1987\.50", last)
+    # The rendered page is the table: ink from the left margin (15 mm) on, not across the sheet.
+    (png,) = test_env.render_pdf(pdfs[0], test_env.screenshot_dir / "page-1-at-72", dpi=72)
+    left, right = dark_columns(png)
+    assert 15 / 25.4 * 72 - 2 <= left <= 15 / 25.4 * 72 + 3, left
+    assert right < 595 - 10 / 25.4 * 72, right
+
+
+def test_odd_pages_of_2_to_5_print_3_and_5_and_even_ones_exchange_the_margins(lintaro, test_env):
+    # Left margin 40 mm, right 10 mm; 20 pt rows make short pages.
+    start_table(lintaro, rows=175, font="Arial, 20", cfg=printer_cfg(margins_mm=(40, 10, 10, 10)))
+    assert page_count_offered(lintaro) >= 5
+
+    odd = print_pages(lintaro, test_env, 2, first=2, last=5, subset=SUBSET_ODD)
+    assert [job_name(p) for p in odd] == ["Linta_1_003_1", "Linta_1_005_1"]
+    even = print_pages(lintaro, test_env, 2, first=2, last=5, subset=SUBSET_EVEN)
+    assert [job_name(p) for p in even] == ["Linta_1_002_1", "Linta_1_004_1"]
+    expect_jobs_completed(["Linta_1_003_1", "Linta_1_005_1", "Linta_1_002_1", "Linta_1_004_1"])
+    for pdf, page in zip(odd + even, (3, 5, 2, 4)):
+        text = pdf_text(test_env, pdf)
+        # Page numbers at the top right by default, "n."; the rows follow the page order.
+        first_line = next(line for line in text.splitlines() if line.strip())
+        assert first_line.strip() == f"{page}.", first_line
+        # Right-aligned in a box as wide as the printable width (the driver's A4 of 209.89 mm
+        # less 50 mm) from the page's left margin, one text inset (an "o" of Arial 20 pt, about
+        # 11 pt) short of its right end, as on the screen.
+        (number,) = [box for box in word_boxes(pdf, f"{page}.") if box[1] < 30 * MM]
+        left = 40 if page % 2 else 10
+        right_end = (left + 159.89) * MM - 20 * 0.556
+        assert abs(number[2] - right_end) < 3, (page, number, right_end)
+    assert min(page_rows(pdf_text(test_env, odd[0]))) > max(page_rows(pdf_text(test_env, even[0])))
+    # Odd pages start 40 mm from the left edge, even pages 10 mm (the margins exchanged).
+    at = {}
+    for pdf, page in zip(odd + even, (3, 5, 2, 4)):
+        (png,) = test_env.render_pdf(pdf, test_env.screenshot_dir / f"subset-page-{page}", dpi=72)
+        at[page] = dark_columns(png)[0]
+    mm = 72 / 25.4
+    for page in (3, 5):
+        assert 40 * mm - 2 <= at[page] <= 40 * mm + 3, at
+    for page in (2, 4):
+        assert 10 * mm - 2 <= at[page] <= 10 * mm + 3, at
+
+
+def test_three_copies_of_pages_1_to_2_print_six_jobs_in_copy_order(lintaro, test_env):
+    start_table(lintaro, rows=70)
+    assert page_count_offered(lintaro) >= 2
+    pdfs = print_pages(lintaro, test_env, 6, first=1, last=2, copies=3)
+    names = ["Linta_1_001_1", "Linta_1_002_1", "Linta_2_001_1", "Linta_2_002_1",
+             "Linta_3_001_1", "Linta_3_002_1"]
+    assert [job_name(p) for p in pdfs] == names
+    expect_jobs_completed(names)
+    texts = [pdf_text(test_env, p) for p in pdfs]
+    # The copies are the same pages: page 1 has row 1, page 2 does not.
+    for copy in range(3):
+        assert 1 in page_rows(texts[2 * copy]) and 1 not in page_rows(texts[2 * copy + 1])
+        assert page_rows(texts[2 * copy]) == page_rows(texts[0])
+        assert page_rows(texts[2 * copy + 1]) == page_rows(texts[1])
+
+
+def test_page_numbers_without_a_page_print_nothing(lintaro, test_env):
+    start_table(lintaro, rows=70)
+    pages = page_count_offered(lintaro)
+    assert pages == 2, "70 rows of Arial 10 make two A4 pages"
+    pdfs = print_pages(lintaro, test_env, 2, first=0, last=pages + 2)
+    assert [job_name(p) for p in pdfs] == ["Linta_1_001_1", "Linta_1_002_1"]
+    print_pages(lintaro, test_env, 0, first=pages + 1, last=pages + 3)
+
+
+def test_a_landscape_setting_prints_landscape_pages(lintaro, test_env):
+    start_table(lintaro, rows=20, cfg=printer_cfg(landscape=True))
+    (pdf,) = print_pages(lintaro, test_env, 1)
+    assert job_name(pdf) == "Linta_1_001_1"
+    # cups-pdf writes a landscape page as A4 turned by 90 degrees.
+    info = subprocess.run(["pdfinfo", str(pdf)], capture_output=True, text=True).stdout
+    assert re.search(r"Page rot:\s+90", info), info
+    text = pdf_text(test_env, pdf)
+    assert row_name(1) in text and row_name(20) in text
+    (png,) = test_env.render_pdf(pdf, test_env.screenshot_dir / "landscape", dpi=72)
+    assert image_size(png) == (842, 595)
+    left, _ = dark_columns(png)
+    assert 15 / 25.4 * 72 - 2 <= left <= 15 / 25.4 * 72 + 3, left
+
+
+def test_a_table_wider_than_the_paper_asks_first_and_prints_group_by_group(lintaro, test_env):
+    start_table(lintaro, rows=8, wide=True)
+    # Cancel at the question: no dialog, no job.
+    known = test_env.pdfs()
+    lintaro.key("ctrl+p")
+    box, caption, text = lintaro.wait_message_box()
+    assert (caption, text) == ("Lintaro 2.0", TOO_WIDE)
+    assert {c.control_id for c in box.children() if c.class_name == "Button"} == {IDOK, IDCANCEL}
+    lintaro.screenshot(test_env.screenshot_dir / "too-wide.png", window=box)
+    box.click(IDCANCEL)
+    box.wait_gone()
+    time.sleep(0.5)
+    settle(lintaro)
+    assert lintaro.dialogs() == []
+    assert new_jobs(test_env, known) == []
+
+    # OK: the dialog offers every column group; all of them print, each a job of its own.
+    lintaro.key("ctrl+p")
+    box, _, text = lintaro.wait_message_box()
+    assert text == TOO_WIDE
+    box.click(IDOK)
+    box.wait_gone()
+    dialog = lintaro.wait_dialog(PAGES_CAPTION)
+    groups = dialog.combo_items(GROUP_TO)
+    assert len(groups) >= 2 and groups == [str(n) for n in range(1, len(groups) + 1)]
+    assert dialog.combo_selected_text(GROUP_TO) == groups[-1]
+    assert dialog.control_text(PAGE_TO) == "1"
+    pdfs = print_pages(lintaro, test_env, len(groups), dialog=dialog)
+    assert [job_name(p) for p in pdfs] == [f"Linta_1_001_{g}" for g in groups]
+    titles = ["№", "Наименование", "Град", "Сума"] + [f"Колона{c}" for c in "АБВГДЕ"]
+    printed = []
+    for pdf in pdfs:
+        text = pdf_text(test_env, pdf)
+        test_env.render_pdf(pdf, dpi=50)
+        here = [t for t in titles[1:] if t in text]
+        assert here, "every group prints some columns"
+        printed += here
+        # Every group prints every row's line: header and the rows' own columns.
+        assert "Складова наличност" in text
+    # Each column is printed in exactly one group, left to right.
+    assert printed == titles[1:]
+    assert row_name(8) in pdf_text(test_env, pdfs[0])
+    assert "КолонаЕ-008" in pdf_text(test_env, pdfs[-1])
+
+    # A single later group alone.
+    pdfs = print_pages(lintaro, test_env, 1, group_from=2, group_to=2,
+                       dialog=_after_question(lintaro))
+    assert job_name(pdfs[0]) == "Linta_1_001_2"
+    assert "Наименование" not in pdf_text(test_env, pdfs[0])
+
+
+def _after_question(lintaro):
+    lintaro.key("ctrl+p")
+    box, _, text = lintaro.wait_message_box()
+    assert text == TOO_WIDE
+    box.click(IDOK)
+    box.wait_gone()
+    return lintaro.wait_dialog(PAGES_CAPTION)
+
+
+def test_a_printer_that_cannot_be_opened_is_reported_and_prints_nothing(lintaro, test_env):
+    start_table(lintaro, rows=5, cfg=printer_cfg(kind=1, device="Несъществуващ принтер"))
+    known = test_env.pdfs()
+    dialog = open_pages_to_print(lintaro)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    box, caption, text = lintaro.wait_message_box()
+    assert (caption, text) == ("Lintaro 2.0", NO_PRINTER)
+    assert box.info().owner == lintaro.main.handle
+    lintaro.screenshot(test_env.screenshot_dir / "no-printer.png", window=box)
+    box.click(IDOK)
+    box.wait_gone()
+    time.sleep(0.5)
+    settle(lintaro)
+    assert lintaro.dialogs() == []
+    assert new_jobs(test_env, known) == []
+
+
+# ----------------------------------------------------------------------------------------------
+# The samples
+
+
+SAMPLES = Path(__file__).resolve().parents[1] / "samples"
+
+
+def sample_rows(name: str) -> list[list[str]]:
+    lines = (SAMPLES / name).read_bytes().decode("cp1251").split("\r\n")
+    return [line.split("\t") for line in lines[lines.index("Data:") + 1:] if line]
+
+
+def test_the_bulgarian_sales_sample_prints_its_cyrillic_cells_in_two_groups(lintaro, test_env):
+    lintaro.start([SAMPLES / "sales-bg.rdf"])
+    # Its last column reaches past the printable width of A4 less 15 and 10 mm: the question
+    # comes, and the remarks are the second column group.
+    dialog = _after_question(lintaro)
+    assert int(dialog.control_text(PAGE_TO)) >= 3
+    assert dialog.combo_items(GROUP_TO) == ["1", "2"]
+    pdfs = print_pages(lintaro, test_env, 2, first=1, last=1, dialog=dialog)
+    assert [job_name(p) for p in pdfs] == ["Linta_1_001_1", "Linta_1_001_2"]
+    first, remarks = (pdf_text(test_env, p) for p in pdfs)
+    for text in (first, remarks):
+        assert "Продажби по региони" in text and "Фирма Пример ЕООД" in text
+    assert re.search(r"№\s+Име\s+Град\s+Сума\s+Дата", first) and "Бележка" not in first
+    assert "Бележка" in remarks and "Град" not in remarks
+    rows = sample_rows("sales-bg.rdf")
+    # The first rows on the first page, whole: number, name, city, sum and date on one line;
+    # their remarks on the second group's sheet.
+    for number, name, city, amount, date, remark in rows[:5]:
+        assert re.search(rf"{number}\s+{name}\s+{city}\s+{amount}\s+{date}", first), name
+        assert remark in remarks.replace("\n", " ") or remark.split()[0] in remarks, remark
+    # Each row line starts with the grid's row number and the sample's own "№", both n.
+    printed = [int(n) for n in re.findall(r"^\s*(\d+)\s+\1\s+[А-Яа-я]", first, re.M)]
+    assert printed == list(range(1, len(printed) + 1)) and 20 < len(printed) < len(rows)
+    for pdf in pdfs:
+        test_env.render_pdf(pdf, dpi=60)
+
+
+def test_the_furniture_sample_prints_its_pictures(lintaro, test_env):
+    lintaro.start([SAMPLES / "furniture.rdf"])
+    (pdf,) = print_pages(lintaro, test_env, 1)
+    text = pdf_text(test_env, pdf)
+    for word in ("Store 12", "March", "Item", "Price", "Photo", "Chair", "Table", "Lamp", "12.50",
+                 "7.25", "Approved"):
+        assert word in text, word
+    (png,) = test_env.render_pdf(pdf, test_env.screenshot_dir / "furniture", dpi=100)
+    width, height, data = image_pixels(png)
+    # The pictures are in colour; the rest of the page is black on white.
+    coloured = sum(1 for i in range(0, len(data), 3)
+                   if max(data[i:i + 3]) - min(data[i:i + 3]) > 60)
+    assert coloured > 200, coloured
