@@ -30,17 +30,24 @@ bool GdiMeasuringDevice::SelectFont(const FontSpec& font) {
 }
 
 void GdiMeasuringDevice::SelectBold(bool bold) {
-    if (fonts_ != nullptr) fonts_->SelectBold(bold);
+    if (fonts_ == nullptr) return;
+    fonts_->SelectBold(bold);
+    bold_ = bold;
 }
 
 void GdiMeasuringDevice::ReleaseFont() {
     fonts_.reset();
     dc_ = nullptr;
+    bold_ = false;
+    for (AdvanceTable& table : tables_) table.Forget();
 }
 
 const TextMeter& GdiMeasuringDevice::Meter() const {
     meter_ = GdiTextMeter(dc_ != nullptr ? dc_ : context_());
-    return meter_;
+    if (fonts_ == nullptr || !fonts_->Selected()) return meter_;
+    const int variant = bold_ ? 1 : 0;
+    if (!tables_[variant].Learnt()) tables_[variant].Learn(meter_);
+    return table_meter_[variant];
 }
 
 bool GdiPictureSizes::SizeOf(const char* name, PictureSize& size) const {

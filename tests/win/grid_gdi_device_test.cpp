@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "app/app_state_win32.h"
@@ -89,6 +90,46 @@ TEST(GridGdiDevice, MeasuresWithTheChosenFontAndItsBoldVariant) {
         EXPECT_EQ(device.Meter().Width(text.data(), text.size()), plain.width) << c.face << " plain again";
         device.ReleaseFont();
     }
+}
+
+// Byte widths learnt once must give the very widths GDI gives, on the display and on a printer,
+// for cell-like strings of every byte from the blank up.
+TEST(GridGdiDevice, LearntWidthsAgreeWithTheDeviceOnScreenAndPrinter) {
+    const HDC printer = CreateICA(nullptr, "PDF", nullptr, nullptr);
+    ASSERT_NE(printer, nullptr);
+    HDC (*contexts[])() = {&DisplayInformationContext, &PrintMeasuringContext};
+    AppState& app = App();
+    const HDC saved = app.printer_info;
+    app.printer_info = printer;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0x20, 0xFF);
+    std::uniform_int_distribution<int> length(1, 60);
+    const FontCase fonts[] = {{"Arial", 100, ""}, {"MS Sans Serif", 80, ""}, {"Times New Roman", 125, ""}};
+    for (auto context : contexts) {
+        for (const FontCase& font : fonts) {
+            GdiMeasuringDevice device(context);
+            ASSERT_TRUE(device.SelectFont(FontOf(font.face, font.size)));
+            const HDC dc = context();
+            for (int bold = 0; bold < 2; ++bold) {
+                device.SelectBold(bold != 0);
+                AdvanceTable table;
+                table.Learn(GdiTextMeter(dc));
+                EXPECT_TRUE(table.Usable()) << font.face << (bold ? " bold" : "");
+                for (int i = 0; i < 300; ++i) {
+                    std::string text;
+                    for (int n = length(random); n > 0; --n) text.push_back(static_cast<char>(byte(random)));
+                    SIZE direct = {};
+                    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &direct);
+                    const TextExtent measured = device.Meter().Measure(text.data(), text.size());
+                    ASSERT_EQ(measured.width, direct.cx) << font.face << " " << text;
+                    ASSERT_EQ(measured.height, direct.cy) << font.face;
+                }
+            }
+            device.ReleaseFont();
+        }
+    }
+    app.printer_info = saved;
+    DeleteDC(printer);
 }
 
 TEST(GridGdiDevice, BoldVariantOfABoldFontIsTheFontItself) {
