@@ -105,24 +105,27 @@ void SetColumnTypes(std::string_view text, std::size_t end, TableStore& store) {
     });
 }
 
-void AddRow(std::string_view line, TableStore& store, std::uint8_t* row) {
-    store.BeginRow(row, kRowBufferSize);
+// Fills `row`, which holds an empty record, with the cells of one data line; returns the
+// record's length. Identifiers rise along the line, so every cell is a new field.
+std::size_t FillRow(std::string_view line, std::uint8_t* row) {
+    std::size_t length = TableStore::kEmptyRecordSize;
     ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
         // Identifiers past the 16-bit range could never belong to a column.
         if (kFirstColumnIdentifier + index > INT16_MAX) return false;
         piece = TrimSpaces(piece).substr(0, TableStore::kLongestCell);
         if (!piece.empty()) {
-            TableStore::PutField(row, kRowBufferSize,
-                                 static_cast<std::int16_t>(kFirstColumnIdentifier + index),
-                                 piece.data(), piece.size(), kRowBufferSize);
+            const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
+            length = TableStore::AppendField(row, kRowBufferSize, length, identifier, piece.data(),
+                                             piece.size(), kRowBufferSize);
         }
         return true;
     });
-    store.AddRow(row, kRowBufferSize);
+    return length;
 }
 
-void AddRows(std::string_view text, std::size_t data_key, TableStore& store) {
-    std::uint8_t row[kRowBufferSize];
+// Calls `line` for each data line after the "Data:" line at `data_key`.
+template <typename Function>
+void ForEachDataLine(std::string_view text, std::size_t data_key, Function line) {
     const std::size_t end = text.size();
     std::size_t line_end = FindCarriageReturn(text, data_key, end);
     for (;;) {
@@ -133,8 +136,30 @@ void AddRows(std::string_view text, std::size_t data_key, TableStore& store) {
         }
         if (start >= end) return;
         line_end = FindCarriageReturn(text, start, end);
-        AddRow(text.substr(start, line_end - start), store, row);
+        line(text.substr(start, line_end - start));
     }
+}
+
+void AddRows(std::string_view text, std::size_t data_key, TableStore& store) {
+    std::uint8_t row[kRowBufferSize];
+    // A first pass measures the rows, so the store takes its final slot size and block at once:
+    // rows growing longer one after another would otherwise copy all earlier rows each time.
+    std::uint8_t empty[TableStore::kEmptyRecordSize];
+    store.BeginRow(empty, sizeof empty);
+    std::uint32_t count = 0;
+    std::size_t longest = 0;
+    ForEachDataLine(text, data_key, [&](std::string_view line) {
+        std::memcpy(row, empty, sizeof empty);
+        longest = std::max(longest, FillRow(line, row));
+        if (count < UINT32_MAX) ++count;
+    });
+    store.ReserveRows(count, longest);
+
+    ForEachDataLine(text, data_key, [&](std::string_view line) {
+        store.BeginRow(row, kRowBufferSize);
+        FillRow(line, row);
+        store.AddRow(row, kRowBufferSize);
+    });
 }
 
 std::string_view TrimTrailingSpaces(std::string_view text) {
@@ -179,7 +204,8 @@ std::string_view DescriptionHeadOf(std::string_view file) {
     return file.substr(0, titles == kNotFound ? data : titles);
 }
 
-bool ReadDataFileTable(std::string_view file, DataFileTable& table, MillisecondClock clock) {
+bool ReadDataFileTable(std::string_view file, DataFileTable& table, MillisecondClock clock,
+                       ReallocateFunction reallocate) {
     const std::string_view text = WithoutFinalLineBreaks(file);
     std::size_t data = FindKey(text, "Data:");
     if (data == kNotFound) data = text.size();
@@ -189,7 +215,7 @@ bool ReadDataFileTable(std::string_view file, DataFileTable& table, MillisecondC
     if (titles_line >= data) return false;
 
     DataFileTable loaded;
-    loaded.store = std::make_unique<TableStore>(std::move(clock));
+    loaded.store = std::make_unique<TableStore>(std::move(clock), reallocate);
     AddColumns(text, titles_line, data, *loaded.store);
     SetColumnTypes(text, data, *loaded.store);
     AddRows(text, data, *loaded.store);

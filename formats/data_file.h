@@ -24,9 +24,9 @@ struct DataFileTable {
 
 // Builds a new store from the file's titles, types and rows, and takes its header and footer.
 // False, with `table` untouched, when there is no titles line before "Data:". The clock (for
-// the row scramble keys) may be given for tests.
+// the row scramble keys) and the store's reallocate function may be given for tests.
 bool ReadDataFileTable(std::string_view file, DataFileTable& table,
-                       MillisecondClock clock = nullptr);
+                       MillisecondClock clock = nullptr, ReallocateFunction reallocate = nullptr);
 
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.

@@ -232,13 +232,7 @@ std::size_t TableStore::PutField(std::uint8_t* row, std::size_t row_capacity,
     std::uint8_t key = row[kScrambleKeyAt];
 
     if (field_at == 0) {
-        if (length == 0 || record_length + kFieldHeaderSize + length > room) return record_length;
-        std::size_t at = record_length - 1;  // where the end-of-fields zero was
-        row[at] = static_cast<std::uint8_t>(length);
-        WriteInt16(row + at + 1, identifier);
-        CopyScrambled(row + at + kFieldHeaderSize, value, length, key);
-        row[at + kFieldHeaderSize + length] = 0;
-        return record_length + kFieldHeaderSize + length;
+        return AppendField(row, row_capacity, record_length, identifier, bytes, length, limit);
     }
 
     std::size_t old_length = row[field_at];
@@ -257,6 +251,25 @@ std::size_t TableStore::PutField(std::uint8_t* row, std::size_t row_capacity,
     row[field_at] = static_cast<std::uint8_t>(length);
     CopyScrambled(row + field_at + kFieldHeaderSize, value, length, key);
     return new_length;
+}
+
+std::size_t TableStore::AppendField(std::uint8_t* row, std::size_t row_capacity,
+                                    std::size_t record_length, std::int16_t identifier,
+                                    const void* bytes, std::size_t length, std::size_t limit) {
+    if (row == nullptr || record_length < kEmptyRecordSize || record_length > row_capacity ||
+        row[record_length - 1] != 0) {
+        return 0;
+    }
+    if (length == 0 || length > kLongestCell || bytes == nullptr) return record_length;
+    std::size_t room = (limit != 0 && limit < row_capacity) ? limit : row_capacity;
+    if (record_length + kFieldHeaderSize + length > room) return record_length;
+    std::size_t at = record_length - 1;  // where the end-of-fields zero was
+    row[at] = static_cast<std::uint8_t>(length);
+    WriteInt16(row + at + 1, identifier);
+    CopyScrambled(row + at + kFieldHeaderSize, static_cast<const std::uint8_t*>(bytes), length,
+                  row[kScrambleKeyAt]);
+    row[at + kFieldHeaderSize + length] = 0;
+    return record_length + kFieldHeaderSize + length;
 }
 
 bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
@@ -293,6 +306,22 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
     if (record_identifier >= ReadUint32(header + kNextRecordIdentifierAt)) {
         WriteUint32(header + kNextRecordIdentifierAt, record_identifier + 1);
     }
+    return true;
+}
+
+bool TableStore::ReserveRows(std::uint32_t count, std::size_t longest) {
+    if (longest > kLargestRecord) return false;
+    std::lock_guard<std::mutex> guard(lock_);
+    const std::uint8_t* header = block_.Bytes();
+    if (header == nullptr) return false;
+
+    std::size_t record_size = ReadUint16(header + kRecordSizeAt);
+    std::size_t slot_size = std::max(record_size, longest);
+    std::size_t record_area_at = ReadUint16(header + kRecordAreaAt);
+    std::size_t rows = static_cast<std::size_t>(ReadUint32(header + kRecordCountAt)) + count;
+    if (slot_size != 0 && rows > (kLargestImage - record_area_at) / slot_size) return false;
+    if (!block_.Grow(record_area_at + rows * slot_size, kGrowthStep, kLargestImage)) return false;
+    if (slot_size > record_size) WidenSlotsLocked(slot_size);
     return true;
 }
 

@@ -101,10 +101,28 @@ public:
                                 std::int16_t identifier, const void* bytes, std::size_t length,
                                 std::size_t limit);
 
+    // PutField for a column that has no field in the record yet, by a caller that knows the
+    // record's length (what BeginRow, PutField or AppendField last returned): the fields are
+    // not walked again, so a row of thousands of cells is built in time proportional to its
+    // length. Returns the record's length afterwards, or 0 when `record_length` cannot be the
+    // length of a record in the buffer.
+    static std::size_t AppendField(std::uint8_t* row, std::size_t row_capacity,
+                                   std::size_t record_length, std::int16_t identifier,
+                                   const void* bytes, std::size_t length, std::size_t limit);
+
     // Stores the record at the start of `row` after the last row, giving it the next record
     // identifier (written into `row` too) and widening all slots when it is the longest yet.
     // False for a malformed record, one longer than 65535 bytes, or when out of memory.
     bool AddRow(std::uint8_t* row, std::size_t row_capacity);
+
+    // Readies the store for `count` more rows whose longest record is `longest` bytes: widens
+    // the slots to that length now when it is more than the record size, and grows the block
+    // once for all of them, so that adding those rows neither widens nor moves the stored ones
+    // again (one row longer than any before would otherwise copy every row stored so far).
+    // With the exact longest length, the image after the rows are added is the one adding them
+    // alone gives. False, with the store unchanged, for a length above 65535 or when memory
+    // runs out; AddRow then grows the store as it goes.
+    bool ReserveRows(std::uint32_t count, std::size_t longest);
 
     // Copies the unscrambled bytes of a cell into `output`, at most `output_size` of them (0: no
     // limit, so `output` must hold 255 bytes), without a terminating zero, and returns their

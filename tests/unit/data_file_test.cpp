@@ -3,12 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
 const MillisecondClock kFixedClock = [] { return 500; };
+
+unsigned U16At(const std::uint8_t* bytes, std::size_t at) {
+    return bytes[at] | (bytes[at + 1] << 8);
+}
 
 struct Loaded {
     bool ok = false;
@@ -144,6 +151,68 @@ TEST(DataFile, RowsStayWithin8192Bytes) {
     EXPECT_EQ(loaded.Cell(0, 11 + 30).size(), 255u);
     EXPECT_EQ(loaded.Cell(0, 11 + 31), "");
     EXPECT_EQ(loaded.Cell(0, 11 + 40), "short");
+}
+
+TEST(DataFile, ALineOfThousandsOfCellsKeepsThoseThatFit) {
+    // One-byte cells take 4 bytes each: 2046 fit in 8192 (7 + 2046 * 4 = 8191); pieces past
+    // the 16-bit identifiers are not read at all.
+    std::string line;
+    for (int i = 0; i < 40000; ++i) line += "7\t";
+    const Loaded loaded = Read("Titles:\r\nA\r\nData:\r\n" + line + "\r\nlast\r\n");
+    ASSERT_TRUE(loaded.ok);
+    ASSERT_EQ(loaded.table.store->CountRows(), 2u);
+    EXPECT_EQ(loaded.Cell(0, 11), "7");
+    EXPECT_EQ(loaded.Cell(0, 11 + 2045), "7");
+    EXPECT_EQ(loaded.Cell(0, 11 + 2046), "");
+    EXPECT_EQ(loaded.Cell(1, 11), "last");
+    EXPECT_EQ(U16At(loaded.table.store->Image().bytes, 8), 8191u);  // the record size
+}
+
+int g_reallocations = 0;
+
+void* CountedReallocate(void* block, std::size_t bytes) {
+    ++g_reallocations;
+    return std::realloc(block, bytes);
+}
+
+TEST(DataFile, RowsGrowingLongerAreStoredInOneGrowthAsRowByRow) {
+    // Each row is longer than all before it: the store takes its final size at once instead
+    // of widening and moving every stored row for each new one.
+    std::string file = "Titles:\r\nA\tB\r\nData:\r\n";
+    for (int row = 1; row <= 300; ++row) {
+        std::string line;
+        for (int left = row * 25; left > 0; left -= 200) {
+            line += std::string(std::min(left, 200), static_cast<char>('a' + row % 26)) + "\t";
+        }
+        file += line + "\r\n";
+    }
+    g_reallocations = 0;
+    DataFileTable table;
+    ASSERT_TRUE(ReadDataFileTable(file, table, kFixedClock, CountedReallocate));
+    EXPECT_LE(g_reallocations, 2) << "the first block and the one growth for the rows";
+
+    // The image is the one the store builds from the same rows one by one.
+    TableStore expected(kFixedClock);
+    expected.PutColumn(MakeStoreColumn(11, kTextColumn, "A"));
+    expected.PutColumn(MakeStoreColumn(12, kTextColumn, "B"));
+    std::uint8_t row[kRowBufferSize];
+    std::size_t longest = 0;
+    for (int index = 1; index <= 300; ++index) {
+        std::size_t length = expected.BeginRow(row, sizeof row);
+        std::int16_t identifier = 11;
+        for (int left = index * 25; left > 0; left -= 200, ++identifier) {
+            const std::string cell(std::min(left, 200), static_cast<char>('a' + index % 26));
+            length = TableStore::PutField(row, sizeof row, identifier, cell.data(), cell.size(),
+                                          kRowBufferSize);
+        }
+        longest = std::max(longest, length);
+        ASSERT_TRUE(expected.AddRow(row, sizeof row));
+    }
+    const StoreImageView loaded = table.store->Image();
+    const StoreImageView built = expected.Image();
+    EXPECT_EQ(U16At(loaded.bytes, 8), longest);
+    ASSERT_EQ(loaded.length, built.length);
+    EXPECT_EQ(std::memcmp(loaded.bytes, built.bytes, built.length), 0);
 }
 
 TEST(DataFile, HeaderAndFooterTexts) {

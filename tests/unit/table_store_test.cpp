@@ -775,6 +775,78 @@ TEST_F(TableStoreTest, FillingGrowsTheBlockGeometrically) {
     EXPECT_EQ(Prefix(output, 100), Filled(100, static_cast<std::uint8_t>(99999)));
 }
 
+TEST_F(TableStoreTest, AppendFieldWritesWhatPutFieldWritesForANewColumn) {
+    TableStore store(ClockReading({500}));
+    RowBuffer put(64), appended(64);
+    std::size_t put_length = store.BeginRow(put.data(), put.capacity());
+    std::size_t appended_length = store.BeginRow(appended.data(), appended.capacity());
+    const std::vector<std::pair<std::int16_t, Bytes>> cells = {
+        {11, Text("one")}, {13, Bytes()}, {12, Filled(20, 5)}, {14, Filled(30, 9)},
+        {15, Text("x")}};
+    for (const auto& cell : cells) {
+        SCOPED_TRACE(cell.first);
+        put_length = put.Put(cell.first, cell.second, 50);
+        appended_length =
+            TableStore::AppendField(appended.data(), appended.capacity(), appended_length,
+                                    cell.first, cell.second.data(), cell.second.size(), 50);
+        EXPECT_EQ(appended_length, put_length);
+        EXPECT_EQ(appended.bytes, put.bytes);
+    }
+    // The 30-byte cell passed the limit of 50 and was dropped; the last one still fitted.
+    EXPECT_EQ(appended_length, 7u + 6 + 23 + 4);
+
+    // A length that cannot be the record's is refused and nothing is written.
+    const Bytes before = appended.bytes;
+    EXPECT_EQ(TableStore::AppendField(appended.data(), appended.capacity(), appended_length - 1, 16,
+                                      "a", 1, 0), 0u);
+    EXPECT_EQ(TableStore::AppendField(appended.data(), appended.capacity(), 65, 16, "a", 1, 0), 0u);
+    EXPECT_EQ(TableStore::AppendField(appended.data(), appended.capacity(), 6, 16, "a", 1, 0), 0u);
+    EXPECT_EQ(appended.bytes, before);
+}
+
+TEST_F(TableStoreTest, ReservedRowsNeitherWidenNorGrowAgain) {
+    // Rows growing longer one after another: with the room reserved first, the store is grown
+    // once and ends as the same image as a store filled row by row.
+    auto add_rows = [](TableStore& store) {
+        for (std::size_t length = 1; length <= 40; ++length) {
+            AddRowWithCells(store, {{11, Filled(length, static_cast<std::uint8_t>(length))}});
+        }
+    };
+    TableStore plain(ClockReading({500}));
+    add_rows(plain);
+
+    TableStore reserved(ClockReading({500}), ControlledReallocate);
+    const int calls_before = g_allocations.calls;
+    ASSERT_TRUE(reserved.ReserveRows(40, 7 + 3 + 40));
+    EXPECT_EQ(g_allocations.calls, calls_before + 1);
+    EXPECT_EQ(U16(reserved.Image().bytes, 8), 50u);
+    EXPECT_EQ(reserved.CountRows(), 0u);
+    add_rows(reserved);
+    EXPECT_EQ(g_allocations.calls, calls_before + 1);
+    EXPECT_EQ(Snapshot(reserved), Snapshot(plain));
+}
+
+TEST_F(TableStoreTest, ReserveRowsWidensStoredRowsAndRefusesWhatCannotBeHeld) {
+    TableStore store(ClockReading({500}), ControlledReallocate);
+    AddRowWithCells(store, {{11, Filled(10, 1)}});  // record 20 bytes
+    ASSERT_TRUE(store.ReserveRows(3, 30));
+    Bytes image = Snapshot(store);
+    ASSERT_EQ(image.size(), 64u + 30);
+    Bytes first = ExpectedRecord(kKeyAt500, 1, {{11, Filled(10, 1)}});
+    first.resize(30, 0);
+    EXPECT_EQ(Bytes(image.begin() + 64, image.end()), first);
+    // A shorter longest length keeps the slots as they are.
+    ASSERT_TRUE(store.ReserveRows(3, 10));
+    EXPECT_EQ(U16(store.Image().bytes, 8), 30u);
+
+    const Bytes before = Snapshot(store);
+    EXPECT_FALSE(store.ReserveRows(1, 65536));
+    g_allocations.fail = true;
+    EXPECT_FALSE(store.ReserveRows(100, 40));
+    EXPECT_FALSE(store.ReserveRows(UINT32_MAX, 65535));
+    EXPECT_EQ(Snapshot(store), before);
+}
+
 TEST_F(TableStoreTest, ConcurrentAddRowsGetDistinctIdentifiers) {
     TableStore store(ClockReading({500}));
     auto add_many = [&store](std::uint8_t tag) {

@@ -2,6 +2,9 @@
 //   file_helper hold <path> <milliseconds> <ready-event> [<text>]
 //     Opens (or creates) the file with no sharing, sets the named event, holds it for the given
 //     time, then writes <text> over its contents (when given) and closes it.
+//   file_helper hold-marked <path> <milliseconds> <ready-file> [<text>]
+//     The same, but tells that it holds the file by creating <ready-file>: for callers outside
+//     Wine (the end-to-end tests), which cannot wait on a Windows event.
 //   file_helper program-directory <out-path>
 //     Writes what ProgramDirectory returns for this executable to <out-path>.
 // Exit code 0 on success, 2 on bad arguments, 3 when a file or the event cannot be used.
@@ -14,17 +17,25 @@
 
 namespace {
 
-int HoldFile(const char* path, DWORD holdMs, const char* readyEvent, const char* text) {
+bool SetReadyEvent(const char* name) {
+  const HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+  if (!ready) return false;
+  SetEvent(ready);
+  CloseHandle(ready);
+  return true;
+}
+
+bool CreateReadyFile(const char* path) { return WriteWholeFile(path, "ready", 5); }
+
+int HoldFile(const char* path, DWORD holdMs, bool (*tellReady)(const char*), const char* ready,
+             const char* text) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 3;
-  const HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEvent);
-  if (!ready) {
+  if (!tellReady(ready)) {
     CloseHandle(file);
     return 3;
   }
-  SetEvent(ready);
-  CloseHandle(ready);
   Sleep(holdMs);
   int result = 0;
   if (text) {
@@ -51,8 +62,11 @@ int ReportProgramDirectory(const char* outPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 5 && std::strcmp(argv[1], "hold") == 0) {
-    return HoldFile(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)), argv[4],
+  const bool hold = argc >= 5 && std::strcmp(argv[1], "hold") == 0;
+  const bool holdMarked = argc >= 5 && std::strcmp(argv[1], "hold-marked") == 0;
+  if (hold || holdMarked) {
+    return HoldFile(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)),
+                    holdMarked ? CreateReadyFile : SetReadyEvent, argv[4],
                     argc >= 6 ? argv[5] : nullptr);
   }
   if (argc == 3 && std::strcmp(argv[1], "program-directory") == 0) {

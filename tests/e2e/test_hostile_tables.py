@@ -1,0 +1,296 @@
+"""Hostile data files: thousands of columns, cells and rows at the size limits, a line of 10 MB,
+binary garbage, the layout file of another table, and a data file of 1 GB. Each opens, or falls
+back to the demonstration table where the loader says so, without a crash and within a bounded
+amount of memory (the peak resident size of the program's process)."""
+
+from __future__ import annotations
+
+import random
+import shutil
+import struct
+import tempfile
+import time
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Optional
+
+from lintaro_harness import HarnessError, Lintaro
+from wine_process import peak_memory
+
+MIB = 1 << 20
+DEFAULT_CAPTION = "Lintaro 2.0"
+CAPTION = "Hostile table"
+SMALL_FILE_MEMORY_LIMIT = 300 * MIB
+MOST_COLUMNS = 1055  # the table store's limit; the grid adds its row number column
+WM_NULL = 0x0000
+
+
+def table_bytes(titles: list[bytes], rows: list[bytes], title: str = CAPTION) -> bytes:
+    head = f"WindowTitle: {title}\r\nTitles:\r\n".encode("cp1251") + b"\t".join(titles)
+    return head + b"\r\nData:\r\n" + b"".join(row + b"\r\n" for row in rows)
+
+
+def titles(count: int) -> list[bytes]:
+    return [b"C%d" % column for column in range(1, count + 1)]
+
+
+def layout_sources(path: Path) -> list[int]:
+    """The column sources of a layout file the program wrote: -1 for the row numbers, then
+    the table store column identifiers 11, 12, ..."""
+    data = path.read_bytes()
+    magic, version, records_at, record_size, count = struct.unpack_from("<IHHHI", data, 0)
+    assert (magic, version, records_at, record_size) == (12345678, 20, 128, 48)
+    assert len(data) == records_at + count * record_size
+    return [struct.unpack_from("<i", data, records_at + i * record_size)[0] for i in range(count)]
+
+
+def scroll_range(app: Lintaro, bar: str) -> dict:
+    fields = app.driver.call("scrollinfo", app.grid_window().handle, bar)
+    _, maximum, page, position, _ = (int(field) for field in fields)
+    return {"max": maximum, "page": page, "pos": position}
+
+
+def wait_responding(app: Lintaro, deadline: float) -> None:
+    """Waits until the program handles messages again: a big table is laid out for its first
+    paint after the window shows, and the driver does not wait for a program that is busy."""
+    while True:
+        try:
+            app.main.send(WM_NULL)
+            return
+        except HarnessError:
+            if time.monotonic() > deadline or not app.is_running():
+                raise
+            time.sleep(0.2)
+
+
+@dataclass
+class Opened:
+    caption: str
+    seconds: float  # from the start until the table showed and the program responded
+    peak: int  # bytes
+    vertical: dict
+    horizontal: dict
+    layout: Optional[list[int]]  # the sources in the layout file written on exit, if one was
+
+
+def open_and_close(app: Lintaro, test_env, data: Path, name: str, layout: Optional[Path] = None,
+                   natural_widths: bool = False, timeout: float = 60.0) -> Opened:
+    """Starts the program on the data file and a layout file (by default one that does not exist
+    yet: the program writes it on exit when the table loaded, which tells its columns), looks
+    at the window, ends the program normally and reports what it found."""
+    layout = layout or data.with_name(data.stem + ".fmt")
+    started = time.monotonic()
+    app.start([data, layout], timeout=timeout)
+    wait_responding(app, started + timeout)
+    seconds = time.monotonic() - started
+    if natural_widths:
+        app.key("ctrl+w")
+    app.main.send(WM_NULL)
+    app.screenshot(test_env.screenshot_dir / f"hostile-{name}.png")
+    app.key("ctrl+Next")
+    app.main.send(WM_NULL)
+    app.screenshot(test_env.screenshot_dir / f"hostile-{name}-end.png")
+    opened = Opened(caption=app.main.info().caption, seconds=seconds, peak=peak_memory(app),
+                    vertical=scroll_range(app, "V"), horizontal=scroll_range(app, "H"), layout=None)
+    assert app.close(timeout=60) == 0
+    if layout.exists():
+        opened.layout = layout_sources(layout)
+    print(f"{name}: {data.stat().st_size / MIB:.1f} MB file, ready after {seconds:.2f} s, "
+          f"peak {opened.peak / MIB:.0f} MB")
+    return opened
+
+
+def garbage(size: int, seed: int) -> bytes:
+    """Random bytes with TABs, about one in eight of them NUL, and no line ends."""
+    noise = random.Random(seed).randbytes(size)
+    return bytes(byte if byte >= 32 or byte == 9 else 0 for byte in noise)
+
+
+def columns_of(count: int) -> list[int]:
+    return [-1] + list(range(11, 11 + count))
+
+
+# ----------------------------------------------------------------------------------------------
+# Small hostile files
+
+
+def test_1055_columns_load_whole(lintaro, test_env, tmp_path):
+    rows = [b"\t".join(b"r%dc%d" % (row, column) for column in range(MOST_COLUMNS))
+            for row in range(20)]
+    data = tmp_path / "wide.rdf"
+    data.write_bytes(table_bytes(titles(MOST_COLUMNS), rows))
+    opened = open_and_close(lintaro, test_env, data, "1055-columns")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(MOST_COLUMNS)
+    assert opened.horizontal["max"] > 50 * opened.horizontal["page"], "far wider than the window"
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_5000_columns_keep_the_first_1055(lintaro, test_env, tmp_path):
+    rows = [b"\t".join(b"%d.%d" % (row, column) for column in range(5000)) for row in range(20)]
+    data = tmp_path / "wider.rdf"
+    data.write_bytes(table_bytes(titles(5000), rows))
+    opened = open_and_close(lintaro, test_env, data, "5000-columns")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(MOST_COLUMNS)
+    assert opened.vertical["max"] >= 20
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_a_255_byte_cell_in_every_column(lintaro, test_env, tmp_path):
+    # Only 31 such cells fit in a row of 8192 bytes; the others are dropped, the table opens.
+    row = b"\t".join(bytes([ord("A") + column % 26]) * 255 for column in range(MOST_COLUMNS))
+    data = tmp_path / "full-cells.rdf"
+    data.write_bytes(table_bytes(titles(MOST_COLUMNS), [row] * 30))
+    opened = open_and_close(lintaro, test_env, data, "255-byte-cells")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(MOST_COLUMNS)
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_a_row_of_8192_bytes(lintaro, test_env, tmp_path):
+    row = b"\t".join([b"w" * 255] * 32) + b"x"  # the last cell one byte over the cell limit
+    assert len(row) == 8192
+    data = tmp_path / "long-row.rdf"
+    data.write_bytes(table_bytes(titles(32), [b"1\t2\t3", row, row, b"4\t5\t6"]))
+    opened = open_and_close(lintaro, test_env, data, "8192-byte-row")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(32)
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_rows_growing_longer_one_after_another(lintaro, test_env, tmp_path):
+    # Each of the last 8000 rows is one byte longer than the one before, up to the row limit,
+    # after 10000 short rows: the store must not copy every row stored so far for each of them.
+    rising = []
+    for length in range(1, 8001):
+        cells = [b"r" * 250] * (length // 250) + ([b"r" * (length % 250)] if length % 250 else [])
+        rising.append(b"\t".join(cells))
+    data = tmp_path / "rising.rdf"
+    data.write_bytes(table_bytes(titles(3), [b"short"] * 10000 + rising))
+    opened = open_and_close(lintaro, test_env, data, "rising-rows")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(3)
+    assert opened.vertical["max"] >= 18000
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_thousands_of_cells_in_every_row(lintaro, test_env, tmp_path):
+    # 32767 one-byte cells a row: about 2000 fit, the rest are dropped, each without going
+    # through the row's cells again.
+    row = b"\t".join([b"7"] * 32767)
+    data = tmp_path / "many-cells.rdf"
+    data.write_bytes(table_bytes(titles(MOST_COLUMNS), [row] * 1000))
+    opened = open_and_close(lintaro, test_env, data, "many-cells")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(MOST_COLUMNS)
+    assert opened.vertical["max"] >= 1000
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_a_line_of_10_mb_without_a_tab(lintaro, test_env, tmp_path):
+    data = tmp_path / "long-line.rdf"
+    data.write_bytes(table_bytes(titles(3), [b"1\t2\t3", b"L" * (10 * MIB), b"4\t5\t6"]))
+    opened = open_and_close(lintaro, test_env, data, "10-mb-line")
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(3)
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_a_head_line_of_10_mb_without_a_tab_or_a_table(lintaro, test_env, tmp_path):
+    # No "Titles:": the whole file is a description head and the load fails.
+    data = tmp_path / "long-head.rdf"
+    data.write_bytes(b"WindowTitle: " + b"T" * (10 * MIB) + b"\r\n")
+    opened = open_and_close(lintaro, test_env, data, "10-mb-head")
+    assert opened.caption == DEFAULT_CAPTION, "a failed load keeps the program's caption"
+    assert opened.layout is None
+    assert opened.vertical["max"] > 128, "the demonstration table"
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_binary_garbage_gives_the_demonstration_table(lintaro, test_env, tmp_path):
+    data = tmp_path / "garbage.rdf"
+    data.write_bytes(garbage(4 * MIB, seed=1))
+    opened = open_and_close(lintaro, test_env, data, "garbage")
+    assert opened.caption == DEFAULT_CAPTION
+    assert opened.layout is None, "no table loaded: the layout file is never named"
+    assert opened.vertical["max"] > 128
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_binary_garbage_rows_under_a_table_head_load(lintaro, test_env, tmp_path):
+    noise = garbage(2 * MIB, seed=2)
+    rows = [noise[at:at + 2000] for at in range(0, len(noise), 2000)]
+    data = tmp_path / "garbage-rows.rdf"
+    data.write_bytes(table_bytes(titles(4), rows))
+    opened = open_and_close(lintaro, test_env, data, "garbage-rows")
+    assert opened.caption == CAPTION
+    assert opened.vertical["max"] >= len(rows)
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_the_layout_file_of_a_wider_table(app_factory, test_env, tmp_path):
+    wide = tmp_path / "wide.rdf"
+    wide_row = b"\t".join(b"wide cell %d" % column for column in range(40))
+    wide.write_bytes(table_bytes(titles(40), [wide_row] * 5))
+    layout = tmp_path / "wide.fmt"
+    first = app_factory(name="wide_layout")
+    assert open_and_close(first, test_env, wide, "layout-source", layout).layout == columns_of(40)
+
+    narrow = tmp_path / "narrow.rdf"
+    narrow.write_bytes(table_bytes(titles(3), [b"a cell\tb cell\tc cell"] * 5))
+    second = app_factory(name="narrow_table")
+    # Natural widths over columns the data file does not have, then the layout kept on exit.
+    opened = open_and_close(second, test_env, narrow, "wide-layout", layout, natural_widths=True)
+    assert opened.caption == CAPTION
+    assert opened.layout == columns_of(40), "the layout's columns stay, empty past the third"
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+# ----------------------------------------------------------------------------------------------
+# A data file of 1 GB
+
+ROW_BLOCK_ROWS = 1000
+
+
+def big_table_folder(tmp_path: Path, size: int) -> Path:
+    """A folder for the big file: in memory (/dev/shm) when it has room, which writes and reads
+    it far faster than the disk, otherwise the test's temporary folder."""
+    shm = Path("/dev/shm")
+    if shm.is_dir() and shutil.disk_usage(shm).free > 2 * size:
+        return Path(tempfile.mkdtemp(prefix="lintaro-big-", dir=shm))
+    return tmp_path
+
+
+def write_big_table(path: Path, size: int) -> int:
+    """A table of ten columns of about 500 bytes per row, a block of rows repeated until the
+    file holds `size` bytes; returns the number of rows."""
+    cell = b"x" * 45
+    block = b"".join(b"%d\t" % row + b"\t".join(b"%s%d" % (cell, column) for column in range(9)) +
+                     b"\r\n" for row in range(ROW_BLOCK_ROWS))
+    head = table_bytes(titles(10), [], title="Big table")
+    blocks = (size - len(head)) // len(block)
+    with open(path, "wb") as out:
+        out.write(head)
+        for _ in range(blocks):
+            out.write(block)
+    return blocks * ROW_BLOCK_ROWS
+
+
+def test_a_data_file_of_1_gb_loads_in_about_twice_its_size(lintaro, test_env, tmp_path):
+    size = 1 << 30
+    folder = big_table_folder(tmp_path, size)
+    data = folder / "big.rdf"
+    try:
+        rows = write_big_table(data, size)
+        opened = open_and_close(lintaro, test_env, data, "1-gb", timeout=180)
+    finally:
+        data.unlink(missing_ok=True)
+        if folder != tmp_path:
+            shutil.rmtree(folder, ignore_errors=True)
+    assert opened.caption == "Big table"
+    assert opened.layout == columns_of(10)
+    assert opened.vertical["max"] >= rows
+    # The file is read whole and the store holds about as much again, each once: growing the
+    # store row by row used to hold a third copy for a while (2.4 to 2.5 times the file).
+    assert opened.peak < 2.25 * size, f"peak {opened.peak / MIB:.0f} MB"
