@@ -18,6 +18,8 @@
 #include "grid/grid_input_win32.h"
 #include "grid/grid_layout.h"
 #include "grid/grid_win32.h"
+#include "print/windows_printing.h"
+#include "print/windows_printing_win32.h"
 
 namespace {
 
@@ -256,6 +258,32 @@ TEST_F(GridPaintTest, GrayAndBoldHeadersChangeOnlyTheTitles) {
     const auto bold = Paint();
     EXPECT_GT(bold->CountOf(RECT{5, 5, 3 + TableWidth(), 5 + h}, kBlack), plain_ink);
     EXPECT_EQ(bold->CountOf(numbers, kBlack), plain->CountOf(numbers, kBlack)) << "column numbers stay plain";
+}
+
+// Cells leave the clip region as they are painted; a printed page must end with a region of a
+// few rectangles (printer drivers send the region with every drawing call), the rows painted.
+TEST_F(GridPaintTest, APrintedPageLeavesTheClipRegionASingleBand) {
+    MakeGrid();
+    Rows(40);
+    CountColumnGroups(grid->Model());
+    DrawSurface sheet(800, 1130, kUnpainted);
+    ASSERT_TRUE(sheet.ok());
+    grid->SetPrintContext(sheet.dc());
+    PrintPage(*grid, 0, 0, false);
+    grid->SetPrintContext(nullptr);
+
+    const HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_EQ(GetClipRgn(sheet.dc(), region), 1);
+    std::vector<char> data(GetRegionData(region, 0, nullptr));
+    ASSERT_GT(GetRegionData(region, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())), 0u);
+    DeleteObject(region);
+    EXPECT_LE(reinterpret_cast<RGNDATA*>(data.data())->rdh.nCount, 3u);
+    // The last row's text is on the sheet: dark pixels below the middle of the rows.
+    int dark = 0;
+    for (int y = 0; y < sheet.height(); ++y) {
+        for (int x = 0; x < sheet.width(); ++x) dark += sheet.Pixel(x, y) == RGB(0, 0, 0);
+    }
+    EXPECT_GT(dark, 40 * 20);
 }
 
 TEST_F(GridPaintTest, PageWidthMarkIsRedAtThePrintableWidth) {
