@@ -291,6 +291,38 @@ void WaitGoneCommand(const Words& words, Answer* answer) {
   }
 }
 
+// idle HWND TIMEOUT_MS [PAINTED_HWND...]: waits until the window's thread has handled every
+// message sent to it before (a WM_NULL sent without giving up on a busy thread) and then until
+// each PAINTED window has an empty update region, i.e. has painted what was invalidated.
+// Answers the milliseconds waited. For timing commands in the benchmarks.
+void IdleCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 3, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  const DWORD timeout = static_cast<DWORD>(ParseNumber(words[2]));
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  auto elapsed_ms = [&] {
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
+  };
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeout, &ignored))
+    return answer->Fail("the window's thread did not answer in time");
+  for (size_t i = 3; i < words.size(); ++i) {
+    HWND painted = ParseHandle(words[i]);
+    RECT update;
+    while (IsWindow(painted) && GetUpdateRect(painted, &update, FALSE)) {
+      if (elapsed_ms() >= timeout) return answer->Fail("still not painted");
+      Sleep(1);
+    }
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", elapsed_ms());
+  answer->Add(text);
+}
+
 void InfoCommand(const Words& words, Answer* answer) {
   if (!NeedWords(words, 2, answer)) return;
   HWND window = ParseHandle(words[1]);
@@ -637,6 +669,67 @@ void ScreenCommand(const Words&, Answer* answer) {
   answer->Add(Number(GetSystemMetrics(SM_CYSCREEN)));
 }
 
+// resources HWND [count|sync]: what the program that owns the window holds, counted inside it by
+// wdrive_resource_hook.dll (built beside this program; see that file for how each count is
+// taken), as "name=value" fields; "sync" counts nothing and only answers once every message posted
+// to the window's thread before the request has been taken. Both add "input=1" while keyboard or
+// mouse input still waits in that thread's queue.
+void ResourcesCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  const bool count = words.size() < 3 || words[2] != "sync";
+  static HMODULE module = nullptr;
+  if (!module) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.find_last_of("\\/") + 1);
+    module = LoadLibraryA((folder + "wdrive_resource_hook.dll").c_str());
+  }
+  auto hook_proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                GetProcAddress(module, "WdriveResourceHook")))
+                          : nullptr;
+  if (!hook_proc) return answer->Fail("wdrive_resource_hook.dll did not load");
+  constexpr DWORD kMappingSize = 4096;
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kMappingSize,
+                                      ("WdriveResources" + pid).c_str());
+  HANDLE done = CreateEventA(nullptr, FALSE, FALSE, ("WdriveResourcesDone" + pid).c_str());
+  void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kMappingSize) : nullptr;
+  std::string text;
+  bool answered = false;
+  if (view && done) {
+    ResetEvent(done);
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, hook_proc, module,
+                                   GetWindowThreadProcessId(window, nullptr));
+    static LONG request = 0;
+    ++request;
+    if (hook && PostMessageA(window, RegisterWindowMessageA("WdriveCountResources"),
+                             GetCurrentProcessId(), request * 2 + (count ? 1 : 0))) {
+      // Counting walks whole handle tables: allow it more than a plain answer.
+      answered = WaitForSingleObject(done, 4 * kSendTimeoutMs) == WAIT_OBJECT_0;
+    }
+    if (hook) UnhookWindowsHookEx(hook);
+    if (answered) {
+      DWORD size = 0;
+      std::memcpy(&size, view, 4);
+      text.assign(static_cast<const char*>(view) + 4, std::min<DWORD>(size, kMappingSize - 4));
+    }
+  }
+  if (view) UnmapViewOfFile(view);
+  if (mapping) CloseHandle(mapping);
+  if (done) CloseHandle(done);
+  if (!answered) return answer->Fail("the window's thread did not answer");
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) answer->Add(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
 // Menus and command spying run inside the program: under Wine a menu handle works only in its
 // own process, and only a window's own process can subclass it. wdrive_hook.dll (built beside
 // this program) does that work from a message hook on the window's thread; see that file.
@@ -783,6 +876,7 @@ void Dispatch(const Words& words, Answer* answer) {
   if (name == "find") return FindCommand(words, answer);
   if (name == "wait") return WaitCommand(words, answer);
   if (name == "waitgone") return WaitGoneCommand(words, answer);
+  if (name == "idle") return IdleCommand(words, answer);
   if (name == "info") return InfoCommand(words, answer);
   if (name == "children") return ChildrenCommand(words, answer);
   if (name == "item") return ItemCommand(words, answer);
@@ -808,6 +902,7 @@ void Dispatch(const Words& words, Answer* answer) {
   if (name == "foreground") return ForegroundCommand(words, answer);
   if (name == "screen") return ScreenCommand(words, answer);
   if (name == "scrollinfo") return ScrollInfoCommand(words, answer);
+  if (name == "resources") return ResourcesCommand(words, answer);
   if (name == "menu") return MenuCommand(words, answer);
   if (name == "spy") return SpyCommand(words, answer);
   if (name == "commands") return CommandsCommand(words, answer);
