@@ -25,6 +25,8 @@ from typing import Iterable, Optional, Sequence
 CODE_PAGE = "cp1251"
 MAIN_WINDOW_CLASS = "LintaroClass"
 DIALOG_CLASS = "#32770"
+# What Wine's loader writes (with err+virtual) when it cannot set a new process up.
+WINE_LOADER_FAILURE = b"failed to map the shared user data"
 MESSAGE_TEXT_ID = 0xFFFF  # the static control that holds a message box's text
 
 # Window messages and notifications the tests use by number.
@@ -540,6 +542,8 @@ class Lintaro:
         self.process: Optional[subprocess.Popen] = None
         self._main: Optional[Window] = None
         self._log = None
+        self._log_start = 0
+        self._words: list[str] = []
 
     # ---- start and stop ----
     def prepare(self, printer_cfg: Optional[bytes] = None, files: Optional[dict] = None,
@@ -578,15 +582,38 @@ class Lintaro:
         self.prepare(printer_cfg, files, folder or self.folder)
         words = [windows_path(a) if isinstance(a, Path) or (isinstance(a, str) and a.startswith("/"))
                  else str(a) for a in args]
-        self._log = open(self.folder / "wine-output.log", "ab")
-        self.process = subprocess.Popen(["wine", str(self.exe), *words], cwd=self.folder,
-                                        stdin=subprocess.DEVNULL, stdout=self._log,
-                                        stderr=subprocess.STDOUT, start_new_session=True)
+        self._words = words
+        log = self.folder / "wine-output.log"
+        self._log_start = log.stat().st_size if log.exists() else 0
+        self._launch()
         if wait:
             main = self.wait_main_window(timeout)
             park_pointer()
             return main
         return None
+
+    def _launch(self) -> None:
+        self._log = open(self.folder / "wine-output.log", "ab")
+        # Wine's loader errors go to the log, so a start that Wine itself failed can be told apart.
+        env = dict(os.environ)
+        env["WINEDEBUG"] = (env["WINEDEBUG"] + "," if env.get("WINEDEBUG") else "") + "err+virtual"
+        self.process = subprocess.Popen(["wine", str(self.exe), *self._words], cwd=self.folder,
+                                        stdin=subprocess.DEVNULL, stdout=self._log,
+                                        stderr=subprocess.STDOUT, start_new_session=True, env=env)
+
+    def relaunch_if_wine_failed(self) -> bool:
+        """About once in a thousand starts Wine's loader cannot set the new process up ("failed
+        to map the shared user data") and it ends with code 1 before any code of the program runs.
+        Starts the program again when that is what happened; True when it did."""
+        if self.process is None or self.process.poll() is None:
+            return False
+        self._log.close()
+        log = (self.folder / "wine-output.log").read_bytes()
+        if WINE_LOADER_FAILURE not in log[self._log_start:]:
+            return False
+        self._log_start = len(log)
+        self._launch()
+        return True
 
     @property
     def windows_exe(self) -> str:
@@ -599,6 +626,8 @@ class Lintaro:
             if found:
                 self._main = found[0]
                 return self._main
+            if self.process.poll() is not None and self.relaunch_if_wine_failed():
+                continue
             if self.process.poll() is not None:
                 raise HarnessError(f"{self.exe.name} ended with code {self.process.returncode} "
                                    "before its main window appeared")
@@ -660,6 +689,12 @@ class Lintaro:
 
     def wait_dialog(self, title: Optional[str] = None, timeout: float = 10.0) -> Window:
         """Waits for a visible dialog of this program (any when `title` is None)."""
+        try:
+            return self.driver.wait(window_class=DIALOG_CLASS, title=title, exe=self.windows_exe,
+                                    visible=True, timeout=timeout)
+        except HarnessError:
+            if not self.relaunch_if_wine_failed():
+                raise
         return self.driver.wait(window_class=DIALOG_CLASS, title=title, exe=self.windows_exe,
                                 visible=True, timeout=timeout)
 
