@@ -7,13 +7,13 @@ from __future__ import annotations
 
 import random
 import shutil
-import struct
 import tempfile
 import time
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional
 
+from layout_file_reader import read_layout
 from lintaro_harness import HarnessError, Lintaro
 from wine_process import peak_memory
 
@@ -37,11 +37,7 @@ def titles(count: int) -> list[bytes]:
 def layout_sources(path: Path) -> list[int]:
     """The column sources of a layout file the program wrote: -1 for the row numbers, then
     the table store column identifiers 11, 12, ..."""
-    data = path.read_bytes()
-    magic, version, records_at, record_size, count = struct.unpack_from("<IHHHI", data, 0)
-    assert (magic, version, records_at, record_size) == (12345678, 20, 128, 48)
-    assert len(data) == records_at + count * record_size
-    return [struct.unpack_from("<i", data, records_at + i * record_size)[0] for i in range(count)]
+    return [column.source for column in read_layout(path.read_bytes()).columns]
 
 
 def scroll_range(app: Lintaro, bar: str) -> dict:
