@@ -5,17 +5,9 @@
 # Runs as root on Debian 12; only what is missing is installed. Not needed by the tests.
 set -euo pipefail
 
+# shellcheck source=scripts/apt-packages.sh
+source "$(dirname "${BASH_SOURCE[0]}")/apt-packages.sh"
+
 packages=(miller csvkit libreoffice-calc-nogui libreoffice-base-drivers bsdextrautils time)
 
-missing=()
-for package in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$package")
-done
-
-if ((${#missing[@]})); then
-  echo "install-bench-deps: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+install_missing_packages install-bench-deps "${packages[@]}"

@@ -3,6 +3,9 @@
 # Runs as root; a machine that already has everything pays only for the dpkg-query check.
 set -euo pipefail
 
+# shellcheck source=scripts/apt-packages.sh
+source "$(dirname "${BASH_SOURCE[0]}")/apt-packages.sh"
+
 packages=(
   g++-mingw-w64-x86-64 wine wine64 fonts-wine fonts-liberation
   xvfb xauth imagemagick x11-utils xdotool
@@ -11,18 +14,7 @@ packages=(
   python3 python3-pytest python3-dbfread procps
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$package")
-done
-
-if ((${#missing[@]})); then
-  echo "install-deps: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+install_missing_packages install-deps "${packages[@]}"
 
 # Wine shows ANSI text in code page 1251 only under a Bulgarian locale.
 if ! locale -a 2>/dev/null | grep -qix 'bg_BG.utf8'; then
