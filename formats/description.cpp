@@ -141,7 +141,7 @@ void ApplyFont(std::string_view value, FontSpec& font) {
 }  // namespace
 
 std::string_view DescriptionValue(std::string_view head, std::string_view key, bool& found) {
-    const std::size_t at = FindKey(head, key);
+    const std::size_t at = FindKeyAtLineStart(head, key, LineEnds::CarriageReturnOrLineFeed);
     found = at != kNotFound;
     if (!found) return {};
     const std::size_t start = at + key.size();

@@ -32,7 +32,8 @@ public:
 // their setting as it was. For a Windows printer the paper size always comes from the printer.
 void ApplyDescription(std::string_view head, DescriptionState& state, PrinterDirectory& printers);
 
-// The value of `key` in the head: from after its first occurrence to the line's end (CR or LF).
+// The value of `key` in the head: from after its first occurrence at the start of a line (after
+// CR or LF) to the line's end (CR or LF).
 // Sets `found` to whether the key occurs.
 std::string_view DescriptionValue(std::string_view head, std::string_view key, bool& found);
 

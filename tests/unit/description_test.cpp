@@ -189,12 +189,24 @@ TEST(DescriptionFont, FaceSizeAndBold) {
     EXPECT_EQ(Apply("Font: Arial, 12", no_grid).font.size, 100);
 }
 
-TEST(DescriptionKeys, FirstOccurrenceAnywhereCounts) {
-    // A caption containing "Page:" makes that occurrence the page key.
+TEST(DescriptionKeys, KeysCountOnlyAtTheStartOfALine) {
+    // A caption containing "Page:" or "Font:" is only a caption.
+    DescriptionState with_font = DotMatrixState();
+    with_font.has_font = true;
     const DescriptionState state = Apply(
-        "WindowTitle: Report Page: Width 0.50\r\nPage: Width 0.90\r\n", DotMatrixState());
-    EXPECT_EQ(state.settings.paper_width, 50);
-    EXPECT_STREQ(state.window_title, "Report Page: Width 0.50");
+        "WindowTitle: Report Page: Width 0.50 Font: Arial, 30\r\nPage: Width 0.90\r\n",
+        with_font);
+    EXPECT_EQ(state.settings.paper_width, 90);
+    EXPECT_EQ(state.font.size, 100);
+    EXPECT_STREQ(state.window_title, "Report Page: Width 0.50 Font: Arial, 30");
+    // Only in the caption: no page key at all, the width stays.
+    EXPECT_EQ(Apply("WindowTitle: Page: Width 0.50\r\n", DotMatrixState()).settings.paper_width,
+              DotMatrixState().settings.paper_width);
+    // Lines end with CR LF, a lone CR or a lone LF; a key after a blank is not at a line start.
+    EXPECT_EQ(Apply("x\rPage: Width 0.70", DotMatrixState()).settings.paper_width, 70);
+    EXPECT_EQ(Apply("x\nPage: Width 0.70", DotMatrixState()).settings.paper_width, 70);
+    EXPECT_EQ(Apply(" Page: Width 0.70", DotMatrixState()).settings.paper_width,
+              DotMatrixState().settings.paper_width);
     // Lone CR and lone LF both end a value.
     EXPECT_STREQ(Apply("WindowTitle: One\rTwo").window_title, "One");
     EXPECT_STREQ(Apply("WindowTitle: One\nTwo").window_title, "One");
