@@ -4,12 +4,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "formats/key_search.h"
 
 namespace {
 
 constexpr std::int16_t kFirstColumnIdentifier = 11;
+
+// Section keys count only at the start of a data-file line.
+std::size_t FindSectionKey(std::string_view text, std::string_view key, std::size_t begin = 0,
+                           std::size_t end = kNotFound) {
+    return FindKeyAtLineStart(text, key, LineEnds::CarriageReturn, begin, end);
+}
 
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
@@ -74,21 +82,24 @@ std::uint8_t ColumnTypeOf(std::string_view piece) {
     return kTextColumn;
 }
 
-void AddColumns(std::string_view text, std::size_t begin, std::size_t end, TableStore& store) {
+// False when the store could not take a column (it ran out of memory).
+bool AddColumns(std::string_view text, std::size_t begin, std::size_t end, TableStore& store) {
     std::string_view line = TrimLineEnds(text.substr(begin, end - begin));
     line = line.substr(0, std::min(line.size(), line.find('\r')));
-    if (line.empty()) return;
+    if (line.empty()) return true;
     if (line.back() == '\t') line.remove_suffix(1);  // a final TAB adds no column
+    bool stored = true;
     ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
         const std::string name(piece.substr(0, 32));
         const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
-        store.PutColumn(MakeStoreColumn(identifier, kTextColumn, name.c_str()));
-        return index + 1 < static_cast<std::size_t>(TableStore::kMostColumns);
+        stored = store.PutColumn(MakeStoreColumn(identifier, kTextColumn, name.c_str()));
+        return stored && index + 1 < static_cast<std::size_t>(TableStore::kMostColumns);
     });
+    return stored;
 }
 
 void SetColumnTypes(std::string_view text, std::size_t end, TableStore& store) {
-    const std::size_t key = FindKey(text, "Types:", 0, end);
+    const std::size_t key = FindSectionKey(text, "Types:", 0, end);
     if (key == kNotFound) return;
     const std::size_t begin = NextLineStart(text, key, end);
     if (begin >= end) return;
@@ -105,22 +116,31 @@ void SetColumnTypes(std::string_view text, std::size_t end, TableStore& store) {
     });
 }
 
-// Fills `row`, which holds an empty record, with the cells of one data line; returns the
-// record's length. Identifiers rise along the line, so every cell is a new field.
-std::size_t FillRow(std::string_view line, std::uint8_t* row) {
-    std::size_t length = TableStore::kEmptyRecordSize;
+// One data line built as a row record.
+struct BuiltRow {
+    std::size_t length;  // of the record
+    bool cut;            // a cell of one of the table's columns did not fit
+};
+
+// Fills `row`, which holds an empty record, with the cells of one data line. Identifiers rise
+// along the line, so every cell is a new field. Cells past the table's columns are kept while
+// they fit, but losing them loses nothing the user could see.
+BuiltRow FillRow(std::string_view line, std::uint8_t* row, std::size_t column_count) {
+    BuiltRow built{TableStore::kEmptyRecordSize, false};
     ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
         // Identifiers past the 16-bit range could never belong to a column.
         if (kFirstColumnIdentifier + index > INT16_MAX) return false;
         piece = TrimSpaces(piece).substr(0, TableStore::kLongestCell);
         if (!piece.empty()) {
             const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
-            length = TableStore::AppendField(row, kRowBufferSize, length, identifier, piece.data(),
-                                             piece.size(), kRowBufferSize);
+            const std::size_t before = built.length;
+            built.length = TableStore::AppendField(row, kRowBufferSize, built.length, identifier,
+                                                   piece.data(), piece.size(), kRowBufferSize);
+            if (built.length == before && index < column_count) built.cut = true;
         }
         return true;
     });
-    return length;
+    return built;
 }
 
 // Calls `line` for each data line after the "Data:" line at `data_key`.
@@ -140,26 +160,42 @@ void ForEachDataLine(std::string_view text, std::size_t data_key, Function line)
     }
 }
 
-void AddRows(std::string_view text, std::size_t data_key, TableStore& store) {
-    std::uint8_t row[kRowBufferSize];
+// Stores every data line as a row; false when the store could not take one (out of memory), so
+// that no table is ever shown without some of its rows. Counts the rows that were cut short.
+bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
+             std::uint32_t& cut_rows) {
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kRowBufferSize]);
+    if (buffer == nullptr) return false;
+    std::uint8_t* row = buffer.get();
+    const auto column_count = static_cast<std::size_t>(store.CountColumns());
     // A first pass measures the rows, so the store takes its final slot size and block at once:
     // rows growing longer one after another would otherwise copy all earlier rows each time.
     std::uint8_t empty[TableStore::kEmptyRecordSize];
     store.BeginRow(empty, sizeof empty);
     std::uint32_t count = 0;
     std::size_t longest = 0;
+    bool countable = true;
     ForEachDataLine(text, data_key, [&](std::string_view line) {
         std::memcpy(row, empty, sizeof empty);
-        longest = std::max(longest, FillRow(line, row));
-        if (count < UINT32_MAX) ++count;
+        const BuiltRow built = FillRow(line, row, column_count);
+        longest = std::max(longest, built.length);
+        if (built.cut) ++cut_rows;
+        if (count == UINT32_MAX) countable = false;
+        else ++count;
     });
-    store.ReserveRows(count, longest);
+    if (!countable) return false;  // more rows than the store can number
+    // The reservation is exactly what the rows need; without it, growing row by row would need
+    // more still, and touch memory the system may not have, before failing all the same.
+    if (!store.ReserveRows(count, longest)) return false;
 
+    bool stored = true;
     ForEachDataLine(text, data_key, [&](std::string_view line) {
+        if (!stored) return;
         store.BeginRow(row, kRowBufferSize);
-        FillRow(line, row);
-        store.AddRow(row, kRowBufferSize);
+        FillRow(line, row, column_count);
+        stored = store.AddRow(row, kRowBufferSize);
     });
+    return stored;
 }
 
 std::string_view TrimTrailingSpaces(std::string_view text) {
@@ -168,19 +204,19 @@ std::string_view TrimTrailingSpaces(std::string_view text) {
 }
 
 void ReadHeaderAndFooter(std::string_view text, DataFileTable& table) {
-    std::size_t titles = FindKey(text, "Titles:");
+    std::size_t titles = FindSectionKey(text, "Titles:");
     if (titles == kNotFound) titles = text.size();
 
-    const std::size_t header_key = FindKey(text, "Header:", 0, titles);
+    const std::size_t header_key = FindSectionKey(text, "Header:", 0, titles);
     if (header_key != kNotFound) {
         const std::size_t start = NextLineStart(text, header_key, titles);
-        std::size_t end = FindKey(text, "Footer:", start, titles);
+        std::size_t end = FindSectionKey(text, "Footer:", start, titles);
         if (end == kNotFound) end = titles;
         std::string_view header = TrimTrailingSpaces(text.substr(start, end - start));
         if (header.size() >= 2 && header.substr(header.size() - 2) == "\r\n") header.remove_suffix(2);
         table.header.assign(header);
     }
-    const std::size_t footer_key = FindKey(text, "Footer:", 0, titles);
+    const std::size_t footer_key = FindSectionKey(text, "Footer:", 0, titles);
     if (footer_key != kNotFound) {
         const std::size_t start = NextLineStart(text, footer_key, titles);
         std::string_view footer = TrimTrailingSpaces(text.substr(start, titles - start));
@@ -198,30 +234,30 @@ std::string_view WithoutFinalLineBreaks(std::string_view file) {
 
 std::string_view DescriptionHeadOf(std::string_view file) {
     file = WithoutFinalLineBreaks(file);
-    const std::size_t data = FindKey(file, "Data:");
+    const std::size_t data = FindSectionKey(file, "Data:");
     if (data == kNotFound) return file;
-    const std::size_t titles = FindKey(file, "Titles:", 0, data);
+    const std::size_t titles = FindSectionKey(file, "Titles:", 0, data);
     return file.substr(0, titles == kNotFound ? data : titles);
 }
 
-bool ReadDataFileTable(std::string_view file, DataFileTable& table, MillisecondClock clock,
-                       ReallocateFunction reallocate) {
+TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
+                                  MillisecondClock clock, ReallocateFunction reallocate) {
     const std::string_view text = WithoutFinalLineBreaks(file);
-    std::size_t data = FindKey(text, "Data:");
+    std::size_t data = FindSectionKey(text, "Data:");
     if (data == kNotFound) data = text.size();
-    std::size_t titles = FindKey(text, "Titles:", 0, data);
+    std::size_t titles = FindSectionKey(text, "Titles:", 0, data);
     if (titles == kNotFound) titles = data;
     const std::size_t titles_line = NextLineStart(text, titles, data);
-    if (titles_line >= data) return false;
+    if (titles_line >= data) return TableReadResult::NoTitles;
 
     DataFileTable loaded;
     loaded.store = std::make_unique<TableStore>(std::move(clock), reallocate);
-    AddColumns(text, titles_line, data, *loaded.store);
+    if (!AddColumns(text, titles_line, data, *loaded.store)) return TableReadResult::OutOfMemory;
     SetColumnTypes(text, data, *loaded.store);
-    AddRows(text, data, *loaded.store);
+    if (!AddRows(text, data, *loaded.store, loaded.cut_rows)) return TableReadResult::OutOfMemory;
     ReadHeaderAndFooter(text, loaded);
     table = std::move(loaded);
-    return true;
+    return TableReadResult::Read;
 }
 
 std::string DataDirectoryOf(std::string_view file_name) {

@@ -2,14 +2,16 @@
 #ifndef LINTARO_FORMATS_DATA_FILE_H
 #define LINTARO_FORMATS_DATA_FILE_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "store/table_store.h"
 
-// Rows are built in buffers of this size; a cell that would make a row longer is dropped.
-constexpr std::size_t kRowBufferSize = 8192;
+// Rows are built in buffers of this size, the longest record the store holds; a cell that
+// would make a row longer is dropped (later, shorter cells of the row may still fit).
+constexpr std::size_t kRowBufferSize = TableStore::kLargestRecord;
 
 // The part of the file that the description reader applies: everything before "Titles:" (or
 // before "Data:" when there is no "Titles:" ahead of it; the whole file without "Data:").
@@ -20,13 +22,21 @@ struct DataFileTable {
     std::unique_ptr<TableStore> store;
     std::string header;  // empty when the file has no usable "Header:" section
     std::string footer;  // empty when the file has no usable "Footer:" section
+    std::uint32_t cut_rows = 0;  // rows that lost cells of the table's columns to the row limit
+};
+
+enum class TableReadResult {
+    Read,
+    NoTitles,     // no titles line before "Data:": not a table
+    OutOfMemory,  // the store could not take every column and row
 };
 
 // Builds a new store from the file's titles, types and rows, and takes its header and footer.
-// False, with `table` untouched, when there is no titles line before "Data:". The clock (for
+// Either every row is stored or the result is a failure, with `table` untouched. The clock (for
 // the row scramble keys) and the store's reallocate function may be given for tests.
-bool ReadDataFileTable(std::string_view file, DataFileTable& table,
-                       MillisecondClock clock = nullptr, ReallocateFunction reallocate = nullptr);
+[[nodiscard]] TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
+                                                MillisecondClock clock = nullptr,
+                                                ReallocateFunction reallocate = nullptr);
 
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.

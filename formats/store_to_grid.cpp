@@ -8,14 +8,18 @@
 #include "render/text_layout.h"
 #include "store/table_store.h"
 
-void RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
+bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
                           const char* footer) {
-    if (store == nullptr) return;
+    if (store == nullptr) return true;
     grid.Clear();
+    bool whole = true;
     for (int k = 0; k < store->CountColumns(); ++k) {
         StoreColumn column;
         if (!store->GetColumn(k, column)) continue;
-        if (!grid.AddColumn(StoreColumnIdentifier(column), column.name)) continue;
+        if (!grid.AddColumn(StoreColumnIdentifier(column), column.name)) {
+            whole = false;
+            continue;
+        }
         const int index = grid.ColumnCount() - 1;
         GridColumnInfo info;
         grid.GetColumnInfo(index, info);
@@ -26,8 +30,11 @@ void RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* 
     }
     if (header != nullptr) grid.SetHeaderText(header);
     if (footer != nullptr) grid.SetFooterText(footer);
-    grid.SetRowCount(static_cast<int>(store->CountRows()));
+    const std::uint32_t rows = store->CountRows();
+    if (rows > static_cast<std::uint32_t>(INT32_MAX)) return false;
+    if (!grid.SetRowCount(static_cast<int>(rows))) whole = false;
     grid.ApplyNaturalWidths();
+    return whole;
 }
 
 void RefreshColumnTitles(GridModel& grid, const TableStore* store) {

@@ -9,8 +9,10 @@ class TableStore;
 
 // Rebuilds the grid's columns, header, footer and rows from the store: one grid column per
 // store column (numbers right-aligned, pictures centred), then natural widths. A null header
-// or footer leaves that text empty. Does nothing without a store.
-void RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
+// or footer leaves that text empty. Does nothing without a store. False when the grid could not
+// take every column and row (it ran out of memory), so that the caller never shows part of a
+// table as the whole.
+[[nodiscard]] bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
                           const char* footer);
 
 // Gives every grid column the name of the store column it shows, so that titles always come

@@ -363,7 +363,7 @@ void GridModel::SetFont(const FontSpec& font) {
     RefreshAndRedraw();
 }
 
-void GridModel::SetRowCount(int rows) {
+bool GridModel::SetRowCount(int rows) {
     rows = std::max(rows, 0);
     row_count_ = rows;
     lines_.MakeEmpty();
@@ -375,12 +375,17 @@ void GridModel::SetRowCount(int rows) {
     line.kind = LineKind::DataRow;
     line.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
     line.height = 1;
+    bool whole = true;
     for (int row = 0; row < rows; ++row) {
         line.key = static_cast<std::uint32_t>(row);
-        if (!lines_.Append(&line, kLineSize)) break;
+        if (!lines_.Append(&line, kLineSize)) {
+            whole = false;
+            break;
+        }
     }
     if (HasWindow()) layout_dirty_ = true;
     RebuildLayout();
+    return whole;
 }
 
 void GridModel::Reformat() {

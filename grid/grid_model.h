@@ -155,8 +155,8 @@ public:
 
     // Replaces the layout lines by `rows` DataRow lines with keys 0 .. rows - 1 (RuleBelow when
     // HorzLines is set), stopping early when the list cannot grow; the view goes to the top;
-    // layout dirty when a window exists; then RebuildLayout.
-    void SetRowCount(int rows);
+    // layout dirty when a window exists; then RebuildLayout. False when it stopped early.
+    bool SetRowCount(int rows);
     int RowCount() const { return row_count_; }
 
     // Font metrics on both devices, then RebuildLayout.

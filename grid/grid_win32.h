@@ -105,7 +105,7 @@ public:
     void StoreFont(const FontSpec& font) { model_.StoreFont(font); }
     void SetFont(const FontSpec& font) { model_.SetFont(font); }
     void SetCellTextSource(CellTextSource source) { model_.SetCellTextSource(source); }
-    void SetRowCount(int rows) { model_.SetRowCount(rows); }
+    bool SetRowCount(int rows) { return model_.SetRowCount(rows); }
     void Reformat() { model_.Reformat(); }
     void RebuildLayout() { model_.RebuildLayout(); }
     void ApplyNaturalWidths() { model_.ApplyNaturalWidths(); }

@@ -16,6 +16,11 @@ public:
     void AdoptDriverPaper(PrintSettings&) override {}
 };
 
+// A memory of 256 MB: an input whose rows would need more must fail as a whole, not lose rows.
+void* LimitedReallocate(void* block, std::size_t bytes) {
+    return bytes > (std::size_t{256} << 20) ? nullptr : std::realloc(block, bytes);
+}
+
 void CheckTerminated(const char* text, std::size_t capacity) {
     if (strnlen(text, capacity) >= capacity) std::abort();
 }
@@ -34,8 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (state.font.size < 50 || state.font.size > 1000) std::abort();
 
     DataFileTable table;
-    if (!ReadDataFileTable(file, table, [] { return 321; })) return 0;
+    const TableReadResult read = ReadDataFileTable(file, table, [] { return 321; }, LimitedReallocate);
+    if (read != TableReadResult::Read) {
+        if (table.store != nullptr) std::abort();  // a failed read leaves the table untouched
+        return 0;
+    }
     const TableStore& store = *table.store;
+    if (table.cut_rows > store.CountRows()) std::abort();
     if (store.CountColumns() > TableStore::kMostColumns) std::abort();
     std::uint8_t cell[256];
     for (std::uint32_t row = 0; row < store.CountRows() && row < 64; ++row) {

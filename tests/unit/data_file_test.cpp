@@ -43,7 +43,7 @@ struct Loaded {
 
 Loaded Read(const std::string& file) {
     Loaded loaded;
-    loaded.ok = ReadDataFileTable(file, loaded.table, kFixedClock);
+    loaded.ok = ReadDataFileTable(file, loaded.table, kFixedClock) == TableReadResult::Read;
     return loaded;
 }
 
@@ -96,8 +96,40 @@ TEST(DataFile, RefusesFilesWithoutATitlesLineBeforeData) {
     EXPECT_FALSE(Read("Data:\r\n1\r\n").ok);
     EXPECT_FALSE(Read("Titles:\r\nData:\r\n1\r\n").ok);
     EXPECT_FALSE(Read("").ok);
-    // "Data:" anywhere, even inside the header, ends the part before the rows.
-    EXPECT_FALSE(Read("Header:\r\nraw DATA: here\r\nTitles:\r\nA\r\nData:\r\n1\r\n").ok);
+}
+
+TEST(DataFile, KeysCountOnlyAtTheStartOfALine) {
+    struct Case {
+        const char* name;
+        std::string file;
+        std::vector<std::string> columns;
+        std::uint32_t rows;
+        std::string header;
+    };
+    const Case cases[] = {
+        {"key inside the caption", "WindowTitle: Raw data: 2024\r\nTitles:\r\nA\tB\r\nData:\r\n1\t2\r\n",
+         {"A", "B"}, 1, ""},
+        {"caption starting with a key word", "WindowTitle: Data: start\r\nTitles:\r\nA\r\nData:\r\n1\r\n2\r\n",
+         {"A"}, 2, ""},
+        {"keys inside the header", "Header:\r\nraw DATA: here\tTitles: none\r\nTitles:\r\nA\r\nData:\r\n1\r\n",
+         {"A"}, 1, "raw DATA: here\tTitles: none"},
+        {"a header line starting with a TAB", "Header:\r\n\tData: right\r\nTitles:\r\nA\r\nData:\r\n1\r\n",
+         {"A"}, 1, "\tData: right"},
+        {"keys inside titles and cells", "Titles:\r\nA Types:\tData: B\r\nData:\r\nx Titles:\ty\r\n",
+         {"A Types:", "Data: B"}, 1, ""},
+        {"a key after a lone LF is inside a line", "Titles:\r\nA\nData: x\r\nData:\r\n1\r\n",
+         {"A\nData: x"}, 1, ""},
+        {"a key after a lone CR", "Titles:\rA\rData:\r1\r", {"A"}, 1, ""},
+    };
+    for (const Case& c : cases) {
+        const Loaded loaded = Read(c.file);
+        ASSERT_TRUE(loaded.ok) << c.name;
+        EXPECT_EQ(loaded.ColumnNames(), c.columns) << c.name;
+        EXPECT_EQ(loaded.table.store->CountRows(), c.rows) << c.name;
+        EXPECT_EQ(loaded.table.header, c.header) << c.name;
+    }
+    EXPECT_EQ(DescriptionHeadOf("WindowTitle: Raw data: 2024\r\nTitles:\r\nA\r\nData:\r\n"),
+              "WindowTitle: Raw data: 2024\r\n");
 }
 
 TEST(DataFile, TypesByTheBeginningOfEachPiece) {
@@ -140,32 +172,86 @@ TEST(DataFile, RowsAndTheirCells) {
     EXPECT_EQ(no_data.table.store->CountRows(), 0u);
 }
 
-TEST(DataFile, RowsStayWithin8192Bytes) {
-    // 40 cells of 255 bytes cannot all fit: 32 fit (7 + 32 * 258 = 8263 > 8192, so 31),
-    // and a later short cell still does.
-    std::string line;
-    for (int i = 0; i < 40; ++i) line += std::string(255, static_cast<char>('a' + i % 26)) + "\t";
-    line += "short";
-    const Loaded loaded = Read("Titles:\r\nA\r\nData:\r\n" + line + "\r\n");
+TEST(DataFile, RowsKeepEveryCellUpTo65535BytesAndCountTheRowsCut) {
+    // 255 cells of 255 bytes under 260 columns: 253 fit (7 + 253 * 258 = 65281), the next two
+    // are dropped and a later short cell still fits. 8192 bytes no longer limit a row.
+    std::string titles;
+    for (int i = 0; i < 260; ++i) titles += "C" + std::to_string(i) + "\t";
+    std::string cut;
+    for (int i = 0; i < 255; ++i) cut += std::string(255, static_cast<char>('a' + i % 26)) + "\t";
+    cut += "short";
+    std::string whole;  // 252 long cells, empty ones to the last column, one more beyond it
+    for (int i = 0; i < 252; ++i) whole += std::string(255, 'w') + "\t";
+    whole += std::string(8, '\t') + std::string(255, 'x') + "\t" + std::string(255, 'y');
+    const Loaded loaded =
+        Read("Titles:\r\n" + titles + "\r\nData:\r\n" + cut + "\r\nx\r\n" + whole + "\r\n");
     ASSERT_TRUE(loaded.ok);
-    EXPECT_EQ(loaded.Cell(0, 11 + 30).size(), 255u);
-    EXPECT_EQ(loaded.Cell(0, 11 + 31), "");
-    EXPECT_EQ(loaded.Cell(0, 11 + 40), "short");
+    ASSERT_EQ(loaded.table.store->CountRows(), 3u);
+    EXPECT_EQ(loaded.Cell(0, 11 + 40).size(), 255u);  // past the old limit of 31 such cells
+    EXPECT_EQ(loaded.Cell(0, 11 + 252).size(), 255u);
+    EXPECT_EQ(loaded.Cell(0, 11 + 253), "");
+    EXPECT_EQ(loaded.Cell(0, 11 + 255), "short");
+    EXPECT_EQ(loaded.Cell(2, 11 + 251), std::string(255, 'w'));
+    EXPECT_EQ(loaded.Cell(2, 11 + 260), std::string(255, 'x'));
+    // Only the first row lost cells of the table's columns; the third lost one past them.
+    EXPECT_EQ(loaded.table.cut_rows, 1u);
+    EXPECT_EQ(U16At(loaded.table.store->Image().bytes, 8), 65289u);  // the record size
 }
 
 TEST(DataFile, ALineOfThousandsOfCellsKeepsThoseThatFit) {
-    // One-byte cells take 4 bytes each: 2046 fit in 8192 (7 + 2046 * 4 = 8191); pieces past
-    // the 16-bit identifiers are not read at all.
+    // One-byte cells take 4 bytes each: 16382 fit in 65535 (7 + 16382 * 4 = 65535); pieces
+    // past the 16-bit identifiers are not read at all.
     std::string line;
     for (int i = 0; i < 40000; ++i) line += "7\t";
     const Loaded loaded = Read("Titles:\r\nA\r\nData:\r\n" + line + "\r\nlast\r\n");
     ASSERT_TRUE(loaded.ok);
     ASSERT_EQ(loaded.table.store->CountRows(), 2u);
     EXPECT_EQ(loaded.Cell(0, 11), "7");
-    EXPECT_EQ(loaded.Cell(0, 11 + 2045), "7");
-    EXPECT_EQ(loaded.Cell(0, 11 + 2046), "");
+    EXPECT_EQ(loaded.Cell(0, 11 + 16381), "7");
+    EXPECT_EQ(loaded.Cell(0, 11 + 16382), "");
     EXPECT_EQ(loaded.Cell(1, 11), "last");
-    EXPECT_EQ(U16At(loaded.table.store->Image().bytes, 8), 8191u);  // the record size
+    EXPECT_EQ(loaded.table.cut_rows, 0u);
+    EXPECT_EQ(U16At(loaded.table.store->Image().bytes, 8), 65535u);  // the record size
+}
+
+std::size_t g_memory_limit = 0;
+
+void* LimitedReallocate(void* block, std::size_t bytes) {
+    return bytes > g_memory_limit ? nullptr : std::realloc(block, bytes);
+}
+
+TEST(DataFile, ATableTheStoreCannotHoldWholeIsNotLoaded) {
+    // One row of 8 KB makes every slot 8 KB: 400000 empty lines need 3.2 GB.
+    const std::string long_row = "Titles:\r\nA\tB\r\nData:\r\n" + std::string(255, 'a') +
+                                 "\t" + std::string(7800, 'b') + "\r\n";
+    std::string lines;
+    for (int i = 0; i < 40; ++i) lines += "\t\r\n";
+    struct Case {
+        const char* name;
+        std::string file;
+        std::size_t memory;
+        TableReadResult expected;
+    };
+    const Case cases[] = {
+        {"400000 empty rows", long_row + std::string(400000, '\r') + "end\r\n", 64 << 20,
+         TableReadResult::OutOfMemory},
+        {"columns", "Titles:\r\n" + std::string(20, '\t') + "x\r\nData:\r\n", 1000,
+         TableReadResult::OutOfMemory},
+        {"40 rows fit", long_row + lines, 64 << 20, TableReadResult::Read},
+    };
+    for (const Case& c : cases) {
+        g_memory_limit = c.memory;
+        DataFileTable table;
+        table.header = "untouched";
+        EXPECT_EQ(ReadDataFileTable(c.file, table, kFixedClock, LimitedReallocate), c.expected)
+            << c.name;
+        if (c.expected == TableReadResult::Read) {
+            EXPECT_EQ(table.store->CountRows(), 41u) << c.name;
+        } else {
+            EXPECT_EQ(table.store, nullptr) << c.name;
+            EXPECT_EQ(table.header, "untouched") << c.name;
+        }
+    }
 }
 
 int g_reallocations = 0;
@@ -188,25 +274,26 @@ TEST(DataFile, RowsGrowingLongerAreStoredInOneGrowthAsRowByRow) {
     }
     g_reallocations = 0;
     DataFileTable table;
-    ASSERT_TRUE(ReadDataFileTable(file, table, kFixedClock, CountedReallocate));
+    ASSERT_EQ(ReadDataFileTable(file, table, kFixedClock, CountedReallocate), TableReadResult::Read);
     EXPECT_LE(g_reallocations, 2) << "the first block and the one growth for the rows";
 
     // The image is the one the store builds from the same rows one by one.
     TableStore expected(kFixedClock);
     expected.PutColumn(MakeStoreColumn(11, kTextColumn, "A"));
     expected.PutColumn(MakeStoreColumn(12, kTextColumn, "B"));
-    std::uint8_t row[kRowBufferSize];
+    std::vector<std::uint8_t> buffer(kRowBufferSize);
+    std::uint8_t* row = buffer.data();
     std::size_t longest = 0;
     for (int index = 1; index <= 300; ++index) {
-        std::size_t length = expected.BeginRow(row, sizeof row);
+        std::size_t length = expected.BeginRow(row, kRowBufferSize);
         std::int16_t identifier = 11;
         for (int left = index * 25; left > 0; left -= 200, ++identifier) {
             const std::string cell(std::min(left, 200), static_cast<char>('a' + index % 26));
-            length = TableStore::PutField(row, sizeof row, identifier, cell.data(), cell.size(),
+            length = TableStore::PutField(row, kRowBufferSize, identifier, cell.data(), cell.size(),
                                           kRowBufferSize);
         }
         longest = std::max(longest, length);
-        ASSERT_TRUE(expected.AddRow(row, sizeof row));
+        ASSERT_TRUE(expected.AddRow(row, kRowBufferSize));
     }
     const StoreImageView loaded = table.store->Image();
     const StoreImageView built = expected.Image();

@@ -22,7 +22,7 @@ int CellsOfTheTestStore(int row_key, int column_identifier, char* buffer, int si
 class StoreToGrid : public testing::Test {
 protected:
     void Load(const std::string& file) {
-        ASSERT_TRUE(ReadDataFileTable(file, table_, [] { return 500; }));
+        ASSERT_EQ(ReadDataFileTable(file, table_, [] { return 500; }), TableReadResult::Read);
         g_store = table_.store.get();
         grid_.SetCellTextSource(CellsOfTheTestStore);
     }
@@ -47,7 +47,7 @@ TEST_F(StoreToGrid, OneGridColumnPerStoreColumnAlignedByType) {
     Load("Titles:\r\nNo\tName\tWhen\tPhoto\r\nTypes:\r\nNumber\tText\tDate\tPicture\r\n"
          "Data:\r\n1\tIvan\t01.02.2026\tx.bmp\r\n22\tMaria Petrova\t\t\r\n");
     grid_.AddColumn(99, "Stale");
-    RebuildGridFromStore(grid_, g_store, "Head\tRight", "Foot");
+    ASSERT_TRUE(RebuildGridFromStore(grid_, g_store, "Head\tRight", "Foot"));
 
     ASSERT_EQ(grid_.ColumnCount(), 5);
     EXPECT_TRUE(grid_.IsRowNumberColumn(0));
@@ -75,20 +75,20 @@ TEST_F(StoreToGrid, OneGridColumnPerStoreColumnAlignedByType) {
 TEST_F(StoreToGrid, NullTextsLeaveHeaderAndFooterEmpty) {
     Load("Titles:\r\nA\r\nData:\r\n");
     grid_.SetHeaderText("old header");
-    RebuildGridFromStore(grid_, g_store, "file.rdf", nullptr);
+    ASSERT_TRUE(RebuildGridFromStore(grid_, g_store, "file.rdf", nullptr));
     EXPECT_STREQ(grid_.GetHeaderText(), "file.rdf");
     EXPECT_STREQ(grid_.GetFooterText(), "");
     EXPECT_EQ(grid_.RowCount(), 0);
 
     GridModel untouched{GridEnvironment{&screen_, &print_, nullptr, nullptr}};
     untouched.AddColumn(11, "Kept");
-    RebuildGridFromStore(untouched, nullptr, "x", "y");
+    EXPECT_TRUE(RebuildGridFromStore(untouched, nullptr, "x", "y"));
     EXPECT_EQ(untouched.ColumnCount(), 2);
 }
 
 TEST_F(StoreToGrid, TitlesAreFetchedAgainBySource) {
     Load("Titles:\r\nFirst\tSecond\r\nData:\r\n");
-    RebuildGridFromStore(grid_, g_store, nullptr, nullptr);
+    ASSERT_TRUE(RebuildGridFromStore(grid_, g_store, nullptr, nullptr));
     for (int i = 1; i <= 2; ++i) {
         GridColumnInfo info = Info(i);
         std::strcpy(info.title, "changed");
