@@ -16,6 +16,8 @@
 constexpr unsigned kReadWaitDeadlineMs = 10000;
 constexpr unsigned kReadRetryIntervalMs = 200;
 constexpr unsigned kDeleteWaitDeadlineMs = 10000;
+// As a deadline: one try, no waiting.
+constexpr unsigned kReadOnceDeadlineMs = 0;
 constexpr unsigned kDeleteRetryIntervalMs = 100;
 
 // Files larger than this are refused by ReadWholeFile rather than risk exhausting memory.

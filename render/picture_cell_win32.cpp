@@ -63,7 +63,9 @@ bool ResolvePicturePath(const char* name, char* out, std::size_t capacity) {
 
 HBITMAP LoadBitmapFile(HDC dc, const char* path) {
     std::vector<unsigned char> bytes;
-    if (path == nullptr || !ReadWholeFile(path, bytes)) return nullptr;
+    // One try, no waiting: a picture is read again at every measure and paint, so one that
+    // another program holds now shows as missing and appears at a later paint once it is free.
+    if (path == nullptr || !ReadWholeFile(path, bytes, kReadOnceDeadlineMs)) return nullptr;
     BitmapFileLayout layout{};
     if (!ParseBitmapFile(bytes.data(), bytes.size(), layout)) return nullptr;
 

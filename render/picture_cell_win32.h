@@ -13,8 +13,9 @@
 bool ResolvePicturePath(const char* name, char* out, std::size_t capacity);
 
 // Loads a BMP file as a device-dependent bitmap compatible with `dc` (the screen when null).
-// Returns null for a missing or unreadable file, a file that is not a BMP the checks of
-// ParseBitmapFile accept, or a bitmap GDI cannot make. The caller deletes the bitmap.
+// Never waits: returns null for a missing or unreadable file, one another program holds open, a
+// file that is not a BMP the checks of ParseBitmapFile accept, or a bitmap GDI cannot make. The
+// caller deletes the bitmap.
 HBITMAP LoadBitmapFile(HDC dc, const char* path);
 
 // Width and height of a bitmap in pixels (0, 0 when it is not one).

@@ -118,6 +118,25 @@ TEST_F(DrawPictureTest, RefusesFilesThatAreMissingOrNotFittingBitmaps) {
     DeleteObject(bitmap);
 }
 
+TEST_F(DrawPictureTest, AHeldPictureIsMissingAtOnceAndShowsOnceItIsFree) {
+    const std::string path = folder_.path() + "\\" + AddPicture("held.bmp", 20, 10);
+    const HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(LoadBitmapFile(surface_.dc(), path.c_str()), nullptr);
+    const RECT cell{10, 10, 110, 60};
+    surface_.Fill(RECT{0, 0, 420, 260}, kWhite);
+    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "held.bmp");
+    EXPECT_LT(GetTickCount64() - started, 1000u) << "no waiting for the holder";
+    EXPECT_EQ(surface_.CountOf(cell, kRed), 0) << "the name in place of the picture";
+    CloseHandle(holder);
+
+    SelectClipRgn(surface_.dc(), nullptr);
+    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "held.bmp");
+    EXPECT_EQ(surface_.CountOf(cell, kRed), 20 * 10) << "read again at the next paint";
+}
+
 struct PlacementCase {
     const char* name;
     int alignment;
