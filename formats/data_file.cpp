@@ -12,6 +12,8 @@
 namespace {
 
 constexpr std::int16_t kFirstColumnIdentifier = 11;
+// Rows are cut to no less than this when memory is short.
+constexpr std::size_t kShortestRowLimit = 8192;
 
 // Section keys count only at the start of a data-file line.
 std::size_t FindSectionKey(std::string_view text, std::string_view key, std::size_t begin = 0,
@@ -122,10 +124,11 @@ struct BuiltRow {
     bool cut;            // a cell of one of the table's columns did not fit
 };
 
-// Fills `row`, which holds an empty record, with the cells of one data line. Identifiers rise
-// along the line, so every cell is a new field. Cells past the table's columns are kept while
-// they fit, but losing them loses nothing the user could see.
-BuiltRow FillRow(std::string_view line, std::uint8_t* row, std::size_t column_count) {
+// Fills `row`, which holds an empty record, with the cells of one data line, keeping the record
+// within `limit` bytes. Identifiers rise along the line, so every cell is a new field. Cells past
+// the table's columns are kept while they fit, but losing them loses nothing the user could see.
+BuiltRow FillRow(std::string_view line, std::uint8_t* row, std::size_t limit,
+                 std::size_t column_count) {
     BuiltRow built{TableStore::kEmptyRecordSize, false};
     ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
         // Identifiers past the 16-bit range could never belong to a column.
@@ -135,7 +138,7 @@ BuiltRow FillRow(std::string_view line, std::uint8_t* row, std::size_t column_co
             const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
             const std::size_t before = built.length;
             built.length = TableStore::AppendField(row, kRowBufferSize, built.length, identifier,
-                                                   piece.data(), piece.size(), kRowBufferSize);
+                                                   piece.data(), piece.size(), limit);
             if (built.length == before && index < column_count) built.cut = true;
         }
         return true;
@@ -160,8 +163,8 @@ void ForEachDataLine(std::string_view text, std::size_t data_key, Function line)
     }
 }
 
-// Stores every data line as a row; false when the store could not take one (out of memory), so
-// that no table is ever shown without some of its rows. Counts the rows that were cut short.
+// Stores every data line as a row; false when the store could not take them all (out of
+// memory), so that no table is ever shown without some of its rows. Counts the rows cut short.
 bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
              std::uint32_t& cut_rows) {
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kRowBufferSize]);
@@ -177,22 +180,26 @@ bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
     bool countable = true;
     ForEachDataLine(text, data_key, [&](std::string_view line) {
         std::memcpy(row, empty, sizeof empty);
-        const BuiltRow built = FillRow(line, row, column_count);
-        longest = std::max(longest, built.length);
-        if (built.cut) ++cut_rows;
+        longest = std::max(longest, FillRow(line, row, kRowBufferSize, column_count).length);
         if (count == UINT32_MAX) countable = false;
         else ++count;
     });
     if (!countable) return false;  // more rows than the store can number
-    // The reservation is exactly what the rows need; without it, growing row by row would need
-    // more still, and touch memory the system may not have, before failing all the same.
-    if (!store.ReserveRows(count, longest)) return false;
 
+    // Every slot is as long as the longest row, so one long row over many short ones can need
+    // more memory than there is. Rather than lose rows, the longest rows are then cut (and
+    // counted), down to the 8192 bytes that rows were always allowed. Without the reservation,
+    // growing row by row would need more memory still before failing all the same.
+    std::size_t limit = longest;
+    while (!store.ReserveRows(count, limit)) {
+        if (limit <= kShortestRowLimit) return false;
+        limit = std::max(kShortestRowLimit, limit / 2);
+    }
     bool stored = true;
     ForEachDataLine(text, data_key, [&](std::string_view line) {
         if (!stored) return;
         store.BeginRow(row, kRowBufferSize);
-        FillRow(line, row, column_count);
+        if (FillRow(line, row, limit, column_count).cut) ++cut_rows;
         stored = store.AddRow(row, kRowBufferSize);
     });
     return stored;

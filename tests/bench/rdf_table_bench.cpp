@@ -93,11 +93,13 @@ std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
     table->grid->StoreFont(state.font);
 
     DataFileTable read;
-    if (!ReadDataFileTable(bytes, read)) return nullptr;
+    if (ReadDataFileTable(bytes, read) != TableReadResult::Read) return nullptr;
     table->store = std::move(read.store);
     g_store = table->store.get();
-    RebuildGridFromStore(*table->grid, g_store, read.header.c_str(),
-                         read.footer.empty() ? nullptr : read.footer.c_str());
+    if (!RebuildGridFromStore(*table->grid, g_store, read.header.c_str(),
+                              read.footer.empty() ? nullptr : read.footer.c_str())) {
+        return nullptr;
+    }
     table->grid->Reformat();
     return table;
 }

@@ -220,24 +220,38 @@ void* LimitedReallocate(void* block, std::size_t bytes) {
     return bytes > g_memory_limit ? nullptr : std::realloc(block, bytes);
 }
 
+// A data file of `columns` columns whose first row has that many cells of `cell` bytes,
+// followed by `rows` more lines.
+std::string LongRowOverMany(int columns, int cell, int rows, const std::string& line) {
+    std::string file = "Titles:\r\n";
+    for (int i = 0; i < columns; ++i) file += "C\t";
+    file += "\r\nData:\r\n";
+    for (int i = 0; i < columns; ++i) file += std::string(cell, 'v') + "\t";
+    file += "\r\n";
+    for (int i = 0; i < rows; ++i) file += line;
+    return file;
+}
+
 TEST(DataFile, ATableTheStoreCannotHoldWholeIsNotLoaded) {
-    // One row of 8 KB makes every slot 8 KB: 400000 empty lines need 3.2 GB.
-    const std::string long_row = "Titles:\r\nA\tB\r\nData:\r\n" + std::string(255, 'a') +
-                                 "\t" + std::string(7800, 'b') + "\r\n";
-    std::string lines;
-    for (int i = 0; i < 40; ++i) lines += "\t\r\n";
     struct Case {
         const char* name;
         std::string file;
         std::size_t memory;
         TableReadResult expected;
+        std::uint32_t rows;
+        std::uint32_t cut_rows;
     };
     const Case cases[] = {
-        {"400000 empty rows", long_row + std::string(400000, '\r') + "end\r\n", 64 << 20,
-         TableReadResult::OutOfMemory},
+        // A row of 8103 bytes makes every slot that long: 400000 empty lines need 3.2 GB.
+        {"400000 empty rows", LongRowOverMany(32, 250, 400000, "\r") + "end", 64 << 20,
+         TableReadResult::OutOfMemory, 0, 0},
         {"columns", "Titles:\r\n" + std::string(20, '\t') + "x\r\nData:\r\n", 1000,
-         TableReadResult::OutOfMemory},
-        {"40 rows fit", long_row + lines, 64 << 20, TableReadResult::Read},
+         TableReadResult::OutOfMemory, 0, 0},
+        {"40 rows fit", LongRowOverMany(32, 250, 40, "\t\r\n"), 64 << 20, TableReadResult::Read,
+         41, 0},
+        // 2001 slots of 60121 bytes do not fit in 64 MB, of 30060 they do: the long row is cut.
+        {"a long row cut to fit", LongRowOverMany(233, 255, 2000, "x\r\n"), 64 << 20,
+         TableReadResult::Read, 2001, 1},
     };
     for (const Case& c : cases) {
         g_memory_limit = c.memory;
@@ -246,12 +260,22 @@ TEST(DataFile, ATableTheStoreCannotHoldWholeIsNotLoaded) {
         EXPECT_EQ(ReadDataFileTable(c.file, table, kFixedClock, LimitedReallocate), c.expected)
             << c.name;
         if (c.expected == TableReadResult::Read) {
-            EXPECT_EQ(table.store->CountRows(), 41u) << c.name;
+            EXPECT_EQ(table.store->CountRows(), c.rows) << c.name;
+            EXPECT_EQ(table.cut_rows, c.cut_rows) << c.name;
         } else {
             EXPECT_EQ(table.store, nullptr) << c.name;
             EXPECT_EQ(table.header, "untouched") << c.name;
         }
     }
+    // The cut row kept its first 116 cells (7 + 116 * 258 = 29935 of 30060 bytes).
+    g_memory_limit = 64 << 20;
+    Loaded cut;
+    ASSERT_EQ(ReadDataFileTable(LongRowOverMany(233, 255, 2000, "x\r\n"), cut.table, kFixedClock,
+                                LimitedReallocate),
+              TableReadResult::Read);
+    EXPECT_EQ(cut.Cell(0, 11 + 115), std::string(255, 'v'));
+    EXPECT_EQ(cut.Cell(0, 11 + 116), "");
+    EXPECT_EQ(cut.Cell(2000, 11), "x");
 }
 
 int g_reallocations = 0;
