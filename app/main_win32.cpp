@@ -6,6 +6,7 @@
 #include "app/main_window_win32.h"
 #include "app/menus_win32.h"
 #include "app/speed_bar_win32.h"
+#include "app/table_startup_win32.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_c
     HACCEL shortcuts = LoadAcceleratorsA(instance, "Shorts");
     ShowWindow(main_window, show_command);
     UpdateWindow(main_window);
+    ShowTableLoadNotice(main_window);
     RunMessageLoop(shortcuts);
     DestroyContextMenu();
     DestroySpeedBar();

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/app_state_win32.h"
+#include "dialogs/dialog_helpers_win32.h"
 #include "formats/data_file_win32.h"
 #include "grid/grid_win32.h"
 #include "resources/resource_ids.h"
@@ -12,6 +13,9 @@ namespace {
 
 constexpr std::uint32_t kMainGridStyle =
     GridStyle::ResizeCursor | GridStyle::MoveColumns | GridStyle::ClientEdge | GridStyle::PageWidthMark;
+
+// What the load of the data file left for the user to hear once the window shows.
+DataFileLoadNotice g_load_notice;
 
 }  // namespace
 
@@ -44,7 +48,7 @@ void CreateGridAndTable(HWND main_window) {
     grid.SetCellTextSource(StoreCellTextSource);
 
     const CommandLineNames& names = app.command_line;
-    if (names.data_file[0] != '\0' && LoadDataFile(names.data_file)) {
+    if (names.data_file[0] != '\0' && LoadDataFile(names.data_file, &g_load_notice)) {
         if (names.format_file[0] != '\0') {
             grid.LoadLayout(names.format_file);
             RefreshColumnTitles();
@@ -54,4 +58,22 @@ void CreateGridAndTable(HWND main_window) {
         return;
     }
     BuildDemonstrationTable(grid);
+}
+
+void ShowTableLoadNotice(HWND main_window) {
+    const DataFileLoadNotice notice = g_load_notice;
+    g_load_notice = DataFileLoadNotice{};
+    const char* data_file = App().command_line.data_file;
+    if (notice.out_of_memory) {
+        ShowMessage(main_window, MB_ICONHAND, kMessageTitle,
+                    "Няма достатъчно памет за таблицата от файла", data_file,
+                    "Таблицата не е заредена.");
+    } else if (notice.cut_rows > 0) {
+        char count[80];
+        wsprintfA(count, "са по-дълги от 65535 байта. Съкратени редове: %lu.",
+                  static_cast<unsigned long>(notice.cut_rows));
+        ShowMessage(main_window, MB_ICONEXCLAMATION, kMessageTitle,
+                    "Някои редове на таблицата от файла", data_file, count,
+                    "Клетките в края им, които не се побират, не са заредени.");
+    }
 }

@@ -11,6 +11,10 @@ class Grid;
 // when there is no usable data file.
 void CreateGridAndTable(HWND main_window);
 
+// Tells the user, once, what the load of the data file could not do: a table too big for
+// memory (not loaded), or rows cut short. Called when the main window shows.
+void ShowTableLoadNotice(HWND main_window);
+
 // Five empty columns, two of them wrapping over three lines, sample header and footer, 128 rows.
 void BuildDemonstrationTable(Grid& grid);
 

@@ -12,27 +12,41 @@
 #include "formats/store_to_grid.h"
 #include "grid/grid_win32.h"
 
-bool LoadDataFile(const char* file_name) {
+bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
+    DataFileLoadNotice ignored;
+    if (notice == nullptr) notice = &ignored;
+    *notice = DataFileLoadNotice{};
     std::vector<unsigned char> bytes;
     if (!ReadWholeFile(file_name, bytes)) return false;
     const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 
     ReadDescription(DescriptionHeadOf(file));
     DataFileTable table;
-    if (!ReadDataFileTable(file, table)) return false;
+    const TableReadResult read = ReadDataFileTable(file, table);
+    if (read != TableReadResult::Read) {
+        notice->out_of_memory = read == TableReadResult::OutOfMemory;
+        return false;
+    }
 
     const std::string folder = DataDirectoryOf(file_name);
     if (!folder.empty()) SetDataDirectory(folder.c_str());
     AppState& app = App();
     app.table_store = std::move(table.store);
     if (app.grid == nullptr) return true;
-    if (!table.header.empty()) {
-        RebuildGridFromStore(app.grid->Model(), app.table_store.get(), table.header.c_str(),
-                             table.footer.empty() ? nullptr : table.footer.c_str());
-    } else {
-        // Without a header section the file name heads the pages and no footer is applied.
-        RebuildGridFromStore(app.grid->Model(), app.table_store.get(), file_name, nullptr);
+    // Without a header section the file name heads the pages and no footer is applied.
+    const bool rebuilt =
+        table.header.empty()
+            ? RebuildGridFromStore(app.grid->Model(), app.table_store.get(), file_name, nullptr)
+            : RebuildGridFromStore(app.grid->Model(), app.table_store.get(), table.header.c_str(),
+                                   table.footer.empty() ? nullptr : table.footer.c_str());
+    if (!rebuilt) {
+        // The grid could not take every column or row: no part of the table is shown.
+        app.grid->Clear();
+        app.table_store.reset();
+        notice->out_of_memory = true;
+        return false;
     }
+    notice->cut_rows = table.cut_rows;
     return true;
 }
 

@@ -2,10 +2,20 @@
 #ifndef LINTARO_FORMATS_DATA_FILE_WIN32_H
 #define LINTARO_FORMATS_DATA_FILE_WIN32_H
 
+#include <cstdint>
+
+// What the user must hear of after a load.
+struct DataFileLoadNotice {
+    bool out_of_memory = false;  // the table could not be held whole, so it was not loaded
+    std::uint32_t cut_rows = 0;  // rows of the loaded table that lost cells to the row limit
+};
+
 // Reads the file (waiting up to 10 s for a writer that still holds it), applies its head, builds
 // a new store and, only when that worked, makes it current and rebuilds the grid from it. A
-// failed load leaves the grid and the store as they were; what the head set stays.
-bool LoadDataFile(const char* file_name);
+// failed load leaves the grid without a table and no current store; what the head set stays.
+// A table is loaded whole or not at all: `notice` (when given) says why not, or how many rows
+// were cut short.
+bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
 
 // The grid's CellTextSource: the current store's cell, zero-terminated (buffer holds size + 1).
 int StoreCellTextSource(int row_key, int column_identifier, char* buffer, int size);

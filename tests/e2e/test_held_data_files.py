@@ -1,13 +1,14 @@
 """A data file its writer still holds open (exclusively, no sharing) when the program starts:
 the program waits up to 10 s for it, then gives up and shows the demonstration table; a file
-in a folder that does not exist fails at once."""
+in a folder that does not exist fails at once. A held picture is never waited for."""
 
 from __future__ import annotations
 
+import struct
 import time
 from pathlib import Path
 
-from lintaro_harness import Lintaro
+from lintaro_harness import Lintaro, colour_count
 from wine_process import FileHolder
 
 DEFAULT_CAPTION = "Lintaro 2.0"
@@ -68,4 +69,45 @@ def test_a_file_in_a_missing_folder_fails_at_once(lintaro, tmp_path):
     print(f"missing folder: the demonstration table showed after {seconds:.1f} s")
     assert lintaro.main.info().caption == DEFAULT_CAPTION
     assert seconds < 2.0
+    assert lintaro.close() == 0
+
+
+GREEN = (0, 255, 0)
+WM_NULL = 0x0000
+
+
+def solid_bitmap(width: int, height: int, rgb: tuple[int, int, int]) -> bytes:
+    """A 24-bit BMP file of one colour."""
+    row = bytes(reversed(rgb)) * width
+    row += b"\0" * (-len(row) % 4)
+    bits = row * height
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(bits), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(info) + len(bits), 0, 0, 14 + len(info)) + info + bits
+
+
+def test_a_held_picture_shows_as_missing_at_once_and_appears_once_free(lintaro, test_env, tmp_path):
+    # Each picture cell is measured and painted several times before the window shows; waiting
+    # 10 s at each kept the window away for minutes.
+    picture = tmp_path / "held.bmp"
+    picture.write_bytes(solid_bitmap(24, 16, GREEN))
+    lines = ["WindowTitle: Held picture", "Titles:", "No.\tPhoto", "Types:", "Number\tPicture",
+             "Data:"] + [f"{row}\theld.bmp" for row in (1, 2, 3)]
+    data = tmp_path / "pictures.rdf"
+    data.write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1251"))
+    grid_shot = test_env.screenshot_dir / "held-picture.png"
+    with FileHolder(test_env, picture, hold_ms=120000) as holder:
+        holder.wait_holding()
+        seconds = start_timed(lintaro, data)
+        lintaro.main.send(WM_NULL)
+        print(f"held picture: the table showed after {seconds:.1f} s")
+        assert seconds < 5.0
+        lintaro.screenshot(grid_shot, window=lintaro.grid_window())
+        assert colour_count(grid_shot, GREEN) == 0, "shown as missing while held"
+        holder.stop()
+    started = time.monotonic()
+    lintaro.key("ctrl+w")  # natural widths: measures and paints every cell again
+    lintaro.main.send(WM_NULL)
+    assert time.monotonic() - started < 5.0
+    lintaro.screenshot(grid_shot, window=lintaro.grid_window())
+    assert colour_count(grid_shot, GREEN) == 3 * 24 * 16, "read again once free"
     assert lintaro.close() == 0

@@ -13,8 +13,11 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional
 
+import pytest
+
 from layout_file_reader import read_layout
-from lintaro_harness import HarnessError, Lintaro
+from lintaro_harness import IDOK, HarnessError, Lintaro, windows_path
+from test_export import FORMATS, export, read_back
 from wine_process import peak_memory
 
 MIB = 1 << 20
@@ -67,18 +70,34 @@ class Opened:
     vertical: dict
     horizontal: dict
     layout: Optional[list[int]]  # the sources in the layout file written on exit, if one was
+    notice: Optional[str]  # the message shown once after loading, if there was one
+
+
+def take_notice(app: Lintaro) -> str:
+    """The text of the message the program shows once after loading; closes it with OK."""
+    box, caption, text = app.wait_message_box()
+    assert caption == DEFAULT_CAPTION
+    assert box.info().owner == app.main.handle
+    box.click(IDOK)
+    box.wait_gone()
+    assert app.dialogs() == [], "said once"
+    return text
 
 
 def open_and_close(app: Lintaro, test_env, data: Path, name: str, layout: Optional[Path] = None,
-                   natural_widths: bool = False, timeout: float = 60.0) -> Opened:
+                   natural_widths: bool = False, timeout: float = 60.0,
+                   notice: bool = False) -> Opened:
     """Starts the program on the data file and a layout file (by default one that does not exist
-    yet: the program writes it on exit when the table loaded, which tells its columns), looks
-    at the window, ends the program normally and reports what it found."""
+    yet: the program writes it on exit when the table loaded, which tells its columns), takes
+    the message shown after loading when `notice` says there is one (else there must be none),
+    looks at the window, ends the program normally and reports what it found."""
     layout = layout or data.with_name(data.stem + ".fmt")
     started = time.monotonic()
     app.start([data, layout], timeout=timeout)
     wait_responding(app, started + timeout)
     seconds = time.monotonic() - started
+    text = take_notice(app) if notice else None
+    assert app.dialogs() == []
     if natural_widths:
         app.key("ctrl+w")
     app.main.send(WM_NULL)
@@ -87,7 +106,8 @@ def open_and_close(app: Lintaro, test_env, data: Path, name: str, layout: Option
     app.main.send(WM_NULL)
     app.screenshot(test_env.screenshot_dir / f"hostile-{name}-end.png")
     opened = Opened(caption=app.main.info().caption, seconds=seconds, peak=peak_memory(app),
-                    vertical=scroll_range(app, "V"), horizontal=scroll_range(app, "H"), layout=None)
+                    vertical=scroll_range(app, "V"), horizontal=scroll_range(app, "H"), layout=None,
+                    notice=text)
     assert app.close(timeout=60) == 0
     if layout.exists():
         opened.layout = layout_sources(layout)
@@ -134,11 +154,15 @@ def test_5000_columns_keep_the_first_1055(lintaro, test_env, tmp_path):
 
 
 def test_a_255_byte_cell_in_every_column(lintaro, test_env, tmp_path):
-    # Only 31 such cells fit in a row of 8192 bytes; the others are dropped, the table opens.
+    # Only 253 such cells fit in a row of 65535 bytes; the others are dropped, the table opens
+    # and the user is told how many rows were cut.
     row = b"\t".join(bytes([ord("A") + column % 26]) * 255 for column in range(MOST_COLUMNS))
     data = tmp_path / "full-cells.rdf"
-    data.write_bytes(table_bytes(titles(MOST_COLUMNS), [row] * 30))
-    opened = open_and_close(lintaro, test_env, data, "255-byte-cells")
+    data.write_bytes(table_bytes(titles(MOST_COLUMNS), [row] * 30 + [b"short\trow"]))
+    opened = open_and_close(lintaro, test_env, data, "255-byte-cells", notice=True)
+    assert opened.notice == ("Някои редове на таблицата от файла\r\n" + str(windows_path(data)) +
+                             "\r\nса по-дълги от 65535 байта. Съкратени редове: 30.\r\n"
+                             "Клетките в края им, които не се побират, не са заредени.")
     assert opened.caption == CAPTION
     assert opened.layout == columns_of(MOST_COLUMNS)
     assert opened.peak < SMALL_FILE_MEMORY_LIMIT
@@ -152,6 +176,67 @@ def test_a_row_of_8192_bytes(lintaro, test_env, tmp_path):
     opened = open_and_close(lintaro, test_env, data, "8192-byte-row")
     assert opened.caption == CAPTION
     assert opened.layout == columns_of(32)
+    assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+
+def test_rows_of_1055_cells_past_8192_bytes_keep_every_cell(lintaro, tmp_path):
+    # About 44 KB a row: every cell up to the last column is kept, shown and exported.
+    def cell(row: int, column: int) -> str:
+        return f"r{row}c{column}".ljust(40, ".")
+    rows = [[cell(row, column) for column in range(MOST_COLUMNS)] for row in range(3)]
+    data = tmp_path / "wide-rows.rdf"
+    data.write_bytes(table_bytes(titles(MOST_COLUMNS), ["\t".join(r).encode() for r in rows]))
+    lintaro.start([data])
+    lintaro.main.send(WM_NULL)
+    assert lintaro.dialogs() == [], "nothing was cut"
+    exported = tmp_path / "wide-rows.txt"
+    export(lintaro, exported, FORMATS[1], "Windows")
+    _, records = read_back("tsv", "cp1251", exported)
+    assert records[0][-1] == f"C{MOST_COLUMNS}"
+    assert [record[1:] for record in records[1:]] == rows
+    assert lintaro.close() == 0
+
+
+def test_keys_count_only_at_the_start_of_a_line(lintaro, tmp_path):
+    # A caption holding "data:" once failed the load; a header line starting with "Data:" after
+    # a TAB split the table.
+    data = tmp_path / "keys.rdf"
+    data.write_bytes(b"WindowTitle: Raw data: 2024\r\nHeader:\r\nLeft\tData: start\r\n"
+                     b"Titles:\r\nA Titles:\tB\r\nData:\r\nx Data:\ty\r\n1\t2\r\n")
+    lintaro.start([data])
+    assert lintaro.main.info().caption == "Raw data: 2024"
+    exported = tmp_path / "keys.txt"
+    export(lintaro, exported, FORMATS[1], "Windows")
+    assert read_back("tsv", "cp1251", exported)[1] == [
+        ["No", "A Titles:", "B"], ["1", "x Data:", "y"], ["2", "1", "2"]]
+    assert lintaro.close() == 0
+
+
+def memory_and_swap() -> int:
+    """Bytes of memory and swap of this machine: the kernel refuses any one allocation larger."""
+    sizes = {}
+    for line in Path("/proc/meminfo").read_text().splitlines():
+        key, value = line.split(":", 1)
+        sizes[key] = int(value.split()[0]) * 1024
+    return sizes["MemTotal"] + sizes["SwapTotal"]
+
+
+def test_a_table_memory_cannot_hold_is_not_loaded_and_the_user_is_told(lintaro, test_env, tmp_path):
+    # One row of 8 KB over millions of empty lines (a file of a few MB): every row slot is as
+    # long as that row, one and a half times the machine's memory in all, so the store cannot
+    # grow. The load once dropped the rows it could not store and showed the rest as the table.
+    if Path("/proc/sys/vm/overcommit_memory").read_text().strip() != "0":
+        pytest.skip("only the kernel's heuristic overcommit refuses the allocation at once")
+    empty_lines = memory_and_swap() * 3 // 2 // 8192
+    row = b"\t".join([b"w" * 250] * 32)
+    data = tmp_path / "tall.rdf"
+    data.write_bytes(table_bytes(titles(32), [row + b"\r" * empty_lines + b"end"]))
+    opened = open_and_close(lintaro, test_env, data, "memory-short", notice=True)
+    assert opened.notice == ("Няма достатъчно памет за таблицата от файла\r\n" +
+                             windows_path(data) + "\r\nТаблицата не е заредена.")
+    assert opened.caption == DEFAULT_CAPTION
+    assert opened.layout is None, "no table loaded"
+    assert opened.vertical["max"] > 128, "the demonstration table"
     assert opened.peak < SMALL_FILE_MEMORY_LIMIT
 
 
