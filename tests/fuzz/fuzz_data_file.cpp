@@ -16,9 +16,9 @@ public:
     void AdoptDriverPaper(PrintSettings&) override {}
 };
 
-// A memory of 256 MB: an input whose rows would need more must fail as a whole, not lose rows.
+// A memory of 64 MB: an input whose rows would need more must fail as a whole, not lose rows.
 void* LimitedReallocate(void* block, std::size_t bytes) {
-    return bytes > (std::size_t{256} << 20) ? nullptr : std::realloc(block, bytes);
+    return bytes > (std::size_t{64} << 20) ? nullptr : std::realloc(block, bytes);
 }
 
 void CheckTerminated(const char* text, std::size_t capacity) {

@@ -190,23 +190,12 @@ TEST(DescriptionFont, FaceSizeAndBold) {
 }
 
 TEST(DescriptionKeys, KeysCountOnlyAtTheStartOfALine) {
-    // A caption containing "Page:" or "Font:" is only a caption.
-    DescriptionState with_font = DotMatrixState();
-    with_font.has_font = true;
+    // A caption containing "Page:" is only a caption; a key after a blank is inside a line.
     const DescriptionState state = Apply(
-        "WindowTitle: Report Page: Width 0.50 Font: Arial, 30\r\nPage: Width 0.90\r\n",
-        with_font);
+        "WindowTitle: Report Page: Width 0.50\r\n Page: Width 0.70\nPage: Width 0.90\r\n",
+        DotMatrixState());
     EXPECT_EQ(state.settings.paper_width, 90);
-    EXPECT_EQ(state.font.size, 100);
-    EXPECT_STREQ(state.window_title, "Report Page: Width 0.50 Font: Arial, 30");
-    // Only in the caption: no page key at all, the width stays.
-    EXPECT_EQ(Apply("WindowTitle: Page: Width 0.50\r\n", DotMatrixState()).settings.paper_width,
-              DotMatrixState().settings.paper_width);
-    // Lines end with CR LF, a lone CR or a lone LF; a key after a blank is not at a line start.
-    EXPECT_EQ(Apply("x\rPage: Width 0.70", DotMatrixState()).settings.paper_width, 70);
-    EXPECT_EQ(Apply("x\nPage: Width 0.70", DotMatrixState()).settings.paper_width, 70);
-    EXPECT_EQ(Apply(" Page: Width 0.70", DotMatrixState()).settings.paper_width,
-              DotMatrixState().settings.paper_width);
+    EXPECT_STREQ(state.window_title, "Report Page: Width 0.50");
     // Lone CR and lone LF both end a value.
     EXPECT_STREQ(Apply("WindowTitle: One\rTwo").window_title, "One");
     EXPECT_STREQ(Apply("WindowTitle: One\nTwo").window_title, "One");
