@@ -5,6 +5,7 @@
 
 #include "formats/file_utils_win32.h"
 #include "grid/grid_win32.h"
+#include "print/paper_rules.h"
 #include "print/printer_services_win32.h"
 #include "store/table_store.h"
 
@@ -66,6 +67,10 @@ void LoadPrinterConfig() {
     }
     ChooseStartupPrinter(settings, default_printer);
     if (settings.printer_kind != kDotMatrixPrinter) AdoptDriverPaper(settings);
+    // A file edited by hand may hold what print setup would refuse: the defaults stand in.
+    const PrintSettings defaults =
+        settings.printer_kind == kDotMatrixPrinter ? DotMatrixPrintSettings() : BuiltInPrintSettings();
+    FallBackToAcceptablePaper(settings, defaults, [](PrintSettings& windows) { AdoptDriverPaper(windows); });
 
     App().print_settings = settings;
     SetCurrentPrinterName(settings.device_name);
