@@ -13,50 +13,16 @@ void DrawLine(HDC dc, int x, int top, int bottom) {
     DrawRuleLine(dc, x, top, x, bottom);
 }
 
-// The pixels from `from` towards `to`, `to` itself left out, as [first, end).
-void PixelSpan(int from, int to, int& first, int& end) {
-    first = from <= to ? from : to + 1;
-    end = from <= to ? to : from + 1;
-}
-
-// A brush of the selected pen's colour: stock for black and white, the rules' only colours on
-// paper; otherwise made here and released by the caller (`made` set).
-HBRUSH PenColourBrush(HDC dc, bool& made) {
-    made = false;
-    LOGPEN pen{};
-    const HGDIOBJ selected = GetCurrentObject(dc, OBJ_PEN);
-    const COLORREF colour = selected != nullptr && GetObjectA(selected, sizeof pen, &pen) == sizeof pen
-                                ? pen.lopnColor
-                                : kBlack;
-    if (colour == kWhite) return WhiteBrush();
-    if (colour == kBlack) return static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    made = true;
-    return CreateSolidBrush(colour);
-}
-
 }  // namespace
 
 void DrawRuleLine(HDC dc, int x1, int y1, int x2, int y2) {
-    if (GetDeviceCaps(dc, TECHNOLOGY) != DT_RASPRINTER) {
-        MoveToEx(dc, x1, y1, nullptr);
-        LineTo(dc, x2, y2);
-        return;
-    }
-    int left = x1;
-    int right = x1 + 1;
-    int top = y1;
-    int bottom = y1 + 1;
-    if (y1 == y2) {
-        PixelSpan(x1, x2, left, right);
-    } else {
-        PixelSpan(y1, y2, top, bottom);
-    }
-    const RECT pixels{left, top, right, bottom};
-    bool made = false;
-    const HBRUSH brush = PenColourBrush(dc, made);
-    if (brush == nullptr) return;
-    FillRect(dc, &pixels, brush);
-    if (made) DeleteObject(brush);
+    // On paper nothing needs clipping under a rule, and the clip region must not cut it.
+    const bool on_paper = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASPRINTER;
+    const int saved = on_paper ? SaveDC(dc) : 0;
+    if (saved != 0) SelectClipRgn(dc, nullptr);
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+    if (saved != 0) RestoreDC(dc, saved);
 }
 
 HBRUSH WhiteBrush() {
