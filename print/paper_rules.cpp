@@ -57,6 +57,17 @@ bool FallBackToAcceptablePaper(PrintSettings& settings, const PrintSettings& pre
         Adopt(settings, adopt_paper);
         fell_back = true;
     }
+    bool negative = false;
+    for (std::int32_t PrintSettings::*margin : {&PrintSettings::left_margin, &PrintSettings::right_margin,
+                                                &PrintSettings::top_margin, &PrintSettings::bottom_margin}) {
+        if (settings.*margin >= 0) continue;
+        settings.*margin = same_units && previous.*margin >= 0 ? previous.*margin : 0;
+        negative = true;
+    }
+    if (negative) {
+        Adopt(settings, adopt_paper);
+        fell_back = true;
+    }
     for (const PaperSide& side : kPaperSides) {
         if (SideLeavesRoom(settings, side)) continue;
         fell_back = true;

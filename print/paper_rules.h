@@ -24,9 +24,10 @@ using AdoptPaper = std::function<void(PrintSettings&)>;
 // Makes a record from outside the dialog one that the dialog would accept, the way the dialog
 // itself resets what it cannot use: a dot-matrix paper of 1 to kMostDotMatrixCount characters
 // and lines (else `previous`'s, when it is a dot-matrix paper, else 80 by 60); a Windows paper
-// that is not empty (else A4, unless the driver says otherwise); and margins that leave room
-// across each side (else `previous`'s margins on that side, when they leave room on this paper,
-// else none; for Windows printers each raised to the strips by `adopt_paper`). Returns whether
+// that is not empty (else A4, unless the driver says otherwise); no negative margin (else
+// `previous`'s); and margins that leave room across each side (else `previous`'s margins on that
+// side, when they leave room on this paper, else none). `previous` counts only in the same
+// units; Windows printers' margins are raised to the strips by `adopt_paper`. Returns whether
 // anything fell back.
 bool FallBackToAcceptablePaper(PrintSettings& settings, const PrintSettings& previous, const AdoptPaper& adopt_paper);
 
