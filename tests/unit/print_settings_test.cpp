@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "print/paper_rules.h"
@@ -140,27 +141,17 @@ TEST(FallBackToAcceptablePaper, WhatPrintSetupWouldRefuseFallsBack) {
         {"no paper from the printer", 0, 0, 0, 0, -5, 0, 0, {21590, 423, 0, 27940, 0, 0}},
     };
     for (const FallBackCase& c : cases) {
-        PrintSettings previous = c.kind == 2 ? DotMatrixPrintSettings() : BuiltInPrintSettings();
-        if (c.kind == 2) {
-            previous.paper_width = 96;
-            previous.paper_height = 66;
-            previous.left_margin = 2;
-            previous.right_margin = 3;
-            previous.top_margin = 1;
-            previous.bottom_margin = 4;
-        } else {
-            previous.left_margin = 1500;
-            previous.right_margin = 1000;
-            previous.top_margin = 1000;
-            previous.bottom_margin = 1000;
+        const bool lpt1 = c.kind == 2;
+        PrintSettings previous = lpt1 ? DotMatrixPrintSettings() : BuiltInPrintSettings();
+        for (auto [field, lpt1_value, windows_value] :
+             {std::tuple{&PrintSettings::paper_width, 96, 21000}, {&PrintSettings::paper_height, 66, 29700},
+              {&PrintSettings::left_margin, 2, 1500}, {&PrintSettings::right_margin, 3, 1000},
+              {&PrintSettings::top_margin, 1, 1000}, {&PrintSettings::bottom_margin, 4, 1000}}) {
+            previous.*field = lpt1 ? lpt1_value : windows_value;
         }
         PrintSettings settings = previous;
-        settings.paper_width = c.width;
-        settings.left_margin = c.left;
-        settings.right_margin = c.right;
-        settings.paper_height = c.height;
-        settings.top_margin = c.top;
-        settings.bottom_margin = c.bottom;
+        std::tie(settings.paper_width, settings.left_margin, settings.right_margin, settings.paper_height,
+                 settings.top_margin, settings.bottom_margin) = std::tie(c.width, c.left, c.right, c.height, c.top, c.bottom);
         const PrintSettings as_read = settings;
         const bool fell_back = FallBackToAcceptablePaper(settings, previous, [](PrintSettings& windows) {
             AdoptPaperFromMetrics(windows, PageMetrics{21590, 27940, 423, 0, 0, 0});
