@@ -465,6 +465,15 @@ def test_printer_cfg_values_print_setup_would_refuse_fall_back_at_start_up(linta
     assert size_texts(dialog) == ["80", "", "", "60", "", ""]
     dialog.click(IDCANCEL)
     dialog.wait_gone()
+    assert again.close() == 0
+    # A kind print setup does not offer: Windows' default printer, not the dot-matrix printer.
+    third = app_factory()
+    third.start(printer_cfg=struct.pack("<11i260s", -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, b""),
+                folder=lintaro.folder)
+    dialog = open_print_setup(third)
+    assert dialog.combo_selected_text(TARGET) == TARGETS[0] and size_texts(dialog) == A4_FIELDS
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
 
 
 def test_head_margins_print_setup_would_refuse_never_reach_lpt1(lintaro, test_env):
