@@ -5,6 +5,7 @@
 
 #include "formats/file_utils_win32.h"
 #include "grid/grid_win32.h"
+#include "print/paper_rules.h"
 #include "print/printer_services_win32.h"
 #include "store/table_store.h"
 
@@ -60,12 +61,15 @@ void LoadPrinterConfig() {
     const std::size_t count = ReadFilePrefix(path, bytes, sizeof bytes);
     PrintSettings settings = PrintSettingsFromFileBytes(bytes, count);
 
+    // Asked whatever the stored kind: an unknown kind or an unnamed printer turns into kind 0.
     char default_printer[260] = {};
-    if (settings.printer_kind == kDefaultWindowsPrinter) {
-        DefaultPrinterName(default_printer, sizeof default_printer);
-    }
+    DefaultPrinterName(default_printer, sizeof default_printer);
     ChooseStartupPrinter(settings, default_printer);
     if (settings.printer_kind != kDotMatrixPrinter) AdoptDriverPaper(settings);
+    // A file edited by hand may hold what print setup would refuse: the defaults stand in.
+    const PrintSettings defaults =
+        settings.printer_kind == kDotMatrixPrinter ? DotMatrixPrintSettings() : BuiltInPrintSettings();
+    FallBackToAcceptablePaper(settings, defaults, [](PrintSettings& windows) { AdoptDriverPaper(windows); });
 
     App().print_settings = settings;
     SetCurrentPrinterName(settings.device_name);

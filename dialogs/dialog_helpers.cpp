@@ -1,6 +1,7 @@
 // Text and number rules shared by the dialogs (no window system here).
 #include "dialogs/dialog_helpers.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -35,17 +36,60 @@ std::size_t TrimText(char* text) {
     return length - start;
 }
 
-std::int32_t DecimalValue(const char* text) {
-    if (text == nullptr) return 0;
-    while (*text != '\0' && IsBlank(*text)) ++text;
+namespace {
+
+// Sign and digits as the decimal conversion reads them: the low 32 bits of the magnitude, and
+// whether the signed number fits 32 bits.
+struct DecimalReading {
     bool negative = false;
+    std::uint32_t low_bits = 0;
+    bool fits = true;
+};
+
+DecimalReading ReadDecimal(const char* text) {
+    DecimalReading reading;
+    if (text == nullptr) return reading;
+    while (*text != '\0' && IsBlank(*text)) ++text;
     if (*text == '-' || *text == '+') {
-        negative = *text == '-';
+        reading.negative = *text == '-';
         ++text;
     }
-    std::uint32_t value = 0;
-    for (; IsDigit(*text); ++text) value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-    return ToInt32(negative ? 0u - value : value);
+    const std::uint64_t limit = reading.negative ? 2147483648u : 2147483647u;
+    std::uint64_t magnitude = 0;
+    for (; IsDigit(*text); ++text) {
+        const auto digit = static_cast<std::uint32_t>(*text - '0');
+        reading.low_bits = reading.low_bits * 10u + digit;
+        // Counting stops past the limit: the text may be longer than any 64-bit number.
+        if (reading.fits) magnitude = magnitude * 10u + digit;
+        if (magnitude > limit) reading.fits = false;
+    }
+    return reading;
+}
+
+// The digits after a point as hundredths: "5" is 50, "35" is 35, "356" is 35; none is 0.
+std::uint32_t FractionHundredths(const char* digits) {
+    if (!IsDigit(digits[0])) return 0;
+    std::uint32_t fraction = static_cast<std::uint32_t>(digits[0] - '0') * 10u;
+    if (IsDigit(digits[1])) fraction += static_cast<std::uint32_t>(digits[1] - '0');
+    return fraction;
+}
+
+}  // namespace
+
+std::int32_t DecimalValue(const char* text) {
+    const DecimalReading reading = ReadDecimal(text);
+    return ToInt32(reading.negative ? 0u - reading.low_bits : reading.low_bits);
+}
+
+bool DecimalFieldValue(const char* text, std::int32_t& value) {
+    if (!ReadDecimal(text).fits) return false;
+    value = DecimalValue(text);
+    return true;
+}
+
+bool IsNegativeNumberText(const char* text) {
+    const DecimalReading reading = ReadDecimal(text);
+    return reading.negative && (reading.low_bits != 0 || !reading.fits);
 }
 
 std::int32_t HundredthsFromText(char* text) {
@@ -57,26 +101,38 @@ std::int32_t HundredthsFromText(char* text) {
     }
     *point = '\0';
     const std::uint32_t whole = static_cast<std::uint32_t>(DecimalValue(text)) * 100u;
-    const char* sign = text;
-    while (*sign != '\0' && IsBlank(*sign)) ++sign;
-    const bool negative = *sign == '-';
+    const bool negative = ReadDecimal(text).negative;
     *point = '.';
-
-    // Scale the fraction to hundredths: "5" is 50, "35" is 35, "356" is 35.
-    const char* digits = point + 1;
-    std::uint32_t fraction = 0;
-    if (IsDigit(digits[0])) {
-        fraction = static_cast<std::uint32_t>(digits[0] - '0') * 10u;
-        if (IsDigit(digits[1])) fraction += static_cast<std::uint32_t>(digits[1] - '0');
-    }
+    const std::uint32_t fraction = FractionHundredths(point + 1);
     return ToInt32(negative ? whole - fraction : whole + fraction);
+}
+
+bool HundredthsFieldValue(char* text, std::int32_t& value) {
+    if (text == nullptr) {
+        value = 0;
+        return true;
+    }
+    TrimText(text);
+    char* point = std::strchr(text, '.');
+    if (point != nullptr) *point = '\0';
+    const DecimalReading whole = ReadDecimal(text);
+    if (point != nullptr) *point = '.';
+    if (!whole.fits) return false;
+    const std::int64_t magnitude = static_cast<std::int64_t>(whole.low_bits) * 100 +
+                                   (point != nullptr ? FractionHundredths(point + 1) : 0);
+    const std::int64_t hundredths = whole.negative ? -magnitude : magnitude;
+    if (hundredths < INT32_MIN || hundredths > INT32_MAX) return false;
+    value = static_cast<std::int32_t>(hundredths);
+    return true;
 }
 
 std::string HundredthsText(std::int32_t value) {
     if (value == 0) return std::string();
+    // The sign goes before the whole number alone: -150 is "-1.50", not "-1.-50".
+    const std::int64_t magnitude = value < 0 ? -static_cast<std::int64_t>(value) : value;
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%d.%02d", static_cast<int>(value / 100),
-                  static_cast<int>(value % 100));
+    std::snprintf(buffer, sizeof buffer, "%s%lld.%02lld", value < 0 ? "-" : "",
+                  static_cast<long long>(magnitude / 100), static_cast<long long>(magnitude % 100));
     return buffer;
 }
 

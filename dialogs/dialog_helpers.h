@@ -22,7 +22,7 @@ std::size_t TrimText(char* text);
 
 // The decimal conversion of number fields: leading blanks (0x01-0x20) skipped, an optional sign,
 // then decimal digits up to the first other byte; no digits give 0. Null gives 0. A value beyond
-// 32 bits keeps its low 32 bits, as a field of 15 characters never holds one that matters.
+// 32 bits keeps its low 32 bits here; fields read with DecimalFieldValue, which refuses it.
 std::int32_t DecimalValue(const char* text);
 
 // A hundredths field read back: trimmed, split at the first "."; no point gives the whole
@@ -32,8 +32,17 @@ std::int32_t DecimalValue(const char* text);
 // place.
 std::int32_t HundredthsFromText(char* text);
 
-// The text a hundredths field shows: "%d.%02d" of value / 100 and value % 100 (21000 shows
-// "210.00", 635 "6.35"); 0 shows an empty text.
+// The number a field holds, read as DecimalValue and HundredthsFromText read it but refused
+// instead of wrapped: false, with `value` untouched, when it does not fit 32 bits.
+[[nodiscard]] bool DecimalFieldValue(const char* text, std::int32_t& value);
+[[nodiscard]] bool HundredthsFieldValue(char* text, std::int32_t& value);
+
+// Whether the text of a number field is a negative number ("-0" is not): which way a number
+// that a field cannot hold went past its limit.
+bool IsNegativeNumberText(const char* text);
+
+// The text a hundredths field shows: value / 100, a point and two digits (21000 shows "210.00",
+// 635 "6.35", -150 "-1.50"); 0 shows an empty text.
 std::string HundredthsText(std::int32_t value);
 
 // The text an integer field shows: "%d", or empty for 0.

@@ -230,16 +230,18 @@ void ShowHundredths(HWND dialog, int id, std::int32_t value) {
     SetControlText(dialog, id, HundredthsText(value).c_str());
 }
 
-std::int32_t ReadInteger(HWND dialog, int id) {
+bool ReadInteger(HWND dialog, int id, std::int32_t& value, bool* negative) {
     char text[kNumberFieldCapacity];
     GetControlText(dialog, id, text, sizeof text);
-    return DecimalValue(text);
+    if (negative != nullptr) *negative = IsNegativeNumberText(text);
+    return DecimalFieldValue(text, value);
 }
 
-std::int32_t ReadHundredths(HWND dialog, int id) {
+bool ReadHundredths(HWND dialog, int id, std::int32_t& value, bool* negative) {
     char text[kNumberFieldCapacity];
     GetControlText(dialog, id, text, sizeof text);
-    return HundredthsFromText(text);
+    if (negative != nullptr) *negative = IsNegativeNumberText(text);
+    return HundredthsFieldValue(text, value);
 }
 
 bool RunModalDialog(HWND owner, const char* name, DLGPROC procedure, void* data) {

@@ -83,11 +83,13 @@ void SelectByKey(HWND combo, std::int32_t key);
 // keeping its position and width.
 void FitComboDropDown(HWND dialog, int id);
 
-// Number fields: integers as "%d", hundredths as "%d.%02d"; 0 shows an empty field. Reading
-// takes at most 15 characters (see DecimalValue and HundredthsFromText).
+// Number fields: integers as "%d", hundredths with two decimals; 0 shows an empty field.
+// Reading takes at most 15 characters (see DecimalFieldValue and HundredthsFieldValue) and is
+// false, with `value` untouched, for a number that does not fit 32 bits; `negative` then tells
+// which way it went past.
 void ShowInteger(HWND dialog, int id, std::int32_t value);
 void ShowHundredths(HWND dialog, int id, std::int32_t value);
-std::int32_t ReadInteger(HWND dialog, int id);
-std::int32_t ReadHundredths(HWND dialog, int id);
+[[nodiscard]] bool ReadInteger(HWND dialog, int id, std::int32_t& value, bool* negative = nullptr);
+[[nodiscard]] bool ReadHundredths(HWND dialog, int id, std::int32_t& value, bool* negative = nullptr);
 
 #endif

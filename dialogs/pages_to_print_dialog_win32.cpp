@@ -42,11 +42,23 @@ void ShowRequest(HWND dialog, PagesEdit& edit) {
     }
 }
 
-// False keeps the dialog open: the first column group lies after the last.
+// A page number as typed; a number past 32 bits is refused with a message and the field
+// focused with its text selected, and false keeps the dialog open.
+bool ReadPageNumber(HWND dialog, int id, std::int32_t& page) {
+    bool negative = false;
+    if (ReadInteger(dialog, id, page, &negative)) return true;
+    ShowMessage(dialog, MB_ICONHAND, kMessageTitle, "Номерът на страницата не може да бъде",
+                negative ? "по-малък от -2147483648 !" : "по-голям от 2147483647 !");
+    FocusAndSelect(dialog, id);
+    return false;
+}
+
+// False keeps the dialog open: a page number the field cannot hold, or the first column group
+// after the last.
 bool StoreRequest(HWND dialog, PagesEdit& edit) {
     PageRequest& request = *edit.request;
-    request.from_page = ReadInteger(dialog, IDC_PAGES_FROM);
-    request.to_page = ReadInteger(dialog, IDC_PAGES_TO);
+    if (!ReadPageNumber(dialog, IDC_PAGES_FROM, request.from_page)) return false;
+    if (!ReadPageNumber(dialog, IDC_PAGES_TO, request.to_page)) return false;
     request.page_subset = SelectedKey(dialog, IDC_PAGES_SUBSET) - 1;
     if (edit.first_group < edit.last_group) {
         const int to_index = ComboSelection(dialog, IDC_PAGES_GROUP_TO);

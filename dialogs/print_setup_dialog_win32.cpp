@@ -45,28 +45,56 @@ void ShowSize(HWND dialog, int id, std::int32_t target, std::int32_t value) {
     }
 }
 
-std::int32_t ReadSize(HWND dialog, int id, std::int32_t target) {
-    return target == kDotMatrixPrinter ? ReadInteger(dialog, id) : ReadHundredths(dialog, id);
+// The size fields in reading order.
+struct SizeField {
+    int id;
+    PaperField field;
+    std::int32_t PaperFields::*value;
+};
+constexpr SizeField kSizeFields[] = {
+    {IDC_PRINT_SETUP_WIDTH, PaperField::Width, &PaperFields::width},
+    {IDC_PRINT_SETUP_LEFT, PaperField::Left, &PaperFields::left},
+    {IDC_PRINT_SETUP_RIGHT, PaperField::Right, &PaperFields::right},
+    {IDC_PRINT_SETUP_HEIGHT, PaperField::Height, &PaperFields::height},
+    {IDC_PRINT_SETUP_TOP, PaperField::Top, &PaperFields::top},
+    {IDC_PRINT_SETUP_BOTTOM, PaperField::Bottom, &PaperFields::bottom},
+};
+
+// One field's number; false when the field cannot hold what was typed (`too_small` tells which
+// way it went past), and `value` is then left as it was.
+bool ReadSize(HWND dialog, int id, std::int32_t target, std::int32_t& value, bool& too_small) {
+    std::int32_t read = 0;
+    too_small = false;
+    const bool fits = target == kDotMatrixPrinter ? ReadInteger(dialog, id, read, &too_small)
+                                                  : ReadHundredths(dialog, id, read, &too_small);
+    if (!fits || !PaperFieldHolds(target, read)) return false;
+    value = read;
+    return true;
 }
 
 void ShowPaperFields(HWND dialog, std::int32_t target, const PaperFields& fields) {
-    ShowSize(dialog, IDC_PRINT_SETUP_WIDTH, target, fields.width);
-    ShowSize(dialog, IDC_PRINT_SETUP_LEFT, target, fields.left);
-    ShowSize(dialog, IDC_PRINT_SETUP_RIGHT, target, fields.right);
-    ShowSize(dialog, IDC_PRINT_SETUP_HEIGHT, target, fields.height);
-    ShowSize(dialog, IDC_PRINT_SETUP_TOP, target, fields.top);
-    ShowSize(dialog, IDC_PRINT_SETUP_BOTTOM, target, fields.bottom);
+    for (const SizeField& size : kSizeFields) ShowSize(dialog, size.id, target, fields.*size.value);
 }
 
-PaperFields ReadPaperFields(HWND dialog, std::int32_t target) {
-    PaperFields fields;
-    fields.width = ReadSize(dialog, IDC_PRINT_SETUP_WIDTH, target);
-    fields.left = ReadSize(dialog, IDC_PRINT_SETUP_LEFT, target);
-    fields.right = ReadSize(dialog, IDC_PRINT_SETUP_RIGHT, target);
-    fields.height = ReadSize(dialog, IDC_PRINT_SETUP_HEIGHT, target);
-    fields.top = ReadSize(dialog, IDC_PRINT_SETUP_TOP, target);
-    fields.bottom = ReadSize(dialog, IDC_PRINT_SETUP_BOTTOM, target);
-    return fields;
+// The six fields as typed. Returns the first field that cannot hold its number (its value in
+// `fields` left as it was), or null when every field was read.
+const SizeField* ReadPaperFields(HWND dialog, std::int32_t target, PaperFields& fields, bool& too_small) {
+    const SizeField* refused = nullptr;
+    for (const SizeField& size : kSizeFields) {
+        bool below = false;
+        if (ReadSize(dialog, size.id, target, fields.*size.value, below) || refused != nullptr) continue;
+        refused = &size;
+        too_small = below;
+    }
+    return refused;
+}
+
+// Refuses a number a size field cannot hold: the field's two lines, then the field focused with
+// its text selected, so that typing replaces it.
+void RefuseSize(HWND dialog, std::int32_t target, const SizeField& size, bool too_small) {
+    const std::string second_line = PaperFieldRefusalSecondLine(target, size.field, too_small);
+    ShowMessage(dialog, MB_ICONHAND, kMessageTitle, PaperFieldRefusalFirstLine(size.field), second_line.c_str());
+    FocusAndSelect(dialog, size.id);
 }
 
 // The printer list's entry as shown, blanks trimmed at both ends; empty without that entry.
@@ -100,7 +128,14 @@ void ApplyPrinter(HWND dialog, PrintSetupEdit& edit) {
     if (selected < 0) return;
     PageMetrics metrics{};
     if (!ReadPrinterPaper(PrinterAt(dialog, selected), metrics)) return;
-    ShowPaperFields(dialog, target, AdoptPrinterPaper(ReadPaperFields(dialog, target), metrics));
+    PaperFields typed;
+    bool too_small = false;
+    const SizeField* refused = ReadPaperFields(dialog, target, typed, too_small);
+    const PaperFields adopted = AdoptPrinterPaper(typed, metrics);
+    // A number the field cannot hold stays as typed, for OK to refuse.
+    for (const SizeField& size : kSizeFields) {
+        if (&size != refused) ShowSize(dialog, size.id, target, adopted.*size.value);
+    }
 }
 
 // The print mode list means something only for a known dot-matrix model.
@@ -196,7 +231,12 @@ bool StoreSettings(HWND dialog, PrintSetupEdit& edit) {
         settings.dot_matrix_model = SelectedKey(dialog, IDC_PRINT_SETUP_MODEL);
         settings.dot_matrix_mode = SelectedKey(dialog, IDC_PRINT_SETUP_MODE);
     }
-    PaperFields fields = ReadPaperFields(dialog, target);
+    PaperFields fields = PaperFieldsOf(settings);
+    bool too_small = false;
+    if (const SizeField* refused = ReadPaperFields(dialog, target, fields, too_small)) {
+        RefuseSize(dialog, target, *refused, too_small);
+        return false;
+    }
     StorePaperFields(settings, fields);
     if (!MarginsLeavePrintableArea(fields)) return false;
     SetFlag(settings, kLandscapeFlag,

@@ -143,3 +143,35 @@ std::string MarginRefusalSecondLine(std::int32_t minimum) {
                   minimum % 100);
     return text;
 }
+
+bool PaperFieldHolds(std::int32_t target, std::int32_t value) {
+    return target != kDotMatrixPrinter || value <= kMostDotMatrixCount;
+}
+
+const char* PaperFieldRefusalFirstLine(PaperField field) {
+    switch (field) {
+        case PaperField::Width: return "Ширината не може да бъде";
+        case PaperField::Height: return "Височината не може да бъде";
+        case PaperField::Left: return MarginRefusalFirstLine(MarginSide::Left);
+        case PaperField::Right: return MarginRefusalFirstLine(MarginSide::Right);
+        case PaperField::Top: return MarginRefusalFirstLine(MarginSide::Top);
+        case PaperField::Bottom: return MarginRefusalFirstLine(MarginSide::Bottom);
+    }
+    return "";
+}
+
+std::string PaperFieldRefusalSecondLine(std::int32_t target, PaperField field, bool too_small) {
+    // "Ширината" and "Височината" are feminine, the margins' "полето" neuter.
+    const bool feminine = field == PaperField::Width || field == PaperField::Height;
+    const char* comparison = too_small ? (feminine ? "по-малка" : "по-малко")
+                                       : (feminine ? "по-голяма" : "по-голямо");
+    const bool across = field == PaperField::Width || field == PaperField::Left || field == PaperField::Right;
+    char text[80];
+    if (target == kDotMatrixPrinter) {
+        std::snprintf(text, sizeof text, "%s от %d %s !", comparison, too_small ? 0 : kMostDotMatrixCount,
+                      across ? "знака" : "реда");
+    } else {
+        std::snprintf(text, sizeof text, "%s от %s милиметра !", comparison, too_small ? "0.00" : "21474836.47");
+    }
+    return text;
+}

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dialogs/dialog_helpers.h"
+#include "print/paper_rules.h"
 #include "print/print_settings.h"
 
 // Keys are stored as they stand: printer kind, orientation (2 sets the landscape bit), the
@@ -69,6 +70,19 @@ struct MarginShortfall {
     std::int32_t minimum = 0;  // the strip, hundredths of a millimetre
 };
 MarginShortfall FindMarginBelowStrip(const PaperFields& fields, const PageMetrics& printer);
+
+// The six size fields, for the refusal of a number one of them cannot hold.
+enum class PaperField { Width, Left, Right, Height, Top, Bottom };
+
+// Whether a size field holds a 32-bit value: a Windows printer's field holds any; a dot-matrix
+// field no more than kMostDotMatrixCount characters or lines.
+bool PaperFieldHolds(std::int32_t target, std::int32_t value);
+
+// The two lines that refuse a number a size field cannot hold, such as "Лявото поле не може да
+// бъде" and "по-голямо от 21474836.47 милиметра !" (or "по-малко от 0.00 милиметра !" for one
+// below the field's range); on the dot-matrix printer in characters or lines ("999 знака").
+const char* PaperFieldRefusalFirstLine(PaperField field);
+std::string PaperFieldRefusalSecondLine(std::int32_t target, PaperField field, bool too_small);
 
 // The two lines that refuse a margin: "Лявото поле не може да бъде" (and the right, top and
 // bottom ones), then "по-малко от 6.35 милиметра !" for a minimum of 635.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "formats/key_search.h"
+#include "print/paper_rules.h"
 
 namespace {
 
@@ -165,6 +166,7 @@ std::int32_t ReadPageNumber(std::string_view value, std::size_t from) {
 
 void ApplyDescription(std::string_view head, DescriptionState& state, PrinterDirectory& printers) {
     PrintSettings& settings = state.settings;
+    const PrintSettings previous = settings;
     bool found = false;
     std::string_view value = DescriptionValue(head, "WindowTitle:", found);
     if (found) ApplyWindowTitle(value, state.window_title);
@@ -193,9 +195,19 @@ void ApplyDescription(std::string_view head, DescriptionState& state, PrinterDir
     if (found && state.has_font) ApplyFont(value, state.font);
 
     if (default_printer) SetDeviceName(settings, printers.DefaultPrinterName());
+    if (settings.printer_kind != kDotMatrixPrinter && settings.device_name[0] == '\0') {
+        // No printer at all (none named, or no default printer): print setup would refuse it,
+        // so the table stays with the printer it had.
+        settings.printer_kind = previous.printer_kind;
+        const char* name = previous.device_name;
+        SetDeviceName(settings, std::string_view(name, strnlen(name, sizeof previous.device_name)));
+    }
+    const AdoptPaper adopt_paper = [&printers](PrintSettings& windows) { printers.AdoptDriverPaper(windows); };
     if (settings.printer_kind != kDotMatrixPrinter) {
         settings.paper_width = 21000;
         settings.paper_height = 29700;
-        printers.AdoptDriverPaper(settings);
+        adopt_paper(settings);
     }
+    // Sizes and margins that print setup would refuse never reach the layout or the printer.
+    FallBackToAcceptablePaper(settings, previous, adopt_paper);
 }

@@ -37,5 +37,8 @@ void ReadDescription(std::string_view head) {
     std::memcpy(app.window_title, state.window_title, sizeof app.window_title);
     if (state.has_font) app.grid->StoreFont(state.font);
     SetPrintSettings(state.settings);
+    // The table is laid out for the head's printer; it must print there too, not on the one
+    // Printer.cfg named.
+    if (state.settings.printer_kind != kDotMatrixPrinter) SetCurrentPrinterName(state.settings.device_name);
     RefreshInfoContexts();
 }

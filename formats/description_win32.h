@@ -5,7 +5,8 @@
 #include <string_view>
 
 // Changes the current print settings, the window title text and the grid's table font as the
-// head says, then recreates the printer information context. Never fails, shows nothing.
+// head says, makes a Windows printer it names the one printing opens, then recreates the
+// printer information context. Never fails, shows nothing.
 void ReadDescription(std::string_view head);
 
 #endif

@@ -52,12 +52,10 @@ void DrawHorizontalRule(const GridModel& model, const LinePaintTarget& target, i
     const int x1 = target.x0;
     const int x2 = target.x0 + target.table_width;
     const int line_type = model.GetTableStyle().line_type;
-    MoveToEx(dc, x1, y, nullptr);
-    LineTo(dc, x2, y);
+    DrawRuleLine(dc, x1, y, x2, y);
     if (line_type == LineType::Single) return;
     if (line_type == LineType::Thick) {
-        MoveToEx(dc, x1, y + 1, nullptr);
-        LineTo(dc, x2, y + 1);
+        DrawRuleLine(dc, x1, y + 1, x2, y + 1);
         return;
     }
     if (bottom_rule) {
@@ -72,13 +70,11 @@ void DrawHorizontalRule(const GridModel& model, const LinePaintTarget& target, i
         }
     }
     const HGDIOBJ previous = SelectObject(dc, WhitePen());
-    MoveToEx(dc, x1, y + 1, nullptr);
-    LineTo(dc, x2, y + 1);
+    DrawRuleLine(dc, x1, y + 1, x2, y + 1);
     SelectObject(dc, previous);
     SetPixel(dc, x1, y + 1, kBlackColour);
     SetPixel(dc, x2 - 1, y + 1, kBlackColour);
-    MoveToEx(dc, x1, y + 2, nullptr);
-    LineTo(dc, x2, y + 2);
+    DrawRuleLine(dc, x1, y + 2, x2, y + 2);
 }
 
 bool OnScreen(const LinePaintTarget& target) { return target.device == GridDevice::Screen; }

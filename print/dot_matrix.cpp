@@ -1,6 +1,7 @@
 // Dot-matrix pages: control sequences, the page's lines as text, the sheet-by-sheet print run.
 #include "print/dot_matrix.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "grid/char_render.h"
@@ -112,8 +113,11 @@ TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoic
                             const PrintSettings& settings, SheetPrompt& prompt) {
     TextPrintRun run;
     const long long page_count = CountLayoutPages(grid);
-    // A wide type: the numbers are typed by the user and may reach the end of int.
-    for (long long page = choice.from_page; page <= choice.to_page; ++page) {
+    // Only the pages that exist are walked, however far the typed numbers reach: a last page
+    // of 2147483647 must not count on for billions of pages that print nothing.
+    const long long first_page = std::max<long long>(choice.from_page, 1);
+    const long long last_page = std::min<long long>(choice.to_page, page_count);
+    for (long long page = first_page; page <= last_page; ++page) {
         if (choice.subset == 1 && page % 2 == 0) continue;
         if (choice.subset == 2 && page % 2 != 0) continue;
         // A page that does not exist would print nothing: asking for a sheet for it would waste one.

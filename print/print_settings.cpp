@@ -81,6 +81,12 @@ void PrintSettingsToFileBytes(const PrintSettings& settings, unsigned char (&byt
 }
 
 void ChooseStartupPrinter(PrintSettings& settings, const char* default_printer_name) {
+    // A kind print setup does not offer, or another printer without a name, means no choice was
+    // made: Windows' default printer then.
+    const bool unnamed_other = settings.printer_kind == kOtherWindowsPrinter && settings.device_name[0] == '\0';
+    if (settings.printer_kind < kDefaultWindowsPrinter || settings.printer_kind > kDotMatrixPrinter || unnamed_other) {
+        settings.printer_kind = kDefaultWindowsPrinter;
+    }
     if (settings.printer_kind != kDefaultWindowsPrinter) return;
     std::memset(settings.device_name, 0, sizeof settings.device_name);
     if (default_printer_name == nullptr || default_printer_name[0] == '\0') {

@@ -61,7 +61,8 @@ PrintSettings PrintSettingsFromFileBytes(const unsigned char* bytes, std::size_t
 void PrintSettingsToFileBytes(const PrintSettings& settings, unsigned char (&bytes)[304]);
 
 // The start-up choice of printer: kind 0 takes the name of Windows' default printer, and with
-// no default printer the whole record becomes the dot-matrix defaults.
+// no default printer the whole record becomes the dot-matrix defaults. An unknown kind, or kind
+// 1 without a printer name, counts as kind 0.
 void ChooseStartupPrinter(PrintSettings& settings, const char* default_printer_name);
 
 // Takes the driver's paper size and raises every margin narrower than the unprintable strip on

@@ -10,11 +10,20 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
 void DrawLine(HDC dc, int x, int top, int bottom) {
-    MoveToEx(dc, x, top, nullptr);
-    LineTo(dc, x, bottom);
+    DrawRuleLine(dc, x, top, x, bottom);
 }
 
 }  // namespace
+
+void DrawRuleLine(HDC dc, int x1, int y1, int x2, int y2) {
+    // On paper nothing needs clipping under a rule, and the clip region must not cut it.
+    const bool on_paper = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASPRINTER;
+    const int saved = on_paper ? SaveDC(dc) : 0;
+    if (saved != 0) SelectClipRgn(dc, nullptr);
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+    if (saved != 0) RestoreDC(dc, saved);
+}
 
 HBRUSH WhiteBrush() {
     static const HBRUSH brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));

@@ -11,6 +11,12 @@ HBRUSH WhiteBrush();
 HBRUSH LightGrayBrush();
 HPEN WhitePen();
 
+// A straight line of a rule from (x1, y1) to (x2, y2), the end point not drawn, in the selected
+// pen. On paper it is drawn without the clip region: a printer driver strokes it on the edge of
+// its pixels, which is where the clip region of the cells beside it ends, and some renderers of
+// the printed file then draw nothing of it.
+void DrawRuleLine(HDC dc, int x1, int y1, int x2, int y2);
+
 // A vertical rule from (x, top) down to, not including, (x, bottom) with the selected pen.
 // Line type 1 Single: that line. 2 Thick: also x + 1. Anything else, Double: x + 1 in the white
 // pen from top - 1, and x + 2 in the selected pen; the selected pen is left as it was.

@@ -265,6 +265,28 @@ def test_a_page_range_and_the_odd_pages_print_those_pages_only(report, test_env)
     assert test_env.read_lpt1() == b"".join(even)
 
 
+def test_page_numbers_past_32_bits_are_refused_and_a_huge_last_page_stops_at_the_last(report, test_env):
+    pages, data = full_print(report, test_env)
+    every_page = lpt1_pages(data)
+    test_env.clear_lpt1()
+    dialog = open_pages_to_print(report)
+    for text, limit in (("4294967298", "по-голям от 2147483647 !"), ("-99999999999", "по-малък от -2147483648 !")):
+        dialog.set_control_text(PAGE_TO, text)
+        dialog.click(IDOK)
+        expect_message(report, "Номерът на страницата не може да бъде\r\n" + limit, dialog)
+        assert dialog.exists()
+        selection = dialog.item(PAGE_TO).send(EM_GETSEL) & 0xFFFFFFFF
+        assert (selection & 0xFFFF, selection >> 16) == (0, len(text))
+    # The widest range there is: the real pages and no more (counting on to the last number
+    # once kept the program busy long after the last sheet).
+    dialog.set_control_text(PAGE_FROM, "-2147483648")
+    dialog.set_control_text(PAGE_TO, "2147483647")
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    answer_sheet_prompts(report, pages)
+    assert test_env.read_lpt1() == b"".join(every_page)
+
+
 def test_cancel_at_the_sheet_prompt_ends_printing(report, test_env):
     dialog = open_pages_to_print(report)
     dialog.click(IDOK)
@@ -394,6 +416,85 @@ def test_a_margin_below_the_printers_strip_is_refused_set_and_focused(lintaro, t
     dialog.wait_gone()
     settle(lintaro)
     assert lintaro.read_printer_cfg() is None
+
+
+def test_a_number_a_size_field_cannot_hold_is_refused_never_wrapped(lintaro, test_env):
+    lintaro.start()
+    dialog = open_print_setup(lintaro)
+    # 42949673 mm in hundredths once wrapped to 0.04 mm.
+    dialog.set_control_text(LEFT, "42949673")
+    dialog.click(IDOK)
+    expect_message(lintaro, "Лявото поле не може да бъде\r\nпо-голямо от 21474836.47 милиметра !", dialog)
+    assert dialog.control_text(LEFT) == "42949673"
+    selection = dialog.item(LEFT).send(EM_GETSEL) & 0xFFFFFFFF
+    assert (selection & 0xFFFF, selection >> 16) == (0, 8)
+    dialog.set_control_text(LEFT, "")
+    # On LPT1 a width of 4294967376 once became 80; a field holds at most 999 characters or lines.
+    pick(dialog, TARGET, TARGETS[2])
+    for field, text, message in (
+            (WIDTH, "4294967376", "Ширината не може да бъде\r\nпо-голяма от 999 знака !"),
+            (TOP, "1000", "Горното поле не може да бъде\r\nпо-голямо от 999 реда !")):
+        dialog.set_control_text(field, text)
+        dialog.click(IDOK)
+        expect_message(lintaro, message, dialog)
+        assert dialog.exists() and dialog.control_text(field) == text
+        dialog.set_control_text(field, "")
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    settle(lintaro)
+    assert lintaro.read_printer_cfg() is None
+
+
+def test_printer_cfg_values_print_setup_would_refuse_fall_back_at_start_up(lintaro, app_factory, test_env):
+    # Edited by hand: Letter with a negative left margin and a top margin past the paper.
+    cfg = struct.pack("<11i260s", 1, 0, 21590, -2000, 1000, 27940, 30000, 500, 0, 0, 0,
+                      test_env.second_printer.encode("cp1251"))
+    lintaro.start(printer_cfg=cfg)
+    dialog = open_print_setup(lintaro)
+    # The negative left margin falls back alone (to none, raised to Letter's strip); the top
+    # and bottom margins, leaving no room together, fall back as a pair.
+    assert size_texts(dialog) == ["215.90", "4.23", "10.00", "279.40", "", ""]
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    assert lintaro.close() == 0
+    # LPT1 with margins of 21474836.47 characters and lines: 80 by 60 without margins.
+    again = app_factory()
+    cfg = struct.pack("<11i260s", 2, 0, 80, 2147483647, 0, 60, 2147483647, 0, 3, 2, 1, b"LPT1")
+    again.start(printer_cfg=cfg, folder=lintaro.folder)
+    dialog = open_print_setup(again)
+    assert size_texts(dialog) == ["80", "", "", "60", "", ""]
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    assert again.close() == 0
+    # A kind print setup does not offer: Windows' default printer, not the dot-matrix printer.
+    third = app_factory()
+    third.start(printer_cfg=struct.pack("<11i260s", -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, b""),
+                folder=lintaro.folder)
+    dialog = open_print_setup(third)
+    assert dialog.combo_selected_text(TARGET) == TARGETS[0] and size_texts(dialog) == A4_FIELDS
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+
+
+def test_head_margins_print_setup_would_refuse_never_reach_lpt1(lintaro, test_env):
+    # Left and top of 21474836.47 once overflowed every line and sent 2^31 line ends a page.
+    head = ("Printer: LPT1, EPSON1, Draft 12\r\n"
+            "Page: Width 0.96, Height 0.60, Left 21474836.47, Top 21474836.47\r\n")
+    rows = "".join(f"{n}\tИме {n}\r\n" for n in range(1, 6))
+    folder = lintaro.prepare(files={"t.rdf": head + "Titles:\r\n№\tИме\r\nTypes:\r\nNumber\tText\r\nData:\r\n" + rows})
+    lintaro.start([folder / "t.rdf"])
+    test_env.clear_lpt1()
+    dialog = open_pages_to_print(lintaro)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    answer_sheet_prompts(lintaro, 1)
+    data = test_env.read_lpt1()
+    # No top margin, no left margin: the begin sequence first, every line from its first column.
+    assert data.startswith(EPSON_DRAFT12_BEGIN) and data.endswith(EPSON_DRAFT12_END)
+    lines = [line for line in data[len(EPSON_DRAFT12_BEGIN):-len(EPSON_DRAFT12_END)].split(b"\r\n") if line]
+    boxed = [line for line in lines if b"|" in line or b"+" in line]
+    assert boxed and all(line[:1] in (b"+", b"|") for line in boxed), lines[:3]
+    assert len(data) < 10000
 
 
 def test_margins_leaving_no_room_keep_the_dialog_open_without_a_message(lintaro, test_env):

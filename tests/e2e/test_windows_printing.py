@@ -237,6 +237,19 @@ def word_boxes(pdf: Path, word: str) -> list[tuple[float, float, float, float]]:
 
 
 MM = 72 / 25.4  # points per millimetre
+LETTER_PORTRAIT = (612.0, 792.0)  # points, as cups-pdf writes US Letter
+
+
+def horizontal_rules(test_env, pdf: Path, name: str) -> list[int]:
+    """The rules across the table on the page as pdftoppm draws it at its usual 150 dpi: the
+    pixel rows dark over most of the widest dark row, each run of adjacent rows counted once."""
+    (png,) = test_env.render_pdf(pdf, test_env.screenshot_dir / name, dpi=150)
+    width, height, data = image_pixels(png)
+    dark = bytes(1 if v < 128 else 0 for v in range(256))
+    counts = [data[y * width * 3:(y + 1) * width * 3:3].translate(dark).count(1) for y in range(height)]
+    widest = max(counts)
+    rows = [y for y, count in enumerate(counts) if widest > 0 and count >= 0.8 * widest]
+    return [y for y in rows if y - 1 not in rows]
 
 
 def page_rows(text: str) -> list[int]:
@@ -299,6 +312,10 @@ def test_each_page_is_a_job_with_its_titles_rows_header_footer_date_and_number(l
         assert rows, f"page {page} has rows"
         seen_rows += rows
         test_env.render_pdf(pdf, dpi=50)
+    # Every row has its rule under it, drawn by Poppler's renderer too (the rules once lay on the
+    # edge of the clip region, where it drew none of them).
+    first_rows = page_rows(pdf_text(test_env, pdfs[0]))
+    assert len(horizontal_rules(test_env, pdfs[0], "page-1-rules")) >= len(first_rows) + 2
     # Every row exactly once, in order, across the pages; the cells beside them too.
     assert seen_rows == list(range(1, 151))
     last = pdf_text(test_env, pdfs[-1])
@@ -443,6 +460,51 @@ def _after_question(lintaro):
     box.click(IDOK)
     box.wait_gone()
     return lintaro.wait_dialog(PAGES_CAPTION)
+
+
+def test_a_table_prints_on_the_printer_and_paper_its_head_laid_it_out_for(lintaro, app_factory, test_env):
+    # Printer.cfg holds the A4 printer; the head names the Letter printer, in landscape.
+    head = "Printer: Letter\r\nOrientation: Landscape\r\n"
+    folder = lintaro.prepare(printer_cfg=printer_cfg(kind=1, device=test_env.printer),
+                             files={"pages.rdf": head + table_data(60)})
+    lintaro.start([folder / "pages.rdf"])
+    lintaro.post_command(302)
+    setup = lintaro.wait_dialog(" Настройка на печата")
+    printers = setup.list_items(111)
+    assert printers[setup.list_selection(111)] == test_env.second_printer
+    assert setup.combo_selected_text(211) == "Пейзаж"
+    setup.click(IDCANCEL)
+    setup.wait_gone()
+    pages = page_count_offered(lintaro)
+    pdfs = print_pages(lintaro, test_env, pages)
+    assert [test_env.pdf_page_size_points(p) for p in pdfs] == [LETTER_PORTRAIT] * pages
+    assert sum((page_rows(pdf_text(test_env, p)) for p in pdfs), []) == list(range(1, 61))
+    assert lintaro.close() == 0
+
+    # "Default" while Printer.cfg holds Letter: laid out for A4, printed on A4, no row lost at
+    # the foot of a page.
+    again = app_factory()
+    folder = again.prepare(printer_cfg=printer_cfg(kind=1, device=test_env.second_printer),
+                           files={"pages.rdf": "Printer: Default\r\n" + table_data(150)})
+    again.start([folder / "pages.rdf"])
+    pages = page_count_offered(again)
+    pdfs = print_pages(again, test_env, pages)
+    assert [test_env.pdf_page_size_points(p) for p in pdfs] == [A4_PORTRAIT] * pages
+    assert sum((page_rows(pdf_text(test_env, p)) for p in pdfs), []) == list(range(1, 151))
+
+
+def test_a_head_margin_taller_than_the_paper_falls_back_to_the_previous_one(lintaro, test_env):
+    # A 300 mm top margin on A4 once put every row on a sheet of its own, below the paper's end.
+    folder = lintaro.prepare(printer_cfg=printer_cfg(),
+                             files={"pages.rdf": "Page: Top 300.00\r\n" + table_data(70)})
+    lintaro.start([folder / "pages.rdf"])
+    assert page_count_offered(lintaro) == 2
+    (pdf,) = print_pages(lintaro, test_env, 1, last=1)
+    rows = page_rows(pdf_text(test_env, pdf))
+    assert rows[0] == 1 and len(rows) > 40
+    # The table starts near Printer.cfg's 10 mm top margin, under the page number.
+    (first,) = word_boxes(pdf, "Складова")
+    assert 10 * MM < first[1] < 25 * MM, first
 
 
 def test_a_printer_that_cannot_be_opened_is_reported_and_prints_nothing(lintaro, test_env):

@@ -80,9 +80,10 @@ TEST(DescriptionPrinter, WindowsPrinters) {
     EXPECT_EQ(state.settings.printer_kind, kDefaultWindowsPrinter);
     EXPECT_STREQ(state.settings.device_name, "");
 
+    // No printer named: print setup would refuse that, so the table keeps its printer.
     const DescriptionState empty = Apply("Printer:\r\n", DotMatrixState());
-    EXPECT_EQ(empty.settings.printer_kind, kOtherWindowsPrinter);
-    EXPECT_STREQ(empty.settings.device_name, "");
+    EXPECT_EQ(empty.settings.printer_kind, kDotMatrixPrinter);
+    EXPECT_STREQ(empty.settings.device_name, "LPT1");
 
     const DescriptionState named = Apply("Printer:  \tOffice Laser  \r\n");
     EXPECT_EQ(named.settings.printer_kind, kOtherWindowsPrinter);
@@ -96,15 +97,16 @@ TEST(DescriptionPage, NumbersAreHundredthsAsWritten) {
         std::int32_t width, height, left, top, right, bottom;
     };
     const Case cases[] = {
-        {"Page: Width 210.5", 21005, 60, 0, 0, 0, 0},
-        {"Page: Width 210.50", 21050, 60, 0, 0, 0, 0},
+        {"Page: Width 2.5", 205, 60, 0, 0, 0, 0},
+        {"Page: Width 2.50", 250, 60, 0, 0, 0, 0},
         {"Page: Width 0.80, Height 66", 80, 66, 0, 0, 0, 0},
-        {"Page: Width, Height 297.00", 29700, 29700, 0, 0, 0, 0},
-        {"Page: Width 210.00, Height 297.00, Left 20.00, Top 10.00, Right 10.00, Bottom 5.5",
-         21000, 29700, 2000, 1000, 1000, 505},
+        {"Page: Width, Height 0.97", 97, 97, 0, 0, 0, 0},
+        {"Page: Width 2.10, Height 2.97, Left 0.20, Top 0.10, Right 0.10, Bottom 0.5",
+         210, 297, 20, 10, 10, 5},
         {"page: LEFT 3\r\nWidth 99", 80, 60, 3, 0, 0, 0},  // the value ends at the line end
-        {"Page: Width 12345678901234567890123456789012", 0, 60, 0, 0, 0, 0},  // 32 digits
-        {"Page: Width 99999999999", INT32_MAX, 60, 0, 0, 0, 0},
+        // 32 digits read as 0, and no paper at all keeps the previous width.
+        {"Page: Width 12345678901234567890123456789012", 80, 60, 0, 0, 0, 0},
+        {"Page: Width 99999999999", 80, 60, 0, 0, 0, 0},  // more than any carriage
     };
     for (const Case& c : cases) {
         const PrintSettings s = Apply(c.head, DotMatrixState()).settings;
@@ -115,6 +117,43 @@ TEST(DescriptionPage, NumbersAreHundredthsAsWritten) {
         EXPECT_EQ(s.right_margin, c.right) << c.head;
         EXPECT_EQ(s.bottom_margin, c.bottom) << c.head;
     }
+    EXPECT_EQ(ReadPageNumber("Width 99999999999", 0), INT32_MAX);
+    EXPECT_EQ(ReadPageNumber("Width 210.5", 0), 21005);
+}
+
+TEST(DescriptionPage, WhatPrintSetupWouldRefuseFallsBack) {
+    DescriptionState lpt1 = DotMatrixState();
+    lpt1.settings.left_margin = 2;
+    lpt1.settings.top_margin = 1;
+    struct Case {
+        const char* head;
+        std::int32_t width, height, left, top;
+    };
+    const Case cases[] = {
+        {"Page: Left 21474836.47", 80, 60, 2, 1},  // once an overflow in every line
+        {"Page: Top 21474836.47", 80, 60, 2, 1},   // once 2^31 line ends before every page
+        {"Page: Height 21474836.47, Top 21474836.00", 80, 60, 2, 1},
+        {"Page: Width 1.20, Left 0.05", 120, 60, 5, 1},
+    };
+    for (const Case& c : cases) {
+        const PrintSettings s = Apply(c.head, lpt1).settings;
+        EXPECT_EQ(s.paper_width, c.width) << c.head;
+        EXPECT_EQ(s.paper_height, c.height) << c.head;
+        EXPECT_EQ(s.left_margin, c.left) << c.head;
+        EXPECT_EQ(s.top_margin, c.top) << c.head;
+    }
+    // LPT1 after a Windows printer: 80 by 60 without margins, not A4 counted in characters.
+    DescriptionState a4;
+    a4.settings.left_margin = 1500;
+    const PrintSettings switched = Apply("Printer: LPT1, EPSON1\r\n", a4).settings;
+    EXPECT_EQ(switched.paper_width, 80);
+    EXPECT_EQ(switched.paper_height, 60);
+    EXPECT_EQ(switched.left_margin, 0);
+    // A top margin taller than the paper keeps the previous one, raised to the printer's strip.
+    a4.settings.top_margin = 1000;
+    const PrintSettings tall = Apply("Printer: Default\r\nPage: Left 0.5, Top 300.00", a4).settings;
+    EXPECT_EQ(tall.top_margin, 1000);
+    EXPECT_EQ(tall.left_margin, 423);
 }
 
 TEST(DescriptionPage, WindowsPrintersTakeTheirPaperFromThePrinter) {

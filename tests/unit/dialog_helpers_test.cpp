@@ -82,15 +82,51 @@ TEST(HundredthsFromText, ReadsWholeNumbersTenthsAndHundredths) {
     EXPECT_EQ(HundredthsFromText(nullptr), 0);
 }
 
+TEST(NumberFields, ANumberTheFieldCannotHoldIsRefusedNotWrapped) {
+    const struct {
+        const char* input;
+        bool integer_fits;
+        std::int32_t integer;
+        bool hundredths_fit;
+        std::int32_t hundredths;
+        bool negative;
+    } cases[] = {
+        {"12", true, 12, true, 1200, false},
+        {"-1.50", true, -1, true, -150, true},
+        {"-0.50", true, 0, true, -50, false},  // "-0" is no negative number, "-0.50" is
+        {"2147483647", true, INT32_MAX, false, 0, false},
+        {"-2147483648", true, INT32_MIN, false, 0, true},
+        {"2147483648", false, 0, false, 0, false},
+        {"4294967376", false, 0, false, 0, false},  // once stored as 80
+        {"42949673", true, 42949673, false, 0, false},  // once stored as 0.04 mm
+        {"21474836.47", true, 21474836, true, INT32_MAX, false},
+        {"21474836.48", true, 21474836, false, 0, false},
+        {"-21474836.48", true, -21474836, true, INT32_MIN, true},
+        {"-99999999999999", false, 0, false, 0, true},
+        {"  7 mm", true, 7, true, 700, false},
+    };
+    for (const auto& c : cases) {
+        std::int32_t integer = -777;
+        EXPECT_EQ(DecimalFieldValue(c.input, integer), c.integer_fits) << c.input;
+        EXPECT_EQ(integer, c.integer_fits ? c.integer : -777) << c.input;
+        std::vector<char> text(c.input, c.input + std::strlen(c.input) + 1);
+        std::int32_t hundredths = -777;
+        EXPECT_EQ(HundredthsFieldValue(text.data(), hundredths), c.hundredths_fit) << c.input;
+        EXPECT_EQ(hundredths, c.hundredths_fit ? c.hundredths : -777) << c.input;
+        EXPECT_EQ(IsNegativeNumberText(c.input), c.negative) << c.input;
+    }
+}
+
 TEST(HundredthsText, ShowsTwoDecimalsAndNothingForZero) {
     const std::vector<std::pair<std::int32_t, std::string>> cases = {
         {0, ""}, {21000, "210.00"}, {635, "6.35"}, {5, "0.05"}, {150, "1.50"}, {100, "1.00"},
+        {-150, "-1.50"}, {-5, "-0.05"}, {INT32_MIN, "-21474836.48"}, {INT32_MAX, "21474836.47"},
     };
     for (const auto& [value, expected] : cases) EXPECT_EQ(HundredthsText(value), expected) << value;
 }
 
 TEST(HundredthsText, EveryShownValueReadsBackUnchanged) {
-    for (std::int32_t value : {1, 5, 10, 99, 100, 101, 635, 1250, 21000, 29700, 123456}) {
+    for (std::int32_t value : {1, 5, 10, 99, 100, 101, 635, 1250, 21000, 29700, 123456, -5, -150, -29700}) {
         std::string text = "  " + HundredthsText(value) + " ";
         EXPECT_EQ(HundredthsFromText(&text[0]), value) << text;
     }

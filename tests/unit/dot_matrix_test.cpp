@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -254,6 +256,7 @@ TEST(DotMatrixPrintTextPages, PromptsBeforeEveryChosenPage) {
         {"pages without a page are not asked for", {0, 4, 0}, {}, 3, {1, 2, 3}, false},
         {"odd pages past the end: only the real ones", {3, 9, 1}, {}, 1, {3}, false},
         {"from after to: nothing at all", {3, 2, 0}, {}, 0, {}, false},
+        {"the widest range there is: the three pages", {INT32_MIN, INT32_MAX, 0}, {}, 3, {1, 2, 3}, false},
     };
     for (const auto& c : cases) {
         auto table = MakeThreePageTable();
@@ -268,6 +271,17 @@ TEST(DotMatrixPrintTextPages, PromptsBeforeEveryChosenPage) {
         EXPECT_EQ(run.pages_sent, static_cast<int>(c.pages.size())) << c.name;
         EXPECT_EQ(run.cancelled, c.cancelled) << c.name;
     }
+}
+
+TEST(DotMatrixPrintTextPages, AHugeLastPageStopsAtTheLastRealPage) {
+    // Counting on to page 2147483647 took 20 s here; walking three pages takes no time at all.
+    auto table = MakeThreePageTable();
+    RecordingPort port;
+    ScriptedPrompt prompt({});
+    const auto start = std::chrono::steady_clock::now();
+    PrintTextPages(table->grid, port, {2, INT32_MAX, 0}, LptSettings(3, 2), prompt);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(prompt.asked, 2u);
 }
 
 TEST(DotMatrixPrintTextPages, AlwaysConvertsWhateverTheDosFlagSays) {

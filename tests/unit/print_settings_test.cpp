@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
+
+#include "print/paper_rules.h"
 
 namespace {
 
@@ -100,6 +104,71 @@ TEST(StartupPrinter, OtherKindsKeepTheirPrinter) {
     ChooseStartupPrinter(other, "");
     EXPECT_STREQ(other.device_name, "Office");
     EXPECT_EQ(other.printer_kind, kOtherWindowsPrinter);
+}
+
+TEST(StartupPrinter, AnUnknownKindOrAnUnnamedOtherPrinterIsTheDefaultPrinter) {
+    for (std::int32_t kind : {-1, 3, 1}) {  // 1: another printer, but unnamed
+        PrintSettings settings = BuiltInPrintSettings();
+        settings.printer_kind = kind;
+        ChooseStartupPrinter(settings, "PDF");
+        EXPECT_EQ(settings.printer_kind, kDefaultWindowsPrinter) << kind;
+        EXPECT_STREQ(settings.device_name, "PDF") << kind;
+    }
+}
+
+struct FallBackCase {
+    const char* name;
+    std::int32_t kind;
+    std::int32_t width, left, right, height, top, bottom;  // as read
+    std::int32_t expected[6];                              // width, left, right, height, top, bottom
+};
+
+TEST(FallBackToAcceptablePaper, WhatPrintSetupWouldRefuseFallsBack) {
+    // The previous records: 96 x 66 characters with margins 2, 3 / 1, 4; A4 with 15, 10 / 10, 10 mm.
+    // The Windows printer "reports" Letter with a 4.23 mm strip on the left.
+    const FallBackCase cases[] = {
+        {"dot matrix as it is", 2, 137, 5, 5, 72, 3, 3, {137, 5, 5, 72, 3, 3}},
+        {"left 21474836.47", 2, 80, INT32_MAX, 0, 60, 0, 0, {80, 2, 3, 60, 0, 0}},
+        {"top 21474836.47", 2, 80, 0, 0, 60, INT32_MAX, 0, {80, 0, 0, 60, 1, 4}},
+        {"lines without end", 2, 80, 0, 0, INT32_MAX, INT32_MAX - 1, 0, {80, 0, 0, 66, 1, 4}},
+        {"no paper", 2, 0, 0, 0, 0, 0, 0, {96, 0, 0, 66, 0, 0}},
+        {"negative margins", 2, 80, -5, 0, 60, 0, -70, {80, 2, 0, 60, 0, 4}},
+        {"previous margins do not fit", 2, 4, 9, 0, 3, 0, 9, {4, 0, 0, 3, 0, 0}},
+        {"windows as it is", 0, 21590, 1500, 1000, 27940, 1000, 1000, {21590, 1500, 1000, 27940, 1000, 1000}},
+        {"top 300 mm", 0, 21590, 423, 0, 27940, 30000, 0, {21590, 423, 0, 27940, 1000, 1000}},
+        {"negative left", 0, 21590, -2000, 2000, 27940, 0, 0, {21590, 1500, 2000, 27940, 0, 0}},
+        {"left and right over the paper", 0, 21590, 11000, 11000, 27940, 0, 0, {21590, 1500, 1000, 27940, 0, 0}},
+        {"no paper from the printer", 0, 0, 0, 0, -5, 0, 0, {21590, 423, 0, 27940, 0, 0}},
+    };
+    for (const FallBackCase& c : cases) {
+        const bool lpt1 = c.kind == 2;
+        PrintSettings previous = lpt1 ? DotMatrixPrintSettings() : BuiltInPrintSettings();
+        for (auto [field, lpt1_value, windows_value] :
+             {std::tuple{&PrintSettings::paper_width, 96, 21000}, {&PrintSettings::paper_height, 66, 29700},
+              {&PrintSettings::left_margin, 2, 1500}, {&PrintSettings::right_margin, 3, 1000},
+              {&PrintSettings::top_margin, 1, 1000}, {&PrintSettings::bottom_margin, 4, 1000}}) {
+            previous.*field = lpt1 ? lpt1_value : windows_value;
+        }
+        PrintSettings settings = previous;
+        std::tie(settings.paper_width, settings.left_margin, settings.right_margin, settings.paper_height,
+                 settings.top_margin, settings.bottom_margin) = std::tie(c.width, c.left, c.right, c.height, c.top, c.bottom);
+        const PrintSettings as_read = settings;
+        const bool fell_back = FallBackToAcceptablePaper(settings, previous, [](PrintSettings& windows) {
+            AdoptPaperFromMetrics(windows, PageMetrics{21590, 27940, 423, 0, 0, 0});
+        });
+        const std::int32_t got[6] = {settings.paper_width, settings.left_margin, settings.right_margin,
+                                     settings.paper_height, settings.top_margin, settings.bottom_margin};
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], c.expected[i]) << c.name << ", field " << i;
+        EXPECT_EQ(fell_back, std::memcmp(&settings, &as_read, sizeof settings) != 0) << c.name;
+    }
+    // Another kind's margins do not count: LPT1 after A4 starts from 80 by 60 without margins.
+    PrintSettings lpt1 = BuiltInPrintSettings();
+    lpt1.printer_kind = kDotMatrixPrinter;
+    lpt1.left_margin = 1500;
+    EXPECT_TRUE(FallBackToAcceptablePaper(lpt1, BuiltInPrintSettings(), nullptr));
+    EXPECT_EQ(lpt1.paper_width, 80);
+    EXPECT_EQ(lpt1.paper_height, 60);
+    EXPECT_EQ(lpt1.left_margin, 0);
 }
 
 TEST(StartupPrinter, MarginsRiseToTheUnprintableStripsOnly) {

@@ -169,6 +169,22 @@ TEST(MarginRefusal, NamesTheSideAndTheMinimumInMillimetres) {
     EXPECT_EQ(MarginRefusalSecondLine(7), "по-малко от 0.07 милиметра !");
 }
 
+TEST(PaperFieldRefusal, NamesTheFieldAndWhatItHolds) {
+    EXPECT_TRUE(PaperFieldHolds(kDefaultWindowsPrinter, INT32_MAX));
+    EXPECT_TRUE(PaperFieldHolds(kDotMatrixPrinter, 999));
+    EXPECT_FALSE(PaperFieldHolds(kDotMatrixPrinter, 1000));
+    EXPECT_STREQ(PaperFieldRefusalFirstLine(PaperField::Width), "Ширината не може да бъде");
+    EXPECT_STREQ(PaperFieldRefusalFirstLine(PaperField::Height), "Височината не може да бъде");
+    EXPECT_STREQ(PaperFieldRefusalFirstLine(PaperField::Top), "Горното поле не може да бъде");
+    EXPECT_EQ(PaperFieldRefusalSecondLine(kOtherWindowsPrinter, PaperField::Left, false),
+              "по-голямо от 21474836.47 милиметра !");
+    EXPECT_EQ(PaperFieldRefusalSecondLine(kDefaultWindowsPrinter, PaperField::Bottom, true),
+              "по-малко от 0.00 милиметра !");
+    EXPECT_EQ(PaperFieldRefusalSecondLine(kDotMatrixPrinter, PaperField::Width, false), "по-голяма от 999 знака !");
+    EXPECT_EQ(PaperFieldRefusalSecondLine(kDotMatrixPrinter, PaperField::Top, false), "по-голямо от 999 реда !");
+    EXPECT_EQ(PaperFieldRefusalSecondLine(kDotMatrixPrinter, PaperField::Height, true), "по-малка от 0 реда !");
+}
+
 TEST(PrintSetupOptions, ListTheOfferedKeysInOrder) {
     const std::vector<std::int32_t> targets = {0, 1, 2};
     const std::vector<std::int32_t> models = {0, 3, 1};

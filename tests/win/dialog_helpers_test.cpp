@@ -64,6 +64,16 @@ protected:
         GetWindowTextA(GetDlgItem(host_, kEdit), text, sizeof text);
         return text;
     }
+    // A field's number, or kRefused when the field cannot hold it.
+    static constexpr std::int32_t kRefused = -777;
+    std::int32_t Integer(int id) const {
+        std::int32_t value = 0;
+        return ReadInteger(host_, id, value) ? value : kRefused;
+    }
+    std::int32_t Hundredths(int id) const {
+        std::int32_t value = 0;
+        return ReadHundredths(host_, id, value) ? value : kRefused;
+    }
     int DroppedHeight() const {
         RECT rect = {};
         SendMessageA(GetDlgItem(host_, kCombo), CB_GETDROPPEDCONTROLRECT, 0,
@@ -166,30 +176,33 @@ TEST_F(ControlHost, TextAndNumberFieldsRoundTrip) {
     EXPECT_EQ(EditText(), "");
     ShowInteger(host_, kEdit, -42);
     EXPECT_EQ(EditText(), "-42");
-    EXPECT_EQ(ReadInteger(host_, kEdit), -42);
+    EXPECT_EQ(Integer(kEdit), -42);
     SetControlText(host_, kEdit, "12 страници");
-    EXPECT_EQ(ReadInteger(host_, kEdit), 12);
+    EXPECT_EQ(Integer(kEdit), 12);
     SetControlText(host_, kEdit, "страници");
-    EXPECT_EQ(ReadInteger(host_, kEdit), 0);
+    EXPECT_EQ(Integer(kEdit), 0);
 
     ShowHundredths(host_, kEdit, 0);
     EXPECT_EQ(EditText(), "");
-    EXPECT_EQ(ReadHundredths(host_, kEdit), 0);
+    EXPECT_EQ(Hundredths(kEdit), 0);
     for (std::int32_t value : {635, 21000, 29700, 5}) {
         ShowHundredths(host_, kEdit, value);
-        EXPECT_EQ(ReadHundredths(host_, kEdit), value) << EditText();
+        EXPECT_EQ(Hundredths(kEdit), value) << EditText();
     }
     ShowHundredths(host_, kEdit, 21000);
     EXPECT_EQ(EditText(), "210.00");
     SetControlText(host_, kEdit, "  12.50  ");
-    EXPECT_EQ(ReadHundredths(host_, kEdit), 1250);
+    EXPECT_EQ(Hundredths(kEdit), 1250);
     SetControlText(host_, kEdit, "1.5");
-    EXPECT_EQ(ReadHundredths(host_, kEdit), 150);
+    EXPECT_EQ(Hundredths(kEdit), 150);
     SetControlText(host_, kEdit, "10,5");
-    EXPECT_EQ(ReadHundredths(host_, kEdit), 1000);
+    EXPECT_EQ(Hundredths(kEdit), 1000);
     // Only 15 characters are read: the 16th digit is not part of the number.
     SetControlText(host_, kEdit, "0000000000000012");
-    EXPECT_EQ(ReadInteger(host_, kEdit), 1);
+    EXPECT_EQ(Integer(kEdit), 1);
+    // Past 32 bits a number is refused, never wrapped.
+    SetControlText(host_, kEdit, "4294967376");
+    EXPECT_EQ(Integer(kEdit), kRefused);
 }
 
 TEST_F(ControlHost, CheckBoxesCountOnlyAFullCheck) {
@@ -253,8 +266,8 @@ TEST_F(ControlHost, AMissingControlIsToleratedWithNeutralResults) {
     EXPECT_EQ(ComboSelection(host_, kMissing), -1);
     EXPECT_EQ(ListSelection(host_, kMissing), -1);
     EXPECT_EQ(SelectedKey(host_, kMissing), 0);
-    EXPECT_EQ(ReadInteger(host_, kMissing), 0);
-    EXPECT_EQ(ReadHundredths(host_, kMissing), 0);
+    EXPECT_EQ(Integer(kMissing), 0);
+    EXPECT_EQ(Hundredths(kMissing), 0);
 }
 
 TEST_F(ControlHost, FocusAndSelectSelectsTheWholeField) {
