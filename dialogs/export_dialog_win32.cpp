@@ -94,9 +94,10 @@ void ChooseFile(HWND dialog) {
     SetControlText(dialog, IDC_EXPORT_PATH, file);
 }
 
-// A message over the dialog, then the path box ready to be corrected.
-void RefusePath(HWND dialog, const char* line1, const char* line2 = nullptr, const char* line3 = nullptr) {
-    ShowMessage(dialog, MB_ICONHAND, kMessageTitle, line1, line2, line3);
+// A message over the dialog, then the path box ready to be corrected. The path itself is in the
+// box; a long one in the message would make it wider than the screen.
+void RefusePath(HWND dialog, const char* line1, const char* line2 = nullptr) {
+    ShowMessage(dialog, MB_ICONHAND, kMessageTitle, line1, line2);
     FocusAndSelect(dialog, IDC_EXPORT_PATH);
 }
 
@@ -118,15 +119,9 @@ void RefuseProblem(HWND dialog, OutputPathProblem problem) {
     }
 }
 
-// Whether the export may write `path`: a new file, or an existing one that is none of the
-// table's own files and that the user agrees to replace.
+// Whether the export may write `path`: none of the table's own files (also while one of them
+// does not exist yet), not a folder, and an existing file only when the user agrees to replace it.
 bool MayWriteOver(HWND dialog, const ExportGuardedFiles& guarded, const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        RefusePath(dialog, "Изходният файл е папка:", path);
-        return false;
-    }
     const struct {
         const char* file;
         const char* words;
@@ -137,9 +132,15 @@ bool MayWriteOver(HWND dialog, const ExportGuardedFiles& guarded, const char* pa
     };
     for (const auto& own : own_files) {
         if (own.file != nullptr && SameFile(own.file, path)) {
-            RefusePath(dialog, own.words, "и не може да бъде заменен:", path);
+            RefusePath(dialog, own.words, "и не може да бъде заменен.");
             return false;
         }
+    }
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RefusePath(dialog, "Изходният път е папка, а не файл.");
+        return false;
     }
     if (ShowMessage(dialog, MB_ICONQUESTION | MB_OKCANCEL, kMessageTitle, "Файлът вече съществува:", path,
                     "Да бъде ли заменен?") == IDOK) {
