@@ -33,8 +33,6 @@ ModalWorkScope::~ModalWorkScope() {
 bool DeferCloseWhileModal() {
     if (open_scopes == 0) return false;
     close_pending = true;
-    // A column or button drag ends when its window loses the mouse capture.
-    ReleaseCapture();
     EnumThreadWindows(GetCurrentThreadId(), &CloseOneDialog, 0);
     return true;
 }

@@ -19,8 +19,8 @@ public:
 };
 
 // For the main window's WM_CLOSE: true when a scope is open, in which case the close has been
-// remembered, a drag holding the mouse capture let go and the open dialogs asked to close; the
-// caller then does nothing more now.
+// remembered and the open dialogs asked to close (a column drag ends when the mouse button is
+// released); the caller then does nothing more now.
 bool DeferCloseWhileModal();
 
 // True once a close was asked for while a scope was open: no new command may start.
