@@ -463,30 +463,6 @@ TEST(ChooseSaveFile, ReturnsTheTypedNameWithTheDefaultExtension) {
     EXPECT_STREQ(filter + std::strlen("Текст (*.txt)") + 1, "*.txt");
 }
 
-TEST(ChooseSaveFile, TheChosenTypeGivesTheExtensionAndAnExistingFileIsNotAskedAbout) {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    const std::string wanted = std::string(folder) + "lintaro_save_type";
-    const HANDLE existing = CreateFileA((wanted + ".csv").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(existing, INVALID_HANDLE_VALUE);
-    CloseHandle(existing);
-    char file[MAX_PATH] = {};
-    char filter[] = "Text files (*.txt)|*.txt|CSV files (*.csv)|*.csv|dBase files (*.dbf)|*.dbf|";
-    const bool chosen = WhileModal<bool>(
-        [&](HWND dialog) {
-            HWND edit = nullptr;
-            EnumChildWindows(dialog, FindEdit, reinterpret_cast<LPARAM>(&edit));
-            if (edit == nullptr) return false;
-            SetWindowTextA(edit, wanted.c_str());
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            return true;
-        },
-        [&] { return ChooseSaveFile(nullptr, file, filter, "csv", 2); });
-    DeleteFileA((wanted + ".csv").c_str());
-    EXPECT_TRUE(chosen) << "no overwrite question held the chooser open";
-    EXPECT_EQ(lstrcmpiA(file, (wanted + ".csv").c_str()), 0) << file;
-}
-
 TEST(ChooseSaveFile, CancelReturnsFalse) {
     char file[MAX_PATH] = "keep.txt";
     char filter[] = "Всички|*.*|";
