@@ -419,7 +419,13 @@ def cannot_create_message(app, dialog):
     return app.wait_dialog()
 
 
+def context_menu(app):
+    app.main.post(WM_RBUTTONDOWN, 0x0002, (200 << 16) | 300)
+    return wait_popup(app)[0]
+
+
 CLOSE_DURING = {
+    "context-menu": (WINDOWS_PRINTER_CFG, context_menu),
     "about": (WINDOWS_PRINTER_CFG, open_by_command(181)),
     "visible-columns": (WINDOWS_PRINTER_CFG, open_by_command(201)),
     "table-appearance": (WINDOWS_PRINTER_CFG, open_by_command(211)),
