@@ -48,8 +48,9 @@ void PrinterConfigPath(char (&path)[MAX_PATH]);
 // the current settings, and the current printer name set from it.
 void LoadPrinterConfig();
 
-// Writes the current settings to Printer.cfg without ever leaving it half-written.
-bool SavePrintSettings();
+// Writes the current settings to Printer.cfg without ever leaving it half-written; false when
+// the old file (if any) had to stay, which the caller tells the user.
+[[nodiscard]] bool SavePrintSettings();
 
 // Remembers the folder that picture files are looked up in; null or empty changes nothing.
 void SetDataDirectory(const char* path);

@@ -2,10 +2,12 @@
 #include "app/main_window_win32.h"
 
 #include "app/app_state_win32.h"
+#include "app/close_deferral_win32.h"
 #include "app/command_dispatcher_win32.h"
 #include "app/menus_win32.h"
 #include "app/speed_bar_win32.h"
 #include "app/table_startup_win32.h"
+#include "dialogs/dialog_helpers_win32.h"
 #include "grid/grid_win32.h"
 
 const char kMainWindowClass[] = "LintaroClass";
@@ -15,6 +17,8 @@ namespace {
 // The creation sequence: remember the window, menus and speed bar, the print settings and
 // their contexts, then the grid with the table.
 void OnCreate(HWND window) {
+    // Messages shown while the table loads run modal loops over the half-made grid.
+    const ModalWorkScope creating;
     App().main_window = window;
     AttachApplicationMenu(window);
     CreateContextMenu();
@@ -24,14 +28,36 @@ void OnCreate(HWND window) {
     CreateGridAndTable(window);
 }
 
-// Closing destroys the grid first, which saves a modified column layout.
+// A layout that could not be kept is told, so that the user does not rely on it next time.
+void ReportLayoutSave(HWND window, LayoutSaveOutcome outcome, const char* path) {
+    if (outcome == LayoutSaveOutcome::Failed) {
+        ShowMessage(window, MB_ICONHAND, kMessageTitle,
+                    "Оформлението на таблицата не може да бъде записано във файла:", path);
+    } else if (outcome == LayoutSaveOutcome::Refused) {
+        ShowMessage(window, MB_ICONHAND, kMessageTitle, "Оформлението на таблицата не е записано във файла:",
+                    path, "Той не е файл с оформление на таблица и остава непроменен.");
+    }
+}
+
+// Closing saves a modified column layout first, while the table is still shown, then destroys
+// the grid. A message here runs a modal loop: a second close meanwhile only ends the message.
 void OnClose(HWND window) {
+    const ModalWorkScope closing;
     AppState& app = App();
     if (app.grid != nullptr) {
+        ReportLayoutSave(window, app.grid->SaveModifiedLayout(), app.grid->Model().LayoutFilePath());
         app.grid->Destroy();
         app.grid.reset();
     }
     DestroyWindow(window);
+}
+
+// A command may hold the grid across its dialogs: a close meanwhile waits until it returns, and
+// once a close waits no command starts.
+void RunCommand(HWND window, int command_id) {
+    if (CloseIsPending()) return;
+    const ModalWorkScope command;
+    DispatchCommand(window, command_id);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -43,7 +69,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             PostQuitMessage(0);
             return 0;
         case WM_CLOSE:
-            OnClose(window);
+            if (!DeferCloseWhileModal()) OnClose(window);
             return 0;
         case WM_SETFOCUS:
             if (App().grid != nullptr && App().grid->Window() != nullptr) {
@@ -59,7 +85,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             if (App().grid != nullptr) App().grid->FitToParent(App().speed_bar_height, 0);
             return 0;
         case WM_COMMAND:
-            DispatchCommand(window, LOWORD(wparam));
+            RunCommand(window, LOWORD(wparam));
             return 0;
         case WM_RBUTTONDOWN:
             ShowContextMenu(window, lparam);

@@ -82,7 +82,13 @@ void SetUpPrinting(HWND main_window) {
     SetCurrentPrinterName(settings.device_name);
     SetPrintSettings(settings);
     RefreshInfoContexts();
-    SavePrintSettings();
+    if (!SavePrintSettings()) {
+        // The settings hold for this run; the next start would not find them.
+        char path[MAX_PATH];
+        PrinterConfigPath(path);
+        ShowMessage(main_window, MB_ICONHAND, kMessageTitle,
+                    "Настройките на печата не могат да бъдат записани във файла:", path);
+    }
     if (Grid* grid = App().grid.get()) {
         grid->Reformat();
         grid->ApplyNaturalWidths();
@@ -93,7 +99,10 @@ void ExportTableToChosenFile(HWND main_window) {
     Grid* grid = App().grid.get();
     if (grid == nullptr) return;
     ExportRequest& request = KeptExportRequest();
-    if (!Dialog_ExportTable(main_window, request)) return;
+    char printer_config[MAX_PATH];
+    PrinterConfigPath(printer_config);
+    const ExportGuardedFiles guarded{App().command_line.data_file, grid->Model().LayoutFilePath(), printer_config};
+    if (!Dialog_ExportTable(main_window, request, guarded)) return;
     // No path named, no file wanted: nothing to write and nothing to say.
     if (request.path[0] == '\0') return;
     switch (ExportTableToFile(grid->Model(), request.path, request.format, request.code_table)) {

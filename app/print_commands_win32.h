@@ -17,8 +17,9 @@ void PrintTable(HWND main_window);
 void SetUpPrinting(HWND main_window);
 
 // Export (311). Asks for the file, format and code table in "ExportTable" (the choices are kept
-// for the next export while the program runs) and writes the table; tells the user when the file
-// cannot be created or a write fails.
+// for the next export while the program runs; the data file, the layout file and Printer.cfg are
+// never accepted as the target, and an existing file only once the user agrees to replace it)
+// and writes the table; tells the user when the file cannot be created or a write fails.
 void ExportTableToChosenFile(HWND main_window);
 
 #endif

@@ -51,16 +51,16 @@ INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPAR
     }
 }
 
-bool ChooseSaveFile(HWND owner, char* file, char* filter, const char* default_extension) {
+bool ChooseSaveFile(HWND owner, char* file, char* filter, const char* default_extension, int filter_index) {
     FilterBarsToNuls(filter);
     OPENFILENAMEA request = {};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
     request.lpstrFilter = filter;
-    request.nFilterIndex = 1;
+    request.nFilterIndex = static_cast<DWORD>(filter_index);
     request.lpstrFile = file;
     request.nMaxFile = MAX_PATH;
-    request.Flags = OFN_OVERWRITEPROMPT;
+    request.Flags = 0;
     request.lpstrDefExt = default_extension;
     if (!GetSaveFileNameA(&request)) return false;
     // The chooser leaves a hole in the dialog underneath until it repaints.

@@ -36,9 +36,12 @@ Data* DialogData(HWND dialog) {
 }
 
 // The Save As chooser. `file` (260 bytes) holds the proposed name and receives the chosen one;
-// `filter` is "|"-separated and ends with "|", and is turned into the chooser's list in place.
-// Returns true when a file was chosen; the owner is then repainted at once.
-bool ChooseSaveFile(HWND owner, char* file, char* filter, const char* default_extension);
+// `filter` is "|"-separated and ends with "|", and is turned into the chooser's list in place;
+// `filter_index` (from 1) is the type shown first, whose extension a name typed without one
+// gets. The chooser does not ask about an existing file: the caller asks about the name it will
+// finally write. Returns true when a file was chosen; the owner is then repainted at once.
+bool ChooseSaveFile(HWND owner, char* file, char* filter, const char* default_extension,
+                    int filter_index = 1);
 
 // Control wrappers. Each finds the control with GetDlgItem; a missing control does nothing and
 // gives the result named in its comment.

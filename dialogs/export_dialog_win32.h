@@ -25,10 +25,21 @@ extern const OptionEntry kCodeTableOptions[];
 // The extension a format gives the path: "dbf" for dBase, "csv" for CSV, "txt" for the texts.
 const char* ExportExtension(std::int32_t format);
 
+// The table's own files, which an export must never replace; empty or null names none.
+struct ExportGuardedFiles {
+    const char* data_file;       // the data file the table was loaded from
+    const char* layout_file;     // its column layout file
+    const char* printer_config;  // Printer.cfg
+};
+
 // Shows the request in a modal dialog owned by `owner`. Picking another format gives a typed
-// path that format's extension at once; "Файл..." opens the Save As chooser (proposing "dbf").
-// On OK the request takes the path (dBase and CSV paths get their extension), the format and
-// the code table; nothing is checked here. `request` changes only on OK.
-bool Dialog_ExportTable(HWND owner, ExportRequest& request);
+// path that format's extension at once; "Файл..." opens the Save As chooser on the chosen
+// format's file type and extension. On OK the request takes the path (blanks around it
+// trimmed; dBase and CSV paths get their extension), the format and the code table. The dialog
+// stays open, with a message, for a path that is not a full one, names no file, does not fit
+// 259 characters, names a folder or one of the guarded files, and for an existing file whose
+// replacement the user does not confirm; an empty path is accepted (nothing is written).
+// `request` changes only on OK.
+bool Dialog_ExportTable(HWND owner, ExportRequest& request, const ExportGuardedFiles& guarded);
 
 #endif

@@ -239,3 +239,39 @@ std::size_t ProgramDirectory(char* buffer, std::size_t capacity) {
   std::memcpy(buffer, modulePath, folderLength + 1);
   return folderLength;
 }
+
+namespace {
+
+// The volume and file index of an existing file or folder; false when it cannot be opened.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& identity) {
+  // No access asked for: a file that another program holds can still be identified.
+  FileHandle file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file.valid() && GetFileInformationByHandle(file.get(), &identity);
+}
+
+bool SameFullPath(const char* first, const char* second) {
+  char first_full[kPathBufferSize];
+  char second_full[kPathBufferSize];
+  const DWORD first_length = GetFullPathNameA(first, kPathBufferSize, first_full, nullptr);
+  const DWORD second_length = GetFullPathNameA(second, kPathBufferSize, second_full, nullptr);
+  if (first_length == 0 || first_length >= kPathBufferSize || second_length == 0 ||
+      second_length >= kPathBufferSize) {
+    return false;
+  }
+  return lstrcmpiA(first_full, second_full) == 0;
+}
+
+}  // namespace
+
+bool SameFile(const char* first, const char* second) {
+  if (IsEmpty(first) || IsEmpty(second)) return false;
+  BY_HANDLE_FILE_INFORMATION first_identity;
+  BY_HANDLE_FILE_INFORMATION second_identity;
+  if (FileIdentity(first, first_identity) && FileIdentity(second, second_identity)) {
+    return first_identity.dwVolumeSerialNumber == second_identity.dwVolumeSerialNumber &&
+           first_identity.nFileIndexHigh == second_identity.nFileIndexHigh &&
+           first_identity.nFileIndexLow == second_identity.nFileIndexLow;
+  }
+  return SameFullPath(first, second);
+}

@@ -66,3 +66,8 @@ bool FileExists(const char* pathOrPattern);
 // softened (C:\PROGRAM FILES\APP gives C:\Program Files\App). Returns the length, or 0 with an
 // empty buffer when the folder cannot be found or does not fit in `capacity`.
 std::size_t ProgramDirectory(char* buffer, std::size_t capacity = kPathBufferSize);
+
+// True when both names lead to one existing file, however they are spelt (case, short names,
+// "..", another drive letter for the same folder): compared by volume and file index. When
+// either file cannot be looked at, their full path names are compared without regard to case.
+bool SameFile(const char* first, const char* second);

@@ -2,10 +2,13 @@
 #include "formats/path_rules.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
 bool IsCapitalLatin(char c) { return c >= 'A' && c <= 'Z'; }
+
+bool IsLatinLetter(char c) { return IsCapitalLatin(c) || (c >= 'a' && c <= 'z'); }
 
 // Length of `text` when it is terminated within `capacity` bytes, otherwise `capacity`.
 std::size_t BoundedLength(const char* text, std::size_t capacity) {
@@ -88,4 +91,35 @@ std::size_t ModulePathToProgramDirectory(char* modulePath) {
   }
   *lastSeparator = '\0';
   return TidyFolderLetterCase(modulePath);
+}
+
+OutputPathProblem MakeOutputPath(std::string_view typed, const char* extension,
+                                 std::string& final_path) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  while (!typed.empty() && blank(typed.front())) typed.remove_prefix(1);
+  while (!typed.empty() && blank(typed.back())) typed.remove_suffix(1);
+  if (typed.empty()) return OutputPathProblem::Empty;
+
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  const bool drive_root = typed.size() >= 3 && IsLatinLetter(typed[0]) && typed[1] == ':' &&
+                          separator(typed[2]);
+  const bool network = typed.size() >= 3 && separator(typed[0]) && separator(typed[1]) &&
+                       !separator(typed[2]);
+  if (!drive_root && !network) return OutputPathProblem::NotFull;
+
+  const std::size_t name_start = typed.find_last_of("\\/:") + 1;
+  const std::string_view name = typed.substr(name_start);
+  if (name.find_first_not_of('.') == std::string_view::npos) return OutputPathProblem::NoFileName;
+
+  std::string path(typed);
+  if (extension != nullptr) {
+    const std::size_t dot = name.rfind('.');
+    // ".csv" alone would be a file named by its extension only.
+    if (dot == 0) return OutputPathProblem::NoFileName;
+    path.resize(dot == std::string_view::npos ? path.size() : name_start + dot);
+    path.append(".").append(extension);
+  }
+  if (path.size() > kPathBufferSize - 1) return OutputPathProblem::TooLong;
+  final_path = std::move(path);
+  return OutputPathProblem::None;
 }

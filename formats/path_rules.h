@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 // Paths are NUL-terminated ANSI byte strings held in buffers of this size (MAX_PATH).
 constexpr std::size_t kPathBufferSize = 260;
@@ -34,3 +36,21 @@ std::size_t TidyFolderLetterCase(char* path);
 // (no trailing '\' is kept, so C:\APP.EXE gives C:), then the letter case is tidied. Returns
 // the new length, or 0 (and an empty string) when the path holds no '\'.
 std::size_t ModulePathToProgramDirectory(char* modulePath);
+
+// Why a path typed for a file that the program is to create cannot be used.
+enum class OutputPathProblem {
+  None,
+  Empty,       // nothing but blanks
+  NotFull,     // not "X:\..." nor a network name "\\server\...": it would land in whatever
+               // folder happens to be current
+  NoFileName,  // ends in '\', '/' or ':', its name is only dots, or nothing but the extension
+               // would be left of it
+  TooLong,     // the final path has more than kPathBufferSize - 1 characters
+};
+
+// The path to create for what the user typed: the bytes 0x00-0x20 around it removed, and, when
+// `extension` is given, the text after the last '.' of the file name replaced by it (or '.' and
+// it appended). '/' separates folders as '\' does. `final_path` is set only when the result is
+// OutputPathProblem::None; the typed text is never cut to fit.
+OutputPathProblem MakeOutputPath(std::string_view typed, const char* extension,
+                                 std::string& final_path);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_state_win32.h"
+#include "app/close_deferral_win32.h"
 #include "formats/file_utils_win32.h"
 #include "grid/grid_input_win32.h"
 #include "grid/grid_paint_win32.h"
@@ -31,6 +32,15 @@ void UnregisterGrid(const Grid* grid) {
     const auto end = std::remove_if(g_grids, g_grids + g_grid_count,
                                     [grid](const RegisteredGrid& entry) { return entry.grid == grid; });
     g_grid_count = static_cast<int>(end - g_grids);
+}
+
+// Whether `path` names a folder or a file of at least one byte: something a save would destroy.
+// A path that cannot be looked at holds nothing known; writing there fails and is reported.
+bool HoldsSomething(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA found;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &found)) return false;
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || found.nFileSizeLow != 0 ||
+           found.nFileSizeHigh != 0;
 }
 
 GridEnvironment EnvironmentOf(MeasuringDevice& screen, MeasuringDevice& print, const PictureSizeSource& pictures) {
@@ -119,19 +129,39 @@ void Grid::ForgetWindow() {
     window_ = nullptr;
 }
 
-void Grid::Destroy() {
-    if (model_.IsModified() && model_.LayoutFilePath()[0] != '\0') SaveLayout(model_.LayoutFilePath());
+LayoutSaveOutcome Grid::Destroy() {
+    const LayoutSaveOutcome outcome = SaveModifiedLayout();
     UnregisterGrid(this);
     if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
     window_ = nullptr;
+    return outcome;
 }
 
 bool Grid::LoadLayout(const char* path) {
     if (path == nullptr || path[0] == '\0' || !model_.SetLayoutFilePath(path)) return false;
     // A missing or unreadable file reads as no bytes: nothing is taken, titles are re-derived.
     std::vector<unsigned char> bytes;
-    ReadWholeFile(path, bytes);
-    return model_.ApplyLayoutFileImage(bytes.data(), bytes.size());
+    const bool read = ReadWholeFile(path, bytes);
+    const bool accepted = model_.ApplyLayoutFileImage(bytes.data(), bytes.size());
+    const bool something = read ? !bytes.empty() : HoldsSomething(path);
+    found_layout_file_ = accepted    ? FoundLayoutFile::Layout
+                         : something ? FoundLayoutFile::SomethingElse
+                                     : FoundLayoutFile::Nothing;
+    return accepted;
+}
+
+LayoutSaveOutcome Grid::SaveModifiedLayout() {
+    const char* path = model_.LayoutFilePath();
+    if (!model_.IsModified() || path[0] == '\0') return LayoutSaveOutcome::NotNeeded;
+    // A file that appeared since the start is as foreign as one that was there.
+    if (found_layout_file_ == FoundLayoutFile::SomethingElse ||
+        (found_layout_file_ == FoundLayoutFile::Nothing && HoldsSomething(path))) {
+        model_.SetModified(false);
+        return LayoutSaveOutcome::Refused;
+    }
+    if (!SaveLayout(path)) return LayoutSaveOutcome::Failed;
+    found_layout_file_ = FoundLayoutFile::Layout;  // ours now, to be written again
+    return LayoutSaveOutcome::Saved;
 }
 
 bool Grid::SaveLayout(const char* path) {
@@ -178,9 +208,12 @@ LRESULT CALLBACK Grid::WindowProcedure(HWND window, UINT message, WPARAM wparam,
         case WM_MOUSEMOVE:
             HandleGridMouseMove(*grid, lparam);
             break;
-        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDOWN: {
+            // A column drag runs its own message loop and holds the grid throughout.
+            const ModalWorkScope drag;
             HandleGridLeftButton(*grid, lparam);
             break;
+        }
         case WM_RBUTTONDOWN:
             ForwardGridRightButton(*grid, wparam, lparam);
             break;

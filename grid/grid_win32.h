@@ -15,6 +15,14 @@
 // The window class of every grid window.
 extern const char kGridWindowClass[];  // "PrintableTableClassName"
 
+// What became of a modified layout when the grid was closed.
+enum class LayoutSaveOutcome {
+    NotNeeded,  // unmodified, or no layout file named
+    Saved,
+    Refused,    // the named file is not a layout file: it was not touched
+    Failed,     // the write failed: the old file, if any, is whole
+};
+
 // At most this many grids are known to the shared window procedure at once.
 constexpr int kGridRegistryLimit = 32;
 
@@ -49,16 +57,24 @@ public:
     // window.
     void Redraw() override;
 
-    // Saves the layout when it was modified and a layout file path is known, leaves the
-    // registry and destroys the window if it still exists. The model stays usable.
-    void Destroy();
+    // Saves the layout when it was modified and a layout file path is known (see
+    // SaveModifiedLayout), leaves the registry and destroys the window if it still exists. The
+    // model stays usable.
+    LayoutSaveOutcome Destroy();
 
-    // Remembers `path` as the layout file (also when the file does not exist yet, so that
-    // Destroy creates it) and applies the file when it is an accepted layout file; title
-    // offsets are derived again in any case. The caller then fetches the titles again,
-    // Reformats and repaints. An empty path, or one of 260 bytes or more, is ignored. Returns
-    // whether a layout was taken from the file.
+    // Remembers `path` as the layout file and applies the file when it is an accepted layout
+    // file; title offsets are derived again in any case. The caller then fetches the titles
+    // again, Reformats and repaints. An empty path, or one of 260 bytes or more, is ignored.
+    // Returns whether a layout was taken from the file. The file will be written back only
+    // where it cannot destroy anything else: where no file was (it is created), over an empty
+    // file, or over the layout file just accepted; any other file (the data file named twice,
+    // a picture, a damaged layout) is left as it is.
     bool LoadLayout(const char* path);
+
+    // When the layout was modified and a layout file is named: writes it (Saved or Failed,
+    // the old file staying whole), or leaves a file that LoadLayout did not accept alone
+    // (Refused). The modified flag is cleared either way; NotNeeded otherwise.
+    LayoutSaveOutcome SaveModifiedLayout();
 
     // Clears the modified flag; then, with a path and at least one column, writes the layout
     // file through ReplaceFileSafely. Returns whether the file was written.
@@ -130,6 +146,9 @@ private:
     std::uint32_t style_bits_ = 0;
     RECT client_ = {};
     HDC print_context_ = nullptr;
+    // What LoadLayout found at the layout file's path: decides whether it may be written.
+    enum class FoundLayoutFile { Nothing, Layout, SomethingElse };
+    FoundLayoutFile found_layout_file_ = FoundLayoutFile::Nothing;
 };
 
 #endif

@@ -6,12 +6,14 @@ every WM_COMMAND that arrives at the main window's procedure, however it was del
 
 from __future__ import annotations
 
+import struct
 import time
 from dataclasses import dataclass
 
 import pytest
 
-from lintaro_harness import IDCANCEL, IDOK, HarnessError, _decode_field, colour_count, image_pixels
+from lintaro_harness import (IDCANCEL, IDOK, WM_CLOSE, HarnessError, _decode_field, colour_count,
+                             image_pixels, windows_path)
 
 MENU_BAR = [
     ("Таблица", [
@@ -347,3 +349,117 @@ def test_font_chooser_opens_over_the_grid_and_cancel_changes_nothing(started, te
     chooser.wait_gone()
     after = started.screenshot(test_env.screenshot_dir / "font-after-cancel.png", client=True)
     assert image_pixels(before) == image_pixels(after)
+
+
+# ----------------------------------------------------------------------------------------------
+# Closing the main window while a command waits for the user
+
+EXPORT_CAPTION, PAGES_CAPTION = " Експорт на таблица", " Отпечатване на таблица"
+EXPORT_PATH_ID, CHOOSE_FILE_ID = 101, 703
+# A4 on the default Windows printer; LPT1 with sheets fed by hand (a prompt before each page).
+WINDOWS_PRINTER_CFG = struct.pack("<11i260s", 0, 0, 21000, 1500, 1000, 29700, 1000, 1000, 0, 0, 0, b"")
+MANUAL_LPT1_CFG = struct.pack("<11i260s", 2, 0, 80, 0, 0, 60, 0, 0, 0, 0, 0, b"LPT1")
+
+
+def wide_table() -> str:
+    """A table far wider than A4, so that printing on a Windows printer asks first."""
+    titles = ["Име"] + [f"Колона{n}" for n in range(1, 9)]
+    rows = ["\t".join([f"ред {r}"] + ["широко съдържание на клетката" for _ in titles[1:]])
+            for r in range(1, 6)]
+    return "\r\n".join(["WindowTitle: Затваряне", "Titles:", "\t".join(titles), "Types:",
+                        "\t".join(["Text"] * len(titles)), "Data:", *rows]) + "\r\n"
+
+
+def open_by_command(command_id):
+    def open_it(app):
+        app.post_command(command_id)
+        return app.wait_dialog()
+    return open_it
+
+
+def answer_too_wide_then(app):
+    app.post_command(301)
+    box = app.wait_dialog()
+    box.click(IDOK)
+    box.wait_gone()
+    return app.wait_dialog(PAGES_CAPTION)
+
+
+def sheet_prompt(app):
+    app.post_command(301)
+    dialog = app.wait_dialog(PAGES_CAPTION)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    return app.wait_dialog()
+
+
+def export_dialog_then(step):
+    def open_it(app):
+        app.post_command(311)
+        dialog = app.wait_dialog(EXPORT_CAPTION)
+        return step(app, dialog)
+    return open_it
+
+
+def file_chooser(app, dialog):
+    dialog.click(CHOOSE_FILE_ID)
+    return app.driver.wait(window_class="#32770", owner=dialog, visible=True)
+
+
+def replace_question(app, dialog):
+    dialog.set_control_text(EXPORT_PATH_ID, windows_path(app.folder / "old.txt"))
+    dialog.click(IDOK)
+    return app.driver.wait(window_class="#32770", owner=dialog, visible=True)
+
+
+def cannot_create_message(app, dialog):
+    dialog.set_control_text(EXPORT_PATH_ID, windows_path(app.folder / "no-such-folder" / "out.txt"))
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    return app.wait_dialog()
+
+
+def context_menu(app):
+    app.main.post(WM_RBUTTONDOWN, 0x0002, (200 << 16) | 300)
+    return wait_popup(app)[0]
+
+
+CLOSE_DURING = {
+    "context-menu": (WINDOWS_PRINTER_CFG, context_menu),
+    "about": (WINDOWS_PRINTER_CFG, open_by_command(181)),
+    "visible-columns": (WINDOWS_PRINTER_CFG, open_by_command(201)),
+    "table-appearance": (WINDOWS_PRINTER_CFG, open_by_command(211)),
+    "column-appearance": (WINDOWS_PRINTER_CFG, open_by_command(212)),
+    "sort": (WINDOWS_PRINTER_CFG, open_by_command(222)),
+    "filter": (WINDOWS_PRINTER_CFG, open_by_command(223)),
+    "font-chooser": (WINDOWS_PRINTER_CFG, open_by_command(291)),
+    "too-wide-question": (WINDOWS_PRINTER_CFG, open_by_command(301)),
+    "pages-to-print": (WINDOWS_PRINTER_CFG, answer_too_wide_then),
+    "sheet-prompt": (MANUAL_LPT1_CFG, sheet_prompt),
+    "print-setup": (WINDOWS_PRINTER_CFG, open_by_command(302)),
+    "export": (WINDOWS_PRINTER_CFG, open_by_command(311)),
+    "export-file-chooser": (WINDOWS_PRINTER_CFG, export_dialog_then(file_chooser)),
+    "export-replace-question": (WINDOWS_PRINTER_CFG, export_dialog_then(replace_question)),
+    "export-error-message": (WINDOWS_PRINTER_CFG, export_dialog_then(cannot_create_message)),
+}
+
+
+@pytest.mark.parametrize("case", list(CLOSE_DURING))
+def test_closing_the_main_window_while_a_command_waits_ends_with_code_0_and_saves_the_layout(
+        lintaro, test_env, case):
+    cfg, open_modal = CLOSE_DURING[case]
+    folder = lintaro.prepare(printer_cfg=cfg, files={"table.rdf": wide_table(), "old.txt": "old"})
+    layout = folder / "table.fmt"
+    lintaro.start([folder / "table.rdf", layout])
+    test_env.clear_lpt1()
+    modal = open_modal(lintaro)
+    lintaro.screenshot(test_env.screenshot_dir / f"close-during-{case}.png", window=modal)
+    lintaro.main.post(WM_CLOSE)
+    assert lintaro.exit_code() == 0
+    # The natural widths found at loading were kept: the layout file was written whole.
+    written = layout.read_bytes()
+    assert struct.unpack_from("<IHHHI", written) == (12345678, 20, 128, 48, 10)
+    assert len(written) == 128 + 10 * 48
+    assert (folder / "old.txt").read_bytes() == b"old"
+    if case == "sheet-prompt":
+        assert test_env.read_lpt1() == b"", "nothing printed after the prompt was closed"

@@ -12,7 +12,7 @@ from pathlib import Path
 
 import pytest
 
-from lintaro_harness import IDCANCEL, IDOK, image_pixels, windows_path
+from lintaro_harness import IDCANCEL, IDOK, MESSAGE_TEXT_ID, image_pixels, windows_path
 
 # The sample tables and pictures kept with the tests.
 SAMPLES = Path(__file__).resolve().parents[1] / "samples"
@@ -262,15 +262,18 @@ def test_file_chooser_starts_empty_offers_the_three_types_and_fills_the_path(lin
                  and "Text files (*.txt)" in chooser.driver.call("cbitems", c.handle)[1:]][0]
     fields = chooser.driver.call("cbitems", type_list.handle)
     assert fields[1:] == ["Text files (*.txt)", "CSV files (*.csv)", "dBase files (*.dbf)"]
-    assert int(fields[0]) == 0
+    assert int(fields[0]) == 1, "the chosen format's type is shown"
     lintaro.screenshot(test_env.screenshot_dir / "export-file-chooser.png", window=chooser)
+    # An existing name is not asked about here: it is not the name that will be written.
+    (tmp_path / "chosen.dat").write_bytes(b"kept")
     chooser.driver.call("settext", name_box.handle, windows_path(tmp_path / "chosen.dat"))
     chooser.click(IDOK)
     chooser.wait_gone()
-    assert dialog.control_text(PATH_ID).lower() == windows_path(tmp_path / "chosen.dat").lower()
-    # The format stays CSV, so OK makes the file a .csv one.
+    # The format stays CSV, so the box shows the name OK will write.
+    assert dialog.control_text(PATH_ID).lower() == windows_path(tmp_path / "chosen.csv").lower()
     finish(lintaro, dialog)
     assert (tmp_path / "chosen.csv").exists()
+    assert (tmp_path / "chosen.dat").read_bytes() == b"kept"
 
 
 def test_file_chooser_cancelled_leaves_the_path(lintaro, tmp_path):
@@ -332,3 +335,99 @@ def test_a_write_that_fails_is_reported(lintaro, test_env):
     box.click(IDOK)
     box.wait_gone()
     assert lintaro.is_running()
+
+
+# ----------------------------------------------------------------------------------------------
+# Files that must not be replaced, and paths that name no usable file
+
+
+def message_over(lintaro, dialog) -> tuple:
+    box = lintaro.driver.wait(window_class="#32770", owner=dialog, visible=True)
+    return box, box.info().caption, box.control_text(MESSAGE_TEXT_ID)
+
+
+def answer_replace_question(lintaro, dialog, path: str, answer: int) -> None:
+    box, caption, text = message_over(lintaro, dialog)
+    assert (caption, text) == ("Lintaro 2.0", f"Файлът вече съществува:\r\n{path}\r\nДа бъде ли заменен?")
+    assert {c.control_id for c in box.children() if c.class_name == "Button"} == {IDOK, IDCANCEL}
+    box.click(answer)
+    box.wait_gone()
+
+
+def expect_refusal(lintaro, dialog, text: str) -> None:
+    """A stop message over the dialog; after OK the dialog is still open for another name."""
+    box, caption, shown = message_over(lintaro, dialog)
+    assert (caption, shown) == ("Lintaro 2.0", text)
+    assert red_pixels(lintaro.screenshot(window=box)) > 50, "the stop icon (a red disc)"
+    box.click(IDOK)
+    box.wait_gone()
+    assert dialog.exists()
+
+
+def test_the_tables_own_files_are_refused_and_another_file_is_replaced_only_when_agreed(
+        lintaro, app_factory):
+    folder = lintaro.prepare(files={"sales.rdf": (SAMPLES / "sales-bg.rdf").read_bytes(),
+                                    "old.csv": "old;\r\n"})
+    data, layout = folder / "sales.rdf", folder / "sales.fmt"
+    lintaro.start([data, layout])
+    dialog = open_export_dialog(lintaro)
+    pick(dialog, FORMAT_ID, FORMATS[0])
+    own = [(windows_path(data), "данните на таблицата"),
+           (windows_path(folder).upper() + "\\SUB\\..\\SALES.RDF", "данните на таблицата"),
+           (windows_path(folder / "Printer.cfg"), "настройките на печата")]
+    for path, what in own:
+        dialog.set_control_text(PATH_ID, path)
+        dialog.click(IDOK)
+        expect_refusal(lintaro, dialog, f"Изходният файл е файлът с {what}\r\n"
+                                        "и не може да бъде заменен.")
+    # An existing file: Cancel keeps it and the dialog; OK replaces it.
+    old = windows_path(folder / "old.csv")
+    pick(dialog, FORMAT_ID, FORMATS[2])
+    dialog.set_control_text(PATH_ID, old)
+    dialog.click(IDOK)
+    answer_replace_question(lintaro, dialog, old, IDCANCEL)
+    assert dialog.exists() and (folder / "old.csv").read_bytes() == b"old;\r\n"
+    dialog.click(IDOK)
+    answer_replace_question(lintaro, dialog, old, IDOK)
+    dialog.wait_gone()
+    lintaro.main.send(0)
+    titles, rows = read_rdf(SAMPLES / "sales-bg.rdf")
+    assert read_back("csv", "cp1251", folder / "old.csv")[1] == [titles] + rows
+    assert data.read_bytes() == (SAMPLES / "sales-bg.rdf").read_bytes()
+    # The layout file, once written, is refused as well.
+    assert lintaro.close() == 0
+    again = app_factory(name="export_again")
+    again.start([data, layout], folder=folder)
+    dialog = open_export_dialog(again)
+    pick(dialog, FORMAT_ID, FORMATS[1])
+    dialog.set_control_text(PATH_ID, windows_path(layout))
+    dialog.click(IDOK)
+    expect_refusal(again, dialog, "Изходният файл е файлът с оформлението на таблицата\r\n"
+                                  "и не може да бъде заменен.")
+    assert again.close() == 0
+
+
+def test_paths_that_name_no_usable_file_are_refused_never_cut(lintaro, tmp_path):
+    lintaro.start([SAMPLES / "sales-bg.rdf"], folder=tmp_path / "app")
+    dialog = open_export_dialog(lintaro)
+    deep = tmp_path / ("d" * 150)
+    deep.mkdir()
+    long_path = windows_path(deep / ("n" * (291 - len(windows_path(deep)) - 5))) + ".csv"
+    assert len(long_path) == 291
+    refusals = [
+        (long_path, "Пътят на изходния файл е твърде дълъг:\r\nпозволени са най-много 259 знака."),
+        (windows_path(tmp_path) + "\\", "Не е зададено име на изходния файл."),
+        ("relative.csv", "Изходният файл трябва да се зададе с точен път,\r\nнапример C:\\Данни\\Таблица.txt"),
+        (windows_path(deep), "Изходният път е папка, а не файл."),
+    ]
+    for path, text in refusals:
+        dialog.set_control_text(PATH_ID, path)
+        dialog.click(IDOK)
+        expect_refusal(lintaro, dialog, text)
+        assert dialog.control_text(PATH_ID) == path, "the typed path stays as it was typed"
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    assert list(deep.iterdir()) == []
+    assert not list(tmp_path.glob("*.csv"))
+    assert {p.name for p in (tmp_path / "app").iterdir()} <= {"lintaro.exe", "wine-output.log"}
+    assert lintaro.close() == 0

@@ -10,7 +10,7 @@ from pathlib import Path
 
 import pytest
 
-from lintaro_harness import colour_count, image_pixels
+from lintaro_harness import WM_CLOSE, _xdotool, colour_count, image_pixels
 
 # The sample tables and pictures kept with the tests.
 SAMPLES = Path(__file__).resolve().parents[1] / "samples"
@@ -263,6 +263,28 @@ def first_row_and_rules(shot: Picture) -> tuple[int, int, list[int], list[int]]:
     titles_top, titles_bottom = rules[0] + 1, rules[1]
     row_top, row_bottom = rules[2] + 1, rules[3]  # the column numbers are the line under the titles
     return titles_top, row_top, shot.vertical_rules(titles_top, titles_bottom), shot.vertical_rules(row_top, row_bottom)
+
+
+def test_closing_the_window_during_a_column_drag_ends_with_code_0_and_saves_the_layout(
+        lintaro, test_env, tmp_path):
+    data = write_table(tmp_path)
+    layout = tmp_path / "table.fmt"
+    start(lintaro, [data, layout])
+    _, row_top, _, edges = first_row_and_rules(grid_shot(lintaro, test_env, "close-in-drag"))
+    grid = lintaro.grid_window()
+    lintaro.move_mouse(edges[3], row_top + 3, window=grid)
+    _xdotool("mousedown", 1)
+    try:
+        lintaro.move_mouse(edges[3] + 20, row_top + 3, window=grid)
+        lintaro.main.post(WM_CLOSE)
+        time.sleep(0.5)
+    finally:
+        _xdotool("mouseup", 1)
+    # The close waited for the drag: the new width is in the layout file.
+    assert lintaro.exit_code() == 0
+    records = layout_widths_and_sources(layout)
+    assert [source for source, _ in records] == [-1, 11, 12, 13, 14]
+    assert records[2][1] == edges[3] + 20 - edges[2] - 1
 
 
 def test_dragging_a_column_edge_resizes_it_and_the_layout_file_keeps_it(lintaro, test_env, tmp_path):

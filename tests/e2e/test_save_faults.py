@@ -16,7 +16,7 @@ from pathlib import Path
 
 import pytest
 
-from lintaro_harness import IDOK, windows_path
+from lintaro_harness import IDOK, image_pixels, windows_path
 from wine_process import FileHolder, kill_now
 
 IDM_PRINT_SETUP = 302
@@ -32,6 +32,12 @@ NEW_PRINTER_CFG = struct.pack("<11i260s", *PRINTER_CFG_FIELDS[:3], 7, *PRINTER_C
                               b"LPT1")
 LAYOUT_RECORDS_AT, LAYOUT_RECORD_SIZE, LAYOUT_WIDTH_AT = 128, 48, 20
 NARROW_WIDTH = 30
+
+
+def red_pixels(image: Path) -> int:
+    width, height, data = image_pixels(image)
+    return sum(1 for i in range(0, len(data), 3)
+               if data[i] > 180 and data[i + 1] < 90 and data[i + 2] < 90)
 
 
 def write_table(folder: Path) -> Path:
@@ -85,6 +91,18 @@ def change_widths(app) -> None:
     """Ctrl+W: natural widths, which the program then has to keep in the layout file."""
     app.key("ctrl+w")
     app.main.send(WM_NULL)
+
+
+def expect_stop_message(app, first_line: str, path: str) -> None:
+    """A failed save is told: the program's title, the stop icon, what was not saved and where;
+    OK ends the message."""
+    box, caption, text = app.wait_message_box()
+    assert (caption, text) == ("Lintaro 2.0", first_line + "\r\n" + path)
+    assert box.info().owner == app.main.handle
+    assert {c.control_id: c.class_name for c in box.children()}.get(IDOK) == "Button"
+    assert red_pixels(app.screenshot(window=box)) > 50, "the stop icon (a red disc)"
+    box.click(IDOK)
+    box.wait_gone()
 
 
 def temporary_files(folder: Path) -> list[str]:
@@ -141,9 +159,14 @@ def test_a_full_disk_keeps_the_old_files_whole_and_with_room_the_new_ones_are_wr
 
             full.start([data, layout])
             save_print_setup(full)
+            expect_stop_message(full, "Настройките на печата не могат да бъдат записани във файла:",
+                                windows_path(disk / "Printer.cfg"))
             assert full.read_printer_cfg() == OLD_PRINTER_CFG
             change_widths(full)
-            assert full.close() == 0
+            full.main.close()
+            expect_stop_message(full, "Оформлението на таблицата не може да бъде записано във файла:",
+                                windows_path(layout))
+            assert full.exit_code() == 0
             assert layout.read_bytes() == old_layout
             assert temporary_files(disk) == []
 
@@ -323,3 +346,36 @@ def test_layout_file_is_old_or_new_whole_when_the_program_is_killed_while_saving
         wait_before_kill(delay, layout, old_layout)
         outcomes.record(layout, kill_now(app), attempt_started)
     outcomes.check("layout file", save_seconds)
+
+
+# ----------------------------------------------------------------------------------------------
+# A second name that is not a layout file
+
+
+@pytest.mark.parametrize("other", ["the data file itself", "a text file", "a damaged layout file"])
+def test_a_named_file_that_is_not_a_layout_file_is_never_overwritten(app_factory, tmp_path, other):
+    data = write_table(tmp_path)
+    target = {"the data file itself": data, "a text file": tmp_path / "notes.txt",
+              "a damaged layout file": tmp_path / "damaged.fmt"}[other]
+    if other == "a text file":
+        target.write_bytes("Бележки за таблицата\r\n".encode("cp1251"))
+    elif other == "a damaged layout file":
+        target.write_bytes(narrowed(natural_layout(app_factory, data, tmp_path))[:200])
+    kept = target.read_bytes()
+    app = app_factory(name="foreign_layout")
+    app.start([data, target], printer_cfg=OLD_PRINTER_CFG)
+    change_widths(app)
+    app.main.close()
+    box, caption, text = app.wait_message_box()
+    assert (caption, text) == ("Lintaro 2.0", "Оформлението на таблицата не е записано във файла:\r\n"
+                               + windows_path(target) + "\r\nТой не е файл с оформление на таблица и "
+                               "остава непроменен.")
+    box.click(IDOK)
+    assert app.exit_code() == 0
+    assert target.read_bytes() == kept
+    assert temporary_files(tmp_path) == []
+    # The next start still finds the table.
+    again = app_factory(name="foreign_layout_again")
+    again.start([data], printer_cfg=OLD_PRINTER_CFG)
+    assert again.main.info().caption == "Save faults"
+    assert again.close() == 0

@@ -234,4 +234,40 @@ TEST(PathRulesModulePathToProgramDirectory, CutsAtTheLastBackslashAndTidies) {
   }
 }
 
+TEST(PathRulesMakeOutputPath, RefusesPathsThatNameNoFullFileAndNeverCutsThem) {
+  const std::string folder_of_250 = "C:\\" + std::string(246, 'd') + "\\";  // 250 characters
+  struct OutputCase {
+    std::string typed;
+    const char* extension;
+    OutputPathProblem problem;
+    std::string final_path;
+  };
+  const OutputCase cases[] = {
+      {"C:\\OUT\\TABLE.TXT", "csv", OutputPathProblem::None, "C:\\OUT\\TABLE.csv"},
+      {"  C:\\OUT\\old\t\r\n", "csv", OutputPathProblem::None, "C:\\OUT\\old.csv"},
+      {"C:\\OUT\\keep.dat", nullptr, OutputPathProblem::None, "C:\\OUT\\keep.dat"},
+      {"c:/data.dir/table", "dbf", OutputPathProblem::None, "c:/data.dir/table.dbf"},
+      {"\\\\server\\share\\t.txt", nullptr, OutputPathProblem::None, "\\\\server\\share\\t.txt"},
+      {" \t ", "csv", OutputPathProblem::Empty, ""},
+      {"old.csv", "csv", OutputPathProblem::NotFull, ""},
+      {"OUT\\old.csv", nullptr, OutputPathProblem::NotFull, ""},
+      {"C:old.csv", "csv", OutputPathProblem::NotFull, ""},
+      {"\\OUT\\old.csv", "csv", OutputPathProblem::NotFull, ""},
+      {"\\\\\\x", nullptr, OutputPathProblem::NotFull, ""},
+      {"C:\\OUT\\", "csv", OutputPathProblem::NoFileName, ""},
+      {"C:\\OUT/", nullptr, OutputPathProblem::NoFileName, ""},
+      {"C:\\OUT\\..", "csv", OutputPathProblem::NoFileName, ""},
+      {"C:\\OUT\\.hidden", "csv", OutputPathProblem::NoFileName, ""},
+      {folder_of_250 + "name.txt", "csv", OutputPathProblem::None, folder_of_250 + "name.csv"},
+      {folder_of_250 + "name5", "csv", OutputPathProblem::None, folder_of_250 + "name5.csv"},  // 259
+      {folder_of_250 + "name56789", "csv", OutputPathProblem::TooLong, ""},  // 259 typed, 263 final
+      {folder_of_250 + std::string(41, 'n') + ".csv", nullptr, OutputPathProblem::TooLong, ""},
+  };
+  for (const OutputCase& c : cases) {
+    std::string final_path = "unchanged";
+    EXPECT_EQ(MakeOutputPath(c.typed, c.extension, final_path), c.problem) << c.typed;
+    EXPECT_EQ(final_path, c.problem == OutputPathProblem::None ? c.final_path : "unchanged") << c.typed;
+  }
+}
+
 }  // namespace

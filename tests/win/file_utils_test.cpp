@@ -555,6 +555,26 @@ TEST_F(FileUtilsExists, FindsFilesFoldersAndPatterns) {
   EXPECT_FALSE(FileExists(nullptr));
 }
 
+// ----- SameFile -----
+
+using FileUtilsSameFile = FileUtilsTest;
+
+TEST_F(FileUtilsSameFile, KnowsOneFileByEveryNameAndTellsOthersApart) {
+  Plant(In("table.rdf"), "x");
+  Plant(In("other.rdf"), "x");
+  ASSERT_TRUE(CreateDirectoryA(In("sub").c_str(), nullptr));
+  const std::string table = In("table.rdf");
+  EXPECT_TRUE(SameFile(table.c_str(), In("TABLE.RDF").c_str()));
+  EXPECT_TRUE(SameFile(table.c_str(), In("sub\\..\\table.rdf").c_str()));
+  EXPECT_TRUE(SameFile(table.c_str(), In("sub/../table.rdf").c_str()));
+  EXPECT_FALSE(SameFile(table.c_str(), In("other.rdf").c_str()));
+  EXPECT_FALSE(SameFile(table.c_str(), In("missing.rdf").c_str()));
+  EXPECT_FALSE(SameFile(table.c_str(), ""));
+  EXPECT_FALSE(SameFile(nullptr, table.c_str()));
+  // Not there yet: told by the full names.
+  EXPECT_TRUE(SameFile(In("new.csv").c_str(), In("sub\\..\\NEW.CSV").c_str()));
+}
+
 // ----- ProgramDirectory -----
 
 using FileUtilsProgramDirectory = FileUtilsTest;

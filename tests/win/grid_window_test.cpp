@@ -249,34 +249,53 @@ TEST_F(GridWindowTest, ALoadedLayoutIsSavedBackByteForByte) {
     EXPECT_EQ(again, saved);
 }
 
-TEST_F(GridWindowTest, ARefusedLayoutFileIsOverwrittenOnlyAfterAChange) {
+TEST_F(GridWindowTest, AFileThatIsNotALayoutIsNeverOverwrittenEvenAfterAChange) {
     ScratchFolder folder("grid_refused");
-    const std::string path = folder.File("broken.fmt");
-    const Bytes broken = {'n', 'o', 't', ' ', 'a', ' ', 'l', 'a', 'y', 'o', 'u', 't'};
-    ASSERT_TRUE(grid_test::WriteBytes(path, broken));
-    {
+    struct Case {
+        const char* name;
+        Bytes contents;  // empty: an empty file
+        bool exists;
+        LayoutSaveOutcome outcome;
+    };
+    const Case cases[] = {
+        {"broken.fmt", {'n', 'o', 't', ' ', 'a', ' ', 'l', 'a', 'y', 'o', 'u', 't'}, true, LayoutSaveOutcome::Refused},
+        {"table.rdf", {'T', 'i', 't', 'l', 'e', 's', ':', '\r', '\n', 'A', '\r', '\n'}, true, LayoutSaveOutcome::Refused},
+        {"empty.fmt", {}, true, LayoutSaveOutcome::Saved},
+        {"missing.fmt", {}, false, LayoutSaveOutcome::Saved},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder.File(c.name);
+        if (c.exists) {
+            ASSERT_TRUE(grid_test::WriteBytes(path, c.contents));
+        }
         Grid grid;
         Fill(grid);
-        EXPECT_FALSE(grid.LoadLayout(path.c_str()));
-        EXPECT_EQ(grid.ColumnCount(), 3);
-        grid.Destroy();
-    }
-    Bytes kept;
-    ASSERT_TRUE(grid_test::ReadBytes(path, kept));
-    EXPECT_EQ(kept, broken);
-    {
-        Grid grid;
-        Fill(grid);
-        grid.LoadLayout(path.c_str());
+        EXPECT_FALSE(grid.LoadLayout(path.c_str())) << c.name;
         TableStyle style = grid.GetTableStyle();
         style.cell_height = 60;
         grid.SetTableStyle(style);
-        grid.Destroy();
+        EXPECT_EQ(grid.Destroy(), c.outcome) << c.name;
+        Bytes kept;
+        ASSERT_TRUE(grid_test::ReadBytes(path, kept)) << c.name;
+        LayoutFileHeader header;
+        if (c.outcome == LayoutSaveOutcome::Refused) {
+            EXPECT_EQ(kept, c.contents) << c.name;
+        } else {
+            EXPECT_TRUE(ParseLayoutFileHeader(kept.data(), kept.size(), header)) << c.name;
+        }
     }
-    Bytes rewritten;
-    ASSERT_TRUE(grid_test::ReadBytes(path, rewritten));
-    LayoutFileHeader header;
-    EXPECT_TRUE(ParseLayoutFileHeader(rewritten.data(), rewritten.size(), header));
+    // A file put at a missing layout file's path while the program ran is not replaced either.
+    const std::string late = folder.File("late.fmt");
+    Grid grid;
+    Fill(grid);
+    grid.LoadLayout(late.c_str());
+    grid.Model().SetModified(true);
+    const Bytes other = {'p', 'i', 'c', 't', 'u', 'r', 'e'};
+    ASSERT_TRUE(grid_test::WriteBytes(late, other));
+    EXPECT_EQ(grid.SaveModifiedLayout(), LayoutSaveOutcome::Refused);
+    Bytes kept;
+    ASSERT_TRUE(grid_test::ReadBytes(late, kept));
+    EXPECT_EQ(kept, other);
 }
 
 TEST_F(GridWindowTest, EmptyOrOverlongPathsAreIgnored) {
