@@ -46,12 +46,12 @@ class Picture:
         return [self.data[(y * self.width + left) * 3:(y * self.width + right) * 3] for y in range(top, bottom)]
 
 
-def write_table(folder: Path, rows: int = 40, wide: bool = False, columns: int = 4) -> Path:
+def write_table(folder: Path, rows: int = 40, wide: bool = False, columns: int = 4, font: str = "") -> Path:
     """A data file of four columns of distinct widths (five with a long note when `wide`; only
     the first `columns` of the four otherwise) and `rows` rows, no header or footer. The grid
     adds its row-number column in front."""
     note = "\tNote" if wide else ""
-    lines = ["WindowTitle: Grid test", "Titles:", "\t".join(["No.", "Name", "City", "Amount"][:columns]) + note,
+    lines = ["WindowTitle: Grid test"] + ([f"Font: {font}"] if font else []) + ["Titles:", "\t".join(["No.", "Name", "City", "Amount"][:columns]) + note,
              "Types:", "\t".join(["Number", "Text", "Text", "Number"][:columns]) + ("\tText" if wide else ""),
              "Data:"]
     cities = ["Sofia", "Plovdiv", "Varna", "Ruse"]
@@ -109,6 +109,13 @@ def shown_columns(app) -> tuple[list[str], list[int]]:
     dialog.click(IDCANCEL)
     dialog.wait_gone()
     return listed
+
+
+def layout_records(path: Path) -> list[bytes]:
+    data = path.read_bytes()
+    count, = struct.unpack_from("<I", data, 10)
+    return [data[LAYOUT_HEADER_SIZE + i * COLUMN_RECORD_SIZE:LAYOUT_HEADER_SIZE + (i + 1) * COLUMN_RECORD_SIZE]
+            for i in range(count)]
 
 
 def layout_widths_and_sources(path: Path) -> list[tuple[int, int]]:
@@ -409,3 +416,18 @@ def test_at_double_cell_height_the_column_number_band_is_no_row_edge(lintaro, te
     lintaro.drag(edges[3], numbers_bottom - 4, edges[3] + 40, numbers_bottom - 4, window=grid, steps=10)
     after = grid_shot(lintaro, test_env, "double-height-after")
     assert after.vertical_rules(rules[2] + 1, rules[3]) == edges
+
+
+def test_a_large_table_font_gets_its_own_natural_widths_at_start_up(lintaro, app_factory, tmp_path):
+    data = write_table(tmp_path, font="Arial, 20")
+    layout = tmp_path / "table.fmt"
+    start(lintaro, [data, layout])
+    assert lintaro.close() == 0
+    at_start = layout_records(layout)
+    # "Естествени ширини" measures them again with the font in place: nothing to change.
+    again = app_factory(name="large_font_widths")
+    start(again, [data, layout])
+    again.key("ctrl+w", window=again.main)
+    time.sleep(0.5)
+    assert again.close() == 0
+    assert layout_records(layout) == at_start
