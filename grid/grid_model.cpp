@@ -7,7 +7,6 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
-#include <utility>
 
 #include "grid/column_layout_file.h"
 #include "render/mul_div.h"
@@ -484,8 +483,9 @@ void GridModel::ApplyNaturalWidths() {
     RefreshAndRedraw();
 }
 
-void GridModel::MeasureNaturalWidths() {
+void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
     const int count = ColumnCount();
+    auto measured = [only](int i) { return only == nullptr || (*only)[static_cast<std::size_t>(i)]; };
     MeasuringDevice& screen = Device(GridDevice::Screen);
     MeasuringDevice& print = Device(GridDevice::Print);
     {
@@ -497,6 +497,7 @@ void GridModel::MeasureNaturalWidths() {
         };
         GridColumn* columns = Columns();
         for (int i = 0; i < count; ++i) {
+            if (!measured(i)) continue;
             columns[i].natural_width = 0;
             columns[i].print_natural_width = 0;
         }
@@ -505,7 +506,7 @@ void GridModel::MeasureNaturalWidths() {
         if (bold_titles) select_bold(true);
         for (int i = 0; i < count; ++i) {
             const std::string_view title = ColumnTitleText(i);
-            if (title.empty()) continue;
+            if (title.empty() || !measured(i)) continue;
             Raise(columns[i].natural_width, WidestWordWidth(screen.Meter(), title.data(), title.size()));
             Raise(columns[i].print_natural_width, WidestWordWidth(print.Meter(), title.data(), title.size()));
         }
@@ -519,6 +520,7 @@ void GridModel::MeasureNaturalWidths() {
             const LayoutLine line = Line(l);
             if (line.kind != LineKind::DataRow) continue;
             for (int i = 0; i < count; ++i) {
+                if (!measured(i)) continue;
                 GridColumn& column = columns[i];
                 std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
                 if (length == 0) continue;
@@ -556,6 +558,7 @@ void GridModel::MeasureNaturalWidths() {
         }
 
         for (int i = 0; i < count; ++i) {
+            if (!measured(i)) continue;
             GridColumn& column = columns[i];
             column.natural_width += screen_.text_inset + kScreenCellMargin;
             column.print_natural_width += print_.text_inset + kPrintCellMargin;
@@ -683,19 +686,13 @@ bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size
 // The added columns get the natural widths of the file's font; the file's own columns keep
 // the natural widths it gave them, which their resizes are scaled by.
 void GridModel::TakeNaturalWidths(const std::vector<bool>& added) {
-    std::vector<std::pair<std::int32_t, std::int32_t>> kept;
-    for (int i = 0; i < ColumnCount(); ++i) kept.emplace_back(Columns()[i].natural_width, Columns()[i].print_natural_width);
     MeasureFontMetrics();
-    MeasureNaturalWidths();
+    MeasureNaturalWidths(&added);
     for (int i = 0; i < ColumnCount(); ++i) {
         GridColumn& column = Columns()[i];
-        if (added[static_cast<std::size_t>(i)]) {
-            column.width = column.natural_width;
-            column.print_width = column.print_natural_width;
-        } else {
-            column.natural_width = kept[static_cast<std::size_t>(i)].first;
-            column.print_natural_width = kept[static_cast<std::size_t>(i)].second;
-        }
+        if (!added[static_cast<std::size_t>(i)]) continue;
+        column.width = column.natural_width;
+        column.print_width = column.print_natural_width;
     }
 }
 

@@ -248,8 +248,9 @@ private:
     void MoveOffsetsAfter(int position, int delta);
     void WidenToTitle(int index);
     void MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics);
-    // Every column's natural widths with the current metrics; widths stay.
-    void MeasureNaturalWidths();
+    // The natural widths of every column (of those marked in `only`) with the current
+    // metrics; widths stay.
+    void MeasureNaturalWidths(const std::vector<bool>* only = nullptr);
     void RederiveTitleOffsets();
     bool ReplaceTitles(const std::vector<std::string>& titles);
     void AssignTitleOffsets();
