@@ -667,7 +667,7 @@ bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size
     }
     columns_.MakeEmpty();
     columns_.Append(loaded.data(), static_cast<std::int32_t>(record_bytes));
-    AssignTitleOffsets();
+    AssignTitleOffsets(titles);
     style_ = header.style;
     MendLoadedStyle(style_);
     screen_.rule_width = style_.line_type;
@@ -715,12 +715,12 @@ bool GridModel::ReplaceTitles(const std::vector<std::string>& titles) {
     return true;
 }
 
-// After ReplaceTitles with one title per column: the i-th column points at the i-th title.
-void GridModel::AssignTitleOffsets() {
-    int position = 0;
+// After ReplaceTitles(titles), one title per column: the i-th column points at the i-th title.
+void GridModel::AssignTitleOffsets(const std::vector<std::string>& titles) {
+    std::size_t position = 0;
     for (int i = 0; i < ColumnCount(); ++i) {
         Columns()[i].title_offset = static_cast<std::uint32_t>(position);
-        position += static_cast<int>(ColumnTitleText(i).size()) + 1;
+        position += titles[static_cast<std::size_t>(i)].size() + 1;
     }
 }
 

@@ -253,7 +253,7 @@ private:
     void MeasureNaturalWidths(const std::vector<bool>* only = nullptr);
     void RederiveTitleOffsets();
     bool ReplaceTitles(const std::vector<std::string>& titles);
-    void AssignTitleOffsets();
+    void AssignTitleOffsets(const std::vector<std::string>& titles);
     void TakeNaturalWidths(const std::vector<bool>& added);
     void ResetPool();
     void RecountTextLines();
