@@ -645,11 +645,12 @@ bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size
         const auto same = before_by_source.find(column.source);
         titles.push_back(same != before_by_source.end() ? before_titles[same->second] : std::string());
     }
-    // Columns the data file gained since the file was written follow the file's own.
+    // Columns the data file gained since the file was written follow the file's own. The
+    // row numbers are not the data file's: a file without them is taken as it is.
     std::vector<bool> added(loaded.size(), false);
     bool any_added = false;
     for (std::size_t k = 0; k < before.size(); ++k) {
-        if (!listed.insert(before[k].source).second) continue;
+        if (before[k].source == kRowNumberSource || !listed.insert(before[k].source).second) continue;
         GridColumn column = before[k];
         column.flags |= ColumnFlags::Visible;
         added.push_back(true);

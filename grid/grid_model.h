@@ -200,8 +200,8 @@ public:
     // (MendLoadedColumn, MendLoadedStyle, MendLoadedFont). The modified flag is then cleared.
     // A taken column keeps the title of the column with the same source before (the row-number
     // column its own), or an empty one when there was none; the columns before whose source
-    // the file does not list follow the file's, visible, at their natural widths in the file's
-    // font. A refused image changes nothing but the title offsets, derived again from the
+    // the file does not list (the row numbers aside) follow the file's, visible, at their
+    // natural widths in the file's font. A refused image changes nothing but the title offsets, derived again from the
     // pool: the i-th column gets the i-th title; missing titles are added empty, surplus ones
     // removed. Returns whether the image was accepted. Null or empty bytes only re-derive.
     bool ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size);

@@ -256,6 +256,13 @@ TEST_F(GridLayoutFileTest, ColumnsTheFileDoesNotListFollowItsOwn) {
     ASSERT_TRUE(model->AddColumn(13, "Next"));
     EXPECT_EQ(Titles(*model), (std::vector<std::string>{"No", "Name", "Amount", "Next"}));
     EXPECT_STREQ(model->GetHeaderText(), "Head");
+
+    // A file without the row numbers (no grid writes one) is taken without them.
+    Bytes no_numbers = model->BuildLayoutFileImage();
+    no_numbers.erase(no_numbers.begin() + 128, no_numbers.begin() + 128 + 48);
+    WriteUint32(no_numbers.data() + 10, 3);
+    ASSERT_TRUE(model->ApplyLayoutFileImage(no_numbers));
+    EXPECT_EQ(Titles(*model), (std::vector<std::string>{"Name", "Amount", "Next"}));
 }
 
 TEST_F(GridLayoutFileTest, TitlesFollowTheSourcesOfAMovedArrangement) {
