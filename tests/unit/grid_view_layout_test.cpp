@@ -320,6 +320,18 @@ TEST_F(GridViewLayoutTest, ResizingAFlowingColumnLaysTheRowsOutAgain) {
     ResizeColumn(*model, 1, 64);
     EXPECT_EQ(model->Line(2).height, 1);
     EXPECT_EQ(model->ViewState().total_text_lines, 3);
+
+    // A column that does not flow, but whose title wraps: the title band follows its width.
+    GridColumnInfo date;
+    model->GetColumnInfo(3, date);
+    std::strcpy(date.title, "Due date");
+    model->SetColumnInfo(3, date);
+    ASSERT_EQ(model->Line(0).kind, LineKind::Titles);
+    EXPECT_EQ(model->Line(0).height, 2);  // 102 pixels for the title on paper: "Due" / "date"
+    ResizeColumn(*model, 3, 40);          // 200 pixels
+    EXPECT_EQ(model->Line(0).height, 1);
+    ResizeColumn(*model, 3, -30);         // 106 pixels
+    EXPECT_EQ(model->Line(0).height, 2);
 }
 
 }  // namespace
