@@ -133,9 +133,7 @@ void EditColumnAppearance(HWND main_window) {
         return;
     }
     for (int i = 0; i < count; ++i) grid->GetColumnInfo(i, columns[i]);
-    if (Dialog_ColumnProperties(main_window, columns)) {
-        for (int i = 0; i < count; ++i) grid->SetColumnInfo(i, columns[i]);
-    }
+    if (Dialog_ColumnProperties(main_window, columns)) grid->SetAllColumnInfo(columns.data(), count);
     grid->Redraw();
 }
 

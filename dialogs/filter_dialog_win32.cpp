@@ -29,6 +29,8 @@ void ShowRequest(HWND dialog, const FilterEdit& edit) {
     }
     FitComboDropDown(dialog, IDC_FILTER_COLUMN);
     ComboSelect(dialog, IDC_FILTER_COLUMN, 0);
+    // No visible column (a layout file that hides them all): OK has nothing to do.
+    if (ComboSelection(dialog, IDC_FILTER_COLUMN) < 0) EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     FillCombo(dialog, IDC_FILTER_DATA_TYPE, kKeyTypeOptions, edit.request->data_type + 1);
 }
 
@@ -49,6 +51,7 @@ INT_PTR CALLBACK FilterProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
+                if (ComboSelection(dialog, IDC_FILTER_COLUMN) < 0) return TRUE;
                 TakeRequest(dialog, *Edited(dialog)->request);
                 EndDialog(dialog, kDialogOk);
                 return TRUE;

@@ -35,6 +35,8 @@ void ShowRequest(HWND dialog, const SortEdit& edit) {
     }
     FitComboDropDown(dialog, IDC_SORT_COLUMN);
     ComboSelect(dialog, IDC_SORT_COLUMN, 0);
+    // No column to sort by (only the row numbers are shown): OK has nothing to do.
+    if (ComboSelection(dialog, IDC_SORT_COLUMN) < 0) EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     FillCombo(dialog, IDC_SORT_ORDER, kSortOrderOptions, edit.request->direction);
     FillCombo(dialog, IDC_SORT_DATA_TYPE, kKeyTypeOptions, edit.request->data_type + 1);
 }
@@ -47,6 +49,8 @@ INT_PTR CALLBACK SortProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpara
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
+                // Enter reaches here even with the button disabled.
+                if (ComboSelection(dialog, IDC_SORT_COLUMN) < 0) return TRUE;
                 SortRequest& request = *Edited(dialog)->request;
                 request.column = SelectedKey(dialog, IDC_SORT_COLUMN);
                 request.direction = SelectedKey(dialog, IDC_SORT_ORDER);

@@ -39,6 +39,8 @@ bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* 
 
 void RefreshColumnTitles(GridModel& grid, const TableStore* store) {
     if (store == nullptr) return;
+    // Titles are not part of the layout file: fetching them again leaves it unmodified.
+    const bool modified = grid.IsModified();
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const auto identifier = static_cast<std::int16_t>(grid.ColumnSource(i) & 0xFFFF);
         StoreColumn column;
@@ -49,6 +51,7 @@ void RefreshColumnTitles(GridModel& grid, const TableStore* store) {
         std::strncpy(info.title, column.name, sizeof info.title - 1);
         grid.SetColumnInfo(i, info);
     }
+    grid.SetModified(modified);
 }
 
 int CellTextFromStore(const TableStore* store, int row_key, int column_identifier, char* buffer,

@@ -150,7 +150,8 @@ int SubLineHeight(const LayoutLine& line, int sub_line, const LineMetrics& metri
             return height;
         }
         case LineKind::Titles:
-            return h + (first ? r + kTitleExtra : 0) + (last ? r + kTitleExtra : 0);
+            // Drawn with the cell padding above and below the text, like a data row.
+            return h + (first ? r + kTitleExtra + p : 0) + (last ? r + kTitleExtra + p : 0);
         case LineKind::ColumnNumbers:
             return h + 2 * p + ((line.flags & LineFlags::RuleAbove) ? r : 0) +
                    ((line.flags & LineFlags::RuleBelow) ? r : 0);
@@ -203,13 +204,20 @@ std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
             return ClampHeight(lines);
         }
         case LineKind::Titles: {
+            // Counted as they are drawn: in bold with BoldHeader, wrapped at the cell width
+            // less the text inset.
+            MeasuringDevice& device = model.Device(GridDevice::Print);
+            const bool bold = (model.GetTableStyle().flags & TableFlags::BoldHeader) != 0;
+            if (bold) device.SelectBold(true);
+            const int inset = std::max(model.Metrics(GridDevice::Print).text_inset, 0);
             int lines = 1;
             for (int i = 0; i < model.ColumnCount(); ++i) {
                 const GridColumn& column = *model.Column(i);
                 const std::string_view title = model.ColumnTitleText(i);
                 if (!(column.flags & ColumnFlags::Visible) || title.empty()) continue;
-                lines = std::max(lines, CountWrappedLines(meter, title.data(), title.size(), column.print_width - 4));
+                lines = std::max(lines, CountWrappedLines(meter, title.data(), title.size(), column.print_width - inset));
             }
+            if (bold) device.SelectBold(false);
             return ClampHeight(lines);
         }
         case LineKind::Header: {
@@ -223,6 +231,18 @@ std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
         default:
             return 1;
     }
+}
+
+bool TitleBandHeightChanged(const GridModel& model) {
+    for (int i = 0; i < model.LineCount(); ++i) {
+        const LayoutLine line = model.Line(i);
+        if (line.kind == LineKind::DataRow) return false;  // titles stand above the first row
+        if (line.kind != LineKind::Titles) continue;
+        MeasuringDevice& device = model.Device(GridDevice::Print);
+        PrintFontRun font_run(device, model.GetFont());
+        return RowHeightLines(model, line) != line.height;
+    }
+    return false;
 }
 
 // The lines are rebuilt from the data rows alone: each page is its top lines, the rows that fit

@@ -19,8 +19,7 @@ struct LineMetrics {
 LineMetrics LineMetricsOf(const GridModel& model, GridDevice device);
 
 // Pixel height of text line `sub_line` (0 .. height - 1) of `line`: the font height, plus, on the
-// first and last sub-lines, the padding and rules its kind and flags carry. Titles count their
-// rules but not the padding they are drawn with; pagination and scrolling both rely on that.
+// first and last sub-lines, the padding and rules its kind and flags carry, as it is drawn.
 int SubLineHeight(const LayoutLine& line, int sub_line, const LineMetrics& metrics);
 
 // Pixel height of the whole line: the sum over its sub-lines.
@@ -30,5 +29,9 @@ int LineHeight(const LayoutLine& line, const LineMetrics& metrics);
 // caller has chosen the table font: the most lines any visible cell wraps into (or a picture
 // spans), the wrapped titles, the hard lines of the header or footer text; 1 for other kinds.
 std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line);
+
+// Whether the titles at the top of the first page would now wrap into another number of lines
+// than the layout gives them (the widths changed). False without a titles line.
+bool TitleBandHeightChanged(const GridModel& model);
 
 #endif

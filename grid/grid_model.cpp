@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "grid/column_layout_file.h"
 #include "render/mul_div.h"
@@ -287,6 +289,31 @@ void GridModel::GetColumnInfo(int index, GridColumnInfo& out) const {
 }
 
 bool GridModel::SetColumnInfo(int index, const GridColumnInfo& in) {
+    bool relayout = false;
+    const bool stored = StoreColumnInfo(index, in, relayout);
+    if (relayout) LayOutAfterColumnChange();
+    return stored;
+}
+
+bool GridModel::SetAllColumnInfo(const GridColumnInfo* infos, int count) {
+    if (infos == nullptr) return false;
+    bool relayout = false;
+    bool stored = true;
+    for (int i = 0; i < std::min(count, ColumnCount()); ++i) stored = StoreColumnInfo(i, infos[i], relayout) && stored;
+    if (relayout) LayOutAfterColumnChange();
+    return stored;
+}
+
+// Row heights, the title band and the table width may all follow from a column's settings:
+// the layout is made again at once, so that the next paint, print or export sees it.
+void GridModel::LayOutAfterColumnChange() {
+    RebuildLayout();
+    UpdateTableWidth();
+    if (HasWindow()) layout_dirty_ = true;
+    if (view_ != nullptr) view_->RefreshView();
+}
+
+bool GridModel::StoreColumnInfo(int index, const GridColumnInfo& in, bool& relayout) {
     GridColumn* column = MutableColumn(index);
     if (column == nullptr) return false;
     // A limit of one line is no limit: wrapping needs at least two.
@@ -297,6 +324,11 @@ bool GridModel::SetColumnInfo(int index, const GridColumnInfo& in) {
     if (title_changed || column->flags != in.flags || column->alignment != static_cast<std::int32_t>(in.alignment) ||
         column->max_lines != max_lines || column->type != static_cast<std::int32_t>(in.type)) {
         modified_ = true;
+    }
+    // Only the alignment leaves heights and widths as they are.
+    if (title_changed || column->flags != in.flags || column->max_lines != max_lines ||
+        column->type != static_cast<std::int32_t>(in.type)) {
+        relayout = true;
     }
     column->flags = in.flags;
     column->alignment = static_cast<std::int32_t>(in.alignment);
@@ -332,7 +364,10 @@ bool GridModel::SetVisibility(const std::uint8_t* visible, int count) {
     }
     if (!changed) return false;
     modified_ = true;
+    // A shown or hidden column may wrap its cells or its title: the rows and pages follow.
+    RebuildLayout();
     UpdateTableWidth();
+    if (HasWindow()) layout_dirty_ = true;
     RefreshAndRedraw();
     return true;
 }
@@ -436,6 +471,26 @@ void GridModel::ScrollHome(bool redraw) {
 void GridModel::ApplyNaturalWidths() {
     const int count = ColumnCount();
     if (count == 0) return;
+    // The insets added below belong to the table font, which a data file's head may have
+    // replaced (StoreFont) since the metrics were last measured.
+    MeasureFontMetrics();
+    MeasureNaturalWidths();
+    GridColumn* columns = Columns();
+    for (int i = 0; i < count; ++i) {
+        GridColumn& column = columns[i];
+        if (column.natural_width != column.width || column.print_natural_width != column.print_width) {
+            modified_ = true;
+            column.width = column.natural_width;
+            column.print_width = column.print_natural_width;
+        }
+    }
+    RebuildLayout();
+    RefreshAndRedraw();
+}
+
+void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
+    const int count = ColumnCount();
+    auto measured = [only](int i) { return only == nullptr || (*only)[static_cast<std::size_t>(i)]; };
     MeasuringDevice& screen = Device(GridDevice::Screen);
     MeasuringDevice& print = Device(GridDevice::Print);
     {
@@ -447,6 +502,7 @@ void GridModel::ApplyNaturalWidths() {
         };
         GridColumn* columns = Columns();
         for (int i = 0; i < count; ++i) {
+            if (!measured(i)) continue;
             columns[i].natural_width = 0;
             columns[i].print_natural_width = 0;
         }
@@ -455,7 +511,7 @@ void GridModel::ApplyNaturalWidths() {
         if (bold_titles) select_bold(true);
         for (int i = 0; i < count; ++i) {
             const std::string_view title = ColumnTitleText(i);
-            if (title.empty()) continue;
+            if (title.empty() || !measured(i)) continue;
             Raise(columns[i].natural_width, WidestWordWidth(screen.Meter(), title.data(), title.size()));
             Raise(columns[i].print_natural_width, WidestWordWidth(print.Meter(), title.data(), title.size()));
         }
@@ -469,6 +525,7 @@ void GridModel::ApplyNaturalWidths() {
             const LayoutLine line = Line(l);
             if (line.kind != LineKind::DataRow) continue;
             for (int i = 0; i < count; ++i) {
+                if (!measured(i)) continue;
                 GridColumn& column = columns[i];
                 std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
                 if (length == 0) continue;
@@ -506,18 +563,12 @@ void GridModel::ApplyNaturalWidths() {
         }
 
         for (int i = 0; i < count; ++i) {
+            if (!measured(i)) continue;
             GridColumn& column = columns[i];
             column.natural_width += screen_.text_inset + kScreenCellMargin;
             column.print_natural_width += print_.text_inset + kPrintCellMargin;
-            if (column.natural_width != column.width || column.print_natural_width != column.print_width) {
-                modified_ = true;
-                column.width = column.natural_width;
-                column.print_width = column.print_natural_width;
-            }
         }
     }
-    RebuildLayout();
-    RefreshAndRedraw();
 }
 
 // --- Layout lines --------------------------------------------------------------------------
@@ -568,35 +619,115 @@ std::vector<std::uint8_t> GridModel::BuildLayoutFileImage() const {
 }
 
 bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size) {
-    bool accepted = false;
     LayoutFileHeader header{};
-    if (ParseLayoutFileHeader(bytes, size, header)) {
-        const int count = static_cast<int>(header.column_count);
-        // Room first, so that the old records stay when the new ones cannot be held.
-        if (columns_.Reserve(count * kColumnSize)) {
-            columns_.MakeEmpty();
-            for (int i = 0; i < count; ++i) {
-                GridColumn column =
-                    ReadGridColumn(bytes + header.record_offset + static_cast<std::size_t>(i) * kLayoutFileRecordSize);
-                MendLoadedColumn(column);
-                columns_.Append(&column, kColumnSize);
-            }
-            style_ = header.style;
-            MendLoadedStyle(style_);
-            screen_.rule_width = style_.line_type;
-            print_.rule_width = style_.line_type;
-            FontSpec font = font_;
-            ReadFontPrefix(bytes + kLayoutFileFontOffset, font);
-            MendLoadedFont(font);
-            font_ = font;
-            modified_ = false;
-            layout_dirty_ = true;
-            accepted = true;
-        }
+    if (!ParseLayoutFileHeader(bytes, size, header)) {
+        RederiveTitleOffsets();
+        return false;
     }
-    RederiveTitleOffsets();
-    if (accepted) UpdateTableWidth();
-    return accepted;
+    const int count = static_cast<int>(header.column_count);
+    // The columns as the data file made them: their titles and the columns the file lacks.
+    std::vector<GridColumn> before;
+    std::vector<std::string> before_titles;
+    for (int i = 0; i < ColumnCount(); ++i) {
+        before.push_back(Columns()[i]);
+        before_titles.emplace_back(ColumnTitleText(i));
+    }
+    std::vector<GridColumn> loaded;
+    for (int i = 0; i < count; ++i) {
+        GridColumn column =
+            ReadGridColumn(bytes + header.record_offset + static_cast<std::size_t>(i) * kLayoutFileRecordSize);
+        MendLoadedColumn(column);
+        loaded.push_back(column);
+    }
+    // Titles go by source, never by position: a moved column keeps its own title, and a
+    // source the data file no longer has gets an empty one.
+    std::unordered_map<std::int32_t, std::size_t> before_by_source;
+    for (std::size_t k = before.size(); k-- > 0;) before_by_source[before[k].source] = k;
+    std::unordered_set<std::int32_t> listed;
+    std::vector<std::string> titles;
+    for (const GridColumn& column : loaded) {
+        listed.insert(column.source);
+        const auto same = before_by_source.find(column.source);
+        titles.push_back(same != before_by_source.end() ? before_titles[same->second] : std::string());
+    }
+    // Columns the data file gained since the file was written follow the file's own. The
+    // row numbers are not the data file's: a file without them is taken as it is.
+    std::vector<bool> added(loaded.size(), false);
+    bool any_added = false;
+    for (std::size_t k = 0; k < before.size(); ++k) {
+        if (before[k].source == kRowNumberSource || !listed.insert(before[k].source).second) continue;
+        GridColumn column = before[k];
+        column.flags |= ColumnFlags::Visible;
+        added.push_back(true);
+        any_added = true;
+        loaded.push_back(column);
+        titles.push_back(before_titles[k]);
+    }
+
+    // Room first, so that the old records stay when the new ones cannot be held.
+    const std::int64_t record_bytes = static_cast<std::int64_t>(loaded.size()) * kColumnSize;
+    if (record_bytes > INT32_MAX || !columns_.Reserve(static_cast<std::int32_t>(record_bytes)) ||
+        !ReplaceTitles(titles)) {
+        RederiveTitleOffsets();
+        return false;
+    }
+    columns_.MakeEmpty();
+    columns_.Append(loaded.data(), static_cast<std::int32_t>(record_bytes));
+    AssignTitleOffsets(titles);
+    style_ = header.style;
+    MendLoadedStyle(style_);
+    screen_.rule_width = style_.line_type;
+    print_.rule_width = style_.line_type;
+    FontSpec font = font_;
+    ReadFontPrefix(bytes + kLayoutFileFontOffset, font);
+    MendLoadedFont(font);
+    font_ = font;
+    if (any_added) TakeNaturalWidths(added);
+    modified_ = false;
+    layout_dirty_ = true;
+    UpdateTableWidth();
+    return true;
+}
+
+// The added columns get the natural widths of the file's font; the file's own columns keep
+// the natural widths it gave them, which their resizes are scaled by.
+void GridModel::TakeNaturalWidths(const std::vector<bool>& added) {
+    MeasureFontMetrics();
+    MeasureNaturalWidths(&added);
+    for (int i = 0; i < ColumnCount(); ++i) {
+        GridColumn& column = Columns()[i];
+        if (!added[static_cast<std::size_t>(i)]) continue;
+        column.width = column.natural_width;
+        column.print_width = column.print_natural_width;
+    }
+}
+
+// The pool becomes `titles`, each with its terminator, then the header and the footer as they
+// were. False, with nothing changed, when the pool cannot hold them.
+bool GridModel::ReplaceTitles(const std::vector<std::string>& titles) {
+    std::string bytes;
+    for (const std::string& title : titles) bytes.append(title).push_back('\0');
+    const int new_titles_end = static_cast<int>(bytes.size());
+    bytes.append(GetHeaderText(), static_cast<std::size_t>(header_length_)).push_back('\0');
+    bytes.append(GetFooterText(), static_cast<std::size_t>(footer_length_)).push_back('\0');
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX) || !pool_.Reserve(static_cast<std::int32_t>(bytes.size()))) {
+        return false;
+    }
+    pool_.MakeEmpty();
+    pool_.Append(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    titles_end_ = new_titles_end;
+    header_offset_ = new_titles_end;
+    footer_offset_ = header_offset_ + header_length_ + 1;
+    return true;
+}
+
+// After ReplaceTitles(titles), one title per column: the i-th column points at the i-th title.
+void GridModel::AssignTitleOffsets(const std::vector<std::string>& titles) {
+    std::size_t position = 0;
+    for (int i = 0; i < ColumnCount(); ++i) {
+        Columns()[i].title_offset = static_cast<std::uint32_t>(position);
+        position += titles[static_cast<std::size_t>(i)].size() + 1;
+    }
 }
 
 // The i-th column takes the i-th title of the pool: the records may come from a file whose

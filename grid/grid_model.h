@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -117,14 +118,19 @@ public:
     void GetColumnInfo(int index, GridColumnInfo& out) const;
     // Takes flags, alignment, max lines (below 2 means no limit: 0) and type, and the title
     // (up to its terminator or 128 characters). Sets the modified flag when any of them
-    // differs from what the column had. Widths and layout are not recomputed. False when the
-    // new title does not fit the pool (the rest is then still taken).
+    // differs from what the column had. When anything but the alignment changed, the layout
+    // is made again (row heights, titles, pages, table width) and the view refreshed; the
+    // caller repaints. False when the new title does not fit the pool (the rest is then still
+    // taken).
     bool SetColumnInfo(int index, const GridColumnInfo& in);
+    // The same for the first `count` columns from an array in column order, laid out once.
+    bool SetAllColumnInfo(const GridColumnInfo* infos, int count);
 
     // One byte per column, 1 when visible.
     std::vector<std::uint8_t> GetVisibility() const;
     // Sets or clears Visible from the first `count` bytes (the other columns stay); when
-    // anything changed: modified, table width recomputed, view refreshed and redrawn. Returns
+    // anything changed: modified, layout and table width recomputed, view refreshed and
+    // redrawn. Returns
     // whether anything changed.
     bool SetVisibility(const std::uint8_t* visible, int count);
 
@@ -172,8 +178,8 @@ public:
 
     // Every column's widths become its natural widths: the widest of its title's words and
     // its cells (wrapped, abbreviated, bold or pictures as the column says), on each device,
-    // plus the text inset and the cell margin. Modified when a width changes. Then layout,
-    // view refresh and redraw.
+    // plus the text inset and the cell margin of the table font (measured again first).
+    // Modified when a width changes. Then layout, view refresh and redraw.
     void ApplyNaturalWidths();
 
     // Screen table width: rule width + the sum over visible columns of (width + rule width).
@@ -192,7 +198,10 @@ public:
     // ParseLayoutFileHeader: magic, 20 and 48, at least one column, header and records inside
     // the bytes) and the column list can hold them; values no grid writes are mended
     // (MendLoadedColumn, MendLoadedStyle, MendLoadedFont). The modified flag is then cleared.
-    // Whether or not it was accepted, the columns' title offsets are derived again from the
+    // A taken column keeps the title of the column with the same source before (the row-number
+    // column its own), or an empty one when there was none; the columns before whose source
+    // the file does not list (the row numbers aside) follow the file's, visible, at their
+    // natural widths in the file's font. A refused image changes nothing but the title offsets, derived again from the
     // pool: the i-th column gets the i-th title; missing titles are added empty, surplus ones
     // removed. Returns whether the image was accepted. Null or empty bytes only re-derive.
     bool ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size);
@@ -233,11 +242,19 @@ public:
 private:
     GridColumn* Columns();
     const GridColumn* Columns() const;
+    bool StoreColumnInfo(int index, const GridColumnInfo& in, bool& relayout);
+    void LayOutAfterColumnChange();
     bool ReplacePoolBytes(int offset, int old_length, std::string_view text);
     void MoveOffsetsAfter(int position, int delta);
     void WidenToTitle(int index);
     void MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics);
+    // The natural widths of every column (of those marked in `only`) with the current
+    // metrics; widths stay.
+    void MeasureNaturalWidths(const std::vector<bool>* only = nullptr);
     void RederiveTitleOffsets();
+    bool ReplaceTitles(const std::vector<std::string>& titles);
+    void AssignTitleOffsets(const std::vector<std::string>& titles);
+    void TakeNaturalWidths(const std::vector<bool>& added);
     void ResetPool();
     void RecountTextLines();
     void RefreshAndRedraw();

@@ -276,6 +276,8 @@ bool MoveColumn(GridModel& model, int from, int to) {
         std::memmove(first + to + 1, first + to, static_cast<std::size_t>(from - to) * sizeof(GridColumn));
     }
     first[to] = moving;
+    // The arrangement is what the layout file keeps.
+    model.SetModified(true);
     return true;
 }
 
@@ -293,6 +295,7 @@ void ResizeColumn(GridModel& model, int column, int delta) {
         const int print_dpi = model.Device(GridDevice::Print).Meter().PixelsPerInchX();
         record->print_width = MulDiv32(record->width, print_dpi, screen_dpi);
     }
-    if (record->flags & ColumnFlags::TextFlow) model.RebuildLayout();
+    // Flowing cells wrap at the new width; so may the column's title in the title band.
+    if ((record->flags & ColumnFlags::TextFlow) || TitleBandHeightChanged(model)) model.RebuildLayout();
     model.UpdateTableWidth();
 }

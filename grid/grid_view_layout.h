@@ -77,13 +77,14 @@ int ColumnAtTitleX(const GridModel& model, int x, const PixelRect& client);
 // x; the last column of the list beyond them; -1 left of the table.
 int ColumnDropTarget(const GridModel& model, int x, const PixelRect& client);
 
-// Moves the column record from `from` to `to`, the records between shifting by one. Widths,
-// layout and the modified flag stay. False when nothing moved.
+// Moves the column record from `from` to `to`, the records between shifting by one, and sets
+// the modified flag. Widths and layout stay. False when nothing moved.
 bool MoveColumn(GridModel& model, int from, int to);
 
 // Makes `column` `delta` pixels wider on screen and on paper in proportion (by its natural
 // widths, or by the two devices' pixels per inch when it has no natural width); modified, and
-// for a flowing column the layout again. Does not touch the view.
+// the layout again for a flowing column or when the titles now need another number of lines.
+// Does not touch the view.
 void ResizeColumn(GridModel& model, int column, int delta);
 
 #endif

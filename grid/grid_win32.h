@@ -109,6 +109,7 @@ public:
     void ColumnTitle(int index, char* buffer, int max) const { model_.ColumnTitle(index, buffer, max); }
     void GetColumnInfo(int index, GridColumnInfo& out) const { model_.GetColumnInfo(index, out); }
     bool SetColumnInfo(int index, const GridColumnInfo& in) { return model_.SetColumnInfo(index, in); }
+    bool SetAllColumnInfo(const GridColumnInfo* infos, int count) { return model_.SetAllColumnInfo(infos, count); }
     std::vector<std::uint8_t> GetVisibility() const { return model_.GetVisibility(); }
     bool SetVisibility(const std::uint8_t* visible, int count) { return model_.SetVisibility(visible, count); }
     TableStyle GetTableStyle() const { return model_.GetTableStyle(); }

@@ -231,13 +231,14 @@ FilterRange::FilterRange(const FilterRequest& request)
 
 bool FilterRange::Contains(const char* key) const {
     if (key == nullptr || key[0] == '\0') return to_.empty();  // empties rank after every bound but ""
-    if (from_.empty()) return false;
+    // Two empty bounds ask for the empty keys alone; one empty bound leaves that side open.
+    if (from_.empty() && to_.empty()) return false;
     if (numbers_) {
         const double value = KeyNumber(key);
-        return from_number_ <= value && (to_.empty() || value <= to_number_);
+        return (from_.empty() || from_number_ <= value) && (to_.empty() || value <= to_number_);
     }
     const std::size_t length = std::strlen(key);
-    return CompareBytes(from_.data(), from_.size(), key, length) <= 0 &&
+    return (from_.empty() || CompareBytes(from_.data(), from_.size(), key, length) <= 0) &&
            (to_.empty() || CompareBytes(key, length, to_.data(), to_.size()) <= 0);
 }
 

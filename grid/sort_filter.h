@@ -32,7 +32,7 @@ static_assert(sizeof(SortRequest) == 12, "SortRequest is 12 bytes");
 constexpr std::size_t kFilterBoundLimit = 127;
 
 // What the "Filter" dialog fills, 264 bytes; the command clears it to zero first. Both bounds
-// are inclusive texts compared with CompareKeys; an empty `to` sets no upper bound.
+// are inclusive texts compared with CompareKeys; an empty one sets no bound on its side.
 struct FilterRequest {
     std::int32_t column = 0;  // grid column index; the row-number column tests the ordinals
     char from[kFilterBoundLimit + 1] = {};
@@ -69,9 +69,11 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
 // repaints. Nothing happens without a cell text source or with fewer than two lines.
 void SortRows(GridModel& model, const SortRequest& request);
 
-// The bounds of a filter request, read once, testing keys exactly as
+// The bounds of a filter request, read once, testing keys as
 // CompareKeys(from, key, type, ascending) <= 0 && CompareKeys(key, to, type, ascending) <= 0
-// does: both bounds inclusive, an empty "to" no upper bound, an empty "from" only empty keys.
+// does (both bounds inclusive, an empty key ranking after every bound), except that an empty
+// bound is no bound on its side: an empty "from" no lower bound, an empty "to" no upper bound
+// (which admits the empty keys). Both empty keep the empty keys alone.
 class FilterRange {
 public:
     explicit FilterRange(const FilterRequest& request);

@@ -10,6 +10,7 @@ folder to be looked at."""
 
 from __future__ import annotations
 
+import re
 import struct
 import time
 from pathlib import Path
@@ -17,6 +18,7 @@ from pathlib import Path
 import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, WM_CLOSE, image_pixels
+from test_windows_printing import print_pages
 
 TABLE_APPEARANCE = 211
 COLUMN_APPEARANCE = 212
@@ -516,3 +518,71 @@ def test_cancelling_the_column_dialog_changes_nothing_and_repaints(table_app, te
     # The loader's alignments: numbers right, text left.
     assert [c[1:4] for c in columns[1:]] == [(VISIBLE, 1, 0), (VISIBLE, 0, 0), (VISIBLE, 0, 0),
                                             (VISIBLE, 1, 0)]
+
+
+# ---------------------------------------------------------------------------------------------
+# Rows and pages follow every column change at once
+
+
+def ruled_rows(path: Path) -> tuple[list[int], int]:
+    """The y of every horizontal rule across the table's left end, and the y of the first dotted
+    page-break line (the height when none is in view)."""
+    width, height, data = image_pixels(path)
+    black = lambda x, y: data[(y * width + x) * 3:(y * width + x) * 3 + 3] == b"\0\0\0"
+    rules = [y for y in range(height) if all(black(x, y) for x in range(5, 25))]
+    dotted = [y for y in range(height) if all(black(x, y) == (x % 3 == 1) for x in range(60))]
+    return rules, dotted[0] if dotted else height
+
+
+def first_page_rows(path: Path) -> tuple[int, int]:
+    """(rows on the first page, height of its first row) as the grid shows them: the rules under
+    the column numbers down to the page break."""
+    rules, page_break = ruled_rows(path)
+    row_rules = [y for y in rules[3:] if y < page_break]
+    return len(row_rules), row_rules[0] - rules[2]
+
+
+def printed_first_page_rows(lintaro, test_env) -> list[int]:
+    (pdf,) = print_pages(lintaro, test_env, 1, first=1, last=1)
+    return [int(n) for n in re.findall(r"Клиент (\d+)", test_env.pdf_text(pdf))]
+
+
+def test_text_flow_line_limit_and_hiding_lay_the_rows_out_at_once(table_app, test_env):
+    before = grid_shot(table_app, test_env, "flow-before")
+    rows, row_height = first_page_rows(before)
+    assert printed_first_page_rows(table_app, test_env) == list(range(1, rows + 1))
+    # "Бележка" narrowed to half its width: its notes need two or three lines.
+    width, _, data = image_pixels(before)
+    rules, _ = ruled_rows(before)
+    y = rules[2] + row_height // 2
+    edges = [x for x in range(width)
+             if all(data[(row * width + x) * 3:(row * width + x) * 3 + 3] == b"\0\0\0"
+                    for row in range(rules[2] + 1, rules[3]))]
+    table_app.drag(edges[4], y, (edges[3] + edges[4]) // 2, y, window=table_app.grid_window(), steps=10)
+
+    dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    select_column(dialog, "Бележка")
+    dialog.set_checked(TEXT_FLOW, True)
+    close_with(dialog, IDOK)
+    flowing = grid_shot(table_app, test_env, "flow-wrapped")
+    wrapped_rows, wrapped_height = first_page_rows(flowing)
+    assert wrapped_height >= row_height + 2 * (row_height - 2) // 2, "the first row is two lines or more"
+    assert wrapped_rows < rows
+    assert printed_first_page_rows(table_app, test_env) == list(range(1, wrapped_rows + 1))
+    # At most two lines: the rows shrink and more of them fit the page.
+    dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    select_column(dialog, "Бележка")
+    dialog.select_combo(LINE_LIMIT, "2 реда")
+    close_with(dialog, IDOK)
+    limited_rows, limited_height = first_page_rows(grid_shot(table_app, test_env, "flow-limited"))
+    assert row_height < limited_height < wrapped_height and wrapped_rows < limited_rows < rows
+    assert printed_first_page_rows(table_app, test_env) == list(range(1, limited_rows + 1))
+
+    # Hidden, the column takes its lines along: the rows and pages are as they were.
+    table_app.post_command(201)
+    visible = table_app.wait_dialog(" Подбор на видими колони")
+    visible.set_list_selected(101, 3, False)
+    close_with(visible, IDOK)
+    hidden = grid_shot(table_app, test_env, "flow-hidden")
+    assert first_page_rows(hidden) == (rows, row_height)
+    assert printed_first_page_rows(table_app, test_env) == list(range(1, rows + 1))

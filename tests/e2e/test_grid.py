@@ -10,7 +10,7 @@ from pathlib import Path
 
 import pytest
 
-from lintaro_harness import WM_CLOSE, _xdotool, colour_count, image_pixels
+from lintaro_harness import IDCANCEL, IDOK, WM_CLOSE, _xdotool, colour_count, image_pixels
 
 # The sample tables and pictures kept with the tests.
 SAMPLES = Path(__file__).resolve().parents[1] / "samples"
@@ -46,16 +46,19 @@ class Picture:
         return [self.data[(y * self.width + left) * 3:(y * self.width + right) * 3] for y in range(top, bottom)]
 
 
-def write_table(folder: Path, rows: int = 40, wide: bool = False) -> Path:
-    """A data file of four columns of distinct widths (five with a long note when `wide`) and
-    `rows` rows, no header or footer. The grid adds its row-number column in front."""
+def write_table(folder: Path, rows: int = 40, wide: bool = False, columns: int = 4, font: str = "") -> Path:
+    """A data file of four columns of distinct widths (five with a long note when `wide`; only
+    the first `columns` of the four otherwise) and `rows` rows, no header or footer. The grid
+    adds its row-number column in front."""
     note = "\tNote" if wide else ""
-    lines = ["WindowTitle: Grid test", "Titles:", "No.\tName\tCity\tAmount" + note,
-             "Types:", "Number\tText\tText\tNumber" + ("\tText" if wide else ""), "Data:"]
+    lines = ["WindowTitle: Grid test"] + ([f"Font: {font}"] if font else []) + ["Titles:", "\t".join(["No.", "Name", "City", "Amount"][:columns]) + note,
+             "Types:", "\t".join(["Number", "Text", "Text", "Number"][:columns]) + ("\tText" if wide else ""),
+             "Data:"]
     cities = ["Sofia", "Plovdiv", "Varna", "Ruse"]
     for row in range(1, rows + 1):
         text = ("\t" + "a long note that makes the table wider than the window " * 3) if wide else ""
-        lines.append(f"{row}\tName number {row}\t{cities[row % 4]}\t{row * 11}.50{text}")
+        cells = [str(row), f"Name number {row}", cities[row % 4], f"{row * 11}.50"][:columns]
+        lines.append("\t".join(cells) + text)
     path = folder / "table.rdf"
     path.write_bytes(("\r\n".join(lines) + "\r\n").encode("cp1251"))
     return path
@@ -95,6 +98,24 @@ def wait_position(lintaro, bar: str, expected: int, timeout: float = 3.0) -> dic
         if info["pos"] == expected or time.monotonic() > deadline:
             return info
         time.sleep(0.05)
+
+
+def shown_columns(app) -> tuple[list[str], list[int]]:
+    """The titles of every column in grid order and the visible ones, as "Видими колони" lists
+    them."""
+    app.post_command(201)
+    dialog = app.wait_dialog(" Подбор на видими колони")
+    listed = dialog.list_items(101), dialog.list_selected(101)
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    return listed
+
+
+def layout_records(path: Path) -> list[bytes]:
+    data = path.read_bytes()
+    count, = struct.unpack_from("<I", data, 10)
+    return [data[LAYOUT_HEADER_SIZE + i * COLUMN_RECORD_SIZE:LAYOUT_HEADER_SIZE + (i + 1) * COLUMN_RECORD_SIZE]
+            for i in range(count)]
 
 
 def layout_widths_and_sources(path: Path) -> list[tuple[int, int]]:
@@ -362,3 +383,73 @@ def test_dropping_a_title_past_the_right_end_moves_the_column_last(lintaro, test
     lintaro.drag(moved_rules[2], titles_top + 4, moved_rules[-1] + 60, titles_top + 4, window=grid)
     again = grid_shot(lintaro, test_env, "move-on-rule")
     assert again.crop(0, 0, again.width, again.height) == after.crop(0, 0, after.width, after.height)
+
+
+def test_a_moved_arrangement_is_kept_with_its_own_titles_across_runs_and_data_files(lintaro, app_factory,
+                                                                                     test_env, tmp_path):
+    data = write_table(tmp_path)
+    layout = tmp_path / "table.fmt"
+    start(lintaro, [data, layout])
+    assert lintaro.close() == 0  # the first run writes the natural widths
+    # A move alone is worth keeping: "No" (the row numbers) dropped on "City".
+    moving = app_factory(name="arrangement_move")
+    start(moving, [data, layout])
+    titles_top, _, title_rules, _ = first_row_and_rules(grid_shot(moving, test_env, "arrangement-before"))
+    moving.drag((title_rules[0] + title_rules[1]) // 2, titles_top + 4,
+                (title_rules[3] + title_rules[4]) // 2, titles_top + 4, window=moving.grid_window())
+    assert moving.close() == 0
+    assert [source for source, _ in layout_widths_and_sources(layout)] == [11, 12, 13, -1, 14]
+    saved, stamp = layout.read_bytes(), layout.stat().st_mtime_ns
+
+    # Started again: every column has its own title, and nothing changed is nothing written.
+    again = app_factory(name="arrangement_again")
+    start(again, [data, layout])
+    assert shown_columns(again) == (["No.", "Name", "City", "No", "Amount"], [0, 1, 2, 3, 4])
+    assert again.close() == 0
+    assert layout.stat().st_mtime_ns == stamp and layout.read_bytes() == saved
+
+    # The data file has gained a column: it follows the arrangement, shown.
+    gained = app_factory(name="arrangement_gained")
+    start(gained, [write_table(tmp_path, wide=True), layout])
+    assert shown_columns(gained) == (["No.", "Name", "City", "No", "Amount", "Note"], [0, 1, 2, 3, 4, 5])
+    assert gained.close() == 0
+    # ...and has lost one: its place stays, with no title.
+    lost = app_factory(name="arrangement_lost")
+    start(lost, [write_table(tmp_path, columns=3), layout])
+    assert shown_columns(lost) == (["No.", "Name", "City", "No", ""], [0, 1, 2, 3, 4])
+    assert lost.close() == 0
+    assert layout.read_bytes() == saved
+
+
+def test_at_double_cell_height_the_column_number_band_is_no_row_edge(lintaro, test_env, tmp_path):
+    start(lintaro, [write_table(tmp_path)])
+    lintaro.post_command(211)
+    dialog = lintaro.wait_dialog(" Оформление на таблицата")
+    dialog.select_combo(112, "x 200 %")
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    before = grid_shot(lintaro, test_env, "double-height")
+    rules = before.horizontal_rules()
+    numbers_bottom = rules[2]  # titles above, column numbers below, then the first row
+    edges = before.vertical_rules(rules[2] + 1, rules[3])
+    assert rules[3] - rules[2] > 2 * (rules[1] - rules[0]) // 3, "rows are as tall as the titles"
+    # Four pixels above the first row, on a column's rule: a press there resizes nothing.
+    grid = lintaro.grid_window()
+    lintaro.drag(edges[3], numbers_bottom - 4, edges[3] + 40, numbers_bottom - 4, window=grid, steps=10)
+    after = grid_shot(lintaro, test_env, "double-height-after")
+    assert after.vertical_rules(rules[2] + 1, rules[3]) == edges
+
+
+def test_a_large_table_font_gets_its_own_natural_widths_at_start_up(lintaro, app_factory, tmp_path):
+    data = write_table(tmp_path, font="Arial, 20")
+    layout = tmp_path / "table.fmt"
+    start(lintaro, [data, layout])
+    assert lintaro.close() == 0
+    at_start = layout_records(layout)
+    # "Естествени ширини" measures them again with the font in place: nothing to change.
+    again = app_factory(name="large_font_widths")
+    start(again, [data, layout])
+    again.key("ctrl+w", window=again.main)
+    time.sleep(0.5)
+    assert again.close() == 0
+    assert layout_records(layout) == at_start

@@ -15,6 +15,7 @@ from pathlib import Path
 import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, image_pixels
+from test_grid import Picture, first_row_and_rules
 
 VISIBLE_COLUMNS, SORT, FILTER, RESTORE = 201, 222, 223, 224
 VISIBLE_CAPTION = " Подбор на видими колони"
@@ -395,3 +396,44 @@ def test_with_a_column_hidden_the_lists_still_name_grid_columns(table, app_facto
     hide_value_column(reference)
     assert same_picture(shot, grid_shot(reference, "expected-hidden-value-notes"))
     assert reference.close() == 0
+
+
+def test_an_empty_bound_leaves_its_side_open(table, app_factory):
+    # Up to 100 with no lower bound: every value but the empty one, "12,5" read as 12.
+    filter_by(table, "Стойност", "", "100", "Число")
+    settle()
+    assert table.dialogs() == [], "no message: rows were found"
+    shot = grid_shot(table, "up-to-100")
+    assert table.close() == 0
+    assert same_picture(shot, reference_shot(app_factory, table, [1, 2, 4, 5, 6], "up-to-100"))
+
+
+def test_with_only_the_moved_row_numbers_shown_sort_has_nothing_to_do(table):
+    grid = table.grid_window()
+    titles_top, _, rules, _ = first_row_and_rules(Picture(grid_shot(table, "numbers-before-move")))
+    # "No" dropped on "Стойност", then every other column hidden.
+    table.drag((rules[0] + rules[1]) // 2, titles_top + 4, (rules[2] + rules[3]) // 2, titles_top + 4,
+               window=grid)
+    moved = grid_shot(table, "numbers-moved")
+    dialog = open_dialog(table, VISIBLE_COLUMNS, VISIBLE_CAPTION)
+    assert dialog.list_items(LIST) == ["Наименование", "Стойност", "No", "Бележка"]
+    for line in (0, 1, 3):
+        dialog.set_list_selected(LIST, line, False)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+
+    dialog = open_dialog(table, SORT, SORT_CAPTION)
+    assert dialog.combo_items(SORT_COLUMN) == []
+    assert not dialog.item(IDOK).info().enabled
+    table.key("Return", window=dialog)
+    dialog.command(IDOK)  # what Enter sends to a dialog whatever its button's state
+    settle()
+    assert dialog.exists(), "OK has nothing to do"
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+
+    dialog = open_dialog(table, VISIBLE_COLUMNS, VISIBLE_CAPTION)
+    dialog.click(ALL)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    assert same_picture(grid_shot(table, "numbers-all-shown"), moved), "the rows kept their order"

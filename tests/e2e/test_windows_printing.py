@@ -23,7 +23,7 @@ PAGES_CAPTION = " Отпечатване на таблица"
 TABLE_CAPTION = " Оформление на таблицата"
 PAGE_FROM, PAGE_TO, PAGE_SUBSET, GROUP_FROM, GROUP_TO, COPIES = 101, 102, 111, 121, 122, 131
 SUBSET_ALL, SUBSET_ODD, SUBSET_EVEN = "Всички страници", "Нечетни страници", "Четни (с разменени полета)"
-PAGE_NUMBERS_LIST, FIRST_PAGE_NUMBER, PRINT_DATE = 121, 131, 135
+PAGE_NUMBERS_LIST, FIRST_PAGE_NUMBER, PRINT_DATE, CELL_HEIGHT_LIST = 121, 131, 135, 112
 TITLES_EACH_PAGE, HEADER_EACH_PAGE, FOOTER_EACH_PAGE = 132, 133, 134
 
 TOO_WIDE = ("Ширината на таблицата е по-голяма от полето\r\n"
@@ -217,6 +217,15 @@ def dark_columns(png: Path) -> tuple[int, int]:
           if sum(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 200]
     assert xs, f"{png} is blank"
     return min(xs), max(xs)
+
+
+def dark_rows(png: Path) -> tuple[int, int]:
+    """The topmost and lowest y with a dark pixel."""
+    width, height, data = image_pixels(png)
+    ys = [y for y in range(height)
+          if any(sum(data[(y * width + x) * 3:(y * width + x) * 3 + 3]) < 200 for x in range(width))]
+    assert ys, f"{png} is blank"
+    return min(ys), max(ys)
 
 
 def pdf_text(test_env, pdf: Path) -> str:
@@ -577,3 +586,23 @@ def test_the_furniture_sample_prints_its_pictures(lintaro, test_env):
     coloured = sum(1 for i in range(0, len(data), 3)
                    if max(data[i:i + 3]) - min(data[i:i + 3]) > 60)
     assert coloured > 200, coloured
+
+
+def test_pages_of_double_height_cells_with_titles_end_at_the_bottom_margin(lintaro, test_env):
+    start_table(lintaro, rows=150)
+    lintaro.post_command(211)
+    style = lintaro.wait_dialog(TABLE_CAPTION)
+    style.select_combo(CELL_HEIGHT_LIST, "x 200 %")
+    style.set_checked(TITLES_EACH_PAGE, True)
+    style.click(IDOK)
+    style.wait_gone()
+    pdfs = print_pages(lintaro, test_env, 4, first=1, last=4)
+    seen_rows: list[int] = []
+    for page, pdf in enumerate(pdfs, 1):
+        seen_rows += page_rows(pdf_text(test_env, pdf))
+        (png,) = test_env.render_pdf(pdf, test_env.screenshot_dir / f"double-height-page-{page}", dpi=72)
+        # Printer.cfg: 10 mm top and bottom margins on A4 (842 points).
+        top, bottom = dark_rows(png)
+        assert top >= 10 * MM - 1, (page, top)
+        assert bottom <= 842 - 10 * MM, (page, bottom)
+    assert seen_rows == list(range(1, len(seen_rows) + 1))

@@ -10,6 +10,7 @@
 
 #include "fake_measuring_device.h"
 #include "grid/grid_model.h"
+#include "grid/grid_view_layout.h"
 #include "render/text_layout.h"
 #include "store/byte_order.h"
 
@@ -240,21 +241,69 @@ TEST_F(GridLayoutFileTest, MoreColumnsThanTitlesGetEmptyTitlesBeforeTheHeader) {
     EXPECT_STREQ(loaded->GetFooterText(), "Foot");
 }
 
-TEST_F(GridLayoutFileTest, FewerColumnsThanTitlesDropTheSurplusTitles) {
+TEST_F(GridLayoutFileTest, ColumnsTheFileDoesNotListFollowItsOwn) {
     const Bytes one_column = MakeModel()->BuildLayoutFileImage();
     model->AddColumn(11, "Name");
     model->AddColumn(12, "Amount");
     model->SetHeaderText("Head");
     model->SetFooterText("Foot");
     ASSERT_TRUE(model->ApplyLayoutFileImage(one_column));
-    EXPECT_EQ(model->ColumnCount(), 1);
-    EXPECT_EQ(Titles(*model), (std::vector<std::string>{"No"}));
-    EXPECT_EQ(model->GetHeaderText() - model->ColumnTitleText(0).data(), 3);
+    EXPECT_EQ(model->ColumnCount(), 3);
+    EXPECT_EQ(Titles(*model), (std::vector<std::string>{"No", "Name", "Amount"}));
+    EXPECT_EQ(model->GetHeaderText() - model->ColumnTitleText(0).data(), 15);
     EXPECT_STREQ(model->GetHeaderText(), "Head");
     EXPECT_STREQ(model->GetFooterText(), "Foot");
     ASSERT_TRUE(model->AddColumn(13, "Next"));
-    EXPECT_EQ(Titles(*model), (std::vector<std::string>{"No", "Next"}));
+    EXPECT_EQ(Titles(*model), (std::vector<std::string>{"No", "Name", "Amount", "Next"}));
     EXPECT_STREQ(model->GetHeaderText(), "Head");
+
+    // A file without the row numbers (no grid writes one) is taken without them.
+    Bytes no_numbers = model->BuildLayoutFileImage();
+    no_numbers.erase(no_numbers.begin() + 128, no_numbers.begin() + 128 + 48);
+    WriteUint32(no_numbers.data() + 10, 3);
+    ASSERT_TRUE(model->ApplyLayoutFileImage(no_numbers));
+    EXPECT_EQ(Titles(*model), (std::vector<std::string>{"Name", "Amount", "Next"}));
+}
+
+TEST_F(GridLayoutFileTest, TitlesFollowTheSourcesOfAMovedArrangement) {
+    // Saved: "Name" and "Amount" first, the row numbers moved behind them, and a column whose
+    // source the data file has since lost; one the data file has since gained is not listed.
+    Arrange(*model);
+    model->AddColumn(14, "Gone");
+    ASSERT_TRUE(MoveColumn(*model, 0, 2));
+    const Bytes image = model->BuildLayoutFileImage();
+    const std::vector<GridColumn> saved = RecordsWithoutTitles(*model);
+
+    auto loaded = MakeModel();
+    loaded->AddColumn(11, "Name");
+    loaded->AddColumn(12, "Amount");
+    loaded->AddColumn(13, "New");
+    loaded->SetHeaderText("Head");
+    ASSERT_TRUE(loaded->ApplyLayoutFileImage(image));
+    EXPECT_EQ(Titles(*loaded), (std::vector<std::string>{"Name", "Amount", "No", "", "New"}));
+    EXPECT_STREQ(loaded->GetHeaderText(), "Head");
+    EXPECT_FALSE(loaded->IsModified());
+    // The listed columns keep every setting, the hidden "Name" included.
+    std::vector<GridColumn> listed = RecordsWithoutTitles(*loaded);
+    listed.resize(4);
+    EXPECT_TRUE(SameRecords(listed, saved));
+    // The new column: visible, its title's width in the file's font (Arial 12 pt bold: eight
+    // pixels a byte on screen, 31 on paper) plus the inset "o" and the margin.
+    const GridColumn& added = *loaded->Column(4);
+    EXPECT_EQ(added.source, 13);
+    EXPECT_EQ(added.flags, +ColumnFlags::Visible);
+    EXPECT_EQ(added.width, 34);
+    EXPECT_EQ(added.natural_width, 34);
+    EXPECT_EQ(added.print_width, 126);
+    EXPECT_EQ(added.print_natural_width, 126);
+    // Saved again, the arrangement comes back as it was left, the new column after it.
+    auto again = MakeModel();
+    again->AddColumn(11, "Name");
+    again->AddColumn(12, "Amount");
+    again->AddColumn(13, "New");
+    ASSERT_TRUE(again->ApplyLayoutFileImage(loaded->BuildLayoutFileImage()));
+    EXPECT_EQ(Titles(*again), (std::vector<std::string>{"Name", "Amount", "No", "", "New"}));
+    EXPECT_EQ(again->BuildLayoutFileImage(), loaded->BuildLayoutFileImage());
 }
 
 TEST_F(GridLayoutFileTest, NoBytesOnlyRederiveTheTitles) {

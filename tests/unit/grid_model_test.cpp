@@ -659,6 +659,58 @@ TEST_F(GridModelTest, BoldHeaderMeasuresTitlesInBold) {
     EXPECT_EQ(model->Column(0)->width, ScreenWidth("No", true) + ScreenPad());
 }
 
+TEST_F(GridModelTest, NaturalWidthsTakeTheInsetOfAFontStoredSinceTheLastMeasure) {
+    // A data file's head stores a 20-point font, which nothing has measured yet.
+    FontSpec font = model->GetFont();
+    font.size = 200;
+    model->StoreFont(font);
+    model->AddColumn(11, "Wide");
+    model->ApplyNaturalWidths();
+    // "Wide" is 42 pixels on screen and 174 on paper; "o" in that font 12 and 50; margin 2.
+    EXPECT_EQ(model->Column(1)->width, 56);
+    EXPECT_EQ(model->Column(1)->print_width, 226);
+}
+
+TEST_F(GridModelTest, ColumnChangesThatMoveRowsLayTheTableOutAgain) {
+    model->SetCellTextSource(&TestCellText);
+    model->AddColumn(11, "Text");
+    g_cells[{0, 11}] = "aaa bbb ccc ddd eee";
+    model->SetRowCount(2);
+    // 162 pixels of text on paper: "aaa bbb" to a line.
+    model->MutableColumn(1)->print_width = 189;
+    auto heights = [&] {
+        std::vector<int> result;
+        for (int i = 0; i < model->LineCount(); ++i) {
+            if (model->Line(i).kind == LineKind::DataRow) result.push_back(model->Line(i).height);
+        }
+        return result;
+    };
+    const int refreshes = view.refreshes;
+    GridColumnInfo info = InfoOf(*model, 1);
+    info.alignment = kAlignRight;
+    model->SetColumnInfo(1, info);
+    EXPECT_EQ(view.refreshes, refreshes);  // the alignment moves no row
+
+    info.flags |= ColumnFlags::TextFlow;
+    model->SetColumnInfo(1, info);
+    EXPECT_EQ(heights(), (std::vector<int>{3, 1}));
+    EXPECT_EQ(view.refreshes, refreshes + 1);
+
+    std::vector<GridColumnInfo> all{InfoOf(*model, 0), InfoOf(*model, 1)};
+    all[1].max_lines = 2;
+    model->SetAllColumnInfo(all.data(), 2);
+    EXPECT_EQ(heights(), (std::vector<int>{2, 1}));
+
+    const std::uint8_t hidden[] = {1, 0};
+    model->SetVisibility(hidden, 2);
+    EXPECT_EQ(heights(), (std::vector<int>{1, 1}));
+    const std::uint8_t shown[] = {1, 1};
+    model->SetVisibility(shown, 2);
+    EXPECT_EQ(heights(), (std::vector<int>{2, 1}));
+    EXPECT_EQ(model->ViewState().total_text_lines, 2 + 2 + 1);  // titles, column numbers, rows
+    ExpectDevicesTidy();
+}
+
 TEST_F(GridModelTest, PictureColumnsTakeTheBitmapWidthScaledForThePrinter) {
     pictures.sizes["face.bmp"] = PictureSize{100, 50};
     model->SetCellTextSource(&TestCellText);

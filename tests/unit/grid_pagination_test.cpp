@@ -341,6 +341,23 @@ TEST_F(PaginationTest, ThickerRulesAndTallerCellsTakeMoreOfThePage) {
     model->SetTableStyle(style);
     Lay(5, kDefaultFlags, PageNumberPosition::None, 50);
     EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1b R2b | Cab R3b R4b");
+    // Cells twice as high: the titles are drawn with the padding too (22 pixels), so on a page
+    // of 80 one row of 21 follows them and the column numbers (21), not two.
+    style.cell_height = 100;
+    model->SetTableStyle(style);
+    Lay(5, kDefaultFlags, PageNumberPosition::None, 80);
+    EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1b R2b | Cab R3b R4b");
+}
+
+TEST_F(PaginationTest, TitlesWrapAsTheyAreDrawn) {
+    // 17 pixels of text in a column 19 wide less the inset "o" (2): one line in the plain
+    // font, two in bold (a pixel more a byte).
+    model->AddColumn(12, "aaaa bbbb");
+    model->MutableColumn(2)->print_width = 19;
+    Lay(1, kDefaultFlags, PageNumberPosition::None);
+    EXPECT_EQ(Describe(*model), "T Cb R0b");
+    Lay(1, kDefaultFlags | TableFlags::BoldHeader, PageNumberPosition::None);
+    EXPECT_EQ(Describe(*model), "Tx2 Cb R0b");
 }
 
 struct HeightCase {
@@ -361,10 +378,11 @@ TEST(LineHeightTest, SubLinesCarryPaddingAndRulesOnTheirEdges) {
         {LineKind::DataRow, LineFlags::RuleAbove | LineFlags::RuleBelow, 3, 1, 10},
         {LineKind::DataRow, LineFlags::RuleAbove | LineFlags::RuleBelow, 3, 2, 15},
         {LineKind::DataRow, LineFlags::RuleBelow, 2, 0, 12},
-        // Titles: rules, no padding, whatever their flags.
-        {LineKind::Titles, 0, 1, 0, 16},
-        {LineKind::Titles, 0, 2, 0, 13},
-        {LineKind::Titles, 0, 2, 1, 13},
+        // Titles: rules and the padding they are drawn with, whatever their flags.
+        {LineKind::Titles, 0, 1, 0, 20},
+        {LineKind::Titles, 0, 2, 0, 15},
+        {LineKind::Titles, 0, 2, 1, 15},
+        {LineKind::Titles, LineFlags::RuleAbove, 3, 1, 10},
         {LineKind::ColumnNumbers, 0, 1, 0, 14},
         {LineKind::ColumnNumbers, LineFlags::RuleBelow, 1, 0, 17},
         {LineKind::ColumnNumbers, LineFlags::RuleAbove | LineFlags::RuleBelow, 1, 0, 20},

@@ -260,15 +260,17 @@ TEST_F(GridViewLayoutTest, MovingAColumnShiftsTheOthersAndKeepsTheirWidths) {
         return result;
     };
     model->SetModified(false);
+    EXPECT_FALSE(MoveColumn(*model, 2, 2));
+    EXPECT_FALSE(MoveColumn(*model, 0, 4));
+    EXPECT_FALSE(model->IsModified());
     ASSERT_TRUE(MoveColumn(*model, 1, 3));
     EXPECT_EQ(sources(), (std::vector<int>{-1, 12, 13, 11}));
     EXPECT_EQ(model->Column(3)->width, 32);
     EXPECT_EQ(model->ColumnTitleText(3), "Name");
+    // The layout file keeps the arrangement: a move alone is worth saving.
+    EXPECT_TRUE(model->IsModified());
     ASSERT_TRUE(MoveColumn(*model, 3, 0));
     EXPECT_EQ(sources(), (std::vector<int>{11, -1, 12, 13}));
-    EXPECT_FALSE(MoveColumn(*model, 2, 2));
-    EXPECT_FALSE(MoveColumn(*model, 0, 4));
-    EXPECT_FALSE(model->IsModified());
 }
 
 TEST_F(GridViewLayoutTest, ResizingKeepsThePrintWidthInProportion) {
@@ -318,6 +320,18 @@ TEST_F(GridViewLayoutTest, ResizingAFlowingColumnLaysTheRowsOutAgain) {
     ResizeColumn(*model, 1, 64);
     EXPECT_EQ(model->Line(2).height, 1);
     EXPECT_EQ(model->ViewState().total_text_lines, 3);
+
+    // A column that does not flow, but whose title wraps: the title band follows its width.
+    GridColumnInfo date;
+    model->GetColumnInfo(3, date);
+    std::strcpy(date.title, "Due date");
+    model->SetColumnInfo(3, date);
+    ASSERT_EQ(model->Line(0).kind, LineKind::Titles);
+    EXPECT_EQ(model->Line(0).height, 2);  // 102 pixels for the title on paper: "Due" / "date"
+    ResizeColumn(*model, 3, 40);          // 200 pixels
+    EXPECT_EQ(model->Line(0).height, 1);
+    ResizeColumn(*model, 3, -30);         // 106 pixels
+    EXPECT_EQ(model->Line(0).height, 2);
 }
 
 }  // namespace

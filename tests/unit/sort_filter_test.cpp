@@ -104,8 +104,11 @@ TEST(FilterRange, TestsKeysAsTheTwoComparisonsWithTheBoundsDo) {
                 request.data_type = type;
                 const FilterRange range(request);
                 for (const char* key : texts) {
-                    const bool expected =
-                        CompareKeys(from, key, type, false) <= 0 && CompareKeys(key, to, type, false) <= 0;
+                    // An empty bound leaves its side open; two empty bounds keep only empty keys.
+                    const bool expected = from[0] == '\0' && to[0] == '\0'
+                                              ? key[0] == '\0'
+                                              : (from[0] == '\0' || CompareKeys(from, key, type, false) <= 0) &&
+                                                    CompareKeys(key, to, type, false) <= 0;
                     EXPECT_EQ(range.Contains(key), expected)
                         << "from '" << from << "' to '" << to << "' key '" << key << "' type " << type;
                 }
@@ -353,7 +356,15 @@ TEST_F(SortFilterTest, NumberRangesAndEmptyBounds) {
     EXPECT_TRUE(Filter(1, "10", "", KeyType::Number));
     EXPECT_EQ(RowTexts(), (std::vector<std::string>{"10", "", "12,5", "100"}));
 
-    // An empty "from" ranks after every key: only the empty keys pass.
+    // An empty "from" sets no lower bound; the empty keys rank after "to".
+    Load({"10", "9", "", "12,5", "100", "abc", "-4"});
+    EXPECT_TRUE(Filter(1, "", "100", KeyType::Number));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"10", "9", "12,5", "100", "abc", "-4"}));
+    Load({"B", "", "Da", "A"});
+    EXPECT_TRUE(Filter(1, "", "C", KeyType::Text));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"B", "A"}));
+
+    // Both empty: only the empty keys pass.
     Load({"10", "", "9", ""});
     EXPECT_TRUE(Filter(1, "", "", KeyType::Text));
     EXPECT_EQ(RowKeys(), (std::vector<std::uint32_t>{1, 3}));
