@@ -252,6 +252,168 @@ def page_count_offered(lintaro) -> int:
 
 
 # ----------------------------------------------------------------------------------------------
+# The grid against the paper: what the grid paints, read from the text it draws (the driver
+# records every TextOutA call on the grid window), and what the PDF pages hold.
+
+WM_PAINT, WM_KEYDOWN, WM_HSCROLL, WM_VSCROLL = 0x000F, 0x0100, 0x0114, 0x0115
+VK_NEXT, SB_THUMBTRACK = 0x22, 5
+PAGE_NUMBER_TEXT = re.compile(r"\d+\.|- \d+ -")
+
+
+def grid_paints(lintaro) -> list[list[tuple[int, int, str]]]:
+    """Every line of the table as the grid paints it: from the top, one paint per Page Down until
+    the end, at the left end of the table."""
+    grid = lintaro.grid_window()
+    grid.send(WM_HSCROLL, SB_THUMBTRACK)
+    grid.send(WM_VSCROLL, SB_THUMBTRACK)
+    grid.record_text()
+    grid.send(WM_PAINT)
+    position = None
+    for _ in range(2000):
+        grid.send(WM_KEYDOWN, VK_NEXT)
+        now = lintaro.driver.call("scrollinfo", grid.handle, "V")[3]
+        if now == position:
+            break
+        position = now
+    return grid.painted_text()
+
+
+def paint_lines(paint: list[tuple[int, int, str]]) -> list[list[tuple[int, str]]]:
+    """The texts of one paint by their y, top down, each line's texts from the left."""
+    by_y: dict[int, list[tuple[int, str]]] = {}
+    for x, y, text in paint:
+        by_y.setdefault(y, []).append((x, text.strip()))
+    return [sorted(by_y[y]) for y in sorted(by_y)]
+
+
+def is_row(words: list[str]) -> bool:
+    """A data row's line: its row number first, then cells (the column numbers are numbers
+    only)."""
+    return len(words) >= 2 and words[0].isdigit() and not all(w.isdigit() for w in words)
+
+
+def is_page_top(words: list[str]) -> bool:
+    """The column numbers or the titles, which stand over the first row of every page."""
+    return (len(words) >= 2 and all(w.isdigit() for w in words)) or (bool(words) and words[0] == "No")
+
+
+def grid_pages(lintaro) -> list[list[tuple[int, str]]]:
+    """The grid's pages: for every page the (row number, first word of the next cell) of its
+    rows. A row begins a page when the line above it is the column numbers or the titles; every
+    two neighbouring lines are painted together at least once, as each Page Down keeps a line."""
+    rows: dict[int, str] = {}
+    starts: dict[int, bool] = {}
+    for paint in grid_paints(lintaro):
+        previous = None
+        for line in paint_lines(paint):
+            words = [text for _, text in line if text]
+            if is_row(words):
+                number = int(words[0])
+                rows.setdefault(number, words[1].split()[0])
+                if previous is not None:
+                    starts[number] = starts.get(number, False) or previous == "top"
+                previous = "row"
+            elif is_page_top(words):
+                previous = "top"
+    pages: list[list[tuple[int, str]]] = []
+    for number in sorted(rows):
+        if not pages or starts.get(number, False):
+            pages.append([])
+        pages[-1].append((number, rows[number]))
+    return pages
+
+
+def printed_pages(lintaro, test_env, last: int | None = None) -> list[list[tuple[int, str]]]:
+    """Prints the pages up to `last` (all by default) of the first column group (the one with
+    the row numbers) and returns the (row number, first word of the next cell) of each page's
+    rows."""
+    lintaro.key("ctrl+p")
+    dialog = lintaro.wait_dialog()
+    if dialog.info().caption != PAGES_CAPTION:  # the table is wider than the paper
+        assert dialog.control_text(0xFFFF) == TOO_WIDE
+        dialog.click(IDOK)
+        dialog.wait_gone()
+        dialog = lintaro.wait_dialog(PAGES_CAPTION)
+    pages = min(int(dialog.control_text(PAGE_TO)), last or 10 ** 6)
+    pdfs = print_pages(lintaro, test_env, pages, last=pages, group_from=1, group_to=1, dialog=dialog)
+    assert [job_name(p) for p in pdfs] == [f"Linta_1_{n:03d}_1" for n in range(1, pages + 1)]
+    result = []
+    for pdf in pdfs:
+        words = [line.split() for line in pdf_text(test_env, pdf).splitlines()]
+        result.append([(int(w[0]), w[1]) for w in words if is_row(w)])
+        test_env.render_pdf(pdf, dpi=50)
+    return result
+
+
+def expect_grid_as_printed(lintaro, test_env, step: str, last: int | None = None) -> list[str]:
+    """Compares the grid's pages with the printed ones; returns what differs (empty when
+    nothing does)."""
+    on_screen = grid_pages(lintaro)
+    lintaro.screenshot(test_env.screenshot_dir / f"grid-as-printed-{step}.png", client=True)
+    on_paper = printed_pages(lintaro, test_env, last)
+    if last is None and len(on_screen) != len(on_paper):
+        return [f"{step}: {len(on_screen)} pages on the grid, {len(on_paper)} printed"]
+    return [f"{step}: page {n} shows rows {grid} on the grid and prints {paper}"
+            for n, (grid, paper) in enumerate(zip(on_screen, on_paper), 1) if grid != paper]
+
+
+VISIBLE_COLUMNS, TABLE_APPEARANCE, COLUMN_APPEARANCE, SORT, FILTER = 201, 211, 212, 222, 223
+
+
+def run_dialog(lintaro, command: int, caption: str, fill) -> None:
+    """Opens a dialog by its command, lets `fill` set it and presses OK."""
+    lintaro.post_command(command)
+    dialog = lintaro.wait_dialog(caption)
+    fill(dialog)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    settle(lintaro)
+
+
+def first_rows_band(lintaro) -> tuple[int, int]:
+    """The y of the text of the first two data rows in view."""
+    grid = lintaro.grid_window()
+    grid.record_text()
+    grid.send(WM_PAINT)
+    ys = []
+    for paint in grid.painted_text():
+        by_y: dict[int, list[str]] = {}
+        for _, y, text in paint:
+            by_y.setdefault(y, []).append(text.strip())
+        ys = [y for y in sorted(by_y) if is_row(by_y[y])]
+    assert len(ys) >= 2
+    return ys[0], ys[1]
+
+
+def column_rules(lintaro, test_env) -> list[int]:
+    """The x of the vertical rules of the data rows: the table's left rule, then every visible
+    column's right-hand rule (lines black across two rows at once, which no letter is)."""
+    first, second = first_rows_band(lintaro)
+    shot = lintaro.screenshot(test_env.screenshot_dir / "grid-as-printed-rules.png",
+                              window=lintaro.grid_window(), client=True)
+    width, height, data = image_pixels(shot)
+
+    def black_across(top: int, bottom: int) -> set[int]:
+        return {x for x in range(width)
+                if all(data[(y * width + x) * 3:(y * width + x) * 3 + 3] == b"\0\0\0" for y in range(top, bottom))}
+
+    band = max(2, (second - first) // 2)
+    return sorted(black_across(first, first + band) & black_across(second, second + band))
+
+
+def narrow_column(lintaro, test_env, index: int, share: float) -> None:
+    """Drags the right-hand edge of visible column `index` (0: the row numbers) to the left by
+    `share` of the column's width, as a user resizes it."""
+    rules = column_rules(lintaro, test_env)
+    left, right = rules[index], rules[index + 1]
+    first, _ = first_rows_band(lintaro)
+    target = right - int((right - left) * share)
+    lintaro.drag(right, first + 2, target, first + 2, window=lintaro.grid_window(), steps=10)
+    settle(lintaro)
+    assert column_rules(lintaro, test_env)[index + 1] in range(target - 2, target + 3)
+
+
+# ----------------------------------------------------------------------------------------------
 # Tests
 
 
