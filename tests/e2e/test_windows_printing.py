@@ -350,6 +350,13 @@ def printed_pages(lintaro, test_env, last: int | None = None) -> list[list[tuple
     return result
 
 
+def printed_rows_of_several_lines(test_env) -> int:
+    """How many rows of the last printed page have text below their first line."""
+    lines = [line.split() for line in pdf_text(test_env, new_jobs(test_env, [])[-1]).splitlines() if line.strip()]
+    rows = [i for i, words in enumerate(lines) if is_row(words)]
+    return sum(1 for a, b in zip(rows, rows[1:]) if b > a + 1)
+
+
 def expect_grid_as_printed(lintaro, test_env, step: str, last: int | None = None) -> list[str]:
     """Compares the grid's pages with the printed ones; returns what differs (empty when
     nothing does)."""
@@ -703,7 +710,7 @@ def sequence_table(name: str, lintaro) -> dict:
         return {"path": folder / "pages.rdf", "flow": 5, "flow_title": "КолонаА", "hide": "Град",
                 "sort": ("Наименование", "В намаляващ ред", "Текст"), "filter": ("Сума", "100", "1000", "Число")}
     return {
-        "sales-bg": {"path": SAMPLES / "sales-bg.rdf", "flow": 6, "flow_title": "Бележка", "hide": "Дата",
+        "sales-bg": {"path": SAMPLES / "sales-bg.rdf", "flow": 2, "flow_title": "Име", "hide": "Дата",
                      "sort": ("Град", "В нарастващ ред", "Текст"), "filter": ("Сума", "6000", "9000", "Число")},
         "furniture": {"path": SAMPLES / "furniture.rdf", "flow": 2, "flow_title": "Item", "hide": "Price",
                       "sort": ("Item", "В нарастващ ред", "Текст"), "filter": ("No.", "1", "2", "Число")},
@@ -737,6 +744,8 @@ def test_the_grid_shows_the_rows_and_page_breaks_that_print_after_every_kind_of_
         dialog.set_list_selected(101, titles.index(table["hide"]), False)
     run_dialog(lintaro, VISIBLE_COLUMNS, " Подбор на видими колони", hide)
     differences += expect_grid_as_printed(lintaro, test_env, f"{name}-flow-and-hide", last=3)
+    if name != "furniture" and printed_rows_of_several_lines(test_env) == 0:  # its items are single words
+        differences.append(f"{name}: the narrowed column was given text flow, yet every row prints one line")
 
     # A sort, a filter and a table look with cells twice as high.
     def sort(dialog):
@@ -757,6 +766,7 @@ def test_the_grid_shows_the_rows_and_page_breaks_that_print_after_every_kind_of_
     run_dialog(lintaro, TABLE_APPEARANCE, TABLE_CAPTION, lambda dialog: dialog.select_combo(112, "x 200 %"))
     differences += expect_grid_as_printed(lintaro, test_env, f"{name}-sorted-filtered-high")
     assert differences == []
+    assert titles is not None and table["hide"] in titles
 
 
 def test_page_numbers_end_on_screen_at_the_page_width_mark_as_they_end_at_the_margin(lintaro, test_env):
