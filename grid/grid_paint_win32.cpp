@@ -373,9 +373,10 @@ bool PaintGridWindow(Grid& grid, HDC dc) {
     GridViewState& view = model.ViewState();
     const std::uint32_t style_bits = grid.StyleBits();
     const int x0 = client.left + kLeftIndent + view.horizontal_offset;
-    const int printable_width = PrintableWidth(model);
+    // Margins wider than the paper leave no width; absurd ones stay within GDI's coordinates.
+    const int printable_width = std::clamp(PrintableWidth(model), 0, kFarBeyondTheWindow);
     // Page numbers end where they end on paper: the printable width from the table's left rule.
-    const int page_number_right = x0 + std::clamp(printable_width, 0, kFarBeyondTheWindow);
+    const int page_number_right = x0 + printable_width;
     if (style_bits & GridStyle::PageWidthMark) {
         for (const int mark : PageWidthMarks(model, ToPixelRect(client), printable_width)) {
             if (mark >= client.left && mark < client.right) DrawPageWidthMark(dc, mark, client.top, client.bottom);

@@ -325,15 +325,23 @@ std::vector<int> PageWidthMarks(const GridModel& model, const PixelRect& client,
         marks.push_back(TableLeft(model, client) + printable_width);
         return marks;
     }
+    // The left rule of every group's first column, found in one walk across the columns.
     const int rule = model.Metrics(GridDevice::Screen).rule_width;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        const int start = g == 0 ? TableLeft(model, client) : ColumnLeftX(model, groups[g].first_column, client);
-        int mark = start + printable_width;
-        if (g + 1 < groups.size()) {
+    std::vector<int> starts;
+    int x = TableLeft(model, client);
+    for (int i = 0, g = 0; i < model.ColumnCount() && g < static_cast<int>(groups.size()); ++i) {
+        if (i == groups[static_cast<std::size_t>(g)].first_column) {
+            starts.push_back(g == 0 ? TableLeft(model, client) : x);
+            ++g;
+        }
+        if (model.IsColumnVisible(i)) x += model.Column(i)->width + rule;
+    }
+    for (std::size_t g = 0; g < starts.size(); ++g) {
+        int mark = starts[g] + printable_width;
+        if (g + 1 < starts.size()) {
             // On paper the next group's first column reaches past the edge, the ones before do not.
-            const int next = groups[g + 1].first_column;
-            const int next_left = ColumnLeftX(model, next, client);
-            const int past_right_rule = next_left + rule + model.Column(next)->width + rule;
+            const int next_left = starts[g + 1];
+            const int past_right_rule = next_left + rule + model.Column(groups[g + 1].first_column)->width + rule;
             mark = std::clamp(mark, next_left + rule, std::max(next_left + rule, past_right_rule - 1));
         }
         marks.push_back(mark);
