@@ -470,41 +470,6 @@ TEST_F(GridPaintTest, ScrollBarsFollowTheLayoutAndTheView) {
     EXPECT_EQ(view.horizontal_offset, -8);
     SendMessageA(grid->Window(), WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0), 0);
     EXPECT_EQ(view.horizontal_offset, -8) << "page steps move nothing";
-
-    // Right and Left as the arrows; End and Home to the ends; the bar follows.
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_RIGHT, 0);
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_HORZ), 16);
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_LEFT, 0);
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_HORZ), 8);
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_END, 0);
-    GetClientRect(grid->Window(), &client);
-    EXPECT_EQ(view.horizontal_offset, client.right - (12 + TableWidth()));
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_HORZ), 12 + TableWidth() - client.right);
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_HOME, 0);
-    EXPECT_EQ(view.horizontal_offset, 0);
-    // The wheel: a notch towards the user is three lines down, away three up; with Shift,
-    // three steps sideways.
-    MoveWindow(grid->Window(), 0, 0, 400, 300, TRUE);
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_PRIOR, 0);
-    SendMessageA(grid->Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 20), 0);
-    SendMessageA(grid->Window(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_VERT), 23);
-    SendMessageA(grid->Window(), WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA), 0);
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_VERT), 17);
-    MoveWindow(grid->Window(), 0, 0, 60, 300, TRUE);
-    SendMessageA(grid->Window(), WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, -WHEEL_DELTA), 0);
-    EXPECT_EQ(view.horizontal_offset, -24);
-    SendMessageA(grid->Window(), WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, WHEEL_DELTA), 0);
-    EXPECT_EQ(view.horizontal_offset, 0);
-    // Ctrl+End and Ctrl+Home: the last and the first line.
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_END, 0);
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_VERT) + view.visible_text_lines, view.total_text_lines);
-    SendMessageA(grid->Window(), WM_KEYDOWN, VK_HOME, 0);
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
-    EXPECT_EQ(GetScrollPos(grid->Window(), SB_VERT), 0);
 }
 
 TEST_F(GridPaintTest, UnusedKeysRightClicksAndCommandsGoToTheParent) {
