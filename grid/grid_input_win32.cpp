@@ -9,6 +9,7 @@
 namespace {
 
 constexpr char kMoveColumnCursor[] = "MoveColumn";
+constexpr int kWheelLinesPerNotch = 3;
 // The feedback line follows the mouse only once it is this far from where the line is.
 constexpr int kFeedbackStep = 2;
 
@@ -192,9 +193,46 @@ void HandleGridKeyDown(Grid& grid, WPARAM key, LPARAM key_data) {
         case VK_DOWN:
             RedrawWhen(grid, LineDown(model));
             return;
+        case VK_LEFT:
+            RedrawWhen(grid, ScrollLeft(model));
+            return;
+        case VK_RIGHT:
+            RedrawWhen(grid, ScrollRight(model, grid.Frame()));
+            return;
+        case VK_HOME:
+            RedrawWhen(grid, control ? ScrollToStart(model) : ScrollToLeftEnd(model));
+            return;
+        case VK_END:
+            RedrawWhen(grid, control ? ScrollToEnd(model, grid.Frame()) : ScrollToRightEnd(model, grid.Frame()));
+            return;
+        case VK_APPS:
+            OpenContextMenuAtTopLeft(grid);
+            return;
         default:
             if (const HWND parent = GetParent(grid.Window())) SendMessageA(parent, WM_KEYDOWN, key, key_data);
             return;
+    }
+}
+
+bool HandleGridSystemKeyDown(Grid& grid, WPARAM key) {
+    if (key != VK_F10 || GetKeyState(VK_SHIFT) >= 0) return false;
+    OpenContextMenuAtTopLeft(grid);
+    return true;
+}
+
+void OpenContextMenuAtTopLeft(Grid& grid) { ForwardGridRightButton(grid, 0, MAKELPARAM(0, 0)); }
+
+void HandleGridWheel(Grid& grid, WPARAM request, bool sideways) {
+    const int delta = GET_WHEEL_DELTA_WPARAM(request);
+    // Three lines a notch, as three presses of Up or Down; a finer wheel moves at least one.
+    int steps = delta * kWheelLinesPerNotch / WHEEL_DELTA;
+    if (steps == 0 && delta != 0) steps = delta > 0 ? 1 : -1;
+    GridModel& model = grid.Model();
+    if (sideways || (GET_KEYSTATE_WPARAM(request) & MK_SHIFT)) {
+        // A tilt to the right is positive; a Shift+wheel turn towards the user goes right.
+        RedrawWhen(grid, ScrollSideways(model, grid.Frame(), sideways ? steps : -steps));
+    } else {
+        RedrawWhen(grid, ScrollLines(model, -steps));
     }
 }
 

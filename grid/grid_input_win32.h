@@ -6,9 +6,22 @@
 
 class Grid;
 
-// WM_KEYDOWN: Page Up/Down (with Ctrl: to the start or the end), Up and Down scroll; every other
-// key goes to the parent window as the same WM_KEYDOWN.
+// WM_KEYDOWN: Page Up/Down (with Ctrl: to the start or the end), Up and Down scroll; Left and
+// Right scroll sideways as the scroll-bar arrows do, Home and End go to the left and right ends
+// (with Ctrl: to the first and the last line); the context-menu key opens the context menu at
+// the grid's top left; every other key goes to the parent window as the same WM_KEYDOWN.
 void HandleGridKeyDown(Grid& grid, WPARAM key, LPARAM key_data);
+
+// WM_SYSKEYDOWN: Shift+F10 opens the context menu as the context-menu key does. Returns whether
+// the key was taken (other system keys go on to the default procedure: menus, Alt+F4).
+bool HandleGridSystemKeyDown(Grid& grid, WPARAM key);
+
+// Asks the parent for its context menu at the grid's top-left corner, as a right click there.
+void OpenContextMenuAtTopLeft(Grid& grid);
+
+// WM_MOUSEWHEEL (`sideways` false) and WM_MOUSEHWHEEL (true): a notch scrolls three lines as
+// three presses of Up or Down; with Shift held, or tilted, three 8-pixel steps sideways.
+void HandleGridWheel(Grid& grid, WPARAM request, bool sideways);
 
 // WM_VSCROLL and WM_HSCROLL: lines, pages and thumb tracking; the horizontal bar moves in
 // 8-pixel steps and ignores its page codes.

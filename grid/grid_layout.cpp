@@ -195,8 +195,12 @@ std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
                     lines = std::max(lines, (size.height + screen_font_height - 1) / screen_font_height);
                 } else if ((column.flags & ColumnFlags::TextFlow) && !(column.flags & ColumnFlags::Abbreviate)) {
                     const int length = model.CellText(line, i, text);
+                    // A bold column prints, and so breaks its lines, in the bold font.
+                    const bool bold = (column.flags & ColumnFlags::Bold) != 0;
+                    if (bold) model.Device(GridDevice::Print).SelectBold(true);
                     int wrapped = CountWrappedLines(meter, text, static_cast<std::size_t>(length),
                                                     column.print_width - print.text_inset - kPrintCellMargin);
+                    if (bold) model.Device(GridDevice::Print).SelectBold(false);
                     if (column.max_lines > 0) wrapped = std::min(wrapped, static_cast<int>(column.max_lines));
                     lines = std::max(lines, wrapped);
                 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "app/app_state_win32.h"
 #include "grid/grid_layout.h"
@@ -81,8 +82,9 @@ bool OnScreen(const LinePaintTarget& target) { return target.device == GridDevic
 
 // Walks the visible columns of the target's range as the row painters do: the left rule, then
 // each cell and its right rule; on screen cells left of the window are skipped and the walk
-// stops at its right edge. `paint_cell`(index, column, cell rectangle, position among the
-// visible columns from 1) paints one cell and its right rule.
+// stops at its right edge. `paint_cell`(index, column, cell rectangle, position among all the
+// table's visible columns from 1) paints one cell and its right rule. The position counts the
+// columns before the range too, so a later column group on paper keeps the table's numbers.
 template <typename PaintCell>
 void WalkCells(const GridModel& model, const LinePaintTarget& target, int top, int bottom, PaintCell paint_cell) {
     const int r = model.Metrics(target.device).rule_width;
@@ -90,6 +92,9 @@ void WalkCells(const GridModel& model, const LinePaintTarget& target, int top, i
     DrawVerticalRule(target.dc, target.x0, top, bottom, line_type);
     int x = target.x0 + r;
     int number = 0;
+    for (int i = 0; i < target.first_column; ++i) {
+        if (model.IsColumnVisible(i)) ++number;
+    }
     for (int i = target.first_column; i < target.end_column; ++i) {
         const GridColumn* column = model.Column(i);
         if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
@@ -104,6 +109,14 @@ void WalkCells(const GridModel& model, const LinePaintTarget& target, int top, i
         x = right + r;
         if (OnScreen(target) && x >= target.client.right) break;
     }
+}
+
+// The printer's wrap width of a cell and its meter (bold chosen by the caller), when painting
+// on screen with the paper's measures at hand; otherwise no rule (the dc's own breaks).
+LineBreakRule PaperLines(const GridModel& model, const GridColumn& column, const LinePaintTarget& target) {
+    if (target.paper == nullptr) return LineBreakRule{nullptr, 0};
+    const DeviceMetrics& print = model.Metrics(GridDevice::Print);
+    return LineBreakRule{&target.paper->Meter(), column.print_width - print.text_inset - kPrintCellMargin};
 }
 
 void EndCell(const LinePaintTarget& target, const RECT& cell, int line_type) {
@@ -136,13 +149,21 @@ int PaintDataRow(const GridModel& model, const LayoutLine& line, int y, const Li
         }
         const bool bold = (column.flags & ColumnFlags::Bold) != 0;
         if (bold) target.fonts->SelectBold(true);
+        if (target.paper != nullptr) target.paper->SelectBold(bold);
+        // What paper decides, the screen shows: the printer's width of the cell's text.
+        const LineBreakRule paper_lines = PaperLines(model, column, target);
         if ((column.flags & ColumnFlags::Abbreviate) && length > 0) {
-            length = AbbreviateName(&meter, cell.right - cell.left - v.inset - v.margin, text, length, sizeof text);
+            if (paper_lines.meter != nullptr) {
+                length = AbbreviateName(paper_lines.meter, paper_lines.width, text, length, sizeof text);
+            } else {
+                length = AbbreviateName(&meter, cell.right - cell.left - v.inset - v.margin, text, length, sizeof text);
+            }
         }
         if (length == 0) {
             FillRect(dc, &cell, WhiteBrush());
         } else if ((column.flags & ColumnFlags::TextFlow) && line.height > 1) {
-            DrawWrappedText(dc, text, length, cell, v.inset, v.margin, v.p, column.alignment, WhiteBrush());
+            DrawWrappedTextBrokenAs(dc, text, length, cell, v.inset, v.margin, v.p, column.alignment, WhiteBrush(),
+                                    paper_lines);
         } else {
             DrawAlignedLine(dc, text, length, cell, column.alignment, v.inset, v.p, WhiteBrush());
         }
@@ -222,7 +243,9 @@ int PaintPageNumber(const GridModel& model, const LayoutLine& line, int y, const
     char text[24];
     const int length =
         std::snprintf(text, sizeof text, centred ? "- %u -" : "%u.", static_cast<unsigned>(line.key));
-    const RECT box{target.client.left, y, target.page_number_right, bottom};
+    // As on paper: a box from the table's left rule as wide as the page's printable width.
+    const RECT box{target.x0, y, std::max(target.x0, target.page_number_right), bottom};
+    FillWhite(target.dc, target.client.left, y, box.left, bottom);
     DrawWrappedText(target.dc, text, static_cast<std::size_t>(length), box, v.inset, 2, 0,
                     left ? kAlignLeft : (centred ? kAlignCenter : kAlignRight), WhiteBrush());
     FillWhite(target.dc, box.right, y, target.client.right, bottom);
@@ -254,15 +277,20 @@ int PrintableWidth(const GridModel& model) {
     return page.paper_width - page.left_margin - page.right_margin;
 }
 
-// Where the page's right margin begins, from the table's left edge, in screen pixels.
-int PageRightMarginOffset(const GridModel& model) {
-    const PrintSettings settings = GetPrintSettings();
-    if (settings.printer_kind == kDotMatrixPrinter) {
-        return CharactersOnScreen(model, settings.paper_width - settings.right_margin);
-    }
-    const PrintSettings& page = model.Metrics(GridDevice::Screen).page;
-    return page.paper_width - page.right_margin;
-}
+// The table font chosen on the print measuring device for the length of one paint.
+class PaperFontRun {
+public:
+    PaperFontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
+    ~PaperFontRun() { device_.ReleaseFont(); }
+    PaperFontRun(const PaperFontRun&) = delete;
+    PaperFontRun& operator=(const PaperFontRun&) = delete;
+
+private:
+    MeasuringDevice& device_;
+};
+
+// Farther than any window reaches, well within GDI's coordinate range.
+constexpr int kFarBeyondTheWindow = 1 << 24;
 
 }  // namespace
 
@@ -341,15 +369,23 @@ bool PaintGridWindow(Grid& grid, HDC dc) {
     GridViewState& view = model.ViewState();
     const std::uint32_t style_bits = grid.StyleBits();
     const int x0 = client.left + kLeftIndent + view.horizontal_offset;
-    int page_number_right = client.right;
+    // Margins wider than the paper leave no width; absurd ones stay within GDI's coordinates.
+    const int printable_width = std::clamp(PrintableWidth(model), 0, kFarBeyondTheWindow);
+    // Page numbers end where they end on paper: the printable width from the table's left rule.
+    const int page_number_right = x0 + printable_width;
     if (style_bits & GridStyle::PageWidthMark) {
-        const int mark = x0 + PrintableWidth(model);
-        if (mark >= client.left && mark < client.right) DrawPageWidthMark(dc, mark, client.top, client.bottom);
-        const int printable_end = x0 + PageRightMarginOffset(model);
-        if (printable_end > client.left && printable_end < client.right) page_number_right = printable_end;
+        for (const int mark : PageWidthMarks(model, ToPixelRect(client), printable_width)) {
+            if (mark >= client.left && mark < client.right) DrawPageWidthMark(dc, mark, client.top, client.bottom);
+        }
     }
     {
         TableFonts fonts(dc, model.GetFont());
+        // The dot-matrix printer breaks lines in characters of its own; only a Windows printer's
+        // lines are the print measuring device's.
+        const bool windows_printer = GetPrintSettings().printer_kind != kDotMatrixPrinter;
+        MeasuringDevice* paper_device = windows_printer ? &model.Device(GridDevice::Print) : nullptr;
+        std::optional<PaperFontRun> paper;
+        if (paper_device != nullptr) paper.emplace(*paper_device, model.GetFont());
         SetBkColor(dc, kWhiteColour);
         SetTextColor(dc, kBlackColour);
         if (model.IsLayoutDirty()) UpdateGridScrollRanges(grid);
@@ -366,7 +402,8 @@ bool PaintGridWindow(Grid& grid, HDC dc) {
         for (int s = 0; s < view.top_sub_line; ++s) y -= SubLineHeight(top_line, s, screen);
 
         const LinePaintTarget target{dc, GridDevice::Screen, &fonts, x0, 0, model.ColumnCount(),
-                                     model.TableWidth(), client, style_bits, page_number_right};
+                                     model.TableWidth(), client, style_bits, page_number_right,
+                                     paper_device};
         int visible = -view.top_sub_line;
         bool reached_bottom = false;
         LayoutLine line{};

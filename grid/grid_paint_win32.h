@@ -25,8 +25,11 @@ struct LinePaintTarget {
     int table_width;        // from the left rule to past the right one, on this device
     RECT client;            // screen: the client area; paper: unused
     std::uint32_t grid_style;  // GridStyle bits (the page-width mark limits page numbers)
-    int page_number_right;  // screen: where a page number's box ends (the client's right edge
-                            // or the printable width's end)
+    int page_number_right;  // screen: where a page number's box ends, x0 + the printable
+                            // width, as the box ends on paper
+    // Screen: the print measuring device with the table font chosen, so that flowing cells
+    // break their lines, and names are shortened, as they are on paper. Null: the dc's own.
+    MeasuringDevice* paper = nullptr;
 };
 
 // Paints `line` with its top at y and returns the y below it. DataRow, Titles, ColumnNumbers,

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "grid/column_groups.h"
 #include "render/mul_div.h"
 
 namespace {
@@ -169,6 +170,54 @@ bool TrackHorizontalThumb(GridModel& model, int position) {
     return true;
 }
 
+bool ScrollToLeftEnd(GridModel& model) {
+    GridViewState& view = model.ViewState();
+    if (view.horizontal_offset >= 0) return false;
+    view.horizontal_offset = 0;
+    return true;
+}
+
+bool ScrollToRightEnd(GridModel& model, const GridFrame& frame) {
+    GridViewState& view = model.ViewState();
+    const PixelRect& client = frame.client;
+    // The offset at which ScrollRight stops: the range's right end at the client's right edge.
+    const int end = std::min(0, client.right - client.left - HorizontalRangeWidth(model, frame));
+    if (view.horizontal_offset <= end) return false;
+    view.horizontal_offset = end;
+    return true;
+}
+
+bool ScrollToStart(GridModel& model) {
+    GridViewState& view = model.ViewState();
+    if (AtStart(view)) return false;
+    view.top_line = 0;
+    view.top_sub_line = 0;
+    return true;
+}
+
+bool ScrollLines(GridModel& model, int steps) {
+    bool moved = false;
+    for (; steps > 0; --steps) {
+        if (!LineDown(model)) break;
+        // LineDown reads the position the last paint stored; keep it in step between moves.
+        model.ViewState().vertical_position = VerticalPositionOf(model);
+        moved = true;
+    }
+    for (; steps < 0; ++steps) {
+        if (!LineUp(model)) break;
+        model.ViewState().vertical_position = VerticalPositionOf(model);
+        moved = true;
+    }
+    return moved;
+}
+
+bool ScrollSideways(GridModel& model, const GridFrame& frame, int steps) {
+    bool moved = false;
+    for (; steps > 0 && ScrollRight(model, frame); --steps) moved = true;
+    for (; steps < 0 && ScrollLeft(model); ++steps) moved = true;
+    return moved;
+}
+
 void FillView(GridModel& model, const GridFrame& frame) {
     GridViewState& view = model.ViewState();
     const PixelRect& client = frame.client;
@@ -263,6 +312,41 @@ int ColumnDropTarget(const GridModel& model, int x, const PixelRect& client) {
         if (right > x) return i;
     }
     return model.ColumnCount() - 1;
+}
+
+std::vector<int> PageWidthMarks(const GridModel& model, const PixelRect& client, int printable_width) {
+    std::vector<int> marks;
+    if (model.Metrics(GridDevice::Print).page.printer_kind == kDotMatrixPrinter) {
+        marks.push_back(TableLeft(model, client) + printable_width);
+        return marks;
+    }
+    const std::vector<ColumnGroup> groups = DivideIntoColumnGroups(model);
+    if (groups.empty()) {
+        marks.push_back(TableLeft(model, client) + printable_width);
+        return marks;
+    }
+    // The left rule of every group's first column, found in one walk across the columns.
+    const int rule = model.Metrics(GridDevice::Screen).rule_width;
+    std::vector<int> starts;
+    int x = TableLeft(model, client);
+    for (int i = 0, g = 0; i < model.ColumnCount() && g < static_cast<int>(groups.size()); ++i) {
+        if (i == groups[static_cast<std::size_t>(g)].first_column) {
+            starts.push_back(g == 0 ? TableLeft(model, client) : x);
+            ++g;
+        }
+        if (model.IsColumnVisible(i)) x += model.Column(i)->width + rule;
+    }
+    for (std::size_t g = 0; g < starts.size(); ++g) {
+        int mark = starts[g] + printable_width;
+        if (g + 1 < starts.size()) {
+            // On paper the next group's first column reaches past the edge, the ones before do not.
+            const int next_left = starts[g + 1];
+            const int past_right_rule = next_left + rule + model.Column(groups[g + 1].first_column)->width + rule;
+            mark = std::clamp(mark, next_left + rule, std::max(next_left + rule, past_right_rule - 1));
+        }
+        marks.push_back(mark);
+    }
+    return marks;
 }
 
 bool MoveColumn(GridModel& model, int from, int to) {

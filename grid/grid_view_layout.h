@@ -3,6 +3,8 @@
 #ifndef LINTARO_GRID_GRID_VIEW_LAYOUT_H
 #define LINTARO_GRID_GRID_VIEW_LAYOUT_H
 
+#include <vector>
+
 #include "grid/grid_layout.h"
 #include "render/text_layout.h"
 
@@ -51,6 +53,15 @@ bool TrackVerticalThumb(GridModel& model, int position);
 bool ScrollLeft(GridModel& model);
 bool ScrollRight(GridModel& model, const GridFrame& frame);
 bool TrackHorizontalThumb(GridModel& model, int position);
+// Home and End: the table's left end, or as far right as the scroll bar reaches.
+bool ScrollToLeftEnd(GridModel& model);
+bool ScrollToRightEnd(GridModel& model, const GridFrame& frame);
+// Ctrl+Home: the first line at the top; the horizontal offset stays.
+bool ScrollToStart(GridModel& model);
+// The mouse wheel: `steps` line moves down (negative: up), or sideways 8-pixel steps right
+// (negative: left); each direction stops at its end.
+bool ScrollLines(GridModel& model, int steps);
+bool ScrollSideways(GridModel& model, const GridFrame& frame, int steps);
 
 // Pulls the top back while the view below the last line would stay empty, and a table that was
 // scrolled sideways back right while the window shows room beyond its right end.
@@ -76,6 +87,13 @@ int ColumnAtTitleX(const GridModel& model, int x, const PixelRect& client);
 // Where a column dropped at x goes: the first visible column whose right-hand rule lies right of
 // x; the last column of the list beyond them; -1 left of the table.
 int ColumnDropTarget(const GridModel& model, int x, const PixelRect& client);
+
+// Where the page-width marks go on screen (window x, left to right): for every column group the
+// end of its sheet's printable width (`printable_width`, screen pixels) measured from the left
+// rule of the group's first column, so a mark crosses the column that begins the next group, as
+// printing divides them. A mark that the two devices' rounding would put outside that column is
+// kept inside it. The dot-matrix printer prints no groups: one mark from the table's left rule.
+std::vector<int> PageWidthMarks(const GridModel& model, const PixelRect& client, int printable_width);
 
 // Moves the column record from `from` to `to`, the records between shifting by one, and sets
 // the modified flag. Widths and layout stay. False when nothing moved.

@@ -196,6 +196,16 @@ LRESULT CALLBACK Grid::WindowProcedure(HWND window, UINT message, WPARAM wparam,
         case WM_KEYDOWN:
             HandleGridKeyDown(*grid, wparam, lparam);
             break;
+        case WM_SYSKEYDOWN:
+            // Shift+F10 must not also open the menu bar as F10 does.
+            if (HandleGridSystemKeyDown(*grid, wparam)) return 0;
+            break;
+        case WM_MOUSEWHEEL:
+            HandleGridWheel(*grid, wparam, false);
+            return 0;
+        case WM_MOUSEHWHEEL:
+            HandleGridWheel(*grid, wparam, true);
+            return 0;
         case WM_COMMAND:
             if (const HWND parent = GetParent(window)) SendMessageA(parent, WM_COMMAND, wparam, lparam);
             return 0;

@@ -10,44 +10,10 @@ namespace {
 
 constexpr int kMaximumCopies = 5;
 
-// Walks the visible columns as the groups divide them; `visit`(group, first, end, width) is
-// called once per group and returns false to stop the walk. Returns the groups visited.
-template <typename Visit>
-int WalkColumnGroups(const GridModel& grid, Visit visit) {
-    const std::int64_t limit = PrintableWidthOnPaper(grid);
-    const std::int64_t rule = grid.Metrics(GridDevice::Print).rule_width;
-    int group = 0;
-    int first = -1;
-    std::int64_t width = rule;
-    for (int i = 0; i < grid.ColumnCount(); ++i) {
-        const GridColumn* column = grid.Column(i);
-        if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
-        const std::int64_t added = static_cast<std::int64_t>(column->print_width) + rule;
-        if (first >= 0 && width + added > limit) {
-            if (!visit(group, first, i, static_cast<int>(width))) return group + 1;
-            ++group;
-            first = -1;
-            width = rule;
-        }
-        if (first < 0) first = i;
-        width += added;
-    }
-    if (first >= 0) {
-        visit(group, first, grid.ColumnCount(), static_cast<int>(width));
-        ++group;
-    }
-    return group;
-}
-
 }  // namespace
 
-int PrintableWidthOnPaper(const GridModel& grid) {
-    const PrintSettings& page = grid.Metrics(GridDevice::Print).page;
-    return page.paper_width - page.left_margin - page.right_margin;
-}
-
 int CountColumnGroups(GridModel& grid) {
-    const int groups = std::max(1, WalkColumnGroups(grid, [](int, int, int, int) { return true; }));
+    const int groups = std::max(1, static_cast<int>(DivideIntoColumnGroups(grid).size()));
     grid.PrintState().column_groups = groups;
     return groups;
 }
@@ -72,17 +38,6 @@ bool FitsPageWidth(GridModel& grid) {
     state.table_width_on_paper = static_cast<int>(width);
     state.first_unfit_column = grid.ColumnCount();
     return true;
-}
-
-bool FindColumnGroup(const GridModel& grid, int group_index, ColumnGroup& group) {
-    bool found = false;
-    WalkColumnGroups(grid, [&](int index, int first, int end, int width) {
-        if (index != group_index) return true;
-        group = ColumnGroup{first, end, width};
-        found = true;
-        return false;
-    });
-    return found;
 }
 
 std::vector<PrintJob> PlanPrintJobs(const WindowsPageRequest& request, int page_count, int group_count) {

@@ -6,12 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "grid/column_groups.h"
 #include "grid/grid_model.h"
 #include "print/print_settings.h"
-
-// The width the table may take on paper: paper width − left margin − right margin of the grid's
-// page copy for the print measuring context, in its pixels.
-int PrintableWidthOnPaper(const GridModel& grid);
 
 // Divides the visible columns, from the left, into column groups that each fit the printable
 // width: a group takes its first column whatever its width, then further columns while
@@ -23,18 +20,6 @@ int CountColumnGroups(GridModel& grid);
 // The table width on paper becomes the width of the columns that fit; the first visible column
 // that does not fit is remembered (ColumnCount() when all fit).
 bool FitsPageWidth(GridModel& grid);
-
-// The columns of one group: [first_column, end_column) in grid column order (invisible columns
-// inside are skipped by the painters) and its width on paper, rules included.
-struct ColumnGroup {
-    int first_column = 0;
-    int end_column = 0;
-    int width = 0;
-};
-
-// Group `group_index` (0-based) as CountColumnGroups divides them; false when there is no such
-// group.
-bool FindColumnGroup(const GridModel& grid, int group_index, ColumnGroup& group);
 
 // What the "PagesToPrint" dialog gives back, all 1-based as typed.
 struct WindowsPageRequest {

@@ -84,6 +84,16 @@ void DrawWrappedText(HDC dc, const char* text, std::size_t length, const RECT& r
                brush);
 }
 
+void DrawWrappedTextBrokenAs(HDC dc, const char* text, std::size_t length, const RECT& rect,
+                             int leftPadding, int rightPadding, int dy, int alignment, HBRUSH brush,
+                             const LineBreakRule& breaks) {
+    const GdiTextMeter meter(dc);
+    DrawPieces(dc, text,
+               WrappedTextLayout::ForCellBrokenAs(meter, text, length, ToPixelRect(rect), leftPadding,
+                                                  rightPadding, dy, alignment, breaks),
+               brush);
+}
+
 void DrawCenteredWrappedText(HDC dc, const char* text, std::size_t length, const RECT& rect,
                              int padding, int dy, HBRUSH brush) {
     const GdiTextMeter meter(dc);

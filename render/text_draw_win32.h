@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "grid/font_record.h"
+#include "render/text_layout.h"
 
 // All functions draw with the font selected into `dc` and measure with it; texts are code page
 // 1251 bytes with a length (no terminator needed); rectangles are device pixels with exclusive
@@ -51,6 +52,11 @@ void DrawAlignedLine(HDC dc, const char* text, std::size_t count, const RECT& re
 // starting dy below the top; no line starts at or below rect.bottom.
 void DrawWrappedText(HDC dc, const char* text, std::size_t length, const RECT& rect,
                      int leftPadding, int rightPadding, int dy, int alignment, HBRUSH brush);
+
+// Cell text as DrawWrappedText, its lines broken where `breaks` (another device) breaks them.
+void DrawWrappedTextBrokenAs(HDC dc, const char* text, std::size_t length, const RECT& rect,
+                             int leftPadding, int rightPadding, int dy, int alignment, HBRUSH brush,
+                             const LineBreakRule& breaks);
 
 // Column titles: wrapped to rect width - padding, every line centred in the whole width; the
 // caller's clip region limits the lines.

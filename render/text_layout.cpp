@@ -258,6 +258,7 @@ WrappedTextLayout::WrappedTextLayout(const TextMeter& meter, const char* text, s
       length_(text != nullptr ? length : 0),
       rect_(rect),
       wrap_width_(wrapWidth),
+      break_meter_(&meter),
       dy_(dy),
       top_(rect.top) {}
 
@@ -269,6 +270,18 @@ WrappedTextLayout WrappedTextLayout::ForCell(const TextMeter& meter, const char*
                              dy);
     layout.alignment_ = alignment;
     layout.left_padding_ = leftPadding;
+    return layout;
+}
+
+WrappedTextLayout WrappedTextLayout::ForCellBrokenAs(const TextMeter& meter, const char* text,
+                                                     std::size_t length, const PixelRect& rect,
+                                                     int leftPadding, int rightPadding, int dy,
+                                                     int alignment, const LineBreakRule& breaks) {
+    WrappedTextLayout layout = ForCell(meter, text, length, rect, leftPadding, rightPadding, dy, alignment);
+    if (breaks.meter != nullptr) {
+        layout.break_meter_ = breaks.meter;
+        layout.wrap_width_ = breaks.width;
+    }
     return layout;
 }
 
@@ -300,7 +313,7 @@ bool WrappedTextLayout::Next(TextPiece& piece) {
                 continue;
             }
             const std::size_t taken =
-                FindLineBreak(meter_, text_ + position_, length_ - position_, wrap_width_);
+                FindLineBreak(*break_meter_, text_ + position_, length_ - position_, wrap_width_);
             std::size_t shown = taken;
             while (shown > 0 && BlankAt(text_, position_ + shown - 1)) --shown;
             if (shown == 0) break;

@@ -100,6 +100,14 @@ struct TextPiece {
     int dx;
 };
 
+// Where wrapped lines break when they must break as another device breaks them (the screen
+// showing the lines the printer prints): that device's meter, with the font it draws with
+// chosen, and its wrap width in its own pixels.
+struct LineBreakRule {
+    const TextMeter* meter;
+    int width;
+};
+
 // Lays out multi-line text as a sequence of TextPieces that together cover the rectangle from
 // its top down: a band of height dy, then one band per line as high as the line, then the rest.
 // Walk it with Next until it returns false. The layout refers to the text and the meter and
@@ -112,6 +120,13 @@ public:
     static WrappedTextLayout ForCell(const TextMeter& meter, const char* text, std::size_t length,
                                      const PixelRect& rect, int leftPadding, int rightPadding,
                                      int dy, int alignment);
+
+    // Cell text as ForCell, its lines broken where `breaks` breaks them; each line is still
+    // measured, aligned and placed with `meter`.
+    static WrappedTextLayout ForCellBrokenAs(const TextMeter& meter, const char* text,
+                                             std::size_t length, const PixelRect& rect,
+                                             int leftPadding, int rightPadding, int dy,
+                                             int alignment, const LineBreakRule& breaks);
 
     // Column titles: wrapped to rect width - padding, each line centred in the whole width (3
     // pixels from the left when too wide to centre); all lines are laid out, the caller's clip
@@ -131,6 +146,7 @@ private:
     std::size_t length_;
     PixelRect rect_;
     int wrap_width_;
+    const TextMeter* break_meter_;  // finds the line breaks at wrap_width_
     int dy_;
     bool title_ = false;
     int alignment_ = kAlignLeft;

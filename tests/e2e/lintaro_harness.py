@@ -386,6 +386,24 @@ class Window:
             result.append(ChildWindow(handle, int(control_id), class_name, text))
         return result
 
+    def record_text(self) -> None:
+        """From now on records the text the window paints (read back with painted_text)."""
+        self.driver.call("textrecord", self.handle)
+
+    def painted_text(self) -> list[list[tuple[int, int, str]]]:
+        """The text painted since record_text, paint by paint: (x, y, text) of every TextOutA
+        call on the window, in drawing order."""
+        paints: list[list[tuple[int, int, str]]] = []
+        for field in self.driver.call_raw(["texts", self.handle], timeout=120)[1]:
+            if field == "paint":
+                paints.append([])
+                continue
+            x, y, text = (_decode_field(p) for p in field.split(","))
+            if not paints:
+                paints.append([])
+            paints[-1].append((int(x), int(y), text))
+        return paints
+
     def item(self, control_id: int) -> "Window":
         return Window(self.driver, self.driver.call("item", self.handle, control_id)[0])
 

@@ -329,6 +329,25 @@ def test_right_button_in_the_main_window_shows_the_context_menu_there(started, d
     assert wait_no_popup(started)
 
 
+@pytest.mark.parametrize("keys", ["shift+F10", "Menu"])
+def test_shift_f10_and_the_menu_key_open_the_context_menu_at_the_tables_top_left(started, driver, keys):
+    spy = CommandSpy(started)
+    started.key(keys)
+    popups = wait_popup(started)
+    time.sleep(0.5)
+    assert len(popup_windows(started)) == 1, "one menu, not one per key event"
+    items = read_menu(driver, popups[0])
+    assert flat_items(items) == CONTEXT_MENU
+    assert popups[0].info().rect[:2] == started.grid_window().info().client_origin
+    # The menu works as after a right click: Down, Down, Return chooses its second item.
+    started.key("Down", "Down", "Return")
+    assert spy.wait_ids(1) == [CONTEXT_MENU[1][0]]
+    assert wait_no_popup(started)
+    # F10 alone stays the menu bar's key.
+    started.key("F10", "Escape")
+    assert popup_windows(started) == []
+
+
 @pytest.mark.parametrize("index", [0, 1, 2, 3])
 def test_context_menu_items_by_keyboard(started, index):
     spy = CommandSpy(started)

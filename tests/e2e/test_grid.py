@@ -274,6 +274,45 @@ def test_horizontal_scroll_bar_moves_in_eight_pixel_steps(lintaro, test_env, tmp
     assert row > 0
 
 
+def test_arrows_home_end_and_the_wheel_reach_every_side_of_a_wide_table(lintaro, tmp_path):
+    grid = start(lintaro, [write_table(tmp_path, rows=200, wide=True)])
+    info = scroll_info(lintaro, "H")
+    right_end = info["max"] - info["page"]  # where the arrows stop: the table's right end in view
+    assert right_end > 24, "the table is wider than the window"
+    # Right and Left as the scroll-bar arrows, End and Home to the two ends.
+    lintaro.key("Right", "Right", window=lintaro.main)
+    assert wait_position(lintaro, "H", 16)["pos"] == 16
+    lintaro.key("Left", window=lintaro.main)
+    assert wait_position(lintaro, "H", 8)["pos"] == 8
+    lintaro.key("End", window=lintaro.main)
+    assert wait_position(lintaro, "H", right_end)["pos"] == right_end
+    lintaro.key("Right", window=lintaro.main)
+    assert scroll_info(lintaro, "H")["pos"] == right_end
+    lintaro.key("Home", window=lintaro.main)
+    assert wait_position(lintaro, "H", 0)["pos"] == 0
+    # Ctrl+End and Ctrl+Home: the last and the first line.
+    lintaro.key("ctrl+End", window=lintaro.main)
+    end = scroll_info(lintaro, "V")
+    assert end["pos"] + end["page"] == end["max"] + 1
+    lintaro.key("ctrl+Home", window=lintaro.main)
+    assert wait_position(lintaro, "V", 0)["pos"] == 0
+    # The wheel: a notch towards the user is three Down presses; with Shift three steps right.
+    width, height = grid.info().client_size
+    lintaro.click(width // 2, height // 2, window=grid, button=5)
+    assert wait_position(lintaro, "V", 3)["pos"] == 3
+    lintaro.click(width // 2, height // 2, window=grid, button=5, repeat=2)
+    assert wait_position(lintaro, "V", 9)["pos"] == 9
+    lintaro.click(width // 2, height // 2, window=grid, button=4)
+    assert wait_position(lintaro, "V", 6)["pos"] == 6
+    _xdotool("keydown", "shift")
+    try:
+        lintaro.click(width // 2, height // 2, window=grid, button=5)
+    finally:
+        _xdotool("keyup", "shift")
+    assert wait_position(lintaro, "H", 24)["pos"] == 24
+    assert scroll_info(lintaro, "V")["pos"] == 6
+
+
 # ------------------------------------------------------------------------------------------
 # Mouse: column edges and titles
 

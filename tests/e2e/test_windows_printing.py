@@ -274,6 +274,180 @@ def page_count_offered(lintaro) -> int:
 
 
 # ----------------------------------------------------------------------------------------------
+# The grid against the paper: what the grid paints, read from the text it draws (the driver
+# records every TextOutA call on the grid window), and what the PDF pages hold.
+
+WM_PAINT, WM_KEYDOWN, WM_HSCROLL, WM_VSCROLL = 0x000F, 0x0100, 0x0114, 0x0115
+VK_NEXT, SB_THUMBTRACK = 0x22, 5
+PAGE_NUMBER_TEXT = re.compile(r"\d+\.|- \d+ -")
+
+
+def grid_paints(lintaro) -> list[list[tuple[int, int, str]]]:
+    """Every line of the table as the grid paints it: from the top, one paint per Page Down until
+    the end, at the left end of the table."""
+    grid = lintaro.grid_window()
+    grid.send(WM_HSCROLL, SB_THUMBTRACK)
+    grid.send(WM_VSCROLL, SB_THUMBTRACK)
+    grid.record_text()
+    grid.send(WM_PAINT)
+    position = None
+    for _ in range(2000):
+        grid.send(WM_KEYDOWN, VK_NEXT)
+        now = lintaro.driver.call("scrollinfo", grid.handle, "V")[3]
+        if now == position:
+            break
+        position = now
+    return grid.painted_text()
+
+
+def paint_lines(paint: list[tuple[int, int, str]]) -> list[list[tuple[int, str]]]:
+    """The texts of one paint by their y, top down, each line's texts from the left."""
+    by_y: dict[int, list[tuple[int, str]]] = {}
+    for x, y, text in paint:
+        by_y.setdefault(y, []).append((x, text.strip()))
+    return [sorted(by_y[y]) for y in sorted(by_y)]
+
+
+def is_row(words: list[str]) -> bool:
+    """A data row's line: its row number first, then cells (the column numbers are numbers
+    only)."""
+    return len(words) >= 2 and words[0].isdigit() and not all(w.isdigit() for w in words)
+
+
+def is_page_top(words: list[str]) -> bool:
+    """The column numbers or the titles, which stand over the first row of every page."""
+    return (len(words) >= 2 and all(w.isdigit() for w in words)) or (bool(words) and words[0] == "No")
+
+
+def grid_pages(lintaro) -> list[list[tuple[int, str]]]:
+    """The grid's pages: for every page the (row number, first word of the next cell) of its
+    rows. A row begins a page when the line above it is the column numbers or the titles; every
+    two neighbouring lines are painted together at least once, as each Page Down keeps a line."""
+    rows: dict[int, str] = {}
+    starts: dict[int, bool] = {}
+    for paint in grid_paints(lintaro):
+        previous = None
+        for line in paint_lines(paint):
+            words = [text for _, text in line if text]
+            if is_row(words):
+                number = int(words[0])
+                rows.setdefault(number, words[1].split()[0])
+                if previous is not None:
+                    starts[number] = starts.get(number, False) or previous == "top"
+                previous = "row"
+            elif is_page_top(words):
+                previous = "top"
+    pages: list[list[tuple[int, str]]] = []
+    for number in sorted(rows):
+        if not pages or starts.get(number, False):
+            pages.append([])
+        pages[-1].append((number, rows[number]))
+    return pages
+
+
+def print_first_group(lintaro, test_env, last: int | None = None) -> list[Path]:
+    """Prints the pages up to `last` (all by default) of the first column group, the one with
+    the row numbers, and returns their PDFs in page order."""
+    lintaro.key("ctrl+p")
+    dialog = lintaro.wait_dialog()
+    if dialog.info().caption != PAGES_CAPTION:  # the table is wider than the paper
+        assert dialog.control_text(0xFFFF) == TOO_WIDE
+        dialog.click(IDOK)
+        dialog.wait_gone()
+        dialog = lintaro.wait_dialog(PAGES_CAPTION)
+    pages = min(int(dialog.control_text(PAGE_TO)), last or 10 ** 6)
+    pdfs = print_pages(lintaro, test_env, pages, last=pages, group_from=1, group_to=1, dialog=dialog)
+    assert [job_name(p) for p in pdfs] == [f"Linta_1_{n:03d}_1" for n in range(1, pages + 1)]
+    return pdfs
+
+
+def printed_pages(lintaro, test_env, last: int | None = None) -> list[list[tuple[int, str]]]:
+    """The (row number, first word of the next cell) of the rows of each printed page (see
+    print_first_group)."""
+    result = []
+    for pdf in print_first_group(lintaro, test_env, last):
+        words = [line.split() for line in pdf_text(test_env, pdf).splitlines()]
+        result.append([(int(w[0]), w[1]) for w in words if is_row(w)])
+        test_env.render_pdf(pdf, dpi=50)
+    return result
+
+
+def printed_rows_of_several_lines(test_env) -> int:
+    """How many rows of the last printed page have text below their first line."""
+    lines = [line.split() for line in pdf_text(test_env, new_jobs(test_env, [])[-1]).splitlines() if line.strip()]
+    rows = [i for i, words in enumerate(lines) if is_row(words)]
+    return sum(1 for a, b in zip(rows, rows[1:]) if b > a + 1)
+
+
+def expect_grid_as_printed(lintaro, test_env, step: str, last: int | None = None) -> list[str]:
+    """Compares the grid's pages with the printed ones; returns what differs (empty when
+    nothing does)."""
+    on_screen = grid_pages(lintaro)
+    lintaro.screenshot(test_env.screenshot_dir / f"grid-as-printed-{step}.png", client=True)
+    on_paper = printed_pages(lintaro, test_env, last)
+    if last is None and len(on_screen) != len(on_paper):
+        return [f"{step}: {len(on_screen)} pages on the grid, {len(on_paper)} printed"]
+    return [f"{step}: page {n} shows rows {grid} on the grid and prints {paper}"
+            for n, (grid, paper) in enumerate(zip(on_screen, on_paper), 1) if grid != paper]
+
+
+VISIBLE_COLUMNS, TABLE_APPEARANCE, COLUMN_APPEARANCE, SORT, FILTER = 201, 211, 212, 222, 223
+
+
+def run_dialog(lintaro, command: int, caption: str, fill) -> None:
+    """Opens a dialog by its command, lets `fill` set it and presses OK."""
+    lintaro.post_command(command)
+    dialog = lintaro.wait_dialog(caption)
+    fill(dialog)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    settle(lintaro)
+
+
+def first_rows_band(lintaro) -> tuple[int, int]:
+    """The y of the text of the first two data rows in view."""
+    grid = lintaro.grid_window()
+    grid.record_text()
+    grid.send(WM_PAINT)
+    ys = []
+    for paint in grid.painted_text():
+        by_y: dict[int, list[str]] = {}
+        for _, y, text in paint:
+            by_y.setdefault(y, []).append(text.strip())
+        ys = [y for y in sorted(by_y) if is_row(by_y[y])]
+    assert len(ys) >= 2
+    return ys[0], ys[1]
+
+
+def column_rules(lintaro, test_env) -> list[int]:
+    """The x of the vertical rules of the data rows: the table's left rule, then every visible
+    column's right-hand rule (lines black across two rows at once, which no letter is)."""
+    first, second = first_rows_band(lintaro)
+    shot = lintaro.screenshot(test_env.screenshot_dir / "grid-as-printed-rules.png",
+                              window=lintaro.grid_window(), client=True)
+    width, height, data = image_pixels(shot)
+
+    def black_across(top: int, bottom: int) -> set[int]:
+        return {x for x in range(width)
+                if all(data[(y * width + x) * 3:(y * width + x) * 3 + 3] == b"\0\0\0" for y in range(top, bottom))}
+
+    band = max(2, (second - first) // 2)
+    return sorted(black_across(first, first + band) & black_across(second, second + band))
+
+
+def narrow_column(lintaro, test_env, index: int, share: float) -> None:
+    """Drags the right-hand edge of visible column `index` (0: the row numbers) to the left by
+    `share` of the column's width, as a user resizes it."""
+    rules = column_rules(lintaro, test_env)
+    left, right = rules[index], rules[index + 1]
+    first, _ = first_rows_band(lintaro)
+    target = right - int((right - left) * share)
+    lintaro.drag(right, first + 2, target, first + 2, window=lintaro.grid_window(), steps=10)
+    settle(lintaro)
+    assert column_rules(lintaro, test_env)[index + 1] in range(target - 2, target + 3)
+
+
+# ----------------------------------------------------------------------------------------------
 # Tests
 
 
@@ -447,6 +621,13 @@ def test_a_table_wider_than_the_paper_asks_first_and_prints_group_by_group(linta
         test_env.render_pdf(pdf, dpi=50)
         here = [t for t in titles[1:] if t in text]
         assert here, "every group prints some columns"
+        # The column numbers go on from the group before, as the grid shows them: the row
+        # numbers and "№" are 1 and 2, "Наименование" 3, and so on.
+        numbers = next(line.split() for line in text.splitlines() if re.fullmatch(r"[\d\s]+", line.strip() or "x"))
+        first = 3 + len(printed)
+        if not printed:
+            first = 1
+        assert [int(n) for n in numbers] == list(range(first, 3 + len(printed) + len(here))), (here, numbers)
         printed += here
         # Every group prints every row's line: header and the rows' own columns.
         assert "Складова наличност" in text
@@ -606,3 +787,141 @@ def test_pages_of_double_height_cells_with_titles_end_at_the_bottom_margin(linta
         assert top >= 10 * MM - 1, (page, top)
         assert bottom <= 842 - 10 * MM, (page, bottom)
     assert seen_rows == list(range(1, len(seen_rows) + 1))
+
+
+# ----------------------------------------------------------------------------------------------
+# The grid is the print preview
+
+
+def sequence_table(name: str, lintaro) -> dict:
+    """The tables the whole sequence runs on: the two Windows-printer samples and a generated
+    table wider than A4, with the column each step works on."""
+    if name == "wide":
+        folder = lintaro.prepare(printer_cfg=printer_cfg(), files={"pages.rdf": table_data(90, wide=True)})
+        return {"path": folder / "pages.rdf", "flow": 5, "flow_title": "КолонаА", "hide": "Град",
+                "sort": ("Наименование", "В намаляващ ред", "Текст"), "filter": ("Сума", "100", "1000", "Число")}
+    return {
+        "sales-bg": {"path": SAMPLES / "sales-bg.rdf", "flow": 2, "flow_title": "Име", "hide": "Дата",
+                     "sort": ("Град", "В нарастващ ред", "Текст"), "filter": ("Сума", "6000", "9000", "Число")},
+        "furniture": {"path": SAMPLES / "furniture.rdf", "flow": 2, "flow_title": "Item", "hide": "Price",
+                      "sort": ("Item", "В нарастващ ред", "Текст"), "filter": ("No.", "1", "2", "Число")},
+    }[name]
+
+
+@pytest.mark.parametrize("name", ["sales-bg", "furniture", "wide"])
+def test_the_grid_shows_the_rows_and_page_breaks_that_print_after_every_kind_of_command(lintaro, test_env, name):
+    table = sequence_table(name, lintaro)
+    lintaro.start([table["path"]])
+    settle(lintaro)
+    titles = None
+    differences: list[str] = []
+
+    # Natural widths, then the column that will flow narrowed by a drag to 45 % of its width.
+    lintaro.key("ctrl+w")
+    settle(lintaro)
+    narrow_column(lintaro, test_env, table["flow"], 0.55)
+
+    # Text flow on the narrowed column.
+    def flow(dialog):
+        dialog.select_combo(101, table["flow_title"])
+        time.sleep(0.1)
+        dialog.set_checked(132, True)
+    run_dialog(lintaro, COLUMN_APPEARANCE, " Оформление на колоните", flow)
+
+    # A column hidden.
+    def hide(dialog):
+        nonlocal titles
+        titles = dialog.list_items(101)
+        dialog.set_list_selected(101, titles.index(table["hide"]), False)
+    run_dialog(lintaro, VISIBLE_COLUMNS, " Подбор на видими колони", hide)
+    differences += expect_grid_as_printed(lintaro, test_env, f"{name}-flow-and-hide", last=3)
+    if name != "furniture" and printed_rows_of_several_lines(test_env) == 0:  # its items are single words
+        differences.append(f"{name}: the narrowed column was given text flow, yet every row prints one line")
+
+    # A sort, a filter and a table look with cells twice as high.
+    def sort(dialog):
+        column, order, data_type = table["sort"]
+        dialog.select_combo(101, column)
+        dialog.select_combo(102, order)
+        dialog.select_combo(103, data_type)
+    run_dialog(lintaro, SORT, " Сортиране на таблицата", sort)
+
+    def filter_rows(dialog):
+        column, low, high, data_type = table["filter"]
+        dialog.select_combo(101, column)
+        dialog.set_control_text(111, low)
+        dialog.set_control_text(112, high)
+        dialog.select_combo(121, data_type)
+    run_dialog(lintaro, FILTER, " Подбор", filter_rows)
+
+    run_dialog(lintaro, TABLE_APPEARANCE, TABLE_CAPTION, lambda dialog: dialog.select_combo(112, "x 200 %"))
+    differences += expect_grid_as_printed(lintaro, test_env, f"{name}-sorted-filtered-high")
+    assert differences == []
+    assert titles is not None and table["hide"] in titles
+
+
+def test_page_numbers_end_on_screen_at_the_page_width_mark_as_they_end_at_the_margin(lintaro, test_env):
+    start_table(lintaro, rows=150)
+    settle(lintaro)
+    grid = lintaro.grid_window()
+    grid.record_text()
+    number_y = None
+    for _ in range(40):
+        grid.send(WM_KEYDOWN, VK_NEXT)
+        last = grid.painted_text()[-1]
+        number_y = next((y for _, y, text in last if text == "2."), None)
+        if number_y is not None and number_y > 0:
+            break
+    assert number_y is not None, "page 2 begins with its number"
+    shot = lintaro.screenshot(test_env.screenshot_dir / "page-number-on-screen.png", window=grid, client=True)
+    width, height, data = image_pixels(shot)
+    pixel = lambda x, y: tuple(data[(y * width + x) * 3:(y * width + x) * 3 + 3])
+    marks = [x for x in range(width) if all(pixel(x, y) == (255, 0, 0) for y in range(0, height, 7))]
+    assert marks, "the page-width mark"
+    ink = [x for y in range(number_y, min(number_y + 12, height)) for x in range(width) if sum(pixel(x, y)) < 200]
+    # "2." ends a text inset left of the mark, as on paper it ends a text inset left of the margin.
+    assert marks[0] - 16 <= max(ink) < marks[0], (max(ink), marks)
+
+
+def test_flowing_cells_show_on_screen_the_lines_they_print(lintaro, test_env):
+    # Glyphs whose widths round differently at the screen's and at the printer's resolution,
+    # each row of one kind, over many lines: the two devices disagree about some break.
+    words = ["iiil", "mmwm", "WWW", "шшщ", "ffft", "ЖЖ", "rrrj", "абвгд", "xyzzy", "ОООЮ"]
+    rows = [" ".join(words[n % len(words)] for _ in range(8 + n % 4)) for n in range(16)]
+    data = "\r\n".join(["WindowTitle: Пренасяне", "Font: Arial, 10", "Titles:", "Текст", "Types:", "Text",
+                        "Data:"] + rows) + "\r\n"
+    folder = lintaro.prepare(printer_cfg=printer_cfg(), files={"flow.rdf": data})
+    lintaro.start([folder / "flow.rdf"])
+    settle(lintaro)
+    def flow(dialog):
+        dialog.select_combo(101, "Текст")
+        time.sleep(0.1)
+        dialog.set_checked(132, True)
+    run_dialog(lintaro, COLUMN_APPEARANCE, " Оформление на колоните", flow)
+    narrow_column(lintaro, test_env, 1, 0.7)
+
+    # Each row's lines as the grid paints them (a row cut at the window's edge is painted whole).
+    on_screen: dict[int, list[str]] = {}
+    for paint in grid_paints(lintaro):
+        row, lines = None, []
+        for line in paint_lines(paint) + [[(0, "0 end")]]:
+            words = " ".join(text for _, text in line).split()
+            if is_row(words) or is_page_top(words) or PAGE_NUMBER_TEXT.fullmatch(" ".join(words)):
+                if row is not None and len(lines) > len(on_screen.get(row, [])):
+                    on_screen[row] = lines
+                row, lines = (int(words[0]), [" ".join(words[1:])]) if is_row(words) else (None, [])
+            elif row is not None and words:
+                lines.append(" ".join(words))
+    on_paper: dict[int, list[str]] = {}
+    for pdf in print_first_group(lintaro, test_env):
+        row = None
+        for line in pdf_text(test_env, pdf).splitlines():
+            words = line.split()
+            if is_row(words):
+                row = int(words[0])
+                on_paper[row] = [" ".join(words[1:])]
+            elif row is not None and words:
+                on_paper[row].append(" ".join(words))
+    assert sorted(on_paper) == list(range(1, 17))
+    assert any(len(lines) >= 3 for lines in on_paper.values()), "the cells flow over several lines"
+    assert {n: on_screen.get(n) for n in on_paper} == on_paper

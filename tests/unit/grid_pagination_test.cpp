@@ -273,6 +273,21 @@ TEST_F(PaginationTest, LineHeightsFollowCellsTitlesHeaderAndFooter) {
     EXPECT_EQ(Describe(*model), "Hx2 Tx2 Cb R0b R1b R2b R3b R4b R5b R6b R7b R8b Fx3");
 }
 
+TEST_F(PaginationTest, BoldFlowingCellsAreCountedInTheBoldFontTheyPrintIn) {
+    GridColumnInfo info;
+    model->GetColumnInfo(1, info);
+    info.flags = ColumnFlags::Visible | ColumnFlags::TextFlow;
+    model->SetColumnInfo(1, info);
+    model->MutableColumn(1)->print_width = 17;  // wraps at 13: "aaa bbb" plain, "aaa" bold
+    g_cells[{0, 11}] = "aaa bbb ccc ddd";
+    Lay(1, kDefaultFlags, PageNumberPosition::None, 1000);
+    EXPECT_EQ(Describe(*model), "T Cb R0bx2");
+    info.flags |= ColumnFlags::Bold;
+    model->SetColumnInfo(1, info);
+    model->RebuildLayout();
+    EXPECT_EQ(Describe(*model), "T Cb R0bx4");
+}
+
 TEST_F(PaginationTest, RebuildingStartsAgainFromTheDataRowsInTheirOrder) {
     g_settings = PageHolding(54);
     model->Reformat();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_measuring_device.h"
+#include "grid/column_groups.h"
 
 namespace {
 
@@ -181,6 +182,43 @@ TEST_F(GridViewLayoutTest, HorizontalScrollingStaysWithinTheTable) {
     EXPECT_FALSE(TrackHorizontalThumb(*model, 40));
 }
 
+TEST_F(GridViewLayoutTest, HomeEndAndTheWheelReachBothEndsEachWay) {
+    UseRows(std::vector<int>(20, 1));
+    Paint(frame);
+    GridFrame narrow{PixelRect{0, 0, 60, 104}, 0};
+    const int range = HorizontalRangeWidth(*model, narrow);
+    // End: as far right as the scroll bar goes; Home: back to the left end.
+    EXPECT_TRUE(ScrollToRightEnd(*model, narrow));
+    EXPECT_EQ(model->ViewState().horizontal_offset, 60 - range);
+    EXPECT_FALSE(ScrollRight(*model, narrow));
+    EXPECT_FALSE(ScrollToRightEnd(*model, narrow));
+    EXPECT_TRUE(ScrollToLeftEnd(*model));
+    EXPECT_EQ(model->ViewState().horizontal_offset, 0);
+    EXPECT_FALSE(ScrollToLeftEnd(*model));
+    // A window wider than the table has nowhere to go.
+    EXPECT_FALSE(ScrollToRightEnd(*model, GridFrame{PixelRect{0, 0, 1000, 104}, 0}));
+    // A wheel notch down is three lines; sideways three 8-pixel steps.
+    EXPECT_TRUE(ScrollLines(*model, 3));
+    EXPECT_EQ(Top(), std::make_pair(3, 0));
+    EXPECT_TRUE(ScrollSideways(*model, narrow, 3));
+    EXPECT_EQ(model->ViewState().horizontal_offset, -24);
+    EXPECT_TRUE(ScrollSideways(*model, narrow, -3));
+    EXPECT_EQ(model->ViewState().horizontal_offset, 0);
+    EXPECT_FALSE(ScrollSideways(*model, narrow, -3));
+    // Down stops once the end is in view (rows 13..19 fill the seven lines), up at the start.
+    EXPECT_TRUE(ScrollLines(*model, 30));
+    EXPECT_EQ(Top(), std::make_pair(13, 0));
+    EXPECT_TRUE(ScrollLines(*model, -2));
+    EXPECT_EQ(Top(), std::make_pair(11, 0));
+    // Ctrl+Home: the first line, the sideways position kept.
+    model->ViewState().horizontal_offset = -16;
+    EXPECT_TRUE(ScrollToStart(*model));
+    EXPECT_EQ(Top(), std::make_pair(0, 0));
+    EXPECT_EQ(model->ViewState().horizontal_offset, -16);
+    EXPECT_FALSE(ScrollToStart(*model));
+    EXPECT_FALSE(ScrollLines(*model, -3));
+}
+
 TEST_F(GridViewLayoutTest, AWiderWindowBringsATableScrolledSidewaysBackInSteps) {
     UseRows({1, 1});
     const int table = model->TableWidth();
@@ -251,6 +289,25 @@ TEST_F(GridViewLayoutTest, ColumnEdgesTitlesAndDropTargets) {
     EXPECT_EQ(ColumnAtTitleX(*model, 20, client), 2);
     EXPECT_EQ(ColumnDropTarget(*model, 20, client), 2);
     EXPECT_EQ(ColumnDropTarget(*model, -7, client), -1);
+}
+
+TEST_F(GridViewLayoutTest, EveryColumnGroupGetsItsPageWidthMark) {
+    // On paper "No" and "Name" share a sheet, "Amount" fills one alone, "Date" is the third.
+    const int paper = PrintableWidthOnPaper(*model);
+    const int print_widths[] = {paper / 4, paper / 4, paper, paper / 4};
+    for (int i = 0; i < 4; ++i) model->MutableColumn(i)->print_width = print_widths[i];
+    const PixelRect& client = frame.client;
+    // Screen columns: left rules at 4, 25, 58 ("Amount", 44 wide) and 103 ("Date", 32 wide).
+    // A sheet 70 screen pixels wide from each group's left rule: 74, 58 + 70, 103 + 70.
+    EXPECT_EQ(PageWidthMarks(*model, client, 70), (std::vector<int>{74, 128, 173}));
+    // Rounding that would put a mark outside the column that begins the next group is held to
+    // that column: at most past "Amount"'s right rule less one, at least past its left rule.
+    EXPECT_EQ(PageWidthMarks(*model, client, 100), (std::vector<int>{103, 136, 203}));
+    EXPECT_EQ(PageWidthMarks(*model, client, 20), (std::vector<int>{59, 104, 123}));
+    // Hidden columns take no room: "No" and "Date" share the first sheet.
+    const std::uint8_t visible[] = {1, 0, 0, 1};
+    model->SetVisibility(visible, 4);
+    EXPECT_EQ(PageWidthMarks(*model, client, 70), (std::vector<int>{74}));
 }
 
 TEST_F(GridViewLayoutTest, MovingAColumnShiftsTheOthersAndKeepsTheirWidths) {

@@ -383,6 +383,23 @@ TEST(WrappedTextLayout, UsesTheLeftPaddingOnBothSidesOfARightAlignedLine) {
                  {{"ab", {0, 0, 20, 10}, 15}}, "right padding ignored");
 }
 
+TEST(WrappedTextLayout, BreaksCellLinesWhereAnotherDeviceBreaksThem) {
+    // The screen alone would break "ab cd ef" | "gh"; the paper, 3 pixels a byte and 15 wide,
+    // breaks "ab cd" | "ef gh", and the screen shows those lines measured in its own pixels.
+    const FakeTextMeter paper(3, 3, 30);
+    const char text[] = "ab cd ef gh";
+    ExpectPieces(Walk(WrappedTextLayout::ForCellBrokenAs(kMeter, text, std::strlen(text), {0, 0, 10, 35}, 1, 1,
+                                                         0, kAlignRight, LineBreakRule{&paper, 15}),
+                      text),
+                 {{"ab cd", {0, 0, 10, 10}, 4}, {"ef gh", {0, 10, 10, 20}, 4}, {"", {0, 20, 10, 35}, 0}},
+                 "paper's breaks");
+    ExpectPieces(Walk(WrappedTextLayout::ForCellBrokenAs(kMeter, text, std::strlen(text), {0, 0, 10, 35}, 1, 1,
+                                                         0, kAlignLeft, LineBreakRule{nullptr, 15}),
+                      text),
+                 {{"ab cd ef", {0, 0, 10, 10}, 1}, {"gh", {0, 10, 10, 20}, 1}, {"", {0, 20, 10, 35}, 0}},
+                 "no other device: its own breaks");
+}
+
 TEST(WrappedTextLayout, LaysOutEveryTitleLineCentred) {
     // Wraps at 10 - 2 = 8 pixels; the bottom does not stop the lines.
     const WrappedCase cases[] = {

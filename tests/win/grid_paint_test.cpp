@@ -301,6 +301,19 @@ TEST_F(GridPaintTest, PageWidthMarkIsRedAtThePrintableWidth) {
     const auto scrolled = Paint();
     EXPECT_EQ(scrolled->CountOf(RECT{183, 0, 184, bottom}, kRed), bottom);
     EXPECT_EQ(scrolled->CountOf(RECT{0, 0, 183, bottom}, kRed), 0);
+
+    // A "Name" column too wide to share a sheet with "No" begins the second column group, and
+    // "Amount" the third: every group's sheet edge is marked, from the group's left rule.
+    GridModel& model = grid->Model();
+    model.MutableColumn(1)->print_width = PrintableWidthOnPaper(model) - 10;
+    model.MutableColumn(1)->width = 180;
+    model.UpdateTableWidth();
+    model.ViewState().horizontal_offset = 0;
+    const auto groups = Paint();
+    const int name_left = 4 + ColumnWidth(0) + 1;
+    EXPECT_EQ(groups->CountOf(RECT{193, 0, 194, bottom}, kRed), bottom);
+    EXPECT_EQ(groups->CountOf(RECT{name_left + 189, 0, name_left + 190, bottom}, kRed), bottom);
+    EXPECT_EQ(groups->CountOf(RECT{0, 0, right, bottom}, kRed), 2 * bottom);
 }
 
 TEST_F(GridPaintTest, PageBreaksAreDottedBandsAcrossTheWindow) {
@@ -323,7 +336,7 @@ TEST_F(GridPaintTest, PageBreaksAreDottedBandsAcrossTheWindow) {
 }
 
 TEST_F(GridPaintTest, PageNumbersAreAlignedAsTheirPositionSays) {
-    SetPrintSettings(Page(1500));
+    SetPrintSettings(Page(1500, 10000, 6000));
     MakeGrid();
     struct Case {
         std::uint8_t position;
@@ -344,11 +357,14 @@ TEST_F(GridPaintTest, PageNumbersAreAlignedAsTheirPositionSays) {
         right = surface->width();
         ink[index++] = surface->BoundsOfColourIn(RECT{0, 4, right, 4 + h}, kBlack);
     }
+    // As on paper: in the printable width (50 mm, 189 pixels) from the table's left rule at 4.
     const int inset = grid->Model().Metrics(GridDevice::Screen).text_inset;
-    EXPECT_LE(ink[0].left, inset + 2) << "left: from the window's left edge";
-    EXPECT_NEAR((ink[1].left + ink[1].right) / 2, right / 2, 3) << "centre of the window";
-    EXPECT_GE(ink[2].right, right - inset - 4) << "right: to the window's right edge";
-    EXPECT_LE(ink[2].right, right - inset);
+    EXPECT_GE(ink[0].left, 4 + inset - 1) << "left: from the table's left rule";
+    EXPECT_LE(ink[0].left, 4 + inset + 2);
+    EXPECT_NEAR((ink[1].left + ink[1].right) / 2, 4 + 189 / 2, 3) << "centre of the printable width";
+    EXPECT_GE(ink[2].right, 193 - inset - 4) << "right: to the right margin";
+    EXPECT_LE(ink[2].right, 193 - inset);
+    EXPECT_LT(ink[2].right, right - 100);
     EXPECT_GT(ink[1].right - ink[1].left, ink[0].right - ink[0].left) << "\"- 1 -\" is wider than \"1.\"";
 }
 
@@ -477,6 +493,26 @@ TEST_F(GridPaintTest, UnusedKeysRightClicksAndCommandsGoToTheParent) {
     EXPECT_EQ(g_parent_messages[2].lparam, MAKELPARAM(expected.x, expected.y));
     EXPECT_EQ(g_parent_messages[3].message, static_cast<UINT>(WM_COMMAND));
     EXPECT_EQ(g_parent_messages[3].wparam, 301u);
+
+    // The context-menu key and Shift+F10 ask for the context menu at the grid's top left; F10
+    // alone is not the grid's.
+    g_parent_messages.clear();
+    SendMessageA(grid->Window(), WM_KEYDOWN, VK_APPS, 0x015D0001);
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageA(grid->Window(), WM_SYSKEYDOWN, VK_F10, 0x00440001);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    SendMessageA(grid->Window(), WM_SYSKEYDOWN, VK_F10, 0x00440001);
+    POINT corner{0, 0};
+    MapWindowPoints(grid->Window(), parent, &corner, 1);
+    ASSERT_EQ(g_parent_messages.size(), 2u);
+    for (const ParentMessage& message : g_parent_messages) {
+        EXPECT_EQ(message.message, static_cast<UINT>(WM_RBUTTONDOWN));
+        EXPECT_EQ(message.lparam, MAKELPARAM(corner.x, corner.y));
+    }
 }
 
 TEST_F(GridPaintTest, TheSizingCursorShowsOverColumnEdgesOfDataRows) {

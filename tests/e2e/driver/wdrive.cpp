@@ -870,6 +870,68 @@ void CommandsCommand(const Words& words, Answer* answer) {
   }
 }
 
+// The records of painted text, by window: a count of bytes, then "x TAB y TAB text" lines.
+constexpr DWORD kTextLogBytes = 16 << 20;
+struct TextLog {
+  HWND window;
+  const volatile LONG* log;
+};
+std::vector<TextLog> text_logs;
+
+// textrecord HWND: from now on records the text the window paints (TextOutA calls on its device
+// contexts, and a mark before each paint); "texts HWND" reads it. Asking again clears the record.
+void TextRecordCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  if (!NeedWindow(window, answer)) return;
+  char name[96];
+  std::snprintf(name, sizeof name, "WdriveText%lu_%llX", GetCurrentProcessId(),
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  const volatile LONG* log = nullptr;
+  for (const TextLog& known : text_logs)
+    if (known.window == window) log = known.log;
+  if (!log) {
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        kTextLogBytes, name);
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kTextLogBytes) : nullptr;
+    if (!view) return answer->Fail("no mapping");
+    log = static_cast<const volatile LONG*>(view);
+    text_logs.push_back(TextLog{window, log});
+  }
+  std::string error;
+  if (!AskHook(window, "WdriveRecordText", &error)) return answer->Fail(error);
+}
+
+// texts HWND: what was recorded since "textrecord HWND", one field per line: "paint" before each
+// paint, otherwise "x,y,text".
+void TextsCommand(const Words& words, Answer* answer) {
+  if (!NeedWords(words, 2, answer)) return;
+  HWND window = ParseHandle(words[1]);
+  const volatile LONG* log = nullptr;
+  for (const TextLog& known : text_logs)
+    if (known.window == window) log = known.log;
+  if (!log) return answer->Fail("the window's text is not recorded");
+  const DWORD size = std::min<DWORD>(static_cast<DWORD>(log[0]), kTextLogBytes - 4);
+  const std::string text(reinterpret_cast<const char*>(const_cast<const LONG*>(log)) + 4, size);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (line == "paint") {
+      answer->Add(line);
+      continue;
+    }
+    const size_t first = line.find('\t');
+    const size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+    if (second == std::string::npos) continue;
+    answer->AddEncoded(Encode(line.substr(0, first)) + "," +
+                       Encode(line.substr(first + 1, second - first - 1)) + "," +
+                       Encode(line.substr(second + 1)));
+  }
+}
+
 void Dispatch(const Words& words, Answer* answer) {
   const std::string& name = words[0];
   if (name == "ping") return answer->Add("pong");
@@ -906,6 +968,8 @@ void Dispatch(const Words& words, Answer* answer) {
   if (name == "menu") return MenuCommand(words, answer);
   if (name == "spy") return SpyCommand(words, answer);
   if (name == "commands") return CommandsCommand(words, answer);
+  if (name == "textrecord") return TextRecordCommand(words, answer);
+  if (name == "texts") return TextsCommand(words, answer);
   answer->Fail("unknown command: " + name);
 }
 

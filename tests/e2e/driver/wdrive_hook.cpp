@@ -18,6 +18,15 @@
 // (posted by a menu, sent by an accelerator or a control), is appended to the driver's mapping
 // "WdriveSpy<pid>_<window>" as a 32-bit word parameter after a 32-bit count, before the
 // program's own procedure runs. The event is set once the subclass is in place.
+//
+// The registered message "WdriveRecordText" (same parameters) starts, or starts again, a record
+// of the text that the window paints: the program's import of TextOutA is pointed at a recorder
+// that, for every call on a device context of that window, appends to the driver's mapping
+// "WdriveText<pid>_<window>" (a 32-bit count of bytes, then lines) the line
+//   x TAB y TAB text LF
+// (bytes below 0x20 in the text written as blanks), and its import of BeginPaint at one that
+// appends "paint LF" before each paint of the window, so that the lines of one paint can be told
+// from the next. Nothing the program does changes; the record only reads what it draws.
 #include <windows.h>
 
 #include <cstdio>
@@ -96,6 +105,95 @@ void StartSpying(HWND window, DWORD driver_pid) {
     }
 }
 
+// --- Recording the painted text ----------------------------------------------------------
+
+constexpr DWORD kTextLogBytes = 16 << 20;
+using TextOutFunction = BOOL(WINAPI*)(HDC, int, int, LPCSTR, int);
+using BeginPaintFunction = HDC(WINAPI*)(HWND, PAINTSTRUCT*);
+TextOutFunction original_text_out = nullptr;
+BeginPaintFunction original_begin_paint = nullptr;
+HWND recorded_window = nullptr;
+volatile LONG* text_log = nullptr;  // count of bytes, then the lines
+
+void AppendToTextLog(const char* bytes, DWORD size) {
+    const DWORD used = static_cast<DWORD>(text_log[0]);
+    if (used + size > kTextLogBytes - 4) return;
+    CopyMemory(reinterpret_cast<char*>(const_cast<LONG*>(text_log)) + 4 + used, bytes, size);
+    text_log[0] = static_cast<LONG>(used + size);
+}
+
+BOOL WINAPI RecordingTextOut(HDC dc, int x, int y, LPCSTR text, int count) {
+    if (text_log != nullptr && text != nullptr && count > 0 && WindowFromDC(dc) == recorded_window) {
+        char line[320];
+        int length = std::snprintf(line, sizeof line, "%d\t%d\t", x, y);
+        for (int i = 0; i < count && length < static_cast<int>(sizeof line) - 1; ++i) {
+            const unsigned char byte = static_cast<unsigned char>(text[i]);
+            line[length++] = byte < 0x20 ? ' ' : static_cast<char>(byte);
+        }
+        line[length++] = '\n';
+        AppendToTextLog(line, static_cast<DWORD>(length));
+    }
+    return original_text_out(dc, x, y, text, count);
+}
+
+HDC WINAPI RecordingBeginPaint(HWND window, PAINTSTRUCT* paint) {
+    if (text_log != nullptr && window == recorded_window) AppendToTextLog("paint\n", 6);
+    return original_begin_paint(window, paint);
+}
+
+// Points the program's import of `function` from `dll` at `replacement`; returns the original,
+// or null when the program does not import it.
+void* PatchImport(const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return nullptr;
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name != 0;
+         ++entry) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dll) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (lstrcmpA(reinterpret_cast<const char*>(by_name->Name), function) != 0) continue;
+            DWORD protection = 0;
+            if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) {
+                return nullptr;
+            }
+            void* original = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+void StartRecordingText(HWND window, DWORD driver_pid) {
+    char name[96];
+    std::snprintf(name, sizeof name, "WdriveText%lu_%llX", static_cast<unsigned long>(driver_pid),
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+    if (mapping == nullptr) return;
+    // Mapped for the life of the process, as the command logs are.
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kTextLogBytes);
+    CloseHandle(mapping);
+    if (view == nullptr) return;
+    if (original_text_out == nullptr) {
+        original_text_out = reinterpret_cast<TextOutFunction>(
+            PatchImport("gdi32.dll", "TextOutA", reinterpret_cast<void*>(&RecordingTextOut)));
+        original_begin_paint = reinterpret_cast<BeginPaintFunction>(
+            PatchImport("user32.dll", "BeginPaint", reinterpret_cast<void*>(&RecordingBeginPaint)));
+    }
+    if (original_text_out == nullptr || original_begin_paint == nullptr) return;
+    recorded_window = window;
+    text_log = static_cast<volatile LONG*>(view);
+    text_log[0] = 0;
+    SignalDone(driver_pid);
+}
+
 // `owner` is the window whose menu bar `menu` is, or null for a popup menu.
 void DescribeMenu(HWND owner, HMENU menu, int depth, std::string& out) {
     const int count = GetMenuItemCount(menu);
@@ -158,14 +256,16 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK WdriveGetMessageHook(int code,
                                                                         LPARAM lparam) {
     static const UINT read_menu = RegisterWindowMessageA("WdriveReadMenu");
     static const UINT spy_commands = RegisterWindowMessageA("WdriveSpyCommands");
+    static const UINT record_text = RegisterWindowMessageA("WdriveRecordText");
     if (code == HC_ACTION) {
         MSG* message = reinterpret_cast<MSG*>(lparam);
-        if (message->message == read_menu || message->message == spy_commands) {
+        if (message->message == read_menu || message->message == spy_commands || message->message == record_text) {
             PinThisModule();
             if (message->lParam != last_request) {
                 last_request = static_cast<LONG>(message->lParam);
                 const DWORD driver_pid = static_cast<DWORD>(message->wParam);
                 if (message->message == read_menu) Answer(message->hwnd, driver_pid);
+                else if (message->message == record_text) StartRecordingText(message->hwnd, driver_pid);
                 else StartSpying(message->hwnd, driver_pid);
             }
             if (wparam == PM_REMOVE) message->message = WM_NULL;  // the program never sees it
