@@ -1,6 +1,8 @@
 // Dot-matrix pages: control sequences, the page's lines as text, the sheet-by-sheet print run.
 #include "print/dot_matrix.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "grid/char_render.h"
@@ -42,6 +44,15 @@ constexpr std::uint8_t kSequences[kModels][kModes][2][6] = {
 constexpr std::uint8_t kNoSequence[1] = {0};
 
 constexpr char kLineEnd[] = "\r\n";
+
+// A margin or paper length in lines as a page uses it: 0 .. kLongestTextPage, whatever the
+// settings hold, so that no value sends more than a bounded number of lines per page.
+int PageLines(std::int32_t lines) { return std::clamp<std::int32_t>(lines, 0, kLongestTextPage); }
+
+int CountLineEnds(const ItemList& text) {
+    const std::uint8_t* bytes = text.Data();
+    return static_cast<int>(std::count(bytes, bytes + text.Size(), static_cast<std::uint8_t>('\n')));
+}
 
 }  // namespace
 
@@ -95,17 +106,36 @@ bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert
     ItemList text(1024, 1024);
     if (text.Capacity() == 0) return false;
 
-    for (int i = 0; i < settings.top_margin; ++i) port->Write(kLineEnd, 2);
+    const int top_margin = PageLines(settings.top_margin);
+    for (int i = 0; i < top_margin; ++i) port->Write(kLineEnd, 2);
     SendControlSequence(*port, settings.dot_matrix_model, settings.dot_matrix_mode, true);
+    int lines = top_margin;
+    bool written = true;
     for (int i = first; i < end; ++i) {
         text.MakeEmpty();
         RenderLayoutLine(grid, grid.Line(i), text, width, settings.left_margin);
         if (convert) ToDosCyrillic(text.Data(), static_cast<std::size_t>(text.Size()));
         const std::size_t size = static_cast<std::size_t>(text.Size());
-        if (port->Write(text.Data(), size) != size) break;
+        if (port->Write(text.Data(), size) != size) {
+            written = false;
+            break;
+        }
+        lines += CountLineEnds(text);
     }
     SendControlSequence(*port, settings.dot_matrix_model, settings.dot_matrix_mode, false);
+    // Continuous paper has no sheet edge to start the next page at: the page is filled to the
+    // paper's length, so every page starts at the top of its own form.
+    if (written && settings.paper_feed != 0) {
+        for (int i = lines; i < PageLines(settings.paper_height); ++i) port->Write(kLineEnd, 2);
+    }
     return true;
+}
+
+bool TextFitsPaper(GridModel& grid, const PrintSettings& settings) {
+    ComputeCharWidths(grid);
+    const std::int64_t indent = std::clamp(settings.left_margin, 0, kLongestIndent);
+    return indent + TextPageWidth(grid) <=
+           static_cast<std::int64_t>(settings.paper_width) - std::max(settings.right_margin, 0);
 }
 
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,101 @@ TEST(DotMatrixWriteTextPage, AFailedWriteEndsTheLinesButTheEndSequenceIsSent) {
     }
 }
 
+std::string CrLf(int count) {
+    std::string lines;
+    for (int i = 0; i < count; ++i) lines += "\r\n";
+    return lines;
+}
+
+TEST(DotMatrixWriteTextPage, ContinuousPaperFillsEachPageToThePapersLength) {
+    const struct {
+        const char* name;
+        int page;
+        int feed;
+        int height;
+        int fill;  // CR LF pairs after the end sequence
+    } cases[] = {
+        {"page 1: 2 margin + 10 text lines on 60", 0, 1, 60, 48},
+        {"page 2: 2 + 7", 1, 1, 60, 51},
+        {"page 3: 2 + 9", 2, 1, 60, 49},
+        {"longer paper", 0, 1, 72, 60},
+        {"a page longer than the paper gets nothing", 0, 1, 5, 0},
+        {"single sheets are not filled", 0, 0, 60, 0},
+        {"no length beyond the longest page", 0, 1, INT32_MAX, 999 - 12},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();
+        RecordingPort port;
+        PrintSettings settings = LptSettings(3, 2);
+        settings.paper_feed = c.feed;
+        settings.paper_height = c.height;
+        EXPECT_TRUE(WriteTextPage(table->grid, &port, c.page, true, settings));
+        EXPECT_EQ(port.All(), ExpectedPage(c.page, 3, 2) + CrLf(c.fill)) << c.name;
+    }
+}
+
+TEST(DotMatrixWriteTextPage, MarginsOfAnySizeGiveABoundedPage) {
+    const struct {
+        int top;
+        int left;
+        int top_lines;    // CR LF pairs before the begin sequence
+        std::size_t indent;
+        long lines;       // line ends on the page: filled to 999 lines unless longer already
+    } cases[] = {
+        {INT32_MAX, INT32_MAX, 999, 999, 1006},
+        {2147483, 21474836, 999, 999, 1006},
+        {-3, -5, 0, 0, 999},
+        {INT32_MIN, INT32_MIN, 0, 0, 999},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();
+        RecordingPort port;
+        PrintSettings settings = LptSettings(0, 0, c.top, c.left);
+        settings.paper_feed = 1;
+        settings.paper_height = INT32_MAX;
+        EXPECT_TRUE(WriteTextPage(table->grid, &port, 1, true, settings));
+        ASSERT_GE(port.chunks.size(), 3u);
+        const std::string page = port.All();
+        EXPECT_EQ(page.find_first_not_of("\r\n"), static_cast<std::size_t>(c.top_lines) * 2) << c.top;
+        // The column numbers' rule, indented.
+        EXPECT_EQ(port.chunks[static_cast<std::size_t>(c.top_lines) + 2],
+                  std::string(c.indent, ' ') + "+----+-------+---------+\r\n" + std::string(c.indent, ' ') +
+                      "| 1  |   2   |    3    |\r\n" + std::string(c.indent, ' ') + "+----+-------+---------+\r\n")
+            << c.left;
+        // Filled to the longest page, never to the 2^31 lines asked for.
+        EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), c.lines) << c.top;
+    }
+}
+
+TEST(DotMatrixWriteTextPage, NoByteOfACellReachesThePrinterAsACommand) {
+    TextGrid table({{"Текст"}});
+    table.SetRow(0, {"\x1B" "E bold\x0C\x0E\x12\x0F" "end\n"});
+    table.SetLines({RowLine(0, 1)});
+    RecordingPort port;
+    EXPECT_TRUE(WriteTextPage(table.grid, &port, 0, true, LptSettings(0, 0, 0, 0)));
+    EXPECT_EQ(port.All(), "|  E bold    end  |\r\n");
+}
+
+TEST(DotMatrixTextFitsPaper, TheLeftMarginAndTheTableWithinTheCharactersLessTheRightMargin) {
+    const struct {
+        int width;
+        int left;
+        int right;
+        bool fits;
+    } cases[] = {
+        {80, 3, 0, true},   {26, 2, 0, true},   {26, 3, 0, false}, {30, 3, 4, false},
+        {31, 3, 4, true},   {96, INT32_MAX, 0, false},            {24, -5, 0, true},
+        {24, 0, INT32_MIN, true}, {INT32_MIN, 0, 0, false},        {INT32_MAX, 0, INT32_MAX, false},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();  // 24 characters wide
+        PrintSettings settings = LptSettings(0, 0, 0, c.left);
+        settings.paper_width = c.width;
+        settings.right_margin = c.right;
+        EXPECT_EQ(TextFitsPaper(table->grid, settings), c.fits) << c.width << " " << c.left << " " << c.right;
+    }
+}
+
 TEST(DotMatrixFindPageLines, PagesAreSeparatedByPageBreaks) {
     auto table = MakeThreePageTable();
     EXPECT_EQ(CountLayoutPages(table->grid), 3);
@@ -279,7 +375,26 @@ TEST(DotMatrixPrintTextPages, AlwaysConvertsWhateverTheDosFlagSays) {
     settings.paper_feed = 1;
     PrintTextPages(table->grid, port, {1, 1, 0}, settings, prompt);
     EXPECT_EQ(prompt.asked, 1u);
-    EXPECT_EQ(port.All(), ExpectedPage(0, 0, 0, 0));
+    EXPECT_EQ(port.All(), ExpectedPage(0, 0, 0, 0) + CrLf(50));  // continuous paper: 10 lines + 50
+}
+
+TEST(DotMatrixPrintTextPages, EveryPageOfALongRunStartsOnItsOwnForm) {
+    auto table = MakeThreePageTable();
+    RecordingPort port;
+    ScriptedPrompt prompt({});
+    PrintSettings settings = LptSettings(3, 2);
+    settings.paper_feed = 1;
+    PrintTextPages(table->grid, port, {1, 3, 0}, settings, prompt);
+    const std::string all = port.All();
+    // The begin sequence of page n stands after 60 (n - 1) + 2 line ends; 180 in all.
+    std::size_t at = 0;
+    for (int page = 0; page < 3; ++page) {
+        at = all.find("\x1B\x4D\x12", at);
+        ASSERT_NE(at, std::string::npos) << page;
+        EXPECT_EQ(std::count(all.begin(), all.begin() + static_cast<long>(at), '\n'), 60 * page + 2) << page;
+        ++at;
+    }
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 180);
 }
 
 }  // namespace

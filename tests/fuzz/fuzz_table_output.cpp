@@ -1,0 +1,226 @@
+// Fuzzes a table from its data file (and a layout file) to every output: loading, pagination,
+// the boxed text, the LPT1 pages and the four export writers in both code tables.
+//
+// The input is a data file; when it holds kLayoutMarker, the bytes after its last occurrence are
+// a column layout file applied to the grid, as the second name on the command line would be.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/data_file.h"
+#include "formats/description.h"
+#include "formats/store_to_grid.h"
+#include "grid/char_render.h"
+#include "grid/grid_model.h"
+#include "print/dot_matrix.h"
+#include "print/export_writers.h"
+#include "store/byte_order.h"
+#include "store/item_list.h"
+#include "tests/unit/fake_measuring_device.h"
+
+namespace {
+
+constexpr std::string_view kLayoutMarker("\0\0LAYOUT\0\0", 10);
+constexpr int kMostPagesPrinted = 4;  // enough to cross page breaks; the rest is the same work
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+class NoPrinters : public PrinterDirectory {
+public:
+    std::string DefaultPrinterName() override { return "PDF"; }
+    void AdoptDriverPaper(PrintSettings&) override {}
+};
+
+PrintSettings g_settings;
+const TableStore* g_store = nullptr;
+
+PrintSettings CurrentSettings() { return g_settings; }
+
+int StoreCells(int row_key, int column_identifier, char* buffer, int size) {
+    return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
+}
+
+// Only the renderers' own CR LF may end a line: no other byte below 0x20 in a text line.
+void CheckTextLines(const std::uint8_t* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bytes[i] == '\r') {
+            Check(i + 1 < size && bytes[i + 1] == '\n');
+            ++i;
+        } else {
+            Check(bytes[i] >= 0x20);
+        }
+    }
+}
+
+int VisibleColumnCount(const GridModel& grid) {
+    int count = 0;
+    for (int i = 0; i < grid.ColumnCount(); ++i) count += grid.IsColumnVisible(i) ? 1 : 0;
+    return count;
+}
+
+int DataRowLines(const GridModel& grid) {
+    int rows = 0;
+    for (int i = 0; i < grid.LineCount(); ++i) rows += grid.Line(i).kind == LineKind::DataRow ? 1 : 0;
+    return rows;
+}
+
+void RenderWholeLayout(GridModel& grid) {
+    ComputeCharWidths(grid);
+    const int width = TextPageWidth(grid);
+    ItemList out(1024, 1024);
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        out.MakeEmpty();
+        Check(RenderLayoutLine(grid, grid.Line(i), out, width, g_settings.left_margin));
+        Check(out.Size() >= 2 && out.Data()[out.Size() - 1] == '\n');
+        CheckTextLines(out.Data(), static_cast<std::size_t>(out.Size()));
+    }
+}
+
+// Strips the begin and end sequences of the page's model and mode from the page's bytes.
+std::string WithoutSequences(std::string page, int model, int mode) {
+    for (bool begin : {true, false}) {
+        const std::uint8_t* sequence = ControlSequence(model, mode, begin);
+        const std::string bytes(reinterpret_cast<const char*>(sequence + 1), sequence[0]);
+        if (bytes.empty()) continue;
+        const std::size_t at = begin ? page.find(bytes) : page.rfind(bytes);
+        Check(at != std::string::npos);
+        page.erase(at, bytes.size());
+    }
+    return page;
+}
+
+void PrintOnLpt1(GridModel& grid) {
+    // A head that chose a Windows printer still has its table sent to LPT1 once, as printed
+    // after a print setup that changed nothing else.
+    const PrintSettings settings =
+        g_settings.printer_kind == kDotMatrixPrinter ? g_settings : DotMatrixPrintSettings();
+    const int pages = std::min(CountLayoutPages(grid), kMostPagesPrinted);
+    for (int page = 0; page < pages; ++page) {
+        MemoryByteSink port;
+        Check(WriteTextPage(grid, &port, page, true, settings));
+        const std::string bytes(port.Bytes().begin(), port.Bytes().end());
+        const std::string text = WithoutSequences(bytes, settings.dot_matrix_model, settings.dot_matrix_mode);
+        CheckTextLines(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        // Bounded whatever the margins: the page's own lines, and at most the longest page of
+        // margin and fill, each no wider than the longest indent and the table.
+        int first = 0;
+        int end = 0;
+        FindPageLines(grid, page, first, end);
+        const std::int64_t longest_line = kLongestIndent + static_cast<std::int64_t>(TextPageWidth(grid)) + 1024;
+        const std::int64_t lines = 2 * kLongestTextPage + 260 * static_cast<std::int64_t>(end - first);
+        Check(static_cast<std::int64_t>(text.size()) <= lines * longest_line);
+    }
+}
+
+void ExportEveryFormat(GridModel& grid) {
+    const ExportDate date{2024, 3, 9};
+    const int columns = VisibleColumnCount(grid);
+    for (int code_table : {kExportWindowsCodeTable, kExportDosCodeTable}) {
+        for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
+            MemoryByteSink file;
+            const ExportOutcome outcome = ExportTable(grid, &file, format, code_table, date);
+            const std::vector<std::uint8_t>& bytes = file.Bytes();
+            Check(!outcome.write_failed);
+            if (format == kExportPlainText) CheckTextLines(bytes.data(), bytes.size());
+            if (format == kExportTabSeparated) {
+                // One record per line: the TAB line, the titles, the empty line and the rows,
+                // each with one TAB between two columns.
+                CheckTextLines(bytes.data(), bytes.size());
+                std::size_t line_start = 0;
+                int lines = 0;
+                for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+                    if (bytes[i] != '\r') continue;
+                    const auto tabs = std::count(bytes.begin() + static_cast<long>(line_start),
+                                                 bytes.begin() + static_cast<long>(i), '\t');
+                    if (lines == 0) Check(tabs == columns);
+                    else if (lines != 2) Check(tabs == std::max(columns - 1, 0));
+                    ++lines;
+                    line_start = i + 2;
+                }
+                Check(lines == 3 + DataRowLines(grid));
+            }
+            if (format == kExportCsv) {
+                // Outside quotes no control byte but the record's own CR LF; quotes pair up.
+                bool quoted = false;
+                for (std::size_t i = 0; i < bytes.size(); ++i) {
+                    if (bytes[i] == '"') quoted = !quoted;
+                    if (quoted && (bytes[i] == '\r' || bytes[i] == '\n')) continue;
+                    if (bytes[i] == '\r') Check(!quoted && i + 1 < bytes.size() && bytes[++i] == '\n');
+                    else Check(bytes[i] >= 0x20);
+                }
+                Check(!quoted);
+            }
+            if (format == kExportDbase) {
+                if (outcome.too_wide) {
+                    Check(bytes.empty() && !outcome.ok);
+                    continue;
+                }
+                Check(outcome.ok);
+                if (columns == 0) {
+                    Check(bytes.empty());
+                    continue;
+                }
+                Check(bytes.size() >= 33);
+                const std::size_t header = ReadUint16(bytes.data() + 8);
+                const std::size_t record = ReadUint16(bytes.data() + 10);
+                Check(header == 33u + 32u * static_cast<std::size_t>(columns));
+                Check(record >= 1 + static_cast<std::size_t>(columns));
+                Check(bytes.size() == header + record * ReadUint32(bytes.data() + 4));
+                Check(ReadUint32(bytes.data() + 4) == static_cast<std::uint32_t>(DataRowLines(grid)));
+                for (std::size_t i = header; i < bytes.size(); ++i) Check(bytes[i] >= 0x20);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view file(reinterpret_cast<const char*>(data), size);
+    std::string_view layout;
+    const std::size_t marker = file.rfind(kLayoutMarker);
+    if (marker != std::string_view::npos) {
+        layout = file.substr(marker + kLayoutMarker.size());
+        file = file.substr(0, marker);
+    }
+
+    // Printer.cfg as a dot-matrix printer on continuous paper, so that a head without a
+    // "Printer:" key still paginates in lines and fills its pages.
+    g_settings = DotMatrixPrintSettings();
+    g_settings.paper_feed = 1;
+    FakeMeasuringDevice screen(6, 13, 96);
+    FakeMeasuringDevice print(25, 50, 300);
+    GridModel grid(GridEnvironment{&screen, &print, nullptr, &CurrentSettings});
+    grid.SetCellTextSource(&StoreCells);
+
+    DescriptionState state;
+    state.settings = g_settings;
+    state.font = grid.GetFont();
+    state.has_font = true;
+    NoPrinters printers;
+    ApplyDescription(DescriptionHeadOf(file), state, printers);
+    g_settings = state.settings;
+    grid.StoreFont(state.font);
+
+    DataFileTable table;
+    if (!ReadDataFileTable(file, table, [] { return 321; })) return 0;
+    g_store = table.store.get();
+    RebuildGridFromStore(grid, g_store, table.header.c_str(), table.footer.c_str());
+    if (!layout.empty()) {
+        grid.ApplyLayoutFileImage(reinterpret_cast<const std::uint8_t*>(layout.data()), layout.size());
+        RefreshColumnTitles(grid, g_store);
+    }
+    grid.Reformat();
+
+    RenderWholeLayout(grid);
+    PrintOnLpt1(grid);
+    ExportEveryFormat(grid);
+    g_store = nullptr;
+    return 0;
+}
