@@ -46,14 +46,15 @@ int StoreCells(int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
-// Only the renderers' own CR LF may end a line: no other byte below 0x20 in a text line.
-void CheckTextLines(const std::uint8_t* bytes, std::size_t size) {
+// Only the writer's own CR LF may end a line (and its own TAB part a tab-separated record): no
+// other byte below 0x20.
+void CheckTextLines(const std::uint8_t* bytes, std::size_t size, bool separator_tabs = false) {
     for (std::size_t i = 0; i < size; ++i) {
         if (bytes[i] == '\r') {
             Check(i + 1 < size && bytes[i + 1] == '\n');
             ++i;
         } else {
-            Check(bytes[i] >= 0x20);
+            Check(bytes[i] >= 0x20 || (separator_tabs && bytes[i] == '\t'));
         }
     }
 }
@@ -131,7 +132,7 @@ void ExportEveryFormat(GridModel& grid) {
             if (format == kExportTabSeparated) {
                 // One record per line: the TAB line, the titles, the empty line and the rows,
                 // each with one TAB between two columns.
-                CheckTextLines(bytes.data(), bytes.size());
+                CheckTextLines(bytes.data(), bytes.size(), true);
                 std::size_t line_start = 0;
                 int lines = 0;
                 for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
