@@ -348,21 +348,6 @@ def test_continuous_paper_pages_fill_their_forms_and_no_cell_byte_commands_the_p
     assert "Контрол E " in dos_text(data) and "ред 1 ред 2" in dos_text(data)
 
 
-def test_head_margins_past_any_paper_still_print_a_bounded_page(lintaro, tmp_path, test_env):
-    path = report_copy(tmp_path, "Page: Width 96, Height 60, Left 21474836.47, Top 21474836.47, "
-                                 "Right 0, Bottom 2")
-    lintaro.start([path])
-    test_env.clear_lpt1()
-    dialog = open_pages_to_print(lintaro, too_wide=True)
-    dialog.set_control_text(PAGE_TO, "1")
-    dialog.click(IDOK)
-    dialog.wait_gone()
-    answer_sheet_prompts(lintaro, 1)
-    data = test_env.read_lpt1()
-    assert EPSON_DRAFT12_BEGIN in data and data.endswith(EPSON_DRAFT12_END)
-    assert len(data) < 100_000, "a page of a few lines, not 2^31 line feeds"
-
-
 # ----------------------------------------------------------------------------------------------
 # Print setup
 
