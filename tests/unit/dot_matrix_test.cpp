@@ -397,4 +397,22 @@ TEST(DotMatrixPrintTextPages, EveryPageOfALongRunStartsOnItsOwnForm) {
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 180);
 }
 
+int g_cell_fetches = 0;
+int CountedCell(int row_key, int column_identifier, char* buffer, int buffer_size) {
+    ++g_cell_fetches;
+    return TextGridCell(row_key, column_identifier, buffer, buffer_size);
+}
+
+TEST(DotMatrixPrintTextPages, ARunReadsTheTableForItsWidthsOnceNotOncePerPage) {
+    auto table = MakeThreePageTable();
+    table->grid.SetCellTextSource(&CountedCell);
+    RecordingPort port;
+    ScriptedPrompt prompt({});
+    g_cell_fetches = 0;
+    PrintTextPages(table->grid, port, {1, 3, 0}, LptSettings(3, 2), prompt);
+    // 4 rows of 2 cells: 8 for the widths, 8 to print them (page by page it was 32).
+    EXPECT_EQ(g_cell_fetches, 16);
+    EXPECT_EQ(port.All(), ExpectedPage(0, 3, 2) + ExpectedPage(1, 3, 2) + ExpectedPage(2, 3, 2));
+}
+
 }  // namespace
