@@ -76,7 +76,8 @@ struct TextPrintRun {
 
 // Prints the chosen pages: for each page in from .. to that the subset keeps, asks for a sheet
 // (anything but OK ends printing) and writes the page converted, with the model, mode and
-// margins of `settings`. A page number without a page is skipped without asking.
+// margins of `settings`, as WriteTextPage does; the character widths are computed once for the
+// run, before the first page. A page number without a page is skipped without asking.
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
                             const PrintSettings& settings, SheetPrompt& prompt);
 
