@@ -1,5 +1,7 @@
 // Fuzzes a table from its data file (and a layout file) to every output: loading, pagination,
-// the boxed text, the LPT1 pages and the four export writers in both code tables.
+// the boxed text, the LPT1 pages and the four export writers (in the Windows code table for
+// inputs of even length, in DOS for odd ones). Every output must keep its records whole, send
+// no cell byte as a printer command and stay bounded whatever the head's margins.
 //
 // The input is a data file; when it holds kLayoutMarker, the bytes after its last occurrence are
 // a column layout file applied to the grid, as the second name on the command line would be.
@@ -142,60 +144,58 @@ void PrintOnLpt1(GridModel& grid) {
 LINTARO_UNCOUNTED void ExportEveryFormat(GridModel& grid, int code_table) {
     const ExportDate date{2024, 3, 9};
     const int columns = VisibleColumnCount(grid);
-    {
-        for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
-            FileInMemory file;
-            const ExportOutcome outcome = ExportTable(grid, &file, format, code_table, date);
-            const std::vector<std::uint8_t> bytes(file.Bytes().begin(), file.Bytes().end());
-            Check(!outcome.write_failed);
-            if (format == kExportPlainText) CheckTextLines(bytes.data(), bytes.size());
-            if (format == kExportTabSeparated) {
-                // One record per line: the TAB line, the titles, the empty line and the rows,
-                // each with one TAB between two columns.
-                CheckTextLines(bytes.data(), bytes.size(), true);
-                std::size_t line_start = 0;
-                int lines = 0;
-                for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
-                    if (bytes[i] != '\r') continue;
-                    const auto tabs = std::count(bytes.begin() + static_cast<long>(line_start),
-                                                 bytes.begin() + static_cast<long>(i), '\t');
-                    if (lines == 0) Check(tabs == columns);
-                    else if (lines != 2) Check(tabs == std::max(columns - 1, 0));
-                    ++lines;
-                    line_start = i + 2;
-                }
-                Check(lines == 3 + DataRowLines(grid));
+    for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
+        FileInMemory file;
+        const ExportOutcome outcome = ExportTable(grid, &file, format, code_table, date);
+        const std::vector<std::uint8_t> bytes(file.Bytes().begin(), file.Bytes().end());
+        Check(!outcome.write_failed);
+        if (format == kExportPlainText) CheckTextLines(bytes.data(), bytes.size());
+        if (format == kExportTabSeparated) {
+            // One record per line: the TAB line, the titles, the empty line and the rows,
+            // each with one TAB between two columns.
+            CheckTextLines(bytes.data(), bytes.size(), true);
+            std::size_t line_start = 0;
+            int lines = 0;
+            for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+                if (bytes[i] != '\r') continue;
+                const auto tabs = std::count(bytes.begin() + static_cast<long>(line_start),
+                                             bytes.begin() + static_cast<long>(i), '\t');
+                if (lines == 0) Check(tabs == columns);
+                else if (lines != 2) Check(tabs == std::max(columns - 1, 0));
+                ++lines;
+                line_start = i + 2;
             }
-            if (format == kExportCsv) {
-                // Outside quotes no control byte but the record's own CR LF; quotes pair up.
-                bool quoted = false;
-                for (std::size_t i = 0; i < bytes.size(); ++i) {
-                    if (bytes[i] == '"') quoted = !quoted;
-                    if (quoted && (bytes[i] == '\r' || bytes[i] == '\n')) continue;
-                    if (bytes[i] == '\r') Check(!quoted && i + 1 < bytes.size() && bytes[++i] == '\n');
-                    else Check(bytes[i] >= 0x20);
-                }
-                Check(!quoted);
+            Check(lines == 3 + DataRowLines(grid));
+        }
+        if (format == kExportCsv) {
+            // Outside quotes no control byte but the record's own CR LF; quotes pair up.
+            bool quoted = false;
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                if (bytes[i] == '"') quoted = !quoted;
+                if (quoted && (bytes[i] == '\r' || bytes[i] == '\n')) continue;
+                if (bytes[i] == '\r') Check(!quoted && i + 1 < bytes.size() && bytes[++i] == '\n');
+                else Check(bytes[i] >= 0x20);
             }
-            if (format == kExportDbase) {
-                if (outcome.too_wide) {
-                    Check(bytes.empty() && !outcome.ok);
-                    continue;
-                }
-                Check(outcome.ok);
-                if (columns == 0) {
-                    Check(bytes.empty());
-                    continue;
-                }
-                Check(bytes.size() >= 33);
-                const std::size_t header = ReadUint16(bytes.data() + 8);
-                const std::size_t record = ReadUint16(bytes.data() + 10);
-                Check(header == 33u + 32u * static_cast<std::size_t>(columns));
-                Check(record >= 1 + static_cast<std::size_t>(columns));
-                Check(bytes.size() == header + record * ReadUint32(bytes.data() + 4));
-                Check(ReadUint32(bytes.data() + 4) == static_cast<std::uint32_t>(DataRowLines(grid)));
-                for (std::size_t i = header; i < bytes.size(); ++i) Check(bytes[i] >= 0x20);
+            Check(!quoted);
+        }
+        if (format == kExportDbase) {
+            if (outcome.too_wide) {
+                Check(bytes.empty() && !outcome.ok);
+                continue;
             }
+            Check(outcome.ok);
+            if (columns == 0) {
+                Check(bytes.empty());
+                continue;
+            }
+            Check(bytes.size() >= 33);
+            const std::size_t header = ReadUint16(bytes.data() + 8);
+            const std::size_t record = ReadUint16(bytes.data() + 10);
+            Check(header == 33u + 32u * static_cast<std::size_t>(columns));
+            Check(record >= 1 + static_cast<std::size_t>(columns));
+            Check(bytes.size() == header + record * ReadUint32(bytes.data() + 4));
+            Check(ReadUint32(bytes.data() + 4) == static_cast<std::uint32_t>(DataRowLines(grid)));
+            for (std::size_t i = header; i < bytes.size(); ++i) Check(bytes[i] >= 0x20);
         }
     }
 }
