@@ -117,7 +117,7 @@ void ExportTableToChosenFile(HWND main_window) {
             break;
         case ExportFileResult::TooWideForDbase:
             ShowMessage(main_window, MB_ICONHAND, kMessageTitle, kDbaseTooWideLine1, kDbaseTooWideLine2,
-                        kDbaseTooWideLine3);
+                        kDbaseTooWideLine3, kDbaseTooWideLine4);
             break;
     }
 }

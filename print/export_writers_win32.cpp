@@ -4,8 +4,9 @@
 #include "print/byte_sink_win32.h"
 
 const char kDbaseTooWideLine1[] = "Таблицата е твърде широка за формата DBASE:";
-const char kDbaseTooWideLine2[] = "един запис може да има най-много 65535 знака,";
-const char kDbaseTooWideLine3[] = "а полетата да са най-много 2046. Скрийте част от колоните.";
+const char kDbaseTooWideLine2[] = "един запис може да има до 65535 знака";
+const char kDbaseTooWideLine3[] = "и до 2046 полета.";
+const char kDbaseTooWideLine4[] = "Скрийте част от колоните.";
 
 ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
     if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};

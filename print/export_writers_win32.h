@@ -19,6 +19,7 @@ enum class ExportFileResult {
 extern const char kDbaseTooWideLine1[];  // "Таблицата е твърде широка за формата DBASE:"
 extern const char kDbaseTooWideLine2[];
 extern const char kDbaseTooWideLine3[];
+extern const char kDbaseTooWideLine4[];
 
 // Writes the grid's table in `format` (kExportPlainText ...; `code_table` 0 Windows, other DOS)
 // to an open handle; the dBase date is today's local date. An invalid handle gives ok = false.

@@ -378,8 +378,9 @@ def test_a_dbase_record_past_65535_bytes_is_refused_and_no_file_is_written(linta
     box, caption, text = lintaro.wait_message_box()
     assert caption == "Lintaro 2.0"
     assert text == ("Таблицата е твърде широка за формата DBASE:\r\n"
-                    "един запис може да има най-много 65535 знака,\r\n"
-                    "а полетата да са най-много 2046. Скрийте част от колоните.")
+                    "един запис може да има до 65535 знака\r\n"
+                    "и до 2046 полета.\r\n"
+                    "Скрийте част от колоните.")
     assert box.info().owner == lintaro.main.handle
     shot = lintaro.screenshot(test_env.screenshot_dir / "export-dbase-too-wide.png", window=box)
     assert red_pixels(shot) > 50
