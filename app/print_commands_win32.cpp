@@ -27,18 +27,20 @@ bool ChooseTextPages(HWND owner, TextPageChoice& choice) {
     return true;
 }
 
+// A table wider than the paper would be cut or wrapped: the user decides whether to go on.
+bool PrintTooWideTableAnyway(HWND main_window) {
+    return ShowMessage(main_window, MB_ICONQUESTION | MB_OKCANCEL, kMessageTitle,
+                       "Ширината на таблицата е по-голяма от полето", "за печат. Бихте могли да скриете част от",
+                       "колоните, да използвате шрифт с по-малки", "размери или по-широка хартия.",
+                       "Искате ли да продължите ?") == IDOK;
+}
+
 // Windows printers: the too-wide question, the pages and column groups in "PagesToPrint", then
 // one print job per chosen group of each chosen page, for each copy.
 void PrintOnWindowsPrinter(HWND main_window, Grid& grid, const PrintSettings& settings) {
     GridModel& model = grid.Model();
     const int groups = CountColumnGroups(model);
-    if (!FitsPageWidth(model) &&
-        ShowMessage(main_window, MB_ICONQUESTION | MB_OKCANCEL, kMessageTitle,
-                    "Ширината на таблицата е по-голяма от полето", "за печат. Бихте могли да скриете част от",
-                    "колоните, да използвате шрифт с по-малки", "размери или по-широка хартия.",
-                    "Искате ли да продължите ?") != IDOK) {
-        return;
-    }
+    if (!FitsPageWidth(model) && !PrintTooWideTableAnyway(main_window)) return;
     const int pages = CountLayoutPages(model);
     PageRequest request{1, pages, 0, 1, groups, 1};
     if (!Dialog_PagesToPrint(main_window, request)) return;
@@ -65,6 +67,12 @@ void PrintTable(HWND main_window) {
     if (grid == nullptr) return;
     const PrintSettings settings = GetPrintSettings();
     if (settings.printer_kind == kDotMatrixPrinter) {
+        // Lines longer than the paper holds would be wrapped by the printer, every one of them.
+        if (!TextFitsPaper(grid->Model(), settings)) {
+            if (!PrintTooWideTableAnyway(main_window)) return;
+            grid = App().grid.get();  // the question's message loop may have closed the window
+            if (grid == nullptr) return;
+        }
         DotMatrixQuestions questions;
         questions.choose_pages = &ChooseTextPages;
         PrintDotMatrix(main_window, grid->Model(), settings, questions);
@@ -115,6 +123,10 @@ void ExportTableToChosenFile(HWND main_window) {
         case ExportFileResult::WriteFailed:
             ShowMessage(main_window, MB_ICONHAND, kMessageTitle, "Грешка при записа във файла:",
                         request.path, "Файлът е непълен.");
+            break;
+        case ExportFileResult::TooWideForDbase:
+            ShowMessage(main_window, MB_ICONHAND, kMessageTitle, kDbaseTooWideLine1, kDbaseTooWideLine2,
+                        kDbaseTooWideLine3, kDbaseTooWideLine4);
             break;
     }
 }

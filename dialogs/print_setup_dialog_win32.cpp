@@ -238,6 +238,16 @@ bool StoreSettings(HWND dialog, PrintSetupEdit& edit) {
         return false;
     }
     StorePaperFields(settings, fields);
+    // A negative count of characters or lines would print past the paper's edge.
+    const MarginShortfall negative =
+        target == kDotMatrixPrinter ? FindNegativeMargin(fields) : MarginShortfall{};
+    if (negative.side != MarginSide::None) {
+        ShowMessage(dialog, MB_ICONHAND, kMessageTitle, MarginRefusalFirstLine(negative.side),
+                    CountMarginRefusalSecondLine(negative.side));
+        ShowInteger(dialog, MarginFieldId(negative.side), 0);
+        FocusAndSelect(dialog, MarginFieldId(negative.side));
+        return false;
+    }
     if (!MarginsLeavePrintableArea(fields)) return false;
     SetFlag(settings, kLandscapeFlag,
             SelectedKey(dialog, IDC_PRINT_SETUP_ORIENTATION) == kLandscapeKey);

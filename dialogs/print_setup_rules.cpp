@@ -126,6 +126,10 @@ MarginShortfall FindMarginBelowStrip(const PaperFields& fields, const PageMetric
     return MarginShortfall{};
 }
 
+MarginShortfall FindNegativeMargin(const PaperFields& fields) {
+    return FindMarginBelowStrip(fields, PageMetrics{});
+}
+
 const char* MarginRefusalFirstLine(MarginSide side) {
     switch (side) {
         case MarginSide::Left: return "Лявото поле не може да бъде";
@@ -135,6 +139,10 @@ const char* MarginRefusalFirstLine(MarginSide side) {
         case MarginSide::None: break;
     }
     return "";
+}
+
+const char* CountMarginRefusalSecondLine(MarginSide side) {
+    return side == MarginSide::Top || side == MarginSide::Bottom ? "по-малко от 0 реда !" : "по-малко от 0 знака !";
 }
 
 std::string MarginRefusalSecondLine(std::int32_t minimum) {

@@ -84,9 +84,16 @@ bool PaperFieldHolds(std::int32_t target, std::int32_t value);
 const char* PaperFieldRefusalFirstLine(PaperField field);
 std::string PaperFieldRefusalSecondLine(std::int32_t target, PaperField field, bool too_small);
 
+// The dot-matrix printer has no strip, but its margins count characters and lines: the first
+// negative one, in the same order, with minimum 0.
+MarginShortfall FindNegativeMargin(const PaperFields& fields);
+
 // The two lines that refuse a margin: "Лявото поле не може да бъде" (and the right, top and
 // bottom ones), then "по-малко от 6.35 милиметра !" for a minimum of 635.
 const char* MarginRefusalFirstLine(MarginSide side);
 std::string MarginRefusalSecondLine(std::int32_t minimum);
+// The second line for a negative dot-matrix margin: "по-малко от 0 знака !" at the left and
+// right, "по-малко от 0 реда !" at the top and bottom.
+const char* CountMarginRefusalSecondLine(MarginSide side);
 
 #endif

@@ -3,11 +3,13 @@
 #include "grid/char_render.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "render/control_bytes.h"
 #include "render/text_layout.h"
 
 namespace {
@@ -31,22 +33,27 @@ std::vector<CharColumn> CharColumns(const GridModel& grid) {
     return columns;
 }
 
+// An indent as the renderers use it: never negative, never more than kLongestIndent.
+int UsedIndent(int indent) { return std::clamp(indent, 0, kLongestIndent); }
+
 // Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
 // table's first position and after every column. Returns the offset of the line in `out`, or
-// -1 when `out` cannot grow.
+// -1 when `out` cannot grow (or the line would be longer than a list can hold).
 int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
                   char fill, char border) {
-    indent = std::max(indent, 0);
+    indent = UsedIndent(indent);
     width = std::max(width, 0);
+    const std::int64_t length = static_cast<std::int64_t>(indent) + width + 2;
+    if (length > INT32_MAX - out.Size()) return -1;
     const int start = out.Size();
-    if (!out.Append(nullptr, indent + width + 2)) return -1;
+    if (!out.Append(nullptr, static_cast<std::int32_t>(length))) return -1;
     char* line = reinterpret_cast<char*>(out.Data()) + start;
     std::memset(line, ' ', static_cast<std::size_t>(indent));
     std::memset(line + indent, fill, static_cast<std::size_t>(width));
     line[indent + width] = '\r';
     line[indent + width + 1] = '\n';
     if (width > 0) {
-        long position = 0;  // within the table, 0 .. width - 1
+        std::int64_t position = 0;  // within the table, 0 .. width - 1
         line[indent] = border;
         for (const CharColumn& column : columns) {
             position += column.width + 3;
@@ -59,14 +66,16 @@ int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int wid
 
 // Copies `count` bytes into the text line at `line_offset` so that they start `pad` characters
 // after the left border of the column whose border stands at `border`; nothing goes past the
-// table's last character.
-void PlaceInLine(ItemList& out, int line_offset, int indent, int width, long border, int pad,
+// table's last character. Control bytes of the text become blanks: a cell's line feed, form
+// feed or ESC must neither break the boxed line nor reach a printer as a command.
+void PlaceInLine(ItemList& out, int line_offset, int indent, int width, std::int64_t border, int pad,
                  const char* text, int count) {
-    const long first = border + 1 + pad;  // within the table
-    const long end = std::min<long>(first + count, width);
+    const std::int64_t first = border + 1 + pad;  // within the table
+    const std::int64_t end = std::min<std::int64_t>(first + count, width);
     if (first >= end) return;
-    char* line = reinterpret_cast<char*>(out.Data()) + line_offset + std::max(indent, 0);
+    char* line = reinterpret_cast<char*>(out.Data()) + line_offset + UsedIndent(indent);
     std::memcpy(line + first, text, static_cast<std::size_t>(end - first));
+    BlankControlBytes(line + first, static_cast<std::size_t>(end - first));
 }
 
 // Pad of a text of `length` in a column `width` wide under an alignment; a text at least as
@@ -80,10 +89,19 @@ int PadFor(int alignment, int length, int width) {
 
 bool AppendLineEnd(ItemList& out) { return out.Append(kLineEnd, 2); }
 
-bool AppendSpaces(ItemList& out, int count) {
-    if (count <= 0) return true;
+// Appends text with its control bytes blanked (see PlaceInLine).
+bool AppendPlainText(ItemList& out, std::string_view text) {
     const int start = out.Size();
-    if (!out.Append(nullptr, count)) return false;
+    if (!out.Append(text.data(), static_cast<std::int32_t>(text.size()))) return false;
+    BlankControlBytes(reinterpret_cast<char*>(out.Data()) + start, text.size());
+    return true;
+}
+
+bool AppendSpaces(ItemList& out, std::int64_t count) {
+    if (count <= 0) return true;
+    if (count > INT32_MAX - out.Size()) return false;
+    const int start = out.Size();
+    if (!out.Append(nullptr, static_cast<std::int32_t>(count))) return false;
     std::memset(out.Data() + start, ' ', static_cast<std::size_t>(count));
     return true;
 }
@@ -144,9 +162,9 @@ void ComputeCharWidths(GridModel& grid) {
 }
 
 int TextPageWidth(const GridModel& grid) {
-    int width = 1;
-    for (const CharColumn& column : CharColumns(grid)) width += column.width + 3;
-    return width;
+    std::int64_t width = 1;  // widths that were never computed may be anything
+    for (const CharColumn& column : CharColumns(grid)) width += static_cast<std::int64_t>(column.width) + 3;
+    return static_cast<int>(std::min<std::int64_t>(width, INT32_MAX));
 }
 
 bool AppendRuleLine(const GridModel& grid, ItemList& out, int width, int indent) {
@@ -165,7 +183,7 @@ bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out,
     const int row = AppendBoxLine(columns, out, width, indent, ' ', '|');
     if (row < 0) return false;
     char text[kCellTextLimit + 1];
-    long border = 0;
+    std::int64_t border = 0;
     for (const CharColumn& column : columns) {
         const int length = grid.CellText(line, column.index, text);
         const int shown = std::min(length, column.width);
@@ -182,11 +200,11 @@ bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, 
     const std::vector<CharColumn> columns = CharColumns(grid);
     if (AppendBoxLine(columns, out, width, indent, '-', '+') < 0) return false;
     const int first_text_line = out.Size();
-    const int line_size = std::max(indent, 0) + std::max(width, 0) + 2;
+    const int line_size = UsedIndent(indent) + std::max(width, 0) + 2;  // fits: the rule line did
     for (int n = 0; n < line.height; ++n) {
         if (AppendBoxLine(columns, out, width, indent, ' ', '|') < 0) return false;
     }
-    long border = 0;
+    std::int64_t border = 0;
     for (const CharColumn& column : columns) {
         const std::string_view title = grid.ColumnTitleText(column.index);
         std::size_t position = 0;
@@ -211,7 +229,7 @@ bool RenderColumnNumbers(const GridModel& grid, const LayoutLine& line, ItemList
     }
     const int row = AppendBoxLine(columns, out, width, indent, ' ', '|');
     if (row < 0) return false;
-    long border = 0;
+    std::int64_t border = 0;
     int number = 0;
     for (const CharColumn& column : columns) {
         char text[16];
@@ -225,8 +243,8 @@ bool RenderColumnNumbers(const GridModel& grid, const LayoutLine& line, ItemList
 
 bool RenderHeaderText(const char* text, std::size_t length, ItemList& out, int width, int indent) {
     if (text == nullptr || length == 0 || width <= 0) return true;
-    indent = std::max(indent, 0);
-    const long line_length = static_cast<long>(indent) + width - 2;  // where the right part ends
+    indent = UsedIndent(indent);
+    const std::int64_t line_length = static_cast<std::int64_t>(indent) + width - 2;  // where the right part ends
     bool complete = true;
     std::size_t position = 0;
     for (;;) {
@@ -237,13 +255,13 @@ bool RenderHeaderText(const char* text, std::size_t length, ItemList& out, int w
         if (!part.empty()) {
             const std::size_t tab = part.find('\t');
             const std::string_view left = part.substr(0, tab);
-            ok = AppendSpaces(out, indent + 2) && out.Append(left.data(), static_cast<std::int32_t>(left.size()));
+            ok = AppendSpaces(out, indent + 2) && AppendPlainText(out, left);
             if (ok && tab != std::string_view::npos) {
                 const std::string_view right = part.substr(tab + 1);
-                const long used = static_cast<long>(indent) + 2 + static_cast<long>(left.size());
-                const long gap = std::max<long>(1, line_length - used - static_cast<long>(right.size()));
-                ok = AppendSpaces(out, static_cast<int>(gap)) &&
-                     out.Append(right.data(), static_cast<std::int32_t>(right.size()));
+                const std::int64_t used = static_cast<std::int64_t>(indent) + 2 + static_cast<std::int64_t>(left.size());
+                const std::int64_t gap =
+                    std::max<std::int64_t>(1, line_length - used - static_cast<std::int64_t>(right.size()));
+                ok = AppendSpaces(out, gap) && AppendPlainText(out, right);
             }
         }
         if (!ok) complete = false;
@@ -257,7 +275,7 @@ bool RenderHeaderText(const char* text, std::size_t length, ItemList& out, int w
 
 bool RenderPageNumber(int page, int position, ItemList& out, int width) {
     char text[32];
-    int spaces = 0;
+    std::int64_t spaces = 0;
     int length = 0;
     switch (position) {
         case PageNumberPosition::TopLeft:
@@ -268,11 +286,11 @@ bool RenderPageNumber(int page, int position, ItemList& out, int width) {
         case PageNumberPosition::TopCenter:
         case PageNumberPosition::BottomCenter:
             length = std::snprintf(text, sizeof text, "- %d -", page);
-            spaces = (width - length) / 2;
+            spaces = (static_cast<std::int64_t>(width) - length) / 2;
             break;
         default:
             length = std::snprintf(text, sizeof text, "%d.", page);
-            spaces = width - length - 2;
+            spaces = static_cast<std::int64_t>(width) - length - 2;
             break;
     }
     return AppendSpaces(out, spaces) && out.Append(text, length) && AppendLineEnd(out);

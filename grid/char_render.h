@@ -11,8 +11,11 @@
 // A table line is: `indent` spaces, a border, then per visible column (in display order) a
 // blank, w characters, a blank and a border, where w is the column's character width used.
 // `width` is the table width in characters (TextPageWidth) and `indent` the spaces before the
-// table: 0 for export, the left margin in characters on LPT1. Characters are bytes of code
-// page 1251; a blank is 0x00-0x20.
+// table: 0 for export, the left margin in characters on LPT1; a negative indent counts as 0
+// and one beyond kLongestIndent as kLongestIndent, so that no margin makes a line without end.
+// Characters are bytes of code page 1251; a blank is 0x00-0x20. Control bytes (0x00-0x1F) of
+// cells, titles and header or footer texts are written as blanks: only the renderers' own CR LF
+// ends a line, and nothing in a text can act as a printer command.
 //
 // Every renderer appends to `out` and ends each text line with CR LF. When `out` cannot grow a
 // renderer stops, keeps what it appended, and returns false.
@@ -24,6 +27,9 @@ void ComputeCharWidths(GridModel& grid);
 
 // 1 + the sum over visible columns of (character width used + 3).
 int TextPageWidth(const GridModel& grid);
+
+// The widest indent the renderers write: wider than any paper a dot-matrix printer takes.
+constexpr int kLongestIndent = 999;
 
 // "+---+--+" style: `width` dashes after the indent with "+" at every border position.
 bool AppendRuleLine(const GridModel& grid, ItemList& out, int width, int indent);

@@ -2,6 +2,7 @@
 #include "grid/grid_layout.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -124,6 +125,13 @@ private:
     std::uint8_t header_height_ = 1;
     std::uint8_t footer_height_ = 1;
 };
+
+// The page height less its margins, in 64 bits: settings from a file may hold any value, and
+// margins beyond the paper leave no room (a page then keeps one row).
+int AvailableLines(std::int32_t height, std::int32_t top, std::int32_t bottom) {
+    const std::int64_t available = static_cast<std::int64_t>(height) - top - bottom;
+    return static_cast<int>(std::clamp<std::int64_t>(available, INT32_MIN, INT32_MAX));
+}
 
 // Room for the most lines one page top or bottom can have.
 constexpr int kMostFrameLines = 6;
@@ -279,9 +287,9 @@ void GridModel::RebuildLayout() {
     if (IsDotMatrix(*this)) {
         const PrintSettings settings =
             environment_.print_settings != nullptr ? environment_.print_settings() : BuiltInPrintSettings();
-        available = settings.paper_height - settings.top_margin - settings.bottom_margin;
+        available = AvailableLines(settings.paper_height, settings.top_margin, settings.bottom_margin);
     } else {
-        available = print_.page.paper_height - print_.page.top_margin - print_.page.bottom_margin;
+        available = AvailableLines(print_.page.paper_height, print_.page.top_margin, print_.page.bottom_margin);
     }
 
     const PageFrame frame(*this, print);

@@ -2,7 +2,9 @@
 #include "print/dot_matrix.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "grid/char_render.h"
 #include "print/dos_cyrillic.h"
@@ -43,6 +45,15 @@ constexpr std::uint8_t kSequences[kModels][kModes][2][6] = {
 constexpr std::uint8_t kNoSequence[1] = {0};
 
 constexpr char kLineEnd[] = "\r\n";
+
+// A margin or paper length in lines as a page uses it: 0 .. kLongestTextPage, whatever the
+// settings hold, so that no value sends more than a bounded number of lines per page.
+int PageLines(std::int32_t lines) { return std::clamp<std::int32_t>(lines, 0, kLongestTextPage); }
+
+int CountLineEnds(const ItemList& text) {
+    const std::uint8_t* bytes = text.Data();
+    return static_cast<int>(std::count(bytes, bytes + text.Size(), static_cast<std::uint8_t>('\n')));
+}
 
 }  // namespace
 
@@ -85,6 +96,42 @@ int CountLayoutPages(const GridModel& grid) {
     return pages;
 }
 
+namespace {
+
+// The lines [first, end) of a page as WriteTextPage sends them, with the character widths
+// already computed and the table `width` characters wide.
+bool WritePage(GridModel& grid, ByteSink& port, int first, int end, bool convert, const PrintSettings& settings,
+               int width) {
+    ItemList text(1024, 1024);
+    if (text.Capacity() == 0) return false;
+
+    const int top_margin = PageLines(settings.top_margin);
+    for (int i = 0; i < top_margin; ++i) port.Write(kLineEnd, 2);
+    SendControlSequence(port, settings.dot_matrix_model, settings.dot_matrix_mode, true);
+    int lines = top_margin;
+    bool written = true;
+    for (int i = first; i < end; ++i) {
+        text.MakeEmpty();
+        RenderLayoutLine(grid, grid.Line(i), text, width, settings.left_margin);
+        if (convert) ToDosCyrillic(text.Data(), static_cast<std::size_t>(text.Size()));
+        const std::size_t size = static_cast<std::size_t>(text.Size());
+        if (port.Write(text.Data(), size) != size) {
+            written = false;
+            break;
+        }
+        lines += CountLineEnds(text);
+    }
+    SendControlSequence(port, settings.dot_matrix_model, settings.dot_matrix_mode, false);
+    // Continuous paper has no sheet edge to start the next page at: the page is filled to the
+    // paper's length, so every page starts at the top of its own form.
+    if (written && settings.paper_feed != 0) {
+        for (int i = lines; i < PageLines(settings.paper_height); ++i) port.Write(kLineEnd, 2);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert,
                    const PrintSettings& settings) {
     if (port == nullptr) return false;
@@ -92,27 +139,29 @@ bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert
     int end = 0;
     if (!FindPageLines(grid, page_index, first, end)) return false;
     ComputeCharWidths(grid);
-    const int width = TextPageWidth(grid);
-    ItemList text(1024, 1024);
-    if (text.Capacity() == 0) return false;
+    return WritePage(grid, *port, first, end, convert, settings, TextPageWidth(grid));
+}
 
-    for (int i = 0; i < settings.top_margin; ++i) port->Write(kLineEnd, 2);
-    SendControlSequence(*port, settings.dot_matrix_model, settings.dot_matrix_mode, true);
-    for (int i = first; i < end; ++i) {
-        text.MakeEmpty();
-        RenderLayoutLine(grid, grid.Line(i), text, width, settings.left_margin);
-        if (convert) ToDosCyrillic(text.Data(), static_cast<std::size_t>(text.Size()));
-        const std::size_t size = static_cast<std::size_t>(text.Size());
-        if (port->Write(text.Data(), size) != size) break;
-    }
-    SendControlSequence(*port, settings.dot_matrix_model, settings.dot_matrix_mode, false);
-    return true;
+bool TextFitsPaper(GridModel& grid, const PrintSettings& settings) {
+    ComputeCharWidths(grid);
+    const std::int64_t indent = std::clamp(settings.left_margin, 0, kLongestIndent);
+    return indent + TextPageWidth(grid) <=
+           static_cast<std::int64_t>(settings.paper_width) - std::max(settings.right_margin, 0);
 }
 
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
                             const PrintSettings& settings, SheetPrompt& prompt) {
     TextPrintRun run;
-    const long long page_count = CountLayoutPages(grid);
+    // Where every page starts, found in one pass: a run of thousands of pages must not scan the
+    // layout from its top for each of them.
+    std::vector<int> starts;  // page p is [starts[p], starts[p + 1] - 1)
+    starts.push_back(0);
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        if (grid.Line(i).kind == LineKind::PageBreak) starts.push_back(i + 1);
+    }
+    starts.push_back(grid.LineCount() + 1);
+    const long long page_count = grid.LineCount() == 0 ? 0 : static_cast<long long>(starts.size()) - 1;
+    int width = -1;
     // Only the pages that exist are walked, however far the typed numbers reach: a last page
     // of 2147483647 must not count on for billions of pages that print nothing.
     const long long first_page = std::max<long long>(choice.from_page, 1);
@@ -127,7 +176,14 @@ TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoic
             run.cancelled = true;
             break;
         }
-        if (WriteTextPage(grid, &port, static_cast<int>(page - 1), true, settings)) ++run.pages_sent;
+        // The widths come from the whole table: found once for the run, not once per page.
+        if (width < 0) {
+            ComputeCharWidths(grid);
+            width = TextPageWidth(grid);
+        }
+        const int first = starts[static_cast<std::size_t>(page - 1)];
+        const int end = starts[static_cast<std::size_t>(page)] - 1;
+        if (end > first && WritePage(grid, port, first, end, true, settings, width)) ++run.pages_sent;
     }
     return run;
 }

@@ -29,15 +29,27 @@ bool FindPageLines(const GridModel& grid, int page_index, int& first, int& end);
 // Pages in the layout: one more than the PageBreak lines, 0 without lines.
 int CountLayoutPages(const GridModel& grid);
 
+// The most lines a page's top margin and length count: no dot-matrix paper is longer, and no
+// setting can make a page send more.
+constexpr int kLongestTextPage = 999;
+
 // Writes one page: `settings.top_margin` CR LF pairs, the begin sequence of the settings'
 // model and mode, every line of the page rendered as text (TextPageWidth wide, indented by
 // `settings.left_margin` characters), converted to the DOS code table when `convert` is set,
 // each line in one write, and the end sequence. Computes the character widths first. A failed
-// or short write ends the lines; the end sequence is still sent. No form feed, no bottom margin.
+// or short write ends the lines; the end sequence is still sent. On continuous paper
+// (`paper_feed` not 0) CR LF pairs, one per write, then fill the page to `paper_height` lines,
+// so that each page takes exactly one form; single sheets get no fill and no form feed.
+// Margins and the paper height count as 0 .. kLongestTextPage (the indent as the renderers
+// take it), so the output of a page is bounded whatever the settings hold.
 // A page that does not exist sends nothing at all and gives false; false also without a port
 // or when the line buffer cannot be made. True otherwise.
 bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert,
                    const PrintSettings& settings);
+
+// Whether the table's text lines fit the paper: the left margin and the text page width within
+// the characters per line less the right margin. Computes the character widths.
+bool TextFitsPaper(GridModel& grid, const PrintSettings& settings);
 
 // Asks the user to put a new sheet in; true only when they answered OK.
 class SheetPrompt {
@@ -64,7 +76,8 @@ struct TextPrintRun {
 
 // Prints the chosen pages: for each page in from .. to that the subset keeps, asks for a sheet
 // (anything but OK ends printing) and writes the page converted, with the model, mode and
-// margins of `settings`. A page number without a page is skipped without asking.
+// margins of `settings`, as WriteTextPage does; the character widths are computed once for the
+// run, before the first page. A page number without a page is skipped without asking.
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
                             const PrintSettings& settings, SheetPrompt& prompt);
 

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "grid/char_render.h"
 #include "print/dos_cyrillic.h"
+#include "render/control_bytes.h"
 #include "store/byte_order.h"
 #include "store/item_list.h"
 
@@ -27,6 +29,7 @@ constexpr std::uint8_t kDbaseLiveRecord = 0x20;
 constexpr std::size_t kDbaseLanguageDriverOffset = 29;
 constexpr std::uint8_t kDbaseWindowsCyrillic = 0xC9;  // the language driver id of code page 1251
 constexpr int kDbaseLongestField = 255;
+constexpr std::int64_t kDbaseLongest16 = 65535;  // header and record lengths are 16-bit fields
 
 std::vector<int> VisibleColumns(const GridModel& grid) {
     std::vector<int> visible;
@@ -36,11 +39,15 @@ std::vector<int> VisibleColumns(const GridModel& grid) {
     return visible;
 }
 
-// Appends `count` bytes, converted to DOS when asked.
+// Appends `count` bytes, converted to DOS when asked, with every control byte blanked: a TAB,
+// CR or LF of a cell would split a tab-separated record, and no output may carry a form feed or
+// an ESC sequence from a cell to a printer.
 bool AppendText(ItemList& line, const char* text, std::size_t count, bool convert) {
     const int start = line.Size();
     if (!line.Append(text, static_cast<std::int32_t>(count))) return false;
-    if (convert) ToDosCyrillic(line.Data() + start, count);
+    char* appended = reinterpret_cast<char*>(line.Data()) + start;
+    if (convert) ToDosCyrillic(appended, count);
+    BlankControlBytes(appended, count);
     return true;
 }
 
@@ -56,18 +63,26 @@ std::string_view CutTitle(const GridModel& grid, int column) {
 }
 
 // A CSV field followed by the separator. A field holding the separator, a quote or a line
-// break is quoted with its quotes doubled, so that a reader splits the line where we did.
-bool AppendCsvField(ItemList& line, std::string_view field, bool convert) {
-    const bool quoted = field.find_first_of(";\"\r\n") != std::string_view::npos;
-    if (!quoted) return AppendText(line, field.data(), field.size(), convert) && line.Append(";", 1);
+// break is quoted with its quotes doubled, so that a reader splits the line where we did. The
+// decision is made on the bytes written: the DOS table turns the typographic quotes into '"'.
+// CR and LF stay inside the quotes; every other control byte becomes a blank.
+bool AppendCsvField(ItemList& line, std::string_view text, bool convert) {
+    std::string field(text);
+    if (convert) ToDosCyrillic(field.data(), field.size());
+    for (char& byte : field) {
+        if (byte != '\r' && byte != '\n' && IsControlByte(static_cast<unsigned char>(byte))) byte = ' ';
+    }
+    const bool quoted = field.find_first_of(";\"\r\n") != std::string::npos;
+    if (!quoted) return line.Append(field.data(), static_cast<std::int32_t>(field.size())) && line.Append(";", 1);
     if (!line.Append("\"", 1)) return false;
     std::size_t start = 0;
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '"') continue;
-        if (!AppendText(line, field.data() + start, i + 1 - start, convert)) return false;
+        if (!line.Append(field.data() + start, static_cast<std::int32_t>(i + 1 - start))) return false;
         start = i;  // the quote is written again: doubled
     }
-    return AppendText(line, field.data() + start, field.size() - start, convert) && line.Append("\";", 2);
+    return line.Append(field.data() + start, static_cast<std::int32_t>(field.size() - start)) &&
+           line.Append("\";", 2);
 }
 
 // The text of every visible column of a data line, joined by `separator` (or each followed by
@@ -104,7 +119,34 @@ void WriteRows(const GridModel& grid, ByteSink& file, const std::vector<int>& co
     }
 }
 
+// The field lengths of the visible columns (character widths used, limited to 1 .. 255 and
+// stored back into the columns) and the record length; false when the record or the header
+// would not fit their 16-bit fields.
+bool DbaseFieldLengths(GridModel& grid, const std::vector<int>& columns, std::vector<int>& field_lengths,
+                       int& record_length) {
+    field_lengths.clear();
+    std::int64_t length_of_record = 1;
+    for (int column : columns) {
+        GridColumn* record_of_column = grid.MutableColumn(column);
+        const int length = std::clamp<int>(record_of_column->character_width_used, 1, kDbaseLongestField);
+        record_of_column->character_width_used = length;
+        field_lengths.push_back(length);
+        length_of_record += length;
+    }
+    record_length = static_cast<int>(std::min(length_of_record, kDbaseLongest16 + 1));
+    const std::int64_t header_length =
+        static_cast<std::int64_t>(kDbaseHeaderSize + kDbaseDescriptorSize * columns.size() + 1);
+    return length_of_record <= kDbaseLongest16 && header_length <= kDbaseLongest16;
+}
+
 }  // namespace
+
+bool DbaseRecordFits(GridModel& grid) {
+    ComputeCharWidths(grid);
+    std::vector<int> field_lengths;
+    int record_length = 0;
+    return DbaseFieldLengths(grid, VisibleColumns(grid), field_lengths, record_length);
+}
 
 ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
     ExportOutcome outcome;
@@ -193,16 +235,14 @@ ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const E
 
     std::vector<int> field_lengths;
     int record_length = 1;
-    for (int column : columns) {
-        GridColumn* record_of_column = grid.MutableColumn(column);
-        const int length = std::clamp<int>(record_of_column->character_width_used, 1, kDbaseLongestField);
-        record_of_column->character_width_used = length;
-        field_lengths.push_back(length);
-        record_length += length;
+    if (!DbaseFieldLengths(grid, columns, field_lengths, record_length)) {
+        // A wrapped length would make every reader misread the file: nothing is written.
+        outcome.ok = false;
+        outcome.too_wide = true;
+        return outcome;
     }
     const std::size_t header_length = kDbaseHeaderSize + kDbaseDescriptorSize * columns.size() + 1;
 
-    // Both lengths are 16-bit fields; like the record count they are kept to their width.
     std::uint8_t header[kDbaseHeaderSize] = {};
     header[0] = kDbaseVersion;
     header[1] = static_cast<std::uint8_t>(today.year - 1900);
@@ -249,6 +289,7 @@ ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const E
             const int length = std::min(grid.CellText(row, columns[c], text), field_lengths[c]);
             std::memcpy(bytes + offset, text, static_cast<std::size_t>(length));
             if (convert) ToDosCyrillic(bytes + offset, static_cast<std::size_t>(length));
+            BlankControlBytes(bytes + offset, static_cast<std::size_t>(length));
             offset += field_lengths[c];
         }
         if (!WriteLine(*file, record)) {

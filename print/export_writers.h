@@ -36,6 +36,7 @@ struct ExportOutcome {
     bool ok = false;
     bool write_failed = false;
     std::int64_t rows = 0;  // data lines (dBase records) written in full
+    bool too_wide = false;  // dBase only: the record would pass 65,535 bytes; nothing was written
 };
 
 // Every writer takes the table as the grid shows it: the visible columns in display order and
@@ -48,21 +49,29 @@ struct ExportOutcome {
 ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert);
 
 // A line of one TAB per visible column, the titles (each cut to 255 bytes) joined by TAB and an
-// empty line, then one line per row with the cells joined by TAB. Nothing is quoted.
+// empty line, then one line per row with the cells joined by TAB. Nothing is quoted: a TAB, CR,
+// LF or other control byte of a title or cell is written as a blank, so every record is one line.
 ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert);
 
 // The titles (each cut to 255 bytes), then one line per row; ";" follows every field, the last
-// one included. A field that holds ";", a double quote, CR or LF is written in double quotes
-// with its quotes doubled, so that readers get the text back; every other field as it is.
+// one included. A field that holds ";", a double quote, CR or LF (as written, after the DOS
+// conversion) is written in double quotes with its quotes doubled, so that readers get the text
+// back; every other field as it is. Control bytes other than CR and LF are written as blanks.
 ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert);
 
 // dBase III: the 32-byte header (record count patched in at the end, `today` as the date, the
 // language driver 0xC9 for code page 1251 unless converted to DOS), one character field
 // "FIELDnnn" per visible column (nnn its position in the grid from 1) as long as the column's
 // character width used limited to 1 .. 255 (the limit is stored back into the column), the
-// terminator 0x0D, then the records: a blank, then each field cut or padded with blanks.
-// Computes the character widths. Without a visible column nothing is written.
+// terminator 0x0D, then the records: a blank, then each field cut or padded with blanks
+// (control bytes of a cell written as blanks). Computes the character widths. Without a visible
+// column nothing is written; nor when the record would pass 65,535 bytes or the header would
+// (more than 2,046 columns): then `too_wide` is set and `ok` is false.
 ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today);
+
+// Whether the visible columns fit a dBase record and header (see ExportDbase), so that the export
+// command can refuse before it creates the file. Computes the character widths.
+bool DbaseRecordFits(GridModel& grid);
 
 // The writer of `format` (any value but 1, 2 and 3 is plain text); `code_table` other than 0
 // converts to DOS.

@@ -3,6 +3,11 @@
 
 #include "print/byte_sink_win32.h"
 
+const char kDbaseTooWideLine1[] = "Таблицата е твърде широка за формата DBASE:";
+const char kDbaseTooWideLine2[] = "един запис може да има до 65535 знака";
+const char kDbaseTooWideLine3[] = "и до 2046 полета.";
+const char kDbaseTooWideLine4[] = "Скрийте част от колоните.";
+
 ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
     if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};
     SYSTEMTIME now;
@@ -14,6 +19,8 @@ ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int 
 
 ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table) {
     if (path == nullptr || path[0] == '\0') return ExportFileResult::CannotCreate;
+    // Refused before the file is created, so an existing file keeps its bytes.
+    if (format == kExportDbase && !DbaseRecordFits(grid)) return ExportFileResult::TooWideForDbase;
     const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ExportFileResult::CannotCreate;
     const ExportOutcome outcome = ExportTableToHandle(grid, file, format, code_table);

@@ -12,7 +12,14 @@ enum class ExportFileResult {
     Written,       // every byte went out
     CannotCreate,  // CreateFileA failed: nothing was written
     WriteFailed,   // the writer stopped or a write failed: the file is incomplete
+    TooWideForDbase,  // a dBase record would pass 65,535 bytes: no file was created
 };
+
+// The message for TooWideForDbase.
+extern const char kDbaseTooWideLine1[];  // "Таблицата е твърде широка за формата DBASE:"
+extern const char kDbaseTooWideLine2[];
+extern const char kDbaseTooWideLine3[];
+extern const char kDbaseTooWideLine4[];
 
 // Writes the grid's table in `format` (kExportPlainText ...; `code_table` 0 Windows, other DOS)
 // to an open handle; the dBase date is today's local date. An invalid handle gives ok = false.

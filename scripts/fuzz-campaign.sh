@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# A long fuzz run of every reader of outside bytes, one target after another, each for a number
-# of runs (default 10 million) with AddressSanitizer and UBSan. Crashes are left in the results
-# folder; the table at the end gives runs, seconds, coverage and findings per target.
+# A long fuzz run of every reader of outside bytes and of a table's way to every output, one
+# target after another, each for a number of runs (default 10 million) with AddressSanitizer and
+# UBSan. Crashes are left in the results folder; the table at the end gives runs, seconds,
+# coverage and findings per target.
 #   bash scripts/fuzz-campaign.sh [runs] [target...]
 set -uo pipefail
 
@@ -10,7 +11,7 @@ build_root="${LINTARO_BUILD_ROOT:-$repo/build}"
 runs="${1:-10000000}"
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_printer_config fuzz_bitmap_file fuzz_description_head fuzz_layout_file fuzz_data_file)
+((${#targets[@]})) || targets=(fuzz_printer_config fuzz_bitmap_file fuzz_description_head fuzz_layout_file fuzz_data_file fuzz_table_output)
 
 bash "$repo/scripts/build.sh" fuzz "${targets[@]}" >/dev/null || exit 1
 results="$build_root/fuzz-campaign"

@@ -431,3 +431,63 @@ def test_paths_that_name_no_usable_file_are_refused_never_cut(lintaro, tmp_path)
     assert not list(tmp_path.glob("*.csv"))
     assert {p.name for p in (tmp_path / "app").iterdir()} <= {"lintaro.exe", "wine-output.log"}
     assert lintaro.close() == 0
+
+
+def write_rdf(path: Path, titles: list[str], rows: list[list[str]]) -> Path:
+    text = ("Titles:\r\n" + "\t".join(titles) + "\r\nData:\r\n"
+            + "".join("\t".join(row) + "\r\n" for row in rows))
+    path.write_bytes(text.encode("cp1251"))
+    return path
+
+
+def test_quotes_and_control_bytes_of_cells_never_split_a_record(lintaro, tmp_path):
+    # The DOS table writes „ “ « » as '"': the CSV quoting must see those quotes. A cell's line
+    # break (kept by the data file), form feed and ESC must not end a tab-separated record.
+    rows = [["ЕТ „Иван; син“", "ред 1\nред 2"], ["„Бяло“ АД", "лист\x0cвтори"], ["«Рила»", "esc\x1b@"]]
+    lintaro.start([write_rdf(tmp_path / "firms.rdf", ["Фирма", "Бележка"], rows)])
+    titles = ["No", "Фирма", "Бележка"]
+    csv_rows = [["1", 'ЕТ "Иван; син"', "ред 1\\nред 2"], ["2", '"Бяло" АД', "лист втори"],
+                ["3", '"Рила"', "esc @"]]
+    export(lintaro, tmp_path / "dos.csv", FORMATS[2], "DOS")
+    assert read_back("csv", "dos", tmp_path / "dos.csv") == ("dos", [titles] + csv_rows)
+    tsv_rows = [row[:2] + [row[2].replace("\\n", " ")] for row in csv_rows]
+    export(lintaro, tmp_path / "dos.txt", FORMATS[1], "DOS")
+    assert read_back("tsv", "dos", tmp_path / "dos.txt") == ("dos", [titles] + tsv_rows)
+    export(lintaro, tmp_path / "win.txt", FORMATS[1], "Windows")
+    assert read_back("tsv", "cp1251", tmp_path / "win.txt") == (
+        "cp1251", [titles, ["1", "ЕТ „Иван; син“", "ред 1 ред 2"]] + [["2", "„Бяло“ АД", "лист втори"],
+                                                                  ["3", "«Рила»", "esc @"]])
+    for name in ("dos.csv", "dos.txt", "win.txt"):
+        assert b"\x0c" not in (tmp_path / name).read_bytes() and b"\x1b" not in (tmp_path / name).read_bytes()
+
+
+def test_a_dbase_record_past_65535_bytes_is_refused_and_no_file_is_written(lintaro, tmp_path,
+                                                                          test_env):
+    # 260 columns of 255-byte cells; each row fills 26 of them, so every row keeps all its cells.
+    titles = [f"C{i}" for i in range(260)]
+    rows = [[("x" * 255 if start <= i < start + 26 else "") for i in range(260)]
+            for start in range(0, 260, 26)]
+    lintaro.start([write_rdf(tmp_path / "wide.rdf", titles, rows)])
+    target = tmp_path / "wide.dbf"
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, windows_path(target))
+    pick(dialog, FORMAT_ID, FORMATS[3])
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    box, caption, text = lintaro.wait_message_box()
+    assert caption == "Lintaro 2.0"
+    assert text == ("Таблицата е твърде широка за формата DBASE:\r\n"
+                    "един запис може да има до 65535 знака\r\n"
+                    "и до 2046 полета.\r\n"
+                    "Скрийте част от колоните.")
+    assert box.info().owner == lintaro.main.handle
+    shot = lintaro.screenshot(test_env.screenshot_dir / "export-dbase-too-wide.png", window=box)
+    assert red_pixels(shot) > 50
+    box.click(IDOK)
+    box.wait_gone()
+    assert not target.exists()
+    # The same table as CSV is written whole.
+    export(lintaro, tmp_path / "wide.csv", FORMATS[2], "Windows")
+    used, records = read_back("csv", "cp1251", tmp_path / "wide.csv")
+    assert records[0] == ["No"] + titles and len(records) == 11
+    assert records[10][-1] == "x" * 255

@@ -39,6 +39,12 @@ LETTER_WIDTH, LETTER_HEIGHT, LETTER_LEFT_STRIP = 21590, 27940, 423
 # The EPSON emulation in Draft 12 (the report's "Printer: LPT1, EPSON1, Draft 12").
 EPSON_DRAFT12_BEGIN = b"\x1b\x4d\x12"
 EPSON_DRAFT12_END = b"\x1b\x50"
+# The report's lines are 147 characters on 96-character paper: printing asks first.
+TOO_WIDE = ("Ширината на таблицата е по-голяма от полето\r\n"
+            "за печат. Бихте могли да скриете част от\r\n"
+            "колоните, да използвате шрифт с по-малки\r\n"
+            "размери или по-широка хартия.\r\n"
+            "Искате ли да продължите ?")
 
 WM_NULL = 0x0000
 EM_GETSEL = 0x00B0
@@ -144,9 +150,19 @@ def report_rows() -> list[list[str]]:
     return [line.split("\t") for line in lines[lines.index("Data:") + 1:] if line]
 
 
-def open_pages_to_print(lintaro):
-    # "Печат" -> "Отпечатване..." by keyboard.
+def answer_too_wide(lintaro, answer: int) -> None:
+    box, caption, text = lintaro.wait_message_box()
+    assert (caption, text) == ("Lintaro 2.0", TOO_WIDE)
+    assert box.info().owner == lintaro.main.handle
+    box.click(answer)
+    box.wait_gone()
+
+
+def open_pages_to_print(lintaro, too_wide: bool = False):
+    # "Печат" -> "Отпечатване..." by keyboard; a table wider than the paper asks first.
     lintaro.key("alt", "Right", "Down", "Return")
+    if too_wide:
+        answer_too_wide(lintaro, IDOK)
     dialog = lintaro.wait_dialog(PAGES_CAPTION)
     assert dialog.info().owner == lintaro.main.handle
     return dialog
@@ -178,6 +194,17 @@ def report(lintaro, test_env):
 def full_print(lintaro, test_env) -> tuple[int, bytes]:
     """All pages: returns the page count and LPT1's bytes."""
     test_env.clear_lpt1()
+    dialog = open_pages_to_print(lintaro, too_wide=True)
+    pages = int(dialog.control_text(PAGE_TO))
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    answer_sheet_prompts(lintaro, pages)
+    return pages, test_env.read_lpt1()
+
+
+def full_print_fitting(lintaro, test_env) -> tuple[int, bytes]:
+    """All pages of a table that fits the paper: no question before the pages."""
+    test_env.clear_lpt1()
     dialog = open_pages_to_print(lintaro)
     pages = int(dialog.control_text(PAGE_TO))
     dialog.click(IDOK)
@@ -191,7 +218,7 @@ def full_print(lintaro, test_env) -> tuple[int, bytes]:
 
 
 def test_pages_to_print_offers_all_pages_one_column_group_and_copies(report, test_env):
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     assert dialog.control_text(PAGE_FROM) == "1"
     assert int(dialog.control_text(PAGE_TO)) >= 2, "the report runs over several pages"
     assert dialog.combo_items(PAGE_SUBSET) == SUBSETS
@@ -238,7 +265,7 @@ def test_a_page_range_and_the_odd_pages_print_those_pages_only(report, test_env)
     assert pages >= 2
 
     test_env.clear_lpt1()
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     dialog.set_control_text(PAGE_FROM, "2")
     dialog.set_control_text(PAGE_TO, "2")
     dialog.click(IDOK)
@@ -247,7 +274,7 @@ def test_a_page_range_and_the_odd_pages_print_those_pages_only(report, test_env)
     assert test_env.read_lpt1() == every_page[1]
 
     test_env.clear_lpt1()
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     pick(dialog, PAGE_SUBSET, "Нечетни страници", PAGE_FROM)
     dialog.click(IDOK)
     dialog.wait_gone()
@@ -256,7 +283,7 @@ def test_a_page_range_and_the_odd_pages_print_those_pages_only(report, test_env)
     assert test_env.read_lpt1() == b"".join(odd)
 
     test_env.clear_lpt1()
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     pick(dialog, PAGE_SUBSET, "Четни (с разменени полета)", PAGE_FROM)
     dialog.click(IDOK)
     dialog.wait_gone()
@@ -288,18 +315,59 @@ def test_page_numbers_past_32_bits_are_refused_and_a_huge_last_page_stops_at_the
 
 
 def test_cancel_at_the_sheet_prompt_ends_printing(report, test_env):
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     dialog.click(IDOK)
     dialog.wait_gone()
     # The first prompt comes before anything is sent; Cancel there sends nothing at all.
     answer_sheet_prompts(report, 1, last_answer=IDCANCEL)
     assert test_env.read_lpt1() == b""
     # OK for the first page, Cancel for the second: exactly one page went out.
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     dialog.click(IDOK)
     dialog.wait_gone()
     answer_sheet_prompts(report, 2, last_answer=IDCANCEL)
     assert len(lpt1_pages(test_env.read_lpt1())) == 1
+
+
+def report_copy(tmp_path: Path, page: str, extra_head: str = "", extra_rows: str = "") -> Path:
+    """The report with another "Page:" line, more head lines and more rows."""
+    text = (SAMPLES / "lpt-report.rdf").read_bytes().decode("cp1251")
+    text = text.replace("Page: Width 96, Height 60, Left 2, Top 1, Right 0, Bottom 2", page, 1)
+    text = text.replace("Orientation:", extra_head + "Orientation:", 1) + extra_rows
+    path = tmp_path / "report.rdf"
+    path.write_bytes(text.encode("cp1251"))
+    return path
+
+
+def test_a_report_wider_than_the_paper_asks_first_and_cancel_prints_nothing(report, test_env):
+    report.key("alt", "Right", "Down", "Return")
+    answer_too_wide(report, IDCANCEL)
+    time.sleep(0.3)
+    assert report.dialogs() == []
+    assert test_env.read_lpt1() == b""
+
+
+def test_continuous_paper_pages_fill_their_forms_and_no_cell_byte_commands_the_printer(
+        lintaro, tmp_path, test_env):
+    # 200 characters hold the report's 147: no question. A cell's ESC sequence, form feed, shift
+    # codes and a line break inside a cell (kept by the data file) must not reach the printer.
+    path = report_copy(tmp_path, "Page: Width 200, Height 60, Left 2, Top 1, Right 0, Bottom 2",
+                       extra_head="PaperFeed: Auto\r\n",
+                       extra_rows="61\tКонтрол\x1bE\x0c\tВарна\t1.00\t01.01.2026\tред 1\nред 2\x0e\x0f\r\n")
+    lintaro.start([path])
+    pages, data = full_print_fitting(lintaro, test_env)
+    assert pages >= 2
+    assert data.count(EPSON_DRAFT12_BEGIN) == pages
+    # Page n (from 0) begins after 60 n lines and its one top-margin line: no drift.
+    at = -1
+    for page in range(pages):
+        at = data.index(EPSON_DRAFT12_BEGIN, at + 1)
+        assert data[:at].count(b"\r\n") == 60 * page + 1, page
+    assert data.count(b"\r\n") == 60 * pages
+    # No control byte but the line ends and the framing of each page.
+    text = data.replace(EPSON_DRAFT12_BEGIN, b"").replace(EPSON_DRAFT12_END, b"").replace(b"\r\n", b"")
+    assert all(b >= 0x20 for b in text)
+    assert "Контрол E " in dos_text(data) and "ред 1 ред 2" in dos_text(data)
 
 
 # ----------------------------------------------------------------------------------------------
@@ -512,6 +580,29 @@ def test_margins_leaving_no_room_keep_the_dialog_open_without_a_message(lintaro,
     assert printer_cfg_fields(lintaro.read_printer_cfg())["right"] == 10488
 
 
+def test_negative_dot_matrix_margins_are_refused_one_by_one(lintaro):
+    lintaro.start()
+    dialog = open_print_setup(lintaro)
+    pick(dialog, TARGET, TARGETS[2])
+    for control_id, text in ((LEFT, "-5"), (TOP, "-3"), (BOTTOM, "-70")):
+        dialog.set_control_text(control_id, text)
+    refusals = [(LEFT, "Лявото поле не може да бъде\r\nпо-малко от 0 знака !", "2"),
+                (TOP, "Горното поле не може да бъде\r\nпо-малко от 0 реда !", "1"),
+                (BOTTOM, "Долното поле не може да бъде\r\nпо-малко от 0 реда !", "2")]
+    for control_id, message, corrected in refusals:
+        dialog.click(IDOK)
+        expect_message(lintaro, message, dialog)
+        assert dialog.exists()
+        assert dialog.control_text(control_id) == ""  # 0, shown empty, focused to be typed over
+        assert lintaro.read_printer_cfg() is None
+        dialog.set_control_text(control_id, corrected)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    settle(lintaro)
+    fields = printer_cfg_fields(lintaro.read_printer_cfg())
+    assert (fields["left"], fields["top"], fields["bottom"]) == (2, 1, 2)
+
+
 def test_another_printer_without_a_choice_is_refused(lintaro):
     lintaro.start()
     dialog = open_print_setup(lintaro)
@@ -589,8 +680,10 @@ def test_ok_for_lpt1_writes_printer_cfg_and_a_restart_uses_it(lintaro, app_facto
     answer_sheet_prompts(again, 1)
     data = test_env.read_lpt1()
     assert data.startswith(b"\r\n\r\n" + EPSON_DRAFT12_BEGIN)
-    assert data.endswith(EPSON_DRAFT12_END)
-    lines = [line for line in data[7:-2].split(b"\r\n") if line.strip()]
+    # Continuous paper: the page is filled to the paper's 60 lines after its end sequence.
+    assert data.count(b"\r\n") == 60
+    assert data.rstrip(b"\r\n").endswith(EPSON_DRAFT12_END)
+    lines = [line for line in data[7:data.rindex(EPSON_DRAFT12_END)].split(b"\r\n") if line.strip()]
     assert lines and all(line.startswith(b"   ") for line in lines)
     rules = [line for line in lines if line.strip().startswith(b"+")]
     assert rules and all(line.startswith(b"   +") for line in rules)

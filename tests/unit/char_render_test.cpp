@@ -141,6 +141,14 @@ TEST(CharRenderDataRow, AlignsPadsAndCutsCells) {
          23, 0,
          {"|      |      | a b c |",
           "+------+------+-------+"}},
+        {"control bytes of a cell are blanks: the line stays whole and no printer command goes out",
+         [&](TextGrid& t) {
+             t.SetWidths({4, 4, 5});
+             t.SetRow(4, {std::string("a\nb\0c", 5), "\x1B@\x0C", "\tx\ry\x1F"});
+             t.SetLines({RowLine(4, 5)});
+         },
+         23, 0,
+         {"| a b  |   @  |  x y  |"}},
         {"exactly as wide, and centring rounds down",
          [&](TextGrid& t) {
              rows(t);
@@ -270,7 +278,8 @@ TEST(CharRenderHeaderText, LeftPartAfterTheIndentRightPartBeforeTheBorder) {
          {"  Left 1   Right 1", "", "  No tab here", "  Long left part here Right part"}},
         {"a lone CR ends a line too; a final CR LF leaves an empty line", "Един\rДва\tтри\r\n", 16, 0,
          {"  Един", "  Два      три", ""}},
-        {"only the first TAB splits", "a\tb\tc", 10, 0, {"  a  b\tc"}},
+        {"only the first TAB splits; a later one is a blank", "a\tb\tc", 10, 0, {"  a  b c"}},
+        {"a lone LF, form feed or ESC is a blank", "Left\x0C\tRi\nght\x1B", 20, 0, {"  Left     Ri ght "}},
         {"an empty right part still pads to the border", "Отляво\t", 12, 0, {"  Отляво  "}},
         {"empty text: nothing", "", 20, 0, {}},
         {"width 0: nothing", "Left\tRight", 0, 0, {}},
@@ -356,6 +365,35 @@ TEST(CharRenderLayoutLine, AWholeIndentedPage) {
                                                     "    Общо: 2",
                                                     "",
                                                 }));
+}
+
+TEST(CharRenderBounds, AnyIndentOrWidthStaysBoundedAndNeverOverflows) {
+    TextGrid table({{"a"}});
+    table.SetWidths({1});
+    table.SetRow(0, {"x"});
+    const std::string longest(kLongestIndent, ' ');
+    const struct {
+        int indent;
+        std::string spaces;
+    } cases[] = {{INT32_MAX, longest}, {1000, longest}, {999, longest}, {-5, ""}, {INT32_MIN, ""}};
+    for (const auto& c : cases) {
+        ItemList out(64, 64);
+        ASSERT_TRUE(RenderDataRow(table.grid, RowLine(0, 1, LineFlags::RuleBelow), out, 5, c.indent));
+        ASSERT_TRUE(RenderHeaderText("L\tR", 3, out, 5, c.indent));
+        EXPECT_EQ(SplitCrLfLines(ListText(out)),
+                  (std::vector<std::string>{c.spaces + "| x |", c.spaces + "+---+", c.spaces + "  L R"}))
+            << c.indent;
+    }
+    // A line longer than a list can hold is refused, not wrapped into a short one.
+    ItemList out(64, 64);
+    EXPECT_FALSE(AppendRuleLine(table.grid, out, INT32_MAX, INT32_MAX));
+    EXPECT_EQ(out.Size(), 0);
+    for (int width : {INT32_MIN, -1}) {
+        ItemList page(64, 64);
+        EXPECT_TRUE(RenderPageNumber(INT32_MIN, PageNumberPosition::BottomRight, page, width));
+        EXPECT_TRUE(RenderPageNumber(INT32_MAX, PageNumberPosition::TopCenter, page, width));
+        EXPECT_EQ(ListText(page), "-2147483648.\r\n- 2147483647 -\r\n") << width;
+    }
 }
 
 // Growth fails once the list holds `g_growth_limit` bytes.

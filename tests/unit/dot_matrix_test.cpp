@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -202,6 +203,95 @@ TEST(DotMatrixWriteTextPage, AFailedWriteEndsTheLinesButTheEndSequenceIsSent) {
     }
 }
 
+std::string CrLf(int count) {
+    std::string lines;
+    for (int i = 0; i < count; ++i) lines += "\r\n";
+    return lines;
+}
+
+TEST(DotMatrixWriteTextPage, ContinuousPaperFillsEachPageToThePapersLength) {
+    const struct {
+        const char* name;
+        int page;
+        int feed;
+        int height;
+        int fill;  // CR LF pairs after the end sequence
+    } cases[] = {
+        {"page 1: 2 margin + 10 text lines on 60", 0, 1, 60, 48},
+        {"page 2: 2 + 7", 1, 1, 60, 51},
+        {"page 3: 2 + 9", 2, 1, 60, 49},
+        {"longer paper", 0, 1, 72, 60},
+        {"a page longer than the paper gets nothing", 0, 1, 5, 0},
+        {"single sheets are not filled", 0, 0, 60, 0},
+        {"no length beyond the longest page", 0, 1, INT32_MAX, 999 - 12},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();
+        RecordingPort port;
+        PrintSettings settings = LptSettings(3, 2);
+        settings.paper_feed = c.feed;
+        settings.paper_height = c.height;
+        EXPECT_TRUE(WriteTextPage(table->grid, &port, c.page, true, settings));
+        EXPECT_EQ(port.All(), ExpectedPage(c.page, 3, 2) + CrLf(c.fill)) << c.name;
+    }
+}
+
+TEST(DotMatrixWriteTextPage, MarginsOfAnySizeGiveABoundedPage) {
+    const struct {
+        int top;
+        int left;
+        std::size_t top_lines;  // CR LF pairs before the page's first line
+        std::size_t indent;     // of the column numbers' rule
+        long lines;             // filled to 999 lines unless longer already
+    } cases[] = {
+        {INT32_MAX, INT32_MAX, 999, 999, 1006},
+        {2147483, 21474836, 999, 999, 1006},
+        {-3, -5, 0, 0, 999},
+        {INT32_MIN, INT32_MIN, 0, 0, 999},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();
+        RecordingPort port;
+        PrintSettings settings = LptSettings(0, 0, c.top, c.left);
+        settings.paper_feed = 1;
+        settings.paper_height = INT32_MAX;
+        EXPECT_TRUE(WriteTextPage(table->grid, &port, 1, true, settings));
+        const std::string page = port.All();
+        EXPECT_EQ(page.find_first_not_of("\r\n"), c.top_lines * 2) << c.top;
+        EXPECT_NE(page.find("\n" + std::string(c.indent, ' ') + "+----+"), std::string::npos) << c.left;
+        EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), c.lines) << c.top;
+    }
+}
+
+TEST(DotMatrixWriteTextPage, NoByteOfACellReachesThePrinterAsACommand) {
+    TextGrid table({{"Текст"}});
+    table.SetRow(0, {"\x1B" "E bold\x0C\x0E\x12\x0F" "end\n"});
+    table.SetLines({RowLine(0, 1)});
+    RecordingPort port;
+    EXPECT_TRUE(WriteTextPage(table.grid, &port, 0, true, LptSettings(0, 0, 0, 0)));
+    EXPECT_EQ(port.All(), "|  E bold    end  |\r\n");
+}
+
+TEST(DotMatrixTextFitsPaper, TheLeftMarginAndTheTableWithinTheCharactersLessTheRightMargin) {
+    const struct {
+        int width;
+        int left;
+        int right;
+        bool fits;
+    } cases[] = {
+        {80, 3, 0, true},   {26, 2, 0, true},   {26, 3, 0, false}, {30, 3, 4, false},
+        {31, 3, 4, true},   {96, INT32_MAX, 0, false},            {24, -5, 0, true},
+        {24, 0, INT32_MIN, true}, {INT32_MIN, 0, 0, false},        {INT32_MAX, 0, INT32_MAX, false},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();  // 24 characters wide
+        PrintSettings settings = LptSettings(0, 0, 0, c.left);
+        settings.paper_width = c.width;
+        settings.right_margin = c.right;
+        EXPECT_EQ(TextFitsPaper(table->grid, settings), c.fits) << c.width << " " << c.left << " " << c.right;
+    }
+}
+
 TEST(DotMatrixFindPageLines, PagesAreSeparatedByPageBreaks) {
     auto table = MakeThreePageTable();
     EXPECT_EQ(CountLayoutPages(table->grid), 3);
@@ -293,7 +383,25 @@ TEST(DotMatrixPrintTextPages, AlwaysConvertsWhateverTheDosFlagSays) {
     settings.paper_feed = 1;
     PrintTextPages(table->grid, port, {1, 1, 0}, settings, prompt);
     EXPECT_EQ(prompt.asked, 1u);
-    EXPECT_EQ(port.All(), ExpectedPage(0, 0, 0, 0));
+    EXPECT_EQ(port.All(), ExpectedPage(0, 0, 0, 0) + CrLf(50));  // continuous paper: 10 lines + 50
+}
+
+int g_cell_fetches = 0;
+int CountedCell(int row_key, int column_identifier, char* buffer, int buffer_size) {
+    ++g_cell_fetches;
+    return TextGridCell(row_key, column_identifier, buffer, buffer_size);
+}
+
+TEST(DotMatrixPrintTextPages, ARunReadsTheTableForItsWidthsOnceNotOncePerPage) {
+    auto table = MakeThreePageTable();
+    table->grid.SetCellTextSource(&CountedCell);
+    RecordingPort port;
+    ScriptedPrompt prompt({});
+    g_cell_fetches = 0;
+    PrintTextPages(table->grid, port, {1, 3, 0}, LptSettings(3, 2), prompt);
+    // 4 rows of 2 cells: 8 for the widths, 8 to print them (page by page it was 32).
+    EXPECT_EQ(g_cell_fetches, 16);
+    EXPECT_EQ(port.All(), ExpectedPage(0, 3, 2) + ExpectedPage(1, 3, 2) + ExpectedPage(2, 3, 2));
 }
 
 }  // namespace

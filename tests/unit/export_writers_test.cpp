@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -192,6 +193,36 @@ TEST(ExportReadBack, CsvFieldsThatNeedQuotesComeBackWhole) {
     std::remove(path.c_str());
 }
 
+TEST(ExportReadBack, DosCsvIsQuotedOnTheBytesWrittenAndControlBytesNeverSplitARecord) {
+    // The DOS table has no typographic quotes: „ “ ” « » are written as '"', so a field that
+    // holds them is quoted (or its quotes doubled) as its written bytes need.
+    const std::vector<std::pair<std::string, std::string>> cells = {
+        {"ЕТ „Иван; син“", u8"ЕТ \"Иван; син\""},
+        {"„Бяло“ АД", u8"\"Бяло\" АД"},
+        {"«Рила»", u8"\"Рила\""},
+        {"ESC\x1B@ FF\x0C TAB\t", u8"ESC @ FF  TAB "},
+        {"ред 1\nред 2", u8"ред 1\nред 2"},
+    };
+    for (const char* format : {"csv", "tsv"}) {
+        TextGrid table({{"Фирма"}, {"Номер"}});
+        std::vector<LayoutLine> lines;
+        Records expected = {{u8"Фирма", u8"Номер"}};
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            table.SetRow(static_cast<int>(i), {cells[i].first, std::to_string(i)});
+            lines.push_back(RowLine(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1)));
+            // In a tab-separated file the line break of a cell is a blank.
+            std::string text = cells[i].second;
+            if (format == std::string("tsv")) std::replace(text.begin(), text.end(), '\n', ' ');
+            expected.push_back({text, std::to_string(i)});
+        }
+        table.SetLines(lines);
+        const int writer = format == std::string("csv") ? kExportCsv : kExportTabSeparated;
+        const std::string path = WriteTempFile(std::string("dos.") + format, Export(table.grid, writer, kExportDosCodeTable));
+        EXPECT_EQ(ReadBack(format, "dos", path), EscapedRecords("encoding:dos", expected)) << format;
+        std::remove(path.c_str());
+    }
+}
+
 // --- CSV and tab-separated bytes ---------------------------------------------------------------
 
 TEST(ExportCsv, QuotesOnlyTheFieldsThatNeedIt) {
@@ -208,7 +239,8 @@ TEST(ExportCsv, QuotesOnlyTheFieldsThatNeedIt) {
         {"a\r\nb", "\"a\r\nb\";"},
         {"a\nb", "\"a\nb\";"},
         {"a\rb", "\"a\rb\";"},
-        {"tab\there", "tab\there;"},  // a TAB needs no quotes with ";" between fields
+        {"tab\there", "tab here;"},  // no control byte but CR and LF goes out
+        {"esc\x1B@ ff\x0C nul" + std::string(1, '\0'), "esc @ ff  nul ;"},
         {"Град", "Град;"},
     };
     for (const auto& c : cases) {
@@ -237,8 +269,8 @@ TEST(ExportTabSeparated, TabsTitlesEmptyLineRows) {
     EXPECT_EQ(Text(Export(table.grid, kExportTabSeparated, kExportWindowsCodeTable)),
               "\t\t\t\r\n"
               "a\tc\tДата на раждане\r\n\r\n"
-              "2\tline\r\nbreak\tz\r\n"  // written as it is, not escaped
-              "1\tx\ty\t\r\n");
+              "2\tline  break\tz\r\n"  // a cell's TAB or line break would split the record
+              "1\tx y\t\r\n");
 }
 
 // --- dBase ------------------------------------------------------------------------------------
@@ -309,6 +341,45 @@ TEST(ExportDbase, FieldLengthsAndNumbers) {
     EXPECT_EQ(bytes[96 + 16], 3);
     EXPECT_EQ(table.grid.Column(2)->character_width_used, 1);
     EXPECT_EQ(Text(Bytes(bytes.end() - 10, bytes.end())), " \xA0\xA1\xA2\xA3\xA4 \x9F  ");
+}
+
+TEST(ExportDbase, ARecordOrHeaderPast65535BytesIsRefusedBeforeAnyByte) {
+    const struct {
+        int columns;
+        int cell_length;
+        bool fits;
+        int record_length;
+    } cases[] = {
+        {256, 255, true, 65281},   // 1 + 256 x 255
+        {257, 255, false, 0},      // 65536: the 16-bit field would wrap to 0
+        {260, 255, false, 0},
+        {2046, 1, true, 2047},     // header 33 + 32 x 2046 = 65505
+        {2047, 1, false, 0},       // header 65537
+    };
+    for (const auto& c : cases) {
+        TextGrid table(std::vector<TextColumn>(static_cast<std::size_t>(c.columns), TextColumn{"T"}));
+        table.SetRow(0, std::vector<std::string>(static_cast<std::size_t>(c.columns), std::string(c.cell_length, 'x')));
+        table.SetLines({RowLine(0, 1)});
+        EXPECT_EQ(DbaseRecordFits(table.grid), c.fits) << c.columns;
+        MemoryByteSink sink;
+        const ExportOutcome outcome = ExportDbase(table.grid, &sink, false, kSampleExportDate);
+        EXPECT_EQ(outcome.ok, c.fits) << c.columns;
+        EXPECT_EQ(outcome.too_wide, !c.fits) << c.columns;
+        if (c.fits) {
+            ASSERT_GT(sink.Bytes().size(), 12u);
+            EXPECT_EQ(ReadUint16(sink.Bytes().data() + 10), c.record_length) << c.columns;
+        } else {
+            EXPECT_TRUE(sink.Bytes().empty()) << c.columns;
+        }
+    }
+}
+
+TEST(ExportDbase, ControlBytesOfACellAreBlanks) {
+    TextGrid table({{"T"}});
+    table.SetRow(0, {"a\nb\x1B\x0C"});
+    table.SetLines({RowLine(0, 1)});
+    const Bytes bytes = Export(table.grid, kExportDbase, kExportWindowsCodeTable);
+    EXPECT_EQ(Text(Bytes(bytes.end() - 6, bytes.end())), " a b  ");
 }
 
 TEST(ExportDbase, NoVisibleColumnWritesNothing) {

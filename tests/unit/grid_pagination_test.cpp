@@ -340,6 +340,15 @@ TEST_F(PaginationTest, TheDotMatrixPageIsCountedInLines) {
     EXPECT_EQ(Describe(*model), "T Cb R0b R1b | P2 B Cab R2b R3b | P3 B Cab R4b R5b");
     // The screen keeps its pixels.
     EXPECT_EQ(LineMetricsOf(*model, GridDevice::Screen).font_height, 13);
+    // Margins past any paper (from a data file's head) leave no room: a row per page, and no
+    // 32-bit difference wraps into a large page.
+    settings.top_margin = INT32_MAX;
+    settings.bottom_margin = INT32_MAX;
+    settings.paper_height = INT32_MIN;
+    g_settings = settings;
+    model->Reformat();
+    model->SetRowCount(3);
+    EXPECT_EQ(Describe(*model), "T Cb R0b | P2 B Cab R1b | P3 B Cab R2b");
 }
 
 TEST_F(PaginationTest, ThickerRulesAndTallerCellsTakeMoreOfThePage) {

@@ -158,6 +158,26 @@ TEST(FindMarginBelowStrip, ChecksLeftRightTopBottomInThatOrder) {
               MarginSide::None);
 }
 
+TEST(FindNegativeMargin, DotMatrixMarginsFromZeroUpInTheSameOrder) {
+    const std::vector<ShortfallCase> cases = {
+        {Fields(80, 0, 0, 60, 0, 0), MarginSide::None, 0},
+        {Fields(80, 79, 0, 60, 0, 59), MarginSide::None, 0},
+        {Fields(80, -5, 0, 60, -3, -70), MarginSide::Left, 0},
+        {Fields(80, 0, -1, 60, -3, 0), MarginSide::Right, 0},
+        {Fields(80, 0, 0, 60, -3, -70), MarginSide::Top, 0},
+        {Fields(80, 0, 0, 60, 0, INT32_MIN), MarginSide::Bottom, 0},
+    };
+    for (const ShortfallCase& test : cases) {
+        const MarginShortfall found = FindNegativeMargin(test.fields);
+        EXPECT_EQ(found.side, test.side);
+        EXPECT_EQ(found.minimum, test.minimum);
+    }
+    EXPECT_STREQ(CountMarginRefusalSecondLine(MarginSide::Left), "по-малко от 0 знака !");
+    EXPECT_STREQ(CountMarginRefusalSecondLine(MarginSide::Right), "по-малко от 0 знака !");
+    EXPECT_STREQ(CountMarginRefusalSecondLine(MarginSide::Top), "по-малко от 0 реда !");
+    EXPECT_STREQ(CountMarginRefusalSecondLine(MarginSide::Bottom), "по-малко от 0 реда !");
+}
+
 TEST(MarginRefusal, NamesTheSideAndTheMinimumInMillimetres) {
     EXPECT_STREQ(MarginRefusalFirstLine(MarginSide::Left), "Лявото поле не може да бъде");
     EXPECT_STREQ(MarginRefusalFirstLine(MarginSide::Right), "Дясното поле не може да бъде");
