@@ -22,6 +22,8 @@ for name in "${targets[@]}"; do
   corpus="$results/corpus-$name"
   mkdir -p "$corpus" "$results/$name"
   cp -r "$repo/tests/fuzz/corpus/$name/." "$corpus/"
+  # The output target starts from the sample tables as well as its own hostile seeds.
+  [[ $name == fuzz_table_output ]] && cp "$repo"/tests/samples/*.rdf "$corpus/"
   started=$(date +%s)
   (cd "$results/$name" && "$build_root/fuzz/tests/fuzz/$name" -runs="$runs" -timeout=10 \
       -rss_limit_mb=2048 -print_final_stats=1 "$corpus" >"$results/$name.log" 2>&1)

@@ -405,8 +405,7 @@ def answer_too_wide_then(app):
 
 
 def sheet_prompt(app):
-    app.post_command(301)
-    dialog = app.wait_dialog(PAGES_CAPTION)
+    dialog = answer_too_wide_then(app)  # the table is wider than the dot-matrix paper as well
     dialog.click(IDOK)
     dialog.wait_gone()
     return app.wait_dialog()

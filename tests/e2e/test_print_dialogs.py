@@ -296,7 +296,7 @@ def test_page_numbers_past_32_bits_are_refused_and_a_huge_last_page_stops_at_the
     pages, data = full_print(report, test_env)
     every_page = lpt1_pages(data)
     test_env.clear_lpt1()
-    dialog = open_pages_to_print(report)
+    dialog = open_pages_to_print(report, too_wide=True)
     for text, limit in (("4294967298", "по-голям от 2147483647 !"), ("-99999999999", "по-малък от -2147483648 !")):
         dialog.set_control_text(PAGE_TO, text)
         dialog.click(IDOK)

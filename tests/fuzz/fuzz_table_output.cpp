@@ -230,9 +230,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     grid.StoreFont(state.font);
 
     DataFileTable table;
-    if (!ReadDataFileTable(file, table, [] { return 321; })) return 0;
+    if (ReadDataFileTable(file, table, [] { return 321; }) != TableReadResult::Read) return 0;
     g_store = table.store.get();
-    RebuildGridFromStore(grid, g_store, table.header.c_str(), table.footer.c_str());
+    if (!RebuildGridFromStore(grid, g_store, table.header.c_str(), table.footer.c_str())) {
+        g_store = nullptr;
+        return 0;
+    }
     if (!layout.empty()) {
         grid.ApplyLayoutFileImage(reinterpret_cast<const std::uint8_t*>(layout.data()), layout.size());
         RefreshColumnTitles(grid, g_store);
