@@ -58,9 +58,16 @@ def test_counts_follow_the_windows_of_an_open_dialog(lintaro, driver):
     dialog.wait_gone()
     after = session.counts()
     assert (after["user"], after["handles"]) == (before["user"], before["handles"])
-    # The GDI objects Wine itself keeps for the windows (device contexts of its cache) were once
-    # seen to differ by two between such moments.
-    assert abs(after["gdi"] - before["gdi"]) <= TOLERANCE
+    # The GDI objects Wine itself keeps for the windows (device contexts of its cache) were seen
+    # to differ by two between such moments, and its cache to take 4 to 18 more now and then, at
+    # any dialog, on the program as it was before any change too. A cache fills once, a leak at
+    # every dialog: after a growth the next dialog must leave the count where it found it.
+    grown = after["gdi"] - before["gdi"]
+    if abs(grown) > TOLERANCE:
+        session.finish(sort_dialog(), "cancel")
+        again = session.counts()
+        grown = again["gdi"] - after["gdi"]
+    assert abs(grown) <= TOLERANCE
     # What Wine's own calls answer, logged beside the counts: stubs that know nothing.
     assert (after["gdi_api"], after["user_api"], after["handles_api"]) == (0, 0, 0)
     assert after["gdi"] > 50 and after["handles"] > 10
