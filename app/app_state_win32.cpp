@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 #include "grid/grid_win32.h"
 #include "print/paper_rules.h"
 #include "print/printer_services_win32.h"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/command_line.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 class Grid;
 class TableStore;

@@ -1,4 +1,4 @@
-// One line per command: the handlers that exist so far; other ids do nothing yet.
+// One line per command: the menu, accelerator and speed-bar ids and their handlers.
 #include "app/command_dispatcher_win32.h"
 
 #include <commdlg.h>

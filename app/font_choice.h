@@ -2,7 +2,7 @@
 #ifndef LINTARO_APP_FONT_CHOICE_H
 #define LINTARO_APP_FONT_CHOICE_H
 
-#include "grid/font_record.h"
+#include "render/font_record.h"
 
 // The chooser's answer taken into a copy of the current table font: the face name (cut to 31
 // characters), the size in tenths of a point, the character set, and the style bits exactly

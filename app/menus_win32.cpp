@@ -52,10 +52,6 @@ bool CreateContextMenu() {
     return true;
 }
 
-HMENU ContextMenu() {
-    return context_menu;
-}
-
 void ShowContextMenu(HWND main_window, LPARAM client_point) {
     if (context_menu == nullptr) return;
     POINT point = {static_cast<LONG>(LOWORD(client_point)), static_cast<LONG>(HIWORD(client_point))};

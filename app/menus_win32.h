@@ -13,8 +13,6 @@ bool AttachApplicationMenu(HWND main_window);
 // a second call keeps the first menu.
 bool CreateContextMenu();
 
-// The context menu, or null before CreateContextMenu and after DestroyContextMenu.
-HMENU ContextMenu();
 
 // Shows the context menu at a point of the main window's client area (the packed coordinates
 // of WM_RBUTTONDOWN, read unsigned). The chosen item arrives as an ordinary WM_COMMAND.

@@ -284,7 +284,3 @@ void FitSpeedBarToOwner() {
 void DestroySpeedBar() {
     program_bar.reset();
 }
-
-SpeedBar* ProgramSpeedBar() {
-    return program_bar.get();
-}

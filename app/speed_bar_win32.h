@@ -43,7 +43,6 @@ public:
     int ButtonCount() const { return static_cast<int>(buttons_.size()); }
     BarRect ButtonRect(int index) const { return buttons_[index].rect; }
     int ButtonState(int index) const { return buttons_[index].state; }
-    HBITMAP ButtonPicture(int index) const { return buttons_[index].picture; }
     bool IsTracking() const { return tracking_; }
 
 private:
@@ -79,7 +78,5 @@ int SpeedBarHeight();
 void FitSpeedBarToOwner();
 // Releases it; called after the message loop.
 void DestroySpeedBar();
-// The bar, or null.
-SpeedBar* ProgramSpeedBar();
 
 #endif

@@ -189,17 +189,6 @@ std::int32_t SelectedKey(HWND dialog, int id) {
     return selection < 0 ? 0 : ComboGetItemData(dialog, id, selection);
 }
 
-void SelectByKey(HWND combo, std::int32_t key) {
-    if (combo == nullptr) return;
-    const LRESULT count = SendTo(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        if (static_cast<std::int32_t>(SendTo(combo, CB_GETITEMDATA, i, 0)) == key) {
-            SendTo(combo, CB_SETCURSEL, i, 0);
-            return;
-        }
-    }
-}
-
 void FitComboDropDown(HWND dialog, int id) {
     HWND combo = Control(dialog, id);
     if (combo == nullptr) return;

@@ -79,8 +79,6 @@ void AddKeyedString(HWND dialog, int id, std::int32_t key, const char* text);
 // The key of the selected entry; 0 when nothing is selected or the control is missing.
 std::int32_t SelectedKey(HWND dialog, int id);
 
-// Selects the first item whose key is `key`; leaves the selection alone when none is.
-void SelectByKey(HWND combo, std::int32_t key);
 
 // Makes a drop-down list tall enough to show all its items up to ten (then it scrolls),
 // keeping its position and width.

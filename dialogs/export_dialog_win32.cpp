@@ -5,8 +5,8 @@
 #include <string>
 
 #include "dialogs/dialog_helpers_win32.h"
-#include "formats/file_utils_win32.h"
-#include "formats/path_rules.h"
+#include "base/file_utils_win32.h"
+#include "base/path_rules.h"
 #include "print/export_writers.h"
 #include "resources/resource_ids.h"
 

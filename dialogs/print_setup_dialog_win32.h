@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // Edits a copy of `settings` in a modal dialog owned by `owner`: the target (Windows' default
 // printer, another Windows printer chosen from the installed ones, or the dot-matrix printer on

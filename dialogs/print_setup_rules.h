@@ -8,7 +8,7 @@
 
 #include "dialogs/dialog_helpers.h"
 #include "print/paper_rules.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // Keys are stored as they stand: printer kind, orientation (2 sets the landscape bit), the
 // dot-matrix model and print mode.

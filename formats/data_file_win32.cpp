@@ -8,7 +8,7 @@
 #include "app/app_state_win32.h"
 #include "formats/data_file.h"
 #include "formats/description_win32.h"
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 #include "formats/store_to_grid.h"
 #include "grid/grid_win32.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "grid/font_record.h"
-#include "print/print_settings.h"
+#include "render/font_record.h"
+#include "base/print_settings.h"
 
 // What the head may change: a copy of the current settings, caption and table font.
 struct DescriptionState {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "render/text_layout.h"
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "grid/font_record.h"
+#include "render/font_record.h"
 #include "grid/grid_records.h"
 
 // Little-endian, in this order:

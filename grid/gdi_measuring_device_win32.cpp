@@ -2,7 +2,7 @@
 #include "grid/gdi_measuring_device_win32.h"
 
 #include "app/app_state_win32.h"
-#include "formats/path_rules.h"
+#include "base/path_rules.h"
 #include "render/picture_cell_win32.h"
 #include "render/text_draw_win32.h"
 

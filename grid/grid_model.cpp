@@ -9,7 +9,7 @@
 #include <unordered_set>
 
 #include "grid/column_layout_file.h"
-#include "render/mul_div.h"
+#include "base/mul_div.h"
 #include "render/text_layout.h"
 
 namespace {
@@ -581,11 +581,6 @@ LayoutLine GridModel::Line(int index) const {
         std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
     }
     return line;
-}
-
-void GridModel::SetLine(int index, const LayoutLine& line) {
-    if (index < 0 || index >= LineCount()) return;
-    std::memcpy(lines_.Data() + static_cast<std::size_t>(index) * kLineSize, &line, sizeof line);
 }
 
 int GridModel::CellText(const LayoutLine& line, int column, char* buffer) const {

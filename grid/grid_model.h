@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "grid/cell_text_source.h"
-#include "grid/font_record.h"
+#include "render/font_record.h"
 #include "grid/grid_records.h"
 #include "grid/measuring_device.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 #include "store/item_list.h"
 
 // The two devices every measure that matters for paper is kept for.
@@ -171,9 +171,7 @@ public:
     void MeasureFontMetrics();
 
     // Lays the lines out in pages for the printer: row heights, ordinals, page tops and
-    // bottoms, page breaks, and the total of text lines. Pagination lives in grid_layout.cpp;
-    // it is not written yet, so for now the lines stay the DataRow lines SetRowCount made and
-    // only the total of text lines is recounted.
+    // bottoms, page breaks, and the total of text lines (see grid_layout.cpp).
     void RebuildLayout();
 
     // Every column's widths become its natural widths: the widest of its title's words and
@@ -227,7 +225,6 @@ public:
     // Layout lines, 11 bytes each in LayoutLines(); Line gives a zeroed line out of range.
     int LineCount() const;
     LayoutLine Line(int index) const;
-    void SetLine(int index, const LayoutLine& line);
     ItemList& LayoutLines() { return lines_; }
 
     // The text of `column` in `line`: the ordinal for the row-number column (empty when 0),

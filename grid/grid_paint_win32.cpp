@@ -12,7 +12,7 @@
 #include "grid/grid_win32.h"
 #include "render/draw_primitives_win32.h"
 #include "render/gdi_text_meter_win32.h"
-#include "render/mul_div.h"
+#include "base/mul_div.h"
 #include "render/picture_cell_win32.h"
 #include "render/text_draw_win32.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "grid/column_groups.h"
-#include "render/mul_div.h"
+#include "base/mul_div.h"
 
 namespace {
 

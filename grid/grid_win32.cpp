@@ -6,7 +6,7 @@
 
 #include "app/app_state_win32.h"
 #include "app/close_deferral_win32.h"
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 #include "grid/grid_input_win32.h"
 #include "grid/grid_paint_win32.h"
 #include "render/gdi_text_meter_win32.h"

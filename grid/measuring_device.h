@@ -2,7 +2,7 @@
 #ifndef LINTARO_GRID_MEASURING_DEVICE_H
 #define LINTARO_GRID_MEASURING_DEVICE_H
 
-#include "grid/font_record.h"
+#include "render/font_record.h"
 #include "render/draw_geometry.h"
 #include "render/text_meter.h"
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "grid/font_record.h"
+#include "render/font_record.h"
 
 class TableFonts {
 public:

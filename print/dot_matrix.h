@@ -7,7 +7,7 @@
 
 #include "grid/grid_model.h"
 #include "print/byte_sink.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // The question asked before every page: the printer takes one sheet at a time.
 extern const char kNewSheetPrompt[];  // "Моля, поставете нов лист хартия."

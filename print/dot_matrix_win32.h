@@ -6,7 +6,7 @@
 
 #include "grid/grid_model.h"
 #include "print/dot_matrix.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // The two questions a dot-matrix print run asks, so that a caller (or a test) can answer them.
 struct DotMatrixQuestions {

@@ -11,7 +11,7 @@
 #include "grid/char_render.h"
 #include "print/dos_cyrillic.h"
 #include "render/control_bytes.h"
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 #include "store/item_list.h"
 
 namespace {

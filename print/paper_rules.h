@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // The most characters per line, lines per page and margin a dot-matrix record holds: wider than
 // any carriage, and few enough that a margin sent as blanks or line ends stays short.

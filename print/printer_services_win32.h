@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // The name of Windows' default printer (profile "windows"/"device" up to its first comma), cut
 // to size - 1 characters; empty when there is none.

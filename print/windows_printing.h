@@ -8,7 +8,7 @@
 
 #include "grid/column_groups.h"
 #include "grid/grid_model.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 // Divides the visible columns, from the left, into column groups that each fit the printable
 // width: a group takes its first column whatever its width, then further columns while

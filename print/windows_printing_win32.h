@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "grid/grid_win32.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 #include "print/windows_printing.h"
 
 // Draws page `page_index` (0-based) of the layout, only the columns of column group

@@ -1,7 +1,7 @@
 // Checks a BMP file image before any of it is handed to GDI, so that no header is trusted.
 #include "render/bitmap_file.h"
 
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 

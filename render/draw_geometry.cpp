@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "render/mul_div.h"
+#include "base/mul_div.h"
 
 RuleStrokes VerticalRuleStrokes(int x, int top, int bottom, int lineType) {
     RuleStrokes result{};

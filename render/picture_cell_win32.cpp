@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/app_state_win32.h"
-#include "formats/file_utils_win32.h"
-#include "formats/path_rules.h"
+#include "base/file_utils_win32.h"
+#include "base/path_rules.h"
 #include "render/bitmap_file.h"
 #include "render/draw_primitives_win32.h"
 #include "render/gdi_text_meter_win32.h"

@@ -27,7 +27,10 @@ LOGFONTA MakeFont(HDC dc, const FontSpec& table_font) {
     std::memset(&font, 0, sizeof font);
     static_assert(sizeof font.lfFaceName == sizeof table_font.face_name, "face names are 32 bytes");
     // Up to the terminator only: bytes after it stay zero like every other unused field.
-    std::strncpy(font.lfFaceName, table_font.face_name, sizeof font.lfFaceName - 1);
+    const void* end = std::memchr(table_font.face_name, '\0', sizeof font.lfFaceName - 1);
+    const std::size_t length = end != nullptr ? static_cast<const char*>(end) - table_font.face_name
+                                              : sizeof font.lfFaceName - 1;
+    std::memcpy(font.lfFaceName, table_font.face_name, length);
     font.lfHeight = LogicalFontHeight(table_font.size, GetDeviceCaps(dc, LOGPIXELSY));
     if (table_font.style & kFontBold) font.lfWeight = FW_BOLD;
     if (table_font.style & kFontItalic) font.lfItalic = TRUE;

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "grid/font_record.h"
+#include "render/font_record.h"
 #include "render/text_layout.h"
 
 // All functions draw with the font selected into `dc` and measure with it; texts are code page

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "render/mul_div.h"
+#include "base/mul_div.h"
 
 namespace {
 

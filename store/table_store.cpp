@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 

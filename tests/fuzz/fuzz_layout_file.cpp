@@ -9,7 +9,7 @@
 
 #include "grid/column_layout_file.h"
 #include "grid/grid_model.h"
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 

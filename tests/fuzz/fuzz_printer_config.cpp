@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     PrintSettings settings = PrintSettingsFromFileBytes(data, size);

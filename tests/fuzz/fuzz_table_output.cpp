@@ -20,7 +20,7 @@
 #include "grid/grid_model.h"
 #include "print/dot_matrix.h"
 #include "print/export_writers.h"
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 #include "store/item_list.h"
 #include "tests/unit/fake_measuring_device.h"
 

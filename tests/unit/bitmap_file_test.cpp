@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 

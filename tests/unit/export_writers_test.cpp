@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "export_sample.h"
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 #include "text_grid_builder.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "grid/grid_model.h"
 #include "grid/grid_view_layout.h"
 #include "render/text_layout.h"
-#include "store/byte_order.h"
+#include "base/byte_order.h"
 
 namespace {
 

@@ -473,7 +473,9 @@ TEST_F(GridModelTest, SetRowCountMakesOneDataRowPerRow) {
             EXPECT_EQ(+rows[i].ordinal, static_cast<std::uint32_t>(i + 1));
             EXPECT_EQ(+rows[i].height, 1);
             const bool last = i + 1 == c.expected_rows;
-            if (!last) EXPECT_EQ((rows[i].flags & LineFlags::RuleBelow) != 0, c.horizontal_lines) << i;
+            if (!last) {
+                EXPECT_EQ((rows[i].flags & LineFlags::RuleBelow) != 0, c.horizontal_lines) << i;
+            }
         }
         EXPECT_EQ(model->ViewState().top_line, 0);
         EXPECT_EQ(model->ViewState().top_sub_line, 0);

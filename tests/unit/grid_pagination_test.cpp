@@ -299,7 +299,7 @@ TEST_F(PaginationTest, RebuildingStartsAgainFromTheDataRowsInTheirOrder) {
         line.key = 5 - line.key;
         line.flags = LineFlags::RuleAbove;
         line.height = 9;
-        model->SetLine(i, line);
+        std::memcpy(model->LayoutLines().Data() + static_cast<std::size_t>(i) * sizeof line, &line, sizeof line);
     }
     model->RebuildLayout();
     const std::string once = Describe(*model);

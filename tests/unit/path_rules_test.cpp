@@ -1,5 +1,5 @@
 // Tests of the pure path rules: extensions, joining, file-name parts and folder letter case.
-#include "formats/path_rules.h"
+#include "base/path_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The Printer.cfg record: its byte image, defaults and the start-up adjustments.
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The profile's printer list and printer name comparison; settings converted to device pixels.
 #include "print/printer_names.h"
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 #include <gtest/gtest.h>
 

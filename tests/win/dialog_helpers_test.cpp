@@ -96,10 +96,8 @@ TEST_F(ControlHost, FillComboListsTextsInOrderWithTheirKeysAndSelectsTheKey) {
     EXPECT_EQ(SelectedKey(host_, kCombo), 3);
     EXPECT_EQ(ComboGetItemData(host_, kCombo, 2), 2);
 
-    SelectByKey(GetDlgItem(host_, kCombo), 2);
-    EXPECT_EQ(ComboSelection(host_, kCombo), 2);
-    SelectByKey(GetDlgItem(host_, kCombo), 77);  // no such key: the selection stays
-    EXPECT_EQ(ComboSelection(host_, kCombo), 2);
+    ComboSelect(host_, kCombo, 2);
+    EXPECT_EQ(SelectedKey(host_, kCombo), 2);
     ComboSelect(host_, kCombo, -1);
     EXPECT_EQ(ComboSelection(host_, kCombo), -1);
     EXPECT_EQ(SelectedKey(host_, kCombo), 0);
@@ -126,7 +124,7 @@ TEST_F(ControlHost, AddKeyedStringKeysTheNewLastItem) {
     EXPECT_EQ(ComboTexts(), (std::vector<std::string>{"минус пет", "голямо"}));
     EXPECT_EQ(ComboGetItemData(host_, kCombo, 0), -5);
     EXPECT_EQ(ComboGetItemData(host_, kCombo, 1), 1 << 30);
-    SelectByKey(GetDlgItem(host_, kCombo), -5);
+    ComboSelect(host_, kCombo, 0);
     EXPECT_EQ(SelectedKey(host_, kCombo), -5);
 }
 
@@ -254,7 +252,6 @@ TEST_F(ControlHost, AMissingControlIsToleratedWithNeutralResults) {
     ListSelectAll(host_, kMissing, true);
     FillCombo(host_, kMissing, kAlignment, 1);
     FitComboDropDown(host_, kMissing);
-    SelectByKey(nullptr, 1);
     char text[8] = "stale";
     GetControlText(host_, kMissing, text, sizeof text);
     EXPECT_STREQ(text, "");

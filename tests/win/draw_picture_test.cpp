@@ -12,7 +12,7 @@
 
 #include "app/app_state_win32.h"
 #include "draw_test_support.h"
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 #include "render/text_draw_win32.h"
 
 namespace {

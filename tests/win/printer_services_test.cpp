@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/app_state_win32.h"
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 #include "print/printer_names.h"
 #include "print/printer_services_win32.h"
 

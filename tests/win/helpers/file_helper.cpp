@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Pure rules for building and tidying ANSI file paths.
-#include "formats/path_rules.h"
+#include "base/path_rules.h"
 
 #include <cstring>
 #include <utility>

@@ -1,6 +1,6 @@
 // The printer and page settings record, stored byte for byte as Printer.cfg.
-#ifndef LINTARO_PRINT_PRINT_SETTINGS_H
-#define LINTARO_PRINT_PRINT_SETTINGS_H
+#ifndef LINTARO_BASE_PRINT_SETTINGS_H
+#define LINTARO_BASE_PRINT_SETTINGS_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,11 @@
 // Defaults, file image and start-up adjustment of the print settings record.
-#include "print/print_settings.h"
+#include "base/print_settings.h"
 
 #include <cstring>
 #include <initializer_list>
 #include <utility>
 
-#include "render/mul_div.h"
+#include "base/mul_div.h"
 
 namespace {
 

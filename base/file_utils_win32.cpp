@@ -1,5 +1,5 @@
 // Whole-file reads and writes, safe replacement, retrying delete and the program's folder (Win32).
-#include "formats/file_utils_win32.h"
+#include "base/file_utils_win32.h"
 
 #include <windows.h>
 
@@ -216,15 +216,6 @@ bool DeleteFileRetrying(const char* path, unsigned deadlineMs, unsigned retryInt
     }
     if (!clock.WaitForNextTry()) return false;
   }
-}
-
-bool FileExists(const char* pathOrPattern) {
-  if (IsEmpty(pathOrPattern)) return false;
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA(pathOrPattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
 }
 
 std::size_t ProgramDirectory(char* buffer, std::size_t capacity) {

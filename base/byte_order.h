@@ -1,6 +1,6 @@
 // Little-endian reads and writes of the integers in the store image.
-#ifndef LINTARO_STORE_BYTE_ORDER_H
-#define LINTARO_STORE_BYTE_ORDER_H
+#ifndef LINTARO_BASE_BYTE_ORDER_H
+#define LINTARO_BASE_BYTE_ORDER_H
 
 #include <cstdint>
 

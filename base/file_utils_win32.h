@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/path_rules.h"
+#include "base/path_rules.h"
 
 // Paths are ANSI (code page 1251) and NUL-terminated. Every routine reports failure through its
 // result only: no messages, no exceptions. The waiting routines block the calling thread with
@@ -58,9 +58,6 @@ bool ReplaceFileSafely(const char* path, const void* bytes, std::size_t count,
 // path: false at once.
 bool DeleteFileRetrying(const char* path, unsigned deadlineMs = kDeleteWaitDeadlineMs,
                         unsigned retryIntervalMs = kDeleteRetryIntervalMs);
-
-// True when the name (wildcards allowed) matches at least one file or folder.
-bool FileExists(const char* pathOrPattern);
 
 // Writes the executable's folder, without a trailing '\', into `buffer`, with runs of capitals
 // softened (C:\PROGRAM FILES\APP gives C:\Program Files\App). Returns the length, or 0 with an

@@ -1,6 +1,6 @@
 // Portable MulDiv: a * b / c computed in 64 bits and rounded half away from zero, as Windows does.
-#ifndef LINTARO_RENDER_MUL_DIV_H
-#define LINTARO_RENDER_MUL_DIV_H
+#ifndef LINTARO_BASE_MUL_DIV_H
+#define LINTARO_BASE_MUL_DIV_H
 
 #include <cstdint>
 
