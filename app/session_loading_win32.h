@@ -1,6 +1,6 @@
-// Loads the data file named on the command line into a new table store and the grid.
-#ifndef LINTARO_FORMATS_DATA_FILE_WIN32_H
-#define LINTARO_FORMATS_DATA_FILE_WIN32_H
+// Loads a data file into the running program: its head, a new current table store, the grid.
+#ifndef LINTARO_APP_SESSION_LOADING_WIN32_H
+#define LINTARO_APP_SESSION_LOADING_WIN32_H
 
 #include <cstdint>
 
@@ -15,7 +15,7 @@ struct DataFileLoadNotice {
 // failed load leaves the grid without a table and no current store; what the head set stays.
 // A table is loaded whole or not at all: `notice` (when given) says why not, or how many rows
 // were cut short.
-bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
+[[nodiscard]] bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
 
 // The grid's CellTextSource: the current store's cell, zero-terminated (buffer holds size + 1).
 int StoreCellTextSource(int row_key, int column_identifier, char* buffer, int size);
