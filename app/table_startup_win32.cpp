@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/app_state_win32.h"
+#include "app/session_loading_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
-#include "formats/data_file_win32.h"
 #include "grid/grid_win32.h"
 #include "resources/resource_ids.h"
 

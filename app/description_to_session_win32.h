@@ -1,6 +1,6 @@
 // Applies a data file's description head to the running program.
-#ifndef LINTARO_FORMATS_DESCRIPTION_WIN32_H
-#define LINTARO_FORMATS_DESCRIPTION_WIN32_H
+#ifndef LINTARO_APP_DESCRIPTION_TO_SESSION_WIN32_H
+#define LINTARO_APP_DESCRIPTION_TO_SESSION_WIN32_H
 
 #include <string_view>
 

@@ -4,16 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <string>
 
 #include "app/app_state_win32.h"
-#include "formats/data_file_win32.h"
+#include "app/session_loading_win32.h"
 #include "grid/grid_win32.h"
 #include "grid_test_support.h"
 #include "print/printer_names.h"
 #include "print/printer_services_win32.h"
+#include "session_test_support.h"
 #include "store/table_store.h"
 
 namespace {
@@ -44,24 +43,13 @@ std::string Title(const Grid& grid, int index) {
     return title;
 }
 
-class DataFileLoad : public testing::Test {
+class SessionLoading : public testing::Test {
 protected:
-    void SetUp() override {
-        App().grid = std::make_unique<Grid>();
-        App().grid->SetCellTextSource(StoreCellTextSource);
-        App().table_store.reset();
-        std::strcpy(App().window_title, "Lintaro 2.0");
-        App().data_directory[0] = '\0';
-        SetPrintSettings(DotMatrixPrintSettings());
-    }
-    void TearDown() override {
-        App().grid.reset();
-        App().table_store.reset();
-    }
-    ScratchFolder folder_{"data_file_load"};
+    session_test::FreshSession session_;
+    ScratchFolder folder_{"session_loading"};
 };
 
-TEST_F(DataFileLoad, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
+TEST_F(SessionLoading, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
     const std::string printer = SecondPrinter();
     ASSERT_FALSE(printer.empty());
     const std::string path = folder_.File("stock.rdf");
@@ -114,7 +102,7 @@ TEST_F(DataFileLoad, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
     EXPECT_STREQ(cell, "");
 }
 
-TEST_F(DataFileLoad, FailedLoadKeepsGridAndStoreButNotTheHead) {
+TEST_F(SessionLoading, FailedLoadKeepsGridAndStoreButNotTheHead) {
     const std::string good = folder_.File("good.rdf");
     WriteText(good, "Header:\r\nTop\tRight\r\nFooter:\r\nBottom\r\nTitles:\r\nA\tB\r\nData:\r\nx\ty\r\n");
     ASSERT_TRUE(LoadDataFile(good.c_str()));
@@ -134,7 +122,7 @@ TEST_F(DataFileLoad, FailedLoadKeepsGridAndStoreButNotTheHead) {
     EXPECT_FALSE(LoadDataFile((folder_.path() + "\\no folder\\x.rdf").c_str()));
 }
 
-TEST_F(DataFileLoad, LayoutFileTitlesComeFromTheDataFile) {
+TEST_F(SessionLoading, LayoutFileTitlesComeFromTheDataFile) {
     const std::string data = folder_.File("titles.rdf");
     WriteText(data, "Titles:\r\nFirst\tSecond\r\nData:\r\n1\t2\r\n");
     ASSERT_TRUE(LoadDataFile(data.c_str()));
@@ -147,7 +135,7 @@ TEST_F(DataFileLoad, LayoutFileTitlesComeFromTheDataFile) {
     std::swap_ranges(bytes.begin() + 128, bytes.begin() + 128 + 48, bytes.begin() + 128 + 96);
     WriteText(layout, std::string(bytes.begin(), bytes.end()));
 
-    App().grid = std::make_unique<Grid>();
+    session_.Reset();
     ASSERT_TRUE(LoadDataFile(data.c_str()));
     ASSERT_TRUE(App().grid->LoadLayout(layout.c_str()));
     Grid& grid = *App().grid;

@@ -1,14 +1,14 @@
 // The data file loader of the running program: file, head, store, grid.
-#include "formats/data_file_win32.h"
+#include "app/session_loading_win32.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/app_state_win32.h"
-#include "formats/data_file.h"
-#include "formats/description_win32.h"
+#include "app/description_to_session_win32.h"
 #include "base/file_utils_win32.h"
+#include "formats/data_file.h"
 #include "formats/store_to_grid.h"
 #include "grid/grid_win32.h"
 

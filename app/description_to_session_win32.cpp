@@ -1,5 +1,5 @@
 // The description head applied to the shell's state, with Windows' printers behind it.
-#include "formats/description_win32.h"
+#include "app/description_to_session_win32.h"
 
 #include <cstring>
 

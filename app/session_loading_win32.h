@@ -1,6 +1,6 @@
-// Loads the data file named on the command line into a new table store and the grid.
-#ifndef LINTARO_FORMATS_DATA_FILE_WIN32_H
-#define LINTARO_FORMATS_DATA_FILE_WIN32_H
+// Loads a data file into the running program: its head, a new current table store, the grid.
+#ifndef LINTARO_APP_SESSION_LOADING_WIN32_H
+#define LINTARO_APP_SESSION_LOADING_WIN32_H
 
 #include <cstdint>
 
@@ -11,11 +11,13 @@ struct DataFileLoadNotice {
 };
 
 // Reads the file (waiting up to 10 s for a writer that still holds it), applies its head, builds
-// a new store and, only when that worked, makes it current and rebuilds the grid from it. A
-// failed load leaves the grid without a table and no current store; what the head set stays.
+// a new store and, only when that worked, makes it current, remembers the file's folder as the
+// data directory (where pictures are found) and rebuilds the grid from it. A file that cannot
+// be read or holds no table leaves the grid and the current store as they were; a table the
+// grid cannot take leaves the grid without a table and no current store. What the head set stays.
 // A table is loaded whole or not at all: `notice` (when given) says why not, or how many rows
 // were cut short.
-bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
+[[nodiscard]] bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
 
 // The grid's CellTextSource: the current store's cell, zero-terminated (buffer holds size + 1).
 int StoreCellTextSource(int row_key, int column_identifier, char* buffer, int size);
