@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "grid/grid_host_win32.h"
 #include "grid/grid_model.h"
 
 class Grid;
@@ -30,6 +31,9 @@ struct LinePaintTarget {
     // Screen: the print measuring device with the table font chosen, so that flowing cells
     // break their lines, and names are shortened, as they are on paper. Null: the dc's own.
     MeasuringDevice* paper = nullptr;
+    // The grid's host: the picture folder, and on paper the display's resolution that pictures
+    // are scaled from. Null: picture cells show no picture.
+    GridHost* host = nullptr;
 };
 
 // Paints `line` with its top at y and returns the y below it. DataRow, Titles, ColumnNumbers,

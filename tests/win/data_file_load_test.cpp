@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/app_state_win32.h"
+#include "app/grid_host_win32.h"
 #include "formats/data_file_win32.h"
 #include "grid/grid_win32.h"
 #include "grid_test_support.h"
@@ -47,8 +48,8 @@ std::string Title(const Grid& grid, int index) {
 class DataFileLoad : public testing::Test {
 protected:
     void SetUp() override {
-        App().grid = std::make_unique<Grid>();
-        App().grid->SetCellTextSource(StoreCellTextSource);
+        App().grid = std::make_unique<Grid>(SessionGridHost());
+        App().grid->SetCellTextSource(StoreCellTextSource, nullptr);
         App().table_store.reset();
         std::strcpy(App().window_title, "Lintaro 2.0");
         App().data_directory[0] = '\0';
@@ -108,9 +109,9 @@ TEST_F(DataFileLoad, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
     EXPECT_EQ(std::string(App().data_directory), folder_.path());
 
     char cell[256];
-    EXPECT_EQ(StoreCellTextSource(1, 12, cell, 255), 4);
+    EXPECT_EQ(StoreCellTextSource(nullptr, 1, 12, cell, 255), 4);
     EXPECT_STREQ(cell, "\xD1\xF2\xEE\xEB");
-    EXPECT_EQ(StoreCellTextSource(5, 12, cell, 255), 0);
+    EXPECT_EQ(StoreCellTextSource(nullptr, 5, 12, cell, 255), 0);
     EXPECT_STREQ(cell, "");
 }
 
@@ -147,7 +148,7 @@ TEST_F(DataFileLoad, LayoutFileTitlesComeFromTheDataFile) {
     std::swap_ranges(bytes.begin() + 128, bytes.begin() + 128 + 48, bytes.begin() + 128 + 96);
     WriteText(layout, std::string(bytes.begin(), bytes.end()));
 
-    App().grid = std::make_unique<Grid>();
+    App().grid = std::make_unique<Grid>(SessionGridHost());
     ASSERT_TRUE(LoadDataFile(data.c_str()));
     ASSERT_TRUE(App().grid->LoadLayout(layout.c_str()));
     Grid& grid = *App().grid;
