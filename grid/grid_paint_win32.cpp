@@ -8,7 +8,7 @@
 
 #include "grid/grid_layout.h"
 #include "grid/grid_view_layout.h"
-#include "grid/grid_win32.h"
+#include "grid/grid_surface_win32.h"
 #include "render/draw_primitives_win32.h"
 #include "render/gdi_text_meter_win32.h"
 #include "base/mul_div.h"
@@ -331,7 +331,7 @@ int PrintableWidthOnScreen(const GridModel& model, std::uint32_t grid_style) {
     return (grid_style & GridStyle::PageWidthMark) ? PrintableWidth(model) : 0;
 }
 
-void UpdateGridScrollRanges(Grid& grid) {
+void UpdateGridScrollRanges(GridSurface& grid) {
     GridModel& model = grid.Model();
     if (model.ViewState().total_text_lines == 0) return;
     model.SetLayoutDirty(false);
@@ -350,7 +350,7 @@ void UpdateGridScrollRanges(Grid& grid) {
     SetScrollInfo(grid.Window(), SB_VERT, &info, TRUE);
 }
 
-void UpdateGridScrollPositions(Grid& grid) {
+void UpdateGridScrollPositions(GridSurface& grid) {
     GridModel& model = grid.Model();
     if (model.ColumnCount() == 0 || grid.Window() == nullptr) return;
     GridViewState& view = model.ViewState();
@@ -359,7 +359,7 @@ void UpdateGridScrollPositions(Grid& grid) {
     SetScrollPos(grid.Window(), SB_VERT, view.vertical_position, TRUE);
 }
 
-bool PaintGridWindow(Grid& grid, HDC dc) {
+bool PaintGridWindow(GridSurface& grid, HDC dc) {
     GridModel& model = grid.Model();
     RECT client{};
     GetClientRect(grid.Window(), &client);

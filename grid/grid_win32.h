@@ -10,6 +10,7 @@
 
 #include "grid/gdi_measuring_device_win32.h"
 #include "grid/grid_model.h"
+#include "grid/grid_surface_win32.h"
 #include "grid/grid_view_layout.h"
 
 // The window class of every grid window.
@@ -27,7 +28,7 @@ enum class LayoutSaveOutcome {
 // context), the child window that shows it, and the layout file path. Everything runs on the
 // user-interface thread. The model's operations are forwarded under their own names; Model()
 // gives the rest.
-class Grid : private GridView {
+class Grid : public GridSurface, private GridView {
 public:
     // Measures the table font on the host's contexts and starts with the row-number column only
     // (see GridModel). The host outlives the grid.
@@ -48,7 +49,7 @@ public:
     // `bottom_reserve` pixels above its bottom edge, repainting. Nothing without a window.
     void FitToParent(int top, int bottom_reserve);
 
-    HWND Window() const { return window_; }
+    HWND Window() const override { return window_; }
 
     // Invalidates the whole client area without erasing and paints it now. Nothing without a
     // window.
@@ -76,15 +77,15 @@ public:
     // file through ReplaceFileSafely. Returns whether the file was written.
     bool SaveLayout(const char* path);
 
-    GridModel& Model() { return model_; }
+    GridModel& Model() override { return model_; }
     const GridModel& Model() const { return model_; }
 
-    GridHost& Host() const { return host_; }
-    std::uint32_t StyleBits() const { return style_bits_; }
+    GridHost& Host() const override { return host_; }
+    std::uint32_t StyleBits() const override { return style_bits_; }
 
     // The client rectangle as it is now and the page's printable width on screen (0 without
     // the page-width mark): what scrolling and hit tests lay the view out in.
-    GridFrame Frame() const;
+    GridFrame Frame() const override;
 
     // The device context of the page being printed, or null between pages.
     HDC PrintContext() const { return print_context_; }
