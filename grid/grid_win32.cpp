@@ -16,7 +16,9 @@ namespace {
 // A grid window carries its grid in its user data; until it is tied (after CreateWindowEx) and
 // once untied, the window procedure leaves its messages to DefWindowProc.
 void TieWindowToGrid(HWND window, Grid* grid) {
-    if (window != nullptr && IsWindow(window)) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(grid));
+    if (window != nullptr && IsWindow(window)) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(grid));
+    }
 }
 
 Grid* GridOfWindow(HWND window) { return reinterpret_cast<Grid*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
