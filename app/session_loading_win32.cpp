@@ -50,7 +50,7 @@ bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
     return true;
 }
 
-int StoreCellTextSource(int row_key, int column_identifier, char* buffer, int size) {
+int StoreCellTextSource(void*, int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(App().table_store.get(), row_key, column_identifier, buffer, size);
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/app_state_win32.h"
+#include "app/grid_host_win32.h"
 #include "app/session_loading_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
 #include "grid/grid_win32.h"
@@ -39,13 +40,13 @@ void BuildDemonstrationTable(Grid& grid) {
 
 void CreateGridAndTable(HWND main_window) {
     AppState& app = App();
-    app.grid = std::make_unique<Grid>();
+    app.grid = std::make_unique<Grid>(SessionGridHost());
     Grid& grid = *app.grid;
     RECT client;
     GetClientRect(main_window, &client);
     grid.Create(main_window, IDC_GRID, kMainGridStyle, client.left, client.top,
                 client.right - client.left, client.bottom - client.top);
-    grid.SetCellTextSource(StoreCellTextSource);
+    grid.SetCellTextSource(StoreCellTextSource, nullptr);
 
     const CommandLineNames& names = app.command_line;
     if (names.data_file[0] != '\0' && LoadDataFile(names.data_file, &g_load_notice)) {

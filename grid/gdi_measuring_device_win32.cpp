@@ -1,29 +1,21 @@
 // The grid's measuring devices on GDI: fonts on the display and print measuring contexts.
 #include "grid/gdi_measuring_device_win32.h"
 
-#include "app/app_state_win32.h"
 #include "base/path_rules.h"
 #include "render/picture_cell_win32.h"
 #include "render/text_draw_win32.h"
 
-HDC DisplayInformationContext() {
-    AppState& app = App();
-    if (app.display_info == nullptr) app.display_info = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
-    return app.display_info;
-}
+GdiMeasuringDevice::GdiMeasuringDevice(GridHost& host, GridDevice device) : host_(host), device_(device) {}
 
-HDC PrintMeasuringContext() {
-    const HDC printer = App().printer_info;
-    return printer != nullptr ? printer : DisplayInformationContext();
+HDC GdiMeasuringDevice::Context() const {
+    return device_ == GridDevice::Screen ? host_.DisplayContext() : host_.PrintMeasuringContext();
 }
-
-GdiMeasuringDevice::GdiMeasuringDevice(ContextSource context) : context_(context) {}
 
 GdiMeasuringDevice::~GdiMeasuringDevice() { ReleaseFont(); }
 
 bool GdiMeasuringDevice::SelectFont(const FontSpec& font) {
     ReleaseFont();
-    dc_ = context_();
+    dc_ = Context();
     if (dc_ == nullptr) return false;
     fonts_ = std::make_unique<TableFonts>(dc_, font);
     return fonts_->Selected();
@@ -43,7 +35,7 @@ void GdiMeasuringDevice::ReleaseFont() {
 }
 
 const TextMeter& GdiMeasuringDevice::Meter() const {
-    meter_ = GdiTextMeter(dc_ != nullptr ? dc_ : context_());
+    meter_ = GdiTextMeter(dc_ != nullptr ? dc_ : Context());
     if (fonts_ == nullptr || !fonts_->Selected()) return meter_;
     const int variant = bold_ ? 1 : 0;
     if (!tables_[variant].Learnt()) tables_[variant].Learn(meter_);
@@ -53,7 +45,7 @@ const TextMeter& GdiMeasuringDevice::Meter() const {
 bool GdiPictureSizes::SizeOf(const char* name, PictureSize& size) const {
     if (name == nullptr || name[0] == '\0') return false;
     char path[kPathBufferSize];
-    if (!ResolvePicturePath(name, path, sizeof path)) return false;
+    if (!ResolvePicturePath(host_.PictureFolder(), name, path, sizeof path)) return false;
     // Compatible with the screen, as the pictures are drawn there.
     const HBITMAP bitmap = LoadBitmapFile(nullptr, path);
     if (bitmap == nullptr) return false;

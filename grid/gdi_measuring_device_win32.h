@@ -8,29 +8,22 @@
 
 #include "grid/table_fonts_win32.h"
 
+#include "grid/grid_host_win32.h"
+#include "grid/grid_model.h"
 #include "grid/measuring_device.h"
 #include "render/advance_table.h"
 #include "render/gdi_text_meter_win32.h"
 
-// The display information context ("DISPLAY"), opened once for the whole program on first
-// need and kept in App().display_info.
-HDC DisplayInformationContext();
-
-// Where the grid measures for paper: the printer information context when one is open,
-// otherwise the display information context.
-HDC PrintMeasuringContext();
-
-// A MeasuringDevice over whatever context `context` returns when a run of measurements starts
-// (so a printer context reopened after print setup is picked up). SelectFont creates the font
+// A MeasuringDevice over the context the host gives for `device` (the display, or the print
+// measuring context) when a run of measurements starts (so a printer context reopened after
+// print setup is picked up). SelectFont creates the font
 // with MakeFont and CreateFontIndirectA and selects it; the bold variant is made on first use;
 // ReleaseFont selects the previous font back and deletes both. The device owns only its fonts.
 // Within a run each variant's byte widths are learnt once (AdvanceTable), so measuring a cell
 // costs no call to GDI when the font's widths add up.
 class GdiMeasuringDevice : public MeasuringDevice {
 public:
-    using ContextSource = HDC (*)();
-
-    explicit GdiMeasuringDevice(ContextSource context);
+    GdiMeasuringDevice(GridHost& host, GridDevice device);
     ~GdiMeasuringDevice() override;
     GdiMeasuringDevice(const GdiMeasuringDevice&) = delete;
     GdiMeasuringDevice& operator=(const GdiMeasuringDevice&) = delete;
@@ -41,7 +34,10 @@ public:
     const TextMeter& Meter() const override;
 
 private:
-    ContextSource context_;
+    HDC Context() const;
+
+    GridHost& host_;
+    GridDevice device_;
     HDC dc_ = nullptr;  // the context of the current run; null outside a run
     std::unique_ptr<TableFonts> fonts_;
     bool bold_ = false;
@@ -50,11 +46,15 @@ private:
     mutable AdvanceTableMeter table_meter_[2] = {{meter_, tables_[0]}, {meter_, tables_[1]}};
 };
 
-// Picture sizes from BMP files named relative to the data directory (App().data_directory,
-// first set to the program's folder when empty), loaded as bitmaps compatible with the screen.
+// Picture sizes from BMP files named relative to the host's picture folder, loaded as bitmaps
+// compatible with the screen.
 class GdiPictureSizes : public PictureSizeSource {
 public:
+    explicit GdiPictureSizes(GridHost& host) : host_(host) {}
     bool SizeOf(const char* name, PictureSize& size) const override;
+
+private:
+    GridHost& host_;
 };
 
 #endif

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "grid/grid_view_layout.h"
-#include "grid/grid_win32.h"
+#include "grid/grid_surface_win32.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr int kFeedbackStep = 2;
 int PointX(LPARAM point) { return static_cast<short>(LOWORD(point)); }
 int PointY(LPARAM point) { return static_cast<short>(HIWORD(point)); }
 
-void RedrawWhen(Grid& grid, bool changed) {
+void RedrawWhen(GridSurface& grid, bool changed) {
     if (changed) grid.Redraw();
 }
 
@@ -101,7 +101,7 @@ private:
     bool shown_ = false;
 };
 
-void ResizeColumnByDrag(Grid& grid, int column, const PixelRect& client) {
+void ResizeColumnByDrag(GridSurface& grid, int column, const PixelRect& client) {
     GridModel& model = grid.Model();
     const int left = ColumnLeftX(model, column, client);
     const int old_x = left + model.Column(column)->width + model.Metrics(GridDevice::Screen).rule_width;
@@ -114,7 +114,7 @@ void ResizeColumnByDrag(Grid& grid, int column, const PixelRect& client) {
     grid.Redraw();
 }
 
-void MoveColumnByDrag(Grid& grid, int column, const PixelRect& client) {
+void MoveColumnByDrag(GridSurface& grid, int column, const PixelRect& client) {
     const HWND window = grid.Window();
     const HCURSOR move_cursor = LoadCursorA(GetModuleHandleA(nullptr), kMoveColumnCursor);
     const HCURSOR previous = move_cursor != nullptr ? SetCursor(move_cursor) : GetCursor();
@@ -173,7 +173,7 @@ int DragResizeLine(HWND window, int start_x, const RECT& confine) {
     return line_x;
 }
 
-void HandleGridKeyDown(Grid& grid, WPARAM key, LPARAM key_data) {
+void HandleGridKeyDown(GridSurface& grid, WPARAM key, LPARAM key_data) {
     GridModel& model = grid.Model();
     const bool control = GetKeyState(VK_CONTROL) < 0;
     switch (key) {
@@ -214,15 +214,15 @@ void HandleGridKeyDown(Grid& grid, WPARAM key, LPARAM key_data) {
     }
 }
 
-bool HandleGridSystemKeyDown(Grid& grid, WPARAM key) {
+bool HandleGridSystemKeyDown(GridSurface& grid, WPARAM key) {
     if (key != VK_F10 || GetKeyState(VK_SHIFT) >= 0) return false;
     OpenContextMenuAtTopLeft(grid);
     return true;
 }
 
-void OpenContextMenuAtTopLeft(Grid& grid) { ForwardGridRightButton(grid, 0, MAKELPARAM(0, 0)); }
+void OpenContextMenuAtTopLeft(GridSurface& grid) { ForwardGridRightButton(grid, 0, MAKELPARAM(0, 0)); }
 
-void HandleGridWheel(Grid& grid, WPARAM request, bool sideways) {
+void HandleGridWheel(GridSurface& grid, WPARAM request, bool sideways) {
     const int delta = GET_WHEEL_DELTA_WPARAM(request);
     // Three lines a notch, as three presses of Up or Down; a finer wheel moves at least one.
     int steps = delta * kWheelLinesPerNotch / WHEEL_DELTA;
@@ -236,7 +236,7 @@ void HandleGridWheel(Grid& grid, WPARAM request, bool sideways) {
     }
 }
 
-void HandleGridVerticalScroll(Grid& grid, WPARAM request) {
+void HandleGridVerticalScroll(GridSurface& grid, WPARAM request) {
     GridModel& model = grid.Model();
     if (model.LineCount() == 0) return;
     switch (LOWORD(request)) {
@@ -260,7 +260,7 @@ void HandleGridVerticalScroll(Grid& grid, WPARAM request) {
     }
 }
 
-void HandleGridHorizontalScroll(Grid& grid, WPARAM request) {
+void HandleGridHorizontalScroll(GridSurface& grid, WPARAM request) {
     GridModel& model = grid.Model();
     switch (LOWORD(request)) {
         case SB_LINELEFT:
@@ -278,7 +278,7 @@ void HandleGridHorizontalScroll(Grid& grid, WPARAM request) {
     }
 }
 
-void HandleGridMouseMove(Grid& grid, LPARAM point) {
+void HandleGridMouseMove(GridSurface& grid, LPARAM point) {
     const GridModel& model = grid.Model();
     const PixelRect client = grid.Frame().client;
     const int x = PointX(point);
@@ -293,7 +293,7 @@ void HandleGridMouseMove(Grid& grid, LPARAM point) {
     SetCursor(LoadCursorA(nullptr, shape));
 }
 
-void HandleGridLeftButton(Grid& grid, LPARAM point) {
+void HandleGridLeftButton(GridSurface& grid, LPARAM point) {
     const HWND window = grid.Window();
     if (GetFocus() != window) SetFocus(window);
     GridModel& model = grid.Model();
@@ -313,7 +313,7 @@ void HandleGridLeftButton(Grid& grid, LPARAM point) {
     }
 }
 
-void ForwardGridRightButton(Grid& grid, WPARAM keys, LPARAM point) {
+void ForwardGridRightButton(GridSurface& grid, WPARAM keys, LPARAM point) {
     const HWND parent = GetParent(grid.Window());
     if (parent == nullptr) return;
     POINT at{PointX(point), PointY(point)};

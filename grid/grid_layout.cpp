@@ -186,7 +186,7 @@ std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
     const TextMeter& meter = model.Device(GridDevice::Print).Meter();
     switch (line.kind) {
         case LineKind::DataRow: {
-            if (model.GetCellTextSource() == nullptr) return 1;
+            if (!model.GetCellTextSource().Present()) return 1;
             const DeviceMetrics& print = model.Metrics(GridDevice::Print);
             const int screen_font_height = model.Metrics(GridDevice::Screen).font_height;
             int lines = 1;
@@ -285,8 +285,7 @@ void GridModel::RebuildLayout() {
     const LineMetrics print = LineMetricsOf(*this, GridDevice::Print);
     int available = 0;
     if (IsDotMatrix(*this)) {
-        const PrintSettings settings =
-            environment_.print_settings != nullptr ? environment_.print_settings() : BuiltInPrintSettings();
+        const PrintSettings settings = CurrentPrintSettings();
         available = AvailableLines(settings.paper_height, settings.top_margin, settings.bottom_margin);
     } else {
         available = AvailableLines(print_.page.paper_height, print_.page.top_margin, print_.page.bottom_margin);

@@ -439,7 +439,7 @@ void GridModel::MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics) {
     metrics.font_height = meter.FontHeight();
     metrics.text_inset = meter.Width("o", 1);
     metrics.cell_padding = style_.cell_height * metrics.font_height / 200;
-    metrics.page = environment_.print_settings != nullptr ? environment_.print_settings() : BuiltInPrintSettings();
+    metrics.page = CurrentPrintSettings();
     ToDevicePixels(metrics.page, meter.PixelsPerInchX(), meter.PixelsPerInchY());
 }
 
@@ -591,10 +591,10 @@ int GridModel::CellText(const LayoutLine& line, int column, char* buffer) const 
         if (line.ordinal == 0) return 0;
         return std::snprintf(buffer, kCellTextLimit + 1, "%u", static_cast<unsigned>(line.ordinal));
     }
-    if (cell_text_source_ == nullptr) return 0;
+    if (!cell_text_source_.Present()) return 0;
     // The source is outside code: its length is held to what the buffer can take.
     const int length = std::clamp(
-        cell_text_source_(static_cast<int>(line.key), record->source, buffer, kCellTextLimit), 0, kCellTextLimit);
+        cell_text_source_.Fetch(static_cast<int>(line.key), record->source, buffer, kCellTextLimit), 0, kCellTextLimit);
     buffer[length] = '\0';
     return length;
 }
@@ -757,4 +757,9 @@ void GridModel::RederiveTitleOffsets() {
         header_offset_ -= surplus;
         footer_offset_ -= surplus;
     }
+}
+
+PrintSettings GridModel::CurrentPrintSettings() const {
+    if (environment_.print_settings == nullptr) return BuiltInPrintSettings();
+    return environment_.print_settings(environment_.print_settings_context);
 }

@@ -21,12 +21,14 @@ enum class GridDevice : int { Screen = 0, Print = 1 };
 // What the model measures with and which page it lays out for. Everything here belongs to the
 // caller and must outlive the model. A missing device measures every text as 0 pixels wide
 // and 0 high (a model without devices still keeps columns and lines); without `pictures` no
-// picture loads; without `print_settings` the built-in settings are used.
+// picture loads; without `print_settings` the built-in settings are used. The settings are
+// asked for, with `print_settings_context`, whenever a measure needs them: they may change.
 struct GridEnvironment {
     MeasuringDevice* screen = nullptr;            // the display
     MeasuringDevice* print = nullptr;             // the print measuring context
     const PictureSizeSource* pictures = nullptr;  // sizes of picture cells
-    PrintSettings (*print_settings)() = nullptr;  // the current printer and page settings
+    PrintSettings (*print_settings)(void* context) = nullptr;  // the current printer and page settings
+    void* print_settings_context = nullptr;
 };
 
 // The window side of a grid, told when what it shows has changed. All calls come on the
@@ -156,7 +158,7 @@ public:
     // Only when the first 54 bytes differ: modified, stored, metrics, layout, table width, redraw.
     void SetFont(const FontSpec& font);
 
-    void SetCellTextSource(CellTextSource source) { cell_text_source_ = source; }
+    void SetCellTextSource(CellTextFunction function, void* context) { cell_text_source_ = {function, context}; }
     CellTextSource GetCellTextSource() const { return cell_text_source_; }
 
     // Replaces the layout lines by `rows` DataRow lines with keys 0 .. rows - 1 (RuleBelow when
@@ -221,6 +223,8 @@ public:
     const DeviceMetrics& Metrics(GridDevice device) const;
     MeasuringDevice& Device(GridDevice device) const;
     const PictureSizeSource* Pictures() const { return environment_.pictures; }
+    // The current print settings of the environment, or the built-in ones without a getter.
+    PrintSettings CurrentPrintSettings() const;
 
     // Layout lines, 11 bytes each in LayoutLines(); Line gives a zeroed line out of range.
     int LineCount() const;
@@ -271,7 +275,7 @@ private:
     int footer_length_ = 0;
     ItemList lines_;
     int row_count_ = 0;
-    CellTextSource cell_text_source_ = nullptr;
+    CellTextSource cell_text_source_;
     int table_width_ = 0;
 
     FontSpec font_;

@@ -6,10 +6,9 @@
 #include <cstring>
 #include <optional>
 
-#include "app/app_state_win32.h"
 #include "grid/grid_layout.h"
 #include "grid/grid_view_layout.h"
-#include "grid/grid_win32.h"
+#include "grid/grid_surface_win32.h"
 #include "render/draw_primitives_win32.h"
 #include "render/gdi_text_meter_win32.h"
 #include "base/mul_div.h"
@@ -140,10 +139,12 @@ int PaintDataRow(const GridModel& model, const LayoutLine& line, int y, const Li
         char text[kCellTextLimit + 3];
         std::size_t length = static_cast<std::size_t>(model.CellText(line, index, text));
         if (column.type == ColumnType::Picture) {
+            const char* folder = target.host != nullptr ? target.host->PictureFolder() : nullptr;
             if (OnScreen(target)) {
-                DrawPictureCell(dc, cell, v.inset, v.p, column.alignment, v.r, text);
+                DrawPictureCell(dc, cell, v.inset, v.p, column.alignment, v.r, text, folder);
             } else {
-                PrintPictureCell(dc, cell, v.inset, v.p, column.alignment, v.r, text);
+                const HDC display = target.host != nullptr ? target.host->DisplayContext() : nullptr;
+                PrintPictureCell(dc, cell, v.inset, v.p, column.alignment, v.r, text, folder, display);
             }
             return;
         }
@@ -269,7 +270,7 @@ int CharactersOnScreen(const GridModel& model, int characters) {
 // The page's printable width in screen pixels: the screen page copy less its margins, or for
 // the dot-matrix printer, whose page is counted in characters, its characters.
 int PrintableWidth(const GridModel& model) {
-    const PrintSettings settings = GetPrintSettings();
+    const PrintSettings settings = model.CurrentPrintSettings();
     if (settings.printer_kind == kDotMatrixPrinter) {
         return CharactersOnScreen(model, settings.paper_width - settings.left_margin - settings.right_margin);
     }
@@ -330,7 +331,7 @@ int PrintableWidthOnScreen(const GridModel& model, std::uint32_t grid_style) {
     return (grid_style & GridStyle::PageWidthMark) ? PrintableWidth(model) : 0;
 }
 
-void UpdateGridScrollRanges(Grid& grid) {
+void UpdateGridScrollRanges(GridSurface& grid) {
     GridModel& model = grid.Model();
     if (model.ViewState().total_text_lines == 0) return;
     model.SetLayoutDirty(false);
@@ -349,7 +350,7 @@ void UpdateGridScrollRanges(Grid& grid) {
     SetScrollInfo(grid.Window(), SB_VERT, &info, TRUE);
 }
 
-void UpdateGridScrollPositions(Grid& grid) {
+void UpdateGridScrollPositions(GridSurface& grid) {
     GridModel& model = grid.Model();
     if (model.ColumnCount() == 0 || grid.Window() == nullptr) return;
     GridViewState& view = model.ViewState();
@@ -358,7 +359,7 @@ void UpdateGridScrollPositions(Grid& grid) {
     SetScrollPos(grid.Window(), SB_VERT, view.vertical_position, TRUE);
 }
 
-bool PaintGridWindow(Grid& grid, HDC dc) {
+bool PaintGridWindow(GridSurface& grid, HDC dc) {
     GridModel& model = grid.Model();
     RECT client{};
     GetClientRect(grid.Window(), &client);
@@ -382,7 +383,7 @@ bool PaintGridWindow(Grid& grid, HDC dc) {
         TableFonts fonts(dc, model.GetFont());
         // The dot-matrix printer breaks lines in characters of its own; only a Windows printer's
         // lines are the print measuring device's.
-        const bool windows_printer = GetPrintSettings().printer_kind != kDotMatrixPrinter;
+        const bool windows_printer = model.CurrentPrintSettings().printer_kind != kDotMatrixPrinter;
         MeasuringDevice* paper_device = windows_printer ? &model.Device(GridDevice::Print) : nullptr;
         std::optional<PaperFontRun> paper;
         if (paper_device != nullptr) paper.emplace(*paper_device, model.GetFont());
@@ -403,7 +404,7 @@ bool PaintGridWindow(Grid& grid, HDC dc) {
 
         const LinePaintTarget target{dc, GridDevice::Screen, &fonts, x0, 0, model.ColumnCount(),
                                      model.TableWidth(), client, style_bits, page_number_right,
-                                     paper_device};
+                                     paper_device, &grid.Host()};
         int visible = -view.top_sub_line;
         bool reached_bottom = false;
         LayoutLine line{};

@@ -8,9 +8,10 @@
 
 #include <cstdint>
 
+#include "grid/grid_host_win32.h"
 #include "grid/grid_model.h"
 
-class Grid;
+class GridSurface;
 
 // Where and how a layout line is painted. On screen (GridDevice::Screen) cells left of the
 // client area are skipped and a row stops at its right edge; on paper (GridDevice::Print) every
@@ -30,6 +31,9 @@ struct LinePaintTarget {
     // Screen: the print measuring device with the table font chosen, so that flowing cells
     // break their lines, and names are shortened, as they are on paper. Null: the dc's own.
     MeasuringDevice* paper = nullptr;
+    // The grid's host: the picture folder, and on paper the display's resolution that pictures
+    // are scaled from. Null: picture cells show no picture.
+    GridHost* host = nullptr;
 };
 
 // Paints `line` with its top at y and returns the y below it. DataRow, Titles, ColumnNumbers,
@@ -42,15 +46,15 @@ int PaintLayoutLine(const GridModel& model, const LayoutLine& line, int y, const
 // the lines from the top of the view down to the window's bottom and white everywhere else.
 // Stores the last fully visible line and the text lines in view; returns whether that count
 // changed (the scroll ranges are then due). A grid without columns is light gray.
-bool PaintGridWindow(Grid& grid, HDC dc);
+bool PaintGridWindow(GridSurface& grid, HDC dc);
 
 // The page's printable width in screen pixels when `grid_style` shows the page-width mark
 // (for the dot-matrix printer its characters at ten to the inch), otherwise 0.
 int PrintableWidthOnScreen(const GridModel& model, std::uint32_t grid_style);
 
 // The scroll ranges of the grid's window (when its layout has text lines), and the positions.
-void UpdateGridScrollRanges(Grid& grid);
-void UpdateGridScrollPositions(Grid& grid);
+void UpdateGridScrollRanges(GridSurface& grid);
+void UpdateGridScrollPositions(GridSurface& grid);
 
 // "dd.mm.yyyy, hh:mm" for the date line.
 void FormatDateLine(const SYSTEMTIME& time, char (&text)[32]);

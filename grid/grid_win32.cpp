@@ -1,11 +1,9 @@
-// The table window: creation, placement, the registry of grids, and the layout file on disk.
+// The table window: creation, placement, the window's tie to its grid, and the layout file on disk.
 #include "grid/grid_win32.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "app/close_deferral_win32.h"
 #include "base/file_utils_win32.h"
 #include "grid/grid_input_win32.h"
 #include "grid/grid_paint_win32.h"
@@ -15,24 +13,17 @@ const char kGridWindowClass[] = "PrintableTableClassName";
 
 namespace {
 
-struct RegisteredGrid {
-    HWND window;
-    Grid* grid;
-};
-
-RegisteredGrid g_grids[kGridRegistryLimit];
-int g_grid_count = 0;
-
-void RegisterGrid(HWND window, Grid* grid) {
-    if (g_grid_count < kGridRegistryLimit) g_grids[g_grid_count++] = RegisteredGrid{window, grid};
+// A grid window carries its grid in its user data; until it is tied (after CreateWindowEx) and
+// once untied, the window procedure leaves its messages to DefWindowProc.
+void TieWindowToGrid(HWND window, Grid* grid) {
+    if (window != nullptr && IsWindow(window)) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(grid));
+    }
 }
 
-// Later entries move down, keeping the order of registration.
-void UnregisterGrid(const Grid* grid) {
-    const auto end = std::remove_if(g_grids, g_grids + g_grid_count,
-                                    [grid](const RegisteredGrid& entry) { return entry.grid == grid; });
-    g_grid_count = static_cast<int>(end - g_grids);
-}
+Grid* GridOfWindow(HWND window) { return reinterpret_cast<Grid*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
+
+PrintSettings HostPrintSettings(void* host) { return static_cast<GridHost*>(host)->CurrentPrintSettings(); }
 
 // Whether `path` names a folder or a file of at least one byte: something a save would destroy.
 // A path that cannot be looked at holds nothing known; writing there fails and is reported.
@@ -43,31 +34,31 @@ bool HoldsSomething(const char* path) {
            found.nFileSizeHigh != 0;
 }
 
-GridEnvironment EnvironmentOf(MeasuringDevice& screen, MeasuringDevice& print, const PictureSizeSource& pictures) {
-    DisplayInformationContext();
-    return GridEnvironment{&screen, &print, &pictures, &GetPrintSettings};
-}
-
 }  // namespace
 
-Grid::Grid()
-    : screen_device_(&DisplayInformationContext),
-      print_device_(&PrintMeasuringContext),
-      model_(EnvironmentOf(screen_device_, print_device_, pictures_)) {
+Grid::Grid(GridHost& host)
+    : host_(host),
+      screen_device_(host, GridDevice::Screen),
+      print_device_(host, GridDevice::Print),
+      pictures_(host),
+      model_(GridEnvironment{&screen_device_, &print_device_, &pictures_, &HostPrintSettings, &host}) {
     model_.AttachView(this);
 }
 
 Grid::~Grid() {
     model_.AttachView(nullptr);
-    UnregisterGrid(this);
+    TieWindowToGrid(window_, nullptr);
     if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
 }
 
 Grid* Grid::FromWindow(HWND window) {
-    for (int i = 0; i < g_grid_count; ++i) {
-        if (g_grids[i].window == window) return g_grids[i].grid;
+    // Another class's user data is not a grid.
+    char class_name[sizeof "PrintableTableClassName" + 1] = {};
+    if (window == nullptr || GetClassNameA(window, class_name, sizeof class_name) == 0 ||
+        lstrcmpA(class_name, kGridWindowClass) != 0) {
+        return nullptr;
     }
-    return nullptr;
+    return GridOfWindow(window);
 }
 
 bool Grid::Create(HWND parent, int control_id, std::uint32_t style_bits, int x, int y, int width, int height) {
@@ -87,14 +78,13 @@ bool Grid::Create(HWND parent, int control_id, std::uint32_t style_bits, int x, 
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), instance, nullptr);
     if (window == nullptr) return false;
     window_ = window;
-    control_id_ = control_id;
     style_bits_ = style_bits;
     GridViewState& view = model_.ViewState();
     view.horizontal_offset = 0;
     view.top_line = 0;
     view.top_sub_line = 0;
     model_.UpdateTableWidth();
-    RegisterGrid(window_, this);
+    TieWindowToGrid(window_, this);
     GetClientRect(window_, &client_);
     return true;
 }
@@ -125,13 +115,13 @@ void Grid::RefreshView() {
 }
 
 void Grid::ForgetWindow() {
-    UnregisterGrid(this);
+    TieWindowToGrid(window_, nullptr);
     window_ = nullptr;
 }
 
 LayoutSaveOutcome Grid::Destroy() {
     const LayoutSaveOutcome outcome = SaveModifiedLayout();
-    UnregisterGrid(this);
+    TieWindowToGrid(window_, nullptr);
     if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
     window_ = nullptr;
     return outcome;
@@ -172,7 +162,7 @@ bool Grid::SaveLayout(const char* path) {
 }
 
 LRESULT CALLBACK Grid::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    Grid* grid = FromWindow(window);
+    Grid* grid = GridOfWindow(window);
     if (grid == nullptr) return DefWindowProcA(window, message, wparam, lparam);
     switch (message) {
         case WM_PAINT: {
@@ -220,7 +210,7 @@ LRESULT CALLBACK Grid::WindowProcedure(HWND window, UINT message, WPARAM wparam,
             break;
         case WM_LBUTTONDOWN: {
             // A column drag runs its own message loop and holds the grid throughout.
-            const ModalWorkScope drag;
+            const GridModalWork drag(grid->Host());
             HandleGridLeftButton(*grid, lparam);
             break;
         }

@@ -10,6 +10,7 @@
 
 #include "grid/gdi_measuring_device_win32.h"
 #include "grid/grid_model.h"
+#include "grid/grid_surface_win32.h"
 #include "grid/grid_view_layout.h"
 
 // The window class of every grid window.
@@ -23,18 +24,15 @@ enum class LayoutSaveOutcome {
     Failed,     // the write failed: the old file, if any, is whole
 };
 
-// At most this many grids are known to the shared window procedure at once.
-constexpr int kGridRegistryLimit = 32;
-
-// One grid: the model (measured on the display information context and on the print measuring
+// One grid: the model (measured on the host's display information context and print measuring
 // context), the child window that shows it, and the layout file path. Everything runs on the
 // user-interface thread. The model's operations are forwarded under their own names; Model()
 // gives the rest.
-class Grid : private GridView {
+class Grid : public GridSurface, private GridView {
 public:
-    // Opens the display information context when it is not open yet, measures the table font,
-    // and starts with the row-number column only (see GridModel).
-    Grid();
+    // Measures the table font on the host's contexts and starts with the row-number column only
+    // (see GridModel). The host outlives the grid.
+    explicit Grid(GridHost& host);
     // Removes a window that still exists, without saving the layout (Destroy saves).
     ~Grid() override;
     Grid(const Grid&) = delete;
@@ -43,23 +41,22 @@ public:
     // Registers the class "PrintableTableClassName" once per process and creates the child
     // window of `parent`: visible, clipping children, both scroll bars, group and tab stop,
     // the client edge when `style_bits` has GridStyle::ClientEdge, `control_id` as its id. The
-    // view starts at the top left; the grid joins the window procedure's registry (when it is
-    // full the window works but gets no grid). False when a window exists or cannot be made.
+    // view starts at the top left and the window knows its grid from then on. False when a
+    // window exists or cannot be made.
     bool Create(HWND parent, int control_id, std::uint32_t style_bits, int x, int y, int width, int height);
 
     // Fills the parent's client area across, from `top` pixels below its top edge to
     // `bottom_reserve` pixels above its bottom edge, repainting. Nothing without a window.
     void FitToParent(int top, int bottom_reserve);
 
-    HWND Window() const { return window_; }
+    HWND Window() const override { return window_; }
 
     // Invalidates the whole client area without erasing and paints it now. Nothing without a
     // window.
     void Redraw() override;
 
     // Saves the layout when it was modified and a layout file path is known (see
-    // SaveModifiedLayout), leaves the registry and destroys the window if it still exists. The
-    // model stays usable.
+    // SaveModifiedLayout) and destroys the window if it still exists. The model stays usable.
     LayoutSaveOutcome Destroy();
 
     // Remembers `path` as the layout file and applies the file when it is an accepted layout
@@ -80,23 +77,21 @@ public:
     // file through ReplaceFileSafely. Returns whether the file was written.
     bool SaveLayout(const char* path);
 
-    GridModel& Model() { return model_; }
+    GridModel& Model() override { return model_; }
     const GridModel& Model() const { return model_; }
 
-    int ControlId() const { return control_id_; }
-    std::uint32_t StyleBits() const { return style_bits_; }
-    // The client rectangle as last read (at creation and on every size change).
-    const RECT& ClientRect() const { return client_; }
+    GridHost& Host() const override { return host_; }
+    std::uint32_t StyleBits() const override { return style_bits_; }
 
     // The client rectangle as it is now and the page's printable width on screen (0 without
     // the page-width mark): what scrolling and hit tests lay the view out in.
-    GridFrame Frame() const;
+    GridFrame Frame() const override;
 
     // The device context of the page being printed, or null between pages.
     HDC PrintContext() const { return print_context_; }
     void SetPrintContext(HDC context) { print_context_ = context; }
 
-    // The grid whose window this is, or null.
+    // The grid whose window this is, or null (also for any window not of the grid's class).
     static Grid* FromWindow(HWND window);
 
     // --- The model's operations --------------------------------------------------------------
@@ -121,7 +116,7 @@ public:
     FontSpec GetFont() const { return model_.GetFont(); }
     void StoreFont(const FontSpec& font) { model_.StoreFont(font); }
     void SetFont(const FontSpec& font) { model_.SetFont(font); }
-    void SetCellTextSource(CellTextSource source) { model_.SetCellTextSource(source); }
+    void SetCellTextSource(CellTextFunction function, void* context) { model_.SetCellTextSource(function, context); }
     bool SetRowCount(int rows) { return model_.SetRowCount(rows); }
     void Reformat() { model_.Reformat(); }
     void RebuildLayout() { model_.RebuildLayout(); }
@@ -137,13 +132,13 @@ private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
     // Declared before the model, which measures on them from its construction on.
+    GridHost& host_;
     GdiMeasuringDevice screen_device_;
     GdiMeasuringDevice print_device_;
     GdiPictureSizes pictures_;
     GridModel model_;
 
     HWND window_ = nullptr;
-    int control_id_ = 0;
     std::uint32_t style_bits_ = 0;
     RECT client_ = {};
     HDC print_context_ = nullptr;

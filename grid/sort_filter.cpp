@@ -26,9 +26,9 @@ int CompareBytes(const char* a, std::size_t a_length, const char* b, std::size_t
 // The text of `row` in store column `source`, read as the grid reads cell texts (the source's
 // length held to the buffer and the text ended there), then cut at its first NUL: what strcmp
 // would see. `buffer` holds limit + 1 bytes. Returns the length.
-std::size_t FetchKey(CellTextSource cell_text, std::uint32_t row, int source, char* buffer, int limit) {
+std::size_t FetchKey(const CellTextSource& cell_text, std::uint32_t row, int source, char* buffer, int limit) {
     buffer[0] = '\0';
-    const int length = std::clamp(cell_text(static_cast<int>(row), source, buffer, limit), 0, limit);
+    const int length = std::clamp(cell_text.Fetch(static_cast<int>(row), source, buffer, limit), 0, limit);
     buffer[length] = '\0';
     return std::strlen(buffer);
 }
@@ -166,7 +166,7 @@ int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool desce
 void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request) {
     const CellTextSource cell_text = model.GetCellTextSource();
     const GridColumn* column = model.Column(request.column);
-    if (cell_text == nullptr || column == nullptr || count < 2 || count > UINT32_MAX) return;
+    if (!cell_text.Present() || column == nullptr || count < 2 || count > UINT32_MAX) return;
     const int source = column->source;
     const bool descending = request.direction == SortDirection::Descending;
     char text[kCellTextLimit + 1];
@@ -198,7 +198,7 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
 }
 
 void SortRows(GridModel& model, const SortRequest& request) {
-    if (model.GetCellTextSource() == nullptr || model.LineCount() < 2) return;
+    if (!model.GetCellTextSource().Present() || model.LineCount() < 2) return;
 
     // The data rows move to the front in list order, unnumbered; the rest of the list goes.
     ItemList& list = model.LayoutLines();
@@ -252,7 +252,7 @@ bool FilterRows(GridModel& model, const FilterRequest& request) {
     auto matches = [&](const LayoutLine& line) {
         if (source == kRowNumberSource) {
             std::snprintf(key, sizeof key, "%d", static_cast<int>(line.ordinal));
-        } else if (cell_text != nullptr) {
+        } else if (cell_text.Present()) {
             FetchKey(cell_text, line.key, source, key, static_cast<int>(kFilterBoundLimit));
         } else {
             key[0] = '\0';

@@ -89,7 +89,7 @@ void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margin
     SetTextColor(dc, RGB(0, 0, 0));
     // On paper the client rectangle, the grid style and the page-number edge play no part.
     const LinePaintTarget target{dc, GridDevice::Print, &fonts, origin.x, group.first_column, group.end_column,
-                                 group.width, RECT{}, 0, 0};
+                                 group.width, RECT{}, 0, 0, nullptr, &grid.Host()};
     int y = origin.y;
     for (int i = first; i < end; ++i) {
         const LayoutLine line = model.Line(i);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "base/file_utils_win32.h"
 #include "base/path_rules.h"
 #include "render/bitmap_file.h"
@@ -19,10 +18,10 @@ int FontHeightOf(HDC dc) {
     return GetTextMetricsA(dc, &metrics) ? metrics.tmHeight : 0;
 }
 
-HBITMAP LoadPicture(HDC dc, const char* text) {
+HBITMAP LoadPicture(HDC dc, const char* text, const char* folder) {
     if (text == nullptr || text[0] == '\0') return nullptr;
     char path[kPathBufferSize];
-    if (!ResolvePicturePath(text, path, sizeof path)) return nullptr;
+    if (!ResolvePicturePath(folder, text, path, sizeof path)) return nullptr;
     return LoadBitmapFile(dc, path);
 }
 
@@ -40,8 +39,7 @@ void FinishCell(HDC dc, const RECT& rect, int lineType) {
     DrawVerticalRule(dc, rect.right, rect.top, rect.bottom, lineType);
 }
 
-PixelsPerInch DisplayPixelsPerInch() {
-    const HDC display = App().display_info;
+PixelsPerInch DisplayPixelsPerInch(HDC display) {
     if (display != nullptr) {
         return PixelsPerInch{GetDeviceCaps(display, LOGPIXELSX),
                              GetDeviceCaps(display, LOGPIXELSY)};
@@ -55,10 +53,8 @@ PixelsPerInch DisplayPixelsPerInch() {
 
 }  // namespace
 
-bool ResolvePicturePath(const char* name, char* out, std::size_t capacity) {
-    char* folder = App().data_directory;
-    if (folder[0] == '\0') ProgramDirectory(folder, sizeof App().data_directory);
-    return JoinPath(folder, name, out, capacity);
+bool ResolvePicturePath(const char* folder, const char* name, char* out, std::size_t capacity) {
+    return folder != nullptr && JoinPath(folder, name, out, capacity);
 }
 
 HBITMAP LoadBitmapFile(HDC dc, const char* path) {
@@ -110,8 +106,8 @@ void DrawBitmapAt(HDC dc, int x, int y, HBITMAP bitmap) {
 }
 
 void DrawPictureCell(HDC dc, const RECT& rect, int padding, int dy, int alignment, int lineType,
-                     const char* text) {
-    const HBITMAP bitmap = LoadPicture(dc, text);
+                     const char* text, const char* folder) {
+    const HBITMAP bitmap = LoadPicture(dc, text, folder);
     if (bitmap != nullptr) {
         const SIZE bitmap_size = BitmapSize(bitmap);
         const PictureSize size{bitmap_size.cx, bitmap_size.cy};
@@ -131,17 +127,17 @@ void DrawPictureCell(HDC dc, const RECT& rect, int padding, int dy, int alignmen
 }
 
 void PrintPictureCell(HDC dc, const RECT& rect, int padding, int dy, int alignment, int lineType,
-                      const char* text) {
+                      const char* text, const char* folder, HDC display) {
     const PixelsPerInch printer{GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY)};
-    PrintPictureCellAtResolution(dc, rect, padding, dy, alignment, lineType, text, printer,
-                                 DisplayPixelsPerInch());
+    PrintPictureCellAtResolution(dc, rect, padding, dy, alignment, lineType, text, folder, printer,
+                                 DisplayPixelsPerInch(display));
 }
 
 void PrintPictureCellAtResolution(HDC dc, const RECT& rect, int padding, int dy, int alignment,
-                                  int lineType, const char* text, PixelsPerInch printer,
-                                  PixelsPerInch display) {
+                                  int lineType, const char* text, const char* folder,
+                                  PixelsPerInch printer, PixelsPerInch display) {
     FillRect(dc, &rect, WhiteBrush());
-    const HBITMAP bitmap = LoadPicture(dc, text);
+    const HBITMAP bitmap = LoadPicture(dc, text, folder);
     if (bitmap != nullptr) {
         const SIZE bitmap_size = BitmapSize(bitmap);
         const PictureSize printed =

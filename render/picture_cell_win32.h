@@ -8,9 +8,9 @@
 
 #include "render/draw_geometry.h"
 
-// The full path of a picture named in a cell: the data directory joined with the name. An empty
-// data directory is first set to the program's folder. False when the path does not fit.
-bool ResolvePicturePath(const char* name, char* out, std::size_t capacity);
+// The full path of a picture named in a cell: `folder` joined with the name. False when the
+// path does not fit.
+bool ResolvePicturePath(const char* folder, const char* name, char* out, std::size_t capacity);
 
 // Loads a BMP file as a device-dependent bitmap compatible with `dc` (the screen when null).
 // Never waits: returns null for a missing or unreadable file, one another program holds open, a
@@ -25,22 +25,22 @@ SIZE BitmapSize(HBITMAP bitmap);
 // Draws nothing when the bitmap cannot be selected into such a context.
 void DrawBitmapAt(HDC dc, int x, int y, HBITMAP bitmap);
 
-// A picture cell on the screen: the picture named by `text` (NUL-terminated) aligned in `rect`
-// with the cell background around it, or, when there is no picture, the name itself as text.
-// Then the cell is excluded from the clip region and its right rule drawn at rect.right.
+// A picture cell on the screen: the picture named by `text` (NUL-terminated) in `folder`,
+// aligned in `rect` with the cell background around it, or, when there is no picture, the name
+// itself as text. Then the cell is excluded from the clip region and its right rule drawn at
+// rect.right.
 void DrawPictureCell(HDC dc, const RECT& rect, int padding, int dy, int alignment, int lineType,
-                     const char* text);
+                     const char* text, const char* folder);
 
-// A picture cell on the printer: as on the screen but scaled from the display's resolution to
-// the printer's so that the picture keeps its size on paper; a missing picture leaves the cell
-// blank.
+// A picture cell on the printer: as on the screen but scaled from the resolution of `display`
+// (the display information context; the screen's when null) to the printer's so that the
+// picture keeps its size on paper; a missing picture leaves the cell blank.
 void PrintPictureCell(HDC dc, const RECT& rect, int padding, int dy, int alignment, int lineType,
-                      const char* text);
+                      const char* text, const char* folder, HDC display);
 
-// PrintPictureCell with both resolutions given instead of asked of the printer and the display
-// information context.
+// PrintPictureCell with both resolutions given instead of asked of the printer and the display.
 void PrintPictureCellAtResolution(HDC dc, const RECT& rect, int padding, int dy, int alignment,
-                                  int lineType, const char* text, PixelsPerInch printer,
-                                  PixelsPerInch display);
+                                  int lineType, const char* text, const char* folder,
+                                  PixelsPerInch printer, PixelsPerInch display);
 
 #endif

@@ -11,7 +11,7 @@
 namespace {
 
 // Cells made up from the row key: a name, a city, an amount and a date, in code page 1251.
-int BenchCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int BenchCellText(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     int length = 0;
     switch (column_identifier) {
         case 11:
@@ -47,7 +47,7 @@ public:
 // The row-number column and four data columns, one DataRow line per row with a rule below.
 std::unique_ptr<GridModel> MakeTable(std::int64_t rows) {
     auto grid = std::make_unique<GridModel>();
-    grid->SetCellTextSource(&BenchCellText);
+    grid->SetCellTextSource(&BenchCellText, nullptr);
     grid->AddColumn(11, "Име");
     grid->AddColumn(12, "Град");
     grid->AddColumn(13, "Сума");

@@ -9,7 +9,7 @@
 
 namespace {
 
-PrintSettings A4WithMargins() {
+PrintSettings A4WithMargins(void*) {
     PrintSettings settings = BuiltInPrintSettings();
     settings.top_margin = 1000;
     settings.bottom_margin = 1000;
@@ -17,7 +17,7 @@ PrintSettings A4WithMargins() {
 }
 
 // Every row has a name that wraps in the narrow flowing column on some rows, and a number.
-int BenchCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int BenchCellText(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     if (column_identifier == 11) {
         const char* text = (row_key % 7 == 0) ? "Иван Петров Иванов от Пловдив" : "Мария";
         return std::snprintf(buffer, static_cast<std::size_t>(buffer_size) + 1, "%s", text);
@@ -45,7 +45,7 @@ struct PaginatedTable {
         TableStyle style = model->GetTableStyle();
         style.flags |= TableFlags::PageColTitles | TableFlags::PageFooter | TableFlags::PageDate;
         model->SetTableStyle(style);
-        if (with_cells) model->SetCellTextSource(&BenchCellText);
+        if (with_cells) model->SetCellTextSource(&BenchCellText, nullptr);
         model->SetRowCount(1000000);
     }
 };

@@ -41,10 +41,10 @@ public:
 };
 
 PrintSettings g_settings = BuiltInPrintSettings();
-PrintSettings CurrentSettings() { return g_settings; }
+PrintSettings CurrentSettings(void*) { return g_settings; }
 
 const TableStore* g_store = nullptr;
-int StoreText(int row_key, int column_identifier, char* buffer, int size) {
+int StoreText(void*, int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
@@ -82,7 +82,7 @@ std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
     table->file_bytes = bytes.size();
     table->grid = std::make_unique<GridModel>(
         GridEnvironment{&table->screen, &table->print, &table->pictures, &CurrentSettings});
-    table->grid->SetCellTextSource(&StoreText);
+    table->grid->SetCellTextSource(&StoreText, nullptr);
 
     DescriptionState state;
     state.font = table->grid->GetFont();

@@ -25,7 +25,7 @@ const char* const kLast[] = {"Иванов", "Петрова", "Георгиев
 
 const TableStore* g_store = nullptr;
 
-int BenchCellText(int row_key, int column_identifier, char* buffer, int size) {
+int BenchCellText(void*, int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
@@ -54,7 +54,7 @@ struct Table {
             store.AddRow(row.data(), row.size());
         }
         g_store = &store;
-        grid.SetCellTextSource(&BenchCellText);
+        grid.SetCellTextSource(&BenchCellText, nullptr);
         grid.AddColumn(kAmountColumn, "Сума");
         grid.AddColumn(kNameColumn, "Име");
         grid.SetRowCount(rows);

@@ -17,7 +17,7 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-int CellText(int row_key, int, char* buffer, int buffer_size) {
+int CellText(void*, int row_key, int, char* buffer, int buffer_size) {
     static const char kText[] = "Иван Петров Иванов - 12.03.1998 and-a-long-hyphenated word";
     const int length = std::min(static_cast<int>(sizeof kText - 1) - row_key, buffer_size);
     std::memcpy(buffer, kText, static_cast<std::size_t>(length));
@@ -31,7 +31,7 @@ void Prepare(GridModel& model, int extra_columns) {
     for (int i = 0; i < extra_columns; ++i) model.AddColumn(11 + i, kTitles[i]);
     model.SetHeaderText("Left\tRight\r\nSecond");
     model.SetFooterText("Footer");
-    model.SetCellTextSource(&CellText);
+    model.SetCellTextSource(&CellText, nullptr);
 }
 
 void CheckReadable(const GridModel& model) {

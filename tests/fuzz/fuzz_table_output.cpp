@@ -72,9 +72,9 @@ public:
 PrintSettings g_settings;
 const TableStore* g_store = nullptr;
 
-PrintSettings CurrentSettings() { return g_settings; }
+PrintSettings CurrentSettings(void*) { return g_settings; }
 
-int StoreCells(int row_key, int column_identifier, char* buffer, int size) {
+int StoreCells(void*, int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
@@ -218,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeMeasuringDevice screen(6, 13, 96);
     FakeMeasuringDevice print(25, 50, 300);
     GridModel grid(GridEnvironment{&screen, &print, nullptr, &CurrentSettings});
-    grid.SetCellTextSource(&StoreCells);
+    grid.SetCellTextSource(&StoreCells, nullptr);
 
     DescriptionState state;
     state.settings = g_settings;

@@ -387,14 +387,14 @@ TEST(DotMatrixPrintTextPages, AlwaysConvertsWhateverTheDosFlagSays) {
 }
 
 int g_cell_fetches = 0;
-int CountedCell(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int CountedCell(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     ++g_cell_fetches;
-    return TextGridCell(row_key, column_identifier, buffer, buffer_size);
+    return TextGridCell(nullptr, row_key, column_identifier, buffer, buffer_size);
 }
 
 TEST(DotMatrixPrintTextPages, ARunReadsTheTableForItsWidthsOnceNotOncePerPage) {
     auto table = MakeThreePageTable();
-    table->grid.SetCellTextSource(&CountedCell);
+    table->grid.SetCellTextSource(&CountedCell, nullptr);
     RecordingPort port;
     ScriptedPrompt prompt({});
     g_cell_fetches = 0;

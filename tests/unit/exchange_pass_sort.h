@@ -17,12 +17,12 @@ inline void SortByExchangePasses(const GridModel& model, LayoutLine* rows, std::
                                  const SortRequest& request) {
     const CellTextSource cell_text = model.GetCellTextSource();
     const GridColumn* column = model.Column(request.column);
-    if (cell_text == nullptr || column == nullptr || count < 2) return;
+    if (!cell_text.Present() || column == nullptr || count < 2) return;
     const int source = column->source;
     const bool descending = request.direction == SortDirection::Descending;
     auto fetch = [&](const LayoutLine& line, char* buffer) {
         buffer[0] = '\0';
-        const int length = std::clamp(cell_text(static_cast<int>(line.key), source, buffer, kCellTextLimit), 0,
+        const int length = std::clamp(cell_text.Fetch(static_cast<int>(line.key), source, buffer, kCellTextLimit), 0,
                                       kCellTextLimit);
         buffer[length] = '\0';
     };

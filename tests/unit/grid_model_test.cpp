@@ -20,7 +20,7 @@ namespace {
 std::map<std::pair<int, int>, std::string> g_cells;
 int g_source_calls = 0;
 
-int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int TestCellText(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     ++g_source_calls;
     const auto found = g_cells.find({row_key, column_identifier});
     if (found == g_cells.end()) return 0;
@@ -31,7 +31,7 @@ int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_si
 }
 
 // One inch margins left and top, half an inch right and bottom, A4 portrait.
-PrintSettings TestPrintSettings() {
+PrintSettings TestPrintSettings(void*) {
     PrintSettings settings = BuiltInPrintSettings();
     settings.left_margin = 2540;
     settings.top_margin = 2540;
@@ -118,7 +118,7 @@ TEST_F(GridModelTest, NewGridHasOnlyTheRowNumberColumnAndDefaultStyle) {
     EXPECT_EQ(model->GetHeaderText() - model->ColumnTitleText(0).data(), 3);
     EXPECT_EQ(model->GetFooterText() - model->ColumnTitleText(0).data(), 4);
     EXPECT_EQ(model->LineCount(), 0);
-    EXPECT_EQ(model->GetCellTextSource(), nullptr);
+    EXPECT_FALSE(model->GetCellTextSource().Present());
     EXPECT_STREQ(model->LayoutFilePath(), "");
     const FontSpec font = model->GetFont();
     EXPECT_STREQ(font.face_name, "MS Sans Serif");
@@ -516,7 +516,7 @@ TEST_F(GridModelTest, ClearLeavesOnlyTheRowNumberColumn) {
 
 TEST_F(GridModelTest, CellTextComesFromTheSourceWithinTheBufferLimit) {
     model->AddColumn(11, "A");
-    model->SetCellTextSource(&TestCellText);
+    model->SetCellTextSource(&TestCellText, nullptr);
     g_cells[{0, 11}] = "first";
     g_cells[{1, 11}] = std::string(300, 'z');
     LayoutLine line{};
@@ -539,14 +539,14 @@ TEST_F(GridModelTest, CellTextComesFromTheSourceWithinTheBufferLimit) {
     EXPECT_STREQ(buffer, "");
 }
 
-int LyingCellText(int row_key, int, char* buffer, int) {
+int LyingCellText(void*, int row_key, int, char* buffer, int) {
     buffer[0] = 'q';
     return row_key == 0 ? -7 : 100000;
 }
 
 TEST_F(GridModelTest, CellTextLengthsFromASourceAreHeldToTheBuffer) {
     model->AddColumn(11, "A");
-    model->SetCellTextSource(&LyingCellText);
+    model->SetCellTextSource(&LyingCellText, nullptr);
     LayoutLine line{};
     char buffer[kCellTextLimit + 1];
     EXPECT_EQ(model->CellText(line, 1, buffer), 0);
@@ -594,7 +594,7 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
     };
     for (const NaturalWidthCase& c : cases) {
         SetUp();
-        model->SetCellTextSource(&TestCellText);
+        model->SetCellTextSource(&TestCellText, nullptr);
         ASSERT_TRUE(model->AddColumn(11, c.title));
         GridColumnInfo info = InfoOf(*model, 1);
         info.flags = c.hidden ? c.flags : (c.flags | ColumnFlags::Visible);
@@ -617,7 +617,7 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
 }
 
 TEST_F(GridModelTest, WrappedColumnWithALineLimitTakesTheFirstStepThatFits) {
-    model->SetCellTextSource(&TestCellText);
+    model->SetCellTextSource(&TestCellText, nullptr);
     model->AddColumn(11, "");
     GridColumnInfo info = InfoOf(*model, 1);
     info.flags |= ColumnFlags::TextFlow;
@@ -674,7 +674,7 @@ TEST_F(GridModelTest, NaturalWidthsTakeTheInsetOfAFontStoredSinceTheLastMeasure)
 }
 
 TEST_F(GridModelTest, ColumnChangesThatMoveRowsLayTheTableOutAgain) {
-    model->SetCellTextSource(&TestCellText);
+    model->SetCellTextSource(&TestCellText, nullptr);
     model->AddColumn(11, "Text");
     g_cells[{0, 11}] = "aaa bbb ccc ddd eee";
     model->SetRowCount(2);
@@ -715,7 +715,7 @@ TEST_F(GridModelTest, ColumnChangesThatMoveRowsLayTheTableOutAgain) {
 
 TEST_F(GridModelTest, PictureColumnsTakeTheBitmapWidthScaledForThePrinter) {
     pictures.sizes["face.bmp"] = PictureSize{100, 50};
-    model->SetCellTextSource(&TestCellText);
+    model->SetCellTextSource(&TestCellText, nullptr);
     model->AddColumn(11, "");
     GridColumnInfo info = InfoOf(*model, 1);
     info.type = ColumnType::Picture;
@@ -735,7 +735,7 @@ TEST_F(GridModelTest, PictureColumnsTakeTheBitmapWidthScaledForThePrinter) {
 }
 
 TEST_F(GridModelTest, NaturalWidthsUnchangedLeaveTheModifiedFlag) {
-    model->SetCellTextSource(&TestCellText);
+    model->SetCellTextSource(&TestCellText, nullptr);
     model->AddColumn(11, "Name");
     g_cells[{0, 11}] = "value";
     model->SetRowCount(1);

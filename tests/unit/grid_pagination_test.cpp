@@ -17,7 +17,7 @@ namespace {
 std::map<std::pair<int, int>, std::string> g_cells;
 PrintSettings g_settings;
 
-int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int TestCellText(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     const auto found = g_cells.find({row_key, column_identifier});
     if (found == g_cells.end()) return 0;
     const int length = std::min(static_cast<int>(found->second.size()), buffer_size);
@@ -25,7 +25,7 @@ int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_si
     return length;
 }
 
-PrintSettings CurrentSettings() { return g_settings; }
+PrintSettings CurrentSettings(void*) { return g_settings; }
 
 // A4 on a printer of 254 pixels per inch (a pixel is 0.1 mm) whose bottom margin leaves
 // `available` pixels for the table.
@@ -75,7 +75,7 @@ protected:
         g_cells.clear();
         g_settings = PageHolding(60);
         model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, &CurrentSettings});
-        model->SetCellTextSource(&TestCellText);
+        model->SetCellTextSource(&TestCellText, nullptr);
         model->AddColumn(11, "A");
     }
 
@@ -268,7 +268,7 @@ TEST_F(PaginationTest, LineHeightsFollowCellsTitlesHeaderAndFooter) {
     EXPECT_EQ(model->ViewState().total_text_lines, 2 + 2 + 1 + 2 + 2 + 1 + 3 + 1 + 1 + 1 + 3 + 1 + 3);
 
     // Without a cell text source every row is one line high.
-    model->SetCellTextSource(nullptr);
+    model->SetCellTextSource(nullptr, nullptr);
     model->RebuildLayout();
     EXPECT_EQ(Describe(*model), "Hx2 Tx2 Cb R0b R1b R2b R3b R4b R5b R6b R7b R8b Fx3");
 }

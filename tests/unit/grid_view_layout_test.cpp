@@ -14,7 +14,7 @@
 
 namespace {
 
-PrintSettings WholeA4() { return BuiltInPrintSettings(); }
+PrintSettings WholeA4(void*) { return BuiltInPrintSettings(); }
 
 class GridViewLayoutTest : public ::testing::Test {
 protected:
@@ -355,7 +355,7 @@ TEST_F(GridViewLayoutTest, ResizingAColumnWithoutNaturalWidthScalesByPixelsPerIn
     EXPECT_EQ(model->Column(2)->print_width, 188);  // 60 * 300 / 96 = 187.5
 }
 
-int WrappingText(int, int column_identifier, char* buffer, int) {
+int WrappingText(void*, int, int column_identifier, char* buffer, int) {
     if (column_identifier != 11) return 0;
     std::memcpy(buffer, "aaa bbb ccc", 11);
     return 11;
@@ -366,7 +366,7 @@ TEST_F(GridViewLayoutTest, ResizingAFlowingColumnLaysTheRowsOutAgain) {
     model->GetColumnInfo(1, info);
     info.flags |= ColumnFlags::TextFlow;
     model->SetColumnInfo(1, info);
-    model->SetCellTextSource(&WrappingText);
+    model->SetCellTextSource(&WrappingText, nullptr);
     GridColumn& column = *model->MutableColumn(1);
     column.natural_width = 32;
     column.print_natural_width = 27 + 75 + 25;  // the inset and margin, then "aaa" on paper

@@ -21,7 +21,7 @@ namespace {
 // the store's source answers for the row-number column (-1).
 std::map<int, std::vector<std::string>> g_cells;
 
-int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int TestCellText(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     const auto column = g_cells.find(column_identifier);
     if (column == g_cells.end() || row_key < 0 || row_key >= static_cast<int>(column->second.size())) return 0;
     const std::string& text = column->second[static_cast<std::size_t>(row_key)];
@@ -124,7 +124,7 @@ protected:
     void SetUp() override {
         g_cells.clear();
         model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, nullptr});
-        model->SetCellTextSource(&TestCellText);
+        model->SetCellTextSource(&TestCellText, nullptr);
         model->AddColumn(11, "Key");
         model->AddColumn(12, "Other");
     }
@@ -229,7 +229,7 @@ TEST_F(SortFilterTest, RowNumberColumnOrUnusableRequestsLeaveTheOrder) {
     EXPECT_EQ(RowKeys(), sorted);
     Sort(9, SortDirection::Descending, KeyType::Text);
     EXPECT_EQ(RowKeys(), sorted);
-    model->SetCellTextSource(nullptr);
+    model->SetCellTextSource(nullptr, nullptr);
     const std::vector<std::uint8_t> before = LineBytes();
     Sort(1, SortDirection::Descending, KeyType::Text);
     EXPECT_EQ(LineBytes(), before);

@@ -15,7 +15,7 @@ namespace {
 
 const TableStore* g_store = nullptr;
 
-int CellsOfTheTestStore(int row_key, int column_identifier, char* buffer, int size) {
+int CellsOfTheTestStore(void*, int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
@@ -24,7 +24,7 @@ protected:
     void Load(const std::string& file) {
         ASSERT_EQ(ReadDataFileTable(file, table_, [] { return 500; }), TableReadResult::Read);
         g_store = table_.store.get();
-        grid_.SetCellTextSource(CellsOfTheTestStore);
+        grid_.SetCellTextSource(CellsOfTheTestStore, nullptr);
     }
     std::string Title(int index) const {
         char title[129];

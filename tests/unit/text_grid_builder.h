@@ -18,7 +18,7 @@ inline std::map<std::pair<int, int>, std::string>& TextGridCells() {
     return cells;
 }
 
-inline int TextGridCell(int row_key, int column_identifier, char* buffer, int buffer_size) {
+inline int TextGridCell(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     const auto found = TextGridCells().find({row_key, column_identifier});
     if (found == TextGridCells().end()) return 0;
     const int length = std::min(static_cast<int>(found->second.size()), buffer_size);
@@ -52,7 +52,7 @@ class TextGrid {
 public:
     explicit TextGrid(const std::vector<TextColumn>& columns, bool row_numbers = false) {
         TextGridCells().clear();
-        grid.SetCellTextSource(&TextGridCell);
+        grid.SetCellTextSource(&TextGridCell, nullptr);
         for (std::size_t i = 0; i < columns.size(); ++i) {
             grid.AddColumn(11 + static_cast<int>(i), columns[i].title.c_str());
         }

@@ -13,7 +13,7 @@
 namespace {
 
 PrintSettings g_settings;
-PrintSettings CurrentSettings() { return g_settings; }
+PrintSettings CurrentSettings(void*) { return g_settings; }
 
 // A printer of 254 pixels per inch (a pixel is 0.1 mm) whose margins leave `printable` pixels
 // across A4.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app_state_win32.h"
+#include "app/grid_host_win32.h"
 #include "draw_test_support.h"
 #include "base/file_utils_win32.h"
 #include "render/text_draw_win32.h"
@@ -23,7 +24,6 @@ class DrawPictureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(surface_.ok());
-        SetDataDirectory(folder_.path().c_str());
         FontSpec table_font;
         table_font.size = 80;
         font_ = std::make_unique<ScopedFont>(surface_.dc(), table_font);
@@ -42,6 +42,8 @@ protected:
         folder_.Add(name, EncodeBitmap(TestPicture(width, height, colour), 24, false));
         return name;
     }
+
+    const char* folder() const { return folder_.path().c_str(); }
 
     TempFolder folder_{"lintaro_draw_pictures"};
     DrawSurface surface_{420, 260, kGreen};
@@ -127,13 +129,13 @@ TEST_F(DrawPictureTest, AHeldPictureIsMissingAtOnceAndShowsOnceItIsFree) {
     EXPECT_EQ(LoadBitmapFile(surface_.dc(), path.c_str()), nullptr);
     const RECT cell{10, 10, 110, 60};
     surface_.Fill(RECT{0, 0, 420, 260}, kWhite);
-    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "held.bmp");
+    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "held.bmp", folder());
     EXPECT_LT(GetTickCount64() - started, 1000u) << "no waiting for the holder";
     EXPECT_EQ(surface_.CountOf(cell, kRed), 0) << "the name in place of the picture";
     CloseHandle(holder);
 
     SelectClipRgn(surface_.dc(), nullptr);
-    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "held.bmp");
+    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "held.bmp", folder());
     EXPECT_EQ(surface_.CountOf(cell, kRed), 20 * 10) << "read again at the next paint";
 }
 
@@ -159,7 +161,7 @@ TEST_F(DrawPictureTest, PlacesThePictureInItsCellAndMovesTallOnesUp) {
     for (const PlacementCase& c : cases) {
         surface_.Fill(RECT{0, 0, 420, 260}, kGreen);
         const std::string name = AddPicture((std::string(c.name) + ".bmp").c_str(), c.width, c.height);
-        DrawPictureCell(surface_.dc(), cell, 3, 2, c.alignment, 1, name.c_str());
+        DrawPictureCell(surface_.dc(), cell, 3, 2, c.alignment, 1, name.c_str(), folder());
         SelectClipRgn(surface_.dc(), nullptr);
         const int y = c.from_text_line ? cell.top + 2 + font_drop_ : c.expected_y;
         const RECT picture{c.expected_x, y, c.expected_x + c.width, y + c.height};
@@ -176,7 +178,7 @@ TEST_F(DrawPictureTest, PlacesThePictureInItsCellAndMovesTallOnesUp) {
 TEST_F(DrawPictureTest, ExcludesTheCellFromLaterPainting) {
     const RECT cell{10, 10, 110, 60};
     const std::string name = AddPicture("clip.bmp", 30, 20);
-    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, name.c_str());
+    DrawPictureCell(surface_.dc(), cell, 3, 2, 0, 1, name.c_str(), folder());
     surface_.Fill(RECT{0, 0, 420, 260}, kBlue);
     EXPECT_EQ(surface_.CountOf(cell, kRed), 600);
     EXPECT_EQ(surface_.CountOf(cell, kWhite), Area(cell) - 600);
@@ -188,7 +190,7 @@ TEST_F(DrawPictureTest, ShowsTheFileNameWhenThereIsNoPicture) {
     folder_.Add("broken.bmp", std::vector<unsigned char>{'B', 'M', 0, 0});
     for (const char* name : {"липсва.bmp", "broken.bmp"}) {
         surface_.Fill(RECT{0, 0, 420, 260}, kGreen);
-        DrawPictureCell(surface_.dc(), cell, 3, 2, 1, 2, name);
+        DrawPictureCell(surface_.dc(), cell, 3, 2, 1, 2, name, folder());
         SelectClipRgn(surface_.dc(), nullptr);
         SIZE extent{};
         GetTextExtentPoint32A(surface_.dc(), name, static_cast<int>(std::strlen(name)), &extent);
@@ -207,7 +209,7 @@ TEST_F(DrawPictureTest, ShowsTheFileNameWhenThereIsNoPicture) {
 TEST_F(DrawPictureTest, PrintsThePictureAtTheSamePhysicalSize) {
     const RECT cell{10, 10, 410, 250};
     const std::string name = AddPicture("print.bmp", 100, 50);
-    PrintPictureCellAtResolution(surface_.dc(), cell, 3, 2, 0, 1, name.c_str(), PixelsPerInch{300, 300},
+    PrintPictureCellAtResolution(surface_.dc(), cell, 3, 2, 0, 1, name.c_str(), folder(), PixelsPerInch{300, 300},
                                  PixelsPerInch{96, 96});
     SelectClipRgn(surface_.dc(), nullptr);
     const int y = cell.top + 2 + font_drop_;
@@ -221,7 +223,7 @@ TEST_F(DrawPictureTest, PrintsThePictureAtTheSamePhysicalSize) {
 TEST_F(DrawPictureTest, PrintsAtTheDisplaySizeOnADisplayContext) {
     const RECT cell{10, 10, 410, 250};
     const std::string name = AddPicture("same.bmp", 100, 50);
-    PrintPictureCell(surface_.dc(), cell, 3, 2, 1, 1, name.c_str());
+    PrintPictureCell(surface_.dc(), cell, 3, 2, 1, 1, name.c_str(), folder(), surface_.dc());
     SelectClipRgn(surface_.dc(), nullptr);
     const int y = cell.top + 2 + font_drop_;
     EXPECT_TRUE(SameRect(surface_.BoundsOfColour(kRed), RECT{307, y, 407, y + 50}))
@@ -230,7 +232,7 @@ TEST_F(DrawPictureTest, PrintsAtTheDisplaySizeOnADisplayContext) {
 
 TEST_F(DrawPictureTest, LeavesAPrintedCellBlankWithoutAPicture) {
     const RECT cell{10, 10, 110, 60};
-    PrintPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "липсва.bmp");
+    PrintPictureCell(surface_.dc(), cell, 3, 2, 0, 1, "липсва.bmp", folder(), surface_.dc());
     SelectClipRgn(surface_.dc(), nullptr);
     EXPECT_EQ(surface_.CountOf(cell, kWhite), Area(cell));
     EXPECT_EQ(surface_.CountOf(RECT{110, 10, 111, 60}, kBlack), 50);
@@ -239,21 +241,23 @@ TEST_F(DrawPictureTest, LeavesAPrintedCellBlankWithoutAPicture) {
 TEST(DrawPicturePath, JoinsTheNameToTheDataDirectoryOrTheProgramFolder) {
     char saved[sizeof App().data_directory];
     std::memcpy(saved, App().data_directory, sizeof saved);
+    GridHost& session = SessionGridHost();
 
     SetDataDirectory("C:\\Данни");
     char path[MAX_PATH];
-    ASSERT_TRUE(ResolvePicturePath("стол.bmp", path, sizeof path));
+    ASSERT_TRUE(ResolvePicturePath(session.PictureFolder(), "стол.bmp", path, sizeof path));
     EXPECT_STREQ(path, "C:\\Данни\\стол.bmp");
 
+    // Without a data file the program's folder, and the data directory stays empty.
     App().data_directory[0] = '\0';
     char program[MAX_PATH];
     ASSERT_GT(ProgramDirectory(program, sizeof program), 0u);
-    ASSERT_TRUE(ResolvePicturePath("стол.bmp", path, sizeof path));
+    ASSERT_TRUE(ResolvePicturePath(session.PictureFolder(), "стол.bmp", path, sizeof path));
     EXPECT_EQ(std::string(path), std::string(program) + "\\стол.bmp");
-    EXPECT_STREQ(App().data_directory, program);
+    EXPECT_STREQ(App().data_directory, "");
 
     const std::string long_name(300, 'a');
-    EXPECT_FALSE(ResolvePicturePath(long_name.c_str(), path, sizeof path));
+    EXPECT_FALSE(ResolvePicturePath(session.PictureFolder(), long_name.c_str(), path, sizeof path));
     std::memcpy(App().data_directory, saved, sizeof saved);
 }
 

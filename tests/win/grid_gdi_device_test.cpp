@@ -10,12 +10,14 @@
 #include <string>
 
 #include "app/app_state_win32.h"
+#include "app/grid_host_win32.h"
 #include "grid/grid_win32.h"
 #include "grid_test_support.h"
 
 namespace {
 
 using grid_test::ScratchFolder;
+using grid_test::TestGridHost;
 
 // The font of that face and size on `dc`, built here by hand rather than through MakeFont.
 HFONT MakeReferenceFont(HDC dc, const char* face, int tenths_of_point, bool bold) {
@@ -72,7 +74,8 @@ TEST(GridGdiDevice, MeasuresWithTheChosenFontAndItsBoldVariant) {
         {"Times New Roman", 120, "Иван Петров Иванов"},
         {"Courier New", 100, "o"},
     };
-    GdiMeasuringDevice device(&DisplayInformationContext);
+    TestGridHost host;
+    GdiMeasuringDevice device(host, GridDevice::Screen);
     for (const FontCase& c : cases) {
         const std::string text = c.text;
         ASSERT_TRUE(device.SelectFont(FontOf(c.face, c.size))) << c.face;
@@ -97,19 +100,18 @@ TEST(GridGdiDevice, MeasuresWithTheChosenFontAndItsBoldVariant) {
 TEST(GridGdiDevice, LearntWidthsAgreeWithTheDeviceOnScreenAndPrinter) {
     const HDC printer = CreateICA(nullptr, "PDF", nullptr, nullptr);
     ASSERT_NE(printer, nullptr);
-    HDC (*contexts[])() = {&DisplayInformationContext, &PrintMeasuringContext};
-    AppState& app = App();
-    const HDC saved = app.printer_info;
-    app.printer_info = printer;
+    TestGridHost host;
+    host.printer = printer;
+    const GridDevice devices[] = {GridDevice::Screen, GridDevice::Print};
     std::mt19937 random(7);
     std::uniform_int_distribution<int> byte(0x20, 0xFF);
     std::uniform_int_distribution<int> length(1, 60);
     const FontCase fonts[] = {{"Arial", 100, ""}, {"MS Sans Serif", 80, ""}, {"Times New Roman", 125, ""}};
-    for (auto context : contexts) {
+    for (const GridDevice on : devices) {
         for (const FontCase& font : fonts) {
-            GdiMeasuringDevice device(context);
+            GdiMeasuringDevice device(host, on);
             ASSERT_TRUE(device.SelectFont(FontOf(font.face, font.size)));
-            const HDC dc = context();
+            const HDC dc = on == GridDevice::Screen ? host.DisplayContext() : printer;
             for (int bold = 0; bold < 2; ++bold) {
                 device.SelectBold(bold != 0);
                 AdvanceTable table;
@@ -128,12 +130,12 @@ TEST(GridGdiDevice, LearntWidthsAgreeWithTheDeviceOnScreenAndPrinter) {
             device.ReleaseFont();
         }
     }
-    app.printer_info = saved;
     DeleteDC(printer);
 }
 
 TEST(GridGdiDevice, BoldVariantOfABoldFontIsTheFontItself) {
-    GdiMeasuringDevice device(&DisplayInformationContext);
+    TestGridHost host;
+    GdiMeasuringDevice device(host, GridDevice::Screen);
     ASSERT_TRUE(device.SelectFont(FontOf("Arial", 100, kFontBold)));
     const std::string text = "Сума за плащане";
     const int bold_width = MeasureDirectly("Arial", 100, true, text).width;
@@ -144,10 +146,11 @@ TEST(GridGdiDevice, BoldVariantOfABoldFontIsTheFontItself) {
 }
 
 TEST(GridGdiDevice, ReleaseGivesTheContextItsFontBack) {
-    const HDC dc = DisplayInformationContext();
+    TestGridHost host;
+    const HDC dc = host.DisplayContext();
     ASSERT_NE(dc, nullptr);
     const HFONT before = CurrentFont(dc);
-    GdiMeasuringDevice device(&DisplayInformationContext);
+    GdiMeasuringDevice device(host, GridDevice::Screen);
     for (int run = 0; run < 3; ++run) {
         ASSERT_TRUE(device.SelectFont(FontOf("Arial", 200)));
         EXPECT_NE(CurrentFont(dc), before);
@@ -165,32 +168,37 @@ TEST(GridGdiDevice, ReleaseGivesTheContextItsFontBack) {
 }
 
 TEST(GridGdiDevice, PrintMeasuringContextIsThePrinterWhenOneIsOpen) {
+    // The session's host: the display opened once and kept, the printer while one is open.
     AppState& app = App();
+    GridHost& session = SessionGridHost();
     const HDC saved = app.printer_info;
     app.printer_info = nullptr;
-    EXPECT_EQ(PrintMeasuringContext(), DisplayInformationContext());
-    EXPECT_EQ(DisplayInformationContext(), app.display_info);
+    EXPECT_EQ(session.PrintMeasuringContext(), session.DisplayContext());
+    EXPECT_EQ(session.DisplayContext(), app.display_info);
+    EXPECT_NE(app.display_info, nullptr);
     const HDC stand_in = CreateCompatibleDC(nullptr);
     app.printer_info = stand_in;
-    EXPECT_EQ(PrintMeasuringContext(), stand_in);
-    // A device follows the context of the moment at the start of each run.
-    GdiMeasuringDevice device(&PrintMeasuringContext);
+    EXPECT_EQ(session.PrintMeasuringContext(), stand_in);
+    app.printer_info = saved;
+
+    // A device follows the host's context of the moment at the start of each run.
+    TestGridHost host;
+    GdiMeasuringDevice device(host, GridDevice::Print);
+    host.printer = stand_in;
     ASSERT_TRUE(device.SelectFont(FontOf("Arial", 100)));
     EXPECT_NE(CurrentFont(stand_in), GetStockObject(SYSTEM_FONT));
     device.ReleaseFont();
-    app.printer_info = saved;
     DeleteDC(stand_in);
 }
 
-TEST(GridGdiDevice, PictureSizesComeFromBitmapsInTheDataDirectory) {
+TEST(GridGdiDevice, PictureSizesComeFromBitmapsInThePictureFolder) {
     ScratchFolder folder("grid_pictures");
     ASSERT_TRUE(grid_test::WriteBytes(folder.File("wide.bmp"), grid_test::GreyBitmap(37, 11)));
     ASSERT_TRUE(grid_test::WriteBytes(folder.File("broken.bmp"), grid_test::Bytes{'B', 'M', 1, 2, 3}));
-    char saved[260];
-    std::memcpy(saved, App().data_directory, sizeof saved);
-    std::strcpy(App().data_directory, folder.path().c_str());
+    TestGridHost host;
+    host.picture_folder = folder.path();
 
-    GdiPictureSizes pictures;
+    GdiPictureSizes pictures(host);
     PictureSize size{};
     EXPECT_TRUE(pictures.SizeOf("wide.bmp", size));
     EXPECT_EQ(size.width, 37);
@@ -198,14 +206,11 @@ TEST(GridGdiDevice, PictureSizesComeFromBitmapsInTheDataDirectory) {
     EXPECT_FALSE(pictures.SizeOf("missing.bmp", size));
     EXPECT_FALSE(pictures.SizeOf("broken.bmp", size));
     EXPECT_FALSE(pictures.SizeOf("", size));
-    std::memcpy(App().data_directory, saved, sizeof saved);
 }
 
 TEST(GridGdiDevice, NewGridMeasuresTheDefaultFontOnTheDisplay) {
-    AppState& app = App();
-    const HDC saved = app.printer_info;
-    app.printer_info = nullptr;
-    Grid grid;
+    TestGridHost host;
+    Grid grid(host);
     const Reference no = MeasureDirectly("MS Sans Serif", 100, false, "No");
     const Reference o = MeasureDirectly("MS Sans Serif", 100, false, "o");
     const DeviceMetrics& screen = grid.Model().Metrics(GridDevice::Screen);
@@ -214,9 +219,8 @@ TEST(GridGdiDevice, NewGridMeasuresTheDefaultFontOnTheDisplay) {
     EXPECT_EQ(grid.Model().Column(0)->width, no.width + o.width + 2);
     // Without a printer the print measuring context is the display.
     EXPECT_EQ(grid.Model().Column(0)->print_width, grid.Model().Column(0)->width);
-    const int dpi = GetDeviceCaps(DisplayInformationContext(), LOGPIXELSX);
-    EXPECT_EQ(screen.page.paper_width, MulDiv(GetPrintSettings().paper_width, dpi, 2540));
-    app.printer_info = saved;
+    const int dpi = GetDeviceCaps(host.DisplayContext(), LOGPIXELSX);
+    EXPECT_EQ(screen.page.paper_width, MulDiv(host.settings.paper_width, dpi, 2540));
 }
 
 }  // namespace

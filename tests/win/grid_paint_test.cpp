@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "draw_test_support.h"
 #include "grid/grid_input_win32.h"
 #include "grid/grid_layout.h"
 #include "grid/grid_win32.h"
+#include "grid_test_support.h"
 #include "print/windows_printing.h"
 #include "print/windows_printing_win32.h"
 
@@ -35,7 +35,7 @@ constexpr COLORREF kPictureGreen = RGB(0, 160, 0);
 std::map<std::pair<int, int>, std::string> g_cells;
 int g_source_calls = 0;
 
-int TestCellText(int row_key, int column_identifier, char* buffer, int buffer_size) {
+int TestCellText(void*, int row_key, int column_identifier, char* buffer, int buffer_size) {
     ++g_source_calls;
     const auto found = g_cells.find({row_key, column_identifier});
     if (found == g_cells.end()) return 0;
@@ -77,8 +77,7 @@ protected:
     void SetUp() override {
         g_cells.clear();
         g_parent_messages.clear();
-        saved_settings_ = GetPrintSettings();
-        SetPrintSettings(Page(29700));
+        host.settings = Page(29700);
         WNDCLASSA parent_class = {};
         if (!GetClassInfoA(GetModuleHandleA(nullptr), kParentClass, &parent_class)) {
             parent_class = WNDCLASSA{};
@@ -94,14 +93,13 @@ protected:
     void TearDown() override {
         grid.reset();
         if (parent != nullptr) DestroyWindow(parent);
-        SetPrintSettings(saved_settings_);
     }
 
     // A grid of 400 x 300 client pixels (no client edge) with two text columns.
     void MakeGrid(std::uint32_t style_bits = GridStyle::ResizeCursor | GridStyle::MoveColumns) {
-        grid = std::make_unique<Grid>();
+        grid = std::make_unique<Grid>(host);
         ASSERT_TRUE(grid->Create(parent, 1001, style_bits, 0, 0, 400, 300));
-        grid->SetCellTextSource(&TestCellText);
+        grid->SetCellTextSource(&TestCellText, nullptr);
         grid->AddColumn(11, "Name");
         grid->AddColumn(12, "Amount");
         grid->Reformat();
@@ -152,10 +150,8 @@ protected:
     int ColumnWidth(int index) const { return grid->Model().Column(index)->width; }
 
     HWND parent = nullptr;
+    grid_test::TestGridHost host;
     std::unique_ptr<Grid> grid;
-
-private:
-    PrintSettings saved_settings_{};
 };
 
 TEST_F(GridPaintTest, TitlesNumbersAndRowsAreRuledAndEverythingElseIsWhite) {
@@ -287,7 +283,7 @@ TEST_F(GridPaintTest, APrintedPageLeavesTheClipRegionASingleBand) {
 }
 
 TEST_F(GridPaintTest, PageWidthMarkIsRedAtThePrintableWidth) {
-    SetPrintSettings(Page(29700, 10000, 6000));  // 50 mm printable: 189 pixels at 96 dpi
+    host.settings = Page(29700, 10000, 6000);  // 50 mm printable: 189 pixels at 96 dpi
     MakeGrid(GridStyle::PageWidthMark);
     Rows(2);
     const auto surface = Paint();
@@ -317,7 +313,7 @@ TEST_F(GridPaintTest, PageWidthMarkIsRedAtThePrintableWidth) {
 }
 
 TEST_F(GridPaintTest, PageBreaksAreDottedBandsAcrossTheWindow) {
-    SetPrintSettings(Page(1500));  // 15 mm: a few rows a page
+    host.settings = Page(1500);  // 15 mm: a few rows a page
     MakeGrid();
     Style(TableFlags::ColNumbers | TableFlags::HorzLines, PageNumberPosition::None);
     Rows(20);
@@ -336,7 +332,7 @@ TEST_F(GridPaintTest, PageBreaksAreDottedBandsAcrossTheWindow) {
 }
 
 TEST_F(GridPaintTest, PageNumbersAreAlignedAsTheirPositionSays) {
-    SetPrintSettings(Page(1500, 10000, 6000));
+    host.settings = Page(1500, 10000, 6000);
     MakeGrid();
     struct Case {
         std::uint8_t position;
@@ -391,7 +387,7 @@ TEST_F(GridPaintTest, PictureCellsShowTheirBitmaps) {
     draw_test::TempFolder folder("grid_paint_pictures");
     draw_test::TestPicture picture(24, 30, kPictureGreen);
     folder.Add("green.bmp", draw_test::EncodeBitmap(picture, 24, false));
-    SetDataDirectory(folder.path().c_str());
+    host.picture_folder = folder.path();
     MakeGrid();
     grid->AddColumn(13, "Photo");
     GridColumnInfo info;

@@ -1,4 +1,5 @@
-// Helpers of the grid tests under Wine: a scratch folder, whole-file reads, a small BMP writer.
+// Helpers of the grid tests under Wine: a host for grids, a scratch folder, whole-file reads, a
+// small BMP writer.
 #ifndef LINTARO_TESTS_WIN_GRID_TEST_SUPPORT_H
 #define LINTARO_TESTS_WIN_GRID_TEST_SUPPORT_H
 
@@ -8,7 +9,37 @@
 #include <string>
 #include <vector>
 
+#include "grid/grid_host_win32.h"
+
 namespace grid_test {
+
+// A grid's host that the test sets up: its own display information context, a printer context
+// the test lends (none: the display measures for paper), the settings and the picture folder
+// the test chooses, and a count of open modal work.
+class TestGridHost : public GridHost {
+public:
+    TestGridHost() : display_(CreateICA("DISPLAY", nullptr, nullptr, nullptr)) {}
+    ~TestGridHost() override {
+        if (display_ != nullptr) DeleteDC(display_);
+    }
+    TestGridHost(const TestGridHost&) = delete;
+    TestGridHost& operator=(const TestGridHost&) = delete;
+
+    HDC DisplayContext() override { return display_; }
+    HDC PrintMeasuringContext() override { return printer != nullptr ? printer : display_; }
+    PrintSettings CurrentPrintSettings() override { return settings; }
+    const char* PictureFolder() override { return picture_folder.c_str(); }
+    void BeginModalWork() override { ++open_modal_work; }
+    void EndModalWork() override { --open_modal_work; }
+
+    HDC printer = nullptr;  // lent by the test
+    PrintSettings settings = BuiltInPrintSettings();
+    std::string picture_folder;
+    int open_modal_work = 0;
+
+private:
+    HDC display_;
+};
 
 using Bytes = std::vector<unsigned char>;
 

@@ -1,4 +1,5 @@
-// Tests of the grid window under Wine: creation, placement, registry, and the layout file on disk.
+// Tests of the grid window under Wine: creation, placement, the window's grid, and the layout file
+// on disk.
 #include "grid/grid_win32.h"
 
 #include <windows.h>
@@ -50,6 +51,7 @@ protected:
     }
 
     HWND parent = nullptr;
+    grid_test::TestGridHost host;
 };
 
 std::string ClassOf(HWND window) {
@@ -59,7 +61,7 @@ std::string ClassOf(HWND window) {
 }
 
 TEST_F(GridWindowTest, CreateMakesAChildOfThePrintableTableClass) {
-    Grid grid;
+    Grid grid(host);
     ASSERT_TRUE(grid.Create(parent, 1001, 0x503, 0, 30, 400, 300));
     const HWND window = grid.Window();
     ASSERT_NE(window, nullptr);
@@ -74,12 +76,11 @@ TEST_F(GridWindowTest, CreateMakesAChildOfThePrintableTableClass) {
     }
     EXPECT_NE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
     EXPECT_EQ(Grid::FromWindow(window), &grid);
-    EXPECT_EQ(grid.ControlId(), 1001);
     EXPECT_EQ(grid.StyleBits(), 0x503u);
     RECT client = {};
     GetClientRect(window, &client);
-    EXPECT_EQ(grid.ClientRect().right, client.right);
-    EXPECT_EQ(grid.ClientRect().bottom, client.bottom);
+    EXPECT_EQ(grid.Frame().client.right, client.right);
+    EXPECT_EQ(grid.Frame().client.bottom, client.bottom);
 
     // One window per grid.
     EXPECT_FALSE(grid.Create(parent, 1002, 0, 0, 0, 10, 10));
@@ -90,14 +91,14 @@ TEST_F(GridWindowTest, CreateMakesAChildOfThePrintableTableClass) {
 }
 
 TEST_F(GridWindowTest, ClientEdgeOnlyWhenAsked) {
-    Grid grid;
+    Grid grid(host);
     ASSERT_TRUE(grid.Create(parent, 7, GridStyle::ResizeCursor | GridStyle::MoveColumns, 0, 0, 100, 100));
     EXPECT_EQ(GetWindowLongA(grid.Window(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
     EXPECT_EQ(GetDlgCtrlID(grid.Window()), 7);
 }
 
 TEST_F(GridWindowTest, FitToParentFillsBetweenTopAndReserve) {
-    Grid grid;
+    Grid grid(host);
     grid.FitToParent(10, 10);  // no window yet: nothing happens
     ASSERT_TRUE(grid.Create(parent, 1001, 0x503, 5, 5, 50, 50));
     RECT parent_client = {};
@@ -119,7 +120,7 @@ TEST_F(GridWindowTest, FitToParentFillsBetweenTopAndReserve) {
 }
 
 TEST_F(GridWindowTest, RedrawPaintsAtOnce) {
-    Grid grid;
+    Grid grid(host);
     grid.Redraw();  // no window: nothing
     ASSERT_TRUE(grid.Create(parent, 1001, 0x503, 0, 0, 200, 200));
     ShowWindow(parent, SW_SHOW);
@@ -130,7 +131,7 @@ TEST_F(GridWindowTest, RedrawPaintsAtOnce) {
 }
 
 TEST_F(GridWindowTest, AWindowDestroyedWithItsParentLeavesTheGrid) {
-    Grid grid;
+    Grid grid(host);
     ASSERT_TRUE(grid.Create(parent, 1001, 0x503, 0, 0, 200, 200));
     const HWND window = grid.Window();
     DestroyWindow(parent);
@@ -141,26 +142,28 @@ TEST_F(GridWindowTest, AWindowDestroyedWithItsParentLeavesTheGrid) {
     grid.Destroy();
 }
 
-TEST_F(GridWindowTest, RegistryHoldsAtMost32Grids) {
+TEST_F(GridWindowTest, EveryWindowFindsItsOwnGrid) {
     std::vector<std::unique_ptr<Grid>> grids;
-    for (int i = 0; i < kGridRegistryLimit + 1; ++i) {
-        grids.push_back(std::make_unique<Grid>());
+    for (int i = 0; i < 40; ++i) {
+        grids.push_back(std::make_unique<Grid>(host));
         ASSERT_TRUE(grids.back()->Create(parent, 2000 + i, 0, 0, 0, 20, 20)) << i;
     }
-    for (int i = 0; i < kGridRegistryLimit; ++i) EXPECT_EQ(Grid::FromWindow(grids[i]->Window()), grids[i].get());
-    EXPECT_EQ(Grid::FromWindow(grids.back()->Window()), nullptr);
-    EXPECT_TRUE(IsWindow(grids.back()->Window()));
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(Grid::FromWindow(grids[i]->Window()), grids[i].get()) << i;
 
-    // Leaving the registry moves the later entries down; a place is free again.
+    // A destroyed grid's window finds none; the others keep theirs, and a new one finds its own.
+    const HWND destroyed = grids[3]->Window();
     grids[3]->Destroy();
-    for (int i = 0; i < kGridRegistryLimit; ++i) {
+    EXPECT_EQ(Grid::FromWindow(destroyed), nullptr);
+    for (int i = 0; i < 40; ++i) {
         if (i != 3) {
             EXPECT_EQ(Grid::FromWindow(grids[i]->Window()), grids[i].get()) << i;
         }
     }
-    Grid late;
+    Grid late(host);
     ASSERT_TRUE(late.Create(parent, 3000, 0, 0, 0, 20, 20));
     EXPECT_EQ(Grid::FromWindow(late.Window()), &late);
+    // Windows of other classes are no grid's.
+    EXPECT_EQ(Grid::FromWindow(parent), nullptr);
 }
 
 struct DestroyCase {
@@ -181,7 +184,7 @@ TEST_F(GridWindowTest, DestroyWritesTheLayoutOnlyWhenModifiedAndAPathIsKnown) {
     int n = 0;
     for (const DestroyCase& c : cases) {
         const std::string path = folder.File("layout" + std::to_string(n++) + ".fmt");
-        Grid grid;
+        Grid grid(host);
         ASSERT_TRUE(grid.Create(parent, 1001, 0x503, 0, 0, 300, 200));
         Fill(grid);
         if (c.path_known) {
@@ -214,7 +217,7 @@ TEST_F(GridWindowTest, ALoadedLayoutIsSavedBackByteForByte) {
     const std::string first = folder.File("first.fmt");
     const std::string second = folder.File("second.fmt");
     {
-        Grid original;
+        Grid original(host);
         Fill(original);
         GridColumnInfo info;
         original.GetColumnInfo(2, info);
@@ -234,7 +237,7 @@ TEST_F(GridWindowTest, ALoadedLayoutIsSavedBackByteForByte) {
     Bytes saved;
     ASSERT_TRUE(grid_test::ReadBytes(first, saved));
 
-    Grid loaded;
+    Grid loaded(host);
     ASSERT_TRUE(loaded.Create(parent, 1001, 0x503, 0, 0, 300, 200));
     Fill(loaded);
     loaded.ApplyNaturalWidths();
@@ -268,7 +271,7 @@ TEST_F(GridWindowTest, AFileThatIsNotALayoutIsNeverOverwrittenEvenAfterAChange) 
         if (c.exists) {
             ASSERT_TRUE(grid_test::WriteBytes(path, c.contents));
         }
-        Grid grid;
+        Grid grid(host);
         Fill(grid);
         EXPECT_FALSE(grid.LoadLayout(path.c_str())) << c.name;
         TableStyle style = grid.GetTableStyle();
@@ -286,7 +289,7 @@ TEST_F(GridWindowTest, AFileThatIsNotALayoutIsNeverOverwrittenEvenAfterAChange) 
     }
     // A file put at a missing layout file's path while the program ran is not replaced either.
     const std::string late = folder.File("late.fmt");
-    Grid grid;
+    Grid grid(host);
     Fill(grid);
     grid.LoadLayout(late.c_str());
     grid.Model().SetModified(true);
@@ -299,7 +302,7 @@ TEST_F(GridWindowTest, AFileThatIsNotALayoutIsNeverOverwrittenEvenAfterAChange) 
 }
 
 TEST_F(GridWindowTest, EmptyOrOverlongPathsAreIgnored) {
-    Grid grid;
+    Grid grid(host);
     EXPECT_FALSE(grid.LoadLayout(""));
     EXPECT_FALSE(grid.LoadLayout(nullptr));
     EXPECT_FALSE(grid.LoadLayout(std::string(300, 'a').c_str()));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app_state_win32.h"
+#include "app/grid_host_win32.h"
 #include "app/session_loading_win32.h"
 #include "grid/grid_win32.h"
 #include "grid_test_support.h"
@@ -96,9 +97,9 @@ TEST_F(SessionLoading, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
     EXPECT_EQ(std::string(App().data_directory), folder_.path());
 
     char cell[256];
-    EXPECT_EQ(StoreCellTextSource(1, 12, cell, 255), 4);
+    EXPECT_EQ(StoreCellTextSource(nullptr, 1, 12, cell, 255), 4);
     EXPECT_STREQ(cell, "\xD1\xF2\xEE\xEB");
-    EXPECT_EQ(StoreCellTextSource(5, 12, cell, 255), 0);
+    EXPECT_EQ(StoreCellTextSource(nullptr, 5, 12, cell, 255), 0);
     EXPECT_STREQ(cell, "");
 }
 

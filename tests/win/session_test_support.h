@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/app_state_win32.h"
+#include "app/grid_host_win32.h"
 #include "app/session_loading_win32.h"
 #include "base/print_settings.h"
 #include "grid/grid_win32.h"
@@ -28,8 +29,8 @@ public:
     // As if the program started again.
     void Reset() {
         AppState& app = App();
-        app.grid = std::make_unique<Grid>();
-        app.grid->SetCellTextSource(StoreCellTextSource);
+        app.grid = std::make_unique<Grid>(SessionGridHost());
+        app.grid->SetCellTextSource(StoreCellTextSource, nullptr);
         app.table_store.reset();
         std::strcpy(app.window_title, "Lintaro 2.0");
         app.data_directory[0] = '\0';

@@ -7,11 +7,13 @@
 
 #include "app/table_startup_win32.h"
 #include "grid/grid_win32.h"
+#include "grid_test_support.h"
 
 namespace {
 
 TEST(DemonstrationTable, FiveColumnsTwoWrappingSampleTextsAnd128Rows) {
-    Grid grid;
+    grid_test::TestGridHost host;
+    Grid grid(host);
     BuildDemonstrationTable(grid);
     ASSERT_EQ(grid.ColumnCount(), 6);
     const char* const titles[] = {"No", "Колона 1", "Колона 2", "Колона 3", "Колона 4", "Колона 5"};
