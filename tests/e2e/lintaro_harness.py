@@ -56,6 +56,7 @@ class TestEnvironment:
     win_build: Path
     printer: str
     second_printer: str
+    cups_dir: Path  # the run's own spooler: its configuration, PPDs, spool and logs
 
     @classmethod
     def from_os(cls) -> "TestEnvironment":
@@ -70,6 +71,7 @@ class TestEnvironment:
             win_build=Path(os.environ["LINTARO_WIN_BUILD"]),
             printer=os.environ.get("LINTARO_PRINTER", "PDF"),
             second_printer=os.environ.get("LINTARO_SECOND_PRINTER", "Letter"),
+            cups_dir=Path(os.environ["LINTARO_CUPS_DIR"]),
         )
 
     @property
@@ -147,6 +149,13 @@ class TestEnvironment:
         return sorted(out_prefix.parent.glob(out_prefix.name + "-*.png"))
 
     # ---- CUPS jobs ----
+    @staticmethod
+    def printer_uri(printer: str) -> str:
+        """The IPP address of a printer of this run's spooler, which listens only on the Unix
+        socket in $CUPS_SERVER (an address's host may be a socket's path, percent-encoded)."""
+        host = urllib.parse.quote(os.environ["CUPS_SERVER"], safe="")
+        return f"ipp://{host}/printers/{urllib.parse.quote(printer)}"
+
     @staticmethod
     def jobs_pending() -> list[str]:
         out = subprocess.run(["lpstat", "-o"], capture_output=True, text=True).stdout

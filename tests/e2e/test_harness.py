@@ -158,7 +158,7 @@ def test_printers_write_pdfs_of_their_paper_size(test_env, tmp_path, printer, si
 
 
 def test_second_printer_has_an_unprintable_strip_on_the_left(test_env):
-    ppd = Path("/etc/cups/ppd") / f"{test_env.second_printer}.ppd"
+    ppd = test_env.cups_dir / "ppd" / f"{test_env.second_printer}.ppd"
     text = ppd.read_text(errors="replace")
     assert "*DefaultPageSize: Letter" in text
     assert '*ImageableArea Letter/US Letter: "12 0 612 792"' in text
