@@ -137,8 +137,10 @@ EOF
 }
 
 _lintaro_start_cups() {
-  # A Unix socket's path holds at most 107 bytes.
-  if ((${#CUPS_SERVER} > 107)); then
+  # A Unix socket's path holds at most 107 bytes (not characters: a Cyrillic letter takes two).
+  local socket_bytes
+  socket_bytes=$(LC_ALL=C; echo "${#CUPS_SERVER}")
+  if ((socket_bytes > 107)); then
     _lintaro_log "the run folder's path is too long for the spooler's socket: $CUPS_SERVER"
     return 1
   fi

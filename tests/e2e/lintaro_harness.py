@@ -150,13 +150,6 @@ class TestEnvironment:
 
     # ---- CUPS jobs ----
     @staticmethod
-    def printer_uri(printer: str) -> str:
-        """The IPP address of a printer of this run's spooler, which listens only on the Unix
-        socket in $CUPS_SERVER (an address's host may be a socket's path, percent-encoded)."""
-        host = urllib.parse.quote(os.environ["CUPS_SERVER"], safe="")
-        return f"ipp://{host}/printers/{urllib.parse.quote(printer)}"
-
-    @staticmethod
     def jobs_pending() -> list[str]:
         out = subprocess.run(["lpstat", "-o"], capture_output=True, text=True).stdout
         return [line.split()[0] for line in out.splitlines() if line.strip()]
@@ -168,6 +161,13 @@ class TestEnvironment:
         out = subprocess.run(["lpstat", "-W", "completed", "-o"], capture_output=True,
                              text=True).stdout
         return [line.split()[0] for line in out.splitlines() if line.strip()]
+
+
+def printer_uri(printer: str) -> str:
+    """The IPP address of a printer of the run's own spooler, which listens only on the Unix
+    socket in $CUPS_SERVER (an address's host may be a socket's path, percent-encoded)."""
+    host = urllib.parse.quote(os.environ["CUPS_SERVER"], safe="")
+    return f"ipp://{host}/printers/{urllib.parse.quote(printer)}"
 
 
 def windows_path(path: os.PathLike | str) -> str:

@@ -17,8 +17,7 @@ from pathlib import Path
 
 import pytest
 
-from lintaro_harness import (IDCANCEL, IDOK, HarnessError, TestEnvironment, image_pixels,
-                             image_size)
+from lintaro_harness import IDCANCEL, IDOK, HarnessError, image_pixels, image_size, printer_uri
 
 PAGES_CAPTION = " Отпечатване на таблица"
 TABLE_CAPTION = " Оформление на таблицата"
@@ -174,7 +173,7 @@ def _ipp(test: str, *variables: str) -> list[str]:
         handle.write(test)
     printer = os.environ.get("LINTARO_PRINTER", "PDF")
     args = ["ipptool", "-c"] + [word for v in variables for word in ("-d", v)]
-    out = subprocess.run(args + [TestEnvironment.printer_uri(printer), handle.name],
+    out = subprocess.run(args + [printer_uri(printer), handle.name],
                          capture_output=True, text=True).stdout
     Path(handle.name).unlink()
     return out.splitlines()
