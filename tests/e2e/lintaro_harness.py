@@ -95,7 +95,7 @@ class TestEnvironment:
         with open(self.lpt1_file, "r+b") as lpt1:
             lpt1.truncate(0)
 
-    # ---- PDFs written by cups-pdf ----
+    # ---- PDFs written by the PDF printers ----
     def pdfs(self) -> list[Path]:
         """The PDF files the printers wrote in this run, oldest first."""
         files = [p for p in self.pdf_dir.rglob("*.pdf") if p.is_file()]
@@ -156,8 +156,8 @@ class TestEnvironment:
 
     @staticmethod
     def jobs_completed() -> list[str]:
-        """Ids of the completed CUPS jobs ("PDF-12"), oldest first. cups-pdf names each PDF after
-        its job's title, so the titles are the PDFs' names."""
+        """Ids of the completed CUPS jobs ("PDF-12"), oldest first. The PDF printers name each
+        PDF after its job's title, so the titles are the PDFs' names."""
         out = subprocess.run(["lpstat", "-W", "completed", "-o"], capture_output=True,
                              text=True).stdout
         return [line.split()[0] for line in out.splitlines() if line.strip()]
