@@ -68,7 +68,10 @@ _lintaro_start_xvfb() {
       >"$LINTARO_RUN_DIR/xvfb.log" 2>&1 &
     LINTARO_XVFB_PID=$!
     disown "$LINTARO_XVFB_PID" 2>/dev/null || true
-    if _lintaro_wait_for 100 xdpyinfo -display ":$number"; then
+    # The display must answer and be ours: another environment starting at the same moment may
+    # have taken the number first (the X lock file holds the server's process id).
+    if _lintaro_wait_for 100 xdpyinfo -display ":$number" &&
+        (($(tr -d ' \n' <"/tmp/.X$number-lock" 2>/dev/null || echo 0) == LINTARO_XVFB_PID)); then
       export DISPLAY=":$number"
       echo "LINTARO_XVFB_PID=$LINTARO_XVFB_PID" >>"$LINTARO_STATE_FILE"
       return 0
