@@ -4,7 +4,6 @@
 # Not a test: nothing here asserts speed, and scripts/test.sh does not run it.
 #   bash scripts/bench.sh [rows...]          default: 10000 100000 1000000
 # Settings (environment, all optional):
-#   LINTARO_MAKE_RDF          the table generator      (default <repo>/../shared/tools/make-rdf.py)
 #   LINTARO_BUILD_ROOT        build folder             (default <repo>/build)
 #   LINTARO_BENCH_TOOL_LIMIT  seconds an other tool may take before it is ended (default 600)
 #   LINTARO_BENCH_PARTS       which parts run          (default "native wine tools")
@@ -15,7 +14,7 @@ set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$repo"
 export LINTARO_BUILD_ROOT="${LINTARO_BUILD_ROOT:-$repo/build}"
-make_rdf="${LINTARO_MAKE_RDF:-$repo/../shared/tools/make-rdf.py}"
+make_table="$repo/scripts/make-table.py"
 tool_limit="${LINTARO_BENCH_TOOL_LIMIT:-600}"
 parts=" ${LINTARO_BENCH_PARTS:-native wine tools} "
 starts="${LINTARO_BENCH_STARTS:-3}"
@@ -30,11 +29,6 @@ bench_printer=LintaroBench
 say() { echo "bench: $*" >&2; }
 wants() { [[ "$parts" == *" $1 "* ]]; }
 
-if [[ ! -f "$make_rdf" ]]; then
-  say "the table generator make-rdf.py is missing: $make_rdf"
-  say "set LINTARO_MAKE_RDF to its path"
-  exit 1
-fi
 for count in "${rows[@]}"; do
   [[ "$count" =~ ^[1-9][0-9]*$ ]] || { say "not a row count: $count"; exit 2; }
 done
@@ -48,9 +42,9 @@ wants native && bash scripts/build.sh bench lintaro_benchmarks
 mkdir -p "$data" "$results"
 for count in "${rows[@]}"; do
   file="$data/rows-$count.rdf"
-  if [[ ! -f "$file" || "$make_rdf" -nt "$file" || "$(sed -n 2p "$file")" != "Printer: $bench_printer"* ]]; then
+  if [[ ! -f "$file" || "$make_table" -nt "$file" || "$(sed -n 2p "$file")" != "Printer: $bench_printer"* ]]; then
     say "writing $file"
-    "$python" "$make_rdf" "$file" --rows "$count" --printer "$bench_printer"
+    "$python" "$make_table" "$file" --rows "$count" --printer "$bench_printer"
   fi
 done
 

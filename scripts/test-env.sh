@@ -1,16 +1,24 @@
-# Test environment for running lintaro.exe under Wine: Xvfb, CUPS with PDF printers, a Wine prefix.
-# Source this file, then call lintaro_env_start and, when done, lintaro_env_stop.
+# Test environment for running lintaro.exe under Wine: Xvfb, a CUPS spooler of its own with PDF
+# printers, a Wine prefix. Source this file, then call lintaro_env_start and, when done,
+# lintaro_env_stop.
 #
 # Settings (environment, all optional):
 #   LINTARO_BUILD_ROOT  build folder that holds the cached Wine prefix     (default: <repo>/build)
-#   LINTARO_RUN_DIR     folder of this test run (PDFs, LPT1, screenshots) (default: $LINTARO_BUILD_ROOT/test-run)
+#   LINTARO_RUN_DIR     folder of this test run (PDFs, LPT1, screenshots, spooler)
+#                                                                          (default: $LINTARO_BUILD_ROOT/test-run)
 #   LINTARO_DISPLAY     an X display to use instead of starting Xvfb       (default: start Xvfb)
 #   LINTARO_SCREEN      Xvfb screen geometry                               (default: 1024x768x24)
 # Exported by lintaro_env_start for every Wine process and for the tests:
 #   WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LANG LC_ALL DISPLAY
+#   CUPS_SERVER (the socket of this run's own cupsd: lp, lpstat and Wine print there)
 #   LINTARO_ENV_READY=1 LINTARO_RUN_DIR LINTARO_PDF_DIR LINTARO_LPT1_FILE LINTARO_SCREENSHOT_DIR
 #   LINTARO_PRINTER (the default printer, "PDF") LINTARO_SECOND_PRINTER ("Letter": US Letter by
 #   default, 12 pt = 4.23 mm unprintable strip on the left) LINTARO_WIN_BUILD (the Windows build tree)
+#   LINTARO_CUPS_DIR (the spooler's configuration, PPDs, spool and logs)
+#   LINTARO_PDF_DEVICE (the printers' device: PDFs into LINTARO_PDF_DIR, named after the job)
+# The spooler listens only on its socket in the run folder and keeps everything there, so runs in
+# two run folders print side by side; the machine's CUPS is neither used nor changed. Two
+# environments at once also need two build roots: one build root holds one Wine prefix.
 # lintaro_env_stop ends only what lintaro_env_start started, by process id, and `wineserver -k`
 # for our own prefix last. It also works from another shell: it reads $LINTARO_RUN_DIR/env.state.
 
@@ -26,9 +34,12 @@ _lintaro_paths() {
   LINTARO_LPT1_FILE="$LINTARO_RUN_DIR/lpt1.out"
   LINTARO_SCREENSHOT_DIR="$LINTARO_RUN_DIR/screenshots"
   LINTARO_STATE_FILE="$LINTARO_RUN_DIR/env.state"
+  LINTARO_CUPS_DIR="$LINTARO_RUN_DIR/cups"
   LINTARO_WIN_BUILD="${LINTARO_WIN_BUILD:-$LINTARO_BUILD_ROOT/win}"
   export LINTARO_BUILD_ROOT LINTARO_RUN_DIR LINTARO_PDF_DIR LINTARO_LPT1_FILE \
-         LINTARO_SCREENSHOT_DIR LINTARO_WIN_BUILD
+         LINTARO_SCREENSHOT_DIR LINTARO_WIN_BUILD LINTARO_CUPS_DIR
+  # libcups (lp, lpstat, Wine) reaches this run's own spooler through its socket.
+  export CUPS_SERVER="$LINTARO_CUPS_DIR/cups.sock"
   export WINEPREFIX="$LINTARO_BUILD_ROOT/wineprefix"
   export WINEDEBUG=-all LANG=bg_BG.UTF-8 LC_ALL=bg_BG.UTF-8
   export WINEDLLOVERRIDES="winedbg.exe=d"
@@ -57,7 +68,10 @@ _lintaro_start_xvfb() {
       >"$LINTARO_RUN_DIR/xvfb.log" 2>&1 &
     LINTARO_XVFB_PID=$!
     disown "$LINTARO_XVFB_PID" 2>/dev/null || true
-    if _lintaro_wait_for 100 xdpyinfo -display ":$number"; then
+    # The display must answer and be ours: another environment starting at the same moment may
+    # have taken the number first (the X lock file holds the server's process id).
+    if _lintaro_wait_for 100 xdpyinfo -display ":$number" &&
+        (($(tr -d ' \n' <"/tmp/.X$number-lock" 2>/dev/null || echo 0) == LINTARO_XVFB_PID)); then
       export DISPLAY=":$number"
       echo "LINTARO_XVFB_PID=$LINTARO_XVFB_PID" >>"$LINTARO_STATE_FILE"
       return 0
@@ -67,14 +81,6 @@ _lintaro_start_xvfb() {
   done
   _lintaro_log "no free X display for Xvfb"
   return 1
-}
-
-# cups-pdf reads its configuration at every job: point its output at this run's folder.
-_lintaro_configure_cups_pdf() {
-  local conf=/etc/cups/cups-pdf.conf
-  [[ -f "$conf" ]] || touch "$conf"
-  sed -i -E '/^[[:space:]]*(Out|AnonDirName)[[:space:]]/d' "$conf"
-  printf 'Out %s\nAnonDirName %s\n' "$LINTARO_PDF_DIR" "$LINTARO_PDF_DIR" >>"$conf"
 }
 
 # A copy of the cups-pdf PPD defaulting to US Letter with a 12 pt (4.23 mm) unprintable strip on
@@ -87,26 +93,91 @@ _lintaro_second_ppd() {
     "$LINTARO_PPD" >"$1"
 }
 
+# The spooler's own folders and configuration, all under the run folder: no network port, no
+# printer sharing or discovery, nothing read from or written to the machine's CUPS.
+_lintaro_write_cupsd_conf() {
+  local dir=$LINTARO_CUPS_DIR
+  mkdir -p "$dir"/{ppd,spool/tmp,cache,state,log,bin/backend}
+  # The machine's filters and backends, and our PDF backend beside them. Mode 0700: the
+  # spooler runs it with its own rights, so it may write into the run folder.
+  local part
+  for part in /usr/lib/cups/*; do
+    [[ $(basename "$part") == backend ]] || ln -sfn "$part" "$dir/bin/"
+  done
+  install -m 0700 "$LINTARO_ROOT/scripts/pdf-backend.py" "$dir/bin/backend/pdf-folder"
+  cat >"$dir/cups-files.conf" <<EOF
+ServerRoot $dir
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+CacheDir $dir/cache
+StateDir $dir/state
+ServerBin $dir/bin
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+Printcap $dir/state/printcap
+SystemGroup root
+EOF
+  cat >"$dir/cupsd.conf" <<EOF
+LogLevel warn
+Listen $CUPS_SERVER
+Browsing No
+BrowseLocalProtocols none
+DefaultShared No
+WebInterface No
+ErrorPolicy retry-job
+PreserveJobHistory Yes
+<Policy default>
+  JobPrivateAccess default
+  JobPrivateValues default
+  SubscriptionPrivateAccess default
+  SubscriptionPrivateValues default
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+}
+
 _lintaro_start_cups() {
-  _lintaro_configure_cups_pdf
-  if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-    /usr/sbin/cupsd -f >"$LINTARO_RUN_DIR/cupsd.log" 2>&1 &
-    LINTARO_CUPSD_PID=$!
-    disown "$LINTARO_CUPSD_PID" 2>/dev/null || true
-    echo "LINTARO_CUPSD_PID=$LINTARO_CUPSD_PID" >>"$LINTARO_STATE_FILE"
-    if ! _lintaro_wait_for 100 sh -c "lpstat -r | grep -q 'is running'"; then
-      _lintaro_log "cupsd did not start (see $LINTARO_RUN_DIR/cupsd.log)"
-      return 1
-    fi
+  # A Unix socket's path holds at most 107 bytes (not characters: a Cyrillic letter takes two).
+  local socket_bytes
+  socket_bytes=$(LC_ALL=C; echo "${#CUPS_SERVER}")
+  if ((socket_bytes > 107)); then
+    _lintaro_log "the run folder's path is too long for the spooler's socket: $CUPS_SERVER"
+    return 1
+  fi
+  rm -rf "$LINTARO_CUPS_DIR"
+  _lintaro_write_cupsd_conf
+  # Started by root, cupsd runs its filters as the user lp: they must reach the spool folder.
+  if ((EUID == 0)) && ! runuser -u lp -- test -x "$LINTARO_CUPS_DIR" 2>/dev/null; then
+    _lintaro_log "the user lp, which runs the spooler's filters, cannot enter $LINTARO_CUPS_DIR:" \
+      "let others enter the run folder and the folders above it (chmod o+x)"
+    return 1
+  fi
+  /usr/sbin/cupsd -f -c "$LINTARO_CUPS_DIR/cupsd.conf" -s "$LINTARO_CUPS_DIR/cups-files.conf" \
+    >"$LINTARO_CUPS_DIR/log/cupsd.out" 2>&1 </dev/null &
+  LINTARO_CUPSD_PID=$!
+  disown "$LINTARO_CUPSD_PID" 2>/dev/null || true
+  echo "LINTARO_CUPSD_PID=$LINTARO_CUPSD_PID" >>"$LINTARO_STATE_FILE"
+  if ! _lintaro_wait_for 100 sh -c "lpstat -r | grep -q 'is running'"; then
+    _lintaro_log "cupsd did not start (see $LINTARO_CUPS_DIR/log)"
+    return 1
   fi
   local second_ppd="$LINTARO_RUN_DIR/letter-strip.ppd"
+  LINTARO_PDF_DEVICE="pdf-folder:$(/usr/bin/python3 -c 'import sys, urllib.parse
+print(urllib.parse.quote(sys.argv[1]))' "$LINTARO_PDF_DIR")"
+  export LINTARO_PDF_DEVICE
   _lintaro_second_ppd "$second_ppd"
-  lpadmin -p "$LINTARO_PRINTER" -v cups-pdf:/ -E -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd &&
-    lpadmin -p "$LINTARO_SECOND_PRINTER" -v cups-pdf:/ -E -P "$second_ppd" &&
-    lpadmin -d "$LINTARO_PRINTER" && lpoptions -d "$LINTARO_PRINTER" >/dev/null || {
-      _lintaro_log "could not set up the CUPS printers"
-      return 1
-    }
+  # lpadmin warns on every PPD that drivers are deprecated: that is no news here.
+  {
+    lpadmin -p "$LINTARO_PRINTER" -v "$LINTARO_PDF_DEVICE" -E -P "$LINTARO_PPD" &&
+      lpadmin -p "$LINTARO_SECOND_PRINTER" -v "$LINTARO_PDF_DEVICE" -E -P "$second_ppd" &&
+      lpadmin -d "$LINTARO_PRINTER"
+  } 2> >(grep -v 'drivers are deprecated' >&2) || {
+    _lintaro_log "could not set up the CUPS printers"
+    return 1
+  }
 }
 
 # Everything that goes into the prefix; its hash decides whether a cached prefix is still good.
@@ -191,7 +262,8 @@ _lintaro_env_start() {
     echo "export LINTARO_ENV_READY=1"
     for name in DISPLAY WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LANG LC_ALL LINTARO_RUN_DIR \
         LINTARO_PDF_DIR LINTARO_LPT1_FILE LINTARO_SCREENSHOT_DIR LINTARO_PRINTER \
-        LINTARO_SECOND_PRINTER LINTARO_WIN_BUILD LINTARO_BUILD_ROOT; do
+        LINTARO_SECOND_PRINTER LINTARO_WIN_BUILD LINTARO_BUILD_ROOT LINTARO_CUPS_DIR CUPS_SERVER \
+        LINTARO_PDF_DEVICE; do
       echo "export $name=${!name}"
     done
   } >"$LINTARO_RUN_DIR/env.sh"

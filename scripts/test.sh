@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native unit tests, the Wine-side tests, the end-to-end
-# tests (pytest) and a short run of each fuzz target. Ends with one line "N passed, N failed"
-# counting test cases across the stages (a fuzz target counts as one); exits non-zero on any
+# tests (pytest), a short run of each fuzz target and the check of the include structure
+# (scripts/check-layers.py). Ends with one line "N passed, N failed" counting test cases across
+# the stages (a fuzz target and the include check count as one each); exits non-zero on any
 # failure. Runs as root on Debian 12 (installs what is missing first).
 #   LINTARO_FUZZ_SECONDS   seconds per fuzz target (default 20)
 #   LINTARO_BUILD_ROOT     build folder (default <repo>/build)
@@ -155,6 +156,20 @@ run_fuzz() {
   fi
 }
 
+# The folders' layering and the absence of include cycles: one test; its faults are shown.
+run_layers() {
+  if "$python" scripts/check-layers.py </dev/null >"$results/layers.log" 2>&1; then
+    echo "include structure: passed"
+    passed=$((passed + 1))
+  else
+    echo "include structure: FAILED"
+    cat "$results/layers.log"
+    failed=$((failed + 1))
+  fi
+}
+
+stage "include structure"
+run_layers
 stage "native unit tests"
 if ((built[native])); then run_native; else echo "skipped: the native tree did not build"; fi
 stage "Wine-side tests"

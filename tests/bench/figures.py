@@ -167,7 +167,7 @@ def main() -> int:
         return wine["sizes"].get(str(n), {}).get("checks", {}).get(key)
 
     out = ["# Lintaro 2.0 benchmark figures", ""]
-    out.append("Times are wall-clock. Tables from make-rdf.py (6 columns). "
+    out.append("Times are wall-clock. Tables from scripts/make-table.py (6 columns). "
                "Growth is time(1,000,000) / time(100,000).")
     out.append("")
     if wine["sizes"]:

@@ -1,4 +1,4 @@
-// Benchmarks every step of the core on the data files scripts/bench.sh writes (make-rdf.py,
+// Benchmarks every step of the core on the data files scripts/bench.sh writes (make-table.py,
 // six columns), so that the core's figures stand beside the program's and other tools' on the
 // same table. Devices are the fake measuring devices of the unit tests.
 //
@@ -29,7 +29,7 @@
 
 namespace {
 
-// Grid columns of the make-rdf.py table: 0 is the row-number column.
+// Grid columns of the make-table.py table: 0 is the row-number column.
 constexpr int kNameColumn = 2;    // "Име", three-word names
 constexpr int kAmountColumn = 4;  // "Сума", 0.01 .. 9999.99
 

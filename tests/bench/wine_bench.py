@@ -3,7 +3,7 @@
 
     wine_bench.py --data FOLDER --out RESULTS.json [--rows N ...] [--starts K] [--skip-print]
 
-FOLDER holds rows-N.rdf (make-rdf.py with --printer LintaroBench, a CUPS PDF queue this script
+FOLDER holds rows-N.rdf (scripts/make-table.py with --printer LintaroBench, a CUPS PDF queue this script
 adds for its run and removes afterwards). The test environment must be started
 (scripts/test-env.sh: lintaro_env_start); the harness and wdrive.exe come from tests/e2e.
 
@@ -65,11 +65,9 @@ FORMATS = {
     "dbase": ("Във формата на DBASE III, IV", "dbf"),
 }
 PRINT_PAGES = 20
-# The data files name this printer ("Printer:" in their head); a CUPS queue of its own, so that
-# other programs printing on the shared spooler's "PDF" queue meanwhile do not stand in line
-# with the benchmark's jobs.
+# The data files name this printer ("Printer:" in their head); a queue of its own on the run's
+# spooler, beside the "PDF" queue it copies, so its jobs are counted apart from any other.
 BENCH_PRINTER = "LintaroBench"
-CUPS_PDF_PPD = "lsb/usr/cups-pdf/CUPS-PDF_opt.ppd"
 PAUSE_AFTER_PAGE = 1.0  # seconds the program waits after every printed page
 IDLE_TIMEOUT_MS = 900_000
 
@@ -295,7 +293,7 @@ class Bench:
             self.no_message_box(app)
             # Once the program is idle it has handed every job to the spooler; now until the
             # spooler has written them all. The figure comes from our queue's jobs, not from
-            # files: cups-pdf's output folder is shared with other test environments.
+            # files: the PDF folder also holds the PDF queue's printouts.
             while cups_job_ids("not-completed"):
                 if time.perf_counter() - start > 900:
                     raise HarnessError("jobs still pending after 900 s")
@@ -307,7 +305,7 @@ class Bench:
             # The program ends printing silently when a job cannot be started.
             raise HarnessError(f"the program made {len(watcher.seen)} of {expected} jobs and stopped "
                                f"(the spooler keeps {len(cups_job_ids_everywhere())} jobs of all printers)")
-        return seconds, expected, pdfs_written_since(started_at)
+        return seconds, expected, pdfs_written_since(self.env.pdf_dir, started_at)
 
 
 def bench_printer_cfg() -> bytes:
@@ -363,13 +361,9 @@ def cups_job_ids_everywhere() -> set[str]:
     return {line.split()[0] for line in out.splitlines() if line.strip()}
 
 
-def pdfs_written_since(since: float) -> int:
-    """The program's PDFs that cups-pdf wrote since then, in the folder it writes to now."""
-    folder = None
-    for line in Path("/etc/cups/cups-pdf.conf").read_text().splitlines():
-        if line.startswith("Out "):
-            folder = Path(line.split(None, 1)[1].strip())
-    if folder is None or not folder.is_dir():
+def pdfs_written_since(folder: Path, since: float) -> int:
+    """The program's PDFs that the spooler wrote into the run's PDF folder since then."""
+    if not folder.is_dir():
         return 0
     return sum(1 for p in folder.rglob("Linta_*.pdf") if p.stat().st_mtime >= since - 1)
 
@@ -461,7 +455,8 @@ def main() -> int:
     args = parser.parse_args()
 
     env = TestEnvironment.from_os()
-    subprocess.run(["lpadmin", "-p", BENCH_PRINTER, "-v", "cups-pdf:/", "-E", "-m", CUPS_PDF_PPD],
+    subprocess.run(["lpadmin", "-p", BENCH_PRINTER, "-v", os.environ["LINTARO_PDF_DEVICE"], "-E",
+                    "-P", str(env.cups_dir / "ppd" / f"{env.printer}.ppd")],
                    check=True, capture_output=True)
     # Wine learns the spooler's printers once per wineserver session: start our prefix's again.
     quiet = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}

@@ -56,6 +56,7 @@ class TestEnvironment:
     win_build: Path
     printer: str
     second_printer: str
+    cups_dir: Path  # the run's own spooler: its configuration, PPDs, spool and logs
 
     @classmethod
     def from_os(cls) -> "TestEnvironment":
@@ -70,6 +71,7 @@ class TestEnvironment:
             win_build=Path(os.environ["LINTARO_WIN_BUILD"]),
             printer=os.environ.get("LINTARO_PRINTER", "PDF"),
             second_printer=os.environ.get("LINTARO_SECOND_PRINTER", "Letter"),
+            cups_dir=Path(os.environ["LINTARO_CUPS_DIR"]),
         )
 
     @property
@@ -93,7 +95,7 @@ class TestEnvironment:
         with open(self.lpt1_file, "r+b") as lpt1:
             lpt1.truncate(0)
 
-    # ---- PDFs written by cups-pdf ----
+    # ---- PDFs written by the PDF printers ----
     def pdfs(self) -> list[Path]:
         """The PDF files the printers wrote in this run, oldest first."""
         files = [p for p in self.pdf_dir.rglob("*.pdf") if p.is_file()]
@@ -154,11 +156,18 @@ class TestEnvironment:
 
     @staticmethod
     def jobs_completed() -> list[str]:
-        """Ids of the completed CUPS jobs ("PDF-12"), oldest first. cups-pdf names each PDF after
-        its job's title, so the titles are the PDFs' names."""
+        """Ids of the completed CUPS jobs ("PDF-12"), oldest first. The PDF printers name each
+        PDF after its job's title, so the titles are the PDFs' names."""
         out = subprocess.run(["lpstat", "-W", "completed", "-o"], capture_output=True,
                              text=True).stdout
         return [line.split()[0] for line in out.splitlines() if line.strip()]
+
+
+def printer_uri(printer: str) -> str:
+    """The IPP address of a printer of the run's own spooler, which listens only on the Unix
+    socket in $CUPS_SERVER (an address's host may be a socket's path, percent-encoded)."""
+    host = urllib.parse.quote(os.environ["CUPS_SERVER"], safe="")
+    return f"ipp://{host}/printers/{urllib.parse.quote(printer)}"
 
 
 def windows_path(path: os.PathLike | str) -> str:

@@ -150,15 +150,20 @@ def test_printers_write_pdfs_of_their_paper_size(test_env, tmp_path, printer, si
     text.write_text("Printed page\n")
     known = test_env.pdfs()
     title = f"harness_{printer}_{time.time_ns()}"
-    subprocess.run(["lp", "-d", printer, "-t", title, str(text)], check=True, capture_output=True)
-    (pdf,) = test_env.wait_for_pdfs(1, known)
-    assert pdf.name.startswith(title)
-    assert test_env.pdf_page_size_points(pdf) == size
-    assert test_env.pdf_page_count(pdf) == 1
+    # Two jobs of one title: the second must not replace the first one's PDF.
+    for _ in range(2):
+        subprocess.run(["lp", "-d", printer, "-t", title, str(text)], check=True,
+                       capture_output=True)
+    pdfs = test_env.wait_for_pdfs(2, known)
+    assert len(pdfs) == 2, pdfs
+    for pdf in pdfs:
+        assert pdf.name.startswith(title)
+        assert test_env.pdf_page_size_points(pdf) == size
+        assert test_env.pdf_page_count(pdf) == 1
 
 
 def test_second_printer_has_an_unprintable_strip_on_the_left(test_env):
-    ppd = Path("/etc/cups/ppd") / f"{test_env.second_printer}.ppd"
+    ppd = test_env.cups_dir / "ppd" / f"{test_env.second_printer}.ppd"
     text = ppd.read_text(errors="replace")
     assert "*DefaultPageSize: Letter" in text
     assert '*ImageableArea Letter/US Letter: "12 0 612 792"' in text

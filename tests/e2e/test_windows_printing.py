@@ -1,8 +1,8 @@
 """Printing on Windows printers through "Отпечатване..." (301) into the CUPS PDF printer: one
 print job per page (and per column group), named "Linta_<copy>_<page>_<group>", each page drawn
 with the grid's line painters at the printer's resolution. Every job is checked in the PDF that
-cups-pdf wrote (pdftotext), in the spooler's list of completed jobs, and rendered to PNG in the
-run's screenshot folder to be looked at."""
+the PDF printers wrote (pdftotext), in the spooler's list of completed jobs, and rendered to PNG
+in the run's screenshot folder to be looked at."""
 
 from __future__ import annotations
 
@@ -17,7 +17,7 @@ from pathlib import Path
 
 import pytest
 
-from lintaro_harness import IDCANCEL, IDOK, HarnessError, image_pixels, image_size
+from lintaro_harness import IDCANCEL, IDOK, HarnessError, image_pixels, image_size, printer_uri
 
 PAGES_CAPTION = " Отпечатване на таблица"
 TABLE_CAPTION = " Оформление на таблицата"
@@ -33,7 +33,7 @@ TOO_WIDE = ("Ширината на таблицата е по-голяма от 
             "Искате ли да продължите ?")
 NO_PRINTER = "Грешка при опит за достъп\r\nдо избрания принтер !\r\nНе може да се печата."
 
-A4_PORTRAIT = (595.0, 842.0)  # points, as cups-pdf writes A4
+A4_PORTRAIT = (595.0, 842.0)  # points, as the PDF printer writes A4
 DATE_LINE = re.compile(r"\d\d\.\d\d\.\d{4}, \d\d:\d\d")
 WM_NULL = 0x0000
 EM_SETMODIFY, EM_GETMODIFY = 0x00B9, 0x00B8
@@ -161,7 +161,7 @@ def print_pages(lintaro, test_env, expected_jobs: int, first=None, last=None, su
 
 
 def job_name(pdf: Path) -> str:
-    """cups-pdf names a PDF after its job's title."""
+    """The PDF printers name a PDF after its job's title."""
     match = re.match(r"Linta_\d+_\d{3,}_\d+", pdf.name)
     assert match, pdf.name
     return match.group(0)
@@ -173,7 +173,7 @@ def _ipp(test: str, *variables: str) -> list[str]:
         handle.write(test)
     printer = os.environ.get("LINTARO_PRINTER", "PDF")
     args = ["ipptool", "-c"] + [word for v in variables for word in ("-d", v)]
-    out = subprocess.run(args + [f"ipp://localhost/printers/{printer}", handle.name],
+    out = subprocess.run(args + [printer_uri(printer), handle.name],
                          capture_output=True, text=True).stdout
     Path(handle.name).unlink()
     return out.splitlines()
@@ -246,7 +246,7 @@ def word_boxes(pdf: Path, word: str) -> list[tuple[float, float, float, float]]:
 
 
 MM = 72 / 25.4  # points per millimetre
-LETTER_PORTRAIT = (612.0, 792.0)  # points, as cups-pdf writes US Letter
+LETTER_PORTRAIT = (612.0, 792.0)  # points, as the PDF printer writes US Letter
 
 
 def horizontal_rules(test_env, pdf: Path, name: str) -> list[int]:
@@ -574,7 +574,7 @@ def test_a_landscape_setting_prints_landscape_pages(lintaro, test_env):
     start_table(lintaro, rows=20, cfg=printer_cfg(landscape=True))
     (pdf,) = print_pages(lintaro, test_env, 1)
     assert job_name(pdf) == "Linta_1_001_1"
-    # cups-pdf writes a landscape page as A4 turned by 90 degrees.
+    # The PDF printer writes a landscape page as A4 turned by 90 degrees.
     info = subprocess.run(["pdfinfo", str(pdf)], capture_output=True, text=True).stdout
     assert re.search(r"Page rot:\s+90", info), info
     text = pdf_text(test_env, pdf)
