@@ -14,9 +14,9 @@
 #   LINTARO_ENV_READY=1 LINTARO_RUN_DIR LINTARO_PDF_DIR LINTARO_LPT1_FILE LINTARO_SCREENSHOT_DIR
 #   LINTARO_PRINTER (the default printer, "PDF") LINTARO_SECOND_PRINTER ("Letter": US Letter by
 #   default, 12 pt = 4.23 mm unprintable strip on the left) LINTARO_WIN_BUILD (the Windows build tree)
-#   LINTARO_CUPS_DIR (the spooler's configuration, PPDs, spool and logs)
+#   LINTARO_CUPS_DIR (the spooler's configuration, PPDs, spool and logs: a folder of its own in /tmp)
 #   LINTARO_PDF_DEVICE (the printers' device: PDFs into LINTARO_PDF_DIR, named after the job)
-# The spooler listens only on its socket in the run folder and keeps everything there, so runs in
+# The spooler listens only on its socket in its own folder and keeps everything there, so runs in
 # two run folders print side by side; the machine's CUPS is neither used nor changed. Two
 # environments at once also need two build roots: one build root holds one Wine prefix.
 # lintaro_env_stop ends only what lintaro_env_start started, by process id, and `wineserver -k`
@@ -34,12 +34,9 @@ _lintaro_paths() {
   LINTARO_LPT1_FILE="$LINTARO_RUN_DIR/lpt1.out"
   LINTARO_SCREENSHOT_DIR="$LINTARO_RUN_DIR/screenshots"
   LINTARO_STATE_FILE="$LINTARO_RUN_DIR/env.state"
-  LINTARO_CUPS_DIR="$LINTARO_RUN_DIR/cups"
   LINTARO_WIN_BUILD="${LINTARO_WIN_BUILD:-$LINTARO_BUILD_ROOT/win}"
   export LINTARO_BUILD_ROOT LINTARO_RUN_DIR LINTARO_PDF_DIR LINTARO_LPT1_FILE \
-         LINTARO_SCREENSHOT_DIR LINTARO_WIN_BUILD LINTARO_CUPS_DIR
-  # libcups (lp, lpstat, Wine) reaches this run's own spooler through its socket.
-  export CUPS_SERVER="$LINTARO_CUPS_DIR/cups.sock"
+         LINTARO_SCREENSHOT_DIR LINTARO_WIN_BUILD
   export WINEPREFIX="$LINTARO_BUILD_ROOT/wineprefix"
   export WINEDEBUG=-all LANG=bg_BG.UTF-8 LC_ALL=bg_BG.UTF-8
   export WINEDLLOVERRIDES="winedbg.exe=d"
@@ -140,14 +137,17 @@ EOF
 }
 
 _lintaro_start_cups() {
-  # A Unix socket's path holds at most 107 bytes (not characters: a Cyrillic letter takes two).
-  local socket_bytes
-  socket_bytes=$(LC_ALL=C; echo "${#CUPS_SERVER}")
-  if ((socket_bytes > 107)); then
-    _lintaro_log "the run folder's path is too long for the spooler's socket: $CUPS_SERVER"
+  # The spooler's folder is a fresh one of its own under /tmp, not in the run folder: the
+  # filters run as the user lp, who may not enter the folders above a checkout (a clone in a
+  # private temporary folder), and a Unix socket's path holds at most 107 bytes.
+  LINTARO_CUPS_DIR=$(mktemp -d /tmp/lintaro-cups.XXXXXX) || {
+    _lintaro_log "could not make a folder for the spooler under /tmp"
     return 1
-  fi
-  rm -rf "$LINTARO_CUPS_DIR"
+  }
+  chmod 0755 "$LINTARO_CUPS_DIR"
+  echo "LINTARO_CUPS_DIR=$LINTARO_CUPS_DIR" >>"$LINTARO_STATE_FILE"
+  # libcups (lp, lpstat, Wine) reaches this run's own spooler through its socket.
+  export LINTARO_CUPS_DIR CUPS_SERVER="$LINTARO_CUPS_DIR/cups.sock"
   _lintaro_write_cupsd_conf
   # Started by root, cupsd runs its filters as the user lp: they must reach the spool folder.
   if ((EUID == 0)) && ! runuser -u lp -- test -x "$LINTARO_CUPS_DIR" 2>/dev/null; then
@@ -282,6 +282,7 @@ _lintaro_end_process() {
 _lintaro_env_stop() {
   _lintaro_paths
   local xvfb_pid="${LINTARO_XVFB_PID:-}" cupsd_pid="${LINTARO_CUPSD_PID:-}" prefix="$WINEPREFIX"
+  local cups_dir="${LINTARO_CUPS_DIR:-}"
   if [[ -f "$LINTARO_STATE_FILE" ]]; then
     local line
     while IFS= read -r line; do
@@ -289,10 +290,13 @@ _lintaro_env_stop() {
         LINTARO_XVFB_PID=*) xvfb_pid="${line#*=}" ;;
         LINTARO_CUPSD_PID=*) cupsd_pid="${line#*=}" ;;
         LINTARO_WINEPREFIX=*) prefix="${line#*=}" ;;
+        LINTARO_CUPS_DIR=*) cups_dir="${line#*=}" ;;
       esac
     done <"$LINTARO_STATE_FILE"
   fi
   _lintaro_end_process "$cupsd_pid"
+  # Only the folder our start made.
+  [[ "$cups_dir" == /tmp/lintaro-cups.* && -d "$cups_dir" ]] && rm -rf "$cups_dir"
   _lintaro_end_process "$xvfb_pid"
   if [[ -d "$prefix" ]]; then
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
