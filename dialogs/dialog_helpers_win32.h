@@ -51,7 +51,7 @@ struct ModalEdit {
 // gives `value` the copy only on OK, which is what the result says. Without memory for the
 // copy the dialog does not open, as when the user cancels.
 template <typename Value, typename Extra = NoExtra>
-bool EditModally(HWND owner, const char* name, DLGPROC procedure, Value& value, Extra extra = Extra{}) {
+[[nodiscard]] bool EditModally(HWND owner, const char* name, DLGPROC procedure, Value& value, Extra extra = Extra{}) {
     ModalEdit<Value, Extra> edit{Value{}, std::move(extra)};
     try {
         edit.value = value;

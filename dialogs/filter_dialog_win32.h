@@ -14,6 +14,6 @@
 // bounds as typed (at most 126 characters each, blanks kept, empty allowed) and the type; with
 // no column to offer OK does nothing. `request` changes only when the user presses OK, which
 // is what the result says.
-bool Dialog_Filter(HWND owner, const std::vector<DialogChoice>& columns, FilterRequest& request);
+[[nodiscard]] bool Dialog_Filter(HWND owner, const std::vector<DialogChoice>& columns, FilterRequest& request);
 
 #endif

@@ -18,6 +18,6 @@ extern const OptionEntry kKeyTypeOptions[];
 // dialog owned by `owner`. On OK the request takes the chosen column's key, the order and the
 // type; with no column to offer OK does nothing. `request` changes only when the user presses
 // OK, which is what the result says.
-bool Dialog_Sort(HWND owner, const std::vector<DialogChoice>& columns, SortRequest& request);
+[[nodiscard]] bool Dialog_Sort(HWND owner, const std::vector<DialogChoice>& columns, SortRequest& request);
 
 #endif

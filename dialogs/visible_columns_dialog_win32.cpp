@@ -67,6 +67,7 @@ INT_PTR CALLBACK VisibleColumnsProc(HWND dialog, UINT message, WPARAM wparam, LP
 
 }  // namespace
 
-bool Dialog_VisibleColumns(HWND owner, const std::vector<DialogChoice>& columns, std::vector<std::uint8_t>& visible) {
+bool Dialog_VisibleColumns(HWND owner, const std::vector<DialogChoice>& columns,
+                           std::vector<std::uint8_t>& visible) {
     return EditModally(owner, "VisibleColumns", VisibleColumnsProc, visible, &columns);
 }

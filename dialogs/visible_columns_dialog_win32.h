@@ -13,6 +13,7 @@
 // column, 1 visible) selected, in a modal dialog owned by `owner`. OK is refused with a message
 // while no line is selected; on OK flag i says whether line i is selected. `visible` changes
 // only when the user presses OK, which is what the result says.
-bool Dialog_VisibleColumns(HWND owner, const std::vector<DialogChoice>& columns, std::vector<std::uint8_t>& visible);
+[[nodiscard]] bool Dialog_VisibleColumns(HWND owner, const std::vector<DialogChoice>& columns,
+                                         std::vector<std::uint8_t>& visible);
 
 #endif
