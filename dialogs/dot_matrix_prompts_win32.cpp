@@ -3,8 +3,8 @@
 
 #include "dialogs/dialog_helpers.h"
 #include "dialogs/dialog_helpers_win32.h"
-#include "print/dot_matrix.h"
 
+const char kNewSheetPrompt[] = "Моля, поставете нов лист хартия.";
 const char kPortUnavailableLine1[] = "Принтерът на LPT1 не може да бъде отворен.";
 const char kPortUnavailableLine2[] = "Проверете дали е свързан и включен.";
 

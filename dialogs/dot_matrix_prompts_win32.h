@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// The question asked before every page: the printer takes one sheet at a time.
+extern const char kNewSheetPrompt[];  // "Моля, поставете нов лист хартия."
+
 // The message shown when "LPT1" cannot be opened (title "Lintaro 2.0", stop icon).
 extern const char kPortUnavailableLine1[];  // "Принтерът на LPT1 не може да бъде отворен."
 extern const char kPortUnavailableLine2[];  // "Проверете дали е свързан и включен."

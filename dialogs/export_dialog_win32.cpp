@@ -7,7 +7,7 @@
 #include "dialogs/dialog_helpers_win32.h"
 #include "base/file_utils_win32.h"
 #include "base/path_rules.h"
-#include "print/export_writers.h"
+#include "print/export_formats.h"
 #include "resources/resource_ids.h"
 
 const OptionEntry kExportFormatOptions[] = {

@@ -6,20 +6,7 @@
 
 #include "grid/grid_model.h"
 #include "print/byte_sink.h"
-
-// Formats of the export request, as the "ExportTable" dialog numbers them.
-enum : int {
-    kExportPlainText = 0,  // also every value that is not one of the others
-    kExportTabSeparated = 1,
-    kExportDbase = 2,
-    kExportCsv = 3,
-};
-
-// Code tables of the export request: 0 Windows (the texts as they are), any other DOS.
-enum : int {
-    kExportWindowsCodeTable = 0,
-    kExportDosCodeTable = 1,
-};
+#include "print/export_formats.h"
 
 // The local date the dBase header records.
 struct ExportDate {
