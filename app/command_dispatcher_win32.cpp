@@ -42,17 +42,47 @@ void ShowChangedRows(Grid& grid) {
     grid.Redraw();
 }
 
+// Which of the grid's columns a dialog lists: every one, or those offered for sorting or
+// filtering.
+enum class ColumnsListed { All, ForSort, ForFilter };
+
+// The columns a dialog lists, keyed by grid column index, each with its title (at most 127
+// characters). False without memory for the list: the dialog then does not open.
+bool ListColumns(const Grid& grid, ColumnsListed listed, std::vector<DialogChoice>& choices) {
+    char title[kColumnTitleLimit];
+    try {
+        std::vector<int> columns;
+        switch (listed) {
+            case ColumnsListed::All:
+                for (int i = 0; i < grid.ColumnCount(); ++i) columns.push_back(i);
+                break;
+            case ColumnsListed::ForSort: columns = ColumnsOfferedForSort(grid.Model()); break;
+            case ColumnsListed::ForFilter: columns = ColumnsOfferedForFilter(grid.Model()); break;
+        }
+        choices.reserve(columns.size());
+        for (int column : columns) {
+            grid.ColumnTitle(column, title, static_cast<int>(sizeof title) - 1);
+            choices.push_back(DialogChoice{column, title});
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 // The visibility flags edited on a copy; the grid takes them only on OK.
 void ChooseVisibleColumns(HWND main_window) {
     Grid* grid = App().grid.get();
     if (grid == nullptr || grid->ColumnCount() <= 0) return;
+    std::vector<DialogChoice> columns;
+    if (!ListColumns(*grid, ColumnsListed::All, columns)) return;
     std::vector<std::uint8_t> visible;
     try {
         visible = grid->GetVisibility();
     } catch (const std::bad_alloc&) {
         return;
     }
-    if (Dialog_VisibleColumns(main_window, grid->Model(), visible)) {
+    if (Dialog_VisibleColumns(main_window, columns, visible)) {
         grid->SetVisibility(visible.data(), static_cast<int>(visible.size()));
     }
 }
@@ -61,8 +91,10 @@ void ChooseVisibleColumns(HWND main_window) {
 void SortTableRows(HWND main_window) {
     Grid* grid = App().grid.get();
     if (grid == nullptr) return;
+    std::vector<DialogChoice> columns;
+    if (!ListColumns(*grid, ColumnsListed::ForSort, columns)) return;
     SortRequest request;
-    if (!Dialog_Sort(main_window, grid->Model(), request)) return;
+    if (!Dialog_Sort(main_window, columns, request)) return;
     SortRows(grid->Model(), request);
     ShowChangedRows(*grid);
 }
@@ -71,8 +103,10 @@ void SortTableRows(HWND main_window) {
 void FilterTableRows(HWND main_window) {
     Grid* grid = App().grid.get();
     if (grid == nullptr) return;
+    std::vector<DialogChoice> columns;
+    if (!ListColumns(*grid, ColumnsListed::ForFilter, columns)) return;
     FilterRequest request{};
-    if (!Dialog_Filter(main_window, grid->Model(), request)) return;
+    if (!Dialog_Filter(main_window, columns, request)) return;
     if (!FilterRows(grid->Model(), request)) {
         ShowMessage(main_window, MB_ICONINFORMATION, kMessageTitle, "Няма записи, отговарящи",
                     "на зададеното условие.");

@@ -3,6 +3,7 @@
 
 #include "app/app_state_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
+#include "dialogs/dot_matrix_prompts_win32.h"
 #include "dialogs/export_dialog_win32.h"
 #include "dialogs/pages_to_print_dialog_win32.h"
 #include "dialogs/print_setup_dialog_win32.h"
@@ -75,6 +76,8 @@ void PrintTable(HWND main_window) {
         }
         DotMatrixQuestions questions;
         questions.choose_pages = &ChooseTextPages;
+        questions.ask_for_sheet = &AskForNewSheet;
+        questions.tell_port_unavailable = &TellPortUnavailable;
         PrintDotMatrix(main_window, grid->Model(), settings, questions);
         return;
     }

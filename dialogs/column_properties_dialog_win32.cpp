@@ -2,23 +2,21 @@
 // being edited. Switching columns keeps the edits of the one left in the records.
 #include "dialogs/column_properties_dialog_win32.h"
 
-#include <new>
-#include <utility>
-
 #include "dialogs/appearance_options.h"
 #include "dialogs/dialog_helpers_win32.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
-// Everything the dialog edits, in the opener's frame.
-struct ColumnDialogState {
-    std::vector<GridColumnInfo> records;
-    int current = -1;  // the record the controls show, or none
+// The record the controls show, or none.
+struct ShownColumn {
+    int current = -1;
 };
+// The records being edited and which of them the controls show.
+using ColumnDialogState = ModalEdit<std::vector<GridColumnInfo>, ShownColumn>;
 
 ColumnDialogState* StateOf(HWND dialog) {
-    return reinterpret_cast<ColumnDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return DialogData<ColumnDialogState>(dialog);
 }
 
 // Selects the entry with `key`, or nothing when the list has none: a stored value that no
@@ -56,8 +54,8 @@ ColumnChoices ReadChoices(HWND dialog) {
 }
 
 void SaveCurrentColumn(HWND dialog, ColumnDialogState& state) {
-    if (state.current < 0) return;
-    ApplyColumnChoices(state.records[state.current], ReadChoices(dialog));
+    if (state.extra.current < 0) return;
+    ApplyColumnChoices(state.value[state.extra.current], ReadChoices(dialog));
 }
 
 // Shows the column selected in the list, first keeping the edits of the one shown so far.
@@ -66,24 +64,24 @@ void LoadSelectedColumn(HWND dialog, ColumnDialogState& state) {
     const int selection = ComboSelection(dialog, IDC_COLUMN_LIST);
     if (selection < 0) return;
     const int column = ComboGetItemData(dialog, IDC_COLUMN_LIST, selection);
-    if (column < 0 || column >= static_cast<int>(state.records.size())) return;
-    if (column == state.current) return;
+    if (column < 0 || column >= static_cast<int>(state.value.size())) return;
+    if (column == state.extra.current) return;
     SaveCurrentColumn(dialog, state);
-    state.current = column;
-    ShowChoices(dialog, ColumnChoicesFromRecord(state.records[column]));
+    state.extra.current = column;
+    ShowChoices(dialog, ColumnChoicesFromRecord(state.value[column]));
     UpdateEnabling(dialog);
 }
 
 void InitDialog(HWND dialog, ColumnDialogState& state) {
     for (const ColumnListEntry& entry :
-         ColumnListEntries(state.records.data(), static_cast<int>(state.records.size()))) {
+         ColumnListEntries(state.value.data(), static_cast<int>(state.value.size()))) {
         AddKeyedString(dialog, IDC_COLUMN_LIST, entry.column, entry.title.c_str());
     }
     FitComboDropDown(dialog, IDC_COLUMN_LIST);
     FillCombo(dialog, IDC_COLUMN_ALIGNMENT, kAlignmentOptions, kNoChoice);
     FillCombo(dialog, IDC_COLUMN_LINE_LIMIT, kLineLimitOptions, kNoChoice);
     ComboSelect(dialog, IDC_COLUMN_LIST, 0);
-    state.current = -1;
+    state.extra.current = -1;
     LoadSelectedColumn(dialog, state);
     UpdateEnabling(dialog);
 }
@@ -123,15 +121,5 @@ INT_PTR CALLBACK ColumnPropertiesProc(HWND dialog, UINT message, WPARAM wparam, 
 }  // namespace
 
 bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns) {
-    ColumnDialogState state;
-    // The dialog edits its own copy, so cancel leaves the caller's records as they were. No
-    // memory for it: the dialog does not open, as when the user cancels.
-    try {
-        state.records = columns;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    if (!RunModalDialog(owner, "ColumnProperties", ColumnPropertiesProc, &state)) return false;
-    columns.swap(state.records);
-    return true;
+    return EditModally(owner, "ColumnProperties", ColumnPropertiesProc, columns, ShownColumn{});
 }

@@ -13,6 +13,6 @@
 // column order) in a modal dialog owned by `owner`; any number of columns in one visit. The
 // records change only when the user presses OK, which is what the result says; hidden columns
 // and the column types are never changed.
-bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns);
+[[nodiscard]] bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns);
 
 #endif

@@ -61,6 +61,13 @@ struct OptionEntry {
     const char* text;
 };
 
+// One line a dialog offers for a choice: the caller's key for it (a grid column index, say)
+// and the text the user sees. The dialog hands back keys, never positions in its list.
+struct DialogChoice {
+    std::int32_t key = 0;
+    std::string title;
+};
+
 // Entries before the terminating one; a null table has none.
 int OptionCount(const OptionEntry* table);
 

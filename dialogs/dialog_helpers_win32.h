@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 
 #include "dialogs/dialog_helpers.h"
 
@@ -33,6 +35,32 @@ bool RunModalDialog(HWND owner, const char* name, DLGPROC procedure, void* data)
 template <typename Data>
 Data* DialogData(HWND dialog) {
     return reinterpret_cast<Data*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// What a dialog opened by EditModally works on: the working copy of the caller's value, and
+// what the dialog needs beside it (what the caller lends it to show, or its own state while it
+// is open). The procedure finds it through DialogData<ModalEdit<Value, Extra>>.
+struct NoExtra {};
+template <typename Value, typename Extra = NoExtra>
+struct ModalEdit {
+    Value value;
+    Extra extra;
+};
+
+// Settings are edited on a copy: runs the dialog resource `name` over a copy of `value` and
+// gives `value` the copy only on OK, which is what the result says. Without memory for the
+// copy the dialog does not open, as when the user cancels.
+template <typename Value, typename Extra = NoExtra>
+[[nodiscard]] bool EditModally(HWND owner, const char* name, DLGPROC procedure, Value& value, Extra extra = Extra{}) {
+    ModalEdit<Value, Extra> edit{Value{}, std::move(extra)};
+    try {
+        edit.value = value;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!RunModalDialog(owner, name, procedure, &edit)) return false;
+    value = std::move(edit.value);
+    return true;
 }
 
 // The Save As chooser. `file` (260 bytes) holds the proposed name and receives the chosen one;

@@ -7,7 +7,7 @@
 #include "dialogs/dialog_helpers_win32.h"
 #include "base/file_utils_win32.h"
 #include "base/path_rules.h"
-#include "print/export_writers.h"
+#include "print/export_formats.h"
 #include "resources/resource_ids.h"
 
 const OptionEntry kExportFormatOptions[] = {
@@ -35,10 +35,7 @@ const char* ExportExtension(std::int32_t format) {
 namespace {
 
 // What the dialog edits, and the files it must not let the export replace.
-struct ExportDialogState {
-    ExportRequest request;
-    ExportGuardedFiles guarded;
-};
+using ExportDialogState = ModalEdit<ExportRequest, ExportGuardedFiles>;
 
 ExportDialogState* Edited(HWND dialog) {
     return DialogData<ExportDialogState>(dialog);
@@ -159,8 +156,8 @@ bool StoreRequest(HWND dialog, ExportDialogState& state) {
         RefuseProblem(dialog, problem);
         return false;
     }
-    if (!path.empty() && !MayWriteOver(dialog, state.guarded, path.c_str())) return false;
-    ExportRequest& request = state.request;
+    if (!path.empty() && !MayWriteOver(dialog, state.extra, path.c_str())) return false;
+    ExportRequest& request = state.value;
     std::memset(request.path, 0, sizeof request.path);
     std::memcpy(request.path, path.data(), path.size());  // at most 259 characters
     request.format = format;
@@ -170,10 +167,13 @@ bool StoreRequest(HWND dialog, ExportDialogState& state) {
 
 INT_PTR CALLBACK ExportTableProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
             SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-            ShowRequest(dialog, reinterpret_cast<ExportDialogState*>(lparam)->request);
+            ExportRequest& request = reinterpret_cast<ExportDialogState*>(lparam)->value;
+            request.path[sizeof request.path - 1] = '\0';
+            ShowRequest(dialog, request);
             return TRUE;
+        }
         case WM_COMMAND:
             switch (LOWORD(wparam)) {
                 case IDC_EXPORT_FORMAT:
@@ -199,9 +199,5 @@ INT_PTR CALLBACK ExportTableProc(HWND dialog, UINT message, WPARAM wparam, LPARA
 }  // namespace
 
 bool Dialog_ExportTable(HWND owner, ExportRequest& request, const ExportGuardedFiles& guarded) {
-    ExportDialogState state{request, guarded};
-    state.request.path[sizeof state.request.path - 1] = '\0';
-    if (!RunModalDialog(owner, "ExportTable", ExportTableProc, &state)) return false;
-    request = state.request;
-    return true;
+    return EditModally(owner, "ExportTable", ExportTableProc, request, guarded);
 }

@@ -40,6 +40,6 @@ struct ExportGuardedFiles {
 // 259 characters, names a folder or one of the guarded files, and for an existing file whose
 // replacement the user does not confirm; an empty path is accepted (nothing is written).
 // `request` changes only on OK.
-bool Dialog_ExportTable(HWND owner, ExportRequest& request, const ExportGuardedFiles& guarded);
+[[nodiscard]] bool Dialog_ExportTable(HWND owner, ExportRequest& request, const ExportGuardedFiles& guarded);
 
 #endif

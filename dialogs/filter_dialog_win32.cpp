@@ -12,26 +12,22 @@ namespace {
 // The bound fields are read with this capacity: at most 126 characters and the terminator.
 constexpr std::size_t kBoundFieldCapacity = 127;
 
-struct FilterEdit {
-    const GridModel* columns;
-    FilterRequest* request;
-};
+// The request being edited and the columns the caller offers.
+using FilterEdit = ModalEdit<FilterRequest, const std::vector<DialogChoice>*>;
 
 FilterEdit* Edited(HWND dialog) {
     return DialogData<FilterEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, const FilterEdit& edit) {
-    char title[kColumnTitleLimit];
-    for (int column : ColumnsOfferedForFilter(*edit.columns)) {
-        edit.columns->ColumnTitle(column, title, static_cast<int>(sizeof title) - 1);
-        AddKeyedString(dialog, IDC_FILTER_COLUMN, column, title);
+    for (const DialogChoice& column : *edit.extra) {
+        AddKeyedString(dialog, IDC_FILTER_COLUMN, column.key, column.title.c_str());
     }
     FitComboDropDown(dialog, IDC_FILTER_COLUMN);
     ComboSelect(dialog, IDC_FILTER_COLUMN, 0);
     // No visible column (a layout file that hides them all): OK has nothing to do.
     if (ComboSelection(dialog, IDC_FILTER_COLUMN) < 0) EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
-    FillCombo(dialog, IDC_FILTER_DATA_TYPE, kKeyTypeOptions, edit.request->data_type + 1);
+    FillCombo(dialog, IDC_FILTER_DATA_TYPE, kKeyTypeOptions, edit.value.data_type + 1);
 }
 
 void TakeRequest(HWND dialog, FilterRequest& request) {
@@ -52,7 +48,7 @@ INT_PTR CALLBACK FilterProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
                 if (ComboSelection(dialog, IDC_FILTER_COLUMN) < 0) return TRUE;
-                TakeRequest(dialog, *Edited(dialog)->request);
+                TakeRequest(dialog, Edited(dialog)->value);
                 EndDialog(dialog, kDialogOk);
                 return TRUE;
             }
@@ -65,10 +61,6 @@ INT_PTR CALLBACK FilterProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 
 }  // namespace
 
-bool Dialog_Filter(HWND owner, const GridModel& columns, FilterRequest& request) {
-    FilterRequest copy = request;
-    FilterEdit edit{&columns, &copy};
-    if (!RunModalDialog(owner, "Filter", FilterProc, &edit)) return false;
-    request = copy;
-    return true;
+bool Dialog_Filter(HWND owner, const std::vector<DialogChoice>& columns, FilterRequest& request) {
+    return EditModally(owner, "Filter", FilterProc, request, &columns);
 }

@@ -4,14 +4,16 @@
 
 #include <windows.h>
 
-#include "grid/grid_model.h"
-#include "grid/sort_filter.h"
+#include <vector>
 
-// Offers every visible column of `columns`, row numbers included (the first one chosen), two
-// empty bound fields and the request's data type, in a modal dialog owned by `owner`. On OK
-// the request takes the chosen grid column index, the bounds as typed (at most 126 characters
-// each, blanks kept, empty allowed) and the type. `request` changes only when the user presses
-// OK, which is what the result says.
-bool Dialog_Filter(HWND owner, const GridModel& columns, FilterRequest& request);
+#include "dialogs/dialog_helpers.h"
+#include "grid/sort_requests.h"
+
+// Offers `columns` (the first one chosen), two empty bound fields and the request's data type,
+// in a modal dialog owned by `owner`. On OK the request takes the chosen column's key, the
+// bounds as typed (at most 126 characters each, blanks kept, empty allowed) and the type; with
+// no column to offer OK does nothing. `request` changes only when the user presses OK, which
+// is what the result says.
+[[nodiscard]] bool Dialog_Filter(HWND owner, const std::vector<DialogChoice>& columns, FilterRequest& request);
 
 #endif

@@ -13,26 +13,26 @@ const OptionEntry kPageSubsetOptions[] = {
 
 namespace {
 
-// The request being edited and the column groups it came with: the lists' indexes count from
-// the first group as it was when the dialog opened.
-struct PagesEdit {
-    PageRequest* request;
+// The column groups the request came with: the lists' indexes count from the first group as
+// it was when the dialog opened.
+struct GroupRange {
     std::int32_t first_group;
     std::int32_t last_group;
 };
+using PagesEdit = ModalEdit<PageRequest, GroupRange>;
 
 PagesEdit* Edited(HWND dialog) {
     return DialogData<PagesEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, PagesEdit& edit) {
-    const PageRequest& request = *edit.request;
+    const PageRequest& request = edit.value;
     ShowInteger(dialog, IDC_PAGES_FROM, request.from_page);
     ShowInteger(dialog, IDC_PAGES_TO, request.to_page);
     // Every print starts from all pages, whatever subset the caller left in the request.
     FillCombo(dialog, IDC_PAGES_SUBSET, kPageSubsetOptions, 1);
-    const int first = edit.first_group;
-    const int last = edit.last_group;
+    const int first = edit.extra.first_group;
+    const int last = edit.extra.last_group;
     FillNumberCombo(dialog, IDC_PAGES_GROUP_FROM, last - first + 1, first, 1, first);
     FillNumberCombo(dialog, IDC_PAGES_GROUP_TO, last - first + 1, first, 1, last);
     FillNumberCombo(dialog, IDC_PAGES_COPIES, 5, 1, 1, 1);
@@ -56,15 +56,16 @@ bool ReadPageNumber(HWND dialog, int id, std::int32_t& page) {
 // False keeps the dialog open: a page number the field cannot hold, or the first column group
 // after the last.
 bool StoreRequest(HWND dialog, PagesEdit& edit) {
-    PageRequest& request = *edit.request;
+    PageRequest& request = edit.value;
     if (!ReadPageNumber(dialog, IDC_PAGES_FROM, request.from_page)) return false;
     if (!ReadPageNumber(dialog, IDC_PAGES_TO, request.to_page)) return false;
     request.page_subset = SelectedKey(dialog, IDC_PAGES_SUBSET) - 1;
-    if (edit.first_group < edit.last_group) {
+    const GroupRange& groups = edit.extra;
+    if (groups.first_group < groups.last_group) {
         const int to_index = ComboSelection(dialog, IDC_PAGES_GROUP_TO);
-        if (to_index >= 0) request.column_group_to = edit.first_group + to_index;
+        if (to_index >= 0) request.column_group_to = groups.first_group + to_index;
         const int from_index = ComboSelection(dialog, IDC_PAGES_GROUP_FROM);
-        if (from_index >= 0) request.column_group_from = edit.first_group + from_index;
+        if (from_index >= 0) request.column_group_from = groups.first_group + from_index;
     }
     if (request.column_group_from > request.column_group_to) return false;
     const int copies_index = ComboSelection(dialog, IDC_PAGES_COPIES);
@@ -93,9 +94,6 @@ INT_PTR CALLBACK PagesToPrintProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 }  // namespace
 
 bool Dialog_PagesToPrint(HWND owner, PageRequest& request) {
-    PageRequest copy = request;
-    PagesEdit edit{&copy, request.column_group_from, request.column_group_to};
-    if (!RunModalDialog(owner, "PagesToPrint", PagesToPrintProc, &edit)) return false;
-    request = copy;
-    return true;
+    const GroupRange groups{request.column_group_from, request.column_group_to};
+    return EditModally(owner, "PagesToPrint", PagesToPrintProc, request, groups);
 }

@@ -27,6 +27,6 @@ extern const OptionEntry kPageSubsetOptions[];
 // pages" at first), the column groups from .. to (both lists disabled when there is one group)
 // and 1 to 5 copies. On OK the request takes what the user chose; a first column group after the
 // last one keeps the dialog open. `request` changes only on OK, which is what the result says.
-bool Dialog_PagesToPrint(HWND owner, PageRequest& request);
+[[nodiscard]] bool Dialog_PagesToPrint(HWND owner, PageRequest& request);
 
 #endif

@@ -13,12 +13,12 @@
 
 namespace {
 
-// The record being edited and, while the dialog is open, where Windows' default printer lies
-// in the printer list (-1 when it is not there): the printer used for the default target.
-struct PrintSetupEdit {
-    PrintSettings* settings;
-    int default_printer_index;
+// While the dialog is open: where Windows' default printer lies in the printer list (-1 when
+// it is not there), the printer used for the default target.
+struct PrinterListState {
+    int default_printer_index = -1;
 };
+using PrintSetupEdit = ModalEdit<PrintSettings, PrinterListState>;
 
 PrintSetupEdit* Edited(HWND dialog) {
     return DialogData<PrintSetupEdit>(dialog);
@@ -122,7 +122,7 @@ bool ReadPrinterPaper(const std::string& name, PageMetrics& metrics) {
 
 // The selected printer's paper size in the fields and the margins widened to its strips.
 void ApplyPrinter(HWND dialog, PrintSetupEdit& edit) {
-    const std::int32_t target = edit.settings->printer_kind;
+    const std::int32_t target = edit.value.printer_kind;
     if (target == kDotMatrixPrinter) return;
     const int selected = ListSelection(dialog, IDC_PRINT_SETUP_PRINTERS);
     if (selected < 0) return;
@@ -140,7 +140,7 @@ void ApplyPrinter(HWND dialog, PrintSetupEdit& edit) {
 
 // The print mode list means something only for a known dot-matrix model.
 void UpdateModeList(HWND dialog, PrintSetupEdit& edit) {
-    if (edit.settings->printer_kind == kDotMatrixPrinter &&
+    if (edit.value.printer_kind == kDotMatrixPrinter &&
         ComboSelection(dialog, IDC_PRINT_SETUP_MODEL) > 0) {
         EnableControl(dialog, IDC_PRINT_SETUP_MODE, true);
         return;
@@ -156,7 +156,7 @@ void ApplyTarget(HWND dialog, PrintSetupEdit& edit) {
     if (target == kDotMatrixPrinter) {
         ListSelect(dialog, IDC_PRINT_SETUP_PRINTERS, -1);
     } else if (target == kDefaultWindowsPrinter) {
-        ListSelect(dialog, IDC_PRINT_SETUP_PRINTERS, edit.default_printer_index);
+        ListSelect(dialog, IDC_PRINT_SETUP_PRINTERS, edit.extra.default_printer_index);
     }
     EnableControl(dialog, IDC_PRINT_SETUP_PRINTERS, target == kOtherWindowsPrinter);
     const bool dot_matrix = target == kDotMatrixPrinter;
@@ -167,7 +167,7 @@ void ApplyTarget(HWND dialog, PrintSetupEdit& edit) {
     EnableControl(dialog, IDC_PRINT_SETUP_MODEL, dot_matrix);
     EnableControl(dialog, IDC_PRINT_SETUP_MODE, dot_matrix);
     EnableControl(dialog, IDC_PRINT_SETUP_DOS_CYRILLIC, dot_matrix);
-    PrintSettings& settings = *edit.settings;
+    PrintSettings& settings = edit.value;
     if (SwitchPrintTarget(settings, target)) {
         ShowPaperFields(dialog, target, PaperFieldsOf(settings));
     }
@@ -182,9 +182,9 @@ void FillPrinterList(HWND dialog, PrintSetupEdit& edit, const char* default_prin
     int index = 0;
     for (const std::string& name : ListPrinters()) {
         ListAdd(dialog, IDC_PRINT_SETUP_PRINTERS, name.c_str());
-        if (SamePrinterName(name.c_str(), edit.settings->device_name)) selected = index;
+        if (SamePrinterName(name.c_str(), edit.value.device_name)) selected = index;
         if (default_printer[0] != '\0' && SamePrinterName(name.c_str(), default_printer)) {
-            edit.default_printer_index = index;
+            edit.extra.default_printer_index = index;
         }
         ++index;
     }
@@ -192,7 +192,7 @@ void FillPrinterList(HWND dialog, PrintSetupEdit& edit, const char* default_prin
 }
 
 void ShowSettings(HWND dialog, PrintSetupEdit& edit) {
-    const PrintSettings& settings = *edit.settings;
+    const PrintSettings& settings = edit.value;
     char default_printer[260] = {};
     DefaultPrinterName(default_printer, static_cast<int>(sizeof default_printer));
     FillCombo(dialog, IDC_PRINT_SETUP_TARGET, kPrintTargetOptions, settings.printer_kind);
@@ -209,7 +209,7 @@ void ShowSettings(HWND dialog, PrintSetupEdit& edit) {
 }
 
 void ChangeMode(HWND dialog, PrintSetupEdit& edit) {
-    PrintSettings& settings = *edit.settings;
+    PrintSettings& settings = edit.value;
     if (ChangePrintMode(settings, SelectedKey(dialog, IDC_PRINT_SETUP_MODE))) {
         ShowInteger(dialog, IDC_PRINT_SETUP_WIDTH, settings.paper_width);
     }
@@ -221,7 +221,7 @@ void SetFlag(PrintSettings& settings, std::int32_t flag, bool set) {
 
 // OK: false keeps the dialog open (a message has said why, where there is one to say).
 bool StoreSettings(HWND dialog, PrintSetupEdit& edit) {
-    PrintSettings& settings = *edit.settings;
+    PrintSettings& settings = edit.value;
     const std::int32_t target = settings.printer_kind;
     settings.paper_feed = IsChecked(dialog, IDC_PRINT_SETUP_MANUAL_FEED) ? 0 : 1;
     SetFlag(settings, kDosCyrillicFlag, IsChecked(dialog, IDC_PRINT_SETUP_DOS_CYRILLIC));
@@ -257,7 +257,7 @@ bool StoreSettings(HWND dialog, PrintSetupEdit& edit) {
         return true;
     }
     const int index = target == kDefaultWindowsPrinter
-                          ? edit.default_printer_index
+                          ? edit.extra.default_printer_index
                           : ListSelection(dialog, IDC_PRINT_SETUP_PRINTERS);
     if (index < 0) {
         ShowMessage(dialog, MB_ICONHAND, kMessageTitle, "Не е избран принтер !");
@@ -286,10 +286,13 @@ bool StoreSettings(HWND dialog, PrintSetupEdit& edit) {
 
 INT_PTR CALLBACK PrintSetupProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
             SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-            ShowSettings(dialog, *reinterpret_cast<PrintSetupEdit*>(lparam));
+            PrintSetupEdit& edit = *reinterpret_cast<PrintSetupEdit*>(lparam);
+            edit.value.device_name[sizeof edit.value.device_name - 1] = '\0';
+            ShowSettings(dialog, edit);
             return TRUE;
+        }
         case WM_COMMAND: {
             PrintSetupEdit* edit = Edited(dialog);
             if (edit == nullptr) break;
@@ -326,10 +329,5 @@ INT_PTR CALLBACK PrintSetupProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
 }  // namespace
 
 bool Dialog_PrintSetup(HWND owner, PrintSettings& settings) {
-    PrintSettings copy = settings;
-    copy.device_name[sizeof copy.device_name - 1] = '\0';
-    PrintSetupEdit edit{&copy, -1};
-    if (!RunModalDialog(owner, "PrintSetup", PrintSetupProc, &edit)) return false;
-    settings = copy;
-    return true;
+    return EditModally(owner, "PrintSetup", PrintSetupProc, settings, PrinterListState{});
 }

@@ -12,6 +12,6 @@
 // DOS Cyrillic. A Windows printer's paper size comes from its driver and its margins may not be
 // narrower than its unprintable strips: OK refuses them with a message and keeps the dialog
 // open. `settings` changes only on OK, which is what the result says.
-bool Dialog_PrintSetup(HWND owner, PrintSettings& settings);
+[[nodiscard]] bool Dialog_PrintSetup(HWND owner, PrintSettings& settings);
 
 #endif

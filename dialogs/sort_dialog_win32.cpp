@@ -18,27 +18,23 @@ const OptionEntry kKeyTypeOptions[] = {
 
 namespace {
 
-struct SortEdit {
-    const GridModel* columns;
-    SortRequest* request;
-};
+// The request being edited and the columns the caller offers.
+using SortEdit = ModalEdit<SortRequest, const std::vector<DialogChoice>*>;
 
 SortEdit* Edited(HWND dialog) {
     return DialogData<SortEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, const SortEdit& edit) {
-    char title[kColumnTitleLimit];
-    for (int column : ColumnsOfferedForSort(*edit.columns)) {
-        edit.columns->ColumnTitle(column, title, static_cast<int>(sizeof title) - 1);
-        AddKeyedString(dialog, IDC_SORT_COLUMN, column, title);
+    for (const DialogChoice& column : *edit.extra) {
+        AddKeyedString(dialog, IDC_SORT_COLUMN, column.key, column.title.c_str());
     }
     FitComboDropDown(dialog, IDC_SORT_COLUMN);
     ComboSelect(dialog, IDC_SORT_COLUMN, 0);
     // No column to sort by (only the row numbers are shown): OK has nothing to do.
     if (ComboSelection(dialog, IDC_SORT_COLUMN) < 0) EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
-    FillCombo(dialog, IDC_SORT_ORDER, kSortOrderOptions, edit.request->direction);
-    FillCombo(dialog, IDC_SORT_DATA_TYPE, kKeyTypeOptions, edit.request->data_type + 1);
+    FillCombo(dialog, IDC_SORT_ORDER, kSortOrderOptions, edit.value.direction);
+    FillCombo(dialog, IDC_SORT_DATA_TYPE, kKeyTypeOptions, edit.value.data_type + 1);
 }
 
 INT_PTR CALLBACK SortProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -51,7 +47,7 @@ INT_PTR CALLBACK SortProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpara
             if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
                 // Enter reaches here even with the button disabled.
                 if (ComboSelection(dialog, IDC_SORT_COLUMN) < 0) return TRUE;
-                SortRequest& request = *Edited(dialog)->request;
+                SortRequest& request = Edited(dialog)->value;
                 request.column = SelectedKey(dialog, IDC_SORT_COLUMN);
                 request.direction = SelectedKey(dialog, IDC_SORT_ORDER);
                 request.data_type = SelectedKey(dialog, IDC_SORT_DATA_TYPE) - 1;
@@ -67,10 +63,6 @@ INT_PTR CALLBACK SortProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpara
 
 }  // namespace
 
-bool Dialog_Sort(HWND owner, const GridModel& columns, SortRequest& request) {
-    SortRequest copy = request;
-    SortEdit edit{&columns, &copy};
-    if (!RunModalDialog(owner, "Sort", SortProc, &edit)) return false;
-    request = copy;
-    return true;
+bool Dialog_Sort(HWND owner, const std::vector<DialogChoice>& columns, SortRequest& request) {
+    return EditModally(owner, "Sort", SortProc, request, &columns);
 }

@@ -4,19 +4,20 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "dialogs/dialog_helpers.h"
-#include "grid/grid_model.h"
-#include "grid/sort_filter.h"
+#include "grid/sort_requests.h"
 
 // The order list: 1 ascending, 2 descending.
 extern const OptionEntry kSortOrderOptions[];
 // The data-type list of the sort and filter dialogs: 1 text, 2 number; a request stores key - 1.
 extern const OptionEntry kKeyTypeOptions[];
 
-// Offers the visible columns of `columns` other than the row-number column (the first one
-// chosen), the request's order and data type, in a modal dialog owned by `owner`. On OK the
-// request takes the chosen grid column index, order and type; with no column to offer it takes
-// column 0. `request` changes only when the user presses OK, which is what the result says.
-bool Dialog_Sort(HWND owner, const GridModel& columns, SortRequest& request);
+// Offers `columns` (the first one chosen), the request's order and data type, in a modal
+// dialog owned by `owner`. On OK the request takes the chosen column's key, the order and the
+// type; with no column to offer OK does nothing. `request` changes only when the user presses
+// OK, which is what the result says.
+[[nodiscard]] bool Dialog_Sort(HWND owner, const std::vector<DialogChoice>& columns, SortRequest& request);
 
 #endif

@@ -48,16 +48,17 @@ TableChoices ReadChoices(HWND dialog) {
     return choices;
 }
 
-// The style being edited lives in the opener's frame; the dialog keeps its address.
+using TableStyleEdit = ModalEdit<TableStyle>;
+
 TableStyle* EditedStyle(HWND dialog) {
-    return reinterpret_cast<TableStyle*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return &DialogData<TableStyleEdit>(dialog)->value;
 }
 
 INT_PTR CALLBACK TablePropertiesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_INITDIALOG:
             SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-            ShowChoices(dialog, TableChoicesFromStyle(*reinterpret_cast<TableStyle*>(lparam)));
+            ShowChoices(dialog, TableChoicesFromStyle(reinterpret_cast<TableStyleEdit*>(lparam)->value));
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
@@ -76,8 +77,5 @@ INT_PTR CALLBACK TablePropertiesProc(HWND dialog, UINT message, WPARAM wparam, L
 }  // namespace
 
 bool Dialog_TableProperties(HWND owner, TableStyle& style) {
-    TableStyle copy = style;
-    if (!RunModalDialog(owner, "TableProperties", TablePropertiesProc, &copy)) return false;
-    style = copy;
-    return true;
+    return EditModally(owner, "TableProperties", TablePropertiesProc, style);
 }

@@ -10,6 +10,6 @@
 // repeats, in a modal dialog owned by `owner`. `style` changes only when the user presses OK,
 // which is what the result says. Values no list entry stands for stay as they were unless the
 // user picks another entry.
-bool Dialog_TableProperties(HWND owner, TableStyle& style);
+[[nodiscard]] bool Dialog_TableProperties(HWND owner, TableStyle& style);
 
 #endif

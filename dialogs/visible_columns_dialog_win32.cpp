@@ -6,11 +6,8 @@
 
 namespace {
 
-// What the open dialog works on; it lives in the opener's frame.
-struct VisibleColumnsEdit {
-    const GridModel* columns;
-    std::vector<std::uint8_t>* visible;
-};
+// The flags being edited and the columns the caller lists.
+using VisibleColumnsEdit = ModalEdit<std::vector<std::uint8_t>, const std::vector<DialogChoice>*>;
 
 VisibleColumnsEdit* Edited(HWND dialog) {
     return DialogData<VisibleColumnsEdit>(dialog);
@@ -18,13 +15,10 @@ VisibleColumnsEdit* Edited(HWND dialog) {
 
 void ShowColumns(HWND dialog, const VisibleColumnsEdit& edit) {
     HWND list = GetDlgItem(dialog, IDC_VISIBLE_COLUMNS_LIST);
-    char title[kColumnTitleLimit];
-    for (int i = 0; i < edit.columns->ColumnCount(); ++i) {
-        edit.columns->ColumnTitle(i, title, static_cast<int>(sizeof title) - 1);
-        ListAdd(dialog, IDC_VISIBLE_COLUMNS_LIST, title);
-        if (static_cast<std::size_t>(i) < edit.visible->size() && (*edit.visible)[static_cast<std::size_t>(i)] == 1) {
-            SendMessageA(list, LB_SETSEL, TRUE, i);
-        }
+    const std::vector<DialogChoice>& columns = *edit.extra;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        ListAdd(dialog, IDC_VISIBLE_COLUMNS_LIST, columns[i].title.c_str());
+        if (i < edit.value.size() && edit.value[i] == 1) SendMessageA(list, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
     }
 }
 
@@ -59,7 +53,7 @@ INT_PTR CALLBACK VisibleColumnsProc(HWND dialog, UINT message, WPARAM wparam, LP
                     return TRUE;
                 case IDOK:
                     if (HIWORD(wparam) != 0) break;
-                    if (TakeSelection(dialog, *Edited(dialog)->visible)) EndDialog(dialog, kDialogOk);
+                    if (TakeSelection(dialog, Edited(dialog)->value)) EndDialog(dialog, kDialogOk);
                     return TRUE;
                 default:
                     break;
@@ -73,11 +67,7 @@ INT_PTR CALLBACK VisibleColumnsProc(HWND dialog, UINT message, WPARAM wparam, LP
 
 }  // namespace
 
-bool Dialog_VisibleColumns(HWND owner, const GridModel& columns, std::vector<std::uint8_t>& visible) {
-    std::vector<std::uint8_t> copy = visible;
-    copy.resize(static_cast<std::size_t>(columns.ColumnCount()), 0);
-    VisibleColumnsEdit edit{&columns, &copy};
-    if (!RunModalDialog(owner, "VisibleColumns", VisibleColumnsProc, &edit)) return false;
-    visible = copy;
-    return true;
+bool Dialog_VisibleColumns(HWND owner, const std::vector<DialogChoice>& columns,
+                           std::vector<std::uint8_t>& visible) {
+    return EditModally(owner, "VisibleColumns", VisibleColumnsProc, visible, &columns);
 }

@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "grid/grid_model.h"
+#include "dialogs/dialog_helpers.h"
 
-// Lists every column of `columns` (hidden ones and the row-number column too; line i is
-// column i) with the lines of `visible` (one byte per column, 1 visible) selected, in a modal
-// dialog owned by `owner`. OK is refused with a message while no line is selected. `visible`
-// changes only when the user presses OK, which is what the result says.
-bool Dialog_VisibleColumns(HWND owner, const GridModel& columns, std::vector<std::uint8_t>& visible);
+// Lists every one of `columns` (line i is columns[i]) with the lines of `visible` (one byte per
+// column, 1 visible) selected, in a modal dialog owned by `owner`. OK is refused with a message
+// while no line is selected; on OK flag i says whether line i is selected. `visible` changes
+// only when the user presses OK, which is what the result says.
+[[nodiscard]] bool Dialog_VisibleColumns(HWND owner, const std::vector<DialogChoice>& columns,
+                                         std::vector<std::uint8_t>& visible);
 
 #endif

@@ -71,11 +71,11 @@ public:
     // When the layout was modified and a layout file is named: writes it (Saved or Failed,
     // the old file staying whole), or leaves a file that LoadLayout did not accept alone
     // (Refused). The modified flag is cleared either way; NotNeeded otherwise.
-    LayoutSaveOutcome SaveModifiedLayout();
+    [[nodiscard]] LayoutSaveOutcome SaveModifiedLayout();
 
     // Clears the modified flag; then, with a path and at least one column, writes the layout
     // file through ReplaceFileSafely. Returns whether the file was written.
-    bool SaveLayout(const char* path);
+    [[nodiscard]] bool SaveLayout(const char* path);
 
     GridModel& Model() override { return model_; }
     const GridModel& Model() const { return model_; }

@@ -10,8 +10,6 @@
 #include "print/dos_cyrillic.h"
 #include "store/item_list.h"
 
-const char kNewSheetPrompt[] = "Моля, поставете нов лист хартия.";
-
 namespace {
 
 // Counted strings, indexed [model - 1][mode - 1][end]; a pair the model does not list is empty.

@@ -9,9 +9,6 @@
 #include "print/byte_sink.h"
 #include "base/print_settings.h"
 
-// The question asked before every page: the printer takes one sheet at a time.
-extern const char kNewSheetPrompt[];  // "Моля, поставете нов лист хартия."
-
 // The begin (top of every page, after the top margin) or end (after the page's last line)
 // sequence of a model and mode, as a counted string: a length byte, then the bytes. Models
 // 1-3 and their modes are the printers the program knows; every other pair gives the empty

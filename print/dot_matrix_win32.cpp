@@ -1,20 +1,13 @@
 // The dot-matrix print command: the page choice, the port LPT1 and the sheet prompt.
 #include "print/dot_matrix_win32.h"
 
-#include "dialogs/dialog_helpers.h"
-#include "dialogs/dialog_helpers_win32.h"
 #include "print/byte_sink_win32.h"
-
-const char kPortUnavailableLine1[] = "Принтерът на LPT1 не може да бъде отворен.";
-const char kPortUnavailableLine2[] = "Проверете дали е свързан и включен.";
 
 namespace {
 
-bool ShowSheetMessage(HWND owner) { return AskForNewSheet(owner); }
-
 class QuestionPrompt : public SheetPrompt {
 public:
-    QuestionPrompt(HWND owner, bool (*ask)(HWND)) : owner_(owner), ask_(ask ? ask : &ShowSheetMessage) {}
+    QuestionPrompt(HWND owner, bool (*ask)(HWND)) : owner_(owner), ask_(ask) {}
     bool AskForNewSheet() override { return ask_(owner_); }
 
 private:
@@ -24,10 +17,6 @@ private:
 
 }  // namespace
 
-bool AskForNewSheet(HWND owner) {
-    return ShowMessage(owner, MB_OKCANCEL, kMessageTitle, kNewSheetPrompt) == IDOK;
-}
-
 TextPrintRun PrintDotMatrix(HWND owner, GridModel& grid, const PrintSettings& settings,
                             const DotMatrixQuestions& questions) {
     TextPrintRun run;
@@ -35,7 +24,8 @@ TextPrintRun PrintDotMatrix(HWND owner, GridModel& grid, const PrintSettings& se
     choice.from_page = 1;
     choice.to_page = CountLayoutPages(grid);
     choice.subset = 0;
-    if (questions.choose_pages == nullptr || !questions.choose_pages(owner, choice)) {
+    if (questions.choose_pages == nullptr || questions.ask_for_sheet == nullptr ||
+        questions.tell_port_unavailable == nullptr || !questions.choose_pages(owner, choice)) {
         run.cancelled = true;
         return run;
     }
@@ -45,7 +35,7 @@ TextPrintRun PrintDotMatrix(HWND owner, GridModel& grid, const PrintSettings& se
     if (port == INVALID_HANDLE_VALUE) {
         // Printing silently into nothing would leave the user waiting at the printer.
         run.port_unavailable = true;
-        ShowMessage(owner, MB_OK | MB_ICONSTOP, kMessageTitle, kPortUnavailableLine1, kPortUnavailableLine2);
+        questions.tell_port_unavailable(owner);
         return run;
     }
     const PrintSettings copy = settings;

@@ -8,24 +8,20 @@
 #include "print/dot_matrix.h"
 #include "base/print_settings.h"
 
-// The two questions a dot-matrix print run asks, so that a caller (or a test) can answer them.
+// What a dot-matrix print run asks and tells the user, supplied by the caller (or a test). The
+// first three are required: without any of them nothing is printed, so that no run goes to the
+// port without its questions or fails there unheard.
 struct DotMatrixQuestions {
     // Lets the user edit `choice` (prepared as pages 1 .. page count, all pages) in the
-    // "PagesToPrint" dialog; false on Cancel. Required: without it nothing is printed.
+    // "PagesToPrint" dialog; false on Cancel.
     bool (*choose_pages)(HWND owner, TextPageChoice& choice) = nullptr;
-    // Asks for a new sheet; true only on OK. Null: the message box (title "Lintaro 2.0",
-    // OK and Cancel, no icon, kNewSheetPrompt).
+    // Asks for a new sheet before each page; true only on OK.
     bool (*ask_for_sheet)(HWND owner) = nullptr;
+    // Tells the user that the port cannot be opened.
+    void (*tell_port_unavailable)(HWND owner) = nullptr;
     // Opens the port; null: "LPT1" (write access, no sharing, open existing).
     HANDLE (*open_port)() = nullptr;
 };
-
-// The message box before every page; true when the user pressed OK.
-bool AskForNewSheet(HWND owner);
-
-// The message shown when "LPT1" cannot be opened (title "Lintaro 2.0", stop icon).
-extern const char kPortUnavailableLine1[];
-extern const char kPortUnavailableLine2[];
 
 // Prints the table on the dot-matrix printer: asks for the pages, opens "LPT1" (write access,
 // no sharing, open existing; when it cannot be opened the user is told and nothing is printed),

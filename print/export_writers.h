@@ -6,20 +6,7 @@
 
 #include "grid/grid_model.h"
 #include "print/byte_sink.h"
-
-// Formats of the export request, as the "ExportTable" dialog numbers them.
-enum : int {
-    kExportPlainText = 0,  // also every value that is not one of the others
-    kExportTabSeparated = 1,
-    kExportDbase = 2,
-    kExportCsv = 3,
-};
-
-// Code tables of the export request: 0 Windows (the texts as they are), any other DOS.
-enum : int {
-    kExportWindowsCodeTable = 0,
-    kExportDosCodeTable = 1,
-};
+#include "print/export_formats.h"
 
 // The local date the dBase header records.
 struct ExportDate {
@@ -46,18 +33,18 @@ struct ExportOutcome {
 
 // The layout as the dot-matrix printer prints it, all pages, indent 0, no control codes.
 // Computes the character widths.
-ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert);
+[[nodiscard]] ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert);
 
 // A line of one TAB per visible column, the titles (each cut to 255 bytes) joined by TAB and an
 // empty line, then one line per row with the cells joined by TAB. Nothing is quoted: a TAB, CR,
 // LF or other control byte of a title or cell is written as a blank, so every record is one line.
-ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert);
+[[nodiscard]] ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert);
 
 // The titles (each cut to 255 bytes), then one line per row; ";" follows every field, the last
 // one included. A field that holds ";", a double quote, CR or LF (as written, after the DOS
 // conversion) is written in double quotes with its quotes doubled, so that readers get the text
 // back; every other field as it is. Control bytes other than CR and LF are written as blanks.
-ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert);
+[[nodiscard]] ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert);
 
 // dBase III: the 32-byte header (record count patched in at the end, `today` as the date, the
 // language driver 0xC9 for code page 1251 unless converted to DOS), one character field
@@ -67,7 +54,7 @@ ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert);
 // (control bytes of a cell written as blanks). Computes the character widths. Without a visible
 // column nothing is written; nor when the record would pass 65,535 bytes or the header would
 // (more than 2,046 columns): then `too_wide` is set and `ok` is false.
-ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today);
+[[nodiscard]] ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today);
 
 // Whether the visible columns fit a dBase record and header (see ExportDbase), so that the export
 // command can refuse before it creates the file. Computes the character widths.
@@ -75,7 +62,7 @@ bool DbaseRecordFits(GridModel& grid);
 
 // The writer of `format` (any value but 1, 2 and 3 is plain text); `code_table` other than 0
 // converts to DOS.
-ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
+[[nodiscard]] ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
                           const ExportDate& today);
 
 #endif

@@ -23,10 +23,10 @@ extern const char kDbaseTooWideLine4[];
 
 // Writes the grid's table in `format` (kExportPlainText ...; `code_table` 0 Windows, other DOS)
 // to an open handle; the dBase date is today's local date. An invalid handle gives ok = false.
-ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table);
+[[nodiscard]] ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table);
 
 // Creates `path` (read and write access, no sharing, CREATE_ALWAYS), writes the table and
 // closes the file on every path.
-ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table);
+[[nodiscard]] ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table);
 
 #endif

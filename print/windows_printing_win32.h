@@ -32,6 +32,6 @@ enum class WindowsPrintResult {
 // Prints the jobs in order, each its own print job named by FormatPrintJobName on a new device
 // context for the current printer (orientation from `settings`), and waits one second after
 // each page. Ends at the first failure.
-WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs);
+[[nodiscard]] WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs);
 
 #endif

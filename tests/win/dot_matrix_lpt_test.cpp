@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "dialogs/dot_matrix_prompts_win32.h"
 #include "print/dos_cyrillic.h"
 #include "tests/unit/text_page_sample.h"
 
@@ -145,6 +146,7 @@ protected:
         DotMatrixQuestions questions;
         questions.choose_pages = &ChoosePages;
         questions.ask_for_sheet = ask;
+        questions.tell_port_unavailable = &TellPortUnavailable;
         return PrintDotMatrix(nullptr, table->grid, LptSettings(model, mode), questions);
     }
 
@@ -257,7 +259,7 @@ private:
 
 TEST_F(DotMatrixLpt, TheMessageBoxAsksForEverySheet) {
     MessageBoxAnswerer answerer({IDOK, IDCANCEL});
-    const TextPrintRun run = Print(3, 3, nullptr);
+    const TextPrintRun run = Print(3, 3, &AskForNewSheet);
     EXPECT_EQ(answerer.answered(), 2);
     EXPECT_TRUE(run.cancelled);
     EXPECT_EQ(ReadLptFile(lpt_file), ExpectedPage(1, 3, 3));
@@ -277,6 +279,7 @@ TEST_F(DotMatrixLpt, APortThatCannotBeOpenedIsReportedAndNothingIsAsked) {
     DotMatrixQuestions questions;
     questions.choose_pages = &ChoosePages;
     questions.ask_for_sheet = &AnswerSheet;
+    questions.tell_port_unavailable = &TellPortUnavailable;
     questions.open_port = &PortThatCannotBeOpened;
     const TextPrintRun run = PrintDotMatrix(nullptr, table->grid, LptSettings(3, 2), questions);
     EXPECT_TRUE(run.port_unavailable);

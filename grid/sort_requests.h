@@ -1,0 +1,39 @@
+// What the "Sort" and "Filter" dialogs fill and the row operations take: plain records.
+#ifndef LINTARO_GRID_SORT_REQUESTS_H
+#define LINTARO_GRID_SORT_REQUESTS_H
+
+#include <cstddef>
+#include <cstdint>
+
+// How a key text is read: SortRequest::data_type and FilterRequest::data_type.
+struct KeyType {
+    enum : std::int32_t { Text = 0, Number = 1 };
+};
+
+// SortRequest::direction; any value other than Descending sorts ascending.
+struct SortDirection {
+    enum : std::int32_t { Ascending = 1, Descending = 2 };
+};
+
+// What the "Sort" dialog fills, 12 bytes. The command starts it as column 0, ascending, text.
+struct SortRequest {
+    std::int32_t column = 0;  // grid column index (not a position in the dialog's list)
+    std::int32_t direction = SortDirection::Ascending;
+    std::int32_t data_type = KeyType::Text;
+};
+static_assert(sizeof(SortRequest) == 12, "SortRequest is 12 bytes");
+
+// Longest bound a filter request holds, in characters (its fields keep a terminator too).
+constexpr std::size_t kFilterBoundLimit = 127;
+
+// What the "Filter" dialog fills, 264 bytes; the command clears it to zero first. Both bounds
+// are inclusive texts compared with CompareKeys; an empty one sets no bound on its side.
+struct FilterRequest {
+    std::int32_t column = 0;  // grid column index; the row-number column tests the ordinals
+    char from[kFilterBoundLimit + 1] = {};
+    char to[kFilterBoundLimit + 1] = {};
+    std::int32_t data_type = KeyType::Text;
+};
+static_assert(sizeof(FilterRequest) == 264, "FilterRequest is 264 bytes");
+
+#endif
