@@ -1,7 +1,7 @@
 // The deferred close: a count of open modal-work scopes and a remembered close.
 #include "app/close_deferral_win32.h"
 
-#include "app/app_state_win32.h"
+#include "app/session_win32.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ ModalWorkScope::ModalWorkScope() { ++open_scopes; }
 ModalWorkScope::~ModalWorkScope() {
     // The close stays pending until it runs, so that no command starts in between.
     if (--open_scopes == 0 && close_pending) {
-        if (App().main_window != nullptr) PostMessageA(App().main_window, WM_CLOSE, 0, 0);
+        if (CurrentSession().main_window != nullptr) PostMessageA(CurrentSession().main_window, WM_CLOSE, 0, 0);
     }
 }
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/about_dialog_win32.h"
-#include "app/app_state_win32.h"
 #include "app/font_choice.h"
 #include "app/print_commands_win32.h"
+#include "app/session_win32.h"
 #include "dialogs/column_properties_dialog_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
 #include "dialogs/filter_dialog_win32.h"
@@ -33,7 +33,7 @@ void EndProgram(HWND main_window) {
 
 // Every column to the width its title and cells need, on screen and on paper.
 void ApplyNaturalWidths() {
-    if (Grid* grid = App().grid.get()) grid->ApplyNaturalWidths();
+    if (Grid* grid = CurrentSession().grid.get()) grid->ApplyNaturalWidths();
 }
 
 // The rows changed order or number: scroll ranges and the view follow, then the table repaints.
@@ -72,7 +72,7 @@ bool ListColumns(const Grid& grid, ColumnsListed listed, std::vector<DialogChoic
 
 // The visibility flags edited on a copy; the grid takes them only on OK.
 void ChooseVisibleColumns(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr || grid->ColumnCount() <= 0) return;
     std::vector<DialogChoice> columns;
     if (!ListColumns(*grid, ColumnsListed::All, columns)) return;
@@ -89,7 +89,7 @@ void ChooseVisibleColumns(HWND main_window) {
 
 // Every sort starts from the first offered column, ascending, as text.
 void SortTableRows(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     std::vector<DialogChoice> columns;
     if (!ListColumns(*grid, ColumnsListed::ForSort, columns)) return;
@@ -101,7 +101,7 @@ void SortTableRows(HWND main_window) {
 
 // Every filter starts empty; a range that keeps no row leaves the table as it was and says so.
 void FilterTableRows(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     std::vector<DialogChoice> columns;
     if (!ListColumns(*grid, ColumnsListed::ForFilter, columns)) return;
@@ -117,7 +117,7 @@ void FilterTableRows(HWND main_window) {
 
 // All rows again, in data-file order, from the top left.
 void RestoreAllRows() {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     RestoreRows(grid->Model());
     ShowChangedRows(*grid);
@@ -125,7 +125,7 @@ void RestoreAllRows() {
 
 // The font chooser on a copy of the table font; the grid takes the answer only on OK.
 void ChooseTableFont() {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     const FontSpec current = grid->GetFont();
     HWND grid_window = grid->Window();
@@ -147,7 +147,7 @@ void ChooseTableFont() {
 
 // The table-wide style edited on a copy; the grid lays out and repaints only on OK.
 void EditTableAppearance(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     TableStyle style = grid->GetTableStyle();
     if (Dialog_TableProperties(main_window, style)) grid->SetTableStyle(style);
@@ -156,7 +156,7 @@ void EditTableAppearance(HWND main_window) {
 // Every column's record edited on a copy; on OK all of them go back, in column order. The grid
 // is repainted either way, so a cancelled dialog leaves no trace on the screen.
 void EditColumnAppearance(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (main_window == nullptr || grid == nullptr) return;
     const int count = grid->ColumnCount();
     if (count <= 0) return;

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/app_state_win32.h"
+#include "app/session_win32.h"
 #include "formats/description.h"
 #include "grid/grid_win32.h"
 #include "print/printer_services_win32.h"
@@ -23,7 +23,7 @@ public:
 }  // namespace
 
 void ReadDescription(std::string_view head) {
-    AppState& app = App();
+    Session& app = CurrentSession();
     DescriptionState state;
     state.settings = GetPrintSettings();
     std::memcpy(state.window_title, app.window_title, sizeof state.window_title);

@@ -1,11 +1,11 @@
-// The session as the grid's host: answers from App() whenever the grid asks.
+// The session as the grid's host: answers from CurrentSession() whenever the grid asks.
 #include "app/grid_host_win32.h"
 
 #include <memory>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "app/close_deferral_win32.h"
+#include "app/session_win32.h"
 #include "base/file_utils_win32.h"
 
 namespace {
@@ -13,13 +13,13 @@ namespace {
 class SessionHost : public GridHost {
 public:
     HDC DisplayContext() override {
-        AppState& app = App();
+        Session& app = CurrentSession();
         if (app.display_info == nullptr) app.display_info = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
         return app.display_info;
     }
 
     HDC PrintMeasuringContext() override {
-        const HDC printer = App().printer_info;
+        const HDC printer = CurrentSession().printer_info;
         return printer != nullptr ? printer : DisplayContext();
     }
 
@@ -28,7 +28,7 @@ public:
     // Without a data file the pictures are looked for beside the program; the data directory
     // itself stays empty.
     const char* PictureFolder() override {
-        const char* data_directory = App().data_directory;
+        const char* data_directory = CurrentSession().data_directory;
         if (data_directory[0] != '\0') return data_directory;
         ProgramDirectory(program_folder_, sizeof program_folder_);
         return program_folder_;

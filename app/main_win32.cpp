@@ -1,10 +1,10 @@
 // The program's entry point: single-instance guard, command line, main window, message loop.
 #include <windows.h>
 
-#include "app/app_state_win32.h"
 #include "app/command_line.h"
 #include "app/main_window_win32.h"
 #include "app/menus_win32.h"
+#include "app/session_win32.h"
 #include "app/speed_bar_win32.h"
 #include "app/table_startup_win32.h"
 
@@ -47,10 +47,10 @@ void RunMessageLoop(HACCEL shortcuts) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_command) {
     SingleInstanceGuard guard;
     if (guard.AnotherCopyRuns()) {
-        MessageBoxA(nullptr, "This programm already running.", App().window_title, MB_OK);
+        MessageBoxA(nullptr, "This programm already running.", CurrentSession().window_title, MB_OK);
         return 0;
     }
-    SplitCommandLine(command_line, App().command_line);
+    SplitCommandLine(command_line, CurrentSession().command_line);
     if (!RegisterMainWindowClass(instance)) return 0;
     HWND main_window = CreateMainWindow(instance, command_line);
     if (main_window == nullptr) return 0;
@@ -61,6 +61,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_c
     RunMessageLoop(shortcuts);
     DestroyContextMenu();
     DestroySpeedBar();
-    ReleaseAppState();
+    ReleaseSession();
     return 0;
 }

@@ -1,10 +1,10 @@
 // The main window's class, creation sequence and message handling.
 #include "app/main_window_win32.h"
 
-#include "app/app_state_win32.h"
 #include "app/close_deferral_win32.h"
 #include "app/command_dispatcher_win32.h"
 #include "app/menus_win32.h"
+#include "app/session_win32.h"
 #include "app/speed_bar_win32.h"
 #include "app/table_startup_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
@@ -19,10 +19,10 @@ namespace {
 void OnCreate(HWND window) {
     // Messages shown while the table loads run modal loops over the half-made grid.
     const ModalWorkScope creating;
-    App().main_window = window;
+    CurrentSession().main_window = window;
     AttachApplicationMenu(window);
     CreateContextMenu();
-    if (CreateSpeedBar(window)) App().speed_bar_height = SpeedBarHeight();
+    if (CreateSpeedBar(window)) CurrentSession().speed_bar_height = SpeedBarHeight();
     LoadPrinterConfig();
     RefreshInfoContexts();
     CreateGridAndTable(window);
@@ -43,7 +43,7 @@ void ReportLayoutSave(HWND window, LayoutSaveOutcome outcome, const char* path) 
 // the grid. A message here runs a modal loop: a second close meanwhile only ends the message.
 void OnClose(HWND window) {
     const ModalWorkScope closing;
-    AppState& app = App();
+    Session& app = CurrentSession();
     if (app.grid != nullptr) {
         ReportLayoutSave(window, app.grid->SaveModifiedLayout(), app.grid->Model().LayoutFilePath());
         app.grid->Destroy();
@@ -72,8 +72,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             if (!DeferCloseWhileModal()) OnClose(window);
             return 0;
         case WM_SETFOCUS:
-            if (App().grid != nullptr && App().grid->Window() != nullptr) {
-                SetFocus(App().grid->Window());
+            if (CurrentSession().grid != nullptr && CurrentSession().grid->Window() != nullptr) {
+                SetFocus(CurrentSession().grid->Window());
                 return 0;
             }
             return DefWindowProcA(window, message, wparam, lparam);
@@ -82,7 +82,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             return 1;
         case WM_SIZE:
             FitSpeedBarToOwner();
-            if (App().grid != nullptr) App().grid->FitToParent(App().speed_bar_height, 0);
+            if (CurrentSession().grid != nullptr) CurrentSession().grid->FitToParent(CurrentSession().speed_bar_height, 0);
             return 0;
         case WM_COMMAND:
             RunCommand(window, LOWORD(wparam));
@@ -120,7 +120,7 @@ RECT MainWindowPlacement(int screen_width, int screen_height) {
 HWND CreateMainWindow(HINSTANCE instance, const char* command_line) {
     const RECT place = MainWindowPlacement(GetSystemMetrics(SM_CXSCREEN),
                                            GetSystemMetrics(SM_CYSCREEN));
-    return CreateWindowExA(0, kMainWindowClass, App().window_title,
+    return CreateWindowExA(0, kMainWindowClass, CurrentSession().window_title,
                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, place.left, place.top,
                            place.right - place.left, place.bottom - place.top, nullptr, nullptr,
                            instance, const_cast<char*>(command_line));

@@ -1,7 +1,7 @@
 // Print, print setup and export: each edits a copy in its dialog and acts only on OK.
 #include "app/print_commands_win32.h"
 
-#include "app/app_state_win32.h"
+#include "app/session_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
 #include "dialogs/dot_matrix_prompts_win32.h"
 #include "dialogs/export_dialog_win32.h"
@@ -64,14 +64,14 @@ ExportRequest& KeptExportRequest() {
 }  // namespace
 
 void PrintTable(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     const PrintSettings settings = GetPrintSettings();
     if (settings.printer_kind == kDotMatrixPrinter) {
         // Lines longer than the paper holds would be wrapped by the printer, every one of them.
         if (!TextFitsPaper(grid->Model(), settings)) {
             if (!PrintTooWideTableAnyway(main_window)) return;
-            grid = App().grid.get();  // the question's message loop may have closed the window
+            grid = CurrentSession().grid.get();  // the question's message loop may have closed the window
             if (grid == nullptr) return;
         }
         DotMatrixQuestions questions;
@@ -100,19 +100,19 @@ void SetUpPrinting(HWND main_window) {
         ShowMessage(main_window, MB_ICONHAND, kMessageTitle,
                     "Настройките на печата не могат да бъдат записани във файла:", path);
     }
-    if (Grid* grid = App().grid.get()) {
+    if (Grid* grid = CurrentSession().grid.get()) {
         grid->Reformat();
         grid->ApplyNaturalWidths();
     }
 }
 
 void ExportTableToChosenFile(HWND main_window) {
-    Grid* grid = App().grid.get();
+    Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
     ExportRequest& request = KeptExportRequest();
     char printer_config[MAX_PATH];
     PrinterConfigPath(printer_config);
-    const ExportGuardedFiles guarded{App().command_line.data_file, grid->Model().LayoutFilePath(), printer_config};
+    const ExportGuardedFiles guarded{CurrentSession().command_line.data_file, grid->Model().LayoutFilePath(), printer_config};
     if (!Dialog_ExportTable(main_window, request, guarded)) return;
     // No path named, no file wanted: nothing to write and nothing to say.
     if (request.path[0] == '\0') return;

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "app/description_to_session_win32.h"
+#include "app/session_win32.h"
 #include "base/file_utils_win32.h"
 #include "formats/data_file.h"
 #include "formats/store_to_grid.h"
@@ -30,7 +30,7 @@ bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
 
     const std::string folder = DataDirectoryOf(file_name);
     if (!folder.empty()) SetDataDirectory(folder.c_str());
-    AppState& app = App();
+    Session& app = CurrentSession();
     app.table_store = std::move(table.store);
     if (app.grid == nullptr) return true;
     // Without a header section the file name heads the pages and no footer is applied.
@@ -50,11 +50,12 @@ bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
     return true;
 }
 
-int StoreCellTextSource(void*, int row_key, int column_identifier, char* buffer, int size) {
-    return CellTextFromStore(App().table_store.get(), row_key, column_identifier, buffer, size);
+int StoreCellTextSource(void* session, int row_key, int column_identifier, char* buffer, int size) {
+    const TableStore* store = static_cast<Session*>(session)->table_store.get();
+    return CellTextFromStore(store, row_key, column_identifier, buffer, size);
 }
 
 void RefreshColumnTitles() {
-    AppState& app = App();
+    Session& app = CurrentSession();
     if (app.grid != nullptr) RefreshColumnTitles(app.grid->Model(), app.table_store.get());
 }

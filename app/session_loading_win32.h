@@ -19,9 +19,9 @@ struct DataFileLoadNotice {
 // were cut short.
 [[nodiscard]] bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
 
-// The grid's cell text function (no context: it reads the current store): the store's cell,
+// The grid's cell text function, its context the Session: the cell of the session's current store,
 // zero-terminated (buffer holds size + 1).
-int StoreCellTextSource(void* context, int row_key, int column_identifier, char* buffer, int size);
+int StoreCellTextSource(void* session, int row_key, int column_identifier, char* buffer, int size);
 
 // Titles of the grid's columns from the current store's column names.
 void RefreshColumnTitles();

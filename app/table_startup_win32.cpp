@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "app/app_state_win32.h"
 #include "app/grid_host_win32.h"
 #include "app/session_loading_win32.h"
+#include "app/session_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
 #include "grid/grid_win32.h"
 #include "resources/resource_ids.h"
@@ -39,14 +39,14 @@ void BuildDemonstrationTable(Grid& grid) {
 }
 
 void CreateGridAndTable(HWND main_window) {
-    AppState& app = App();
+    Session& app = CurrentSession();
     app.grid = std::make_unique<Grid>(SessionGridHost());
     Grid& grid = *app.grid;
     RECT client;
     GetClientRect(main_window, &client);
     grid.Create(main_window, IDC_GRID, kMainGridStyle, client.left, client.top,
                 client.right - client.left, client.bottom - client.top);
-    grid.SetCellTextSource(StoreCellTextSource, nullptr);
+    grid.SetCellTextSource(StoreCellTextSource, &CurrentSession());
 
     const CommandLineNames& names = app.command_line;
     if (names.data_file[0] != '\0' && LoadDataFile(names.data_file, &g_load_notice)) {
@@ -64,7 +64,7 @@ void CreateGridAndTable(HWND main_window) {
 void ShowTableLoadNotice(HWND main_window) {
     const DataFileLoadNotice notice = g_load_notice;
     g_load_notice = DataFileLoadNotice{};
-    const char* data_file = App().command_line.data_file;
+    const char* data_file = CurrentSession().command_line.data_file;
     if (notice.out_of_memory) {
         ShowMessage(main_window, MB_ICONHAND, kMessageTitle,
                     "Няма достатъчно памет за таблицата от файла", data_file,

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "app/grid_host_win32.h"
-#include "draw_test_support.h"
+#include "app/session_win32.h"
 #include "base/file_utils_win32.h"
+#include "draw_test_support.h"
 #include "render/text_draw_win32.h"
 
 namespace {
@@ -239,8 +239,8 @@ TEST_F(DrawPictureTest, LeavesAPrintedCellBlankWithoutAPicture) {
 }
 
 TEST(DrawPicturePath, JoinsTheNameToTheDataDirectoryOrTheProgramFolder) {
-    char saved[sizeof App().data_directory];
-    std::memcpy(saved, App().data_directory, sizeof saved);
+    char saved[sizeof CurrentSession().data_directory];
+    std::memcpy(saved, CurrentSession().data_directory, sizeof saved);
     GridHost& session = SessionGridHost();
 
     SetDataDirectory("C:\\Данни");
@@ -249,16 +249,16 @@ TEST(DrawPicturePath, JoinsTheNameToTheDataDirectoryOrTheProgramFolder) {
     EXPECT_STREQ(path, "C:\\Данни\\стол.bmp");
 
     // Without a data file the program's folder, and the data directory stays empty.
-    App().data_directory[0] = '\0';
+    CurrentSession().data_directory[0] = '\0';
     char program[MAX_PATH];
     ASSERT_GT(ProgramDirectory(program, sizeof program), 0u);
     ASSERT_TRUE(ResolvePicturePath(session.PictureFolder(), "стол.bmp", path, sizeof path));
     EXPECT_EQ(std::string(path), std::string(program) + "\\стол.bmp");
-    EXPECT_STREQ(App().data_directory, "");
+    EXPECT_STREQ(CurrentSession().data_directory, "");
 
     const std::string long_name(300, 'a');
     EXPECT_FALSE(ResolvePicturePath(session.PictureFolder(), long_name.c_str(), path, sizeof path));
-    std::memcpy(App().data_directory, saved, sizeof saved);
+    std::memcpy(CurrentSession().data_directory, saved, sizeof saved);
 }
 
 }  // namespace

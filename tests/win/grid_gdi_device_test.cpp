@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "app/app_state_win32.h"
 #include "app/grid_host_win32.h"
+#include "app/session_win32.h"
 #include "grid/grid_win32.h"
 #include "grid_test_support.h"
 
@@ -169,7 +169,7 @@ TEST(GridGdiDevice, ReleaseGivesTheContextItsFontBack) {
 
 TEST(GridGdiDevice, PrintMeasuringContextIsThePrinterWhenOneIsOpen) {
     // The session's host: the display opened once and kept, the printer while one is open.
-    AppState& app = App();
+    Session& app = CurrentSession();
     GridHost& session = SessionGridHost();
     const HDC saved = app.printer_info;
     app.printer_info = nullptr;

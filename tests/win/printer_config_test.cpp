@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "app/main_window_win32.h"
+#include "app/session_win32.h"
 #include "base/file_utils_win32.h"
 #include "print/printer_services_win32.h"
 
@@ -62,8 +62,8 @@ TEST_F(PrinterConfig, DotMatrixRecordOf305BytesContributesItsFirst304) {
     EXPECT_STREQ(current, "LPT1");
 
     RefreshInfoContexts();
-    EXPECT_NE(App().display_info, nullptr);
-    EXPECT_EQ(App().printer_info, nullptr) << "no printer context for the dot-matrix printer";
+    EXPECT_NE(CurrentSession().display_info, nullptr);
+    EXPECT_EQ(CurrentSession().printer_info, nullptr) << "no printer context for the dot-matrix printer";
 }
 
 TEST_F(PrinterConfig, ShortFileGivesTheDefaultPrinterWithItsPaper) {

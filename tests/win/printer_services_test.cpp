@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
+#include "app/session_win32.h"
 #include "base/file_utils_win32.h"
 #include "print/printer_names.h"
 #include "print/printer_services_win32.h"
@@ -126,15 +126,15 @@ TEST(Printers, InfoContextsFollowThePrinterKind) {
     std::strcpy(settings.device_name, OtherPrinter().c_str());
     SetPrintSettings(settings);
     RefreshInfoContexts();
-    ASSERT_NE(App().printer_info, nullptr);
-    EXPECT_EQ(GetDeviceCaps(App().printer_info, PHYSICALWIDTH),
+    ASSERT_NE(CurrentSession().printer_info, nullptr);
+    EXPECT_EQ(GetDeviceCaps(CurrentSession().printer_info, PHYSICALWIDTH),
               MetricsOf(OtherPrinter(), false).paper_width);
-    EXPECT_EQ(GetDeviceCaps(App().display_info, LOGPIXELSX), 96);
+    EXPECT_EQ(GetDeviceCaps(CurrentSession().display_info, LOGPIXELSX), 96);
 
     SetPrintSettings(DotMatrixPrintSettings());
     RefreshInfoContexts();
-    EXPECT_EQ(App().printer_info, nullptr);
-    EXPECT_NE(App().display_info, nullptr);
+    EXPECT_EQ(CurrentSession().printer_info, nullptr);
+    EXPECT_NE(CurrentSession().display_info, nullptr);
 }
 
 TEST(Printers, SavedSecondPrinterComesBackUnchangedOnTheNextStart) {
@@ -171,8 +171,8 @@ TEST(NoPrinter, DISABLED_StartupChoosesTheDotMatrixPrinterWithoutAPrinterContext
     EXPECT_EQ(settings.printer_kind, kDotMatrixPrinter);
     EXPECT_EQ(settings.paper_width, 80);
     EXPECT_EQ(settings.paper_height, 60);
-    EXPECT_EQ(App().printer_info, nullptr);
-    EXPECT_NE(App().display_info, nullptr);
+    EXPECT_EQ(CurrentSession().printer_info, nullptr);
+    EXPECT_NE(CurrentSession().display_info, nullptr);
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app_state_win32.h"
 #include "app/grid_host_win32.h"
 #include "app/session_loading_win32.h"
+#include "app/session_win32.h"
 #include "grid/grid_win32.h"
 #include "grid_test_support.h"
 #include "print/printer_names.h"
@@ -61,7 +61,7 @@ TEST_F(SessionLoading, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
                   "Data:\r\n1\tChair\tchair.bmp\r\n2\t\xD1\xF2\xEE\xEB\r\n");
     ASSERT_TRUE(LoadDataFile(path.c_str()));
 
-    EXPECT_STREQ(App().window_title, "Stock list");
+    EXPECT_STREQ(CurrentSession().window_title, "Stock list");
     const PrintSettings settings = GetPrintSettings();
     EXPECT_EQ(settings.printer_kind, kOtherWindowsPrinter);
     EXPECT_EQ(printer, settings.device_name);
@@ -73,9 +73,9 @@ TEST_F(SessionLoading, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
     EXPECT_EQ(settings.paper_width, metrics.paper_width) << "paper comes from the printer";
     EXPECT_EQ(settings.left_margin, metrics.unprintable_left) << "1 mm rises to the strip";
     EXPECT_EQ(settings.right_margin, 3000);
-    EXPECT_NE(App().printer_info, nullptr);
+    EXPECT_NE(CurrentSession().printer_info, nullptr);
 
-    Grid& grid = *App().grid;
+    Grid& grid = *CurrentSession().grid;
     EXPECT_STREQ(grid.GetFont().face_name, "Arial");
     EXPECT_EQ(grid.GetFont().size, 120);
     EXPECT_EQ(grid.GetFont().style, static_cast<std::uint32_t>(kFontBold));
@@ -94,12 +94,12 @@ TEST_F(SessionLoading, HeadSetsPrinterPageCaptionAndFontThenTableFillsTheGrid) {
     EXPECT_EQ(grid.Model().RowCount(), 2);
     // No header section: the file name as given heads the pages.
     EXPECT_EQ(std::string(grid.GetHeaderText()), path);
-    EXPECT_EQ(std::string(App().data_directory), folder_.path());
+    EXPECT_EQ(std::string(CurrentSession().data_directory), folder_.path());
 
     char cell[256];
-    EXPECT_EQ(StoreCellTextSource(nullptr, 1, 12, cell, 255), 4);
+    EXPECT_EQ(StoreCellTextSource(&CurrentSession(), 1, 12, cell, 255), 4);
     EXPECT_STREQ(cell, "\xD1\xF2\xEE\xEB");
-    EXPECT_EQ(StoreCellTextSource(nullptr, 5, 12, cell, 255), 0);
+    EXPECT_EQ(StoreCellTextSource(&CurrentSession(), 5, 12, cell, 255), 0);
     EXPECT_STREQ(cell, "");
 }
 
@@ -107,17 +107,17 @@ TEST_F(SessionLoading, FailedLoadKeepsGridAndStoreButNotTheHead) {
     const std::string good = folder_.File("good.rdf");
     WriteText(good, "Header:\r\nTop\tRight\r\nFooter:\r\nBottom\r\nTitles:\r\nA\tB\r\nData:\r\nx\ty\r\n");
     ASSERT_TRUE(LoadDataFile(good.c_str()));
-    const TableStore* store = App().table_store.get();
-    EXPECT_STREQ(App().grid->GetHeaderText(), "Top\tRight");
-    EXPECT_STREQ(App().grid->GetFooterText(), "Bottom");
+    const TableStore* store = CurrentSession().table_store.get();
+    EXPECT_STREQ(CurrentSession().grid->GetHeaderText(), "Top\tRight");
+    EXPECT_STREQ(CurrentSession().grid->GetFooterText(), "Bottom");
 
     const std::string bad = folder_.File("bad.rdf");
     WriteText(bad, "WindowTitle: Broken\nTitles:\nA\nData:\nx\n");  // LF line ends: no titles line
     EXPECT_FALSE(LoadDataFile(bad.c_str()));
-    EXPECT_STREQ(App().window_title, "Broken");
-    EXPECT_EQ(App().table_store.get(), store);
-    EXPECT_EQ(App().grid->ColumnCount(), 3);
-    EXPECT_STREQ(App().grid->GetHeaderText(), "Top\tRight");
+    EXPECT_STREQ(CurrentSession().window_title, "Broken");
+    EXPECT_EQ(CurrentSession().table_store.get(), store);
+    EXPECT_EQ(CurrentSession().grid->ColumnCount(), 3);
+    EXPECT_STREQ(CurrentSession().grid->GetHeaderText(), "Top\tRight");
 
     EXPECT_FALSE(LoadDataFile(folder_.File("missing.rdf").c_str()));
     EXPECT_FALSE(LoadDataFile((folder_.path() + "\\no folder\\x.rdf").c_str()));
@@ -128,7 +128,7 @@ TEST_F(SessionLoading, LayoutFileTitlesComeFromTheDataFile) {
     WriteText(data, "Titles:\r\nFirst\tSecond\r\nData:\r\n1\t2\r\n");
     ASSERT_TRUE(LoadDataFile(data.c_str()));
     const std::string layout = folder_.File("titles.rff");
-    ASSERT_TRUE(App().grid->SaveLayout(layout.c_str()));
+    ASSERT_TRUE(CurrentSession().grid->SaveLayout(layout.c_str()));
     // The user had moved the row numbers behind the other two: swap the first and last records.
     grid_test::Bytes bytes;
     ASSERT_TRUE(grid_test::ReadBytes(layout, bytes));
@@ -138,8 +138,8 @@ TEST_F(SessionLoading, LayoutFileTitlesComeFromTheDataFile) {
 
     session_.Reset();
     ASSERT_TRUE(LoadDataFile(data.c_str()));
-    ASSERT_TRUE(App().grid->LoadLayout(layout.c_str()));
-    Grid& grid = *App().grid;
+    ASSERT_TRUE(CurrentSession().grid->LoadLayout(layout.c_str()));
+    Grid& grid = *CurrentSession().grid;
     EXPECT_EQ(grid.ColumnSource(0), 12);
     // Every column keeps its own title, the row numbers theirs; fetching them again changes
     // nothing, so the layout file has no reason to be written.

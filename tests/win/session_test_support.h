@@ -5,9 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "app/app_state_win32.h"
 #include "app/grid_host_win32.h"
 #include "app/session_loading_win32.h"
+#include "app/session_win32.h"
 #include "base/print_settings.h"
 #include "grid/grid_win32.h"
 
@@ -20,17 +20,17 @@ class FreshSession {
 public:
     FreshSession() { Reset(); }
     ~FreshSession() {
-        App().grid.reset();
-        App().table_store.reset();
+        CurrentSession().grid.reset();
+        CurrentSession().table_store.reset();
     }
     FreshSession(const FreshSession&) = delete;
     FreshSession& operator=(const FreshSession&) = delete;
 
     // As if the program started again.
     void Reset() {
-        AppState& app = App();
+        Session& app = CurrentSession();
         app.grid = std::make_unique<Grid>(SessionGridHost());
-        app.grid->SetCellTextSource(StoreCellTextSource, nullptr);
+        app.grid->SetCellTextSource(StoreCellTextSource, &app);
         app.table_store.reset();
         std::strcpy(app.window_title, "Lintaro 2.0");
         app.data_directory[0] = '\0';

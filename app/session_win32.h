@@ -1,6 +1,8 @@
-// Process-wide state shared by the shell, the grid, printing and the dialogs.
-#ifndef LINTARO_APP_APP_STATE_WIN32_H
-#define LINTARO_APP_APP_STATE_WIN32_H
+// The running program's session: the data file, its store and grid, the print settings and the
+// device contexts. Only app/ reaches it; the grid, printing and the dialogs get what they need
+// handed to them.
+#ifndef LINTARO_APP_SESSION_WIN32_H
+#define LINTARO_APP_SESSION_WIN32_H
 
 #include <windows.h>
 
@@ -13,7 +15,7 @@ class Grid;
 class TableStore;
 
 // One instance, owned by the shell; everything runs on the user-interface thread.
-struct AppState {
+struct Session {
     char window_title[256] = "Lintaro 2.0";  // also the caption of every message box
     CommandLineNames command_line;           // data file and format file names
     char data_directory[260] = {};           // folder of the loaded data file; pictures live there
@@ -25,13 +27,13 @@ struct AppState {
     HDC display_info = nullptr;  // "DISPLAY", created on first need, kept until shutdown
     HDC printer_info = nullptr;  // the current printer; none for the dot-matrix printer
 
-    AppState();
-    ~AppState();
-    AppState(const AppState&) = delete;
-    AppState& operator=(const AppState&) = delete;
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 };
 
-AppState& App();
+Session& CurrentSession();
 
 // Copies of the current print settings out and in.
 PrintSettings GetPrintSettings();
@@ -56,6 +58,6 @@ void LoadPrinterConfig();
 void SetDataDirectory(const char* path);
 
 // Releases what the shell holds after the message loop: contexts and the table store.
-void ReleaseAppState();
+void ReleaseSession();
 
 #endif

@@ -1,5 +1,5 @@
 // The shell's process-wide state and the print settings services around it.
-#include "app/app_state_win32.h"
+#include "app/session_win32.h"
 
 #include <cstring>
 
@@ -9,24 +9,24 @@
 #include "print/printer_services_win32.h"
 #include "store/table_store.h"
 
-AppState::AppState() = default;
-AppState::~AppState() = default;
+Session::Session() = default;
+Session::~Session() = default;
 
-AppState& App() {
-    static AppState state;
+Session& CurrentSession() {
+    static Session state;
     return state;
 }
 
 PrintSettings GetPrintSettings() {
-    return App().print_settings;
+    return CurrentSession().print_settings;
 }
 
 void SetPrintSettings(const PrintSettings& settings) {
-    App().print_settings = settings;
+    CurrentSession().print_settings = settings;
 }
 
 void RefreshInfoContexts() {
-    AppState& app = App();
+    Session& app = CurrentSession();
     if (app.display_info == nullptr) {
         app.display_info = CreateICA("DISPLAY", nullptr, nullptr, nullptr);
     }
@@ -71,7 +71,7 @@ void LoadPrinterConfig() {
         settings.printer_kind == kDotMatrixPrinter ? DotMatrixPrintSettings() : BuiltInPrintSettings();
     FallBackToAcceptablePaper(settings, defaults, [](PrintSettings& windows) { AdoptDriverPaper(windows); });
 
-    App().print_settings = settings;
+    CurrentSession().print_settings = settings;
     SetCurrentPrinterName(settings.device_name);
 }
 
@@ -79,19 +79,19 @@ bool SavePrintSettings() {
     char path[MAX_PATH];
     PrinterConfigPath(path);
     unsigned char bytes[sizeof(PrintSettings)];
-    PrintSettingsToFileBytes(App().print_settings, bytes);
+    PrintSettingsToFileBytes(CurrentSession().print_settings, bytes);
     return ReplaceFileSafely(path, bytes, sizeof bytes);
 }
 
 void SetDataDirectory(const char* path) {
     if (path == nullptr || path[0] == '\0') return;
-    char* directory = App().data_directory;
-    std::strncpy(directory, path, sizeof App().data_directory - 1);
-    directory[sizeof App().data_directory - 1] = '\0';
+    char* directory = CurrentSession().data_directory;
+    std::strncpy(directory, path, sizeof CurrentSession().data_directory - 1);
+    directory[sizeof CurrentSession().data_directory - 1] = '\0';
 }
 
-void ReleaseAppState() {
-    AppState& app = App();
+void ReleaseSession() {
+    Session& app = CurrentSession();
     if (app.display_info != nullptr) DeleteDC(app.display_info);
     if (app.printer_info != nullptr) DeleteDC(app.printer_info);
     app.display_info = nullptr;
