@@ -27,18 +27,6 @@ LayoutLine MakeLine(std::uint8_t kind, std::uint32_t key = 0, std::uint8_t flags
     return line;
 }
 
-// The table font chosen on the print device for the length of a rebuild.
-class PrintFontRun {
-public:
-    PrintFontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
-    ~PrintFontRun() { device_.ReleaseFont(); }
-    PrintFontRun(const PrintFontRun&) = delete;
-    PrintFontRun& operator=(const PrintFontRun&) = delete;
-
-private:
-    MeasuringDevice& device_;
-};
-
 // The lines that open and close each page; everything here depends only on the page index and
 // on whether the page ends the table, so the rebuild makes them once per page in a small array.
 class PageFrame {
@@ -251,7 +239,7 @@ bool TitleBandHeightChanged(const GridModel& model) {
         if (line.kind == LineKind::DataRow) return false;  // titles stand above the first row
         if (line.kind != LineKind::Titles) continue;
         MeasuringDevice& device = model.Device(GridDevice::Print);
-        PrintFontRun font_run(device, model.GetFont());
+        FontRun font_run(device, model.GetFont());
         return RowHeightLines(model, line) != line.height;
     }
     return false;
@@ -263,7 +251,7 @@ bool TitleBandHeightChanged(const GridModel& model) {
 // grows with the number of lines, never with lines times pages.
 void GridModel::RebuildLayout() {
     MeasuringDevice& print_device = Device(GridDevice::Print);
-    PrintFontRun font_run(print_device, font_);
+    FontRun font_run(print_device, font_);
 
     // The data rows move to the front in list order, measured and numbered afresh.
     const int count = LineCount();

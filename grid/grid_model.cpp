@@ -42,18 +42,6 @@ NullDevice& SharedNullDevice() {
     return device;
 }
 
-// The table font chosen on a device for the length of a scope.
-class FontRun {
-public:
-    FontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
-    ~FontRun() { device_.ReleaseFont(); }
-    FontRun(const FontRun&) = delete;
-    FontRun& operator=(const FontRun&) = delete;
-
-private:
-    MeasuringDevice& device_;
-};
-
 int TextWidth(const TextMeter& meter, std::string_view text) { return meter.Width(text.data(), text.size()); }
 
 void Raise(std::int32_t& value, int candidate) { value = std::max(value, candidate); }

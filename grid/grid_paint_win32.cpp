@@ -278,18 +278,6 @@ int PrintableWidth(const GridModel& model) {
     return page.paper_width - page.left_margin - page.right_margin;
 }
 
-// The table font chosen on the print measuring device for the length of one paint.
-class PaperFontRun {
-public:
-    PaperFontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
-    ~PaperFontRun() { device_.ReleaseFont(); }
-    PaperFontRun(const PaperFontRun&) = delete;
-    PaperFontRun& operator=(const PaperFontRun&) = delete;
-
-private:
-    MeasuringDevice& device_;
-};
-
 // Farther than any window reaches, well within GDI's coordinate range.
 constexpr int kFarBeyondTheWindow = 1 << 24;
 
@@ -385,7 +373,7 @@ bool PaintGridWindow(GridSurface& grid, HDC dc) {
         // lines are the print measuring device's.
         const bool windows_printer = model.CurrentPrintSettings().printer_kind != kDotMatrixPrinter;
         MeasuringDevice* paper_device = windows_printer ? &model.Device(GridDevice::Print) : nullptr;
-        std::optional<PaperFontRun> paper;
+        std::optional<FontRun> paper;
         if (paper_device != nullptr) paper.emplace(*paper_device, model.GetFont());
         SetBkColor(dc, kWhiteColour);
         SetTextColor(dc, kBlackColour);

@@ -29,6 +29,18 @@ public:
     virtual const TextMeter& Meter() const = 0;
 };
 
+// The table font chosen on a device for the length of a scope.
+class FontRun {
+public:
+    FontRun(MeasuringDevice& device, const FontSpec& font) : device_(device) { device_.SelectFont(font); }
+    ~FontRun() { device_.ReleaseFont(); }
+    FontRun(const FontRun&) = delete;
+    FontRun& operator=(const FontRun&) = delete;
+
+private:
+    MeasuringDevice& device_;
+};
+
 // The size in pixels of the picture that a picture cell names (a BMP file name relative to the
 // data directory). False when the picture does not load; it then takes no room.
 class PictureSizeSource {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // The writers reach the parallel port and export files only through this interface, so the
@@ -25,9 +26,8 @@ public:
 class MemoryByteSink : public ByteSink {
 public:
     std::size_t Write(const void* bytes, std::size_t count) override {
-        const auto* first = static_cast<const std::uint8_t*>(bytes);
         if (bytes_.size() < position_ + count) bytes_.resize(position_ + count);
-        for (std::size_t i = 0; i < count; ++i) bytes_[position_ + i] = first[i];
+        if (count > 0) std::memcpy(&bytes_[position_], bytes, count);
         position_ += count;
         return count;
     }

@@ -43,27 +43,6 @@ public:
 // what a plain loop costs, and the fuzzer's time goes to the code under test.
 #define LINTARO_UNCOUNTED __attribute__((no_sanitize("coverage")))
 
-// A file in memory, as MemoryByteSink, written a block at a time.
-class FileInMemory : public ByteSink {
-public:
-    LINTARO_UNCOUNTED std::size_t Write(const void* bytes, std::size_t count) override {
-        if (bytes_.size() < position_ + count) bytes_.resize(position_ + count);
-        if (count > 0) std::memcpy(&bytes_[position_], bytes, count);
-        position_ += count;
-        return count;
-    }
-    bool Seek(std::uint32_t offset) override {
-        if (offset > bytes_.size()) return false;
-        position_ = offset;
-        return true;
-    }
-    const std::string& Bytes() const { return bytes_; }
-
-private:
-    std::string bytes_;
-    std::size_t position_ = 0;
-};
-
 class AlwaysOk : public SheetPrompt {
 public:
     bool AskForNewSheet() override { return true; }
@@ -121,11 +100,12 @@ void PrintOnLpt1(GridModel& grid) {
     const PrintSettings settings =
         g_settings.printer_kind == kDotMatrixPrinter ? g_settings : DotMatrixPrintSettings();
     const int pages = std::min(CountLayoutPages(grid), kMostPagesPrinted);
-    FileInMemory port;
+    MemoryByteSink port;
     AlwaysOk prompt;
     const TextPrintRun run = PrintTextPages(grid, port, TextPageChoice{1, pages, 0}, settings, prompt);
     Check(run.prompts == pages && run.pages_sent <= pages && !run.cancelled);
-    const std::string text = WithoutSequences(port.Bytes(), settings.dot_matrix_model, settings.dot_matrix_mode);
+    const std::string sent(port.Bytes().begin(), port.Bytes().end());
+    const std::string text = WithoutSequences(sent, settings.dot_matrix_model, settings.dot_matrix_mode);
     CheckTextLines(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     // Bounded whatever the margins: per page at most the longest page of margin and fill, and
     // the page's own lines, each no wider than the longest indent and the table.
@@ -145,9 +125,9 @@ LINTARO_UNCOUNTED void ExportEveryFormat(GridModel& grid, int code_table) {
     const ExportDate date{2024, 3, 9};
     const int columns = VisibleColumnCount(grid);
     for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
-        FileInMemory file;
+        MemoryByteSink file;
         const ExportOutcome outcome = ExportTable(grid, &file, format, code_table, date);
-        const std::vector<std::uint8_t> bytes(file.Bytes().begin(), file.Bytes().end());
+        const std::vector<std::uint8_t>& bytes = file.Bytes();
         Check(!outcome.write_failed);
         if (format == kExportPlainText) CheckTextLines(bytes.data(), bytes.size());
         if (format == kExportTabSeparated) {
