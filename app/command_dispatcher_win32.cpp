@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "dialogs/sort_dialog_win32.h"
 #include "dialogs/table_properties_dialog_win32.h"
 #include "dialogs/visible_columns_dialog_win32.h"
+#include "grid/column_groups.h"
 #include "grid/grid_view_layout.h"
 #include "grid/grid_win32.h"
 #include "grid/sort_filter.h"
@@ -145,12 +147,23 @@ void ChooseTableFont() {
                                   chosen.lfCharSet));
 }
 
-// The table-wide style edited on a copy; the grid lays out and repaints only on OK.
+// The table-wide style and print options edited on a copy; the grid lays out and repaints only
+// on OK. Key columns so wide that no other column would fit beside them are repeated fewer, and
+// the user is told how many.
 void EditTableAppearance(HWND main_window) {
     Grid* grid = CurrentSession().grid.get();
     if (grid == nullptr) return;
-    TableStyle style = grid->GetTableStyle();
-    if (Dialog_TableProperties(main_window, style)) grid->SetTableStyle(style);
+    TableLook look{grid->GetTableStyle(), grid->GetPrintOptions()};
+    if (!Dialog_TableProperties(main_window, look)) return;
+    grid->SetTableStyle(look.style);
+    grid->SetPrintOptions(look.options);
+    const KeyColumns keys = FindKeyColumns(grid->Model());
+    if (keys.count < keys.wanted) {
+        char repeated[96];
+        std::snprintf(repeated, sizeof repeated, "На всеки лист ще се повтарят само %d.", keys.count);
+        ShowMessage(main_window, MB_ICONINFORMATION, kMessageTitle, "Ключовите колони са по-широки от листа",
+                    "и не оставят място за другите колони.", repeated);
+    }
 }
 
 // Every column's record edited on a copy; on OK all of them go back, in column order. The grid

@@ -32,6 +32,16 @@ const OptionEntry kPageNumberOptions[] = {
     {0, nullptr},
 };
 
+const OptionEntry kKeyColumnOptions[] = {
+    {1, "Няма"}, {2, "1"}, {3, "2"}, {4, "3"}, {5, "4"}, {6, "5"}, {0, nullptr},
+};
+
+const OptionEntry kPageNumberStyleOptions[] = {
+    {1, "Само номер"},
+    {2, "стр. N от M"},
+    {0, nullptr},
+};
+
 // Centre comes before right in the list although it is stored after it.
 const OptionEntry kAlignmentOptions[] = {
     {1, "Ляво"},
@@ -121,6 +131,26 @@ TableStyle ApplyTableChoices(const TableStyle& original, const TableChoices& cho
         style.page_number_position = PageNumberFromKey(choices.page_number_key);
     }
     return style;
+}
+
+PrintOptionChoices PrintOptionChoicesFrom(const PrintOptions& options) {
+    PrintOptionChoices choices;
+    choices.key_columns_key = static_cast<std::int32_t>(options.key_columns) + 1;
+    choices.page_number_style_key = static_cast<std::int32_t>(options.page_number_style) + 1;
+    choices.fit_to_width = options.fit_to_width != 0;
+    return choices;
+}
+
+PrintOptions ApplyPrintOptionChoices(const PrintOptions& original, const PrintOptionChoices& choices) {
+    PrintOptions options = original;
+    if (Offers(kKeyColumnOptions, choices.key_columns_key)) {
+        options.key_columns = static_cast<std::uint16_t>(choices.key_columns_key - 1);
+    }
+    if (Offers(kPageNumberStyleOptions, choices.page_number_style_key)) {
+        options.page_number_style = static_cast<std::uint8_t>(choices.page_number_style_key - 1);
+    }
+    options.fit_to_width = choices.fit_to_width ? 1 : 0;
+    return options;
 }
 
 ColumnChoices ColumnChoicesFromRecord(const GridColumnInfo& record) {

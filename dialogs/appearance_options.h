@@ -18,6 +18,8 @@ extern const OptionEntry kCellHeightOptions[];  // 1 normal, 20 .. 100 percent t
 extern const OptionEntry kPageNumberOptions[];  // 1 none, 2 .. 7 the six positions
 extern const OptionEntry kAlignmentOptions[];   // 1 left, 3 centre, 2 right, in that order
 extern const OptionEntry kLineLimitOptions[];   // 1 none, 2 .. 8 lines
+extern const OptionEntry kKeyColumnOptions[];   // 1 none, 2 .. 6 for 1 .. 5 key columns
+extern const OptionEntry kPageNumberStyleOptions[];  // 1 the number alone, 2 "стр. N от M"
 
 // The key a list gives when nothing is selected.
 constexpr std::int32_t kNoChoice = 0;
@@ -59,6 +61,18 @@ TableChoices TableChoicesFromStyle(const TableStyle& style);
 // (or with a key its table does not hold) keeps the original value rather than turning it into
 // a value no entry stands for.
 TableStyle ApplyTableChoices(const TableStyle& original, const TableChoices& choices);
+
+// The table dialog's controls for the print options: the two lists as their keys (stored
+// value + 1), fit to width as checked.
+struct PrintOptionChoices {
+    std::int32_t key_columns_key = kNoChoice;
+    std::int32_t page_number_style_key = kNoChoice;
+    bool fit_to_width = false;
+};
+PrintOptionChoices PrintOptionChoicesFrom(const PrintOptions& options);
+// As for the style: a list without a selection, or with a key its table does not hold, keeps
+// the original value (a count of key columns from a layout file that the list does not offer).
+PrintOptions ApplyPrintOptionChoices(const PrintOptions& original, const PrintOptionChoices& choices);
 
 // The state of the column dialog's editing controls for one column.
 struct ColumnChoices {

@@ -1,5 +1,5 @@
 // The table appearance dialog: check boxes for the table flags, lists for line type, cell height
-// and page-number position.
+// and page-number position; the page-number wording, key columns and fitting to the width.
 #include "dialogs/table_properties_dialog_win32.h"
 
 #include <cstdint>
@@ -28,6 +28,20 @@ constexpr FlagCheckBox kFlagCheckBoxes[] = {
     {IDC_TABLE_PRINT_DATE, TableFlags::PageDate},
 };
 
+void ShowOptionChoices(HWND dialog, const PrintOptionChoices& choices) {
+    FillCombo(dialog, IDC_TABLE_PAGE_NUMBER_STYLE, kPageNumberStyleOptions, choices.page_number_style_key);
+    FillCombo(dialog, IDC_TABLE_KEY_COLUMNS, kKeyColumnOptions, choices.key_columns_key);
+    SetCheck(dialog, IDC_TABLE_FIT_TO_WIDTH, choices.fit_to_width);
+}
+
+PrintOptionChoices ReadOptionChoices(HWND dialog) {
+    PrintOptionChoices choices;
+    choices.page_number_style_key = SelectedKey(dialog, IDC_TABLE_PAGE_NUMBER_STYLE);
+    choices.key_columns_key = SelectedKey(dialog, IDC_TABLE_KEY_COLUMNS);
+    choices.fit_to_width = IsChecked(dialog, IDC_TABLE_FIT_TO_WIDTH);
+    return choices;
+}
+
 void ShowChoices(HWND dialog, const TableChoices& choices) {
     for (const FlagCheckBox& box : kFlagCheckBoxes) {
         SetCheck(dialog, box.id, (choices.checked_flags & box.flag) != 0);
@@ -48,22 +62,26 @@ TableChoices ReadChoices(HWND dialog) {
     return choices;
 }
 
-using TableStyleEdit = ModalEdit<TableStyle>;
+using TableLookEdit = ModalEdit<TableLook>;
 
-TableStyle* EditedStyle(HWND dialog) {
-    return &DialogData<TableStyleEdit>(dialog)->value;
+TableLook* EditedLook(HWND dialog) {
+    return &DialogData<TableLookEdit>(dialog)->value;
 }
 
 INT_PTR CALLBACK TablePropertiesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
             SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-            ShowChoices(dialog, TableChoicesFromStyle(reinterpret_cast<TableStyleEdit*>(lparam)->value));
+            const TableLook& look = reinterpret_cast<TableLookEdit*>(lparam)->value;
+            ShowChoices(dialog, TableChoicesFromStyle(look.style));
+            ShowOptionChoices(dialog, PrintOptionChoicesFrom(look.options));
             return TRUE;
+        }
         case WM_COMMAND:
             if (LOWORD(wparam) == IDOK && HIWORD(wparam) == 0) {
-                TableStyle* style = EditedStyle(dialog);
-                *style = ApplyTableChoices(*style, ReadChoices(dialog));
+                TableLook* look = EditedLook(dialog);
+                look->style = ApplyTableChoices(look->style, ReadChoices(dialog));
+                look->options = ApplyPrintOptionChoices(look->options, ReadOptionChoices(dialog));
                 EndDialog(dialog, kDialogOk);
                 return TRUE;
             }
@@ -76,6 +94,6 @@ INT_PTR CALLBACK TablePropertiesProc(HWND dialog, UINT message, WPARAM wparam, L
 
 }  // namespace
 
-bool Dialog_TableProperties(HWND owner, TableStyle& style) {
-    return EditModally(owner, "TableProperties", TablePropertiesProc, style);
+bool Dialog_TableProperties(HWND owner, TableLook& look) {
+    return EditModally(owner, "TableProperties", TablePropertiesProc, look);
 }

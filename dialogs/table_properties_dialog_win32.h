@@ -6,10 +6,16 @@
 
 #include "grid/grid_records.h"
 
+// What the dialog edits: the table style and how the table goes onto paper.
+struct TableLook {
+    TableStyle style;
+    PrintOptions options;
+};
+
 // Lets the user edit the title band, lines, cell height, page numbers and what every page
-// repeats, in a modal dialog owned by `owner`. `style` changes only when the user presses OK,
-// which is what the result says. Values no list entry stands for stay as they were unless the
-// user picks another entry.
-[[nodiscard]] bool Dialog_TableProperties(HWND owner, TableStyle& style);
+// repeats, the page-number wording, the key columns and fitting to the width, in a modal dialog
+// owned by `owner`. `look` changes only when the user presses OK, which is what the result
+// says. Values no list entry stands for stay as they were unless the user picks another entry.
+[[nodiscard]] bool Dialog_TableProperties(HWND owner, TableLook& look);
 
 #endif

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/page_number_text.h"
 #include "render/control_bytes.h"
 #include "render/text_layout.h"
 
@@ -273,23 +274,21 @@ bool RenderHeaderText(const char* text, std::size_t length, ItemList& out, int w
     return complete;
 }
 
-bool RenderPageNumber(int page, int position, ItemList& out, int width) {
-    char text[32];
+bool RenderPageNumber(int page, int position, ItemList& out, int width, int style, int pages) {
+    char text[48];
+    const int length = FormatPageNumberText(static_cast<std::uint8_t>(position), static_cast<std::uint8_t>(style),
+                                            page, pages, text);
     std::int64_t spaces = 0;
-    int length = 0;
     switch (position) {
         case PageNumberPosition::TopLeft:
         case PageNumberPosition::BottomLeft:
-            length = std::snprintf(text, sizeof text, "%d.", page);
             spaces = 2;
             break;
         case PageNumberPosition::TopCenter:
         case PageNumberPosition::BottomCenter:
-            length = std::snprintf(text, sizeof text, "- %d -", page);
             spaces = (static_cast<std::int64_t>(width) - length) / 2;
             break;
         default:
-            length = std::snprintf(text, sizeof text, "%d.", page);
             spaces = static_cast<std::int64_t>(width) - length - 2;
             break;
     }
@@ -315,7 +314,7 @@ bool RenderLayoutLine(const GridModel& grid, const LayoutLine& line, ItemList& o
         }
         case LineKind::PageNumber:
             return RenderPageNumber(static_cast<int>(line.key), grid.GetTableStyle().page_number_position, out,
-                                    width);
+                                    width, grid.GetPrintOptions().page_number_style, grid.PageCount());
         default:
             return AppendLineEnd(out);
     }

@@ -56,9 +56,11 @@ bool RenderColumnNumbers(const GridModel& grid, const LayoutLine& line, ItemList
 bool RenderHeaderText(const char* text, std::size_t length, ItemList& out, int width, int indent);
 
 // The page number for the table's page-number position (PageNumberPosition): "  N." at the
-// left, "- N -" centred, "N." ending two columns before the table's end otherwise. Starts at
-// column 0: a page number is never indented.
-bool RenderPageNumber(int page, int position, ItemList& out, int width);
+// left, "- N -" centred, "N." ending two columns before the table's end otherwise; in the
+// PageOfPages style "стр. N от M" in the same places, M being `pages`. Starts at column 0: a
+// page number is never indented.
+bool RenderPageNumber(int page, int position, ItemList& out, int width, int style = PageNumberStyle::Plain,
+                      int pages = 0);
 
 // Renders one layout line by its kind: DataRow, Titles, ColumnNumbers, Header (the grid's
 // header text), Footer (its footer text), PageNumber (the line's key and the grid's position);

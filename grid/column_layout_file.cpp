@@ -36,6 +36,23 @@ bool ParseLayoutFileHeader(const std::uint8_t* bytes, std::size_t size, LayoutFi
     return true;
 }
 
+namespace {
+
+constexpr char kOptionsTag[4] = {'P', 'R', 'T', '1'};
+
+}  // namespace
+
+PrintOptions ReadLayoutFileOptions(const std::uint8_t* bytes, const LayoutFileHeader& header) {
+    PrintOptions options;
+    if (bytes == nullptr || header.record_offset < kLayoutFileOptionsEnd) return options;
+    const std::uint8_t* record = bytes + kLayoutFileOptionsOffset;
+    if (std::memcmp(record, kOptionsTag, sizeof kOptionsTag) != 0) return options;
+    options.key_columns = ReadUint16(record + 4);
+    options.page_number_style = record[6];
+    options.fit_to_width = record[7];
+    return options;
+}
+
 GridColumn ReadGridColumn(const std::uint8_t* bytes) {
     GridColumn column;
     column.source = ReadInt32(bytes + 0);
@@ -106,7 +123,8 @@ void WriteFontPrefix(std::uint8_t* bytes, const FontSpec& font) {
 }
 
 std::vector<std::uint8_t> BuildLayoutFile(const TableStyle& style, const FontSpec& font,
-                                          const GridColumn* columns, int count) {
+                                          const GridColumn* columns, int count,
+                                          const PrintOptions& options) {
     if (columns == nullptr || count < 0) count = 0;
     std::vector<std::uint8_t> image(kLayoutFileRecordOffset +
                                         static_cast<std::size_t>(count) * kLayoutFileRecordSize,
@@ -119,6 +137,13 @@ std::vector<std::uint8_t> BuildLayoutFile(const TableStyle& style, const FontSpe
     WriteUint32(bytes + 10, static_cast<std::uint32_t>(count));
     WriteTableStyle(bytes + kLayoutFileStyleOffset, style);
     WriteFontPrefix(bytes + kLayoutFileFontOffset, font);
+    if (options != PrintOptions{}) {
+        std::uint8_t* record = bytes + kLayoutFileOptionsOffset;
+        std::memcpy(record, kOptionsTag, sizeof kOptionsTag);
+        WriteUint16(record + 4, options.key_columns);
+        record[6] = options.page_number_style;
+        record[7] = options.fit_to_width;
+    }
     for (int i = 0; i < count; ++i) {
         WriteGridColumn(bytes + kLayoutFileRecordOffset + static_cast<std::size_t>(i) * kLayoutFileRecordSize,
                         columns[i]);
@@ -148,6 +173,12 @@ void MendLoadedStyle(TableStyle& style) {
     if (style.page_number_position > PageNumberPosition::BottomRight) {
         style.page_number_position = PageNumberPosition::TopRight;
     }
+}
+
+void MendLoadedOptions(PrintOptions& options) {
+    if (options.key_columns > kLayoutFileColumnLimit) options.key_columns = 0;
+    if (options.page_number_style > PageNumberStyle::PageOfPages) options.page_number_style = PageNumberStyle::Plain;
+    if (options.fit_to_width != 0) options.fit_to_width = 1;
 }
 
 void MendLoadedFont(FontSpec& font) {

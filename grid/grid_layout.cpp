@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "grid/column_groups.h"
 #include "render/text_layout.h"
 
 namespace {
@@ -277,6 +278,8 @@ void GridModel::RebuildLayout() {
         available = AvailableLines(settings.paper_height, settings.top_margin, settings.bottom_margin);
     } else {
         available = AvailableLines(print_.page.paper_height, print_.page.top_margin, print_.page.bottom_margin);
+        // A table scaled down to the width takes proportionally more rows on a page.
+        available = UnscaledLength(available, PrintScale(*this));
     }
 
     const PageFrame frame(*this, print);
@@ -292,7 +295,9 @@ void GridModel::RebuildLayout() {
     LayoutLine bottom[kMostFrameLines];
 
     int first = 0;
+    int pages = 0;
     for (int page = 0; first < rows; ++page) {
+        pages = page + 1;
         LayoutLine first_row = row(first);
         if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
         const int top_count = frame.Top(page, top);
@@ -329,6 +334,9 @@ void GridModel::RebuildLayout() {
     if (paged_bytes <= static_cast<std::size_t>(INT32_MAX) && lines_.Reserve(static_cast<std::int32_t>(paged_bytes))) {
         lines_.MakeEmpty();
         if (!paged.empty()) lines_.Append(paged.data(), static_cast<std::int32_t>(paged_bytes));
+        page_count_ = pages;
+    } else {
+        page_count_ = rows > 0 ? 1 : 0;
     }
     RecountTextLines();
 }

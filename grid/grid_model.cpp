@@ -372,6 +372,15 @@ void GridModel::SetTableStyle(const TableStyle& style) {
     RefreshAndRedraw();
 }
 
+void GridModel::SetPrintOptions(const PrintOptions& options) {
+    if (options == options_) return;
+    modified_ = true;
+    options_ = options;
+    RebuildLayout();
+    if (HasWindow()) layout_dirty_ = true;
+    RefreshAndRedraw();
+}
+
 void GridModel::StoreFont(const FontSpec& font) {
     font_ = font;
     font_.face_name[sizeof font_.face_name - 1] = '\0';
@@ -598,7 +607,7 @@ bool GridModel::SetLayoutFilePath(const char* path) {
 }
 
 std::vector<std::uint8_t> GridModel::BuildLayoutFileImage() const {
-    return BuildLayoutFile(style_, font_, Columns(), ColumnCount());
+    return BuildLayoutFile(style_, font_, Columns(), ColumnCount(), options_);
 }
 
 bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size) {
@@ -659,6 +668,8 @@ bool GridModel::ApplyLayoutFileImage(const std::uint8_t* bytes, std::size_t size
     AssignTitleOffsets(titles);
     style_ = header.style;
     MendLoadedStyle(style_);
+    options_ = ReadLayoutFileOptions(bytes, header);
+    MendLoadedOptions(options_);
     screen_.rule_width = style_.line_type;
     print_.rule_width = style_.line_type;
     FontSpec font = font_;

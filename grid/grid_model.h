@@ -143,6 +143,11 @@ public:
     // table width are recomputed and the view redrawn.
     void SetTableStyle(const TableStyle& style);
 
+    PrintOptions GetPrintOptions() const { return options_; }
+    // Modified when they differ; the pages are laid out again (a scaled table fits more rows on
+    // a page) and the view redrawn.
+    void SetPrintOptions(const PrintOptions& options);
+
     // Header and footer: free text, lines ending in "\r\n", a TAB splitting left and right
     // parts. The pointers are into the string pool, valid until titles or texts change. The
     // setters take the text up to a NUL byte, do not set the modified flag, and return false
@@ -166,6 +171,8 @@ public:
     // layout dirty when a window exists; then RebuildLayout. False when it stopped early.
     bool SetRowCount(int rows);
     int RowCount() const { return row_count_; }
+    // Pages of the current layout (the rows the filter keeps), 0 without rows.
+    int PageCount() const { return page_count_; }
 
     // Font metrics on both devices, then RebuildLayout.
     void Reformat();
@@ -194,7 +201,7 @@ public:
     // The file image of the columns, style and font (layout of column_layout_file.h).
     std::vector<std::uint8_t> BuildLayoutFileImage() const;
 
-    // Takes columns, table style and font from a layout file image when it is accepted (see
+    // Takes columns, table style, font and print options from a layout file image when it is accepted (see
     // ParseLayoutFileHeader: magic, 20 and 48, at least one column, header and records inside
     // the bytes) and the column list can hold them; values no grid writes are mended
     // (MendLoadedColumn, MendLoadedStyle, MendLoadedFont). The modified flag is then cleared.
@@ -262,6 +269,8 @@ private:
     bool HasWindow() const;
 
     TableStyle style_;
+    PrintOptions options_;
+    int page_count_ = 0;
     bool layout_dirty_ = false;
     bool modified_ = false;
     char layout_file_path_[260] = {};

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <optional>
 
+#include "grid/column_groups.h"
 #include "grid/grid_layout.h"
 #include "grid/grid_view_layout.h"
+#include "grid/page_number_text.h"
 #include "grid/grid_surface_win32.h"
 #include "render/draw_primitives_win32.h"
 #include "render/gdi_text_meter_win32.h"
@@ -45,6 +47,29 @@ int ColumnWidth(const GridColumn& column, GridDevice device) {
     return device == GridDevice::Screen ? column.width : column.print_width;
 }
 
+// Calls visit(index, column, position among the table's visible columns from 1) for the
+// visible columns the target paints, left to right: the key columns, then the range; false
+// from visit ends the walk. The position counts the columns before the range too, so a later
+// column group on paper keeps the table's numbers.
+template <typename Visit>
+void ForEachPaintedColumn(const GridModel& model, const LinePaintTarget& target, Visit visit) {
+    int number = 0;
+    for (int i = 0; i < target.key_end_column && i < target.first_column; ++i) {
+        const GridColumn* column = model.Column(i);
+        if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
+        if (!visit(i, *column, ++number)) return;
+    }
+    number = 0;
+    for (int i = 0; i < target.first_column; ++i) {
+        if (model.IsColumnVisible(i)) ++number;
+    }
+    for (int i = target.first_column; i < target.end_column; ++i) {
+        const GridColumn* column = model.Column(i);
+        if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
+        if (!visit(i, *column, ++number)) return;
+    }
+}
+
 // A horizontal rule from x1 to x2 at y in the selected pen, as wide as the line type. A double
 // rule under a row leaves the white middles of the vertical double rules open into its gap.
 void DrawHorizontalRule(const GridModel& model, const LinePaintTarget& target, int y, bool bottom_rule) {
@@ -62,12 +87,11 @@ void DrawHorizontalRule(const GridModel& model, const LinePaintTarget& target, i
         const int r = model.Metrics(target.device).rule_width;
         int middle = x1 + 1;
         SetPixel(dc, middle, y, kWhiteColour);
-        for (int i = target.first_column; i < target.end_column; ++i) {
-            const GridColumn* column = model.Column(i);
-            if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
-            middle += ColumnWidth(*column, target.device) + r;
+        ForEachPaintedColumn(model, target, [&](int, const GridColumn& column, int) {
+            middle += ColumnWidth(column, target.device) + r;
             SetPixel(dc, middle, y, kWhiteColour);
-        }
+            return true;
+        });
     }
     const HGDIOBJ previous = SelectObject(dc, WhitePen());
     DrawRuleLine(dc, x1, y + 1, x2, y + 1);
@@ -79,35 +103,27 @@ void DrawHorizontalRule(const GridModel& model, const LinePaintTarget& target, i
 
 bool OnScreen(const LinePaintTarget& target) { return target.device == GridDevice::Screen; }
 
-// Walks the visible columns of the target's range as the row painters do: the left rule, then
-// each cell and its right rule; on screen cells left of the window are skipped and the walk
-// stops at its right edge. `paint_cell`(index, column, cell rectangle, position among all the
-// table's visible columns from 1) paints one cell and its right rule. The position counts the
-// columns before the range too, so a later column group on paper keeps the table's numbers.
+// Walks the visible columns of the target as the row painters do: the left rule, then each
+// cell and its right rule; on screen cells left of the window are skipped and the walk stops at
+// its right edge. `paint_cell`(index, column, cell rectangle, position among all the table's
+// visible columns from 1) paints one cell and its right rule.
 template <typename PaintCell>
 void WalkCells(const GridModel& model, const LinePaintTarget& target, int top, int bottom, PaintCell paint_cell) {
     const int r = model.Metrics(target.device).rule_width;
     const int line_type = model.GetTableStyle().line_type;
     DrawVerticalRule(target.dc, target.x0, top, bottom, line_type);
     int x = target.x0 + r;
-    int number = 0;
-    for (int i = 0; i < target.first_column; ++i) {
-        if (model.IsColumnVisible(i)) ++number;
-    }
-    for (int i = target.first_column; i < target.end_column; ++i) {
-        const GridColumn* column = model.Column(i);
-        if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
-        ++number;
-        const int right = x + ColumnWidth(*column, target.device);
+    ForEachPaintedColumn(model, target, [&](int i, const GridColumn& column, int number) {
+        const int right = x + ColumnWidth(column, target.device);
         if (OnScreen(target) && right + r <= target.client.left) {
             x = right + r;
-            continue;
+            return true;
         }
         const RECT cell{x, top, right, bottom};
-        paint_cell(i, *column, cell, number);
+        paint_cell(i, column, cell, number);
         x = right + r;
-        if (OnScreen(target) && x >= target.client.right) break;
-    }
+        return !(OnScreen(target) && x >= target.client.right);
+    });
 }
 
 // The printer's wrap width of a cell and its meter (bold chosen by the caller), when painting
@@ -241,9 +257,9 @@ int PaintPageNumber(const GridModel& model, const LayoutLine& line, int y, const
     const std::uint8_t position = model.GetTableStyle().page_number_position;
     const bool centred = position == PageNumberPosition::TopCenter || position == PageNumberPosition::BottomCenter;
     const bool left = position == PageNumberPosition::TopLeft || position == PageNumberPosition::BottomLeft;
-    char text[24];
-    const int length =
-        std::snprintf(text, sizeof text, centred ? "- %u -" : "%u.", static_cast<unsigned>(line.key));
+    char text[48];
+    const int length = FormatPageNumberText(position, model.GetPrintOptions().page_number_style,
+                                            static_cast<int>(line.key), model.PageCount(), text);
     // As on paper: a box from the table's left rule as wide as the page's printable width.
     const RECT box{target.x0, y, std::max(target.x0, target.page_number_right), bottom};
     FillWhite(target.dc, target.client.left, y, box.left, bottom);
@@ -275,7 +291,9 @@ int PrintableWidth(const GridModel& model) {
         return CharactersOnScreen(model, settings.paper_width - settings.left_margin - settings.right_margin);
     }
     const PrintSettings& page = model.Metrics(GridDevice::Screen).page;
-    return page.paper_width - page.left_margin - page.right_margin;
+    // A table fitted to the width is laid out on a page larger by the inverse of its scale.
+    return UnscaledLength(static_cast<std::int64_t>(page.paper_width) - page.left_margin - page.right_margin,
+                          PrintScale(model));
 }
 
 // Farther than any window reaches, well within GDI's coordinate range.

@@ -34,6 +34,8 @@ struct LinePaintTarget {
     // The grid's host: the picture folder, and on paper the display's resolution that pictures
     // are scaled from. Null: picture cells show no picture.
     GridHost* host = nullptr;
+    // Paper: the key columns [0, key_end_column) painted before the range (0: none).
+    int key_end_column = 0;
 };
 
 // Paints `line` with its top at y and returns the y below it. DataRow, Titles, ColumnNumbers,

@@ -57,6 +57,27 @@ static_assert(offsetof(TableStyle, cell_height) == 1 && offsetof(TableStyle, pag
                   offsetof(TableStyle, flags) == 4,
               "TableStyle fields sit at their file offsets");
 
+// PrintOptions::page_number_style: how a page number reads, at any of the positions.
+struct PageNumberStyle {
+    enum : std::uint8_t {
+        Plain = 0,        // "N." or "- N -", as the position has it
+        PageOfPages = 1,  // "стр. N от M", M the pages of the layout
+    };
+};
+
+// How the table goes onto paper beyond the table style; all zero is the plain look.
+struct PrintOptions {
+    std::uint16_t key_columns = 0;  // leading visible columns repeated left of every column group
+    std::uint8_t page_number_style = PageNumberStyle::Plain;
+    std::uint8_t fit_to_width = 0;  // 1: the printed table is scaled down to one column group
+};
+
+inline bool operator==(const PrintOptions& a, const PrintOptions& b) {
+    return a.key_columns == b.key_columns && a.page_number_style == b.page_number_style &&
+           a.fit_to_width == b.fit_to_width;
+}
+inline bool operator!=(const PrintOptions& a, const PrintOptions& b) { return !(a == b); }
+
 // Bits of GridColumn::flags and GridColumnInfo::flags.
 struct ColumnFlags {
     enum : std::uint32_t {

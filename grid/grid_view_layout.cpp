@@ -336,8 +336,15 @@ std::vector<int> PageWidthMarks(const GridModel& model, const PixelRect& client,
         }
         if (model.IsColumnVisible(i)) x += model.Column(i)->width + rule;
     }
+    // Later groups repeat the key columns at their left, which leaves them that much less room.
+    const KeyColumns keys = FindKeyColumns(model);
+    std::int64_t key_width = 0;
+    for (int i = 0; i < keys.end_column; ++i) {
+        if (model.IsColumnVisible(i)) key_width += model.Column(i)->width + rule;
+    }
     for (std::size_t g = 0; g < starts.size(); ++g) {
         int mark = starts[g] + printable_width;
+        if (g > 0) mark = static_cast<int>(std::max<std::int64_t>(starts[g] + rule, mark - key_width));
         if (g + 1 < starts.size()) {
             // On paper the next group's first column reaches past the edge, the ones before do not.
             const int next_left = starts[g + 1];
@@ -380,6 +387,10 @@ void ResizeColumn(GridModel& model, int column, int delta) {
         record->print_width = MulDiv32(record->width, print_dpi, screen_dpi);
     }
     // Flowing cells wrap at the new width; so may the column's title in the title band.
-    if ((record->flags & ColumnFlags::TextFlow) || TitleBandHeightChanged(model)) model.RebuildLayout();
+    // A table fitted to the width scales with its width, and the rows a page holds with it.
+    if ((record->flags & ColumnFlags::TextFlow) || model.GetPrintOptions().fit_to_width != 0 ||
+        TitleBandHeightChanged(model)) {
+        model.RebuildLayout();
+    }
     model.UpdateTableWidth();
 }

@@ -92,7 +92,8 @@ int ColumnDropTarget(const GridModel& model, int x, const PixelRect& client);
 // end of its sheet's printable width (`printable_width`, screen pixels) measured from the left
 // rule of the group's first column, so a mark crosses the column that begins the next group, as
 // printing divides them. A mark that the two devices' rounding would put outside that column is
-// kept inside it. The dot-matrix printer prints no groups: one mark from the table's left rule.
+// kept inside it. A later group's mark stands closer by the screen width of the key columns it
+// repeats. The dot-matrix printer prints no groups: one mark from the table's left rule.
 std::vector<int> PageWidthMarks(const GridModel& model, const PixelRect& client, int printable_width);
 
 // Moves the column record from `from` to `to`, the records between shifting by one, and sets

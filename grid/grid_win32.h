@@ -109,6 +109,8 @@ public:
     bool SetVisibility(const std::uint8_t* visible, int count) { return model_.SetVisibility(visible, count); }
     TableStyle GetTableStyle() const { return model_.GetTableStyle(); }
     void SetTableStyle(const TableStyle& style) { model_.SetTableStyle(style); }
+    PrintOptions GetPrintOptions() const { return model_.GetPrintOptions(); }
+    void SetPrintOptions(const PrintOptions& options) { model_.SetPrintOptions(options); }
     const char* GetHeaderText() const { return model_.GetHeaderText(); }
     const char* GetFooterText() const { return model_.GetFooterText(); }
     bool SetHeaderText(std::string_view text) { return model_.SetHeaderText(text); }

@@ -2,8 +2,10 @@
 #include "print/windows_printing_win32.h"
 
 #include <cstring>
+#include <optional>
 
 #include "grid/grid_paint_win32.h"
+#include "grid/page_number_text.h"
 #include "grid/table_fonts_win32.h"
 #include "print/dot_matrix.h"
 #include "print/printer_services_win32.h"
@@ -24,6 +26,29 @@ public:
 
 private:
     Grid& grid_;
+};
+
+// A table fitted to the width is drawn as laid out, on the page enlarged by the inverse of its
+// scale, and the mapping shrinks it onto the sheet: fonts, rules, pictures and widths together.
+// Logical (0, 0) becomes the table's origin on the sheet.
+class ScaledDrawing {
+public:
+    ScaledDrawing(HDC dc, int scale, PageOrigin origin) : dc_(dc) {
+        previous_mode_ = SetMapMode(dc_, MM_ANISOTROPIC);
+        SetWindowExtEx(dc_, kFullPrintScale, kFullPrintScale, nullptr);
+        SetViewportExtEx(dc_, scale, scale, nullptr);
+        SetViewportOrgEx(dc_, origin.x, origin.y, nullptr);
+    }
+    ~ScaledDrawing() {
+        SetViewportOrgEx(dc_, 0, 0, nullptr);
+        SetMapMode(dc_, previous_mode_);
+    }
+    ScaledDrawing(const ScaledDrawing&) = delete;
+    ScaledDrawing& operator=(const ScaledDrawing&) = delete;
+
+private:
+    HDC dc_;
+    int previous_mode_ = MM_TEXT;
 };
 
 // Farther than any sheet reaches at any resolution, well within GDI's coordinate range.
@@ -57,8 +82,8 @@ int DrawPageNumber(Grid& grid, int x, int y, int number) {
     const int bottom = y + metrics.font_height;
     if (dc == nullptr) return bottom;
     const std::uint8_t position = model.GetTableStyle().page_number_position;
-    char text[24];
-    FormatPrintedPageNumber(position, number, text);
+    char text[48];
+    FormatPageNumberText(position, model.GetPrintOptions().page_number_style, number, model.PageCount(), text);
     int alignment = kAlignRight;
     if (position == PageNumberPosition::TopLeft || position == PageNumberPosition::BottomLeft) {
         alignment = kAlignLeft;
@@ -82,14 +107,21 @@ void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margin
     if (!FindColumnGroup(model, group_index, group)) return;
     model.PrintState().table_width_on_paper = group.width;
 
-    TableFonts fonts(dc, model.GetFont());
-    const PageOrigin origin =
+    PageOrigin origin =
         PageOriginOnSheet(model.Metrics(GridDevice::Print).page, ReadPageMetrics(dc, false), exchange_margins);
+    const int scale = PrintScale(model);
+    std::optional<ScaledDrawing> scaled;
+    if (scale < kFullPrintScale) {
+        scaled.emplace(dc, scale, origin);
+        origin = PageOrigin{};
+    }
+    TableFonts fonts(dc, model.GetFont());
     SetBkColor(dc, RGB(255, 255, 255));
     SetTextColor(dc, RGB(0, 0, 0));
     // On paper the client rectangle, the grid style and the page-number edge play no part.
-    const LinePaintTarget target{dc, GridDevice::Print, &fonts, origin.x, group.first_column, group.end_column,
-                                 group.width, RECT{}, 0, 0, nullptr, &grid.Host()};
+    const LinePaintTarget target{dc,      GridDevice::Print, &fonts,  origin.x,    group.first_column,
+                                 group.end_column, group.width, RECT{}, 0, 0, nullptr, &grid.Host(),
+                                 group.key_end_column};
     int y = origin.y;
     for (int i = first; i < end; ++i) {
         const LayoutLine line = model.Line(i);

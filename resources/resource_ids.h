@@ -38,6 +38,9 @@
 #define IDC_TABLE_HEADER_EACH_PAGE  133
 #define IDC_TABLE_FOOTER_EACH_PAGE  134
 #define IDC_TABLE_PRINT_DATE        135
+#define IDC_TABLE_PAGE_NUMBER_STYLE 141
+#define IDC_TABLE_KEY_COLUMNS       142
+#define IDC_TABLE_FIT_TO_WIDTH      143
 
 // "ColumnProperties": column appearance. Buttons IDOK and IDCANCEL.
 #define IDC_COLUMN_LIST             101
