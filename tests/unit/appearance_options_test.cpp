@@ -302,3 +302,33 @@ TEST(ColumnListEntries, OfferTheVisibleColumnsWithTheirIndexes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PrintOptionChoices, OpenOnTheStoredOptionsAndKeepWhatNoEntryStandsFor) {
+    PrintOptions stored;
+    stored.key_columns = 3;
+    stored.page_number_style = PageNumberStyle::PageOfPages;
+    const PrintOptionChoices shown = PrintOptionChoicesFrom(stored);
+    EXPECT_EQ(shown.key_columns_key, 4);
+    EXPECT_EQ(shown.page_number_style_key, 2);
+    EXPECT_FALSE(shown.fit_to_width);
+    EXPECT_TRUE(ApplyPrintOptionChoices(stored, shown) == stored);
+
+    PrintOptionChoices changed{1, 1, true};
+    const PrintOptions plain = ApplyPrintOptionChoices(stored, changed);
+    EXPECT_EQ(plain.key_columns, 0);
+    EXPECT_EQ(plain.page_number_style, PageNumberStyle::Plain);
+    EXPECT_EQ(plain.fit_to_width, 1);
+
+    // Twelve key columns from a layout file: the list has no such entry and opens empty; OK
+    // keeps the twelve.
+    stored.key_columns = 12;
+    const PrintOptionChoices odd = PrintOptionChoicesFrom(stored);
+    EXPECT_EQ(OptionIndexOfKey(kKeyColumnOptions, odd.key_columns_key), -1);
+    EXPECT_EQ(ApplyPrintOptionChoices(stored, odd).key_columns, 12);
+    changed.key_columns_key = kNoChoice;
+    EXPECT_EQ(ApplyPrintOptionChoices(stored, changed).key_columns, 12);
+}
+
+}  // namespace

@@ -327,6 +327,22 @@ TEST(CharRenderPageNumber, EveryPosition) {
     }
 }
 
+TEST(CharRenderPageNumber, PageOfPagesStandsWhereThePlainNumberStands) {
+    const struct {
+        std::uint8_t position;
+        const char* expected;
+    } cases[] = {
+        {PageNumberPosition::TopLeft, "  стр. 2 от 15\r\n"},
+        {PageNumberPosition::BottomCenter, "        стр. 2 от 15\r\n"},
+        {PageNumberPosition::TopRight, "              стр. 2 от 15\r\n"},
+    };
+    for (const auto& c : cases) {
+        ItemList out(64, 64);
+        EXPECT_TRUE(RenderPageNumber(2, c.position, out, 28, PageNumberStyle::PageOfPages, 15));
+        EXPECT_EQ(ListText(out), c.expected) << int(c.position);
+    }
+}
+
 TEST(CharRenderLayoutLine, OtherKindsAreEmptyLines) {
     TextGrid table({{"a"}});
     table.SetLines({KindLine(LineKind::Blank), KindLine(LineKind::DateLine), KindLine(LineKind::PageBreak),

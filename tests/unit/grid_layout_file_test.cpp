@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -393,6 +394,78 @@ TEST_F(GridLayoutFileTest, TheLastTwoFontBytesStayTheGrids) {
     image[87] = 0x12;
     ASSERT_TRUE(model->ApplyLayoutFileImage(image));
     EXPECT_EQ(model->GetFont().reserved_last, 0xBEEF1234u);
+}
+
+TEST_F(GridLayoutFileTest, PrintOptionsLiveInTheSpareHeaderBytesWhichTodaysRulesDoNotRead) {
+    Arrange(*model);
+    const Bytes plain = model->BuildLayoutFileImage();
+    EXPECT_EQ(Bytes(plain.begin() + 88, plain.begin() + 128), Bytes(40, 0)) << "no options: no record";
+
+    PrintOptions options;
+    options.key_columns = 2;
+    options.page_number_style = PageNumberStyle::PageOfPages;
+    options.fit_to_width = 1;
+    model->SetPrintOptions(options);
+    EXPECT_TRUE(model->IsModified());
+    const Bytes image = model->BuildLayoutFileImage();
+    const std::uint8_t record[] = {'P', 'R', 'T', '1', 2, 0, 1, 1};
+    EXPECT_EQ(Bytes(image.begin() + 88, image.begin() + 96), Bytes(std::begin(record), std::end(record)));
+    EXPECT_EQ(Bytes(image.begin() + 96, image.begin() + 128), Bytes(32, 0)) << "room for later options";
+    // Everything else is the bytes the file had without them.
+    Bytes rest = image;
+    std::fill(rest.begin() + 88, rest.begin() + 96, 0);
+    EXPECT_EQ(rest, plain);
+
+    auto loaded = MakeModel();
+    Arrange(*loaded);
+    ASSERT_TRUE(loaded->ApplyLayoutFileImage(image));
+    EXPECT_TRUE(loaded->GetPrintOptions() == options);
+    EXPECT_EQ(loaded->BuildLayoutFileImage(), image);
+    // A file written before the options: the plain ones.
+    ASSERT_TRUE(loaded->ApplyLayoutFileImage(plain));
+    EXPECT_TRUE(loaded->GetPrintOptions() == PrintOptions{});
+}
+
+TEST_F(GridLayoutFileTest, PrintOptionsAreReadOnlyWhereRecordsDoNotStandAndMended) {
+    Arrange(*model);
+    PrintOptions options;
+    options.key_columns = 3;
+    model->SetPrintOptions(options);
+    const Bytes image = model->BuildLayoutFileImage();
+    const struct {
+        const char* what;
+        std::size_t offset;
+        std::uint8_t value;
+        int key_columns;
+        int style;
+        int fit;
+    } cases[] = {
+        {"as written", 0, 0, 3, 0, 0},
+        {"another tag", 91, '2', 0, 0, 0},
+        {"keys beyond any grid", 93, 0x90, 0, 0, 0},  // 0x9003
+        {"unknown page-number style", 94, 7, 3, 0, 0},
+        {"fit to width of 9", 95, 9, 3, 0, 1},
+    };
+    for (const auto& c : cases) {
+        Bytes changed = image;
+        if (c.offset != 0) changed[c.offset] = c.value;
+        auto loaded = MakeModel();
+        ASSERT_TRUE(loaded->ApplyLayoutFileImage(changed)) << c.what;
+        const PrintOptions got = loaded->GetPrintOptions();
+        EXPECT_EQ(got.key_columns, c.key_columns) << c.what;
+        EXPECT_EQ(got.page_number_style, c.style) << c.what;
+        EXPECT_EQ(got.fit_to_width, c.fit) << c.what;
+    }
+    // Records that start at 88 fill those bytes: they are columns, not options.
+    Bytes early(88 + 48, 0);
+    std::memcpy(early.data(), image.data(), 88);
+    WriteUint16(early.data() + 6, 88);
+    WriteUint32(early.data() + 10, 1);
+    std::memcpy(early.data() + 88, "PRT1", 4);
+    WriteUint32(early.data() + 88 + 20, 40);  // the column's width
+    auto loaded = MakeModel();
+    ASSERT_TRUE(loaded->ApplyLayoutFileImage(early));
+    EXPECT_TRUE(loaded->GetPrintOptions() == PrintOptions{});
 }
 
 TEST_F(GridLayoutFileTest, ImageOfAnEmptyColumnListIsOnlyTheHeader) {

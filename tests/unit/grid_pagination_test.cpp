@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "fake_measuring_device.h"
+#include "grid/column_groups.h"
 
 namespace {
 
@@ -211,6 +212,24 @@ TEST_F(PaginationTest, PagesBreakAtTheLastRowThatFits) {
     // A page too small for anything still takes one row.
     Lay(3, kDefaultFlags, PageNumberPosition::None, 5);
     EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1b | Cab R2b");
+}
+
+TEST_F(PaginationTest, AFittedTableTakesMoreRowsOnAPageAndCountsItsPages) {
+    Lay(10, kDefaultFlags, PageNumberPosition::None, 56);
+    EXPECT_EQ(model->PageCount(), 3);
+    // Columns twice as wide as the sheet (rules included) print at half size: the page holds
+    // twice the pixels, 112.
+    const int sheet = PrintableWidthOnPaper(*model);
+    model->MutableColumn(0)->print_width = sheet;
+    model->MutableColumn(1)->print_width = sheet - 3;
+    PrintOptions options;
+    options.fit_to_width = 1;
+    model->SetPrintOptions(options);
+    EXPECT_EQ(Describe(*model), "T Cb R0b R1b R2b R3b R4b R5b R6b R7b | Cab R8b R9b");
+    EXPECT_EQ(model->PageCount(), 2);
+    // Without rows there are no pages.
+    model->SetRowCount(0);
+    EXPECT_EQ(model->PageCount(), 0);
 }
 
 TEST_F(PaginationTest, ARowTallerThanThePageFormsAPageOfItsOwn) {

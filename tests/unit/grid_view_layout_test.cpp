@@ -304,6 +304,13 @@ TEST_F(GridViewLayoutTest, EveryColumnGroupGetsItsPageWidthMark) {
     // that column: at most past "Amount"'s right rule less one, at least past its left rule.
     EXPECT_EQ(PageWidthMarks(*model, client, 100), (std::vector<int>{103, 136, 203}));
     EXPECT_EQ(PageWidthMarks(*model, client, 20), (std::vector<int>{59, 104, 123}));
+    // "No" (21 on screen with its rule) repeats left of the later groups: their sheets hold
+    // that much less of their own columns.
+    PrintOptions keys;
+    keys.key_columns = 1;
+    model->SetPrintOptions(keys);
+    EXPECT_EQ(PageWidthMarks(*model, client, 70), (std::vector<int>{74, 107, 152}));
+    model->SetPrintOptions(PrintOptions{});
     // Hidden columns take no room: "No" and "Date" share the first sheet.
     const std::uint8_t visible[] = {1, 0, 0, 1};
     model->SetVisibility(visible, 4);

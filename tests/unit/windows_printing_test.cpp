@@ -49,6 +49,7 @@ protected:
             ColumnGroup group;
             if (!FindColumnGroup(*model, g, group)) return text + " missing " + std::to_string(g);
             if (!text.empty()) text += " ";
+            if (group.key_end_column > 0) text += "[0-" + std::to_string(group.key_end_column) + "]";
             text += std::to_string(group.first_column) + "-" + std::to_string(group.end_column) + ":" +
                     std::to_string(group.width);
         }
@@ -77,6 +78,70 @@ TEST_F(ColumnGroupTest, GroupsTakeColumnsWhileTheyFitAndAlwaysTheirFirst) {
     ColumnGroup group;
     EXPECT_FALSE(FindColumnGroup(*model, 4, group));
     EXPECT_FALSE(FindColumnGroup(*model, -1, group));
+}
+
+TEST_F(ColumnGroupTest, KeyColumnsRepeatLeftOfEveryLaterGroup) {
+    SetPrintWidths({30, 40, 20, 50, 120, 10});
+    PrintOptions options;
+    options.key_columns = 1;
+    model->SetPrintOptions(options);
+    // Later groups start 1 + 31 wide: "+ 51" fits (83), "+ 121" begins the next group, which
+    // takes it whatever its width (153); "+ 11" then begins the last one (43).
+    EXPECT_EQ(Groups(), "0-3:94 [0-1]3-4:83 [0-1]4-5:153 [0-1]5-6:43");
+    EXPECT_EQ(model->PrintState().column_groups, 4);
+
+    // Two keys (72) would leave no room for the 51 of a column that fits a sheet alone: one
+    // repeats. Asking for more than there are visible columns asks for all but the last.
+    const struct {
+        int asked;
+        int wanted;
+        int kept;
+    } cases[] = {{2, 2, 1}, {5, 5, 1}, {400, 5, 1}, {0, 0, 0}};
+    for (const auto& c : cases) {
+        options.key_columns = static_cast<std::uint16_t>(c.asked);
+        model->SetPrintOptions(options);
+        const KeyColumns keys = FindKeyColumns(*model);
+        EXPECT_EQ(keys.wanted, c.wanted) << c.asked;
+        EXPECT_EQ(keys.count, c.kept) << c.asked;
+    }
+
+    // A hidden column is no key: the first visible one is (column 1, 41 wide with its rule).
+    options.key_columns = 1;
+    model->SetPrintOptions(options);
+    const std::uint8_t visible[] = {0, 1, 1, 1, 1, 1};
+    model->SetVisibility(visible, 6);
+    EXPECT_EQ(Groups(), "1-3:63 [0-2]3-4:93 [0-2]4-5:163 [0-2]5-6:53");
+
+    // Keys wider than the sheet leave room for nothing: none repeat.
+    SetPrintWidths({30, 140, 20, 50, 10, 10});
+    EXPECT_EQ(FindKeyColumns(*model).count, 0);
+    EXPECT_EQ(Groups(), "1-2:142 2-6:95");
+}
+
+TEST_F(ColumnGroupTest, FitToWidthScalesTheTableIntoOneGroupDownTo40Percent) {
+    // 1 + 31 + 41 + 21 + 51 + 11 + 11 = 167 on a sheet of 100: scale 598 thousandths, and a
+    // sheet of 100 × 1000 / 598 = 167 to lay out on.
+    SetPrintWidths({30, 40, 20, 50, 10, 10});
+    PrintOptions options;
+    options.fit_to_width = 1;
+    model->SetPrintOptions(options);
+    EXPECT_EQ(PrintScale(*model), 598);
+    EXPECT_EQ(PrintableWidthOnPaper(*model), 167);
+    EXPECT_EQ(Groups(), "0-6:167");
+    EXPECT_TRUE(FitsPageWidth(*model));
+    // 251 wide needs 398 thousandths, below 40 %: unscaled column groups as without the option.
+    SetPrintWidths({30, 40, 20, 50, 94, 10});
+    EXPECT_EQ(PrintScale(*model), 1000);
+    EXPECT_EQ(Groups(), "0-3:94 3-4:52 4-5:96 5-6:12");
+    // A table that fits is never enlarged.
+    SetPrintWidths({10, 10, 10, 10, 10, 10});
+    EXPECT_EQ(PrintScale(*model), 1000);
+    EXPECT_EQ(PrintableWidthOnPaper(*model), 100);
+    // The dot-matrix printer counts characters: nothing to scale.
+    SetPrintWidths({30, 40, 20, 50, 10, 10});
+    g_settings.printer_kind = kDotMatrixPrinter;
+    model->Reformat();
+    EXPECT_EQ(PrintScale(*model), 1000);
 }
 
 TEST_F(ColumnGroupTest, AGroupMayFillThePrintableWidthExactly) {
