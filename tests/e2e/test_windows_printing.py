@@ -25,6 +25,7 @@ PAGE_FROM, PAGE_TO, PAGE_SUBSET, GROUP_FROM, GROUP_TO, COPIES = 101, 102, 111, 1
 SUBSET_ALL, SUBSET_ODD, SUBSET_EVEN = "Всички страници", "Нечетни страници", "Четни (с разменени полета)"
 PAGE_NUMBERS_LIST, FIRST_PAGE_NUMBER, PRINT_DATE, CELL_HEIGHT_LIST = 121, 131, 135, 112
 TITLES_EACH_PAGE, HEADER_EACH_PAGE, FOOTER_EACH_PAGE = 132, 133, 134
+PAGE_NUMBER_STYLE, KEY_COLUMNS, FIT_TO_WIDTH = 141, 142, 143
 
 TOO_WIDE = ("Ширината на таблицата е по-голяма от полето\r\n"
             "за печат. Бихте могли да скриете част от\r\n"
@@ -55,9 +56,10 @@ def row_name(number: int) -> str:
     return f"Стоков запис {number:03d}"
 
 
-def table_data(rows: int, font: str = "Arial, 10", wide: bool = False) -> str:
+def table_data(rows: int, font: str = "Arial, 10", wide: bool = False, wide_words: int = 3) -> str:
     """A data file with a header (two parts on a line), a footer and Cyrillic cells. `wide` adds
-    columns far wider than A4 together, each with a title of its own."""
+    columns far wider than A4 together, each with a title of its own and `wide_words` times
+    "широко съдържание" in every cell."""
     titles = ["№", "Наименование", "Град", "Сума"]
     types = ["Number", "Text", "Text", "Number"]
     extra = [f"Колона{letter}" for letter in "АБВГДЕ"] if wide else []
@@ -69,7 +71,7 @@ def table_data(rows: int, font: str = "Arial, 10", wide: bool = False) -> str:
              "Data:"]
     for n in range(1, rows + 1):
         cells = [str(n), row_name(n), "Пловдив" if n % 2 else "София", f"{n * 13.25:.2f}"]
-        cells += [f"{title}-{n:03d} " + "широко съдържание " * 3 for title in extra]
+        cells += [f"{title}-{n:03d} " + "широко съдържание " * wide_words for title in extra]
         lines.append("\t".join(cells))
     return "\r\n".join(lines) + "\r\n"
 
@@ -641,6 +643,53 @@ def test_a_table_wider_than_the_paper_asks_first_and_prints_group_by_group(linta
                        dialog=_after_question(lintaro))
     assert job_name(pdfs[0]) == "Linta_1_001_2"
     assert "Наименование" not in pdf_text(test_env, pdfs[0])
+
+
+def test_key_columns_and_page_of_pages_print_on_every_group_of_every_page(lintaro, test_env):
+    start_table(lintaro, rows=70, wide=True, wide_words=1)
+    plain_groups = len(_after_question(lintaro).combo_items(GROUP_TO))
+    lintaro.dialogs()[0].click(IDCANCEL)
+    settle(lintaro)
+
+    # The row numbers, "№" and "Наименование" repeat; numbers read "стр. N от M" from page 1 on.
+    lintaro.post_command(211)
+    style = lintaro.wait_dialog(TABLE_CAPTION)
+    assert style.combo_selected_text(KEY_COLUMNS) == "Няма"
+    assert style.combo_selected_text(PAGE_NUMBER_STYLE) == "Само номер"
+    style.select_combo(KEY_COLUMNS, "3")
+    style.select_combo(PAGE_NUMBER_STYLE, "стр. N от M")
+    style.set_checked(FIRST_PAGE_NUMBER, True)
+    style.click(IDOK)
+    style.wait_gone()
+    settle(lintaro)
+
+    dialog = _after_question(lintaro)
+    groups = len(dialog.combo_items(GROUP_TO))
+    pages = int(dialog.control_text(PAGE_TO))
+    assert groups >= 3 and groups > plain_groups, "the repeated columns take room on every later sheet"
+    assert pages >= 2
+    pdfs = print_pages(lintaro, test_env, 2 * groups, first=1, last=2, dialog=dialog)
+    extra = [f"Колона{c}" for c in "АБВГДЕ"]
+    printed_extra = []
+    for index, pdf in enumerate(pdfs):
+        page, group = index // groups + 1, index % groups + 1
+        assert job_name(pdf) == f"Linta_1_{page:03d}_{group}"
+        text = pdf_text(test_env, pdf)
+        test_env.render_pdf(pdf, test_env.screenshot_dir / f"key-columns-{page}-{group}", dpi=50)
+        assert f"стр. {page} от {pages}" in text, (page, group)
+        # Every sheet tells its rows by their name (and the first by the titles over them).
+        if page == 1:
+            assert "Наименование" in text and "№" in text
+        rows = page_rows(text)
+        assert rows and rows == sorted(rows), (page, group)
+        if group == 1:
+            page_first_rows = rows
+        else:
+            assert rows == page_first_rows, "every group of a page holds the same rows"
+        if page == 1:
+            printed_extra += [t for t in extra if t in text]
+    # The columns of their own still print once each, left to right.
+    assert printed_extra == extra
 
 
 def _after_question(lintaro):
