@@ -692,6 +692,37 @@ def test_key_columns_and_page_of_pages_print_on_every_group_of_every_page(lintar
     assert printed_extra == extra
 
 
+def test_a_table_fitted_to_the_width_prints_one_readable_group_and_the_grid_pages_as_it(lintaro, test_env):
+    start_table(lintaro, rows=150, wide=True, wide_words=1)
+    plain_pages = int(_after_question(lintaro).control_text(PAGE_TO))
+    lintaro.dialogs()[0].click(IDCANCEL)
+    settle(lintaro)
+    run_dialog(lintaro, TABLE_APPEARANCE, TABLE_CAPTION, lambda dialog: dialog.set_checked(FIT_TO_WIDTH, True))
+
+    # No question: the table fits; one group; the smaller rows fill fewer pages.
+    dialog = open_pages_to_print(lintaro)
+    assert dialog.combo_items(GROUP_TO) == ["1"]
+    fitted_pages = int(dialog.control_text(PAGE_TO))
+    assert fitted_pages < plain_pages
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    known = test_env.pdfs()
+    assert expect_grid_as_printed(lintaro, test_env, "fit-to-width") == []
+
+    pdf = new_jobs(test_env, known)[0]
+    text = pdf_text(test_env, pdf)
+    assert all(f"Колона{c}-001" in text for c in "АБВГДЕ"), "every column on the one sheet"
+    (png,) = test_env.render_pdf(pdf, test_env.screenshot_dir / "fit-to-width-page-1", dpi=100)
+    # The whole table within the margins (15 mm left, 10 mm right of A4's 210 mm).
+    left, right = dark_columns(png)
+    assert 15 * 100 / 25.4 - 2 <= left and right <= (210 - 10) * 100 / 25.4 + 2, (left, right)
+    # Arial 10 at the scale: smaller than 10 points, never below 40 % of it.
+    boxes = word_boxes(pdf, "Стоков")
+    assert boxes
+    heights = {round(y2 - y1, 1) for _, y1, _, y2 in boxes}
+    assert all(4.0 <= h < 10.0 for h in heights), heights
+
+
 def _after_question(lintaro):
     lintaro.key("ctrl+p")
     box, _, text = lintaro.wait_message_box()
