@@ -4,8 +4,9 @@ The file, little-endian: u32 magic 12345678 at 0, u16 20 at 4, u16 record offset
 writes 128), u16 record size 48 at 8, u32 column count at 10, 12 zero bytes at 14, the 8-byte
 table style at 26 (u8 line type, u16 cell height, u8 page-number position, u32 flags), the first
 54 bytes of the table font at 34 (32-byte face name, i32 size in tenths of a point, u32 style,
-u32 character set, two u32 and the low 16 bits of a last u32), 40 zero bytes at 88, then one
-48-byte record per column in display order.
+u32 character set, two u32 and the low 16 bits of a last u32), 40 bytes at 88, then one
+48-byte record per column in display order. The 40 bytes are zero, or the print options: "PRT1",
+u16 key columns, u8 page-number style, u8 fit to width, then 32 zero bytes.
 """
 
 from __future__ import annotations
@@ -62,11 +63,19 @@ class LayoutColumn:
 
 
 @dataclass(frozen=True)
+class PrintOptions:
+    key_columns: int = 0
+    page_number_style: int = 0
+    fit_to_width: int = 0
+
+
+@dataclass(frozen=True)
 class LayoutFile:
     record_offset: int
     style: TableStyle
     font: TableFont
     columns: tuple[LayoutColumn, ...]
+    options: PrintOptions = PrintOptions()
 
 
 def read_layout(data: bytes) -> LayoutFile:
@@ -80,7 +89,15 @@ def read_layout(data: bytes) -> LayoutFile:
         raise LayoutFileError(f"tag {tag} and record size {record_size}, not {TAG} and {RECORD_SIZE}")
     if record_offset != FIXED_PART:
         raise LayoutFileError(f"records at {record_offset}, not {FIXED_PART}")
-    if any(data[14:26]) or any(data[88:128]):
+    options = PrintOptions()
+    if data[88:92] == b"PRT1":
+        options = PrintOptions(*struct.unpack_from("<HBB", data, 92))
+        if options == PrintOptions():
+            raise LayoutFileError("a print options record with nothing in it")
+        reserved = data[96:128]
+    else:
+        reserved = data[88:128]
+    if any(data[14:26]) or any(reserved):
         raise LayoutFileError("the reserved bytes are not zero")
     if count == 0 or len(data) != record_offset + count * RECORD_SIZE:
         raise LayoutFileError(f"{count} columns do not fill {len(data)} bytes")
@@ -89,4 +106,4 @@ def read_layout(data: bytes) -> LayoutFile:
     font = TableFont(face.split(b"\0", 1)[0].decode("cp1251"), size, font_style, char_set)
     columns = tuple(LayoutColumn(*struct.unpack_from("<iIiiiiiiiIii", data, record_offset + i * RECORD_SIZE))
                     for i in range(count))
-    return LayoutFile(record_offset, style, font, columns)
+    return LayoutFile(record_offset, style, font, columns, options)

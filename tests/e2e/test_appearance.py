@@ -19,6 +19,7 @@ import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, WM_CLOSE, image_pixels
 from test_windows_printing import print_pages
+from layout_file_reader import PrintOptions, read_layout
 
 TABLE_APPEARANCE = 211
 COLUMN_APPEARANCE = 212
@@ -47,9 +48,14 @@ CELL_HEIGHTS = ["Нормална", "x 120 %", "x 140 %", "x 160 %", "x 180 %", 
 CELL_HEIGHT_VALUES = [0, 20, 40, 60, 80, 100]
 PAGE_NUMBERS = ["Няма", "Горе, ляво", "Горе, център", "Горе, дясно", "Долу, ляво",
                 "Долу, център", "Долу, дясно"]
-TABLE_LABELS = ["Вид на линията", "Височина на клетките", "Номериране на страниците"]
+TABLE_LABELS = ["Вид на линията", "Височина на клетките", "Номериране на страниците", "Вид на номера",
+                "Ключови колони"]
 TABLE_FIRST_GROUP = [101, 102, 103, 104, 111, 112]
 TABLE_SECOND_GROUP = [121, 131, 132, 133, 134, 135]
+PAGE_NUMBER_STYLE, KEY_COLUMNS, FIT_TO_WIDTH = 141, 142, 143
+TABLE_THIRD_GROUP = [PAGE_NUMBER_STYLE, KEY_COLUMNS, FIT_TO_WIDTH]
+PAGE_NUMBER_STYLES = ["Само номер", "стр. N от M"]
+KEY_COLUMN_COUNTS = ["Няма", "1", "2", "3", "4", "5"]
 
 # "ColumnProperties".
 COLUMN_LIST, TITLE, ALIGNMENT, BOLD, TEXT_FLOW, LINE_LIMIT, ABBREVIATE = 101, 111, 121, 131, 132, 133, 134
@@ -238,7 +244,9 @@ def test_table_dialog_shows_its_controls_groups_and_the_current_style(table_app)
     controls = controls_by_id(dialog)
     for box, (text, _) in TABLE_CHECK_BOXES.items():
         assert (controls[box].class_name, controls[box].text) == ("Button", text)
-    for combo, items in ((111, LINE_TYPES), (112, CELL_HEIGHTS), (121, PAGE_NUMBERS)):
+    assert (controls[FIT_TO_WIDTH].class_name, controls[FIT_TO_WIDTH].text) == ("Button", "Побиране в ширината на листа")
+    for combo, items in ((111, LINE_TYPES), (112, CELL_HEIGHTS), (121, PAGE_NUMBERS),
+                         (PAGE_NUMBER_STYLE, PAGE_NUMBER_STYLES), (KEY_COLUMNS, KEY_COLUMN_COUNTS)):
         assert controls[combo].class_name == "ComboBox"
         assert dialog.item(combo).info().style & 0x3 == CBS_DROPDOWNLIST
         assert dialog.combo_items(combo) == items
@@ -246,17 +254,22 @@ def test_table_dialog_shows_its_controls_groups_and_the_current_style(table_app)
     assert controls[IDOK].text == "Ok" and dialog.item(IDOK).info().style & 0xF == BS_DEFPUSHBUTTON
     assert controls[IDCANCEL].text == "Отказ"
 
-    # Two etched frames: the title band, lines and height above; page numbering and what every
-    # page repeats below.
+    # Three etched frames: the title band, lines and height above; page numbering and what every
+    # page repeats below; how the table goes onto the sheets at the bottom.
     frames = frames_of(dialog)
-    assert len(frames) == 2
-    for group, frame in ((TABLE_FIRST_GROUP, frames[0]), (TABLE_SECOND_GROUP, frames[1])):
+    assert len(frames) == 3
+    for group, frame in ((TABLE_FIRST_GROUP, frames[0]), (TABLE_SECOND_GROUP, frames[1]),
+                         (TABLE_THIRD_GROUP, frames[2])):
         for control in group:
             assert inside(dialog.item(control).info().rect, frame), control
 
     # A new table's style: ColNumbers and HorzLines, thin lines, normal height, top right.
     assert table_state(dialog) == {"flags": 0x6, "line": "Единична тънка", "height": "Нормална",
                                    "pages": "Горе, дясно"}
+    # And the plain way onto paper: the number alone, no key columns, no scaling.
+    assert dialog.combo_selected_text(PAGE_NUMBER_STYLE) == "Само номер"
+    assert dialog.combo_selected_text(KEY_COLUMNS) == "Няма"
+    assert not dialog.is_checked(FIT_TO_WIDTH)
     close_with(dialog, IDCANCEL)
     assert table_app.close() == 0
     assert read_style(table_app.layout) == DEFAULT_STYLE
@@ -385,6 +398,46 @@ def test_a_stored_value_no_list_entry_stands_for_is_kept(table_app, app_factory)
     assert second.close() == 0
     assert read_style(second.layout) == (2, 30, 6, 0xE)
     assert read_columns(second.layout)[3][1:4] == (VISIBLE | BOLD_BIT, 2, 12)
+
+
+def test_print_options_are_kept_in_the_layout_file_and_an_older_file_keeps_todays_look(
+        table_app, app_factory, test_env):
+    before = grid_shot(table_app, test_env, "options-00-plain")
+    dialog = open_dialog(table_app, TABLE_APPEARANCE, TABLE_CAPTION)
+    dialog.select_combo(PAGE_NUMBER_STYLE, "стр. N от M")
+    dialog.select_combo(KEY_COLUMNS, "2")
+    dialog.set_checked(FIT_TO_WIDTH, True)
+    close_with(dialog, IDOK)
+    # The page numbers read "стр. N от M" at once.
+    assert changed_pixels(before, grid_shot(table_app, test_env, "options-01-page-of-pages")) > 0
+    assert table_app.close() == 0
+    stored = read_layout(table_app.layout.read_bytes())
+    assert stored.options == PrintOptions(key_columns=2, page_number_style=1, fit_to_width=1)
+    assert (stored.style.line_type, stored.style.cell_height, stored.style.page_number_position,
+            stored.style.flags) == DEFAULT_STYLE
+
+    # The next run opens on them.
+    second = restart_with_layout(app_factory, table_app, "options_kept")
+    dialog = open_dialog(second, TABLE_APPEARANCE, TABLE_CAPTION)
+    assert dialog.combo_selected_text(PAGE_NUMBER_STYLE) == "стр. N от M"
+    assert dialog.combo_selected_text(KEY_COLUMNS) == "2"
+    assert dialog.is_checked(FIT_TO_WIDTH)
+    close_with(dialog, IDCANCEL)
+    assert second.close() == 0
+
+    # The same file as a program without the options wrote it: today's look and choices.
+    data = bytearray(table_app.layout.read_bytes())
+    data[88:128] = bytes(40)
+    table_app.layout.write_bytes(bytes(data))
+    third = restart_with_layout(app_factory, table_app, "options_absent")
+    assert changed_pixels(before, grid_shot(third, test_env, "options-02-older-file")) == 0
+    dialog = open_dialog(third, TABLE_APPEARANCE, TABLE_CAPTION)
+    assert dialog.combo_selected_text(PAGE_NUMBER_STYLE) == "Само номер"
+    assert dialog.combo_selected_text(KEY_COLUMNS) == "Няма"
+    assert not dialog.is_checked(FIT_TO_WIDTH)
+    close_with(dialog, IDCANCEL)
+    assert third.close() == 0
+    assert read_layout(table_app.layout.read_bytes()).options == PrintOptions()
 
 
 # ---------------------------------------------------------------------------------------------
