@@ -645,11 +645,35 @@ def test_a_table_wider_than_the_paper_asks_first_and_prints_group_by_group(linta
     assert "Наименование" not in pdf_text(test_env, pdfs[0])
 
 
+def page_width_marks(lintaro, test_env, name: str) -> list[int]:
+    """The x of every red page-width mark across the table, in table pixels: the grid scrolled
+    to the left end, then a window width further right each time, screenshot by screenshot."""
+    grid = lintaro.grid_window()
+    width = grid.info().client_size[0]
+    info = lintaro.driver.call("scrollinfo", grid.handle, "H")
+    right_end = max(0, int(info[1]) - int(info[2]))
+    marks: set[int] = set()
+    for offset in range(0, right_end + width, width):
+        offset = min(offset, right_end)
+        grid.send(WM_HSCROLL, (offset << 16) | SB_THUMBTRACK)
+        time.sleep(0.2)
+        png = lintaro.screenshot(test_env.screenshot_dir / f"{name}-{offset}.png", window=grid, client=True)
+        shot_width, shot_height, data = image_pixels(png)
+        top = 2 * shot_width * 3  # in the white band over the table, which a mark crosses too
+        marks |= {offset + x for x in range(shot_width)
+                  if tuple(data[top + 3 * x:top + 3 * x + 3]) == (255, 0, 0)}
+    grid.send(WM_HSCROLL, SB_THUMBTRACK)
+    return sorted(marks)
+
+
 def test_key_columns_and_page_of_pages_print_on_every_group_of_every_page(lintaro, test_env):
     start_table(lintaro, rows=70, wide=True, wide_words=1)
     plain_groups = len(_after_question(lintaro).combo_items(GROUP_TO))
     lintaro.dialogs()[0].click(IDCANCEL)
     settle(lintaro)
+    # Every group's mark but perhaps the last one's, which may lie beyond the table's end.
+    plain_marks = page_width_marks(lintaro, test_env, "marks-plain")
+    assert plain_groups - 1 <= len(plain_marks) <= plain_groups
 
     # The row numbers, "№" and "Наименование" repeat; numbers read "стр. N от M" from page 1 on.
     lintaro.post_command(211)
@@ -662,12 +686,18 @@ def test_key_columns_and_page_of_pages_print_on_every_group_of_every_page(lintar
     style.click(IDOK)
     style.wait_gone()
     settle(lintaro)
+    key_marks = page_width_marks(lintaro, test_env, "marks-key-columns")
 
     dialog = _after_question(lintaro)
     groups = len(dialog.combo_items(GROUP_TO))
     pages = int(dialog.control_text(PAGE_TO))
     assert groups >= 3 and groups > plain_groups, "the repeated columns take room on every later sheet"
     assert pages >= 2
+    # The grid marks the same groups: as many marks more as groups, the first where it was, the
+    # later ones nearer by the width of the repeated columns (three of them: over 100 pixels).
+    assert len(key_marks) - len(plain_marks) == groups - plain_groups
+    assert key_marks[0] == plain_marks[0]
+    assert plain_marks[1] - key_marks[1] > 100, (plain_marks, key_marks)
     pdfs = print_pages(lintaro, test_env, 2 * groups, first=1, last=2, dialog=dialog)
     extra = [f"Колона{c}" for c in "АБВГДЕ"]
     printed_extra = []
