@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/column_groups.h"
 #include "grid/column_layout_file.h"
 #include "grid/grid_model.h"
 #include "base/byte_order.h"
@@ -70,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(style.line_type >= 1 && style.line_type <= 3);
         Check(model.Metrics(GridDevice::Screen).rule_width == style.line_type);
         Check(model.GetFont().face_name[31] == '\0');
+        const PrintOptions options = model.GetPrintOptions();
+        Check(options.key_columns <= kLayoutFileColumnLimit);
+        Check(options.page_number_style <= PageNumberStyle::PageOfPages && options.fit_to_width <= 1);
     } else {
         Check(model.BuildLayoutFileImage() == before);
     }
@@ -93,5 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     model.ApplyNaturalWidths();
     model.UpdateTableWidth();
     CheckReadable(model);
+
+    // The options the file brought divide the columns soundly: keys before every group's own
+    // columns, never all of them, and a scale within its bounds.
+    const int scale = PrintScale(model);
+    Check(scale >= kSmallestPrintScale && scale <= kFullPrintScale);
+    const KeyColumns keys = FindKeyColumns(model);
+    Check(keys.count >= 0 && keys.count <= keys.wanted && keys.end_column <= model.ColumnCount());
+    for (const ColumnGroup& group : DivideIntoColumnGroups(model)) {
+        Check(group.key_end_column <= group.first_column && group.first_column < group.end_column);
+    }
     return 0;
 }
