@@ -461,6 +461,27 @@ def test_quotes_and_control_bytes_of_cells_never_split_a_record(lintaro, tmp_pat
         assert b"\x0c" not in (tmp_path / name).read_bytes() and b"\x1b" not in (tmp_path / name).read_bytes()
 
 
+def test_boxed_text_numbers_its_pages_as_the_table_dialog_says(lintaro, tmp_path):
+    rows = [[f"Ред {n:03d}", str(n)] for n in range(1, 201)]
+    lintaro.start([write_rdf(tmp_path / "long.rdf", ["Име", "Брой"], rows)])
+    lintaro.post_command(211)
+    dialog = lintaro.wait_dialog(" Оформление на таблицата")
+    dialog.select_combo(141, "стр. N от M")
+    dialog.select_combo(121, "Горе, център")
+    dialog.set_checked(131, True)  # page 1 numbered too
+    finish(lintaro, dialog)
+    export(lintaro, tmp_path / "long.txt", FORMATS[0], "Windows")
+    lines = (tmp_path / "long.txt").read_bytes().decode("cp1251").split("\r\n")
+    numbers = [line.strip() for line in lines if line.strip().startswith("стр.")]
+    pages = len(numbers)
+    assert pages >= 2, "200 rows fill several pages"
+    assert numbers == [f"стр. {n} от {pages}" for n in range(1, pages + 1)]
+    # Centred over the table, as "- N -" was.
+    line = next(line for line in lines if "стр. 1 от" in line)
+    table_width = len(lines[next(i for i, text in enumerate(lines) if text.startswith("+"))])
+    assert abs(line.index("стр.") - (table_width - len(numbers[0])) // 2) <= 1
+
+
 def test_a_dbase_record_past_65535_bytes_is_refused_and_no_file_is_written(lintaro, tmp_path,
                                                                           test_env):
     # 260 columns of 255-byte cells; each row fills 26 of them, so every row keeps all its cells.

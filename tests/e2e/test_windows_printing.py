@@ -722,6 +722,29 @@ def test_key_columns_and_page_of_pages_print_on_every_group_of_every_page(lintar
     assert printed_extra == extra
 
 
+def test_key_columns_that_leave_no_room_are_fewer_and_the_user_is_told(lintaro, test_env):
+    # Every wide column is wider than the sheet on its own: only the narrow ones count, and five
+    # keys would leave no room for "Сума", the last of them.
+    start_table(lintaro, rows=5, wide=True, wide_words=6)
+    lintaro.post_command(TABLE_APPEARANCE)
+    style = lintaro.wait_dialog(TABLE_CAPTION)
+    style.select_combo(KEY_COLUMNS, "5")
+    style.click(IDOK)
+    style.wait_gone()
+    box, caption, text = lintaro.wait_message_box()
+    assert (caption, text) == ("Lintaro 2.0", "Ключовите колони са по-широки от листа\r\n"
+                                              "и не оставят място за другите колони.\r\n"
+                                              "На всеки лист ще се повтарят само 4.")
+    box.click(IDOK)
+    box.wait_gone()
+    settle(lintaro)
+    # The second group: the four keys and the first wide column, cut at the sheet's edge.
+    pdfs = print_pages(lintaro, test_env, 1, group_from=2, group_to=2, dialog=_after_question(lintaro))
+    text = pdf_text(test_env, pdfs[0])
+    assert all(title in text for title in ("№", "Наименование", "Град")) and "Сума" not in text
+    assert "КолонаА-001" in text
+
+
 def test_a_table_fitted_to_the_width_prints_one_readable_group_and_the_grid_pages_as_it(lintaro, test_env):
     start_table(lintaro, rows=150, wide=True, wide_words=1)
     plain_pages = int(_after_question(lintaro).control_text(PAGE_TO))
