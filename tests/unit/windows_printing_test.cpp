@@ -144,6 +144,45 @@ TEST_F(ColumnGroupTest, FitToWidthScalesTheTableIntoOneGroupDownTo40Percent) {
     EXPECT_EQ(PrintScale(*model), 1000);
 }
 
+TEST_F(ColumnGroupTest, AbsurdSheetsNeitherScaleNorRepeatKeys) {
+    SetPrintWidths({30, 40, 20, 50, 10, 10});
+    PrintOptions options;
+    options.key_columns = 2;
+    options.fit_to_width = 1;
+    model->SetPrintOptions(options);
+    const struct {
+        const char* what;
+        int paper_width;
+        int left_margin;
+        int right_margin;
+    } cases[] = {
+        {"no paper", 0, 0, 0},
+        {"margins wider than the paper", 21000, 15000, 15000},
+        {"negative margins", 21000, -2000000000, -2000000000},
+        {"the widest paper", 2147483647, 0, 0},
+    };
+    for (const auto& c : cases) {
+        g_settings = BuiltInPrintSettings();
+        g_settings.paper_width = c.paper_width;
+        g_settings.left_margin = c.left_margin;
+        g_settings.right_margin = c.right_margin;
+        model->Reformat();
+        const int scale = PrintScale(*model);
+        EXPECT_TRUE(scale >= kSmallestPrintScale && scale <= kFullPrintScale) << c.what;
+        const KeyColumns keys = FindKeyColumns(*model);
+        EXPECT_TRUE(keys.count >= 0 && keys.count <= 2) << c.what;
+        const std::vector<ColumnGroup> groups = DivideIntoColumnGroups(*model);
+        ASSERT_FALSE(groups.empty()) << c.what;
+        for (const ColumnGroup& group : groups) EXPECT_LE(group.key_end_column, group.first_column) << c.what;
+    }
+    // No room at all: every column a group of its own, no keys, no scale.
+    g_settings = PagePrintableWidth(0);
+    model->Reformat();
+    EXPECT_EQ(PrintScale(*model), 1000);
+    EXPECT_EQ(FindKeyColumns(*model).count, 0);
+    EXPECT_EQ(DivideIntoColumnGroups(*model).size(), 6u);
+}
+
 TEST_F(ColumnGroupTest, AGroupMayFillThePrintableWidthExactly) {
     // 1 + 31 + 41 + 27 = 100: exactly the printable width, one group.
     SetPrintWidths({30, 40, 26, 0, 0, 0});
