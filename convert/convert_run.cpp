@@ -1,6 +1,8 @@
 // The converter's run: read, load, sort and filter, write, each fault its own exit code.
 #include "convert/convert_run.h"
 
+#include <sys/stat.h>
+
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -59,10 +61,15 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, st
         return false;
     }
     bytes.clear();
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
-        std::rewind(file);
+    struct stat status {};
+    if (::fstat(::fileno(file), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) {
+            std::fclose(file);
+            error = "cannot read " + path + ": it is a folder";
+            return false;
+        }
+        // A regular file's size is known: one allocation. Others (pipes) grow as they are read.
+        if (S_ISREG(status.st_mode) && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
     }
     std::uint8_t chunk[1 << 16];
     std::size_t count = 0;

@@ -132,10 +132,12 @@ bool MeasureNativeFont(const std::string& folder, const FontSpec& font, int pixe
     return true;
 }
 
-// Sums the chosen variant's byte widths; the font height for every piece of text.
+// Sums the byte widths of one variant; the font height for every piece of text. Like the GDI
+// device's meter, a meter answers for the variant that was chosen when Meter() gave it out, even
+// after SelectBold switches: a caller holding the plain meter keeps measuring plain text.
 class NativeMeasuringDevice::FontMeter : public TextMeter {
 public:
-    explicit FontMeter(const NativeMeasuringDevice& device) : device_(device) {}
+    FontMeter(const NativeMeasuringDevice& device, bool bold) : device_(device), bold_(bold) {}
     TextExtent Measure(const char* text, std::size_t count) const override {
         const NativeFontMetrics* metrics = Current();
         if (metrics == nullptr) return TextExtent{0, 0};
@@ -154,14 +156,16 @@ public:
 
 private:
     const NativeFontMetrics* Current() const {
-        return device_.bold_chosen_ && device_.bold_ != nullptr ? device_.bold_ : device_.plain_;
+        return bold_ && device_.bold_ != nullptr ? device_.bold_ : device_.plain_;
     }
     const NativeMeasuringDevice& device_;
+    bool bold_;
 };
 
 NativeMeasuringDevice::NativeMeasuringDevice(int pixels_per_inch, bool display, std::string font_folder)
     : pixels_per_inch_(pixels_per_inch), display_(display), font_folder_(std::move(font_folder)),
-      meter_(std::make_unique<FontMeter>(*this)) {
+      plain_meter_(std::make_unique<FontMeter>(*this, false)),
+      bold_meter_(std::make_unique<FontMeter>(*this, true)) {
     // Outside a run the device's own font is measured: the program's default table font.
     plain_ = Metrics(FontSpec{});
 }
@@ -213,4 +217,6 @@ void NativeMeasuringDevice::ReleaseFont() {
     plain_ = Metrics(FontSpec{});
 }
 
-const TextMeter& NativeMeasuringDevice::Meter() const { return *meter_; }
+const TextMeter& NativeMeasuringDevice::Meter() const {
+    return bold_chosen_ ? *bold_meter_ : *plain_meter_;
+}

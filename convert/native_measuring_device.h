@@ -28,6 +28,7 @@ std::string NativeFontFile(const std::string& folder, const char* face_name, boo
 bool MeasureNativeFont(const std::string& folder, const FontSpec& font, int pixels_per_inch,
                        NativeFontMetrics& metrics);
 
+// Meter() answers for the variant chosen at the time of the call, as the GDI device's does.
 // A device of one resolution: 300 for the printer the tests print on, 96 for the display. On a
 // display device "MS Sans Serif" is Wine's bitmap font, whose cell is 13, 16 or 20 pixels high
 // by size; its widths are taken from Liberation Sans. Metrics are kept per font, so repeated
@@ -57,7 +58,8 @@ private:
     const NativeFontMetrics* bold_ = nullptr;
     bool bold_chosen_ = false;
     std::map<std::string, std::unique_ptr<NativeFontMetrics>> cache_;
-    std::unique_ptr<FontMeter> meter_;
+    std::unique_ptr<FontMeter> plain_meter_;
+    std::unique_ptr<FontMeter> bold_meter_;
 };
 
 #endif

@@ -83,6 +83,11 @@ class TestEnvironment:
         return Path(os.environ.get("LINTARO_WDRIVE", self.win_build / "tests" / "e2e" / "wdrive.exe"))
 
     @property
+    def convert_exe(self) -> Path:
+        """The native converter, from the native tree beside the Windows one."""
+        return Path(os.environ.get("LINTARO_CONVERT", self.win_build.parent / "native" / "convert" / "lintaro-convert"))
+
+    @property
     def sample_exe(self) -> Path:
         return self.win_build / "tests" / "e2e" / "lintaro_sample.exe"
 

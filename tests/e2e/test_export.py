@@ -5,6 +5,7 @@ the kept choices; the file chooser; a path longer than the box; files that canno
 from __future__ import annotations
 
 import re
+import struct
 import subprocess
 import sys
 import time
@@ -491,3 +492,161 @@ def test_a_dbase_record_past_65535_bytes_is_refused_and_no_file_is_written(linta
     used, records = read_back("csv", "cp1251", tmp_path / "wide.csv")
     assert records[0] == ["No"] + titles and len(records) == 11
     assert records[10][-1] == "x" * 255
+
+
+# ----------------------------------------------------------------------------------------------
+# lintaro-convert: the same bytes as the program's own export, without Windows
+
+MAKE_TABLE = Path(__file__).resolve().parents[2] / "scripts" / "make-table.py"
+CONVERTER_FORMATS = {FORMATS[0]: "text", FORMATS[1]: "tsv", FORMATS[2]: "csv", FORMATS[3]: "dbf"}
+
+
+def convert(test_env, *args, cwd=None) -> subprocess.CompletedProcess:
+    words = [a if isinstance(a, bytes) else str(a) for a in args]
+    return subprocess.run([str(test_env.convert_exe), *words], capture_output=True,
+                          cwd=cwd, stdin=subprocess.DEVNULL)
+
+
+def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: list) -> Path:
+    """A column layout file as the grid writes it, made here from its documented bytes: style is
+    (line type, cell height, page-number position, flags); each column (source, flags, alignment,
+    max lines, type, screen width, print width)."""
+    head = struct.pack("<IHHHI", 12345678, 20, 128, 48, len(columns)) + bytes(12)
+    head += struct.pack("<BHBI", *style)
+    head += struct.pack("<32siIIIIH", font.encode("cp1251"), size, 0, 1, 0, 0, 0) + bytes(40)
+    assert len(head) == 128
+    body = b"".join(struct.pack("<iIiiiiiiiIii", source, flags, alignment, lines, kind, width, width,
+                                print_width, print_width, 0, 0, 0)
+                    for source, flags, alignment, lines, kind, width, print_width in columns)
+    path.write_bytes(head + body)
+    return path
+
+
+def report_layout(path: Path) -> Path:
+    """The report's columns rearranged: "№" hidden, names bold and wrapped in a narrow column,
+    notes wrapped over at most two lines, dates last; Times New Roman 12 pt, thick rules, taller
+    rows, titles, header and footer on every page, page numbers at the bottom centre."""
+    visible, flow, bold = 0x1, 0x10, 0x40
+    return write_layout_file(path, "Times New Roman", 120, (2, 40, 5, 0x1 | 0x2 | 0x4 | 0x20 | 0x40 | 0x80), [
+        (-1, visible, 1, 0, 1, 40, 120),
+        (12, visible | flow | bold, 0, 0, 0, 90, 260),
+        (11, 0, 1, 0, 1, 30, 90),
+        (13, visible, 2, 0, 0, 80, 240),
+        (14, visible, 1, 0, 1, 70, 210),
+        (16, visible | flow, 0, 2, 0, 80, 230),
+        (15, visible, 0, 0, 2, 80, 240),
+    ])
+
+
+def program_exports(lintaro, tmp_path: Path, name: str) -> dict:
+    """Every format and code table as the program exports them: {(format, dos): bytes}."""
+    exported = {}
+    for format_text, target in CONVERTER_FORMATS.items():
+        for code_table in CODE_TABLES:
+            path = tmp_path / f"{name}-{target}-{code_table}.{FORMAT_FILES[format_text][0]}"
+            export(lintaro, path, format_text, code_table)
+            exported[(target, code_table == "DOS")] = path.read_bytes()
+    return exported
+
+
+@pytest.mark.parametrize("table", ["furniture.rdf", "sales-bg.rdf", "sales-bg.rdf+layout",
+                                   "lpt-report.rdf+layout", "generated-2500+layout"])
+def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_path, test_env, table):
+    name, _, with_layout = table.partition("+")
+    if name.startswith("generated"):
+        data = tmp_path / "generated.rdf"
+        subprocess.run([sys.executable, str(MAKE_TABLE), str(data), "--rows", "2500"], check=True)
+    else:
+        # Copied with its pictures, so that the layout file can sit beside it.
+        for picture in SAMPLES.glob("*.bmp"):
+            (tmp_path / picture.name).write_bytes(picture.read_bytes())
+        data = tmp_path / name
+        data.write_bytes((SAMPLES / name).read_bytes())
+    layout = report_layout(tmp_path / "report.fmt") if with_layout else None
+    if layout is not None:
+        layout_bytes = layout.read_bytes()
+    lintaro.start([data] + ([layout] if layout else []))
+    expected = program_exports(lintaro, tmp_path, "program")
+    if layout is not None:
+        # The program took the file as it stands: nothing changed, nothing rewritten.
+        assert layout.read_bytes() == layout_bytes
+    for (target, dos), program_bytes in expected.items():
+        out = tmp_path / f"converted-{target}-{dos}.out"
+        result = convert(test_env, data, *(["--layout", layout] if layout else []), "--to", target,
+                         *(["--dos"] if dos else []), "-o", out)
+        assert result.returncode == 0, result.stderr
+        assert result.stdout == b"" and result.stderr == b""
+        assert out.read_bytes() == program_bytes, f"{table} {target} dos={dos}"
+    if name.startswith("generated"):
+        # Several pages, each opened by the titles again: the pagination was compared too.
+        assert expected[("text", False)].count("Бележка".encode("cp1251")) > 3
+
+
+def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standard_output(
+        lintaro, tmp_path, test_env):
+    data = SAMPLES / "sales-bg.rdf"
+    # The rows of Бургас, by amount, highest first.
+    result = convert(test_env, data, "--to", "csv", "--filter", "Град".encode("cp1251"), "Бургас".encode("cp1251"),
+                     "Бургас".encode("cp1251"), "--sort", "4", "desc", "number")
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.decode("cp1251").split("\r\n")
+    assert lines[0] == "No;№;Име;Град;Сума;Дата;Бележка;" and lines[-1] == ""
+    rows = [line.split(";") for line in lines[1:-1]]
+    source_rows = read_rdf(data)[1]
+    assert len(rows) == sum(1 for row in source_rows if row[3] == "Бургас") > 1
+    assert all(row[3] == "Бургас" for row in rows)
+    amounts = [float(row[4]) for row in rows]
+    assert amounts == sorted(amounts, reverse=True)
+    assert [row[0] for row in rows] == [str(i) for i in range(1, len(rows) + 1)]
+    # dBase to a pipe: made in memory, the record count patched in.
+    piped = convert(test_env, data, "--to", "dbf", "-o", "-")
+    assert piped.returncode == 0 and struct.unpack_from("<I", piped.stdout, 4)[0] == len(read_rdf(data)[1])
+
+
+@pytest.mark.parametrize("args, code, message", [
+    (["--to", "csv"], 2, "no data file given"),
+    (["{data}"], 2, "no format given"),
+    (["{data}", "--to", "xls"], 2, "unknown format 'xls'"),
+    (["{data}", "--to", "csv", "--to", "tsv"], 2, "--to given twice"),
+    (["{data}", "--to", "csv", "--colour"], 2, "unknown switch --colour"),
+    (["{data}", "--to", "csv", "-o"], 2, "-o needs a value"),
+    (["{data}", "{data}", "--to", "csv"], 2, "more than one data file"),
+    (["{data}", "--to", "csv", "--sort"], 2, "--sort"),
+    (["{data}", "--to", "csv", "--filter", "1", "a"], 2, "--filter"),
+    (["{missing}", "--to", "csv"], 3, "cannot read"),
+    (["{folder}", "--to", "csv"], 3, "cannot read"),
+    (["{not_table}", "--to", "csv"], 4, "holds no table"),
+    (["{data}", "--layout", "{missing}", "--to", "csv"], 5, "cannot read"),
+    (["{data}", "--layout", "{not_table}", "--to", "csv"], 5, "is not a column layout file"),
+    (["{data}", "--to", "csv", "--sort", "Цвят"], 6, "--sort"),
+    (["{data}", "--to", "csv", "--filter", "1", "900", "999", "number"], 6, "no row passes"),
+    (["{data}", "--to", "csv", "-o", "{folder}"], 7, "is a folder"),
+    (["{data}", "--to", "csv", "-o", "{missing}/out.csv"], 7, "cannot create"),
+    (["{data}", "--to", "pdf", "-o", "{out}"], 9, "--to pdf is not available"),
+])
+def test_the_converter_refuses_bad_input_with_one_line_and_its_exit_code(test_env, tmp_path, args, code,
+                                                                         message):
+    (tmp_path / "not-a-table.rdf").write_bytes(b"WindowTitle: x\r\nData:\r\n1\t2\r\n")
+    (tmp_path / "out.csv").write_bytes(b"kept")
+    names = {"data": SAMPLES / "sales-bg.rdf", "missing": tmp_path / "missing", "folder": tmp_path,
+             "not_table": tmp_path / "not-a-table.rdf", "out": tmp_path / "out.csv"}
+    words = [a.format(**names).encode("cp1251") for a in args]
+    result = convert(test_env, *words)
+    assert result.returncode == code, result.stderr
+    assert result.stdout == b""
+    lines = result.stderr.decode("cp1251").splitlines()
+    assert len(lines) == 1 and lines[0].startswith("lintaro-convert: ") and message in lines[0], lines
+    # Nothing half-written is left behind, and a file that was there stays as it was.
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["not-a-table.rdf", "out.csv"]
+    assert (tmp_path / "out.csv").read_bytes() == b"kept"
+
+
+def test_the_converter_help_lists_every_format_and_exit_code(test_env):
+    result = convert(test_env, "--help")
+    assert result.returncode == 0 and result.stderr == b""
+    text = result.stdout.decode()
+    assert text.startswith("Usage: lintaro-convert DATA")
+    for word in ("text", "tsv", "csv", "dbf", "lpt", "--layout", "--dos", "--sort", "--filter", "-o"):
+        assert word in text
+    for code in range(2, 10):
+        assert f" {code} " in text.replace("\n", " ")

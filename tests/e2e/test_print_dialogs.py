@@ -6,6 +6,7 @@ from __future__ import annotations
 
 import os
 import struct
+import subprocess
 import time
 from pathlib import Path
 
@@ -327,6 +328,28 @@ def test_cancel_at_the_sheet_prompt_ends_printing(report, test_env):
     dialog.wait_gone()
     answer_sheet_prompts(report, 2, last_answer=IDCANCEL)
     assert len(lpt1_pages(test_env.read_lpt1())) == 1
+
+
+def test_the_converter_sends_lpt1_the_bytes_the_print_command_sends(lintaro, test_env, tmp_path):
+    """lintaro-convert --to lpt writes every page as the print command sends it when every sheet
+    is put in: margins, control codes, DOS letters and the page breaks, here for the report laid
+    out by a layout file whose wrapped bold column makes the rows' heights differ."""
+    from test_export import report_layout  # the layout file the export comparison uses
+    data = tmp_path / "report.rdf"
+    data.write_bytes((SAMPLES / "lpt-report.rdf").read_bytes())
+    layout = report_layout(tmp_path / "report.fmt")
+    lintaro.start([data, layout])
+    pages, sent = full_print(lintaro, test_env)
+    assert pages >= 3
+    for words in ([data, "--to", "lpt"], [data, "--layout", layout, "--to", "lpt"]):
+        result = subprocess.run([str(test_env.convert_exe), *map(str, words)], capture_output=True)
+        assert result.returncode == 0 and result.stderr == b""
+        if "--layout" in words:
+            assert result.stdout == sent
+            assert len(lpt1_pages(result.stdout)) == pages
+        else:
+            # Without the layout file the columns are the data file's own: other pages.
+            assert result.stdout != sent and result.stdout.count(EPSON_DRAFT12_BEGIN) >= 2
 
 
 def report_copy(tmp_path: Path, page: str, extra_head: str = "", extra_rows: str = "") -> Path:

@@ -64,8 +64,11 @@ TEST(NativeMeasuringDevice, BoldVariantAndDisplayBitmapSansSerif) {
     NativeMeasuringDevice printer(300, false);
     FontRun run(printer, FontSpec{});  // MS Sans Serif 10 pt
     EXPECT_EQ(Width(printer.Meter(), "Chair"), 99);
+    const TextMeter& plain = printer.Meter();
     printer.SelectBold(true);
     EXPECT_EQ(Width(printer.Meter(), "Chair"), 107);
+    // As with the GDI device, a meter taken before the switch still measures the plain font.
+    EXPECT_EQ(Width(plain, "Chair"), 99);
     printer.SelectBold(false);
     EXPECT_EQ(Width(printer.Meter(), "Chair"), 99);
 
