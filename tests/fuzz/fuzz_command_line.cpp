@@ -1,7 +1,7 @@
 // Fuzzes the command line: the split into data file and format file names (names always
 // terminated, within their buffers, never longer than the line), and the job switches: the
 // Windows argument split and the sort and filter values read from its arguments and resolved
-// against a small column list.
+// against a small column list; the same arguments as lintaro-convert's command line.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "convert/convert_arguments.h"
 #include "formats/job_switches.h"
 
 namespace {
@@ -64,11 +65,28 @@ void FuzzSwitches(const std::string& line) {
     }
 }
 
+// The converter's arguments: accepted ones name a data file and a format, refused ones say why,
+// and no more row operations are read than there are arguments.
+void FuzzConverterArguments(const std::vector<std::string>& args) {
+    ConvertArguments arguments;
+    std::string error;
+    if (!ParseConvertArguments(args, arguments, error)) {
+        if (error.empty()) std::abort();
+        return;
+    }
+    if (arguments.help) return;
+    if (arguments.data_file.empty() || !arguments.has_target || !error.empty()) std::abort();
+    if (arguments.operations.size() * 2 > args.size()) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);
     FuzzNames(line);
     FuzzSwitches(line);
+    std::vector<std::string> args;
+    std::string error;
+    if (SplitWindowsArguments(line, args, error)) FuzzConverterArguments(args);
     return 0;
 }
