@@ -147,5 +147,5 @@ const char* ConvertUsage() {
            "the data file; 5 layout file cannot be read or is not a layout file; 6 a sort or\n"
            "filter column is not in the table, or no row passes a filter; 7 output cannot be\n"
            "written; 8 table too big (memory, or a dBase record over 65,535 bytes); 9 format\n"
-           "not available.\n";
+           "not available (pdf in this build; lpt for a table whose head names no LPT1 printer).\n";
 }

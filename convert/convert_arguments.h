@@ -38,7 +38,7 @@ enum ConvertExitCode : int {
     kConvertNoSuchRows = 6,      // a --sort or --filter column is not in the table, or no row passes a filter
     kConvertCannotWrite = 7,     // the output cannot be created, written or put in place
     kConvertTooBig = 8,          // the table does not fit in memory, or a dBase record would pass 65,535 bytes
-    kConvertUnavailable = 9,     // the format is not available in this build
+    kConvertUnavailable = 9,     // the format is not available: pdf in this build, lpt for a Windows printer's table
 };
 
 // Reads the arguments after the program name. False with one line in `error` when they cannot

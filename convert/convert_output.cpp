@@ -35,9 +35,31 @@ StagedOutputFile::~StagedOutputFile() {
 
 bool StagedOutputFile::Open(std::string& error) {
     struct stat existing {};
-    if (::stat(path_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
-        error = path_ + " is a folder";
-        return false;
+    if (::lstat(path_.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        // Renaming onto the link would replace the link itself.
+        char* target = ::realpath(path_.c_str(), nullptr);
+        if (target == nullptr) {
+            error = "cannot create " + path_ + ": " + std::strerror(errno);
+            return false;
+        }
+        path_ = target;
+        std::free(target);
+    }
+    if (::stat(path_.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            error = path_ + " is a folder";
+            return false;
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            // A device or FIFO must stay what it is: never replaced by a file.
+            stream_ = std::fopen(path_.c_str(), "wb");
+            if (stream_ == nullptr) {
+                error = "cannot write " + path_ + ": " + std::strerror(errno);
+                return false;
+            }
+            direct_ = true;
+            return true;
+        }
     }
     std::vector<char> name(path_.begin(), path_.end());
     const char kSuffix[] = ".partXXXXXX";
@@ -70,6 +92,7 @@ bool StagedOutputFile::Commit(std::string& error) {
         error = "cannot write " + path_ + ": " + std::strerror(flushed ? errno : flush_errno);
         return false;
     }
+    if (direct_) return true;
     if (std::rename(staged_.c_str(), path_.c_str()) != 0) {
         error = "cannot write " + path_ + ": " + std::strerror(errno);
         return false;

@@ -25,7 +25,9 @@ private:
 
 // The output file made beside `path` under a temporary name; Commit moves it onto `path` (so a
 // reader never sees half a file, and a failed run leaves what was there before). Without Commit
-// the temporary file is removed.
+// the temporary file is removed. A symbolic link is followed: its target is replaced, the link
+// stays. A path that is no regular file (a device such as /dev/null, a FIFO) is written straight
+// to, as a stream: Direct() tells so, and such a stream cannot seek.
 class StagedOutputFile {
 public:
     explicit StagedOutputFile(std::string path);
@@ -36,6 +38,7 @@ public:
     // False with the reason in `error` when the temporary file cannot be made.
     bool Open(std::string& error);
     std::FILE* Stream() const { return stream_; }
+    bool Direct() const { return direct_; }
     // Flushes, closes and renames; false with the reason in `error`.
     bool Commit(std::string& error);
 
@@ -43,6 +46,7 @@ private:
     std::string path_;
     std::string staged_;
     std::FILE* stream_ = nullptr;
+    bool direct_ = false;
 };
 
 #endif

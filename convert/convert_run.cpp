@@ -189,6 +189,12 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
         case TableLoadResult::LayoutRefused:
             return reporter.Fail(kConvertBadLayout, arguments.layout_file + " is not a column layout file");
     }
+    // The program sends a table to LPT1 only when its head chose the dot-matrix printer; a Windows
+    // printer's margins are hundredths of a millimetre, not lines and characters.
+    if (arguments.target == ConvertTarget::Lpt && table->settings.printer_kind != kDotMatrixPrinter) {
+        return reporter.Fail(kConvertUnavailable, "--to lpt: the data head names no LPT1 printer, so the program "
+                                                  "prints this table on a Windows printer");
+    }
     // The file's bytes are in the store now.
     std::vector<std::uint8_t>().swap(data);
     reporter.Stage("sorting and filtering %d rows", table->grid->RowCount());
@@ -221,7 +227,15 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
     StagedOutputFile file_out(arguments.output);
     if (!file_out.Open(error)) return reporter.Fail(kConvertCannotWrite, error);
     StreamByteSink sink(file_out.Stream());
-    const bool written = WriteTarget(arguments.target, arguments.dos, *table, sink, too_wide);
+    bool written = false;
+    if (file_out.Direct() && arguments.target == ConvertTarget::Dbase) {
+        // A device or FIFO cannot seek back for the record count either.
+        MemoryByteSink memory;
+        written = WriteTarget(arguments.target, arguments.dos, *table, memory, too_wide) &&
+                  sink.Write(memory.Bytes().data(), memory.Bytes().size()) == memory.Bytes().size();
+    } else {
+        written = WriteTarget(arguments.target, arguments.dos, *table, sink, too_wide);
+    }
     if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes; nothing written");
     if (!written || sink.Failed()) return reporter.Fail(kConvertCannotWrite, "cannot write " + arguments.output);
     if (!file_out.Commit(error)) return reporter.Fail(kConvertCannotWrite, error);

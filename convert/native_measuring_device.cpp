@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -58,39 +59,14 @@ int BitmapSansSerifHeight(int pixel_size) {
     return 20;
 }
 
-class FreeTypeLibrary {
-public:
-    FreeTypeLibrary() { ok_ = FT_Init_FreeType(&library_) == 0; }
-    ~FreeTypeLibrary() {
-        if (ok_) FT_Done_FreeType(library_);
-    }
-    FreeTypeLibrary(const FreeTypeLibrary&) = delete;
-    FreeTypeLibrary& operator=(const FreeTypeLibrary&) = delete;
-    bool Ok() const { return ok_; }
-    FT_Library Get() const { return library_; }
-
-private:
-    FT_Library library_ = nullptr;
-    bool ok_ = false;
-};
-
-class FreeTypeFace {
-public:
-    FreeTypeFace(FT_Library library, const std::string& file) {
-        ok_ = FT_New_Face(library, file.c_str(), 0, &face_) == 0;
-    }
-    ~FreeTypeFace() {
-        if (ok_) FT_Done_Face(face_);
-    }
-    FreeTypeFace(const FreeTypeFace&) = delete;
-    FreeTypeFace& operator=(const FreeTypeFace&) = delete;
-    bool Ok() const { return ok_; }
-    FT_Face Get() const { return face_; }
-
-private:
-    FT_Face face_ = nullptr;
-    bool ok_ = false;
-};
+FT_Library Library() {
+    // Made once and kept for the process: fonts may be opened at any time.
+    static FT_Library library = [] {
+        FT_Library made = nullptr;
+        return FT_Init_FreeType(&made) == 0 ? made : nullptr;
+    }();
+    return library;
+}
 
 }  // namespace
 
@@ -105,32 +81,53 @@ std::string NativeFontFile(const std::string& folder, const char* face_name, boo
     return folder + "/" + family + variant + ".ttf";
 }
 
-bool MeasureNativeFont(const std::string& folder, const FontSpec& font, int pixels_per_inch,
-                       NativeFontMetrics& metrics) {
-    const std::string face_name = FaceName(font);
-    const std::string file = NativeFontFile(folder, face_name.c_str(), (font.style & kFontBold) != 0,
-                                            (font.style & kFontItalic) != 0);
-    static FreeTypeLibrary library;
-    if (!library.Ok()) return false;
-    FreeTypeFace face(library.Get(), file);
-    if (!face.Ok()) return false;
-    const int pixel_size = PixelSize(font, pixels_per_inch);
-    metrics = NativeFontMetrics{};
-    if (pixel_size == 0 || FT_Set_Pixel_Sizes(face.Get(), 0, static_cast<FT_UInt>(pixel_size)) != 0) return true;
-    const FT_Face ft = face.Get();
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
-    const FT_Fixed y_scale = ft->size->metrics.y_scale;
-    const long ascent = os2 != nullptr ? (FT_MulFix(os2->usWinAscent, y_scale) + 32) >> 6 : ft->size->metrics.ascender >> 6;
-    const long descent = os2 != nullptr ? (FT_MulFix(os2->usWinDescent, y_scale) + 32) >> 6 : -(ft->size->metrics.descender >> 6);
-    metrics.height = static_cast<int>(ascent + descent);
-    for (int byte = 0; byte < 256; ++byte) {
-        const FT_ULong code = byte < 0x80 ? static_cast<FT_ULong>(byte) : kCp1251High[byte - 0x80];
-        const FT_UInt glyph = FT_Get_Char_Index(ft, code);
-        if (FT_Load_Glyph(ft, glyph, FT_LOAD_DEFAULT) != 0) continue;
-        metrics.advance[static_cast<std::size_t>(byte)] = static_cast<int>((ft->glyph->metrics.horiAdvance + 63) >> 6);
+class NativeFont {
+public:
+    // Null when the file cannot be read as a font.
+    static std::unique_ptr<NativeFont> Open(const std::string& file, int pixel_size) {
+        FT_Library library = Library();
+        FT_Face face = nullptr;
+        if (library == nullptr || FT_New_Face(library, file.c_str(), 0, &face) != 0) return nullptr;
+        std::unique_ptr<NativeFont> font(new NativeFont(face));
+        if (pixel_size == 0 || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixel_size)) != 0) {
+            font->advance_.fill(0);  // nothing to measure: every text is 0 wide and high
+            return font;
+        }
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        const FT_Fixed y_scale = face->size->metrics.y_scale;
+        const long ascent = os2 != nullptr ? (FT_MulFix(os2->usWinAscent, y_scale) + 32) >> 6
+                                           : face->size->metrics.ascender >> 6;
+        const long descent = os2 != nullptr ? (FT_MulFix(os2->usWinDescent, y_scale) + 32) >> 6
+                                            : -(face->size->metrics.descender >> 6);
+        font->height_ = static_cast<int>(ascent + descent);
+        return font;
     }
-    return true;
-}
+    ~NativeFont() { FT_Done_Face(face_); }
+    NativeFont(const NativeFont&) = delete;
+    NativeFont& operator=(const NativeFont&) = delete;
+
+    int Height() const { return height_; }
+    void SetHeight(int height) { height_ = height; }
+
+    int Advance(unsigned char byte) const {
+        int& advance = advance_[byte];
+        if (advance < 0) {
+            const FT_ULong code = byte < 0x80 ? static_cast<FT_ULong>(byte) : kCp1251High[byte - 0x80];
+            const FT_UInt glyph = FT_Get_Char_Index(face_, code);
+            advance = FT_Load_Glyph(face_, glyph, FT_LOAD_DEFAULT) == 0
+                          ? static_cast<int>((face_->glyph->metrics.horiAdvance + 63) >> 6)
+                          : 0;
+        }
+        return advance;
+    }
+
+private:
+    explicit NativeFont(FT_Face face) : face_(face) { advance_.fill(-1); }
+
+    FT_Face face_;
+    int height_ = 0;
+    mutable std::array<int, 256> advance_{};
+};
 
 // Sums the byte widths of one variant; the font height for every piece of text. Like the GDI
 // device's meter, a meter answers for the variant that was chosen when Meter() gave it out, even
@@ -139,23 +136,23 @@ class NativeMeasuringDevice::FontMeter : public TextMeter {
 public:
     FontMeter(const NativeMeasuringDevice& device, bool bold) : device_(device), bold_(bold) {}
     TextExtent Measure(const char* text, std::size_t count) const override {
-        const NativeFontMetrics* metrics = Current();
-        if (metrics == nullptr) return TextExtent{0, 0};
+        const NativeFont* font = Current();
+        if (font == nullptr) return TextExtent{0, 0};
         std::int64_t width = 0;
         if (text != nullptr) {
-            for (std::size_t i = 0; i < count; ++i) width += metrics->advance[static_cast<unsigned char>(text[i])];
+            for (std::size_t i = 0; i < count; ++i) width += font->Advance(static_cast<unsigned char>(text[i]));
         }
-        return TextExtent{width > INT32_MAX ? INT32_MAX : static_cast<int>(width), metrics->height};
+        return TextExtent{width > INT32_MAX ? INT32_MAX : static_cast<int>(width), font->Height()};
     }
     int FontHeight() const override {
-        const NativeFontMetrics* metrics = Current();
-        return metrics != nullptr ? metrics->height : 0;
+        const NativeFont* font = Current();
+        return font != nullptr ? font->Height() : 0;
     }
     int PixelsPerInchX() const override { return device_.pixels_per_inch_; }
     int PixelsPerInchY() const override { return device_.pixels_per_inch_; }
 
 private:
-    const NativeFontMetrics* Current() const {
+    const NativeFont* Current() const {
         return bold_ && device_.bold_ != nullptr ? device_.bold_ : device_.plain_;
     }
     const NativeMeasuringDevice& device_;
@@ -167,36 +164,35 @@ NativeMeasuringDevice::NativeMeasuringDevice(int pixels_per_inch, bool display, 
       plain_meter_(std::make_unique<FontMeter>(*this, false)),
       bold_meter_(std::make_unique<FontMeter>(*this, true)) {
     // Outside a run the device's own font is measured: the program's default table font.
-    plain_ = Metrics(FontSpec{});
+    plain_ = Font(FontSpec{});
 }
 
 NativeMeasuringDevice::~NativeMeasuringDevice() = default;
 
-const NativeFontMetrics* NativeMeasuringDevice::Metrics(const FontSpec& font) {
+const NativeFont* NativeMeasuringDevice::Font(const FontSpec& font) {
     const std::string face_name = FaceName(font);
     const int pixel_size = PixelSize(font, pixels_per_inch_);
-    const std::string key = NativeFontFile(font_folder_, face_name.c_str(), (font.style & kFontBold) != 0,
-                                           (font.style & kFontItalic) != 0) +
-                            "@" + std::to_string(pixel_size) + "/" + face_name;
+    const std::string file = NativeFontFile(font_folder_, face_name.c_str(), (font.style & kFontBold) != 0,
+                                            (font.style & kFontItalic) != 0);
+    const std::string key = file + "@" + std::to_string(pixel_size) + "/" + face_name;
     auto found = cache_.find(key);
     if (found != cache_.end()) return found->second.get();
-    auto metrics = std::make_unique<NativeFontMetrics>();
-    if (!MeasureNativeFont(font_folder_, font, pixels_per_inch_, *metrics)) metrics.reset();
-    if (metrics != nullptr && display_ && SameFace(face_name.c_str(), "MS Sans Serif")) {
-        metrics->height = BitmapSansSerifHeight(pixel_size);
+    std::unique_ptr<NativeFont> opened = NativeFont::Open(file, pixel_size);
+    if (opened != nullptr && display_ && SameFace(face_name.c_str(), "MS Sans Serif")) {
+        opened->SetHeight(BitmapSansSerifHeight(pixel_size));
     }
-    const NativeFontMetrics* result = metrics.get();
-    cache_[key] = std::move(metrics);
+    const NativeFont* result = opened.get();
+    cache_[key] = std::move(opened);
     return result;
 }
 
 bool NativeMeasuringDevice::SelectFont(const FontSpec& font) {
     ReleaseFont();
-    const NativeFontMetrics* metrics = Metrics(font);
-    if (metrics == nullptr) return false;
+    const NativeFont* opened = Font(font);
+    if (opened == nullptr) return false;
     font_ = font;
     selected_ = true;
-    plain_ = metrics;
+    plain_ = opened;
     return true;
 }
 
@@ -206,7 +202,7 @@ void NativeMeasuringDevice::SelectBold(bool bold) {
     if (bold && bold_ == nullptr) {
         FontSpec bold_font = font_;
         bold_font.style |= kFontBold;
-        bold_ = Metrics(bold_font);
+        bold_ = Font(bold_font);
     }
 }
 
@@ -214,7 +210,7 @@ void NativeMeasuringDevice::ReleaseFont() {
     selected_ = false;
     bold_ = nullptr;
     bold_chosen_ = false;
-    plain_ = Metrics(FontSpec{});
+    plain_ = Font(FontSpec{});
 }
 
 const TextMeter& NativeMeasuringDevice::Meter() const {

@@ -3,7 +3,6 @@
 #ifndef LINTARO_CONVERT_NATIVE_MEASURING_DEVICE_H
 #define LINTARO_CONVERT_NATIVE_MEASURING_DEVICE_H
 
-#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,18 +14,13 @@
 // by FreeType: the character cell is the rounded Windows ascent plus the rounded Windows descent
 // at the font's pixel size, and each byte's width its hinted advance rounded up to a pixel. Widths
 // add up, as they do under Wine. Faces the program does not know are measured as Liberation Sans.
-struct NativeFontMetrics {
-    int height = 0;                 // tmHeight
-    std::array<int, 256> advance{};  // width of each code page 1251 byte
-};
 
 // The file that stands in for `face_name` in `folder` (bold and italic choose the variant).
 std::string NativeFontFile(const std::string& folder, const char* face_name, bool bold, bool italic);
 
-// The metrics of the table font `font` on a device of `pixels_per_inch` (both ways), or false
-// when its font file cannot be read.
-bool MeasureNativeFont(const std::string& folder, const FontSpec& font, int pixels_per_inch,
-                       NativeFontMetrics& metrics);
+// One font at one pixel size, its byte widths measured as they are first asked for (a small
+// table touches few of the 256, and hinting a glyph is the costly part of a short run).
+class NativeFont;
 
 // Meter() answers for the variant chosen at the time of the call, as the GDI device's does.
 // A device of one resolution: 300 for the printer the tests print on, 96 for the display. On a
@@ -47,17 +41,17 @@ public:
 
 private:
     class FontMeter;
-    const NativeFontMetrics* Metrics(const FontSpec& font);
+    const NativeFont* Font(const FontSpec& font);
 
     int pixels_per_inch_;
     bool display_;
     std::string font_folder_;
     FontSpec font_{};
     bool selected_ = false;
-    const NativeFontMetrics* plain_ = nullptr;
-    const NativeFontMetrics* bold_ = nullptr;
+    const NativeFont* plain_ = nullptr;
+    const NativeFont* bold_ = nullptr;
     bool bold_chosen_ = false;
-    std::map<std::string, std::unique_ptr<NativeFontMetrics>> cache_;
+    std::map<std::string, std::unique_ptr<NativeFont>> cache_;
     std::unique_ptr<FontMeter> plain_meter_;
     std::unique_ptr<FontMeter> bold_meter_;
 };

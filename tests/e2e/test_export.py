@@ -4,10 +4,13 @@ the kept choices; the file chooser; a path longer than the box; files that canno
 
 from __future__ import annotations
 
+import os
 import re
+import stat
 import struct
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -623,6 +626,7 @@ def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standar
     (["{data}", "--to", "csv", "-o", "{folder}"], 7, "is a folder"),
     (["{data}", "--to", "csv", "-o", "{missing}/out.csv"], 7, "cannot create"),
     (["{data}", "--to", "pdf", "-o", "{out}"], 9, "--to pdf is not available"),
+    (["{data}", "--to", "lpt", "-o", "{out}"], 9, "names no LPT1 printer"),
 ])
 def test_the_converter_refuses_bad_input_with_one_line_and_its_exit_code(test_env, tmp_path, args, code,
                                                                          message):
@@ -650,3 +654,25 @@ def test_the_converter_help_lists_every_format_and_exit_code(test_env):
         assert word in text
     for code in range(2, 10):
         assert f" {code} " in text.replace("\n", " ")
+
+
+def test_the_converter_keeps_links_and_fifos_what_they_are(test_env, tmp_path):
+    data = SAMPLES / "furniture.rdf"
+    expected = convert(test_env, data, "--to", "dbf").stdout
+    # A link to the output: the file it names is replaced, the link stays a link.
+    (tmp_path / "target.dbf").write_bytes(b"old")
+    (tmp_path / "link.dbf").symlink_to(tmp_path / "target.dbf")
+    assert convert(test_env, data, "--to", "dbf", "-o", tmp_path / "link.dbf").returncode == 0
+    assert (tmp_path / "link.dbf").is_symlink() and (tmp_path / "target.dbf").read_bytes() == expected
+    # A FIFO (as a device like /dev/null) is written as a stream, never replaced by a file.
+    fifo = tmp_path / "pipe"
+    os.mkfifo(fifo)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(fifo.read_bytes()))
+    reader.start()
+    result = convert(test_env, data, "--to", "dbf", "-o", fifo)
+    reader.join(timeout=10)
+    assert result.returncode == 0, result.stderr
+    assert stat.S_ISFIFO(os.lstat(fifo).st_mode)
+    assert received == [expected]
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["link.dbf", "pipe", "target.dbf"]
