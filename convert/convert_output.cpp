@@ -5,9 +5,35 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+namespace {
+
+// The staged file of the run, for the signal handler: a run ended by Ctrl+C or a scheduler's
+// SIGTERM leaves no temporary file behind. Plain bytes, as a handler may only read memory.
+char g_staged_name[4096];
+
+void RemoveStagedFileAndEnd(int signal_number) {
+    if (g_staged_name[0] != '\0') ::unlink(g_staged_name);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void WatchStagedFile(const std::string& name) {
+    if (name.size() >= sizeof g_staged_name) return;
+    std::memcpy(g_staged_name, name.c_str(), name.size() + 1);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal_number, RemoveStagedFileAndEnd);
+}
+
+void ForgetStagedFile() {
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal_number, SIG_DFL);
+    g_staged_name[0] = '\0';
+}
+
+}  // namespace
 
 StreamByteSink::StreamByteSink(std::FILE* stream) : stream_(stream) {
     // Set before the first write; a stream already written to keeps its buffer.
@@ -31,6 +57,7 @@ StagedOutputFile::StagedOutputFile(std::string path) : path_(std::move(path)) {}
 StagedOutputFile::~StagedOutputFile() {
     if (stream_ != nullptr) std::fclose(stream_);
     if (!staged_.empty()) ::unlink(staged_.c_str());
+    if (!staged_.empty() || direct_) ForgetStagedFile();
 }
 
 bool StagedOutputFile::Open(std::string& error) {
@@ -70,6 +97,7 @@ bool StagedOutputFile::Open(std::string& error) {
         return false;
     }
     staged_ = name.data();
+    WatchStagedFile(staged_);
     // mkstemp makes the file private; the output gets what a new file would get.
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -98,5 +126,6 @@ bool StagedOutputFile::Commit(std::string& error) {
         return false;
     }
     staged_.clear();
+    ForgetStagedFile();
     return true;
 }

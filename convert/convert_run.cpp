@@ -84,6 +84,15 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, st
     return true;
 }
 
+// Whether `output` names the same file as `input` (both existing): writing there would replace
+// what is being converted.
+bool SameFile(const std::string& output, const std::string& input) {
+    struct stat out {};
+    struct stat in {};
+    return !input.empty() && ::stat(output.c_str(), &out) == 0 && ::stat(input.c_str(), &in) == 0 &&
+           S_ISREG(out.st_mode) && out.st_dev == in.st_dev && out.st_ino == in.st_ino;
+}
+
 std::vector<OfferedColumn> Offered(const GridModel& grid, const std::vector<int>& columns) {
     std::vector<OfferedColumn> offered;
     for (int index : columns) offered.push_back(OfferedColumn{index, std::string(grid.ColumnTitleText(index))});
@@ -168,6 +177,10 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
         return reporter.Fail(kConvertBadArguments, "the data file must be named: standard input is not read");
     }
 
+    const bool to_stdout = arguments.output.empty() || arguments.output == "-";
+    if (!to_stdout && (SameFile(arguments.output, arguments.data_file) || SameFile(arguments.output, arguments.layout_file))) {
+        return reporter.Fail(kConvertBadArguments, "-o " + arguments.output + " would replace the file being converted");
+    }
     std::vector<std::uint8_t> data;
     if (!ReadFileBytes(arguments.data_file, data, error)) return reporter.Fail(kConvertUnreadableData, error);
     reporter.EnableProgress(static_cast<long long>(data.size()) >= kProgressFromBytes);
@@ -204,7 +217,6 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
 
     reporter.Stage("writing %d rows", table->grid->RowCount());
     bool too_wide = false;
-    const bool to_stdout = arguments.output.empty() || arguments.output == "-";
     if (to_stdout) {
         // The dBase writer goes back to patch its record count: a pipe cannot, so the file is
         // made in memory first.

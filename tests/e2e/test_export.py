@@ -6,6 +6,7 @@ from __future__ import annotations
 
 import os
 import re
+import signal
 import stat
 import struct
 import subprocess
@@ -623,6 +624,8 @@ def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standar
     (["{data}", "--layout", "{not_table}", "--to", "csv"], 5, "is not a column layout file"),
     (["{data}", "--to", "csv", "--sort", "Цвят"], 6, "--sort"),
     (["{data}", "--to", "csv", "--filter", "1", "900", "999", "number"], 6, "no row passes"),
+    (["{not_table}", "--to", "csv", "-o", "{not_table}"], 2, "would replace the file being converted"),
+    (["{data}", "--layout", "{out}", "--to", "csv", "-o", "{tmp}/./out.csv"], 2, "would replace the file"),
     (["{data}", "--to", "csv", "-o", "{folder}"], 7, "is a folder"),
     (["{data}", "--to", "csv", "-o", "{missing}/out.csv"], 7, "cannot create"),
     (["{data}", "--to", "pdf", "-o", "{out}"], 9, "--to pdf is not available"),
@@ -633,7 +636,7 @@ def test_the_converter_refuses_bad_input_with_one_line_and_its_exit_code(test_en
     (tmp_path / "not-a-table.rdf").write_bytes(b"WindowTitle: x\r\nData:\r\n1\t2\r\n")
     (tmp_path / "out.csv").write_bytes(b"kept")
     names = {"data": SAMPLES / "sales-bg.rdf", "missing": tmp_path / "missing", "folder": tmp_path,
-             "not_table": tmp_path / "not-a-table.rdf", "out": tmp_path / "out.csv"}
+             "not_table": tmp_path / "not-a-table.rdf", "out": tmp_path / "out.csv", "tmp": tmp_path}
     words = [a.format(**names).encode("cp1251") for a in args]
     result = convert(test_env, *words)
     assert result.returncode == code, result.stderr
@@ -643,6 +646,7 @@ def test_the_converter_refuses_bad_input_with_one_line_and_its_exit_code(test_en
     # Nothing half-written is left behind, and a file that was there stays as it was.
     assert sorted(p.name for p in tmp_path.iterdir()) == ["not-a-table.rdf", "out.csv"]
     assert (tmp_path / "out.csv").read_bytes() == b"kept"
+    assert (tmp_path / "not-a-table.rdf").read_bytes() == b"WindowTitle: x\r\nData:\r\n1\t2\r\n"
 
 
 def test_the_converter_help_lists_every_format_and_exit_code(test_env):
@@ -676,3 +680,21 @@ def test_the_converter_keeps_links_and_fifos_what_they_are(test_env, tmp_path):
     assert stat.S_ISFIFO(os.lstat(fifo).st_mode)
     assert received == [expected]
     assert sorted(p.name for p in tmp_path.iterdir()) == ["link.dbf", "pipe", "target.dbf"]
+
+
+def test_a_converter_ended_while_it_writes_leaves_the_old_file_and_no_temporary_one(test_env, tmp_path):
+    data = tmp_path / "big.rdf"
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(data), "--rows", "300000"], check=True)
+    target = tmp_path / "big.txt"
+    target.write_bytes(b"yesterday's report")
+    for signal_number in (signal.SIGTERM, signal.SIGINT):
+        process = subprocess.Popen([str(test_env.convert_exe), str(data), "--to", "text", "-o", str(target)],
+                                   stderr=subprocess.PIPE)
+        deadline = time.monotonic() + 60
+        while not list(tmp_path.glob("big.txt.part*")):
+            assert process.poll() is None and time.monotonic() < deadline, "no temporary file was made"
+            time.sleep(0.01)
+        process.send_signal(signal_number)
+        assert process.wait(timeout=30) == -signal_number
+        assert sorted(p.name for p in tmp_path.iterdir()) == ["big.rdf", "big.txt"]
+        assert target.read_bytes() == b"yesterday's report"
