@@ -1,7 +1,7 @@
 // Fuzzes the command line: the split into data file and format file names (names always
 // terminated, within their buffers, never longer than the line), and the job switches: the
 // Windows argument split and the sort and filter values read from its arguments and resolved
-// against a small column list.
+// against a small column list, and the whole line read as a job.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/job_command_line.h"
 #include "formats/job_switches.h"
 
 namespace {
@@ -64,11 +65,29 @@ void FuzzSwitches(const std::string& line) {
     }
 }
 
+// A whole job line: a job's names fit their buffers, and its error line is one line.
+void FuzzJob(const std::string& line) {
+    JobRequest job;
+    std::string error;
+    const JobCommandLine kind = ParseJobCommandLine(line.c_str(), job, error);
+    if (kind == JobCommandLine::Invalid) {
+        const std::string shown = JobErrorLine(error);
+        if (error.empty() || shown.find('\n') != shown.size() - 1 || shown.size() > 311) std::abort();
+        return;
+    }
+    if (kind == JobCommandLine::Job &&
+        (job.action == JobAction::None || job.names.data_file[0] == '\0' || job.copies < 1 ||
+         job.copies > kJobMostCopies || (job.last_page != 0 && job.first_page > job.last_page))) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);
     FuzzNames(line);
     FuzzSwitches(line);
+    FuzzJob(line);
     return 0;
 }
