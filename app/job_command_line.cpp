@@ -51,7 +51,7 @@ bool ReadNames(std::string_view names, CommandLineNames& out, std::string& error
     while (!names.empty() && IsBlank(names.front())) names.remove_prefix(1);
     while (!names.empty() && IsBlank(names.back())) names.remove_suffix(1);
     if (names.empty()) {
-        error = "name the data file before the first switch";
+        error = "name the data file before the first switch; a name that begins with / is taken for one";
         return false;
     }
     if (names.find('"') == std::string_view::npos) {
@@ -62,7 +62,8 @@ bool ReadNames(std::string_view names, CommandLineNames& out, std::string& error
             return false;
         }
         if (out.data_file[0] != '\0') return true;
-        error = "name the data file before the first switch";  // a line such as "::x /print"
+        // Today's rules give a line such as "::x /print" no data file.
+        error = "the names before the first switch give no data file";
         return false;
     }
     std::vector<std::string> split;
