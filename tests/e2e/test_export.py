@@ -18,6 +18,7 @@ from pathlib import Path
 import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, MESSAGE_TEXT_ID, image_pixels, windows_path
+from wine_process import FileHolder
 
 # The sample tables and pictures kept with the tests.
 SAMPLES = Path(__file__).resolve().parents[1] / "samples"
@@ -133,6 +134,37 @@ def data_rows_of_boxed_text(records, titles) -> list[list[str]]:
     return [r for r in records if r != titles and r != numbers]
 
 
+def check_export(path: Path, reader_format: str, code_table: str, shown_titles, shown_rows,
+                 name: str) -> None:
+    """Reads the file back with the independent reader: the table's titles and rows, in the code
+    table asked for."""
+    encoding = "dos" if code_table == "DOS" else ("auto" if reader_format == "dbf" else "cp1251")
+    used, records = read_back(reader_format, encoding, path)
+    assert used == ("dos" if code_table == "DOS" else "cp1251"), name
+    titles, rows = shown_titles, shown_rows
+    if code_table == "DOS":
+        titles = [as_read_from_dos(t) for t in shown_titles]
+        rows = [[as_read_from_dos(c) for c in row] for row in shown_rows]
+    if reader_format == "txt":
+        body = data_rows_of_boxed_text(records, titles)
+        assert records[0] == titles, name
+        assert body == rows, name
+    elif reader_format == "dbf":
+        assert len(records[0]) == len(titles), name
+        assert all(re.fullmatch(r"FIELD\d{3}", field) for field in records[0]), records[0]
+        assert records[1:] == rows, name
+    else:
+        assert records == expected_records(reader_format, titles, rows), name
+    if reader_format != "dbf" and has_cyrillic(shown_rows):
+        # Windows small letters lie at 0xE0-0xFF; in the DOS table the letters end at
+        # 0xBF and only DOS symbols (the "№" of a title, 0xD5) stand above them.
+        above_letters = {b for b in path.read_bytes() if b >= 0xC0}
+        if code_table == "DOS":
+            assert above_letters <= {0xD5}, name
+        else:
+            assert max(above_letters) >= 0xE0, name
+
+
 @pytest.mark.parametrize("sample", ["furniture.rdf", "sales-bg.rdf", "lpt-report.rdf"])
 def test_every_sample_in_every_format_and_code_table_reads_back(lintaro, tmp_path, sample):
     shown_titles, shown_rows = read_rdf(SAMPLES / sample)
@@ -145,31 +177,7 @@ def test_every_sample_in_every_format_and_code_table_reads_back(lintaro, tmp_pat
             path = tmp_path / f"{name}.{extension}"
             export(lintaro, path, format_text, code_table)
             assert path.exists(), f"{format_text} / {code_table} wrote no {path.name}"
-            encoding = "dos" if code_table == "DOS" else ("auto" if reader_format == "dbf" else "cp1251")
-            used, records = read_back(reader_format, encoding, path)
-            assert used == ("dos" if code_table == "DOS" else "cp1251"), name
-            titles, rows = shown_titles, shown_rows
-            if code_table == "DOS":
-                titles = [as_read_from_dos(t) for t in shown_titles]
-                rows = [[as_read_from_dos(c) for c in row] for row in shown_rows]
-            if reader_format == "txt":
-                body = data_rows_of_boxed_text(records, titles)
-                assert records[0] == titles, name
-                assert body == rows, name
-            elif reader_format == "dbf":
-                assert len(records[0]) == len(titles), name
-                assert all(re.fullmatch(r"FIELD\d{3}", field) for field in records[0]), records[0]
-                assert records[1:] == rows, name
-            else:
-                assert records == expected_records(reader_format, titles, rows), name
-            if reader_format != "dbf" and has_cyrillic(shown_rows):
-                # Windows small letters lie at 0xE0-0xFF; in the DOS table the letters end at
-                # 0xBF and only DOS symbols (the "№" of a title, 0xD5) stand above them.
-                above_letters = {b for b in path.read_bytes() if b >= 0xC0}
-                if code_table == "DOS":
-                    assert above_letters <= {0xD5}, name
-                else:
-                    assert max(above_letters) >= 0xE0, name
+            check_export(path, reader_format, code_table, shown_titles, shown_rows, name)
     assert lintaro.dialogs() == []
 
 
@@ -698,3 +706,130 @@ def test_a_converter_ended_while_it_writes_leaves_the_old_file_and_no_temporary_
         assert process.wait(timeout=30) == -signal_number
         assert sorted(p.name for p in tmp_path.iterdir()) == ["big.rdf", "big.txt"]
         assert target.read_bytes() == b"yesterday's report"
+
+
+
+def test_the_converter_sorts_and_filters_as_the_export_job_does_byte_for_byte(app_factory, test_env, tmp_path):
+    # (data file, the steps as the converter spells them); the job spells them with "/".
+    cases = [
+        ("furniture.rdf", ["--sort", "3", "desc", "number"]),
+        ("furniture.rdf", ["--filter", "Price", "7", "", "number", "--sort", "Item", "desc"]),
+        # Сума between 2000 and 8000, then by Град (the third column the Sort dialog lists).
+        ("sales-bg.rdf", ["--filter", "5", "2000", "8000", "number", "--sort", "3"]),
+        ("sales-bg.rdf", ["--sort", "2", "desc", "--filter", "1", "10", "40", "number"]),
+    ]
+    for index, (name, steps) in enumerate(cases):
+        job_steps = ["/" + word[2:] if word.startswith("--") else word for word in steps]
+        for target in ("text", "dbf"):
+            by_job = tmp_path / f"job-{index}.{target}"
+            run = export_job(app_factory, [SAMPLES / name, "/export", target, by_job] + job_steps,
+                             name=f"job_{index}_{target}")
+            assert (run.exit_code, run.stderr) == (0, ""), steps
+            by_converter = tmp_path / f"converted-{index}.{target}"
+            result = convert(test_env, SAMPLES / name, "--to", target, *steps, "-o", by_converter)
+            assert result.returncode == 0, result.stderr
+            assert by_converter.read_bytes() == by_job.read_bytes(), (name, steps, target)
+        assert by_job.read_bytes()[4:8] != b"\0\0\0\0"  # rows were kept
+
+# ----------------------------------------------------------------------------------------------
+# Unattended export jobs: lintaro.exe DATA /export FORMAT OUT [/dos] [/sort ...] [/filter ...]
+
+# Switch name -> (format text in the dialog, export_reader format)
+JOB_FORMATS = {"text": (FORMATS[0], "txt"), "tsv": (FORMATS[1], "tsv"), "csv": (FORMATS[2], "csv"),
+               "dbf": (FORMATS[3], "dbf")}
+
+
+def export_job(app_factory, args=(), name="export_job", **options):
+    run = app_factory(name=name).run_job(args, **options)
+    assert run.window_shown is False
+    return run
+
+
+def test_export_jobs_write_every_format_byte_for_byte_as_the_dialog(lintaro, app_factory, tmp_path):
+    sample = SAMPLES / "sales-bg.rdf"
+    shown_titles, shown_rows = read_rdf(sample)
+    lintaro.start([sample])
+    for switch, (format_text, reader_format) in JOB_FORMATS.items():
+        for code_table in CODE_TABLES:
+            name = f"{switch}-{code_table.lower()}"
+            # The job keeps the name it is given, whatever the format.
+            path = tmp_path / f"{name}.job"
+            args = [sample, "/EXPORT", switch.upper(), path] + (["/dos"] if code_table == "DOS" else [])
+            run = export_job(app_factory, args, name=name)
+            assert (run.exit_code, run.stderr) == (0, ""), name
+            check_export(path, reader_format, code_table, shown_titles, shown_rows, name)
+            by_dialog = tmp_path / f"{name}.{FORMAT_FILES[format_text][0]}"
+            export(lintaro, by_dialog, format_text, code_table)
+            assert path.read_bytes() == by_dialog.read_bytes(), name
+
+
+FURNITURE_TITLES = ["No", "No.", "Item", "Price", "Photo"]
+
+
+def test_export_jobs_sort_and_filter_in_order_as_the_dialogs(app_factory, tmp_path):
+    data = SAMPLES / "furniture.rdf"
+    out = tmp_path / "rows.csv"
+    cases = [
+        # The Sort dialog lists No., Item, Price, Photo: the third is Price.
+        (["/sort", "3", "desc", "number"], [["1", "1", "Chair", "12.50", "chair.bmp"],
+                                            ["2", "3", "Lamp", "7.25", "missing.bmp"],
+                                            ["3", "2", "Table", "", "table.bmp"]]),
+        # The Filter dialog lists the row numbers first: the third is Item.
+        (["/filter", "3", "B", "M"], [["1", "1", "Chair", "12.50", "chair.bmp"],
+                                      ["2", "3", "Lamp", "7.25", "missing.bmp"]]),
+        # A filter then a sort of what it kept, by title.
+        (["/filter", "Price", "7", "20", "number", "/sort", "Item", "desc"],
+         [["1", "3", "Lamp", "7.25", "missing.bmp"], ["2", "1", "Chair", "12.50", "chair.bmp"]]),
+        # An open upper bound keeps the empty keys too, which rank after every text.
+        (["/filter", "Price", "7", "", "number", "/sort", "Item", "desc"],
+         [["1", "2", "Table", "", "table.bmp"], ["2", "3", "Lamp", "7.25", "missing.bmp"],
+          ["3", "1", "Chair", "12.50", "chair.bmp"]]),
+    ]
+    for steps, rows in cases:
+        run = export_job(app_factory, [data, "/export", "csv", out] + steps)
+        assert (run.exit_code, run.stderr) == (0, ""), steps
+        assert read_back("csv", "cp1251", out) == ("cp1251", [FURNITURE_TITLES] + rows), steps
+        out.unlink()
+    # A Cyrillic title and bounds, as typed at the console in the Windows code table.
+    sample = SAMPLES / "sales-bg.rdf"
+    titles, rows = read_rdf(sample)
+    city = titles.index("Град")
+    run = export_job(app_factory, raw_line=f'{windows_path(sample)} /filter Град "София" София /export tsv '
+                                           f'"{windows_path(out)}"')
+    assert (run.exit_code, run.stderr) == (0, "")
+    kept = [row for row in rows if row[city] == "София"]
+    assert kept and len(kept) < len(rows)
+    _, records = read_back("tsv", "cp1251", out)
+    assert [r[1:] for r in records[1:]] == [r[1:] for r in kept]
+    out.unlink()
+
+    misfits = [
+        (["/filter", "Item", "", ""], 5, "/filter keeps no row of the table"),
+        (["/sort", "Nope"], 4, '/sort finds no visible column titled "Nope"'),
+        (["/sort", "5"], 4, "/sort column 5: the table offers 4 columns for it"),
+        (["/filter", "6", "a", "b"], 4, "/filter column 6: the table offers 5 columns for it"),
+    ]
+    for steps, code, message in misfits:
+        run = export_job(app_factory, [data, "/export", "csv", out] + steps)
+        assert (run.exit_code, run.stderr) == (code, f"lintaro: {message}\r\n"), steps
+        assert not out.exists()
+
+
+def test_an_export_job_never_writes_a_held_file_or_the_tables_own(app_factory, tmp_path, test_env):
+    data = tmp_path / "own.rdf"
+    data.write_bytes((SAMPLES / "furniture.rdf").read_bytes())
+    held = tmp_path / "held.csv"
+    held.write_bytes(b"old")
+    with FileHolder(test_env, held, hold_ms=20000) as holder:
+        holder.wait_holding()
+        run = export_job(app_factory, [data, "/export", "csv", held])
+    assert (run.exit_code, run.stderr) == (7, f"lintaro: {windows_path(held)} cannot be created\r\n")
+    assert held.read_bytes() == b"old"
+    run = export_job(app_factory, [data, "/export", "dbf", data])
+    assert (run.exit_code, run.stderr) == (7, f"lintaro: /export would replace the table's own file {windows_path(data)}\r\n")
+    assert data.read_bytes() == (SAMPLES / "furniture.rdf").read_bytes()
+    run = export_job(app_factory, [data, "/export", "csv", tmp_path])
+    assert (run.exit_code, run.stderr) == (7, f"lintaro: {windows_path(tmp_path)} is a folder\r\n")
+    # A disk that refuses every byte: the file is incomplete and the job says so.
+    run = export_job(app_factory, [data, "/export", "text", "Z:\\dev\\full"])
+    assert (run.exit_code, run.stderr) == (7, "lintaro: writing Z:\\dev\\full failed; the file is incomplete\r\n")

@@ -1,7 +1,8 @@
 // Fuzzes the command line: the split into data file and format file names (names always
 // terminated, within their buffers, never longer than the line), and the job switches: the
 // Windows argument split and the sort and filter values read from its arguments and resolved
-// against a small column list; the same arguments as lintaro-convert's command line.
+// against a small column list, the whole line read as a job, and the same arguments as
+// lintaro-convert's command line.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/job_command_line.h"
 #include "convert/convert_arguments.h"
 #include "formats/job_switches.h"
 
@@ -79,12 +81,30 @@ void FuzzConverterArguments(const std::vector<std::string>& args) {
     if (arguments.operations.size() * 2 > args.size()) std::abort();
 }
 
+// A whole job line: a job's names fit their buffers, and its error line is one line.
+void FuzzJob(const std::string& line) {
+    JobRequest job;
+    std::string error;
+    const JobCommandLine kind = ParseJobCommandLine(line.c_str(), job, error);
+    if (kind == JobCommandLine::Invalid) {
+        const std::string shown = JobErrorLine(error);
+        if (error.empty() || shown.find('\n') != shown.size() - 1 || shown.size() > 311) std::abort();
+        return;
+    }
+    if (kind == JobCommandLine::Job &&
+        (job.action == JobAction::None || job.names.data_file[0] == '\0' || job.copies < 1 ||
+         job.copies > kJobMostCopies || (job.last_page != 0 && job.first_page > job.last_page))) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);
     FuzzNames(line);
     FuzzSwitches(line);
+    FuzzJob(line);
     std::vector<std::string> args;
     std::string error;
     if (SplitWindowsArguments(line, args, error)) FuzzConverterArguments(args);
