@@ -10,7 +10,7 @@
 #   LINTARO_BENCH_FILES       small tables the converter part converts (default 10000)
 #   LINTARO_BENCH_STARTS      starts timed per size under Wine, median reported (default 3)
 # Results: $LINTARO_BUILD_ROOT/bench-results/ (figures.md, native.json, wine.json, tools.json,
-# convert.json).
+# convert.json, convert-wine.json).
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -81,6 +81,9 @@ if wants wine; then
       --rows "${rows[-1]}" --starts "$starts"
     "$python" tests/bench/wine_rerun.py keep "$results/wine.json" "$results/wine-rerun.json" "${rows[-1]}"
   fi
+  # The converter's big-table jobs done by lintaro.exe's command-line export job, for comparison.
+  "$python" tests/bench/convert_bench.py --wine-job "$LINTARO_WIN_BUILD/app/lintaro.exe" --data "$data" \
+    --work "$LINTARO_BUILD_ROOT/bench-convert" --out "$results/convert-wine.json" --rows "${rows[@]}"
   lintaro_env_stop
   trap - EXIT
 fi
@@ -101,5 +104,5 @@ fi
 say "load now: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$python" tests/bench/figures.py --out "$results/figures.md" --native "$results/native.json" \
   --wine "$results/wine.json" --tools "$results/tools.json" --memory "$results/memory.json" \
-  --convert "$results/convert.json"
+  --convert "$results/convert.json" --convert-wine "$results/convert-wine.json"
 say "figures: $results/figures.md"

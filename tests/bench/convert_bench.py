@@ -3,6 +3,7 @@
 
     convert_bench.py --converter EXE --data FOLDER --work FOLDER --out RESULTS.json
                      [--rows N ...] [--files 10000] [--repeat 3] [--jobs N] [--limit S]
+    convert_bench.py --wine-job LINTARO.EXE --data FOLDER --work FOLDER --out RESULTS.json [--rows N ...]
 
 Per rows-N.rdf in FOLDER: each format (text, csv, dbf, tsv, lpt) converted --repeat times to a
 file, the median wall-clock time of the whole command kept (start, read, lay out, write), and
@@ -11,6 +12,9 @@ boxed text with `xargs -P JOBS`, one process per file, as the README shows; besi
 boxed text (mlr --barred, one process per file through sh) on the same tables as TSV, and
 LibreOffice headless converting 200 of them as CSV to dBase in one process. Every output is
 checked, so that a run that did not do the job does not pass for a fast one.
+
+With --wine-job (inside the test environment: Wine prefix, display) the same big-table jobs are
+timed with lintaro.exe's command-line export job under Wine instead (text, csv, dbf), once each.
 """
 
 from __future__ import annotations
@@ -134,9 +138,30 @@ def bench_many(converter: str, work: Path, files: int, jobs: int, limit: float) 
     return result
 
 
+def bench_wine_job(exe: Path, data: Path, work: Path, rows_list, limit: float) -> dict:
+    sizes: dict = {}
+    for rows in rows_list:
+        source = data / f"rows-{rows}.rdf"
+        megabytes = source.stat().st_size / 1e6
+        result: dict = {"file_mb": megabytes}
+        for target in ("text", "csv", "dbf"):
+            out = work / f"job.{target}"
+            out.unlink(missing_ok=True)
+            seconds = wall(["wine", str(exe), "Z:" + str(source.resolve()).replace("/", "\\"), "/export", target,
+                            "Z:" + str(out.resolve()).replace("/", "\\")], limit)
+            verdict = check(target, out, rows) if seconds is not None and out.exists() else "failed or over the limit"
+            result[target] = {"seconds": seconds, "mb_per_s": megabytes / seconds if seconds else None,
+                              "check": verdict}
+            log(f"lintaro.exe job, {rows} rows to {target}: {seconds} {verdict}")
+            out.unlink(missing_ok=True)
+        sizes[str(rows)] = result
+    return sizes
+
+
 def main() -> int:
     parser = argparse.ArgumentParser()
-    parser.add_argument("--converter", required=True)
+    parser.add_argument("--converter")
+    parser.add_argument("--wine-job", type=Path)
     parser.add_argument("--data", type=Path, required=True)
     parser.add_argument("--work", type=Path, required=True)
     parser.add_argument("--out", type=Path, required=True)
@@ -147,6 +172,10 @@ def main() -> int:
     parser.add_argument("--limit", type=float, default=600.0)
     args = parser.parse_args()
     args.work.mkdir(parents=True, exist_ok=True)
+    if args.wine_job is not None:
+        args.out.write_text(json.dumps({"sizes": bench_wine_job(args.wine_job, args.data, args.work.resolve(),
+                                                                args.rows, args.limit)}, indent=1))
+        return 0
     results = {"sizes": bench_big(args.converter, args.data, args.work, args.rows, args.repeat, args.limit)}
     if args.files > 0:
         results["many"] = bench_many(args.converter, args.work.resolve(), args.files, args.jobs, args.limit)

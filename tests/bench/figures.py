@@ -2,11 +2,12 @@
 """Folds the benchmark results into one Markdown table of figures (scripts/bench.sh runs it).
 
     figures.py --out FIGURES.md [--native NATIVE.json] [--wine WINE.json] [--tools TOOLS.json]
-               [--memory MEMORY.json] [--convert CONVERT.json]
+               [--memory MEMORY.json] [--convert CONVERT.json] [--convert-wine JOBS.json]
 
 NATIVE.json is Google Benchmark's JSON output of lintaro_benchmarks (the Rdf* benchmarks),
 WINE.json comes from wine_bench.py, TOOLS.json from tools_bench.py, MEMORY.json from bench.sh
-(peak memory of the native open), CONVERT.json from convert_bench.py. A missing input leaves
+(peak memory of the native open), CONVERT.json and JOBS.json (lintaro.exe's export job under
+Wine) from convert_bench.py. A missing input leaves
 its rows out.
 
 Targets checked:
@@ -153,7 +154,7 @@ def step_table(title: str, steps, series_of, sizes, limits, checks=None, cpu_of=
     return lines + [""]
 
 
-def convert_section(converted: dict, tools: dict) -> list[str]:
+def convert_section(converted: dict, tools: dict, wine_jobs: dict) -> list[str]:
     """lintaro-convert: the whole command per format and size, against the other tools, and many
     small files through xargs -P."""
     if not converted:
@@ -177,6 +178,22 @@ def convert_section(converted: dict, tools: dict) -> list[str]:
             verdict = f"≤ {CONVERT_LIMIT:g} s ok" if last <= CONVERT_LIMIT else f"**over {CONVERT_LIMIT:g} s**"
         out.append(f"| {label} | {' | '.join(cells)} | {verdict} |")
     out.append("")
+    jobs = wine_jobs.get("sizes", {})
+    if jobs:
+        out += ["The same conversions by lintaro.exe's command-line export job under Wine:", "",
+                "| format | " + " | ".join(f"{n:,} rows" for n in sizes) + " |",
+                "|---|" + "---:|" * len(sizes)]
+        for key, label in CONVERT_TARGETS[:3]:
+            cells = []
+            for n in sizes:
+                entry = jobs.get(str(n), {}).get(key, {})
+                seconds = entry.get("seconds")
+                text = f"{seconds_text(seconds)}, {entry['mb_per_s']:.0f} MB/s" if seconds else "–"
+                if entry.get("check") not in (None, "ok"):
+                    text += f" ({entry['check']})"
+                cells.append(text)
+            out.append(f"| {label} | {' | '.join(cells)} |")
+        out.append("")
     rows = []
     for key, label, ours_key in CONVERT_COMPARISONS:
         for n in sizes:
@@ -215,6 +232,7 @@ def main() -> int:
     parser.add_argument("--tools", type=Path)
     parser.add_argument("--memory", type=Path)
     parser.add_argument("--convert", type=Path)
+    parser.add_argument("--convert-wine", type=Path)
     args = parser.parse_args()
 
     native, counters, context = load_native(args.native)
@@ -313,7 +331,9 @@ def main() -> int:
         out.append("")
 
     converted = json.loads(args.convert.read_text()) if args.convert and args.convert.exists() else {}
-    out += convert_section(converted, tools)
+    wine_jobs = (json.loads(args.convert_wine.read_text())
+                 if args.convert_wine and args.convert_wine.exists() else {})
+    out += convert_section(converted, tools, wine_jobs)
 
     out += ["### Memory", "", "| measure | " + " | ".join(f"{n:,} rows" for n in sizes) + " |",
             "|---|" + "---:|" * len(sizes)]
