@@ -181,15 +181,18 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
     if (!to_stdout && (SameFile(arguments.output, arguments.data_file) || SameFile(arguments.output, arguments.layout_file))) {
         return reporter.Fail(kConvertBadArguments, "-o " + arguments.output + " would replace the file being converted");
     }
+    struct stat data_status {};
+    const long long data_size = ::stat(arguments.data_file.c_str(), &data_status) == 0 ? data_status.st_size : 0;
+    reporter.EnableProgress(data_size >= kProgressFromBytes);
+    reporter.Stage("reading %s (%lld MB)", arguments.data_file.c_str(), data_size >> 20);
     std::vector<std::uint8_t> data;
     if (!ReadFileBytes(arguments.data_file, data, error)) return reporter.Fail(kConvertUnreadableData, error);
-    reporter.EnableProgress(static_cast<long long>(data.size()) >= kProgressFromBytes);
     std::vector<std::uint8_t> layout;
     if (!arguments.layout_file.empty() && !ReadFileBytes(arguments.layout_file, layout, error)) {
         return reporter.Fail(kConvertBadLayout, error);
     }
 
-    reporter.Stage("reading %s (%zu MB)", arguments.data_file.c_str(), data.size() >> 20);
+    reporter.Stage("laying out %s", arguments.data_file.c_str());
     auto table = std::make_unique<LoadedTable>();
     const std::string_view file(reinterpret_cast<const char*>(data.data()), data.size());
     switch (LoadTableForConversion(file, arguments.data_file, arguments.layout_file.empty() ? nullptr : &layout,
@@ -210,7 +213,7 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
     }
     // The file's bytes are in the store now.
     std::vector<std::uint8_t>().swap(data);
-    reporter.Stage("sorting and filtering %d rows", table->grid->RowCount());
+    if (!arguments.operations.empty()) reporter.Stage("sorting and filtering %d rows", table->grid->RowCount());
     if (const int code = ApplyRowOperations(arguments.operations, *table->grid, reporter); code != kConvertOk) {
         return code;
     }

@@ -5,6 +5,7 @@ the kept choices; the file chooser; a path longer than the box; files that canno
 from __future__ import annotations
 
 import os
+import pty
 import re
 import signal
 import stat
@@ -690,7 +691,8 @@ def test_the_converter_keeps_links_and_fifos_what_they_are(test_env, tmp_path):
     assert sorted(p.name for p in tmp_path.iterdir()) == ["link.dbf", "pipe", "target.dbf"]
 
 
-def test_a_converter_ended_while_it_writes_leaves_the_old_file_and_no_temporary_one(test_env, tmp_path):
+def test_a_big_conversion_shows_progress_on_a_terminal_only_and_an_ended_one_leaves_no_temporary_file(
+        test_env, tmp_path):
     data = tmp_path / "big.rdf"
     subprocess.run([sys.executable, str(MAKE_TABLE), str(data), "--rows", "300000"], check=True)
     target = tmp_path / "big.txt"
@@ -706,6 +708,26 @@ def test_a_converter_ended_while_it_writes_leaves_the_old_file_and_no_temporary_
         assert process.wait(timeout=30) == -signal_number
         assert sorted(p.name for p in tmp_path.iterdir()) == ["big.rdf", "big.txt"]
         assert target.read_bytes() == b"yesterday's report"
+    # To a pipe nothing but the output; to a terminal the stages, each over the one before.
+    piped = convert(test_env, data, "--to", "csv", "-o", tmp_path / "big.csv")
+    assert (piped.returncode, piped.stderr) == (0, b"")
+    controller, terminal = pty.openpty()
+    process = subprocess.Popen([str(test_env.convert_exe), str(data), "--to", "csv", "-o", str(tmp_path / "big.csv")],
+                               stderr=terminal, stdout=subprocess.DEVNULL)
+    os.close(terminal)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(controller, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    assert process.wait(timeout=60) == 0
+    os.close(controller)
+    assert b"\rlintaro-convert: reading " in shown and b"\rlintaro-convert: writing 300000 rows" in shown
+    assert shown.endswith(b"\r\x1b[K")  # the last stage is wiped when the work is done
 
 
 
