@@ -11,10 +11,10 @@
 #include "base/file_utils_win32.h"
 #include "grid/grid_win32.h"
 #include "grid/sort_filter.h"
+#include "print/byte_sink_win32.h"
 #include "print/dot_matrix.h"
-#include "print/dot_matrix_win32.h"
-#include "print/export_writers_win32.h"
 #include "print/export_formats.h"
+#include "print/export_writers_win32.h"
 #include "print/windows_printing.h"
 #include "print/windows_printing_win32.h"
 
@@ -68,31 +68,25 @@ int ChoosePages(const JobRequest& job, int pages, int& first, int& last) {
     return kJobDone;
 }
 
-// The dot-matrix run's questions, answered by the job: its pages, and yes to every sheet.
-TextPageChoice g_text_pages;
+// Nobody stands at the printer: every sheet counts as put in.
+class NoSheetPrompt : public SheetPrompt {
+public:
+    bool AskForNewSheet() override { return true; }
+};
 
-bool TakeJobPages(HWND, TextPageChoice& choice) {
-    choice = g_text_pages;
-    return true;
-}
-
-bool SheetIsIn(HWND) {
-    return true;
-}
-
-void PortUnavailable(HWND) {}
-
+// The pages on LPT1 as the print command sends them, once per copy through one opening of the
+// port, so the copies follow each other however the port is mapped.
 int PrintOnDotMatrix(Grid& grid, const PrintSettings& settings, const JobRequest& job, int first, int last) {
-    g_text_pages = TextPageChoice{first, last, 0};
-    DotMatrixQuestions questions;
-    questions.choose_pages = &TakeJobPages;
-    questions.ask_for_sheet = &SheetIsIn;
-    questions.tell_port_unavailable = &PortUnavailable;
+    const HANDLE port = CreateFileA("LPT1", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE) return Fail(kJobPrinterFailed, "LPT1 cannot be opened");
+    FileHandleSink sink(port);
+    NoSheetPrompt prompt;
+    int sent = 0;
     for (int copy = 1; copy <= job.copies; ++copy) {
-        const TextPrintRun run = PrintDotMatrix(nullptr, grid.Model(), settings, questions);
-        if (run.port_unavailable) return Fail(kJobPrinterFailed, "LPT1 cannot be opened");
-        if (run.pages_sent != last - first + 1) return Fail(kJobPrinterFailed, "LPT1 did not take every page");
+        sent += PrintTextPages(grid.Model(), sink, TextPageChoice{first, last, 0}, settings, prompt).pages_sent;
     }
+    CloseHandle(port);
+    if (sent != (last - first + 1) * job.copies) return Fail(kJobPrinterFailed, "LPT1 did not take every page");
     return kJobDone;
 }
 

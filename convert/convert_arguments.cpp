@@ -143,9 +143,11 @@ const char* ConvertUsage() {
            "printers: \"PDF\" (A4, the default printer) or \"Letter\", 300 dpi; fonts are measured\n"
            "on the Liberation fonts that stand in for Arial, Times New Roman and Courier New.\n"
            "\n"
-           "Exit codes: 0 done; 2 bad command line; 3 data file cannot be read; 4 no table in\n"
-           "the data file; 5 layout file cannot be read or is not a layout file; 6 a sort or\n"
-           "filter column is not in the table, or no row passes a filter; 7 output cannot be\n"
-           "written; 8 table too big (memory, or a dBase record over 65,535 bytes); 9 format\n"
-           "not available (pdf in this build; lpt for a table whose head names no LPT1 printer).\n";
+           "Exit codes (those of lintaro.exe's jobs where they share a meaning): 0 done;\n"
+           "1 bad command line; 2 the data file cannot be read or holds no table; 3 the layout\n"
+           "file cannot be read or is not a layout file; 4 a sort or filter column is not in\n"
+           "the table; 5 a filter keeps no row; 7 output cannot be written (or would replace\n"
+           "the data or layout file); 8 table too big (memory, or a dBase record over 65,535\n"
+           "bytes); 9 format not available (pdf in this build; lpt for a table whose head\n"
+           "names no LPT1 printer).\n";
 }

@@ -28,15 +28,17 @@ struct ConvertArguments {
     std::string output;  // empty or "-": standard output
 };
 
-// Exit codes, also listed by --help and in the README.
+// Exit codes, also listed by --help and in the README; the same numbers as lintaro.exe's jobs
+// give the same faults, so that scripts treat both commands alike.
 enum ConvertExitCode : int {
     kConvertOk = 0,
-    kConvertBadArguments = 2,    // unknown switch, missing or wrong value, no data file or format
-    kConvertUnreadableData = 3,  // the data file cannot be read
-    kConvertNotATable = 4,       // the data file holds no table (no titles before "Data:")
-    kConvertBadLayout = 5,       // the layout file cannot be read or is not a column layout file
-    kConvertNoSuchRows = 6,      // a --sort or --filter column is not in the table, or no row passes a filter
-    kConvertCannotWrite = 7,     // the output cannot be created, written or put in place
+    kConvertBadArguments = 1,    // unknown switch, missing or wrong value, no data file or format
+    kConvertUnreadableData = 2,  // the data file cannot be read, or holds no table
+    kConvertBadLayout = 3,       // the layout file cannot be read or is not a column layout file
+    kConvertNoSuchColumn = 4,    // a --sort or --filter column is not in the table
+    kConvertNoRowsKept = 5,      // a --filter keeps no row
+    kConvertCannotWrite = 7,     // the output cannot be created, written or put in place, or would
+                                 // replace the data or layout file
     kConvertTooBig = 8,          // the table does not fit in memory, or a dBase record would pass 65,535 bytes
     kConvertUnavailable = 9,     // the format is not available: pdf in this build, lpt for a Windows printer's table
 };

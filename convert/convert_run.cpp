@@ -106,16 +106,16 @@ int ApplyRowOperations(const std::vector<RowOperation>& operations, GridModel& g
         if (operation.is_sort) {
             SortRequest request;
             if (!ResolveSortSwitch(operation.sort, Offered(grid, ColumnsOfferedForSort(grid)), "--sort", request, error)) {
-                return reporter.Fail(kConvertNoSuchRows, error);
+                return reporter.Fail(kConvertNoSuchColumn, error);
             }
             SortRows(grid, request);
         } else {
             FilterRequest request;
             if (!ResolveFilterSwitch(operation.filter, Offered(grid, ColumnsOfferedForFilter(grid)), "--filter",
                                      request, error)) {
-                return reporter.Fail(kConvertNoSuchRows, error);
+                return reporter.Fail(kConvertNoSuchColumn, error);
             }
-            if (!FilterRows(grid, request)) return reporter.Fail(kConvertNoSuchRows, "no row passes the --filter bounds");
+            if (!FilterRows(grid, request)) return reporter.Fail(kConvertNoRowsKept, "no row passes the --filter bounds");
         }
     }
     return kConvertOk;
@@ -179,7 +179,7 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
 
     const bool to_stdout = arguments.output.empty() || arguments.output == "-";
     if (!to_stdout && (SameFile(arguments.output, arguments.data_file) || SameFile(arguments.output, arguments.layout_file))) {
-        return reporter.Fail(kConvertBadArguments, "-o " + arguments.output + " would replace the file being converted");
+        return reporter.Fail(kConvertCannotWrite, "-o " + arguments.output + " would replace the file being converted");
     }
     struct stat data_status {};
     const long long data_size = ::stat(arguments.data_file.c_str(), &data_status) == 0 ? data_status.st_size : 0;
@@ -199,7 +199,7 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
                                    *table)) {
         case TableLoadResult::Loaded: break;
         case TableLoadResult::NotATable:
-            return reporter.Fail(kConvertNotATable, arguments.data_file + " holds no table (no titles line before \"Data:\")");
+            return reporter.Fail(kConvertUnreadableData, arguments.data_file + " holds no table (no titles line before \"Data:\")");
         case TableLoadResult::OutOfMemory:
             return reporter.Fail(kConvertTooBig, arguments.data_file + ": the table does not fit in memory");
         case TableLoadResult::LayoutRefused:

@@ -617,24 +617,24 @@ def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standar
 
 
 @pytest.mark.parametrize("args, code, message", [
-    (["--to", "csv"], 2, "no data file given"),
-    (["{data}"], 2, "no format given"),
-    (["{data}", "--to", "xls"], 2, "unknown format 'xls'"),
-    (["{data}", "--to", "csv", "--to", "tsv"], 2, "--to given twice"),
-    (["{data}", "--to", "csv", "--colour"], 2, "unknown switch --colour"),
-    (["{data}", "--to", "csv", "-o"], 2, "-o needs a value"),
-    (["{data}", "{data}", "--to", "csv"], 2, "more than one data file"),
-    (["{data}", "--to", "csv", "--sort"], 2, "--sort"),
-    (["{data}", "--to", "csv", "--filter", "1", "a"], 2, "--filter"),
-    (["{missing}", "--to", "csv"], 3, "cannot read"),
-    (["{folder}", "--to", "csv"], 3, "cannot read"),
-    (["{not_table}", "--to", "csv"], 4, "holds no table"),
-    (["{data}", "--layout", "{missing}", "--to", "csv"], 5, "cannot read"),
-    (["{data}", "--layout", "{not_table}", "--to", "csv"], 5, "is not a column layout file"),
-    (["{data}", "--to", "csv", "--sort", "Цвят"], 6, "--sort"),
-    (["{data}", "--to", "csv", "--filter", "1", "900", "999", "number"], 6, "no row passes"),
-    (["{not_table}", "--to", "csv", "-o", "{not_table}"], 2, "would replace the file being converted"),
-    (["{data}", "--layout", "{out}", "--to", "csv", "-o", "{tmp}/./out.csv"], 2, "would replace the file"),
+    (["--to", "csv"], 1, "no data file given"),
+    (["{data}"], 1, "no format given"),
+    (["{data}", "--to", "xls"], 1, "unknown format 'xls'"),
+    (["{data}", "--to", "csv", "--to", "tsv"], 1, "--to given twice"),
+    (["{data}", "--to", "csv", "--colour"], 1, "unknown switch --colour"),
+    (["{data}", "--to", "csv", "-o"], 1, "-o needs a value"),
+    (["{data}", "{data}", "--to", "csv"], 1, "more than one data file"),
+    (["{data}", "--to", "csv", "--sort"], 1, "--sort"),
+    (["{data}", "--to", "csv", "--filter", "1", "a"], 1, "--filter"),
+    (["{missing}", "--to", "csv"], 2, "cannot read"),
+    (["{folder}", "--to", "csv"], 2, "cannot read"),
+    (["{not_table}", "--to", "csv"], 2, "holds no table"),
+    (["{data}", "--layout", "{missing}", "--to", "csv"], 3, "cannot read"),
+    (["{data}", "--layout", "{not_table}", "--to", "csv"], 3, "is not a column layout file"),
+    (["{data}", "--to", "csv", "--sort", "Цвят"], 4, "--sort"),
+    (["{data}", "--to", "csv", "--filter", "1", "900", "999", "number"], 5, "no row passes"),
+    (["{not_table}", "--to", "csv", "-o", "{not_table}"], 7, "would replace the file being converted"),
+    (["{data}", "--layout", "{out}", "--to", "csv", "-o", "{tmp}/./out.csv"], 7, "would replace the file"),
     (["{data}", "--to", "csv", "-o", "{folder}"], 7, "is a folder"),
     (["{data}", "--to", "csv", "-o", "{missing}/out.csv"], 7, "cannot create"),
     (["{data}", "--to", "pdf", "-o", "{out}"], 9, "--to pdf is not available"),
@@ -665,7 +665,7 @@ def test_the_converter_help_lists_every_format_and_exit_code(test_env):
     assert text.startswith("Usage: lintaro-convert DATA")
     for word in ("text", "tsv", "csv", "dbf", "lpt", "--layout", "--dos", "--sort", "--filter", "-o"):
         assert word in text
-    for code in range(2, 10):
+    for code in (1, 2, 3, 4, 5, 7, 8, 9):
         assert f" {code} " in text.replace("\n", " ")
 
 
