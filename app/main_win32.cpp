@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "app/command_line.h"
+#include "app/job_command_line.h"
+#include "app/job_runner_win32.h"
 #include "app/main_window_win32.h"
 #include "app/menus_win32.h"
 #include "app/session_win32.h"
@@ -45,6 +47,18 @@ void RunMessageLoop(HACCEL shortcuts) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_command) {
+    // A job runs beside a copy that shows its window, and never keeps one from starting.
+    JobRequest job;
+    std::string job_error;
+    switch (ParseJobCommandLine(command_line, job, job_error)) {
+        case JobCommandLine::Job:
+            return RunJob(job);
+        case JobCommandLine::Invalid:
+            WriteJobError(job_error);
+            return kJobUsage;
+        case JobCommandLine::NotAJob:
+            break;
+    }
     SingleInstanceGuard guard;
     if (guard.AnotherCopyRuns()) {
         MessageBoxA(nullptr, "This programm already running.", CurrentSession().window_title, MB_OK);

@@ -6,9 +6,11 @@
 # Settings (environment, all optional):
 #   LINTARO_BUILD_ROOT        build folder             (default <repo>/build)
 #   LINTARO_BENCH_TOOL_LIMIT  seconds an other tool may take before it is ended (default 600)
-#   LINTARO_BENCH_PARTS       which parts run          (default "native wine tools")
+#   LINTARO_BENCH_PARTS       which parts run          (default "native wine tools convert")
+#   LINTARO_BENCH_FILES       small tables the converter part converts (default 10000)
 #   LINTARO_BENCH_STARTS      starts timed per size under Wine, median reported (default 3)
-# Results: $LINTARO_BUILD_ROOT/bench-results/ (figures.md, native.json, wine.json, tools.json).
+# Results: $LINTARO_BUILD_ROOT/bench-results/ (figures.md, native.json, wine.json, tools.json,
+# convert.json, convert-wine.json).
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,7 +18,7 @@ cd "$repo"
 export LINTARO_BUILD_ROOT="${LINTARO_BUILD_ROOT:-$repo/build}"
 make_table="$repo/scripts/make-table.py"
 tool_limit="${LINTARO_BENCH_TOOL_LIMIT:-600}"
-parts=" ${LINTARO_BENCH_PARTS:-native wine tools} "
+parts=" ${LINTARO_BENCH_PARTS:-native wine tools convert} "
 starts="${LINTARO_BENCH_STARTS:-3}"
 python=/usr/bin/python3
 rows=("$@")
@@ -38,6 +40,7 @@ bash scripts/install-deps.sh
 bash scripts/install-bench-deps.sh
 wants wine && bash scripts/build.sh win lintaro wdrive
 wants native && bash scripts/build.sh bench lintaro_benchmarks
+wants convert && bash scripts/build.sh convert
 
 mkdir -p "$data" "$results"
 for count in "${rows[@]}"; do
@@ -78,6 +81,9 @@ if wants wine; then
       --rows "${rows[-1]}" --starts "$starts"
     "$python" tests/bench/wine_rerun.py keep "$results/wine.json" "$results/wine-rerun.json" "${rows[-1]}"
   fi
+  # The converter's big-table jobs done by lintaro.exe's command-line export job, for comparison.
+  "$python" tests/bench/convert_bench.py --wine-job "$LINTARO_WIN_BUILD/app/lintaro.exe" --data "$data" \
+    --work "$LINTARO_BUILD_ROOT/bench-convert" --out "$results/convert-wine.json" --rows "${rows[@]}"
   lintaro_env_stop
   trap - EXIT
 fi
@@ -88,7 +94,15 @@ if wants tools; then
     --out "$results/tools.json" --rows "${rows[@]}" --limit "$tool_limit"
 fi
 
+if wants convert; then
+  say "lintaro-convert, native"
+  "$python" tests/bench/convert_bench.py --converter "$LINTARO_BUILD_ROOT/convert/convert/lintaro-convert" \
+    --data "$data" --work "$LINTARO_BUILD_ROOT/bench-convert" --out "$results/convert.json" \
+    --rows "${rows[@]}" --files "${LINTARO_BENCH_FILES:-10000}"
+fi
+
 say "load now: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$python" tests/bench/figures.py --out "$results/figures.md" --native "$results/native.json" \
-  --wine "$results/wine.json" --tools "$results/tools.json" --memory "$results/memory.json"
+  --wine "$results/wine.json" --tools "$results/tools.json" --memory "$results/memory.json" \
+  --convert "$results/convert.json" --convert-wine "$results/convert-wine.json"
 say "figures: $results/figures.md"

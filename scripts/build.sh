@@ -2,6 +2,8 @@
 # Configures (when needed) and builds the build trees, two jobs at a time.
 #   bash scripts/build.sh                 all four trees: native, win, fuzz, bench
 #   bash scripts/build.sh win [target...]  one tree, optionally only some targets
+#   bash scripts/build.sh convert          the native converter alone, optimised, without
+#                                         sanitizers: build/convert/convert/lintaro-convert
 # Trees live under $LINTARO_BUILD_ROOT (default: <repo>/build).
 set -euo pipefail
 
@@ -27,7 +29,8 @@ tree_options() {
     win) echo "-DCMAKE_TOOLCHAIN_FILE=$repo/cmake/mingw-w64-x86_64.cmake" ;;
     fuzz) echo "-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLINTARO_FUZZ=ON" ;;
     bench) echo "-DLINTARO_BENCH=ON -DLINTARO_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release" ;;
-    *) echo "build: unknown tree $1 (native, win, fuzz, bench)" >&2; return 1 ;;
+    convert) echo "-DLINTARO_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release" ;;
+    *) echo "build: unknown tree $1 (native, win, fuzz, bench, convert)" >&2; return 1 ;;
   esac
 }
 
@@ -46,6 +49,8 @@ build_tree() {
 mkdir -p "$build_root"
 if (($# == 0)); then
   for tree in native win fuzz bench; do build_tree "$tree"; done
+elif [[ "$1" == convert && $# -eq 1 ]]; then
+  build_tree convert lintaro-convert
 else
   build_tree "$@"
 fi

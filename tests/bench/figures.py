@@ -2,18 +2,21 @@
 """Folds the benchmark results into one Markdown table of figures (scripts/bench.sh runs it).
 
     figures.py --out FIGURES.md [--native NATIVE.json] [--wine WINE.json] [--tools TOOLS.json]
-               [--memory MEMORY.json]
+               [--memory MEMORY.json] [--convert CONVERT.json] [--convert-wine JOBS.json]
 
 NATIVE.json is Google Benchmark's JSON output of lintaro_benchmarks (the Rdf* benchmarks),
 WINE.json comes from wine_bench.py, TOOLS.json from tools_bench.py, MEMORY.json from bench.sh
-(peak memory of the native open). A missing input leaves its rows out.
+(peak memory of the native open), CONVERT.json and JOBS.json (lintaro.exe's export job under
+Wine) from convert_bench.py. A missing input leaves
+its rows out.
 
 Targets checked:
 - growth from 100,000 to 1,000,000 rows: linear steps at most 12.5 (10 and a quarter for
   noise), sorting (n log n) at most 15, steps whose work does not grow with the table at most 2;
 - 1,000,000 rows open and show the first page under Wine in at most 3 s;
 - in the core, sorting 1,000,000 rows in at most 1 s and each export in at most 2 s;
-- every job at least 10 times faster than the other tool doing it (from the data file on).
+- every job at least 10 times faster than the other tool doing it (from the data file on);
+- lintaro-convert: 1,000,000 rows to boxed text, CSV or dBase in at most 0.35 s each.
 """
 
 from __future__ import annotations
@@ -58,6 +61,13 @@ CORE_STEPS = [
 CORE_LIMITS = {"RdfSortByNumber": 1.0, "RdfSortByText": 1.0, "RdfExportPlainText": 2.0,
                "RdfExportTabSeparated": 2.0, "RdfExportCsv": 2.0, "RdfExportDbase": 2.0}
 WINE_LIMITS = {"start": 3.0}
+CONVERT_LIMIT = 0.35  # seconds for 1,000,000 rows to text, CSV or dBase
+CONVERT_TARGETS = [("text", "boxed text"), ("csv", "CSV"), ("dbf", "dBase III"), ("tsv", "tab-separated"),
+                   ("lpt", "LPT1 bytes")]
+# Other tool of tools_bench.py, its label, and the converter's format doing the same job.
+CONVERT_COMPARISONS = [("mlr_tsv", "boxed text: mlr --barred (TSV)", "text"),
+                       ("mlr_csv", "boxed text: mlr --barred (CSV)", "text"),
+                       ("lo_dbf", "dBase: LibreOffice", "dbf")]
 # Other tool, its label, and the steps of ours that make the same job from the data file on.
 COMPARISONS = [
     ("mlr_tsv", "boxed text: mlr --barred (TSV)", ["start", "export_plain"], ["RdfOpen", "RdfExportPlainText"]),
@@ -144,6 +154,76 @@ def step_table(title: str, steps, series_of, sizes, limits, checks=None, cpu_of=
     return lines + [""]
 
 
+def convert_section(converted: dict, tools: dict, wine_jobs: dict) -> list[str]:
+    """lintaro-convert: the whole command per format and size, against the other tools, and many
+    small files through xargs -P."""
+    if not converted:
+        return []
+    sizes = sorted(int(n) for n in converted.get("sizes", {}))
+    out = ["### lintaro-convert, native: the whole command (start, read, lay out, write), median", "",
+           "| format | " + " | ".join(f"{n:,} rows" for n in sizes) + " | target |",
+           "|---|" + "---:|" * len(sizes) + "---|"]
+    for key, label in CONVERT_TARGETS:
+        cells = []
+        for n in sizes:
+            entry = converted["sizes"][str(n)].get(key, {})
+            seconds = entry.get("seconds")
+            text = f"{seconds_text(seconds)}, {entry['mb_per_s']:.0f} MB/s" if seconds else "–"
+            if entry.get("check") not in (None, "ok"):
+                text += f" ({entry['check']})"
+            cells.append(text)
+        verdict = "–"
+        last = converted["sizes"].get("1000000", {}).get(key, {}).get("seconds")
+        if key in ("text", "csv", "dbf") and last is not None:
+            verdict = f"≤ {CONVERT_LIMIT:g} s ok" if last <= CONVERT_LIMIT else f"**over {CONVERT_LIMIT:g} s**"
+        out.append(f"| {label} | {' | '.join(cells)} | {verdict} |")
+    out.append("")
+    jobs = wine_jobs.get("sizes", {})
+    if jobs:
+        out += ["The same conversions by lintaro.exe's command-line export job under Wine:", "",
+                "| format | " + " | ".join(f"{n:,} rows" for n in sizes) + " |",
+                "|---|" + "---:|" * len(sizes)]
+        for key, label in CONVERT_TARGETS[:3]:
+            cells = []
+            for n in sizes:
+                entry = jobs.get(str(n), {}).get(key, {})
+                seconds = entry.get("seconds")
+                text = f"{seconds_text(seconds)}, {entry['mb_per_s']:.0f} MB/s" if seconds else "–"
+                if entry.get("check") not in (None, "ok"):
+                    text += f" ({entry['check']})"
+                cells.append(text)
+            out.append(f"| {label} | {' | '.join(cells)} |")
+        out.append("")
+    rows = []
+    for key, label, ours_key in CONVERT_COMPARISONS:
+        for n in sizes:
+            other = tools.get("sizes", {}).get(str(n), {}).get(key, {}).get("seconds")
+            ours = converted["sizes"][str(n)].get(ours_key, {}).get("seconds")
+            if other and ours:
+                verdict = "ok" if other / ours >= 10 else "**missed**"
+                rows.append(f"| {label} | {n:,} | {seconds_text(other)} | {seconds_text(ours)} | "
+                            f"{other / ours:.1f} | {verdict} |")
+    if rows:
+        out += ["| job | rows | other tool | lintaro-convert | ratio | target (≥ 10) |",
+                "|---|---:|---:|---:|---:|---|"] + rows + [""]
+    many = converted.get("many")
+    if many:
+        out.append(f"Many files: {many['files']:,} tables of {many['rows_each']} rows, "
+                   f"xargs -P {many['jobs']}, one process per file:")
+        out.append("")
+        for key, label in (("ours_csv", "lintaro-convert to CSV"), ("ours_text", "lintaro-convert to boxed text"),
+                           ("mlr_barred", "mlr --barred (TSV, through sh)"),
+                           ("lo_dbf", "LibreOffice headless to dBase, one process for 200 files")):
+            entry = many.get(key)
+            if entry and entry.get("files_per_s"):
+                check = "" if entry.get("check") == "ok" else f" ({entry.get('check')})"
+                out.append(f"- {label}: {entry['files_per_s']:,.0f} files/s "
+                           f"({seconds_text(entry['seconds'])}){check}")
+        out.append(f"- load {many.get('load_before')} → {many.get('load_after')}")
+        out.append("")
+    return out
+
+
 def main() -> int:
     parser = argparse.ArgumentParser()
     parser.add_argument("--out", type=Path, required=True)
@@ -151,6 +231,8 @@ def main() -> int:
     parser.add_argument("--wine", type=Path)
     parser.add_argument("--tools", type=Path)
     parser.add_argument("--memory", type=Path)
+    parser.add_argument("--convert", type=Path)
+    parser.add_argument("--convert-wine", type=Path)
     args = parser.parse_args()
 
     native, counters, context = load_native(args.native)
@@ -247,6 +329,11 @@ def main() -> int:
             core = " + ".join(core_steps) if core_steps else "no core equivalent"
             out.append(f"- {label}: ours under Wine = {' + '.join(wine_steps)}; core = {core}")
         out.append("")
+
+    converted = json.loads(args.convert.read_text()) if args.convert and args.convert.exists() else {}
+    wine_jobs = (json.loads(args.convert_wine.read_text())
+                 if args.convert_wine and args.convert_wine.exists() else {})
+    out += convert_section(converted, tools, wine_jobs)
 
     out += ["### Memory", "", "| measure | " + " | ".join(f"{n:,} rows" for n in sizes) + " |",
             "|---|" + "---:|" * len(sizes)]

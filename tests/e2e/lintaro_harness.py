@@ -83,6 +83,11 @@ class TestEnvironment:
         return Path(os.environ.get("LINTARO_WDRIVE", self.win_build / "tests" / "e2e" / "wdrive.exe"))
 
     @property
+    def convert_exe(self) -> Path:
+        """The native converter, from the native tree beside the Windows one."""
+        return Path(os.environ.get("LINTARO_CONVERT", self.win_build.parent / "native" / "convert" / "lintaro-convert"))
+
+    @property
     def sample_exe(self) -> Path:
         return self.win_build / "tests" / "e2e" / "lintaro_sample.exe"
 
@@ -550,6 +555,14 @@ def colour_count(path: Path, rgb: tuple[int, int, int],
 # The program under test
 
 
+@dataclass
+class JobRun:
+    """How an unattended job ended."""
+    exit_code: int
+    stderr: str
+    window_shown: bool
+
+
 class Lintaro:
     """One copy of a program under test (lintaro.exe by default), started in a folder of its own.
 
@@ -627,6 +640,48 @@ class Lintaro:
         self.process = subprocess.Popen(["wine", str(self.exe), *self._words], cwd=self.folder,
                                         stdin=subprocess.DEVNULL, stdout=self._log,
                                         stderr=subprocess.STDOUT, start_new_session=True, env=env)
+
+    def run_job(self, args: Sequence = (), printer_cfg: Optional[bytes] = None,
+                files: Optional[dict] = None, timeout: float = 180.0,
+                raw_line: Optional[str] = None) -> "JobRun":
+        """Runs the program as an unattended job (`wine <copy> args...`) until it ends. Each Path
+        argument becomes its Windows name; strings are passed as they stand (switches too).
+        With `raw_line`, the program is started from a batch file by the console's cmd with that
+        command line exactly as typed at the console (Wine would quote arguments itself). Returns the exit code,
+        what reached standard error (Wine's own messages silenced), and whether a main window or
+        dialog of the program was ever visible meanwhile."""
+        if self.process is not None:
+            raise HarnessError("already started; use another Lintaro object for a second copy")
+        self.prepare(printer_cfg, files, self.folder)
+        self._words = [windows_path(a) if isinstance(a, Path) else str(a) for a in args]
+        command = ["wine", str(self.exe), *self._words]
+        if raw_line is not None:
+            batch = self.folder / "job.bat"
+            # cmd reads a batch file in the console's code page (OEM, 866 beside ANSI 1251) and
+            # hands the program its command line in the Windows code page.
+            batch.write_bytes(f'@"{self.windows_exe}" {raw_line}\r\n'.encode("cp866"))
+            command = ["wine", "cmd", "/c", windows_path(batch)]
+        env = dict(os.environ, WINEDEBUG="-all")
+        for _attempt in range(2):
+            error_file = self.folder / "job-stderr.txt"
+            with open(error_file, "wb") as errors:
+                self.process = subprocess.Popen(command, cwd=self.folder,
+                                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                                stderr=errors, start_new_session=True, env=env)
+                shown = False
+                deadline = time.monotonic() + timeout
+                while self.process.poll() is None:
+                    if time.monotonic() > deadline:
+                        raise HarnessError(f"the job still runs after {timeout} s")
+                    for window_class in (self.main_class, DIALOG_CLASS):
+                        if self.driver.find(window_class=window_class, exe=self.windows_exe, visible=True):
+                            shown = True
+                    time.sleep(0.05)
+            stderr = error_file.read_bytes()
+            if WINE_LOADER_FAILURE not in stderr:
+                break
+            self.process = None
+        return JobRun(self.process.returncode, stderr.decode(CODE_PAGE), shown)
 
     def relaunch_if_wine_failed(self) -> bool:
         """About once in a thousand starts Wine's loader cannot set the new process up ("failed

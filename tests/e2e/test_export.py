@@ -4,15 +4,22 @@ the kept choices; the file chooser; a path longer than the box; files that canno
 
 from __future__ import annotations
 
+import os
+import pty
 import re
+import signal
+import stat
+import struct
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
 import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, MESSAGE_TEXT_ID, image_pixels, windows_path
+from wine_process import FileHolder
 
 # The sample tables and pictures kept with the tests.
 SAMPLES = Path(__file__).resolve().parents[1] / "samples"
@@ -128,6 +135,37 @@ def data_rows_of_boxed_text(records, titles) -> list[list[str]]:
     return [r for r in records if r != titles and r != numbers]
 
 
+def check_export(path: Path, reader_format: str, code_table: str, shown_titles, shown_rows,
+                 name: str) -> None:
+    """Reads the file back with the independent reader: the table's titles and rows, in the code
+    table asked for."""
+    encoding = "dos" if code_table == "DOS" else ("auto" if reader_format == "dbf" else "cp1251")
+    used, records = read_back(reader_format, encoding, path)
+    assert used == ("dos" if code_table == "DOS" else "cp1251"), name
+    titles, rows = shown_titles, shown_rows
+    if code_table == "DOS":
+        titles = [as_read_from_dos(t) for t in shown_titles]
+        rows = [[as_read_from_dos(c) for c in row] for row in shown_rows]
+    if reader_format == "txt":
+        body = data_rows_of_boxed_text(records, titles)
+        assert records[0] == titles, name
+        assert body == rows, name
+    elif reader_format == "dbf":
+        assert len(records[0]) == len(titles), name
+        assert all(re.fullmatch(r"FIELD\d{3}", field) for field in records[0]), records[0]
+        assert records[1:] == rows, name
+    else:
+        assert records == expected_records(reader_format, titles, rows), name
+    if reader_format != "dbf" and has_cyrillic(shown_rows):
+        # Windows small letters lie at 0xE0-0xFF; in the DOS table the letters end at
+        # 0xBF and only DOS symbols (the "№" of a title, 0xD5) stand above them.
+        above_letters = {b for b in path.read_bytes() if b >= 0xC0}
+        if code_table == "DOS":
+            assert above_letters <= {0xD5}, name
+        else:
+            assert max(above_letters) >= 0xE0, name
+
+
 @pytest.mark.parametrize("sample", ["furniture.rdf", "sales-bg.rdf", "lpt-report.rdf"])
 def test_every_sample_in_every_format_and_code_table_reads_back(lintaro, tmp_path, sample):
     shown_titles, shown_rows = read_rdf(SAMPLES / sample)
@@ -140,31 +178,7 @@ def test_every_sample_in_every_format_and_code_table_reads_back(lintaro, tmp_pat
             path = tmp_path / f"{name}.{extension}"
             export(lintaro, path, format_text, code_table)
             assert path.exists(), f"{format_text} / {code_table} wrote no {path.name}"
-            encoding = "dos" if code_table == "DOS" else ("auto" if reader_format == "dbf" else "cp1251")
-            used, records = read_back(reader_format, encoding, path)
-            assert used == ("dos" if code_table == "DOS" else "cp1251"), name
-            titles, rows = shown_titles, shown_rows
-            if code_table == "DOS":
-                titles = [as_read_from_dos(t) for t in shown_titles]
-                rows = [[as_read_from_dos(c) for c in row] for row in shown_rows]
-            if reader_format == "txt":
-                body = data_rows_of_boxed_text(records, titles)
-                assert records[0] == titles, name
-                assert body == rows, name
-            elif reader_format == "dbf":
-                assert len(records[0]) == len(titles), name
-                assert all(re.fullmatch(r"FIELD\d{3}", field) for field in records[0]), records[0]
-                assert records[1:] == rows, name
-            else:
-                assert records == expected_records(reader_format, titles, rows), name
-            if reader_format != "dbf" and has_cyrillic(shown_rows):
-                # Windows small letters lie at 0xE0-0xFF; in the DOS table the letters end at
-                # 0xBF and only DOS symbols (the "№" of a title, 0xD5) stand above them.
-                above_letters = {b for b in path.read_bytes() if b >= 0xC0}
-                if code_table == "DOS":
-                    assert above_letters <= {0xD5}, name
-                else:
-                    assert max(above_letters) >= 0xE0, name
+            check_export(path, reader_format, code_table, shown_titles, shown_rows, name)
     assert lintaro.dialogs() == []
 
 
@@ -512,3 +526,353 @@ def test_a_dbase_record_past_65535_bytes_is_refused_and_no_file_is_written(linta
     used, records = read_back("csv", "cp1251", tmp_path / "wide.csv")
     assert records[0] == ["No"] + titles and len(records) == 11
     assert records[10][-1] == "x" * 255
+
+
+# ----------------------------------------------------------------------------------------------
+# lintaro-convert: the same bytes as the program's own export, without Windows
+
+MAKE_TABLE = Path(__file__).resolve().parents[2] / "scripts" / "make-table.py"
+CONVERTER_FORMATS = {FORMATS[0]: "text", FORMATS[1]: "tsv", FORMATS[2]: "csv", FORMATS[3]: "dbf"}
+
+
+def convert(test_env, *args, cwd=None) -> subprocess.CompletedProcess:
+    words = [a if isinstance(a, bytes) else str(a) for a in args]
+    return subprocess.run([str(test_env.convert_exe), *words], capture_output=True,
+                          cwd=cwd, stdin=subprocess.DEVNULL)
+
+
+def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: list) -> Path:
+    """A column layout file as the grid writes it, made here from its documented bytes: style is
+    (line type, cell height, page-number position, flags); each column (source, flags, alignment,
+    max lines, type, screen width, print width)."""
+    head = struct.pack("<IHHHI", 12345678, 20, 128, 48, len(columns)) + bytes(12)
+    head += struct.pack("<BHBI", *style)
+    head += struct.pack("<32siIIIIH", font.encode("cp1251"), size, 0, 1, 0, 0, 0) + bytes(40)
+    assert len(head) == 128
+    body = b"".join(struct.pack("<iIiiiiiiiIii", source, flags, alignment, lines, kind, width, width,
+                                print_width, print_width, 0, 0, 0)
+                    for source, flags, alignment, lines, kind, width, print_width in columns)
+    path.write_bytes(head + body)
+    return path
+
+
+def report_layout(path: Path) -> Path:
+    """The report's columns rearranged: "№" hidden, names bold and wrapped in a narrow column,
+    notes wrapped over at most two lines, dates last; Times New Roman 12 pt, thick rules, taller
+    rows, titles, header and footer on every page, page numbers at the bottom centre."""
+    visible, flow, bold = 0x1, 0x10, 0x40
+    return write_layout_file(path, "Times New Roman", 120, (2, 40, 5, 0x1 | 0x2 | 0x4 | 0x20 | 0x40 | 0x80), [
+        (-1, visible, 1, 0, 1, 40, 120),
+        (12, visible | flow | bold, 0, 0, 0, 90, 260),
+        (11, 0, 1, 0, 1, 30, 90),
+        (13, visible, 2, 0, 0, 80, 240),
+        (14, visible, 1, 0, 1, 70, 210),
+        (16, visible | flow, 0, 2, 0, 80, 230),
+        (15, visible, 0, 0, 2, 80, 240),
+    ])
+
+
+def program_exports(lintaro, tmp_path: Path, name: str) -> dict:
+    """Every format and code table as the program exports them: {(format, dos): bytes}."""
+    exported = {}
+    for format_text, target in CONVERTER_FORMATS.items():
+        for code_table in CODE_TABLES:
+            path = tmp_path / f"{name}-{target}-{code_table}.{FORMAT_FILES[format_text][0]}"
+            export(lintaro, path, format_text, code_table)
+            exported[(target, code_table == "DOS")] = path.read_bytes()
+    return exported
+
+
+@pytest.mark.parametrize("table", ["furniture.rdf", "sales-bg.rdf", "sales-bg.rdf+layout",
+                                   "lpt-report.rdf+layout", "generated-2500+layout"])
+def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_path, test_env, table):
+    name, _, with_layout = table.partition("+")
+    if name.startswith("generated"):
+        data = tmp_path / "generated.rdf"
+        subprocess.run([sys.executable, str(MAKE_TABLE), str(data), "--rows", "2500"], check=True)
+    else:
+        # Copied with its pictures, so that the layout file can sit beside it.
+        for picture in SAMPLES.glob("*.bmp"):
+            (tmp_path / picture.name).write_bytes(picture.read_bytes())
+        data = tmp_path / name
+        data.write_bytes((SAMPLES / name).read_bytes())
+    layout = report_layout(tmp_path / "report.fmt") if with_layout else None
+    if layout is not None:
+        layout_bytes = layout.read_bytes()
+    lintaro.start([data] + ([layout] if layout else []))
+    expected = program_exports(lintaro, tmp_path, "program")
+    if layout is not None:
+        # The program took the file as it stands: nothing changed, nothing rewritten.
+        assert layout.read_bytes() == layout_bytes
+    for (target, dos), program_bytes in expected.items():
+        out = tmp_path / f"converted-{target}-{dos}.out"
+        result = convert(test_env, data, *(["--layout", layout] if layout else []), "--to", target,
+                         *(["--dos"] if dos else []), "-o", out)
+        assert result.returncode == 0, result.stderr
+        assert result.stdout == b"" and result.stderr == b""
+        assert out.read_bytes() == program_bytes, f"{table} {target} dos={dos}"
+    if name.startswith("generated"):
+        # Several pages, each opened by the titles again: the pagination was compared too.
+        assert expected[("text", False)].count("Бележка".encode("cp1251")) > 3
+
+
+def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standard_output(
+        lintaro, tmp_path, test_env):
+    data = SAMPLES / "sales-bg.rdf"
+    # The rows of Бургас, by amount, highest first.
+    result = convert(test_env, data, "--to", "csv", "--filter", "Град".encode("cp1251"), "Бургас".encode("cp1251"),
+                     "Бургас".encode("cp1251"), "--sort", "4", "desc", "number")
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.decode("cp1251").split("\r\n")
+    assert lines[0] == "No;№;Име;Град;Сума;Дата;Бележка;" and lines[-1] == ""
+    rows = [line.split(";") for line in lines[1:-1]]
+    source_rows = read_rdf(data)[1]
+    assert len(rows) == sum(1 for row in source_rows if row[3] == "Бургас") > 1
+    assert all(row[3] == "Бургас" for row in rows)
+    amounts = [float(row[4]) for row in rows]
+    assert amounts == sorted(amounts, reverse=True)
+    assert [row[0] for row in rows] == [str(i) for i in range(1, len(rows) + 1)]
+    # dBase to a pipe: made in memory, the record count patched in.
+    piped = convert(test_env, data, "--to", "dbf", "-o", "-")
+    assert piped.returncode == 0 and struct.unpack_from("<I", piped.stdout, 4)[0] == len(read_rdf(data)[1])
+
+
+@pytest.mark.parametrize("args, code, message", [
+    (["--to", "csv"], 1, "no data file given"),
+    (["{data}"], 1, "no format given"),
+    (["{data}", "--to", "xls"], 1, "unknown format 'xls'"),
+    (["{data}", "--to", "csv", "--to", "tsv"], 1, "--to given twice"),
+    (["{data}", "--to", "csv", "--colour"], 1, "unknown switch --colour"),
+    (["{data}", "--to", "csv", "-o"], 1, "-o needs a value"),
+    (["{data}", "{data}", "--to", "csv"], 1, "more than one data file"),
+    (["{data}", "--to", "csv", "--sort"], 1, "--sort"),
+    (["{data}", "--to", "csv", "--filter", "1", "a"], 1, "--filter"),
+    (["{missing}", "--to", "csv"], 2, "cannot read"),
+    (["{folder}", "--to", "csv"], 2, "cannot read"),
+    (["{not_table}", "--to", "csv"], 2, "holds no table"),
+    (["{data}", "--layout", "{missing}", "--to", "csv"], 3, "cannot read"),
+    (["{data}", "--layout", "{not_table}", "--to", "csv"], 3, "is not a column layout file"),
+    (["{data}", "--to", "csv", "--sort", "Цвят"], 4, "--sort"),
+    (["{data}", "--to", "csv", "--filter", "1", "900", "999", "number"], 5, "no row passes"),
+    (["{not_table}", "--to", "csv", "-o", "{not_table}"], 7, "would replace the file being converted"),
+    (["{data}", "--layout", "{out}", "--to", "csv", "-o", "{tmp}/./out.csv"], 7, "would replace the file"),
+    (["{data}", "--to", "csv", "-o", "{folder}"], 7, "is a folder"),
+    (["{data}", "--to", "csv", "-o", "{missing}/out.csv"], 7, "cannot create"),
+    (["{data}", "--to", "pdf", "-o", "{out}"], 9, "--to pdf is not available"),
+    (["{data}", "--to", "lpt", "-o", "{out}"], 9, "names no LPT1 printer"),
+])
+def test_the_converter_refuses_bad_input_with_one_line_and_its_exit_code(test_env, tmp_path, args, code,
+                                                                         message):
+    (tmp_path / "not-a-table.rdf").write_bytes(b"WindowTitle: x\r\nData:\r\n1\t2\r\n")
+    (tmp_path / "out.csv").write_bytes(b"kept")
+    names = {"data": SAMPLES / "sales-bg.rdf", "missing": tmp_path / "missing", "folder": tmp_path,
+             "not_table": tmp_path / "not-a-table.rdf", "out": tmp_path / "out.csv", "tmp": tmp_path}
+    words = [a.format(**names).encode("cp1251") for a in args]
+    result = convert(test_env, *words)
+    assert result.returncode == code, result.stderr
+    assert result.stdout == b""
+    lines = result.stderr.decode("cp1251").splitlines()
+    assert len(lines) == 1 and lines[0].startswith("lintaro-convert: ") and message in lines[0], lines
+    # Nothing half-written is left behind, and a file that was there stays as it was.
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["not-a-table.rdf", "out.csv"]
+    assert (tmp_path / "out.csv").read_bytes() == b"kept"
+    assert (tmp_path / "not-a-table.rdf").read_bytes() == b"WindowTitle: x\r\nData:\r\n1\t2\r\n"
+
+
+def test_the_converter_help_lists_every_format_and_exit_code(test_env):
+    result = convert(test_env, "--help")
+    assert result.returncode == 0 and result.stderr == b""
+    text = result.stdout.decode()
+    assert text.startswith("Usage: lintaro-convert DATA")
+    for word in ("text", "tsv", "csv", "dbf", "lpt", "--layout", "--dos", "--sort", "--filter", "-o"):
+        assert word in text
+    for code in (1, 2, 3, 4, 5, 7, 8, 9):
+        assert f" {code} " in text.replace("\n", " ")
+
+
+def test_the_converter_keeps_links_and_fifos_what_they_are(test_env, tmp_path):
+    data = SAMPLES / "furniture.rdf"
+    expected = convert(test_env, data, "--to", "dbf").stdout
+    # A link to the output: the file it names is replaced, the link stays a link.
+    (tmp_path / "target.dbf").write_bytes(b"old")
+    (tmp_path / "link.dbf").symlink_to(tmp_path / "target.dbf")
+    assert convert(test_env, data, "--to", "dbf", "-o", tmp_path / "link.dbf").returncode == 0
+    assert (tmp_path / "link.dbf").is_symlink() and (tmp_path / "target.dbf").read_bytes() == expected
+    # A FIFO (as a device like /dev/null) is written as a stream, never replaced by a file.
+    fifo = tmp_path / "pipe"
+    os.mkfifo(fifo)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(fifo.read_bytes()))
+    reader.start()
+    result = convert(test_env, data, "--to", "dbf", "-o", fifo)
+    reader.join(timeout=10)
+    assert result.returncode == 0, result.stderr
+    assert stat.S_ISFIFO(os.lstat(fifo).st_mode)
+    assert received == [expected]
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["link.dbf", "pipe", "target.dbf"]
+
+
+def test_a_big_conversion_shows_progress_on_a_terminal_only_and_an_ended_one_leaves_no_temporary_file(
+        test_env, tmp_path):
+    data = tmp_path / "big.rdf"
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(data), "--rows", "300000"], check=True)
+    target = tmp_path / "big.txt"
+    target.write_bytes(b"yesterday's report")
+    for signal_number in (signal.SIGTERM, signal.SIGINT):
+        process = subprocess.Popen([str(test_env.convert_exe), str(data), "--to", "text", "-o", str(target)],
+                                   stderr=subprocess.PIPE)
+        deadline = time.monotonic() + 60
+        while not list(tmp_path.glob("big.txt.part*")):
+            assert process.poll() is None and time.monotonic() < deadline, "no temporary file was made"
+            time.sleep(0.01)
+        process.send_signal(signal_number)
+        assert process.wait(timeout=30) == -signal_number
+        assert sorted(p.name for p in tmp_path.iterdir()) == ["big.rdf", "big.txt"]
+        assert target.read_bytes() == b"yesterday's report"
+    # To a pipe nothing but the output; to a terminal the stages, each over the one before.
+    piped = convert(test_env, data, "--to", "csv", "-o", tmp_path / "big.csv")
+    assert (piped.returncode, piped.stderr) == (0, b"")
+    controller, terminal = pty.openpty()
+    process = subprocess.Popen([str(test_env.convert_exe), str(data), "--to", "csv", "-o", str(tmp_path / "big.csv")],
+                               stderr=terminal, stdout=subprocess.DEVNULL)
+    os.close(terminal)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(controller, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    assert process.wait(timeout=60) == 0
+    os.close(controller)
+    assert b"\rlintaro-convert: reading " in shown and b"\rlintaro-convert: writing 300000 rows" in shown
+    assert shown.endswith(b"\r\x1b[K")  # the last stage is wiped when the work is done
+
+
+
+def test_the_converter_sorts_and_filters_as_the_export_job_does_byte_for_byte(app_factory, test_env, tmp_path):
+    # (data file, the steps as the converter spells them); the job spells them with "/".
+    cases = [
+        ("furniture.rdf", ["--sort", "3", "desc", "number"]),
+        ("furniture.rdf", ["--filter", "Price", "7", "", "number", "--sort", "Item", "desc"]),
+        # Сума between 2000 and 8000, then by Град (the third column the Sort dialog lists).
+        ("sales-bg.rdf", ["--filter", "5", "2000", "8000", "number", "--sort", "3"]),
+        ("sales-bg.rdf", ["--sort", "2", "desc", "--filter", "1", "10", "40", "number"]),
+    ]
+    for index, (name, steps) in enumerate(cases):
+        job_steps = ["/" + word[2:] if word.startswith("--") else word for word in steps]
+        for target in ("text", "dbf"):
+            by_job = tmp_path / f"job-{index}.{target}"
+            run = export_job(app_factory, [SAMPLES / name, "/export", target, by_job] + job_steps,
+                             name=f"job_{index}_{target}")
+            assert (run.exit_code, run.stderr) == (0, ""), steps
+            by_converter = tmp_path / f"converted-{index}.{target}"
+            result = convert(test_env, SAMPLES / name, "--to", target, *steps, "-o", by_converter)
+            assert result.returncode == 0, result.stderr
+            assert by_converter.read_bytes() == by_job.read_bytes(), (name, steps, target)
+        assert by_job.read_bytes()[4:8] != b"\0\0\0\0"  # rows were kept
+
+# ----------------------------------------------------------------------------------------------
+# Unattended export jobs: lintaro.exe DATA /export FORMAT OUT [/dos] [/sort ...] [/filter ...]
+
+# Switch name -> (format text in the dialog, export_reader format)
+JOB_FORMATS = {"text": (FORMATS[0], "txt"), "tsv": (FORMATS[1], "tsv"), "csv": (FORMATS[2], "csv"),
+               "dbf": (FORMATS[3], "dbf")}
+
+
+def export_job(app_factory, args=(), name="export_job", **options):
+    run = app_factory(name=name).run_job(args, **options)
+    assert run.window_shown is False
+    return run
+
+
+def test_export_jobs_write_every_format_byte_for_byte_as_the_dialog(lintaro, app_factory, tmp_path):
+    sample = SAMPLES / "sales-bg.rdf"
+    shown_titles, shown_rows = read_rdf(sample)
+    lintaro.start([sample])
+    for switch, (format_text, reader_format) in JOB_FORMATS.items():
+        for code_table in CODE_TABLES:
+            name = f"{switch}-{code_table.lower()}"
+            # The job keeps the name it is given, whatever the format.
+            path = tmp_path / f"{name}.job"
+            args = [sample, "/EXPORT", switch.upper(), path] + (["/dos"] if code_table == "DOS" else [])
+            run = export_job(app_factory, args, name=name)
+            assert (run.exit_code, run.stderr) == (0, ""), name
+            check_export(path, reader_format, code_table, shown_titles, shown_rows, name)
+            by_dialog = tmp_path / f"{name}.{FORMAT_FILES[format_text][0]}"
+            export(lintaro, by_dialog, format_text, code_table)
+            assert path.read_bytes() == by_dialog.read_bytes(), name
+
+
+FURNITURE_TITLES = ["No", "No.", "Item", "Price", "Photo"]
+
+
+def test_export_jobs_sort_and_filter_in_order_as_the_dialogs(app_factory, tmp_path):
+    data = SAMPLES / "furniture.rdf"
+    out = tmp_path / "rows.csv"
+    cases = [
+        # The Sort dialog lists No., Item, Price, Photo: the third is Price.
+        (["/sort", "3", "desc", "number"], [["1", "1", "Chair", "12.50", "chair.bmp"],
+                                            ["2", "3", "Lamp", "7.25", "missing.bmp"],
+                                            ["3", "2", "Table", "", "table.bmp"]]),
+        # The Filter dialog lists the row numbers first: the third is Item.
+        (["/filter", "3", "B", "M"], [["1", "1", "Chair", "12.50", "chair.bmp"],
+                                      ["2", "3", "Lamp", "7.25", "missing.bmp"]]),
+        # A filter then a sort of what it kept, by title.
+        (["/filter", "Price", "7", "20", "number", "/sort", "Item", "desc"],
+         [["1", "3", "Lamp", "7.25", "missing.bmp"], ["2", "1", "Chair", "12.50", "chair.bmp"]]),
+        # An open upper bound keeps the empty keys too, which rank after every text.
+        (["/filter", "Price", "7", "", "number", "/sort", "Item", "desc"],
+         [["1", "2", "Table", "", "table.bmp"], ["2", "3", "Lamp", "7.25", "missing.bmp"],
+          ["3", "1", "Chair", "12.50", "chair.bmp"]]),
+    ]
+    for steps, rows in cases:
+        run = export_job(app_factory, [data, "/export", "csv", out] + steps)
+        assert (run.exit_code, run.stderr) == (0, ""), steps
+        assert read_back("csv", "cp1251", out) == ("cp1251", [FURNITURE_TITLES] + rows), steps
+        out.unlink()
+    # A Cyrillic title and bounds, as typed at the console in the Windows code table.
+    sample = SAMPLES / "sales-bg.rdf"
+    titles, rows = read_rdf(sample)
+    city = titles.index("Град")
+    run = export_job(app_factory, raw_line=f'{windows_path(sample)} /filter Град "София" София /export tsv '
+                                           f'"{windows_path(out)}"')
+    assert (run.exit_code, run.stderr) == (0, "")
+    kept = [row for row in rows if row[city] == "София"]
+    assert kept and len(kept) < len(rows)
+    _, records = read_back("tsv", "cp1251", out)
+    assert [r[1:] for r in records[1:]] == [r[1:] for r in kept]
+    out.unlink()
+
+    misfits = [
+        (["/filter", "Item", "", ""], 5, "/filter keeps no row of the table"),
+        (["/sort", "Nope"], 4, '/sort finds no visible column titled "Nope"'),
+        (["/sort", "5"], 4, "/sort column 5: the table offers 4 columns for it"),
+        (["/filter", "6", "a", "b"], 4, "/filter column 6: the table offers 5 columns for it"),
+    ]
+    for steps, code, message in misfits:
+        run = export_job(app_factory, [data, "/export", "csv", out] + steps)
+        assert (run.exit_code, run.stderr) == (code, f"lintaro: {message}\r\n"), steps
+        assert not out.exists()
+
+
+def test_an_export_job_never_writes_a_held_file_or_the_tables_own(app_factory, tmp_path, test_env):
+    data = tmp_path / "own.rdf"
+    data.write_bytes((SAMPLES / "furniture.rdf").read_bytes())
+    held = tmp_path / "held.csv"
+    held.write_bytes(b"old")
+    with FileHolder(test_env, held, hold_ms=20000) as holder:
+        holder.wait_holding()
+        run = export_job(app_factory, [data, "/export", "csv", held])
+    assert (run.exit_code, run.stderr) == (7, f"lintaro: {windows_path(held)} cannot be created\r\n")
+    assert held.read_bytes() == b"old"
+    run = export_job(app_factory, [data, "/export", "dbf", data])
+    assert (run.exit_code, run.stderr) == (7, f"lintaro: /export would replace the table's own file {windows_path(data)}\r\n")
+    assert data.read_bytes() == (SAMPLES / "furniture.rdf").read_bytes()
+    run = export_job(app_factory, [data, "/export", "csv", tmp_path])
+    assert (run.exit_code, run.stderr) == (7, f"lintaro: {windows_path(tmp_path)} is a folder\r\n")
+    # A disk that refuses every byte: the file is incomplete and the job says so.
+    run = export_job(app_factory, [data, "/export", "text", "Z:\\dev\\full"])
+    assert (run.exit_code, run.stderr) == (7, "lintaro: writing Z:\\dev\\full failed; the file is incomplete\r\n")

@@ -5,7 +5,9 @@ the refusals, and Printer.cfg written on OK and used by the next start."""
 from __future__ import annotations
 
 import os
+import re
 import struct
+import subprocess
 import time
 from pathlib import Path
 
@@ -292,6 +294,31 @@ def test_a_page_range_and_the_odd_pages_print_those_pages_only(report, test_env)
     assert test_env.read_lpt1() == b"".join(even)
 
 
+def test_a_print_job_sends_the_pages_to_lpt1_as_the_print_command_without_a_prompt(report, app_factory, test_env):
+    pages, data = full_print(report, test_env)
+    every_page = lpt1_pages(data)
+    assert pages >= 2
+    test_env.clear_lpt1()
+    run = app_factory(name="lpt1_job").run_job([SAMPLES / "lpt-report.rdf", "/print"])
+    assert (run.exit_code, run.stderr, run.window_shown) == (0, "", False)
+    assert test_env.read_lpt1() == data
+    # One page, twice: copies repeat the range.
+    test_env.clear_lpt1()
+    run = app_factory(name="lpt1_job_copies").run_job([SAMPLES / "lpt-report.rdf", "/print", "2", "/copies", "2"])
+    assert (run.exit_code, run.stderr, run.window_shown) == (0, "", False)
+    assert test_env.read_lpt1() == every_page[1] * 2
+    # Sorted by city: the first page's first row is the city first in the alphabet.
+    test_env.clear_lpt1()
+    run = app_factory(name="lpt1_job_sorted").run_job([SAMPLES / "lpt-report.rdf", "/sort", "Град", "/print", "1"])
+    assert (run.exit_code, run.stderr) == (0, "")
+    first_city = min(row[2] for row in report_rows())
+    # The row numbered 1 in the grid's own column, whatever its number in the report.
+    rows = [line for line in dos_text(test_env.read_lpt1()).split("\r\n")
+            if re.match(r"\s*\|\s+1\s+\|\s+\d+\s+\|\s+[А-Я]", line)]
+    assert rows and first_city in rows[0], rows[:2]
+    test_env.clear_lpt1()
+
+
 def test_page_numbers_past_32_bits_are_refused_and_a_huge_last_page_stops_at_the_last(report, test_env):
     pages, data = full_print(report, test_env)
     every_page = lpt1_pages(data)
@@ -327,6 +354,28 @@ def test_cancel_at_the_sheet_prompt_ends_printing(report, test_env):
     dialog.wait_gone()
     answer_sheet_prompts(report, 2, last_answer=IDCANCEL)
     assert len(lpt1_pages(test_env.read_lpt1())) == 1
+
+
+def test_the_converter_sends_lpt1_the_bytes_the_print_command_sends(lintaro, test_env, tmp_path):
+    """lintaro-convert --to lpt writes every page as the print command sends it when every sheet
+    is put in: margins, control codes, DOS letters and the page breaks, here for the report laid
+    out by a layout file whose wrapped bold column makes the rows' heights differ."""
+    from test_export import report_layout  # the layout file the export comparison uses
+    data = tmp_path / "report.rdf"
+    data.write_bytes((SAMPLES / "lpt-report.rdf").read_bytes())
+    layout = report_layout(tmp_path / "report.fmt")
+    lintaro.start([data, layout])
+    pages, sent = full_print(lintaro, test_env)
+    assert pages >= 3
+    for words in ([data, "--to", "lpt"], [data, "--layout", layout, "--to", "lpt"]):
+        result = subprocess.run([str(test_env.convert_exe), *map(str, words)], capture_output=True)
+        assert result.returncode == 0 and result.stderr == b""
+        if "--layout" in words:
+            assert result.stdout == sent
+            assert len(lpt1_pages(result.stdout)) == pages
+        else:
+            # Without the layout file the columns are the data file's own: other pages.
+            assert result.stdout != sent and result.stdout.count(EPSON_DRAFT12_BEGIN) >= 2
 
 
 def report_copy(tmp_path: Path, page: str, extra_head: str = "", extra_rows: str = "") -> Path:

@@ -563,6 +563,44 @@ def test_three_copies_of_pages_1_to_2_print_six_jobs_in_copy_order(lintaro, test
         assert page_rows(texts[2 * copy + 1]) == page_rows(texts[1])
 
 
+def test_a_print_job_prints_its_pages_and_copies_of_every_column_group_unasked(app_factory, test_env):
+    cfg = printer_cfg()
+    app = app_factory(name="print_job")
+    folder = app.prepare(printer_cfg=cfg, files={"pages.rdf": table_data(150), "wide.rdf": table_data(8, wide=True)})
+    known = test_env.pdfs()
+    run = app.run_job([folder / "pages.rdf", "/print", "2-3", "/copies", "2"])
+    assert (run.exit_code, run.stderr, run.window_shown) == (0, "", False)
+    pdfs = test_env.wait_for_pdfs(4, known, timeout=60)
+    assert [job_name(p) for p in pdfs] == ["Linta_1_002_1", "Linta_1_003_1", "Linta_2_002_1", "Linta_2_003_1"]
+    second, third = (page_rows(pdf_text(test_env, p)) for p in pdfs[:2])
+    assert second and third and second[0] > 1 and third[0] == second[-1] + 1
+    assert [page_rows(pdf_text(test_env, p)) for p in pdfs[2:]] == [second, third]
+    assert (folder / "Printer.cfg").read_bytes() == cfg
+
+    # Pages past the table's end: the job says how many it has and prints nothing.
+    known = test_env.pdfs()
+    run = app_factory(name="print_job_past").run_job([folder / "pages.rdf", "/print", "90-99"])
+    assert run.exit_code == 4
+    assert re.fullmatch(r"lintaro: /print page 90: the table has \d pages\r\n", run.stderr), run.stderr
+
+    # A table wider than the paper, sorted: no question, every column group prints.
+    run = app_factory(name="print_job_wide").run_job([folder / "wide.rdf", "/sort", "1", "desc", "number", "/print"])
+    assert (run.exit_code, run.stderr, run.window_shown) == (0, "", False)
+    pdfs = test_env.wait_for_pdfs(2, known, timeout=60)
+    groups = len(pdfs)
+    assert [job_name(p) for p in pdfs] == [f"Linta_1_001_{g}" for g in range(1, groups + 1)]
+    assert page_rows(pdf_text(test_env, pdfs[0])) == [8, 7, 6, 5, 4, 3, 2, 1]
+    assert "КолонаЕ-008" in pdf_text(test_env, pdfs[-1])
+    test_env.render_pdf(pdfs[0], test_env.screenshot_dir / "print-job-sorted", dpi=60)
+
+    # A printer that cannot be opened fails the job.
+    known = test_env.pdfs()
+    run = app_factory(name="print_job_no_printer").run_job(
+        [folder / "pages.rdf", "/print"], printer_cfg=printer_cfg(kind=1, device="Несъществуващ принтер"))
+    assert (run.exit_code, run.stderr) == (6, 'lintaro: the printer "Несъществуващ принтер" cannot be opened\r\n')
+    assert new_jobs(test_env, known) == []
+
+
 def test_page_numbers_without_a_page_print_nothing(lintaro, test_env):
     start_table(lintaro, rows=70)
     pages = page_count_offered(lintaro)

@@ -224,3 +224,44 @@ TEST(GridGdiDevice, NewGridMeasuresTheDefaultFontOnTheDisplay) {
 }
 
 }  // namespace
+
+// The figures the native converter's measuring device reproduces (its unit test holds the same
+// table): a change of Wine, its fonts or their rounding shows here first.
+TEST(GridGdiDevice, GivesTheFiguresTheNativeDeviceReproduces) {
+    const HDC printer = CreateICA(nullptr, "PDF", nullptr, nullptr);
+    ASSERT_NE(printer, nullptr);
+    TestGridHost host;
+    host.printer = printer;
+    const struct {
+        const char* face;
+        int size;
+        bool bold;
+        GridDevice on;
+        int height, chair, cyrillic, ligatures;
+    } figures[] = {
+        {"Arial", 100, false, GridDevice::Print, 47, 99, 598, 223},
+        {"Arial", 100, true, GridDevice::Print, 47, 107, 629, 240},
+        {"MS Sans Serif", 80, false, GridDevice::Print, 37, 78, 466, 172},
+        {"Times New Roman", 120, true, GridDevice::Screen, 17, 40, 215, 90},
+        {"Courier New", 90, false, GridDevice::Screen, 14, 35, 196, 84},
+    };
+    for (const auto& figure : figures) {
+        GdiMeasuringDevice device(host, figure.on);
+        ASSERT_TRUE(device.SelectFont(FontOf(figure.face, figure.size, figure.bold ? std::uint32_t{kFontBold} : 0u)));
+        const TextMeter& meter = device.Meter();
+        EXPECT_EQ(meter.FontHeight(), figure.height) << figure.face;
+        EXPECT_EQ(meter.Width("Chair", 5), figure.chair) << figure.face;
+        const std::string cyrillic = "Цветелина Тодорова, 9 367.11";
+        EXPECT_EQ(meter.Width(cyrillic.data(), cyrillic.size()), figure.cyrillic) << figure.face;
+        EXPECT_EQ(meter.Width("AVWTo fi ffl", 12), figure.ligatures) << figure.face;
+    }
+    // A meter taken before the switch to bold keeps measuring the plain font, on GDI as natively.
+    GdiMeasuringDevice device(host, GridDevice::Print);
+    ASSERT_TRUE(device.SelectFont(FontOf("MS Sans Serif", 100)));
+    const TextMeter& plain = device.Meter();
+    device.SelectBold(true);
+    EXPECT_EQ(device.Meter().Width("Chair", 5), 107);
+    EXPECT_EQ(plain.Width("Chair", 5), 99);
+    device.ReleaseFont();
+    DeleteDC(printer);
+}
