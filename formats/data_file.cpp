@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "formats/key_search.h"
 
@@ -119,32 +120,30 @@ void SetColumnTypes(std::string_view text, std::size_t end, TableStore& store) {
     });
 }
 
-// One data line built as a row record.
-struct BuiltRow {
-    std::size_t length;  // of the record
-    bool cut;            // a cell of one of the table's columns did not fit
-};
-
-// Fills `row`, which holds an empty record, with the cells of one data line, keeping the record
-// within `limit` bytes. Identifiers rise along the line, so every cell is a new field. Cells past
-// the table's columns are kept while they fit, but losing them loses nothing the user could see.
-BuiltRow FillRow(std::string_view line, std::uint8_t* row, std::size_t limit,
-                 std::size_t column_count) {
-    BuiltRow built{TableStore::kEmptyRecordSize, false};
+// Collects the cells of one data line into `cells`, keeping the row's record (7 bytes, and 3
+// more than its length for each cell) within kRowBufferSize bytes; true when a cell of one of
+// the table's columns did not fit. Identifiers rise along the line, so every cell is a new
+// field. Cells past the table's columns are kept while they fit, but losing them loses nothing
+// the user could see.
+bool CollectCells(std::string_view line, std::vector<StoreCell>& cells, std::size_t column_count) {
+    cells.clear();
+    std::size_t length = TableStore::kEmptyRecordSize;
+    bool cut = false;
     ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
         // Identifiers past the 16-bit range could never belong to a column.
         if (kFirstColumnIdentifier + index > INT16_MAX) return false;
         piece = TrimSpaces(piece).substr(0, TableStore::kLongestCell);
-        if (!piece.empty()) {
-            const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
-            const std::size_t before = built.length;
-            built.length = TableStore::AppendField(row, kRowBufferSize, built.length, identifier,
-                                                   piece.data(), piece.size(), limit);
-            if (built.length == before && index < column_count) built.cut = true;
+        if (piece.empty()) return true;
+        if (length + 3 + piece.size() > kRowBufferSize) {
+            if (index < column_count) cut = true;
+            return true;
         }
+        length += 3 + piece.size();
+        cells.push_back({static_cast<std::int16_t>(kFirstColumnIdentifier + index), piece.size(),
+                         piece.data()});
         return true;
     });
-    return built;
+    return cut;
 }
 
 // Splits the rows part of a data file, fed block by block, into lines. A line ends at a CR; an
@@ -224,24 +223,23 @@ private:
 // take one (out of memory), so that no table is ever shown without some of its rows.
 class RowAdder {
 public:
-    RowAdder(TableStore& store, std::uint8_t* row, std::uint32_t& cut_rows)
-        : store_(store), row_(row), column_count_(static_cast<std::size_t>(store.CountColumns())),
+    RowAdder(TableStore& store, std::uint32_t& cut_rows)
+        : store_(store), column_count_(static_cast<std::size_t>(store.CountColumns())),
           cut_rows_(cut_rows) {}
 
     void operator()(std::string_view line) {
         if (!stored) return;
-        store_.BeginRow(row_, kRowBufferSize);
-        if (FillRow(line, row_, kRowBufferSize, column_count_).cut) ++cut_rows_;
-        stored = store_.AddRow(row_, kRowBufferSize);
+        if (CollectCells(line, cells_, column_count_)) ++cut_rows_;
+        stored = store_.AddRowOfCells(cells_.data(), cells_.size());
     }
 
     bool stored = true;
 
 private:
     TableStore& store_;
-    std::uint8_t* row_;
     std::size_t column_count_;
     std::uint32_t& cut_rows_;
+    std::vector<StoreCell> cells_;  // kept from line to line to spare an allocation per row
 };
 
 std::string_view TrimTrailingSpaces(std::string_view text) {
@@ -316,8 +314,7 @@ TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::str
                                    DataFileTable& table, MillisecondClock clock,
                                    ReallocateFunction reallocate) {
     std::unique_ptr<char[]> block(new (std::nothrow) char[kReadBlockSize]);
-    std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[kRowBufferSize]);
-    if (block == nullptr || row == nullptr) return TableReadResult::OutOfMemory;
+    if (block == nullptr) return TableReadResult::OutOfMemory;
 
     std::string prefix;
     std::size_t data_key = kNotFound;
@@ -349,7 +346,7 @@ TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::str
 
     if (data_line_end != kNotFound) {
         DataLineSplitter lines;
-        RowAdder add_row(*loaded.store, row.get(), loaded.cut_rows);
+        RowAdder add_row(*loaded.store, loaded.cut_rows);
         lines.Feed(first_rows, add_row);
         prefix.resize(data_line_end + 1);
         prefix.shrink_to_fit();

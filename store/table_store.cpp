@@ -302,15 +302,10 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
     std::lock_guard<std::mutex> guard(lock_);
     std::uint8_t* header = block_.Bytes();
     if (header == nullptr) return false;
-    if (row_count_ == std::numeric_limits<std::uint32_t>::max()) return false;
 
-    std::uint32_t record_identifier = ReadUint32(header + kNextRecordIdentifierAt);
-    WriteUint32(row + kRecordIdentifierAt, record_identifier);
-
-    // The fields in column order, the last of each column winning, as GetCellText reads them.
+    WriteUint32(row + kRecordIdentifierAt, ReadUint32(header + kNextRecordIdentifierAt));
     fields_.clear();
     std::size_t record_length = 0;
-    bool rising = true;
     try {
         std::size_t at = kFirstFieldAt;
         while (at < row_capacity) {
@@ -321,16 +316,50 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
             }
             std::size_t next = at + kFieldHeaderSize + field_length;
             if (next > row_capacity) return false;
-            std::int16_t identifier = ReadInt16(row + at + 1);
-            if (!fields_.empty() && identifier <= fields_.back().identifier) rising = false;
-            fields_.push_back({identifier, static_cast<std::uint32_t>(at)});
+            fields_.push_back({ReadInt16(row + at + 1), static_cast<std::uint8_t>(field_length),
+                               row + at + kFieldHeaderSize});
             at = next;
         }
     } catch (const std::bad_alloc&) {
         return false;
     }
+    if (record_length < kEmptyRecordSize) return false;
+    return StoreFieldsLocked(row[kScrambleKeyAt], record_length, false);
+}
+
+bool TableStore::AddRowOfCells(const StoreCell* cells, std::size_t count) {
+    if (cells == nullptr && count != 0) return false;
+    std::uint8_t key = ReadScrambleKey();
+    std::lock_guard<std::mutex> guard(lock_);
+    if (block_.Bytes() == nullptr) return false;
+    fields_.clear();
+    std::size_t record_length = kEmptyRecordSize;
+    try {
+        for (std::size_t index = 0; index < count; ++index) {
+            const StoreCell& cell = cells[index];
+            if (cell.length == 0) continue;
+            if (cell.length > kLongestCell || cell.bytes == nullptr) return false;
+            fields_.push_back({cell.identifier, static_cast<std::uint8_t>(cell.length),
+                               static_cast<const std::uint8_t*>(cell.bytes)});
+            record_length += kFieldHeaderSize + cell.length;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return StoreFieldsLocked(key, record_length, true);
+}
+
+bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, bool scramble) {
+    std::uint8_t* header = block_.Bytes();
+    if (row_count_ == std::numeric_limits<std::uint32_t>::max()) return false;
     // The header's record size is 16-bit, so a longer record cannot be described.
-    if (record_length < kEmptyRecordSize || record_length > kLargestRecord) return false;
+    if (record_length > kLargestRecord) return false;
+
+    // The fields in column order, the last of each column winning, as GetCellText reads them.
+    bool rising = true;
+    for (std::size_t index = 1; index < fields_.size() && rising; ++index) {
+        rising = fields_[index - 1].identifier < fields_[index].identifier;
+    }
     if (!rising) {
         std::stable_sort(fields_.begin(), fields_.end(), [](const FieldAt& a, const FieldAt& b) {
             return a.identifier < b.identifier;
@@ -353,7 +382,7 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
     const std::size_t positions = dense ? span : count;
     const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
     std::size_t cell_bytes = 0;
-    for (const FieldAt& field : fields_) cell_bytes += row[field.offset];
+    for (const FieldAt& field : fields_) cell_bytes += field.length;
     const std::size_t size = kStoredHeaderSize + (dense ? 0 : 2 * count) + positions + 2 * runs +
                              cell_bytes;
 
@@ -365,7 +394,7 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
     std::uint8_t* stored = PlaceRecordLocked(size, location);
     if (stored == nullptr) return false;
 
-    stored[kStoredKeyAt] = row[kScrambleKeyAt];
+    stored[kStoredKeyAt] = key;
     WriteInt16(stored + kStoredFirstIdentifierAt, static_cast<std::int16_t>(first));
     WriteUint16(stored + kStoredCountAt,
                 static_cast<std::uint16_t>(positions | (dense ? 0 : kSparseRow)));
@@ -378,11 +407,11 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
     for (std::size_t index = 0; index < count; ++index) {
         const FieldAt& field = fields_[index];
         const std::size_t position = dense ? static_cast<std::size_t>(field.identifier - first) : index;
-        const std::size_t length = row[field.offset];
         if (!dense) WriteInt16(identifiers + 2 * index, field.identifier);
-        lengths[position] = static_cast<std::uint8_t>(length);
-        std::memcpy(cells + written, row + field.offset + kFieldHeaderSize, length);
-        written += length;
+        lengths[position] = field.length;
+        if (scramble) CopyScrambled(cells + written, field.bytes, field.length, key);
+        else std::memcpy(cells + written, field.bytes, field.length);
+        written += field.length;
     }
     std::size_t start = 0;
     for (std::size_t position = 0; position < positions; ++position) {
@@ -395,10 +424,9 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
 
     reinterpret_cast<std::uint32_t*>(row_locations_.Bytes())[row_count_] = location;
     ++row_count_;
+    std::uint32_t record_identifier = ReadUint32(header + kNextRecordIdentifierAt);
     WriteUint32(header + kRecordCountAt, row_count_);
-    if (record_identifier >= ReadUint32(header + kNextRecordIdentifierAt)) {
-        WriteUint32(header + kNextRecordIdentifierAt, record_identifier + 1);
-    }
+    WriteUint32(header + kNextRecordIdentifierAt, record_identifier + 1);
     if (record_length > ReadUint16(header + kRecordSizeAt)) {
         WriteUint16(header + kRecordSizeAt, static_cast<std::uint16_t>(record_length));
     }

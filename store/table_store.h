@@ -37,6 +37,13 @@ void SetStoreColumnIdentifier(StoreColumn& column, std::int16_t identifier);
 // A zeroed descriptor with the identifier, type and name (cut to 32 characters; nullptr is "").
 StoreColumn MakeStoreColumn(std::int16_t identifier, std::uint8_t type, const char* name);
 
+// One cell of a row given to AddRowOfCells: `length` bytes (0..255) at `bytes`.
+struct StoreCell {
+    std::int16_t identifier;
+    std::size_t length;
+    const void* bytes;
+};
+
 // Milliseconds of the current local second, 0..999; the source of the row scramble keys.
 using MillisecondClock = std::function<int()>;
 
@@ -129,6 +136,13 @@ public:
     // bytes, or when out of memory.
     bool AddRow(std::uint8_t* row, std::size_t row_capacity);
 
+    // Adds a row of `count` cells at once, as BeginRow, PutField for each cell (without a limit)
+    // and AddRow would, but without building the record: the cells are scrambled straight into
+    // the store. Cells of length 0 are skipped; a later cell of a column replaces an earlier one.
+    // False, with the store unchanged, for a cell longer than 255 bytes, a record that would be
+    // longer than 65535 bytes, or when out of memory.
+    bool AddRowOfCells(const StoreCell* cells, std::size_t count);
+
     // Makes room in the table of row locations for `count` more rows, so that adding them does
     // not grow it again. False, with the store unchanged, when memory runs out.
     bool ReserveRows(std::uint32_t count);
@@ -149,10 +163,13 @@ public:
 private:
     struct FieldAt {
         std::int16_t identifier;
-        std::uint32_t offset;  // of the field in the caller's record
+        std::uint8_t length;
+        const std::uint8_t* bytes;
     };
 
     std::uint8_t ReadScrambleKey() const;
+    // Stores fields_ as the next row; `scramble` when their bytes are still plain.
+    bool StoreFieldsLocked(std::uint8_t key, std::size_t record_length, bool scramble);
     // Room for a stored row of `size` bytes after the last one; nullptr when out of memory.
     std::uint8_t* PlaceRecordLocked(std::size_t size, std::uint32_t& location);
     const std::uint8_t* RecordAt(std::uint32_t row_index) const;

@@ -666,6 +666,7 @@ TEST_F(TableStoreTest, EveryCellIsFoundWhateverItsPositionInTheRow) {
         {"no cells", {}},
     };
     TableStore store(ClockReading({500}));
+    TableStore from_cells(ClockReading({500}));  // the same rows given as cells
     std::int64_t row_index = 0;
     for (const auto& shape : shapes) {
         SCOPED_TRACE(shape.first);
@@ -673,6 +674,10 @@ TEST_F(TableStoreTest, EveryCellIsFoundWhateverItsPositionInTheRow) {
         const Bytes record = ExpectedRecord(kKeyAt500, 1, shape.second);
         std::memcpy(row.data(), record.data(), record.size());
         ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+        std::vector<StoreCell> given;
+        for (const auto& cell : shape.second) given.push_back({cell.first, cell.second.size(), cell.second.data()});
+        ASSERT_TRUE(from_cells.AddRowOfCells(given.data(), given.size()));
+        EXPECT_EQ(StoredRow(from_cells, row_index), StoredRow(store, row_index));
         std::map<int, Bytes> cells;
         for (const auto& cell : shape.second) cells[cell.first] = cell.second;
         std::vector<int> identifiers = {-32768, -32767, 0, 10, 32766, 32767};
@@ -690,6 +695,30 @@ TEST_F(TableStoreTest, EveryCellIsFoundWhateverItsPositionInTheRow) {
         }
         ++row_index;
     }
+}
+
+TEST_F(TableStoreTest, AddRowOfCellsRefusesWhatARecordCannotHold) {
+    TableStore store(ClockReading({500}));
+    const Bytes long_cell = Filled(256, 1), cell = Filled(255, 2);
+    const StoreCell too_long[] = {{11, long_cell.size(), long_cell.data()}};
+    EXPECT_FALSE(store.AddRowOfCells(too_long, 1));
+    const StoreCell no_bytes[] = {{11, 3, nullptr}};
+    EXPECT_FALSE(store.AddRowOfCells(no_bytes, 1));
+    // 254 cells of 255 bytes make a record of 7 + 254 * 258 = 65539 bytes; 253 make 65281.
+    std::vector<StoreCell> cells;
+    for (std::int16_t identifier = 11; identifier < 11 + 254; ++identifier) {
+        cells.push_back({identifier, cell.size(), cell.data()});
+    }
+    EXPECT_FALSE(store.AddRowOfCells(cells.data(), cells.size()));
+    EXPECT_EQ(store.CountRows(), 0u);
+    ASSERT_TRUE(store.AddRowOfCells(cells.data(), cells.size() - 1));
+    EXPECT_EQ(U16(store.Image().bytes, 8), 65281u);
+    EXPECT_EQ(U32(store.Image().bytes, 18), 2ul);
+    EXPECT_EQ(CellText(store, 0, 11 + 252), std::string(cell.begin(), cell.end()));
+    EXPECT_EQ(CellText(store, 0, 11 + 253), "");
+    const StoreCell empty[] = {{12, 0, nullptr}};
+    ASSERT_TRUE(store.AddRowOfCells(empty, 1));
+    EXPECT_EQ(StoredRow(store, 1), (Bytes{kKeyAt500, 0, 0, 0, 0}));
 }
 
 TEST_F(TableStoreTest, RecordSizeStopsAtSixteenBits) {
