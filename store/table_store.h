@@ -138,7 +138,7 @@ public:
 
     // Adds a row of `count` cells at once, as BeginRow, PutField for each cell (without a limit)
     // and AddRow would, but without building the record: the cells are scrambled straight into
-    // the store. Cells of length 0 are skipped; a later cell of a column replaces an earlier one.
+    // the store, with a key read from the clock once for every 64 such rows. Cells of length 0 are skipped; a later cell of a column replaces an earlier one.
     // False, with the store unchanged, for a cell longer than 255 bytes, a record that would be
     // longer than 65535 bytes, or when out of memory.
     bool AddRowOfCells(const StoreCell* cells, std::size_t count);
@@ -184,6 +184,8 @@ private:
     std::size_t chunk_count_ = 0;
     std::size_t last_chunk_used_ = 0;
     std::size_t last_chunk_capacity_ = 0;
+    std::uint8_t cells_key_ = 0;          // AddRowOfCells's key, read from the clock
+    unsigned rows_on_cells_key_ = 0;      // rows added with it so far, up to 64
     std::vector<FieldAt> fields_;  // AddRow's working list, kept to spare an allocation per row
 };
 
