@@ -368,7 +368,7 @@ def write_big_table(path: Path, size: int) -> int:
     return blocks * ROW_BLOCK_ROWS
 
 
-def test_a_data_file_of_1_gb_loads_in_about_twice_its_size(lintaro, test_env, tmp_path):
+def test_a_data_file_of_1_gb_loads_in_little_more_than_its_size(lintaro, test_env, tmp_path):
     size = 1 << 30
     folder = big_table_folder(tmp_path, size)
     data = folder / "big.rdf"
@@ -382,6 +382,7 @@ def test_a_data_file_of_1_gb_loads_in_about_twice_its_size(lintaro, test_env, tm
     assert opened.caption == "Big table"
     assert opened.layout == columns_of(10)
     assert opened.vertical["max"] >= rows
-    # The file is read whole and the store holds about as much again, each once: growing the
-    # store row by row used to hold a third copy for a while (2.4 to 2.5 times the file).
-    assert opened.peak < 2.25 * size, f"peak {opened.peak / MIB:.0f} MB"
+    # The file is read in blocks and each row stored as its line is read, without padding:
+    # holding the file whole beside the store took twice its size, growing the store row by
+    # row a third copy for a while (2.4 to 2.5 times the file).
+    assert opened.peak < 1.25 * size, f"peak {opened.peak / MIB:.0f} MB"
