@@ -136,7 +136,9 @@ bool CollectCells(std::string_view line, std::vector<StoreCell>& cells, std::siz
         if (piece.empty()) return true;
         if (length + 3 + piece.size() > kRowBufferSize) {
             if (index < column_count) cut = true;
-            return true;
+            // Once not even a one-byte cell fits, the rest of the line can change nothing more:
+            // this piece has decided whether the row was cut, and later ones come later still.
+            return length + 4 <= kRowBufferSize;
         }
         length += 3 + piece.size();
         cells.push_back({static_cast<std::int16_t>(kFirstColumnIdentifier + index), piece.size(),
