@@ -3,7 +3,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/description_to_session_win32.h"
 #include "app/session_win32.h"
@@ -16,13 +15,17 @@ bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
     DataFileLoadNotice ignored;
     if (notice == nullptr) notice = &ignored;
     *notice = DataFileLoadNotice{};
-    std::vector<unsigned char> bytes;
-    if (!ReadWholeFile(file_name, bytes)) return false;
-    const std::string_view file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-
-    ReadDescription(DescriptionHeadOf(file));
+    // Read in blocks, so that the file is never held whole beside its table.
+    BlockFileReader file;
+    if (!file.Open(file_name)) return false;
+    std::string head;
     DataFileTable table;
-    const TableReadResult read = ReadDataFileTable(file, table);
+    const TableReadResult read = ReadDataFile(
+        [&file](char* buffer, std::size_t capacity) { return file.Read(buffer, capacity); }, head,
+        table);
+    if (read == TableReadResult::Unreadable) return false;
+
+    ReadDescription(head);
     if (read != TableReadResult::Read) {
         notice->out_of_memory = read == TableReadResult::OutOfMemory;
         return false;

@@ -21,6 +21,8 @@ class FileHandle {
 
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return handle_; }
+  // Gives the handle up to a new owner.
+  void Release() { handle_ = INVALID_HANDLE_VALUE; }
   // Closes now and reports whether the close itself succeeded (it may flush buffered data).
   bool Close() {
     const bool closed = CloseHandle(handle_) != FALSE;
@@ -87,27 +89,58 @@ bool MakeTemporaryName(const char* path, char (&temporary)[kPathBufferSize]) {
   return true;
 }
 
+// Opens an existing file for reading, retrying while another program holds it; an invalid handle
+// when it is missing, a folder, or still held at the deadline.
+HANDLE OpenForReadingWaiting(const char* path, unsigned deadlineMs, unsigned retryIntervalMs) {
+  const RetryClock clock(deadlineMs, retryIntervalMs);
+  for (;;) {
+    HANDLE opened = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened != INVALID_HANDLE_VALUE) return opened;
+    const DWORD error = GetLastError();
+    if (IsMissingError(error)) return INVALID_HANDLE_VALUE;
+    // Only a file that still exists can become readable: a vanished file or a folder never will.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return INVALID_HANDLE_VALUE;
+    if (!clock.WaitForNextTry()) return INVALID_HANDLE_VALUE;
+  }
+}
+
 }  // namespace
+
+BlockFileReader::~BlockFileReader() {
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+bool BlockFileReader::Open(const char* path, unsigned deadlineMs, unsigned retryIntervalMs) {
+  if (handle_ != nullptr || IsEmpty(path)) return false;
+  FileHandle file(OpenForReadingWaiting(path, deadlineMs, retryIntervalMs));
+  if (!file.valid()) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+      static_cast<std::uint64_t>(size.QuadPart) > kWholeFileSizeLimit) {
+    return false;
+  }
+  handle_ = file.get();
+  file.Release();
+  return true;
+}
+
+std::ptrdiff_t BlockFileReader::Read(void* buffer, std::size_t capacity) {
+  if (handle_ == nullptr || buffer == nullptr) return -1;
+  DWORD read = 0;
+  const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, 0x40000000));
+  if (!ReadFile(static_cast<HANDLE>(handle_), buffer, wanted, &read, nullptr)) return -1;
+  return static_cast<std::ptrdiff_t>(read);
+}
 
 bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes, unsigned deadlineMs,
                    unsigned retryIntervalMs) {
   bytes.clear();
   if (IsEmpty(path)) return false;
 
-  const RetryClock clock(deadlineMs, retryIntervalMs);
-  HANDLE opened = INVALID_HANDLE_VALUE;
-  for (;;) {
-    opened = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened != INVALID_HANDLE_VALUE) break;
-    const DWORD error = GetLastError();
-    if (IsMissingError(error)) return false;
-    // Only a file that still exists can become readable: a vanished file or a folder never will.
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
-    if (!clock.WaitForNextTry()) return false;
-  }
-  FileHandle file(opened);
+  FileHandle file(OpenForReadingWaiting(path, deadlineMs, retryIntervalMs));
+  if (!file.valid()) return false;
 
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return false;

@@ -32,6 +32,26 @@ bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes,
                    unsigned deadlineMs = kReadWaitDeadlineMs,
                    unsigned retryIntervalMs = kReadRetryIntervalMs);
 
+// A file read from its start to its end in blocks, so that it need not be held whole. Opened as
+// ReadWholeFile opens a file: waiting for a writer that still holds it, refusing a missing file,
+// a folder and a file over kWholeFileSizeLimit. Closed when the reader goes.
+class BlockFileReader {
+public:
+    BlockFileReader() = default;
+    ~BlockFileReader();
+    BlockFileReader(const BlockFileReader&) = delete;
+    BlockFileReader& operator=(const BlockFileReader&) = delete;
+
+    bool Open(const char* path, unsigned deadlineMs = kReadWaitDeadlineMs,
+              unsigned retryIntervalMs = kReadRetryIntervalMs);
+    // Reads the next up to `capacity` bytes into `buffer`: their number, 0 at the end of the
+    // file, -1 when the file is not open or cannot be read.
+    std::ptrdiff_t Read(void* buffer, std::size_t capacity);
+
+private:
+    void* handle_ = nullptr;  // a file HANDLE; nullptr when not open
+};
+
 // Reads up to `capacity` bytes from the start of the file into `buffer`, without waiting.
 // Returns the number of bytes read (0 when the file cannot be found, opened or read); callers
 // that need an exact size compare it themselves.

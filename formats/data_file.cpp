@@ -1,4 +1,5 @@
-// Reads the table part of a data file into a new store. Lines end with CR LF or a lone CR.
+// Reads the table part of a data file into a new store, block by block. Lines end with CR LF
+// or a lone CR.
 #include "formats/data_file.h"
 
 #include <algorithm>
@@ -6,14 +7,15 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "formats/key_search.h"
 
 namespace {
 
 constexpr std::int16_t kFirstColumnIdentifier = 11;
-// Rows are cut to no less than this when memory is short.
-constexpr std::size_t kShortestRowLimit = 8192;
+// The file is read in blocks of this size.
+constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
 
 // Section keys count only at the start of a data-file line.
 std::size_t FindSectionKey(std::string_view text, std::string_view key, std::size_t begin = 0,
@@ -118,92 +120,129 @@ void SetColumnTypes(std::string_view text, std::size_t end, TableStore& store) {
     });
 }
 
-// One data line built as a row record.
-struct BuiltRow {
-    std::size_t length;  // of the record
-    bool cut;            // a cell of one of the table's columns did not fit
-};
-
-// Fills `row`, which holds an empty record, with the cells of one data line, keeping the record
-// within `limit` bytes. Identifiers rise along the line, so every cell is a new field. Cells past
-// the table's columns are kept while they fit, but losing them loses nothing the user could see.
-BuiltRow FillRow(std::string_view line, std::uint8_t* row, std::size_t limit,
-                 std::size_t column_count) {
-    BuiltRow built{TableStore::kEmptyRecordSize, false};
+// Collects the cells of one data line into `cells`, keeping the row's record (7 bytes, and 3
+// more than its length for each cell) within kRowBufferSize bytes; true when a cell of one of
+// the table's columns did not fit. Identifiers rise along the line, so every cell is a new
+// field. Cells past the table's columns are kept while they fit, but losing them loses nothing
+// the user could see.
+bool CollectCells(std::string_view line, std::vector<StoreCell>& cells, std::size_t column_count) {
+    cells.clear();
+    std::size_t length = TableStore::kEmptyRecordSize;
+    bool cut = false;
     ForEachPiece(line, [&](std::size_t index, std::string_view piece) {
         // Identifiers past the 16-bit range could never belong to a column.
         if (kFirstColumnIdentifier + index > INT16_MAX) return false;
         piece = TrimSpaces(piece).substr(0, TableStore::kLongestCell);
-        if (!piece.empty()) {
-            const auto identifier = static_cast<std::int16_t>(kFirstColumnIdentifier + index);
-            const std::size_t before = built.length;
-            built.length = TableStore::AppendField(row, kRowBufferSize, built.length, identifier,
-                                                   piece.data(), piece.size(), limit);
-            if (built.length == before && index < column_count) built.cut = true;
+        if (piece.empty()) return true;
+        if (length + 3 + piece.size() > kRowBufferSize) {
+            if (index < column_count) cut = true;
+            // Once not even a one-byte cell fits, the rest of the line can change nothing more:
+            // this piece has decided whether the row was cut, and later ones come later still.
+            return length + 4 <= kRowBufferSize;
         }
+        length += 3 + piece.size();
+        cells.push_back({static_cast<std::int16_t>(kFirstColumnIdentifier + index), piece.size(),
+                         piece.data()});
         return true;
     });
-    return built;
+    return cut;
 }
 
-// Calls `line` for each data line after the "Data:" line at `data_key`.
-template <typename Function>
-void ForEachDataLine(std::string_view text, std::size_t data_key, Function line) {
-    const std::size_t end = text.size();
-    std::size_t line_end = FindCarriageReturn(text, data_key, end);
-    for (;;) {
-        std::size_t start = line_end;
-        if (start < end && text[start] == '\r') {
-            ++start;
-            if (start < end && text[start] == '\n') ++start;
+// Splits the rows part of a data file, fed block by block, into lines. A line ends at a CR; an
+// LF right after the CR belongs to the line break, any other LF to the line. Line breaks at the
+// very end of the file make no rows, so lines of nothing but LFs are held back until a line with
+// other bytes follows them, and dropped at the end.
+class DataLineSplitter {
+public:
+    template <typename RowFunction>
+    void Feed(std::string_view bytes, RowFunction& row) {
+        std::size_t at = 0;
+        if (after_carriage_return_ && !bytes.empty()) {
+            if (bytes.front() == '\n') at = 1;
+            after_carriage_return_ = false;
         }
-        if (start >= end) return;
-        line_end = FindCarriageReturn(text, start, end);
-        line(text.substr(start, line_end - start));
+        while (at < bytes.size()) {
+            const std::size_t line_end = bytes.find('\r', at);
+            if (line_end == std::string_view::npos) {
+                partial_.append(bytes.substr(at));
+                return;
+            }
+            if (partial_.empty()) {
+                EndLine(bytes.substr(at, line_end - at), row);
+            } else {
+                partial_.append(bytes.substr(at, line_end - at));
+                EndLine(partial_, row);
+                partial_.clear();
+            }
+            at = line_end + 1;
+            if (at == bytes.size()) after_carriage_return_ = true;
+            else if (bytes[at] == '\n') ++at;
+        }
     }
-}
 
-// Stores every data line as a row; false when the store could not take them all (out of
-// memory), so that no table is ever shown without some of its rows. Counts the rows cut short.
-bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
-             std::uint32_t& cut_rows) {
-    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kRowBufferSize]);
-    if (buffer == nullptr) return false;
-    std::uint8_t* row = buffer.get();
-    const auto column_count = static_cast<std::size_t>(store.CountColumns());
-    // A first pass measures the rows, so the store takes its final slot size and block at once:
-    // rows growing longer one after another would otherwise copy all earlier rows each time.
-    std::uint8_t empty[TableStore::kEmptyRecordSize];
-    store.BeginRow(empty, sizeof empty);
-    std::uint32_t count = 0;
-    std::size_t longest = 0;
-    bool countable = true;
-    ForEachDataLine(text, data_key, [&](std::string_view line) {
-        std::memcpy(row, empty, sizeof empty);
-        longest = std::max(longest, FillRow(line, row, kRowBufferSize, column_count).length);
-        if (count == UINT32_MAX) countable = false;
-        else ++count;
-    });
-    if (!countable) return false;  // more rows than the store can number
-
-    // Every slot is as long as the longest row, so one long row over many short ones can need
-    // more memory than there is. Rather than lose rows, the longest rows are then cut (and
-    // counted), down to the 8192 bytes that rows were always allowed. Without the reservation,
-    // growing row by row would need more memory still before failing all the same.
-    std::size_t limit = longest;
-    while (!store.ReserveRows(count, limit)) {
-        if (limit <= kShortestRowLimit) return false;
-        limit = std::max(kShortestRowLimit, limit / 2);
+    // The last line has no CR after it; the LFs it ends with are line breaks at the file's end.
+    template <typename RowFunction>
+    void Finish(RowFunction& row) {
+        std::string_view last = partial_;
+        while (!last.empty() && last.back() == '\n') last.remove_suffix(1);
+        if (!last.empty()) {
+            ReleaseHeld(row);
+            row(last);
+        }
+        partial_.clear();
+        held_.clear();
     }
-    bool stored = true;
-    ForEachDataLine(text, data_key, [&](std::string_view line) {
+
+private:
+    template <typename RowFunction>
+    void EndLine(std::string_view line, RowFunction& row) {
+        if (line.find_first_not_of('\n') == std::string_view::npos) {
+            held_.append(line);
+            held_.push_back('\r');
+            return;
+        }
+        ReleaseHeld(row);
+        row(line);
+    }
+
+    template <typename RowFunction>
+    void ReleaseHeld(RowFunction& row) {
+        std::string_view held = held_;
+        while (!held.empty()) {
+            const std::size_t line_end = held.find('\r');
+            row(held.substr(0, line_end));
+            held.remove_prefix(line_end + 1);
+        }
+        held_.clear();
+    }
+
+    std::string partial_;  // the start of a line that the next block continues
+    std::string held_;     // the held lines, each followed by a CR
+    bool after_carriage_return_ = true;  // the rows start right after the "Data:" line's CR
+};
+
+// Builds each data line as a row and stores it; `stored` turns false when the store could not
+// take one (out of memory), so that no table is ever shown without some of its rows.
+class RowAdder {
+public:
+    RowAdder(TableStore& store, std::uint32_t& cut_rows)
+        : store_(store), column_count_(static_cast<std::size_t>(store.CountColumns())),
+          cut_rows_(cut_rows) {}
+
+    void operator()(std::string_view line) {
         if (!stored) return;
-        store.BeginRow(row, kRowBufferSize);
-        if (FillRow(line, row, limit, column_count).cut) ++cut_rows;
-        stored = store.AddRow(row, kRowBufferSize);
-    });
-    return stored;
-}
+        if (CollectCells(line, cells_, column_count_)) ++cut_rows_;
+        stored = store_.AddRowOfCells(cells_.data(), cells_.size());
+    }
+
+    bool stored = true;
+
+private:
+    TableStore& store_;
+    std::size_t column_count_;
+    std::uint32_t& cut_rows_;
+    std::vector<StoreCell> cells_;  // kept from line to line to spare an allocation per row
+};
 
 std::string_view TrimTrailingSpaces(std::string_view text) {
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -237,6 +276,99 @@ std::string_view WithoutFinalLineBreaks(std::string_view file) {
     return file;
 }
 
+// Reads blocks into `prefix` until it holds the "Data:" line's CR (or the whole file) and
+// returns where that CR is (kNotFound when there is none), with `data_key` where "Data:" is.
+// Each search starts at the last CR before the new bytes, so that no line start is missed and a
+// file without "Data:" is still read in linear time.
+std::size_t ReadUpToTheRows(const ReadBlockFunction& read_block, char* block, std::string& prefix,
+                            std::size_t& data_key, bool& unreadable) {
+    static constexpr std::string_view kDataKey = "Data:";
+    data_key = kNotFound;
+    std::size_t last_line_end = kNotFound;  // the last CR of the bytes searched so far
+    std::size_t line_end_search_from = 0;
+    for (;;) {
+        const std::ptrdiff_t count = read_block(block, kReadBlockSize);
+        if (count < 0 || static_cast<std::size_t>(count) > kReadBlockSize) {
+            unreadable = true;
+            return kNotFound;
+        }
+        if (count == 0) return kNotFound;
+        const std::size_t old_size = prefix.size();
+        prefix.append(block, static_cast<std::size_t>(count));
+        if (data_key == kNotFound) {
+            const std::size_t new_line_end = std::string_view(block, static_cast<std::size_t>(count)).rfind('\r');
+            const std::size_t last_line_start = last_line_end == kNotFound ? 0 : last_line_end + 1;
+            // Without a new line end, only a last line too short before to hold the key can.
+            if (new_line_end != std::string_view::npos || last_line_start + kDataKey.size() + 1 > old_size) {
+                data_key = FindSectionKey(prefix, kDataKey, last_line_end == kNotFound ? 0 : last_line_end);
+            }
+            if (new_line_end != std::string_view::npos) last_line_end = old_size + new_line_end;
+            if (data_key == kNotFound) continue;
+            line_end_search_from = data_key;
+        }
+        const std::size_t line_end = prefix.find('\r', line_end_search_from);
+        if (line_end != std::string::npos) return line_end;
+        line_end_search_from = prefix.size();
+    }
+}
+
+TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::string& head,
+                                   DataFileTable& table, MillisecondClock clock,
+                                   ReallocateFunction reallocate) {
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kReadBlockSize]);
+    if (block == nullptr) return TableReadResult::OutOfMemory;
+
+    std::string prefix;
+    std::size_t data_key = kNotFound;
+    bool unreadable = false;
+    const std::size_t data_line_end =
+        ReadUpToTheRows(read_block, block.get(), prefix, data_key, unreadable);
+    if (unreadable) return TableReadResult::Unreadable;
+
+    // Everything but the rows is read from the text before them, as from the whole file.
+    std::string_view text = prefix;
+    std::string_view first_rows;
+    if (data_line_end != kNotFound) {
+        text = text.substr(0, data_line_end + 1);
+        first_rows = std::string_view(prefix).substr(data_line_end + 1);
+    } else {
+        text = WithoutFinalLineBreaks(text);
+    }
+    head.assign(DescriptionHeadOf(text));
+    const std::size_t data = data_key != kNotFound ? data_key : text.size();
+    std::size_t titles = FindSectionKey(text, "Titles:", 0, data);
+    if (titles == kNotFound) titles = data;
+    const std::size_t titles_line = NextLineStart(text, titles, data);
+    if (titles_line >= data) return TableReadResult::NoTitles;
+
+    DataFileTable loaded;
+    loaded.store = std::make_unique<TableStore>(std::move(clock), reallocate);
+    if (!AddColumns(text, titles_line, data, *loaded.store)) return TableReadResult::OutOfMemory;
+    SetColumnTypes(text, data, *loaded.store);
+
+    if (data_line_end != kNotFound) {
+        DataLineSplitter lines;
+        RowAdder add_row(*loaded.store, loaded.cut_rows);
+        lines.Feed(first_rows, add_row);
+        prefix.resize(data_line_end + 1);
+        prefix.shrink_to_fit();
+        text = prefix;
+        for (;;) {
+            if (!add_row.stored) return TableReadResult::OutOfMemory;
+            const std::ptrdiff_t count = read_block(block.get(), kReadBlockSize);
+            if (count < 0 || static_cast<std::size_t>(count) > kReadBlockSize)
+                return TableReadResult::Unreadable;
+            if (count == 0) break;
+            lines.Feed(std::string_view(block.get(), static_cast<std::size_t>(count)), add_row);
+        }
+        lines.Finish(add_row);
+        if (!add_row.stored) return TableReadResult::OutOfMemory;
+    }
+    ReadHeaderAndFooter(text, loaded);
+    table = std::move(loaded);
+    return TableReadResult::Read;
+}
+
 }  // namespace
 
 std::string_view DescriptionHeadOf(std::string_view file) {
@@ -249,22 +381,25 @@ std::string_view DescriptionHeadOf(std::string_view file) {
 
 TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
                                   MillisecondClock clock, ReallocateFunction reallocate) {
-    const std::string_view text = WithoutFinalLineBreaks(file);
-    std::size_t data = FindSectionKey(text, "Data:");
-    if (data == kNotFound) data = text.size();
-    std::size_t titles = FindSectionKey(text, "Titles:", 0, data);
-    if (titles == kNotFound) titles = data;
-    const std::size_t titles_line = NextLineStart(text, titles, data);
-    if (titles_line >= data) return TableReadResult::NoTitles;
+    std::size_t at = 0;
+    const ReadBlockFunction read_block = [&](char* buffer, std::size_t capacity) {
+        const std::size_t count = std::min(capacity, file.size() - at);
+        std::memcpy(buffer, file.data() + at, count);
+        at += count;
+        return static_cast<std::ptrdiff_t>(count);
+    };
+    std::string head;
+    return ReadDataFile(read_block, head, table, std::move(clock), reallocate);
+}
 
-    DataFileTable loaded;
-    loaded.store = std::make_unique<TableStore>(std::move(clock), reallocate);
-    if (!AddColumns(text, titles_line, data, *loaded.store)) return TableReadResult::OutOfMemory;
-    SetColumnTypes(text, data, *loaded.store);
-    if (!AddRows(text, data, *loaded.store, loaded.cut_rows)) return TableReadResult::OutOfMemory;
-    ReadHeaderAndFooter(text, loaded);
-    table = std::move(loaded);
-    return TableReadResult::Read;
+TableReadResult ReadDataFile(const ReadBlockFunction& read_block, std::string& head,
+                             DataFileTable& table, MillisecondClock clock,
+                             ReallocateFunction reallocate) {
+    try {
+        return ReadDataFileBlocks(read_block, head, table, std::move(clock), reallocate);
+    } catch (const std::bad_alloc&) {
+        return TableReadResult::OutOfMemory;
+    }
 }
 
 std::string DataDirectoryOf(std::string_view file_name) {

@@ -2,7 +2,9 @@
 #ifndef LINTARO_FORMATS_DATA_FILE_H
 #define LINTARO_FORMATS_DATA_FILE_H
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +29,7 @@ struct DataFileTable {
 
 enum class TableReadResult {
     Read,
+    Unreadable,   // the file could not be read to its end
     NoTitles,     // no titles line before "Data:": not a table
     OutOfMemory,  // the store could not take every column and row
 };
@@ -37,6 +40,18 @@ enum class TableReadResult {
 [[nodiscard]] TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
                                                 MillisecondClock clock = nullptr,
                                                 ReallocateFunction reallocate = nullptr);
+
+// Hands over the data file's bytes in order, a block at a time: puts up to `capacity` bytes into
+// `buffer` and returns their number, 0 at the end of the file, or -1 when reading failed.
+using ReadBlockFunction = std::function<std::ptrdiff_t(char* buffer, std::size_t capacity)>;
+
+// ReadDataFileTable for a file read block by block, which is never held whole: only the part
+// before the rows is kept, and each row goes into the store as its line is read. `head` receives
+// DescriptionHeadOf the file, set whenever the result is not Unreadable (after which nothing is
+// set). Reading stops at the first result other than Read.
+[[nodiscard]] TableReadResult ReadDataFile(const ReadBlockFunction& read_block, std::string& head,
+                                           DataFileTable& table, MillisecondClock clock = nullptr,
+                                           ReallocateFunction reallocate = nullptr);
 
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.

@@ -51,6 +51,16 @@ for count in "${rows[@]}"; do
   fi
 done
 
+# The odd row shapes beside the tables: the same file for the same arguments.
+for shape in "long-row 100000" "growing 1000" "wide 1000"; do
+  read -r name count <<<"$shape"
+  file="$data/shape-$name.rdf"
+  if [[ ! -f "$file" || "$make_table" -nt "$file" ]]; then
+    say "writing $file"
+    "$python" "$make_table" "$file" --shape "$name" --rows "$count"
+  fi
+done
+
 if wants native; then
   say "native core benchmarks"
   benchmarks="$LINTARO_BUILD_ROOT/bench/tests/bench/lintaro_benchmarks"

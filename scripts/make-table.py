@@ -3,11 +3,16 @@
 for the same arguments, for the benchmarks and long runs.
 
     make-table.py OUT.rdf [--rows N] [--title TEXT] [--printer VALUE] [--page VALUE]
-                          [--codetable Windows|DOS] [--seed S]
+                          [--codetable Windows|DOS] [--seed S] [--shape SHAPE]
 
 Six columns: "№" (Number: 1, 2, ...), "Име" (Text: first, father's and family name), "Град"
 (Text), "Сума" (Number: 0.01 .. 9999.99, two decimals), "Дата" (Date: dd.mm.yyyy) and
 "Бележка" (Text: one to four words, long enough to wrap in a narrow column).
+
+Other shapes (--shape), the rows that cost a table store the most for their size:
+  long-row  one row of 32 cells of 250 bytes (8 KB), then N empty lines and a last row "end"
+  growing   N rows, each longer than the one before, up to 60,000 bytes in cells of 200
+  wide      N rows of 32,767 one-digit cells, under 1,055 titles
 """
 
 from __future__ import annotations
@@ -61,7 +66,35 @@ def row_line(number: int, pick: random.Random) -> str:
                       f"{cents // 100}.{cents % 100:02d}", date, note])
 
 
+def shape_lines(args: argparse.Namespace) -> tuple[list[str], object]:
+    """The titles and a generator of the data lines of an odd shape."""
+    if args.shape == "long-row":
+        return [f"C{n}" for n in range(1, 33)], (
+            ["\t".join(["w" * 250] * 32)] + [""] * args.rows + ["end"])
+    if args.shape == "growing":
+        def growing():
+            for number in range(1, args.rows + 1):
+                length = max(1, number * 60_000 // max(args.rows, 1))
+                yield "\t".join("g" * min(200, length - at) for at in range(0, length, 200))
+        return [f"C{n}" for n in range(1, 301)], growing()
+    return [f"C{n}" for n in range(1, 1056)], (
+        "\t".join(str(cell % 10) for cell in range(32_767)) for _ in range(args.rows))
+
+
+def write_shape(args: argparse.Namespace) -> None:
+    titles, lines = shape_lines(args)
+    head = [f"WindowTitle: {args.title}", f"Printer: {args.printer}", "Titles:", "\t".join(titles),
+            "Data:"]
+    with open(args.out, "wb") as out:
+        out.write(("\r\n".join(head) + "\r\n").encode("cp1251"))
+        for line in lines:
+            out.write((line + "\r\n").encode("cp1251"))
+
+
 def write_table(args: argparse.Namespace) -> None:
+    if args.shape != "table":
+        write_shape(args)
+        return
     pick = random.Random(args.seed)
     with open(args.out, "wb") as out:
         out.write(("\r\n".join(head_lines(args)) + "\r\n").encode("cp1251"))
@@ -83,6 +116,7 @@ def main() -> int:
                              'Height 60, Left 2, Top 1")')
     parser.add_argument("--codetable", default="Windows", choices=["Windows", "DOS"])
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--shape", default="table", choices=["table", "long-row", "growing", "wide"])
     args = parser.parse_args()
     if args.rows < 0:
         parser.error("--rows must not be negative")

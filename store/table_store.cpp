@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <cstdlib>
 #include <limits>
+#include <new>
 
 #include "base/byte_order.h"
 
@@ -31,6 +33,30 @@ constexpr std::size_t kFirstBlockSize = 512;
 constexpr std::size_t kGrowthStep = 128;
 constexpr std::size_t kLargestImage = std::numeric_limits<std::size_t>::max();
 
+// Stored rows, by byte offset (see the header's description of the stored form).
+constexpr std::size_t kStoredKeyAt = 0;
+constexpr std::size_t kStoredFirstIdentifierAt = 1;
+constexpr std::size_t kStoredCountAt = 3;
+constexpr std::size_t kStoredHeaderSize = 5;
+constexpr std::uint16_t kSparseRow = 0x8000;
+constexpr std::size_t kMostDensePositions = 0x7FFF;
+// Every this many positions a start offset spares summing the lengths before it.
+constexpr std::size_t kPositionsPerRun = 16;
+
+// A row location is a chunk number and an offset within it, in 32 bits: 1024 chunks of 4 MiB.
+constexpr unsigned kChunkShift = 22;
+constexpr std::size_t kChunkSize = std::size_t{1} << kChunkShift;
+constexpr std::size_t kMostChunks = std::size_t{1} << (32 - kChunkShift);
+// The first chunk starts small and grows in place (by reallocation) up to a whole chunk, so
+// that a small table takes little memory; later chunks are whole from the start.
+constexpr std::size_t kFirstChunkSize = 4096;
+constexpr std::size_t kLocationStep = 4096;
+constexpr unsigned kRowsPerClockReading = 64;
+
+void* ReallocateWithStandardLibrary(void* block, std::size_t bytes) {
+    return std::realloc(block, bytes);
+}
+
 // The millisecond part is the same in local time as in UTC: zone offsets are whole minutes.
 int MillisecondsOfRealClock() {
     auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
@@ -39,13 +65,26 @@ int MillisecondsOfRealClock() {
 }
 
 // XORs each byte with (key + i) mod 256; a key of 0 leaves the bytes plain. Its own inverse.
+// Eight bytes at a time: the mask holds key + i for eight positions (the first in the lowest
+// byte, as a little-endian load puts it) and every byte of it steps by 8 without carrying.
 void CopyScrambled(std::uint8_t* target, const std::uint8_t* source, std::size_t count,
                    std::uint8_t key) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the mask is built little-endian");
     if (key == 0) {
         std::memcpy(target, source, count);
         return;
     }
-    for (std::size_t i = 0; i < count; ++i) {
+    std::uint64_t mask = 0;
+    for (unsigned j = 0; j < 8; ++j) mask |= std::uint64_t{static_cast<std::uint8_t>(key + j)} << (8 * j);
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, source + i, 8);
+        bytes ^= mask;
+        std::memcpy(target + i, &bytes, 8);
+        mask = ((mask & 0x7F7F7F7F7F7F7F7FULL) + 0x0808080808080808ULL) ^ (mask & 0x8080808080808080ULL);
+    }
+    for (; i < count; ++i) {
         target[i] = static_cast<std::uint8_t>(source[i] ^ static_cast<std::uint8_t>(key + i));
     }
 }
@@ -93,7 +132,10 @@ StoreColumn MakeStoreColumn(std::int16_t identifier, std::uint8_t type, const ch
 
 TableStore::TableStore(MillisecondClock clock, ReallocateFunction reallocate)
     : clock_(clock ? std::move(clock) : MillisecondClock(MillisecondsOfRealClock)),
-      block_(reallocate) {
+      reallocate_(reallocate != nullptr ? reallocate : ReallocateWithStandardLibrary),
+      block_(reallocate),
+      row_locations_(reallocate),
+      chunk_table_(reallocate) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!block_.Grow(kFirstBlockSize, kGrowthStep, kLargestImage)) return;
     std::uint8_t* header = block_.Bytes();  // zero-filled, so the reserved bytes are zero
@@ -107,7 +149,10 @@ TableStore::TableStore(MillisecondClock clock, ReallocateFunction reallocate)
     WriteUint32(header + kNextRecordIdentifierAt, 1);
 }
 
-TableStore::~TableStore() = default;
+TableStore::~TableStore() {
+    std::uint8_t** chunks = reinterpret_cast<std::uint8_t**>(chunk_table_.Bytes());
+    for (std::size_t chunk = 0; chunk < chunk_count_; ++chunk) std::free(chunks[chunk]);
+}
 
 int TableStore::CountColumns() const {
     std::lock_guard<std::mutex> guard(lock_);
@@ -116,9 +161,7 @@ int TableStore::CountColumns() const {
 }
 
 std::uint32_t TableStore::CountRows() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    const std::uint8_t* header = block_.Bytes();
-    return header != nullptr ? ReadUint32(header + kRecordCountAt) : 0;
+    return row_count_;
 }
 
 bool TableStore::GetColumn(int index, StoreColumn& column) const {
@@ -176,17 +219,13 @@ bool TableStore::PutColumn(const StoreColumn& column) {
     }
     if (column_count >= static_cast<std::size_t>(kMostColumns)) return false;
 
+    // Rows live apart from the image, so a new column moves nothing but the area's offset.
     std::size_t table_end = table_at + (column_count + 1) * kColumnSize;
     std::size_t record_area_at = ReadUint16(header + kRecordAreaAt);
-    std::size_t record_bytes = static_cast<std::size_t>(ReadUint32(header + kRecordCountAt)) *
-                               ReadUint16(header + kRecordSizeAt);
-    std::size_t new_record_area_at = std::max(record_area_at, table_end);
-    if (!block_.Grow(new_record_area_at + record_bytes, kGrowthStep, kLargestImage)) return false;
+    if (!block_.Grow(std::max(record_area_at, table_end), kGrowthStep, kLargestImage)) return false;
     header = block_.Bytes();
-
-    if (new_record_area_at != record_area_at) {
-        std::memmove(header + new_record_area_at, header + record_area_at, record_bytes);
-        WriteUint16(header + kRecordAreaAt, static_cast<std::uint16_t>(new_record_area_at));
+    if (table_end > record_area_at) {
+        WriteUint16(header + kRecordAreaAt, static_cast<std::uint16_t>(table_end));
     }
     std::memcpy(header + table_at + column_count * kColumnSize, &column, kColumnSize);
     WriteUint16(header + kColumnCountAt, static_cast<std::uint16_t>(column_count + 1));
@@ -278,86 +317,233 @@ bool TableStore::AddRow(std::uint8_t* row, std::size_t row_capacity) {
     std::uint8_t* header = block_.Bytes();
     if (header == nullptr) return false;
 
-    std::uint32_t record_identifier = ReadUint32(header + kNextRecordIdentifierAt);
-    WriteUint32(row + kRecordIdentifierAt, record_identifier);
-    std::size_t no_match = 0;
-    std::size_t record_length = WalkFields(row, row_capacity, 0, no_match);
-    // The header's record size is 16-bit, so a longer record cannot be described.
-    if (record_length < kEmptyRecordSize || record_length > kLargestRecord) return false;
-
-    std::uint32_t record_count = ReadUint32(header + kRecordCountAt);
-    if (record_count == std::numeric_limits<std::uint32_t>::max()) return false;
-    std::size_t record_size = ReadUint16(header + kRecordSizeAt);
-    std::size_t slot_size = std::max(record_size, record_length);
-    std::size_t record_area_at = ReadUint16(header + kRecordAreaAt);
-
-    // Growing once for both the widening and the new slot keeps a failure from leaving
-    // the store half changed.
-    std::size_t needed = record_area_at + (static_cast<std::size_t>(record_count) + 1) * slot_size;
-    if (!block_.Grow(needed, kGrowthStep, kLargestImage)) return false;
-    header = block_.Bytes();
-    if (slot_size > record_size) WidenSlotsLocked(slot_size);
-
-    std::uint8_t* slot =
-        header + record_area_at + static_cast<std::size_t>(record_count) * slot_size;
-    std::memcpy(slot, row, record_length);
-    std::memset(slot + record_length, 0, slot_size - record_length);
-    WriteUint32(header + kRecordCountAt, record_count + 1);
-    if (record_identifier >= ReadUint32(header + kNextRecordIdentifierAt)) {
-        WriteUint32(header + kNextRecordIdentifierAt, record_identifier + 1);
+    WriteUint32(row + kRecordIdentifierAt, ReadUint32(header + kNextRecordIdentifierAt));
+    fields_.clear();
+    std::size_t record_length = 0;
+    try {
+        std::size_t at = kFirstFieldAt;
+        while (at < row_capacity) {
+            std::size_t field_length = row[at];
+            if (field_length == 0) {
+                record_length = at + 1;
+                break;
+            }
+            std::size_t next = at + kFieldHeaderSize + field_length;
+            if (next > row_capacity) return false;
+            fields_.push_back({ReadInt16(row + at + 1), static_cast<std::uint8_t>(field_length),
+                               row + at + kFieldHeaderSize});
+            at = next;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    return true;
+    if (record_length < kEmptyRecordSize) return false;
+    return StoreFieldsLocked(row[kScrambleKeyAt], record_length, false);
 }
 
-bool TableStore::ReserveRows(std::uint32_t count, std::size_t longest) {
-    if (longest > kLargestRecord) return false;
+bool TableStore::AddRowOfCells(const StoreCell* cells, std::size_t count) {
+    if (cells == nullptr && count != 0) return false;
     std::lock_guard<std::mutex> guard(lock_);
-    const std::uint8_t* header = block_.Bytes();
-    if (header == nullptr) return false;
+    if (block_.Bytes() == nullptr) return false;
+    // The key changes every 5 ms, over thousands of rows: reading the clock for every row would
+    // cost more than storing it.
+    if (rows_on_cells_key_ == 0) cells_key_ = ReadScrambleKey();
+    rows_on_cells_key_ = (rows_on_cells_key_ + 1) % kRowsPerClockReading;
+    const std::uint8_t key = cells_key_;
+    fields_.clear();
+    std::size_t record_length = kEmptyRecordSize;
+    try {
+        for (std::size_t index = 0; index < count; ++index) {
+            const StoreCell& cell = cells[index];
+            if (cell.length == 0) continue;
+            if (cell.length > kLongestCell || cell.bytes == nullptr) return false;
+            fields_.push_back({cell.identifier, static_cast<std::uint8_t>(cell.length),
+                               static_cast<const std::uint8_t*>(cell.bytes)});
+            record_length += kFieldHeaderSize + cell.length;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return StoreFieldsLocked(key, record_length, true);
+}
 
-    std::size_t record_size = ReadUint16(header + kRecordSizeAt);
-    std::size_t slot_size = std::max(record_size, longest);
-    std::size_t record_area_at = ReadUint16(header + kRecordAreaAt);
-    std::size_t rows = static_cast<std::size_t>(ReadUint32(header + kRecordCountAt)) + count;
-    if (slot_size != 0 && rows > (kLargestImage - record_area_at) / slot_size) return false;
-    if (!block_.Grow(record_area_at + rows * slot_size, kGrowthStep, kLargestImage)) return false;
-    if (slot_size > record_size) WidenSlotsLocked(slot_size);
+bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, bool scramble) {
+    std::uint8_t* header = block_.Bytes();
+    if (row_count_ == std::numeric_limits<std::uint32_t>::max()) return false;
+    // The header's record size is 16-bit, so a longer record cannot be described.
+    if (record_length > kLargestRecord) return false;
+
+    // The fields in column order, the last of each column winning, as GetCellText reads them.
+    bool rising = true;
+    for (std::size_t index = 1; index < fields_.size() && rising; ++index) {
+        rising = fields_[index - 1].identifier < fields_[index].identifier;
+    }
+    if (!rising) {
+        std::stable_sort(fields_.begin(), fields_.end(), [](const FieldAt& a, const FieldAt& b) {
+            return a.identifier < b.identifier;
+        });
+        std::size_t kept = 0;
+        for (std::size_t index = 0; index < fields_.size(); ++index) {
+            if (index + 1 < fields_.size() && fields_[index + 1].identifier == fields_[index].identifier)
+                continue;
+            fields_[kept++] = fields_[index];
+        }
+        fields_.resize(kept);
+    }
+
+    const std::size_t count = fields_.size();
+    const std::int32_t first = count != 0 ? fields_.front().identifier : 0;
+    const std::size_t span =
+        count != 0 ? static_cast<std::size_t>(fields_.back().identifier - first + 1) : 0;
+    // A row with few gaps between its columns keeps a length per column, with no identifiers.
+    const bool dense = span <= std::min(2 * count + kPositionsPerRun, kMostDensePositions);
+    const std::size_t positions = dense ? span : count;
+    const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
+    std::size_t cell_bytes = 0;
+    for (const FieldAt& field : fields_) cell_bytes += field.length;
+    const std::size_t size = kStoredHeaderSize + (dense ? 0 : 2 * count) + positions + 2 * runs +
+                             cell_bytes;
+
+    if (!row_locations_.Grow((static_cast<std::size_t>(row_count_) + 1) * sizeof(std::uint32_t),
+                             kLocationStep, kLargestImage)) {
+        return false;
+    }
+    std::uint32_t location = 0;
+    std::uint8_t* stored = PlaceRecordLocked(size, location);
+    if (stored == nullptr) return false;
+
+    stored[kStoredKeyAt] = key;
+    WriteInt16(stored + kStoredFirstIdentifierAt, static_cast<std::int16_t>(first));
+    WriteUint16(stored + kStoredCountAt,
+                static_cast<std::uint16_t>(positions | (dense ? 0 : kSparseRow)));
+    std::uint8_t* identifiers = stored + kStoredHeaderSize;
+    std::uint8_t* lengths = identifiers + (dense ? 0 : 2 * count);
+    std::uint8_t* starts = lengths + positions;
+    std::uint8_t* cells = starts + 2 * runs;
+    if (dense) std::memset(lengths, 0, positions);
+    std::size_t written = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+        const FieldAt& field = fields_[index];
+        const std::size_t position = dense ? static_cast<std::size_t>(field.identifier - first) : index;
+        if (!dense) WriteInt16(identifiers + 2 * index, field.identifier);
+        lengths[position] = field.length;
+        if (scramble) CopyScrambled(cells + written, field.bytes, field.length, key);
+        else std::memcpy(cells + written, field.bytes, field.length);
+        written += field.length;
+    }
+    std::size_t start = 0;
+    for (std::size_t position = 0; position < positions; ++position) {
+        if (position != 0 && position % kPositionsPerRun == 0) {
+            WriteUint16(starts + 2 * (position / kPositionsPerRun - 1),
+                        static_cast<std::uint16_t>(start));
+        }
+        start += lengths[position];
+    }
+
+    reinterpret_cast<std::uint32_t*>(row_locations_.Bytes())[row_count_] = location;
+    ++row_count_;
+    std::uint32_t record_identifier = ReadUint32(header + kNextRecordIdentifierAt);
+    WriteUint32(header + kRecordCountAt, row_count_);
+    WriteUint32(header + kNextRecordIdentifierAt, record_identifier + 1);
+    if (record_length > ReadUint16(header + kRecordSizeAt)) {
+        WriteUint16(header + kRecordSizeAt, static_cast<std::uint16_t>(record_length));
+    }
     return true;
 }
 
-void TableStore::WidenSlotsLocked(std::size_t record_size) {
-    std::uint8_t* header = block_.Bytes();
-    std::size_t old_size = ReadUint16(header + kRecordSizeAt);
-    std::size_t record_count = ReadUint32(header + kRecordCountAt);
-    std::uint8_t* area = header + ReadUint16(header + kRecordAreaAt);
-    // From the last record down, so that no record is overwritten before it has moved.
-    for (std::size_t index = record_count; index-- > 0;) {
-        std::memmove(area + index * record_size, area + index * old_size, old_size);
-        std::memset(area + index * record_size + old_size, 0, record_size - old_size);
+std::uint8_t* TableStore::PlaceRecordLocked(std::size_t size, std::uint32_t& location) {
+    if (size > kChunkSize) return nullptr;
+    std::uint8_t** chunks = reinterpret_cast<std::uint8_t**>(chunk_table_.Bytes());
+    if (chunk_count_ == 1 && last_chunk_used_ + size > last_chunk_capacity_ &&
+        last_chunk_capacity_ < kChunkSize) {
+        // Growing the first chunk moves it, which its rows' locations (offsets) survive.
+        std::size_t grown = std::max(last_chunk_capacity_ * 2, last_chunk_used_ + size);
+        grown = std::min(kChunkSize, (grown + kFirstChunkSize - 1) / kFirstChunkSize * kFirstChunkSize);
+        if (last_chunk_used_ + size <= grown) {
+            void* moved = reallocate_(chunks[0], grown);
+            if (moved == nullptr) return nullptr;
+            chunks[0] = static_cast<std::uint8_t*>(moved);
+            last_chunk_capacity_ = grown;
+        }
     }
-    WriteUint16(header + kRecordSizeAt, static_cast<std::uint16_t>(record_size));
+    if (chunk_count_ == 0 || last_chunk_used_ + size > last_chunk_capacity_) {
+        if (chunk_count_ == kMostChunks) return nullptr;
+        if (!chunk_table_.Grow((chunk_count_ + 1) * sizeof(std::uint8_t*),
+                               16 * sizeof(std::uint8_t*), kLargestImage)) {
+            return nullptr;
+        }
+        chunks = reinterpret_cast<std::uint8_t**>(chunk_table_.Bytes());
+        std::size_t capacity = kChunkSize;
+        if (chunk_count_ == 0) {
+            capacity = std::max(kFirstChunkSize,
+                                (size + kFirstChunkSize - 1) / kFirstChunkSize * kFirstChunkSize);
+        }
+        void* chunk = reallocate_(nullptr, capacity);
+        if (chunk == nullptr) return nullptr;
+        chunks[chunk_count_++] = static_cast<std::uint8_t*>(chunk);
+        last_chunk_used_ = 0;
+        last_chunk_capacity_ = capacity;
+    }
+    location = static_cast<std::uint32_t>(((chunk_count_ - 1) << kChunkShift) | last_chunk_used_);
+    std::uint8_t* place = chunks[chunk_count_ - 1] + last_chunk_used_;
+    last_chunk_used_ += size;
+    return place;
+}
+
+bool TableStore::ReserveRows(std::uint32_t count) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (block_.Bytes() == nullptr) return false;
+    std::size_t rows = static_cast<std::size_t>(row_count_) + count;
+    return row_locations_.Grow(rows * sizeof(std::uint32_t), kLocationStep, kLargestImage);
+}
+
+const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
+    std::uint32_t location = reinterpret_cast<const std::uint32_t*>(row_locations_.Bytes())[row_index];
+    const std::uint8_t* const* chunks =
+        reinterpret_cast<const std::uint8_t* const*>(chunk_table_.Bytes());
+    return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));
 }
 
 std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identifier,
                                     std::uint8_t* output, std::size_t output_size) const {
     if (output == nullptr) return 0;
-    std::lock_guard<std::mutex> guard(lock_);
-    const std::uint8_t* header = block_.Bytes();
-    std::size_t field_at = 0;
-    const std::uint8_t* slot = nullptr;
-    if (header != nullptr && row_index >= 0 && row_index < ReadUint32(header + kRecordCountAt)) {
-        std::size_t record_size = ReadUint16(header + kRecordSizeAt);
-        slot = header + ReadUint16(header + kRecordAreaAt) +
-               static_cast<std::size_t>(row_index) * record_size;
-        WalkFields(slot, record_size, identifier, field_at);  // a damaged tail only hides cells
-    }
-    if (field_at == 0) {
+    if (row_index < 0 || row_index >= row_count_) {
         std::memset(output, 0, output_size);
         return 0;
     }
-    std::size_t length = slot[field_at];
+    const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
+    const std::uint16_t count_word = ReadUint16(stored + kStoredCountAt);
+    const std::size_t positions = count_word & ~kSparseRow;
+    const std::uint8_t* lengths = stored + kStoredHeaderSize;
+    std::size_t position = positions;  // none
+    if ((count_word & kSparseRow) == 0) {
+        const std::int32_t offset = identifier - ReadInt16(stored + kStoredFirstIdentifierAt);
+        if (offset >= 0) position = static_cast<std::size_t>(offset);
+    } else {
+        const std::uint8_t* identifiers = lengths;
+        lengths += 2 * positions;
+        std::size_t low = 0, high = positions;
+        while (low < high) {
+            std::size_t middle = (low + high) / 2;
+            if (ReadInt16(identifiers + 2 * middle) < identifier) low = middle + 1;
+            else high = middle;
+        }
+        if (low < positions && ReadInt16(identifiers + 2 * low) == identifier) position = low;
+    }
+    std::size_t length = position < positions ? lengths[position] : 0;
+    if (length == 0) {
+        std::memset(output, 0, output_size);
+        return 0;
+    }
+    const std::size_t runs = (positions - 1) / kPositionsPerRun;
+    const std::uint8_t* starts = lengths + positions;
+    const std::size_t run = position / kPositionsPerRun;
+    std::size_t start = run != 0 ? ReadUint16(starts + 2 * (run - 1)) : 0;
+    for (std::size_t before = run * kPositionsPerRun; before < position; ++before) {
+        start += lengths[before];
+    }
     if (output_size != 0 && output_size < length) length = output_size;
-    CopyScrambled(output, slot + field_at + kFieldHeaderSize, length, slot[kScrambleKeyAt]);
+    CopyScrambled(output, starts + 2 * runs + start, length, stored[kStoredKeyAt]);
     return length;
 }
 
@@ -365,8 +551,19 @@ StoreImageView TableStore::Image() const {
     std::lock_guard<std::mutex> guard(lock_);
     const std::uint8_t* header = block_.Bytes();
     if (header == nullptr) return {nullptr, 0};
-    std::size_t used = ReadUint16(header + kRecordAreaAt) +
-                       static_cast<std::size_t>(ReadUint32(header + kRecordCountAt)) *
-                           ReadUint16(header + kRecordSizeAt);
-    return {header, used};
+    return {header, ReadUint16(header + kRecordAreaAt)};
+}
+
+StoreImageView TableStore::RowRecord(std::int64_t row_index) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (row_index < 0 || row_index >= row_count_) return {nullptr, 0};
+    const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
+    const std::uint16_t count_word = ReadUint16(stored + kStoredCountAt);
+    const std::size_t positions = count_word & ~kSparseRow;
+    const bool sparse = (count_word & kSparseRow) != 0;
+    const std::uint8_t* lengths = stored + kStoredHeaderSize + (sparse ? 2 * positions : 0);
+    const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
+    std::size_t size = static_cast<std::size_t>(lengths - stored) + positions + 2 * runs;
+    for (std::size_t position = 0; position < positions; ++position) size += lengths[position];
+    return {stored, size};
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "store/memory_block.h"
 
@@ -36,24 +37,44 @@ void SetStoreColumnIdentifier(StoreColumn& column, std::int16_t identifier);
 // A zeroed descriptor with the identifier, type and name (cut to 32 characters; nullptr is "").
 StoreColumn MakeStoreColumn(std::int16_t identifier, std::uint8_t type, const char* name);
 
+// One cell of a row given to AddRowOfCells: `length` bytes (0..255) at `bytes`.
+struct StoreCell {
+    std::int16_t identifier;
+    std::size_t length;
+    const void* bytes;
+};
+
 // Milliseconds of the current local second, 0..999; the source of the row scramble keys.
 using MillisecondClock = std::function<int()>;
 
-// The used part of a store image: header, column table and record area. For inspection only;
-// valid until the next operation that changes the store.
+// A run of the store's bytes, for inspection only; valid until the next operation that changes
+// the store.
 struct StoreImageView {
     const std::uint8_t* bytes;
     std::size_t length;
 };
 
-// Image layout (little-endian): a 64-byte header, then column count descriptors of 62 bytes,
-// then record count fixed-size slots of record size bytes. A row record is flags (1), scramble
-// key (1), record identifier (4), fields, an end-of-fields zero; a field is its length (1..255),
-// its column identifier (2) and its bytes XORed with (key + i) mod 256, i counting from 0
-// (a key of 0, which new rows never get, leaves them plain).
+// Image layout (little-endian): a 64-byte header, then column count descriptors of 62 bytes.
+// Rows are built in a caller's buffer as a record: flags (1), scramble key (1), record
+// identifier (4), fields, an end-of-fields zero; a field is its length (1..255), its column
+// identifier (2) and its bytes XORed with (key + i) mod 256, i counting from 0 (a key of 0,
+// which new rows never get, leaves them plain). The header's record size is the longest such
+// record added.
 //
-// Every operation except PutField takes the store's lock. Results of 0, false or a zero-filled
-// output mean the request was refused or memory ran out; the store is then unchanged.
+// AddRow keeps a row in a shorter stored form, packed one after another in chunks that never
+// move, and finds it through a table of row locations:
+//   key (1), first column identifier (2, signed), count (2: bit 15 set for a sparse row, the
+//   other bits the number of positions), [sparse: count identifiers (2 each, rising)],
+//   count cell lengths (1 each; 0 for an empty position), one start offset (2) for each
+//   further run of 16 positions, then the cell bytes, still scrambled, in position order.
+// A dense row has one position per identifier from the first on; a sparse row one per field.
+// So a cell is found from its identifier in a fixed number of steps whatever its column (a
+// sparse row adds a binary search), and no record is padded to the longest one.
+//
+// Column operations and AddRow take the store's lock. CountRows and GetCellText do not: they
+// may run on any number of threads at once, but not while another thread adds rows. Results
+// of 0, false or a zero-filled output mean the request was refused or memory ran out; the store
+// is then unchanged.
 class TableStore {
 public:
     static constexpr std::uint32_t kMagicNumber = 757011;
@@ -111,18 +132,20 @@ public:
                                    const void* bytes, std::size_t length, std::size_t limit);
 
     // Stores the record at the start of `row` after the last row, giving it the next record
-    // identifier (written into `row` too) and widening all slots when it is the longest yet.
-    // False for a malformed record, one longer than 65535 bytes, or when out of memory.
+    // identifier (written into `row` too). False for a malformed record, one longer than 65535
+    // bytes, or when out of memory.
     bool AddRow(std::uint8_t* row, std::size_t row_capacity);
 
-    // Readies the store for `count` more rows whose longest record is `longest` bytes: widens
-    // the slots to that length now when it is more than the record size, and grows the block
-    // once for all of them, so that adding those rows neither widens nor moves the stored ones
-    // again (one row longer than any before would otherwise copy every row stored so far).
-    // With the exact longest length, the image after the rows are added is the one adding them
-    // alone gives. False, with the store unchanged, for a length above 65535 or when memory
-    // runs out; AddRow then grows the store as it goes.
-    bool ReserveRows(std::uint32_t count, std::size_t longest);
+    // Adds a row of `count` cells at once, as BeginRow, PutField for each cell (without a limit)
+    // and AddRow would, but without building the record: the cells are scrambled straight into
+    // the store, with a key read from the clock once for every 64 such rows. Cells of length 0 are skipped; a later cell of a column replaces an earlier one.
+    // False, with the store unchanged, for a cell longer than 255 bytes, a record that would be
+    // longer than 65535 bytes, or when out of memory.
+    bool AddRowOfCells(const StoreCell* cells, std::size_t count);
+
+    // Makes room in the table of row locations for `count` more rows, so that adding them does
+    // not grow it again. False, with the store unchanged, when memory runs out.
+    bool ReserveRows(std::uint32_t count);
 
     // Copies the unscrambled bytes of a cell into `output`, at most `output_size` of them (0: no
     // limit, so `output` must hold 255 bytes), without a terminating zero, and returns their
@@ -132,16 +155,38 @@ public:
     std::size_t GetCellText(std::int64_t row_index, std::int16_t identifier, std::uint8_t* output,
                             std::size_t output_size) const;
 
+    // The header and the column table.
     StoreImageView Image() const;
+    // The stored form of a row (see above); empty for a row out of range.
+    StoreImageView RowRecord(std::int64_t row_index) const;
 
 private:
+    struct FieldAt {
+        std::int16_t identifier;
+        std::uint8_t length;
+        const std::uint8_t* bytes;
+    };
+
     std::uint8_t ReadScrambleKey() const;
-    // Moves every record into a slot of `record_size` bytes; the block must already hold them.
-    void WidenSlotsLocked(std::size_t record_size);
+    // Stores fields_ as the next row; `scramble` when their bytes are still plain.
+    bool StoreFieldsLocked(std::uint8_t key, std::size_t record_length, bool scramble);
+    // Room for a stored row of `size` bytes after the last one; nullptr when out of memory.
+    std::uint8_t* PlaceRecordLocked(std::size_t size, std::uint32_t& location);
+    const std::uint8_t* RecordAt(std::uint32_t row_index) const;
 
     MillisecondClock clock_;
+    ReallocateFunction reallocate_;
     mutable std::mutex lock_;
-    MemoryBlock block_;
+    MemoryBlock block_;            // header and column table
+    MemoryBlock row_locations_;    // a 32-bit location per row: chunk number and offset
+    MemoryBlock chunk_table_;      // the chunks' addresses
+    std::uint32_t row_count_ = 0;  // the header's record count, read without the lock
+    std::size_t chunk_count_ = 0;
+    std::size_t last_chunk_used_ = 0;
+    std::size_t last_chunk_capacity_ = 0;
+    std::uint8_t cells_key_ = 0;          // AddRowOfCells's key, read from the clock
+    unsigned rows_on_cells_key_ = 0;      // rows added with it so far, up to 64
+    std::vector<FieldAt> fields_;  // AddRow's working list, kept to spare an allocation per row
 };
 
 #endif

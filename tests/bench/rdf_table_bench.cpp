@@ -75,11 +75,28 @@ struct OpenTable {
     std::size_t file_bytes = 0;
 };
 
+// Reads the file in blocks into a new store, as the program's loader does.
+TableReadResult ReadDataFileInBlocks(const std::string& path, std::string& head, DataFileTable& read,
+                                     std::size_t& file_bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return TableReadResult::Unreadable;
+    file_bytes = 0;
+    const TableReadResult result = ReadDataFile(
+        [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+            const std::size_t count = std::fread(buffer, 1, capacity, file);
+            file_bytes += count;
+            return count == 0 && std::ferror(file) ? -1 : static_cast<std::ptrdiff_t>(count);
+        },
+        head, read);
+    std::fclose(file);
+    return result;
+}
+
 std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes)) return nullptr;
     auto table = std::make_unique<OpenTable>();
-    table->file_bytes = bytes.size();
+    std::string head;
+    DataFileTable read;
+    if (ReadDataFileInBlocks(path, head, read, table->file_bytes) != TableReadResult::Read) return nullptr;
     table->grid = std::make_unique<GridModel>(
         GridEnvironment{&table->screen, &table->print, &table->pictures, &CurrentSettings});
     table->grid->SetCellTextSource(&StoreText, nullptr);
@@ -88,12 +105,10 @@ std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
     state.font = table->grid->GetFont();
     state.has_font = true;
     BenchPrinters printers;
-    ApplyDescription(DescriptionHeadOf(bytes), state, printers);
+    ApplyDescription(head, state, printers);
     g_settings = state.settings;
     table->grid->StoreFont(state.font);
 
-    DataFileTable read;
-    if (ReadDataFileTable(bytes, read) != TableReadResult::Read) return nullptr;
     table->store = std::move(read.store);
     g_store = table->store.get();
     if (!RebuildGridFromStore(*table->grid, g_store, read.header.c_str(),
@@ -142,29 +157,70 @@ public:
 
 // --- Steps ---------------------------------------------------------------------------------
 
+// The bytes the table's rows take in the store: their stored forms and locations, and the image.
+std::size_t StoreBytes(const TableStore& store) {
+    std::size_t bytes = store.Image().length + 4 * static_cast<std::size_t>(store.CountRows());
+    for (std::uint32_t row = 0; row < store.CountRows(); ++row) bytes += store.RowRecord(row).length;
+    return bytes;
+}
+
 // Reading the file and everything up to the first page laid out, as at start-up. Also reports
-// the store image against the file: the memory the table takes per byte of data file.
-void Open(benchmark::State& state) {
-    const std::string path = DataPath(static_cast<long>(state.range(0)));
-    std::size_t image_bytes = 0;
+// the store against the file: the memory the table takes per byte of data file.
+void OpenPath(benchmark::State& state, const std::string& path) {
+    std::size_t store_bytes = 0;
     std::size_t file_bytes = 0;
     for (auto _ : state) {
         std::unique_ptr<OpenTable> table = OpenDataFile(path);
         if (!table) {
-            state.SkipWithError("no rows-N.rdf in $LINTARO_BENCH_DATA (scripts/bench.sh writes them)");
+            state.SkipWithError("no such table in $LINTARO_BENCH_DATA (scripts/bench.sh writes them)");
             break;
         }
         state.PauseTiming();
-        image_bytes = table->store->Image().length;
+        store_bytes = StoreBytes(*table->store);
         file_bytes = table->file_bytes;
         table.reset();
         g_store = nullptr;
         state.ResumeTiming();
     }
-    state.counters["store_image_bytes"] = static_cast<double>(image_bytes);
+    state.counters["store_bytes"] = static_cast<double>(store_bytes);
     state.counters["file_bytes"] = static_cast<double>(file_bytes);
-    state.counters["image_per_file_byte"] = file_bytes ? static_cast<double>(image_bytes) / file_bytes : 0.0;
+    state.counters["store_per_file_byte"] = file_bytes ? static_cast<double>(store_bytes) / file_bytes : 0.0;
+}
+
+void Open(benchmark::State& state) {
+    OpenPath(state, DataPath(static_cast<long>(state.range(0))));
     SetRowsRate(state);
+}
+
+// Every cell of every column the table has, read through the cell text source; a cell costs
+// the same whatever its column.
+void ReadEveryCellOf(benchmark::State& state, const std::string& path) {
+    std::string head;
+    DataFileTable read;
+    std::size_t file_bytes = 0;
+    if (ReadDataFileInBlocks(path, head, read, file_bytes) != TableReadResult::Read) {
+        state.SkipWithError("no such table in $LINTARO_BENCH_DATA (scripts/bench.sh writes them)");
+        return;
+    }
+    const TableStore* store = read.store.get();
+    const int columns = store->CountColumns();
+    std::int64_t cells = 0;
+    for (auto _ : state) {
+        char buffer[256];
+        std::int64_t bytes = 0;
+        for (std::uint32_t row = 0; row < store->CountRows(); ++row) {
+            for (int column = 0; column < columns; ++column) {
+                bytes += CellTextFromStore(store, static_cast<int>(row), 11 + column, buffer, 255);
+            }
+        }
+        benchmark::DoNotOptimize(bytes);
+        cells += static_cast<std::int64_t>(store->CountRows()) * columns;
+    }
+    state.counters["cells_per_second"] = benchmark::Counter(static_cast<double>(cells), benchmark::Counter::kIsRate);
+}
+
+void ReadEveryCell(benchmark::State& state) {
+    ReadEveryCellOf(state, DataPath(static_cast<long>(state.range(0))));
 }
 
 // The table part of the file into a new store, alone.
@@ -338,6 +394,7 @@ const bool g_registered = [] {
     static const Step kSteps[] = {
         {"RdfOpen", Open},
         {"RdfReadTable", ReadTable},
+        {"RdfReadEveryCell", ReadEveryCell},
         {"RdfNaturalWidths", NaturalWidths},
         {"RdfPaginate", Paginate},
         {"RdfSortByNumber", SortByNumber},
@@ -355,6 +412,17 @@ const bool g_registered = [] {
         for (const Step& step : kSteps) {
             benchmark::RegisterBenchmark(step.name, step.function)->Arg(rows)->Unit(benchmark::kMillisecond);
         }
+    }
+    // The odd shapes that scripts/bench.sh writes beside the tables (make-table.py --shape).
+    const char* folder = std::getenv("LINTARO_BENCH_DATA");
+    for (const char* shape : {"long-row", "growing", "wide"}) {
+        const std::string path = std::string(folder != nullptr ? folder : ".") + "/shape-" + shape + ".rdf";
+        benchmark::RegisterBenchmark((std::string("RdfOpenShape/") + shape).c_str(),
+                                     [path](benchmark::State& state) { OpenPath(state, path); })
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("RdfReadEveryCellShape/") + shape).c_str(),
+                                     [path](benchmark::State& state) { ReadEveryCellOf(state, path); })
+            ->Unit(benchmark::kMillisecond);
     }
     return true;
 }();

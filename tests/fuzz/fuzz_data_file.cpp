@@ -1,4 +1,5 @@
 // Fuzzes the data file readers: the description head, then titles, types and rows into a store.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,36 @@ void CheckTerminated(const char* text, std::size_t capacity) {
     if (strnlen(text, capacity) >= capacity) std::abort();
 }
 
+// The file read again in blocks of 1 to 64 bytes (the size taken from its last byte) must give
+// what the whole read gave: the same result, head, header, footer, rows and cells.
+void CheckReadInBlocks(std::string_view file, TableReadResult whole_read, const DataFileTable& whole) {
+    const std::size_t block = file.empty() ? 1 : 1 + static_cast<unsigned char>(file.back()) % 64;
+    std::size_t at = 0;
+    std::string head;
+    DataFileTable table;
+    const TableReadResult read = ReadDataFile(
+        [&](char* buffer, std::size_t capacity) {
+            const std::size_t count = std::min({block, capacity, file.size() - at});
+            std::memcpy(buffer, file.data() + at, count);
+            at += count;
+            return static_cast<std::ptrdiff_t>(count);
+        },
+        head, table, [] { return 321; }, LimitedReallocate);
+    if (read != whole_read || head != DescriptionHeadOf(file)) std::abort();
+    if (read != TableReadResult::Read) return;
+    if (table.header != whole.header || table.footer != whole.footer) std::abort();
+    if (table.cut_rows != whole.cut_rows) std::abort();
+    if (table.store->CountRows() != whole.store->CountRows()) std::abort();
+    for (std::uint32_t row = 0; row < table.store->CountRows(); ++row) {
+        const StoreImageView split = table.store->RowRecord(row);
+        const StoreImageView expected = whole.store->RowRecord(row);
+        if (split.length != expected.length ||
+            std::memcmp(split.bytes, expected.bytes, expected.length) != 0) {
+            std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -40,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     DataFileTable table;
     const TableReadResult read = ReadDataFileTable(file, table, [] { return 321; }, LimitedReallocate);
+    CheckReadInBlocks(file, read, table);
     if (read != TableReadResult::Read) {
         if (table.store != nullptr) std::abort();  // a failed read leaves the table untouched
         return 0;

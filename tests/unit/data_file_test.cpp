@@ -201,22 +201,34 @@ std::string LongRowOverMany(int columns, int cell, int rows, const std::string& 
     return file;
 }
 
-TEST(DataFile, ATableMemoryCannotHoldIsNotLoadedOrHasItsLongestRowsCut) {
-    // A row of 8103 bytes makes every slot that long: 400000 empty lines need 3.2 GB of 64 MB.
+TEST(DataFile, ATableMemoryCannotHoldIsNotLoadedButOneLongRowNoLongerCostsEveryRowItsLength) {
+    // A row of 8103 bytes over 400000 empty lines: rows take their own length, not the longest.
+    Loaded padded;
+    ASSERT_EQ(ReadDataFileTable(LongRowOverMany(32, 250, 400000, "") + "end", padded.table,
+                                kFixedClock, LimitedReallocate),
+              TableReadResult::Read);
+    EXPECT_EQ(padded.table.store->CountRows(), 400001u);
+    EXPECT_EQ(padded.Cell(0, 11 + 31), std::string(250, 'v'));
+    EXPECT_EQ(padded.Cell(400000, 11), "end");
+    EXPECT_EQ(padded.table.cut_rows, 0u);
+    // 233 cells of 255 bytes fit a row (7 + 233 * 258 = 60121): nothing is cut any more.
+    Loaded whole;
+    ASSERT_EQ(ReadDataFileTable(LongRowOverMany(233, 255, 2000, "x"), whole.table, kFixedClock,
+                                LimitedReallocate),
+              TableReadResult::Read);
+    EXPECT_EQ(whole.table.store->CountRows(), 2001u);
+    EXPECT_EQ(whole.table.cut_rows, 0u);
+    EXPECT_EQ(whole.Cell(0, 11 + 232), std::string(255, 'v'));
+    EXPECT_EQ(whole.Cell(2000, 11), "x");
+
+    // The locations of 400001 rows take 1.6 MB, more than a 1 MB limit lets one block grow.
+    g_memory_limit = 1 << 20;
     DataFileTable table;
     EXPECT_EQ(ReadDataFileTable(LongRowOverMany(32, 250, 400000, "") + "end", table, kFixedClock,
                                 LimitedReallocate),
               TableReadResult::OutOfMemory);
     EXPECT_EQ(table.store, nullptr);
-    // 2001 slots of 60121 bytes do not fit, of 30060 they do: the long row keeps 116 cells.
-    Loaded cut;
-    ASSERT_EQ(ReadDataFileTable(LongRowOverMany(233, 255, 2000, "x"), cut.table, kFixedClock,
-                                LimitedReallocate),
-              TableReadResult::Read);
-    EXPECT_EQ(cut.table.store->CountRows(), 2001u);
-    EXPECT_EQ(cut.table.cut_rows, 1u);
-    EXPECT_EQ(cut.Cell(0, 11 + 115), std::string(255, 'v'));
-    EXPECT_EQ(cut.Cell(0, 11 + 116), "");
+    g_memory_limit = 64 << 20;
 }
 
 int g_reallocations = 0;
@@ -226,9 +238,9 @@ void* CountedReallocate(void* block, std::size_t bytes) {
     return std::realloc(block, bytes);
 }
 
-TEST(DataFile, RowsGrowingLongerAreStoredInOneGrowthAsRowByRow) {
-    // Each row is longer than all before it: the store takes its final size at once instead
-    // of widening and moving every stored row for each new one.
+TEST(DataFile, RowsGrowingLongerAreStoredAsRowByRowWithoutMovingTheRowsBefore) {
+    // Each row is longer than all before it: the memory grows a few times in all, not once
+    // per row, and the store is the one built from the same rows one by one.
     std::string file = "Titles:\r\nA\tB\r\nData:\r\n";
     for (int row = 1; row <= 300; ++row) {
         std::string line;
@@ -240,9 +252,8 @@ TEST(DataFile, RowsGrowingLongerAreStoredInOneGrowthAsRowByRow) {
     g_reallocations = 0;
     DataFileTable table;
     ASSERT_EQ(ReadDataFileTable(file, table, kFixedClock, CountedReallocate), TableReadResult::Read);
-    EXPECT_LE(g_reallocations, 2) << "the first block and the one growth for the rows";
+    EXPECT_LE(g_reallocations, 14) << "the image, the row table and the first chunk's doublings";
 
-    // The image is the one the store builds from the same rows one by one.
     TableStore expected(kFixedClock);
     expected.PutColumn(MakeStoreColumn(11, kTextColumn, "A"));
     expected.PutColumn(MakeStoreColumn(12, kTextColumn, "B"));
@@ -265,6 +276,115 @@ TEST(DataFile, RowsGrowingLongerAreStoredInOneGrowthAsRowByRow) {
     EXPECT_EQ(U16At(loaded.bytes, 8), longest);
     ASSERT_EQ(loaded.length, built.length);
     EXPECT_EQ(std::memcmp(loaded.bytes, built.bytes, built.length), 0);
+    ASSERT_EQ(table.store->CountRows(), 300u);
+    for (std::int64_t index = 0; index < 300; ++index) {
+        const StoreImageView loaded_row = table.store->RowRecord(index);
+        const StoreImageView built_row = expected.RowRecord(index);
+        ASSERT_EQ(loaded_row.length, built_row.length) << index;
+        EXPECT_EQ(std::memcmp(loaded_row.bytes, built_row.bytes, built_row.length), 0) << index;
+    }
+}
+
+// Every cell of a table, row by row, "|" between cells; the rows, then the cut count.
+std::string TableCells(const DataFileTable& table) {
+    std::string cells;
+    for (std::uint32_t row = 0; row < table.store->CountRows(); ++row) {
+        for (int column = 11; column < 11 + 40; ++column) {
+            std::uint8_t buffer[256] = {};
+            const std::size_t length =
+                table.store->GetCellText(row, static_cast<std::int16_t>(column), buffer, 255);
+            cells.append(reinterpret_cast<char*>(buffer), length).push_back('|');
+        }
+        cells.push_back('\n');
+    }
+    return cells + std::to_string(table.cut_rows);
+}
+
+// ReadDataFile on `file` handed over `block` bytes at a time.
+TableReadResult ReadInBlocks(const std::string& file, std::size_t block, std::string& head,
+                             DataFileTable& table) {
+    std::size_t at = 0;
+    return ReadDataFile(
+        [&](char* buffer, std::size_t capacity) {
+            const std::size_t count = std::min({block, capacity, file.size() - at});
+            std::memcpy(buffer, file.data() + at, count);
+            at += count;
+            return static_cast<std::ptrdiff_t>(count);
+        },
+        head, table, kFixedClock);
+}
+
+TEST(DataFile, ReadsTheSameWhereverTheBlocksOfTheFileEnd) {
+    // Line breaks, keys and rows split across blocks: every file reads as it does whole, at
+    // every block size up to its length.
+    const std::string files[] = {
+        kFurniture,
+        "Font: Arial\r\nTitles:\rA\tB\rData:\r1\r2\n3\r\r\n\n\rx\ty\r\n\r\r",
+        "Titles:\r\nA\r\nData:\r\n\r\n\r\nmid\r\n\n\n\r\n\r\n",
+        "Titles:\r\nA\tB\tC\r\nData:\r\n\t\tlast\t\r\nfirst\t\t\r\n\tmiddle\t\n",
+        "Header:\r\nh\r\nTitles:\r\nA\r\nData: tail\r\n" + std::string(300, 'w') + "\r\nend",
+        "Titles:\r\nA\r\nNo data, no rows\r\n\r\n",
+        "Titles:\r\nA\r\nData:",
+        "WindowTitle: no titles\r\nData:\r\n1\r\n",
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        DataFileTable whole;
+        const TableReadResult expected = ReadDataFileTable(file, whole, kFixedClock);
+        const std::string expected_cells = whole.store ? TableCells(whole) : "no table";
+        for (std::size_t block = 1; block <= file.size(); ++block) {
+            std::string head;
+            DataFileTable table;
+            ASSERT_EQ(ReadInBlocks(file, block, head, table), expected) << "block " << block;
+            EXPECT_EQ(head, DescriptionHeadOf(file)) << "block " << block;
+            ASSERT_EQ(table.store ? TableCells(table) : "no table", expected_cells) << "block " << block;
+            EXPECT_EQ(table.header, whole.header);
+            EXPECT_EQ(table.footer, whole.footer);
+        }
+    }
+}
+
+TEST(DataFile, LineEndsAndEmptyCellsAtTheEndsOfRows) {
+    // CR-only lines are rows, LF-only and empty lines at the end are not; empty cells at either
+    // end of a line leave the cells between them at their columns.
+    const Loaded loaded = Read("Titles:\rA\tB\tC\rData:\r\r\rx\r\n\n\r\t\tz\r\t\t\r\r\n\n\n");
+    ASSERT_TRUE(loaded.ok);
+    ASSERT_EQ(loaded.table.store->CountRows(), 6u);
+    EXPECT_EQ(loaded.Cell(0, 11), "");
+    EXPECT_EQ(loaded.Cell(1, 11), "");
+    EXPECT_EQ(loaded.Cell(2, 11), "x");
+    EXPECT_EQ(loaded.Cell(3, 11), "\n");  // an LF after the one that ends a line break is text
+    EXPECT_EQ(loaded.Cell(4, 12), "");
+    EXPECT_EQ(loaded.Cell(4, 13), "z");
+    EXPECT_EQ(loaded.Cell(5, 13), "");
+
+    // The first and the last of 32,001 pieces: only the ends hold cells.
+    const Loaded ends = Read("Titles:\r\nA\r\nData:\r\na" + std::string(32000, '\t') + "z\r\nb\r\n");
+    ASSERT_TRUE(ends.ok);
+    EXPECT_EQ(ends.Cell(0, 11), "a");
+    EXPECT_EQ(ends.Cell(0, 12), "");
+    EXPECT_EQ(ends.Cell(0, 11 + 31999), "");
+    EXPECT_EQ(ends.Cell(0, 11 + 32000), "z");
+    EXPECT_EQ(ends.Cell(1, 11), "b");
+}
+
+TEST(DataFile, ReadingStopsAtAFailedBlock) {
+    const std::string file = kFurniture;
+    for (std::size_t fail_at : {std::size_t{0}, std::size_t{40}, file.size() - 5}) {
+        SCOPED_TRACE(fail_at);
+        std::size_t at = 0;
+        std::string head = "before";
+        DataFileTable table;
+        const TableReadResult read = ReadDataFile(
+            [&](char* buffer, std::size_t) -> std::ptrdiff_t {
+                if (at >= fail_at) return -1;
+                buffer[0] = file[at++];
+                return 1;
+            },
+            head, table, kFixedClock);
+        EXPECT_EQ(read, TableReadResult::Unreadable);
+        EXPECT_EQ(table.store, nullptr);
+    }
 }
 
 TEST(DataFile, HeaderAndFooterTexts) {

@@ -191,7 +191,21 @@ TEST_F(FileUtilsRead, ReadsEveryByteUnchangedWithNothingAdded) {
     EXPECT_TRUE(ReadWholeFile(path.c_str(), bytes));
     EXPECT_EQ(bytes.size(), sample.size());
     EXPECT_TRUE(bytes == sample) << "size " << sample.size();
+
+    // The same bytes block by block, then the end of the file.
+    BlockFileReader reader;
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    EXPECT_FALSE(reader.Open(path.c_str()));  // already open
+    Bytes blocks;
+    unsigned char block[65536];
+    std::ptrdiff_t count = 0;
+    while ((count = reader.Read(block, sizeof block)) > 0) blocks.insert(blocks.end(), block, block + count);
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(blocks == sample) << "size " << sample.size();
   }
+  BlockFileReader unopened;
+  unsigned char byte = 0;
+  EXPECT_EQ(unopened.Read(&byte, 1), -1);
 }
 
 TEST_F(FileUtilsRead, ZeroLengthFileGivesNoBytesAndSuccess) {
@@ -218,6 +232,9 @@ TEST_F(FileUtilsRead, GivesUpAtOnceWhenNothingCanAppear) {
     EXPECT_FALSE(ReadWholeFile(path.c_str(), bytes)) << path;
     EXPECT_LT(Now() - start, 300u) << path;  // the real 10 s deadline applies
     EXPECT_TRUE(bytes.empty()) << path;
+    BlockFileReader reader;
+    EXPECT_FALSE(reader.Open(path.c_str())) << path;
+    EXPECT_LT(Now() - start, 600u) << path;
   }
   Bytes bytes;
   EXPECT_FALSE(ReadWholeFile(nullptr, bytes));
@@ -293,6 +310,8 @@ TEST_F(FileUtilsRead, RefusesFilesTooLargeForMemory) {
     const ULONGLONG start = Now();
     EXPECT_FALSE(ReadWholeFile(path.c_str(), bytes)) << "size " << size;
     EXPECT_TRUE(bytes.empty());
+    BlockFileReader reader;
+    EXPECT_FALSE(reader.Open(path.c_str())) << "size " << size;
     EXPECT_LT(Now() - start, 1000u);
     ASSERT_TRUE(DeleteFileA(path.c_str()));
   }
