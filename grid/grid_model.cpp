@@ -57,6 +57,20 @@ int WidthForLineLimit(const TextMeter& meter, const char* text, std::size_t leng
     return width;
 }
 
+// `value` in decimal digits and a terminator, as "%u" writes it; every export and natural width
+// asks for the row numbers of the whole table, where a printf per row shows.
+int WriteDecimal(std::uint32_t value, char* buffer) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = 0; i < count; ++i) buffer[i] = digits[count - 1 - i];
+    buffer[count] = '\0';
+    return count;
+}
+
 }  // namespace
 
 GridModel::GridModel() : GridModel(GridEnvironment{}) {}
@@ -577,7 +591,7 @@ int GridModel::CellText(const LayoutLine& line, int column, char* buffer) const 
     if (record == nullptr) return 0;
     if (record->source == kRowNumberSource) {
         if (line.ordinal == 0) return 0;
-        return std::snprintf(buffer, kCellTextLimit + 1, "%u", static_cast<unsigned>(line.ordinal));
+        return WriteDecimal(line.ordinal, buffer);
     }
     if (!cell_text_source_.Present()) return 0;
     // The source is outside code: its length is held to what the buffer can take.

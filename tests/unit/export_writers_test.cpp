@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -455,6 +456,130 @@ TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
         Bytes expected(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(c.kept));
         if (c.format == kExportDbase) WriteUint32(&expected[4], 1);  // the records really written
         EXPECT_EQ(Text(sink.Bytes()), Text(expected)) << c.name;
+    }
+}
+
+// --- Writing in blocks ---------------------------------------------------------------------------
+
+// A file that notes the size of every write it is given.
+class WriteLoggingSink : public MemoryByteSink {
+public:
+    std::size_t Write(const void* bytes, std::size_t count) override {
+        writes.push_back(count);
+        return MemoryByteSink::Write(bytes, count);
+    }
+    std::vector<std::size_t> writes;
+};
+
+// Rows of about 60 bytes in every format: 12,000 of them fill several blocks.
+std::unique_ptr<TextGrid> ManyRows(int rows) {
+    auto table = std::make_unique<TextGrid>(std::vector<TextColumn>{{"Име"}, {"Град"}, {"Сума", kAlignRight}},
+                                            /*row_numbers=*/true);
+    std::vector<LayoutLine> lines = {KindLine(LineKind::Titles)};
+    for (int row = 0; row < rows; ++row) {
+        table->SetRow(row, {"Иван Петров " + std::to_string(row % 997), row % 3 ? "София" : "Пловдив; център",
+                            std::to_string(row * 7 % 100000) + ".50"});
+        lines.push_back(RowLine(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(row + 1),
+                                LineFlags::RuleBelow));
+    }
+    table->SetLines(lines);
+    return table;
+}
+
+TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
+    const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
+    auto table = ManyRows(12000);
+    for (int format : formats) {
+        WriteLoggingSink sink;
+        const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
+        EXPECT_TRUE(outcome.ok && !outcome.write_failed) << format;
+        EXPECT_EQ(outcome.rows, 12000) << format;
+        const std::string text = Text(sink.Bytes());
+        // Far fewer writes than lines: the rows alone are 12,000 lines.
+        EXPECT_LT(sink.writes.size(), 30u) << format << ": " << text.size() << " bytes";
+        // Every write but the dBase count ends a line (a record of 1 + 5 + 15 + 15 + 8 bytes).
+        std::size_t end = 0;
+        for (std::size_t i = 0; i + 1 < sink.writes.size(); ++i) {
+            end += sink.writes[i];
+            if (format == kExportDbase) {
+                EXPECT_EQ((end - 161) % 44, 0u) << "write " << i;
+            } else {
+                EXPECT_EQ(text.substr(end - 2, 2), "\r\n") << format << " write " << i;
+            }
+        }
+        if (format == kExportDbase) {
+            EXPECT_EQ(sink.writes.back(), 4u);  // the record count
+        }
+    }
+    const std::string csv = Text(Export(table->grid, kExportCsv, kExportWindowsCodeTable));
+    const std::string last_rows = "11999;Иван Петров 34;София;83986.50;\r\n"
+                                  "12000;Иван Петров 35;София;83993.50;\r\n";
+    ASSERT_GT(csv.size(), last_rows.size());
+    EXPECT_EQ(csv.substr(csv.size() - last_rows.size()), last_rows);
+}
+
+// Data lines whole in the first `size` bytes of a ManyRows export.
+std::int64_t RowsWithin(int format, const std::string& text, std::size_t size) {
+    if (format == kExportDbase) return size < 161 ? 0 : static_cast<std::int64_t>((size - 161) / 44);
+    std::int64_t lines = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos && at + 2 <= size; at = text.find("\r\n", at + 2)) {
+        ++lines;
+    }
+    // Before the rows: a rule, the titles and a rule (each row then a line and its rule); the
+    // line of TABs, the titles and an empty line; the titles.
+    const std::int64_t opening = format == kExportPlainText ? 3 : format == kExportTabSeparated ? 3 : 1;
+    const std::int64_t per_row = format == kExportPlainText ? 2 : 1;
+    return std::max<std::int64_t>(0, lines - opening) / per_row;
+}
+
+TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWhatItTookAndCountsWholeRows) {
+    constexpr std::size_t kBlock = 256 * 1024;
+    const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
+    auto table = ManyRows(12000);
+    for (int format : formats) {
+        const std::string whole = Text(Export(table->grid, format, kExportWindowsCodeTable));
+        ASSERT_GT(whole.size(), kBlock + 10000);
+        const std::size_t line_end = whole.find("\r\n", kBlock + 5000) + 2;
+        for (std::size_t capacity : {kBlock, kBlock + 1, line_end - 1, whole.size() - 1}) {
+            FullDiskSink sink(capacity);
+            const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
+            EXPECT_TRUE(outcome.ok) << format << " at " << capacity;
+            EXPECT_TRUE(outcome.write_failed) << format << " at " << capacity;
+            std::string expected = whole.substr(0, capacity);
+            const std::int64_t rows = RowsWithin(format, whole, capacity);
+            if (format == kExportDbase) {
+                WriteUint32(reinterpret_cast<std::uint8_t*>(&expected[4]), static_cast<std::uint32_t>(rows));
+            }
+            EXPECT_EQ(outcome.rows, rows) << format << " at " << capacity;
+            EXPECT_TRUE(Text(sink.Bytes()) == expected) << format << " at " << capacity;
+        }
+    }
+}
+
+TEST(ExportBlocks, ALineLongerThanABlockIsWrittenWholeAndCutOnlyByTheDisk) {
+    // 1,100 columns of 255 bytes: every boxed line is 1 + 1,100 x 258 + 2 = 283,803 bytes.
+    constexpr std::size_t kLine = 283803;
+    std::vector<TextColumn> columns(1100, TextColumn{"T"});
+    TextGrid table(columns);
+    table.SetRow(0, std::vector<std::string>(1100, std::string(255, 'x')));
+    table.SetLines({RowLine(0, 1, LineFlags::RuleAbove | LineFlags::RuleBelow)});
+    WriteLoggingSink sink;
+    const ExportOutcome outcome = ExportPlainText(table.grid, &sink, false);
+    EXPECT_TRUE(outcome.ok && !outcome.write_failed);
+    EXPECT_EQ(outcome.rows, 1);
+    ASSERT_EQ(sink.Bytes().size(), 3 * kLine);
+    // Each write is made of whole lines: the block grows for a line rather than cut it.
+    for (std::size_t size : sink.writes) EXPECT_EQ(size % kLine, 0u) << size;
+    const std::string text = Text(sink.Bytes());
+    EXPECT_EQ(text.substr(kLine, 8), "| xxxxxx");
+    EXPECT_EQ(text.substr(2 * kLine - 8, 8), "xxxx |\r\n");
+
+    for (std::size_t capacity : {kLine - 1, kLine + 1000, 3 * kLine - 1}) {
+        FullDiskSink full(capacity);
+        const ExportOutcome cut = ExportPlainText(table.grid, &full, false);
+        EXPECT_TRUE(cut.write_failed) << capacity;
+        EXPECT_EQ(cut.rows, 0) << capacity;
+        EXPECT_TRUE(Text(full.Bytes()) == text.substr(0, capacity)) << capacity;
     }
 }
 
