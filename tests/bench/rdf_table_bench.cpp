@@ -80,6 +80,9 @@ std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
     if (!ReadFileBytes(path, bytes)) return nullptr;
     auto table = std::make_unique<OpenTable>();
     table->file_bytes = bytes.size();
+    // As the GDI devices do for the usual fonts, whose byte widths add up.
+    table->screen.offers_byte_advances = true;
+    table->print.offers_byte_advances = true;
     table->grid = std::make_unique<GridModel>(
         GridEnvironment{&table->screen, &table->print, &table->pictures, &CurrentSettings});
     table->grid->SetCellTextSource(&StoreText, nullptr);
