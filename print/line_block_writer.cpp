@@ -11,6 +11,7 @@ LineBlockWriter::LineBlockWriter(ByteSink& sink, std::size_t block_size)
     // Room for a block and the line that fills it, so that ordinary lines never move it.
     Grow(block_size_ + block_size_ / 4 + 1024);
     // A line takes at least its CR LF.
+    line_ends_.reserve(block_size_ / 2 + 1);
     counted_ends_.reserve(block_size_ / 2 + 1);
 }
 
@@ -41,7 +42,9 @@ bool LineBlockWriter::Append(const void* bytes, std::size_t count) {
 
 bool LineBlockWriter::EndLine(bool counted) {
     if (failed_) return false;
-    if (counted) counted_ends_.push_back(static_cast<std::uint32_t>(std::min<std::size_t>(used_, UINT32_MAX)));
+    const auto end = static_cast<std::uint32_t>(std::min<std::size_t>(used_, UINT32_MAX));
+    line_ends_.push_back(end);
+    if (counted) counted_ends_.push_back(end);
     if (used_ < block_size_) {
         line_start_ = used_;
         return true;
@@ -60,9 +63,17 @@ bool LineBlockWriter::WriteBlock() {
     // The rows are the counted lines the sink took to their last byte.
     const auto whole = std::upper_bound(counted_ends_.begin(), counted_ends_.end(), taken);
     rows_written_ += whole - counted_ends_.begin();
+    if (taken < size) {
+        failed_ = true;
+        // Back to the end of the last line taken whole, and the file ends there.
+        const auto line = std::upper_bound(line_ends_.begin(), line_ends_.end(), taken);
+        const std::uint64_t end = block_start_ + (line == line_ends_.begin() ? 0 : *(line - 1));
+        if (end <= UINT32_MAX && sink_.Seek(static_cast<std::uint32_t>(end))) sink_.Truncate();
+    }
+    block_start_ += taken;
+    line_ends_.clear();
     counted_ends_.clear();
     used_ = 0;
     line_start_ = 0;
-    if (taken < size) failed_ = true;
     return !failed_;
 }

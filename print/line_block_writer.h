@@ -13,9 +13,9 @@
 // keeps whole lines (records) in a block and hands the block to the sink once it holds at least
 // `block_size` bytes; a line longer than the block makes the block grow to hold it whole.
 //
-// A failed or short write leaves in the file exactly what per-line writes would have left:
-// every byte the sink took, in order. The lines marked as counted whose last byte the sink
-// took are the rows written; nothing more is written after a failure.
+// A failed or short write (a full disk) leaves whole lines only: the sink is moved back to the
+// end of the last line it took whole and truncated there, where it can be. The counted lines it
+// took whole are the rows written; nothing more is written after a failure.
 //
 // Lines are built at the end of the block: Room gives space for the bytes to come, Commit
 // keeps them, EndLine closes the line. Single-threaded; the sink belongs to the caller.
@@ -62,8 +62,10 @@ private:
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
     std::size_t line_start_ = 0;  // where the current line begins in the block
-    std::vector<std::uint32_t> counted_ends_;  // end offsets of the counted lines in the block
+    std::vector<std::uint32_t> line_ends_;     // end offsets of the lines in the block
+    std::vector<std::uint32_t> counted_ends_;  // of those, the counted lines
     std::int64_t rows_written_ = 0;
+    std::uint64_t block_start_ = 0;  // where the block goes in the sink
     bool failed_ = false;
 };
 

@@ -423,6 +423,7 @@ TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
     const Bytes dbf = Export(sample->grid, kExportDbase, kExportWindowsCodeTable);
     const std::size_t csv_titles = Text(csv).find("\r\n") + 2;
     const std::size_t csv_row1 = Text(csv).find("\r\n", csv_titles) + 2;
+    const std::size_t tsv_tabs = Text(tsv).find("\r\n") + 2;
     const std::size_t tsv_head = Text(tsv).find("\r\n\r\n") + 4;
     const std::size_t tsv_row1 = Text(tsv).find("\r\n", tsv_head) + 2;
     const std::size_t txt_line1 = Text(txt).find("\r\n") + 2;
@@ -434,15 +435,15 @@ TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
         std::size_t capacity;
         bool ok;
         std::int64_t rows;
-        std::size_t kept;  // bytes of the full file the truncated one keeps
+        std::size_t kept;  // bytes of the full file the truncated one keeps: its whole lines
     } cases[] = {
-        {"csv titles", kExportCsv, csv_titles - 1, false, 0, csv_titles - 1},
-        {"csv second row", kExportCsv, csv_row1 + 3, true, 1, csv_row1 + 3},
-        {"tsv first line", kExportTabSeparated, 2, false, 0, 2},
-        {"tsv titles", kExportTabSeparated, tsv_head - 1, false, 0, tsv_head - 1},
+        {"csv titles", kExportCsv, csv_titles - 1, false, 0, 0},
+        {"csv second row", kExportCsv, csv_row1 + 3, true, 1, csv_row1},
+        {"tsv first line", kExportTabSeparated, 2, false, 0, 0},
+        {"tsv titles", kExportTabSeparated, tsv_head - 1, false, 0, tsv_tabs},
         {"tsv second row", kExportTabSeparated, tsv_row1, true, 1, tsv_row1},
-        {"txt second line", kExportPlainText, txt_line1 + 5, true, 0, txt_line1 + 5},
-        {"dbf second record", kExportDbase, dbf_record1 + 10, true, 1, dbf_record1 + 10},
+        {"txt second line", kExportPlainText, txt_line1 + 5, true, 0, txt_line1},
+        {"dbf second record", kExportDbase, dbf_record1 + 10, true, 1, dbf_record1},
     };
     for (const auto& c : cases) {
         auto table = MakeExportSample();
@@ -518,21 +519,40 @@ TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
     EXPECT_EQ(csv.substr(csv.size() - last_rows.size()), last_rows);
 }
 
-// Data lines whole in the first `size` bytes of a ManyRows export.
-std::int64_t RowsWithin(int format, const std::string& text, std::size_t size) {
-    if (format == kExportDbase) return size < 161 ? 0 : static_cast<std::int64_t>((size - 161) / 44);
-    std::int64_t lines = 0;
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos && at + 2 <= size; at = text.find("\r\n", at + 2)) {
-        ++lines;
+// What a ManyRows export keeps on a disk of `size` bytes: its whole lines (for boxed text,
+// the whole text lines of each layout line), and how many of them are rows.
+struct KeptPart {
+    std::size_t bytes;
+    std::int64_t rows;
+};
+
+KeptPart KeptWithin(int format, const std::string& text, std::size_t size) {
+    if (format == kExportDbase) {
+        if (size < 161) return {0, 0};
+        const std::int64_t rows = static_cast<std::int64_t>((size - 161) / 44);
+        return {161 + static_cast<std::size_t>(rows) * 44, rows};
     }
-    // Before the rows: a rule, the titles and a rule (each row then a line and its rule); the
-    // line of TABs, the titles and an empty line; the titles.
-    const std::int64_t opening = format == kExportPlainText ? 3 : format == kExportTabSeparated ? 3 : 1;
-    const std::int64_t per_row = format == kExportPlainText ? 2 : 1;
-    return std::max<std::int64_t>(0, lines - opening) / per_row;
+    std::vector<std::size_t> ends;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos && at + 2 <= size; at = text.find("\r\n", at + 2)) {
+        ends.push_back(at + 2);
+    }
+    const std::int64_t lines = static_cast<std::int64_t>(ends.size());
+    // Before the rows: a rule, the titles and a rule, then each row a line and its rule (one
+    // layout line); the line of TABs, then the titles and an empty line (one write); the titles.
+    if (format == kExportPlainText) {
+        if (lines < 3) return {0, 0};
+        const std::int64_t rows = (lines - 3) / 2;
+        return {ends[static_cast<std::size_t>(2 + 2 * rows)], rows};
+    }
+    if (format == kExportTabSeparated) {
+        if (lines < 3) return {lines > 0 ? ends[0] : 0, 0};
+        return {ends.back(), lines - 3};
+    }
+    if (lines < 1) return {0, 0};
+    return {ends.back(), lines - 1};
 }
 
-TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWhatItTookAndCountsWholeRows) {
+TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWholeLinesAndCountsThem) {
     constexpr std::size_t kBlock = 256 * 1024;
     const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
     auto table = ManyRows(12000);
@@ -545,41 +565,48 @@ TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWhatItTookAndCountsWholeR
             const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
             EXPECT_TRUE(outcome.ok) << format << " at " << capacity;
             EXPECT_TRUE(outcome.write_failed) << format << " at " << capacity;
-            std::string expected = whole.substr(0, capacity);
-            const std::int64_t rows = RowsWithin(format, whole, capacity);
+            const KeptPart kept = KeptWithin(format, whole, capacity);
+            std::string expected = whole.substr(0, kept.bytes);
             if (format == kExportDbase) {
-                WriteUint32(reinterpret_cast<std::uint8_t*>(&expected[4]), static_cast<std::uint32_t>(rows));
+                WriteUint32(reinterpret_cast<std::uint8_t*>(&expected[4]), static_cast<std::uint32_t>(kept.rows));
             }
-            EXPECT_EQ(outcome.rows, rows) << format << " at " << capacity;
-            EXPECT_TRUE(Text(sink.Bytes()) == expected) << format << " at " << capacity;
+            EXPECT_EQ(outcome.rows, kept.rows) << format << " at " << capacity;
+            EXPECT_TRUE(Text(sink.Bytes()) == expected)
+                << format << " at " << capacity << ": " << sink.Bytes().size() << " bytes, " << expected.size() << " expected";
         }
     }
 }
 
-TEST(ExportBlocks, ALineLongerThanABlockIsWrittenWholeAndCutOnlyByTheDisk) {
+TEST(ExportBlocks, ALineLongerThanABlockIsWrittenWholeOrNotAtAll) {
     // 1,100 columns of 255 bytes: every boxed line is 1 + 1,100 x 258 + 2 = 283,803 bytes.
     constexpr std::size_t kLine = 283803;
     std::vector<TextColumn> columns(1100, TextColumn{"T"});
     TextGrid table(columns);
     table.SetRow(0, std::vector<std::string>(1100, std::string(255, 'x')));
-    table.SetLines({RowLine(0, 1, LineFlags::RuleAbove | LineFlags::RuleBelow)});
+    table.SetLines({KindLine(LineKind::Titles), RowLine(0, 1, LineFlags::RuleBelow)});
     WriteLoggingSink sink;
     const ExportOutcome outcome = ExportPlainText(table.grid, &sink, false);
     EXPECT_TRUE(outcome.ok && !outcome.write_failed);
     EXPECT_EQ(outcome.rows, 1);
-    ASSERT_EQ(sink.Bytes().size(), 3 * kLine);
+    ASSERT_EQ(sink.Bytes().size(), 5 * kLine);
     // Each write is made of whole lines: the block grows for a line rather than cut it.
     for (std::size_t size : sink.writes) EXPECT_EQ(size % kLine, 0u) << size;
     const std::string text = Text(sink.Bytes());
-    EXPECT_EQ(text.substr(kLine, 8), "| xxxxxx");
-    EXPECT_EQ(text.substr(2 * kLine - 8, 8), "xxxx |\r\n");
+    EXPECT_EQ(text.substr(3 * kLine, 8), "| xxxxxx");
+    EXPECT_EQ(text.substr(4 * kLine - 8, 8), "xxxx |\r\n");
 
-    for (std::size_t capacity : {kLine - 1, kLine + 1000, 3 * kLine - 1}) {
-        FullDiskSink full(capacity);
+    // The titles are three lines of one layout line, the row two: a disk that fills inside
+    // one keeps the layout lines before it.
+    const struct {
+        std::size_t capacity;
+        std::size_t kept;
+    } cases[] = {{kLine - 1, 0}, {kLine + 1000, 0}, {3 * kLine, 3 * kLine}, {5 * kLine - 1, 3 * kLine}};
+    for (const auto& c : cases) {
+        FullDiskSink full(c.capacity);
         const ExportOutcome cut = ExportPlainText(table.grid, &full, false);
-        EXPECT_TRUE(cut.write_failed) << capacity;
-        EXPECT_EQ(cut.rows, 0) << capacity;
-        EXPECT_TRUE(Text(full.Bytes()) == text.substr(0, capacity)) << capacity;
+        EXPECT_TRUE(cut.write_failed) << c.capacity;
+        EXPECT_EQ(cut.rows, 0) << c.capacity;
+        EXPECT_TRUE(Text(full.Bytes()) == text.substr(0, c.kept)) << c.capacity << ": " << full.Bytes().size();
     }
 }
 
