@@ -552,6 +552,18 @@ KeptPart KeptWithin(int format, const std::string& text, std::size_t size) {
     return {ends.back(), lines - 1};
 }
 
+TEST(ExportBlocks, ATableWithoutRowsWritesItsOpeningLinesOnly) {
+    TextGrid table({{"Име"}, {"Град"}});
+    table.SetLines({});
+    EXPECT_EQ(Text(Export(table.grid, kExportCsv, kExportWindowsCodeTable)), "Име;Град;\r\n");
+    EXPECT_EQ(Text(Export(table.grid, kExportTabSeparated, kExportWindowsCodeTable)), "\t\t\r\nИме\tГрад\r\n\r\n");
+    EXPECT_EQ(Text(Export(table.grid, kExportPlainText, kExportWindowsCodeTable)), "");
+    const Bytes dbf = Export(table.grid, kExportDbase, kExportWindowsCodeTable);
+    ASSERT_EQ(dbf.size(), 97u);  // 32 + 2 x 32 + 1: no record
+    EXPECT_EQ(ReadUint32(&dbf[4]), 0u);
+    EXPECT_EQ(dbf[96], 0x0D);
+}
+
 TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWholeLinesAndCountsThem) {
     constexpr std::size_t kBlock = 256 * 1024;
     const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
