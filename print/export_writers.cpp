@@ -86,8 +86,9 @@ std::string_view CutTitle(const GridModel& grid, int column) {
 // break is quoted with its quotes doubled, so that a reader splits the line where we did. The
 // decision is made on the bytes written: the DOS table turns the typographic quotes into '"'.
 bool AppendCsvField(LineBlockWriter& out, const ByteTable& table, std::string_view text) {
-    // The worst case: every byte a doubled quote, two quotes around and the separator.
-    char* room = out.Room(2 * text.size() + 3);
+    // Room for the translated bytes and, behind them, the quoted field in the worst case: every
+    // byte a doubled quote, two quotes around and the separator.
+    char* room = out.Room(text.size() + 2 * text.size() + 3);
     if (room == nullptr) return false;
     bool quoted_field = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
