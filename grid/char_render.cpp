@@ -24,8 +24,12 @@ struct CharColumn {
     int alignment;
 };
 
-std::vector<CharColumn> CharColumns(const GridModel& grid) {
-    std::vector<CharColumn> columns;
+// The visible columns, in a list kept from call to call: a renderer runs once per line, and a
+// list made anew for each of a million rows costs as much as rendering them. Valid until the
+// next call; renderers take it once and call no other that takes it.
+const std::vector<CharColumn>& CharColumns(const GridModel& grid) {
+    static std::vector<CharColumn> columns;  // the program renders on one thread
+    columns.clear();
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const GridColumn* column = grid.Column(i);
         if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
@@ -177,7 +181,7 @@ bool AppendEmptyCellLine(const GridModel& grid, ItemList& out, int width, int in
 }
 
 bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
-    const std::vector<CharColumn> columns = CharColumns(grid);
+    const std::vector<CharColumn>& columns = CharColumns(grid);
     if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
         return false;
     }
@@ -198,7 +202,7 @@ bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out,
 }
 
 bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
-    const std::vector<CharColumn> columns = CharColumns(grid);
+    const std::vector<CharColumn>& columns = CharColumns(grid);
     if (AppendBoxLine(columns, out, width, indent, '-', '+') < 0) return false;
     const int first_text_line = out.Size();
     const int line_size = UsedIndent(indent) + std::max(width, 0) + 2;  // fits: the rule line did
@@ -224,7 +228,7 @@ bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, 
 
 bool RenderColumnNumbers(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
                          int indent) {
-    const std::vector<CharColumn> columns = CharColumns(grid);
+    const std::vector<CharColumn>& columns = CharColumns(grid);
     if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
         return false;
     }

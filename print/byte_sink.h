@@ -20,6 +20,9 @@ public:
     // Moves the position to `offset` bytes from the start (the dBase writer goes back to patch
     // its record count). False when the sink cannot move.
     virtual bool Seek(std::uint32_t offset) = 0;
+    // Ends the file at the current position, so that a write cut short by a full disk leaves no
+    // piece of a line behind. False when the sink cannot (a port): it then keeps what it took.
+    virtual bool Truncate() { return false; }
 };
 
 // A sink that keeps everything in memory, overwriting where a Seek left it, as a file would.
@@ -34,6 +37,10 @@ public:
     bool Seek(std::uint32_t offset) override {
         if (offset > bytes_.size()) return false;
         position_ = offset;
+        return true;
+    }
+    bool Truncate() override {
+        bytes_.resize(position_);
         return true;
     }
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }

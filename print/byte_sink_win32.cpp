@@ -22,3 +22,5 @@ bool FileHandleSink::Seek(std::uint32_t offset) {
     distance.QuadPart = offset;
     return SetFilePointerEx(file_, distance, nullptr, FILE_BEGIN) != 0;
 }
+
+bool FileHandleSink::Truncate() { return SetEndOfFile(file_) != 0; }

@@ -6,13 +6,14 @@
 
 #include "print/byte_sink.h"
 
-// Writes with WriteFile and moves with SetFilePointer. The handle stays the caller's: the sink
+// Writes with WriteFile, moves with SetFilePointer and truncates with SetEndOfFile. The handle stays the caller's: the sink
 // neither checks nor closes it (callers test for INVALID_HANDLE_VALUE first).
 class FileHandleSink : public ByteSink {
 public:
     explicit FileHandleSink(HANDLE file) : file_(file) {}
     std::size_t Write(const void* bytes, std::size_t count) override;
     bool Seek(std::uint32_t offset) override;
+    bool Truncate() override;
 
 private:
     HANDLE file_;

@@ -12,6 +12,7 @@
 #include "print/dos_cyrillic.h"
 #include "render/control_bytes.h"
 #include "base/byte_order.h"
+#include "print/line_block_writer.h"
 #include "store/item_list.h"
 
 namespace {
@@ -39,22 +40,41 @@ std::vector<int> VisibleColumns(const GridModel& grid) {
     return visible;
 }
 
-// Appends `count` bytes, converted to DOS when asked, with every control byte blanked: a TAB,
-// CR or LF of a cell would split a tab-separated record, and no output may carry a form feed or
-// an ESC sequence from a cell to a printer.
-bool AppendText(ItemList& line, const char* text, std::size_t count, bool convert) {
-    const int start = line.Size();
-    if (!line.Append(text, static_cast<std::int32_t>(count))) return false;
-    char* appended = reinterpret_cast<char*>(line.Data()) + start;
-    if (convert) ToDosCyrillic(appended, count);
-    BlankControlBytes(appended, count);
-    return true;
+// What every byte of a title or cell becomes in the file, looked up once per byte instead of
+// converting and blanking in separate passes. Control bytes are blanked because a TAB, CR or LF
+// of a cell would split a tab-separated record, and no output may carry a form feed or an ESC
+// sequence from a cell to a printer. CSV keeps CR and LF: its quotes hold them.
+struct ByteTable {
+    unsigned char to[256];
+    bool needs_quotes[256];  // CSV: the written byte is the separator, a quote or a line break
+};
+
+ByteTable MakeByteTable(bool convert, bool keep_line_breaks) {
+    ByteTable table{};
+    for (int c = 0; c < 256; ++c) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (convert) byte = DosCyrillicByte(byte);
+        const bool line_break = byte == '\r' || byte == '\n';
+        if (IsControlByte(byte) && !(keep_line_breaks && line_break)) byte = ' ';
+        table.to[c] = byte;
+        table.needs_quotes[c] = byte == ';' || byte == '"' || byte == '\r' || byte == '\n';
+    }
+    return table;
 }
 
-// Writes the list in one write; false when it did not go through in full.
-bool WriteLine(ByteSink& file, const ItemList& line) {
-    const std::size_t size = static_cast<std::size_t>(line.Size());
-    return file.Write(line.Data(), size) == size;
+void Translate(const ByteTable& table, const char* text, std::size_t count, char* out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        out[i] = static_cast<char>(table.to[static_cast<unsigned char>(text[i])]);
+    }
+}
+
+// Appends `count` bytes through the table; false when the block cannot grow.
+bool AppendText(LineBlockWriter& out, const ByteTable& table, const char* text, std::size_t count) {
+    char* room = out.Room(count);
+    if (room == nullptr) return false;
+    Translate(table, text, count, room);
+    out.Commit(count);
+    return true;
 }
 
 std::string_view CutTitle(const GridModel& grid, int column) {
@@ -65,58 +85,74 @@ std::string_view CutTitle(const GridModel& grid, int column) {
 // A CSV field followed by the separator. A field holding the separator, a quote or a line
 // break is quoted with its quotes doubled, so that a reader splits the line where we did. The
 // decision is made on the bytes written: the DOS table turns the typographic quotes into '"'.
-// CR and LF stay inside the quotes; every other control byte becomes a blank.
-bool AppendCsvField(ItemList& line, std::string_view text, bool convert) {
-    std::string field(text);
-    if (convert) ToDosCyrillic(field.data(), field.size());
-    for (char& byte : field) {
-        if (byte != '\r' && byte != '\n' && IsControlByte(static_cast<unsigned char>(byte))) byte = ' ';
+bool AppendCsvField(LineBlockWriter& out, const ByteTable& table, std::string_view text) {
+    // Room for the translated bytes and, behind them, the quoted field in the worst case: every
+    // byte a doubled quote, two quotes around and the separator.
+    char* room = out.Room(text.size() + 2 * text.size() + 3);
+    if (room == nullptr) return false;
+    bool quoted_field = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        room[i] = static_cast<char>(table.to[byte]);
+        quoted_field |= table.needs_quotes[byte];
     }
-    const bool quoted = field.find_first_of(";\"\r\n") != std::string::npos;
-    if (!quoted) return line.Append(field.data(), static_cast<std::int32_t>(field.size())) && line.Append(";", 1);
-    if (!line.Append("\"", 1)) return false;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '"') continue;
-        if (!line.Append(field.data() + start, static_cast<std::int32_t>(i + 1 - start))) return false;
-        start = i;  // the quote is written again: doubled
+    const std::string_view field(room, text.size());
+    if (!quoted_field) {
+        room[text.size()] = ';';
+        out.Commit(text.size() + 1);
+        return true;
     }
-    return line.Append(field.data() + start, static_cast<std::int32_t>(field.size() - start)) &&
-           line.Append("\";", 2);
+    // Quoted: built behind the translated bytes, then moved to the front.
+    char* quoted = room + text.size();
+    std::size_t length = 0;
+    quoted[length++] = '"';
+    for (char byte : field) {
+        quoted[length++] = byte;
+        if (byte == '"') quoted[length++] = '"';
+    }
+    quoted[length++] = '"';
+    quoted[length++] = ';';
+    std::memmove(room, quoted, length);
+    out.Commit(length);
+    return true;
 }
 
-// The text of every visible column of a data line, joined by `separator` (or each followed by
-// ";" for CSV).
-bool AppendRow(const GridModel& grid, const LayoutLine& row, const std::vector<int>& columns, ItemList& line,
-               bool convert, bool csv) {
+// The text of every visible column of a data line, joined by TAB (or each followed by ";"
+// for CSV).
+bool AppendRow(const GridModel& grid, const LayoutLine& row, const std::vector<int>& columns, LineBlockWriter& out,
+               const ByteTable& table, bool csv) {
     char text[kCellTextLimit + 1];
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const int length = grid.CellText(row, columns[c], text);
         const std::string_view cell(text, static_cast<std::size_t>(length));
         if (csv) {
-            if (!AppendCsvField(line, cell, convert)) return false;
+            if (!AppendCsvField(out, table, cell)) return false;
         } else {
-            if (c > 0 && !line.Append("\t", 1)) return false;
-            if (!AppendText(line, cell.data(), cell.size(), convert)) return false;
+            if (c > 0 && !out.Append("\t", 1)) return false;
+            if (!AppendText(out, table, cell.data(), cell.size())) return false;
         }
     }
-    return line.Append(kLineEnd, 2);
+    return out.Append(kLineEnd, 2);
 }
 
-// Writes one line per DataRow line of the layout until a write fails.
-void WriteRows(const GridModel& grid, ByteSink& file, const std::vector<int>& columns, ItemList& line,
-               bool convert, bool csv, ExportOutcome& outcome) {
+// Writes one line per DataRow line of the layout until a write fails, then what is left.
+void WriteRows(const GridModel& grid, LineBlockWriter& out, const std::vector<int>& columns, const ByteTable& table,
+               bool csv, ExportOutcome& outcome) {
     const int count = grid.LineCount();
-    for (int i = 0; i < count; ++i) {
+    bool assembled = true;
+    for (int i = 0; i < count && assembled; ++i) {
         const LayoutLine row = grid.Line(i);
         if (row.kind != LineKind::DataRow) continue;
-        line.MakeEmpty();
-        if (!AppendRow(grid, row, columns, line, convert, csv) || !WriteLine(file, line)) {
-            outcome.write_failed = true;
-            return;
+        assembled = AppendRow(grid, row, columns, out, table, csv);
+        if (!assembled) {
+            // A row that cannot be assembled whole is not written and ends the export.
+            out.DropLine();
+            break;
         }
-        ++outcome.rows;
+        if (!out.EndLine(true)) break;
     }
+    if (!out.Flush() || !assembled) outcome.write_failed = true;
+    outcome.rows = out.RowsWritten();
 }
 
 // The field lengths of the visible columns (character widths used, limited to 1 .. 255 and
@@ -154,7 +190,8 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
     ComputeCharWidths(grid);
     const int width = TextPageWidth(grid);
     ItemList line(kLineRoom, kLineRoom);
-    if (line.Capacity() == 0) return outcome;
+    LineBlockWriter out(*file);
+    if (line.Capacity() == 0 || !out.Ready()) return outcome;
     outcome.ok = true;
     const int count = grid.LineCount();
     for (int i = 0; i < count; ++i) {
@@ -162,74 +199,91 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
         line.MakeEmpty();
         const bool rendered = RenderLayoutLine(grid, layout_line, line, width, 0);
         if (convert) ToDosCyrillic(line.Data(), static_cast<std::size_t>(line.Size()));
-        if (!WriteLine(*file, line) || !rendered) {
+        // A line rendered only in part is still written, then the export ends.
+        const bool kept = out.Append(line.Data(), static_cast<std::size_t>(line.Size()));
+        if (!kept) out.DropLine();
+        if (!out.EndLine(kept && rendered && layout_line.kind == LineKind::DataRow) || !kept || !rendered) {
             outcome.write_failed = true;
             break;
         }
-        if (layout_line.kind == LineKind::DataRow) ++outcome.rows;
     }
+    if (!out.Flush()) outcome.write_failed = true;
+    outcome.rows = out.RowsWritten();
     return outcome;
 }
 
 ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
-    ItemList line(kLineRoom, kLineRoom);
-    if (line.Capacity() == 0) return outcome;
+    LineBlockWriter out(*file);
+    if (!out.Ready()) return outcome;
     const std::vector<int> columns = VisibleColumns(grid);
+    const ByteTable table = MakeByteTable(convert, false);
 
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (!line.Append("\t", 1)) return outcome;
+        if (!out.Append("\t", 1)) return outcome;
     }
-    if (!line.Append(kLineEnd, 2) || !WriteLine(*file, line)) {
-        outcome.write_failed = true;
-        return outcome;
-    }
-
-    line.MakeEmpty();
+    if (!out.Append(kLineEnd, 2)) return outcome;
+    out.EndLine(false);
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const std::string_view title = CutTitle(grid, columns[c]);
-        if ((c > 0 && !line.Append("\t", 1)) || !AppendText(line, title.data(), title.size(), convert)) {
+        if ((c > 0 && !out.Append("\t", 1)) || !AppendText(out, table, title.data(), title.size())) {
+            out.DropLine();
+            out.Flush();
             return outcome;
         }
     }
-    if (!line.Append("\r\n\r\n", 4) || !WriteLine(*file, line)) {
+    if (!out.Append("\r\n\r\n", 4)) {
+        out.DropLine();
+        out.Flush();
+        return outcome;
+    }
+    out.EndLine(false);
+    // The opening lines go out by themselves: a file that cannot take them is no export at all.
+    if (!out.Flush()) {
         outcome.write_failed = true;
         return outcome;
     }
 
     outcome.ok = true;
-    WriteRows(grid, *file, columns, line, convert, false, outcome);
+    WriteRows(grid, out, columns, table, false, outcome);
     return outcome;
 }
 
 ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
-    ItemList line(kLineRoom, kLineRoom);
-    if (line.Capacity() == 0) return outcome;
+    LineBlockWriter out(*file);
+    if (!out.Ready()) return outcome;
     const std::vector<int> columns = VisibleColumns(grid);
+    const ByteTable table = MakeByteTable(convert, true);
 
     for (int column : columns) {
-        if (!AppendCsvField(line, CutTitle(grid, column), convert)) return outcome;
+        if (!AppendCsvField(out, table, CutTitle(grid, column))) return outcome;
     }
-    if (!line.Append(kLineEnd, 2) || !WriteLine(*file, line)) {
+    if (!out.Append(kLineEnd, 2)) return outcome;
+    out.EndLine(false);
+    if (!out.Flush()) {
         outcome.write_failed = true;
         return outcome;
     }
 
     outcome.ok = true;
-    WriteRows(grid, *file, columns, line, convert, true, outcome);
+    WriteRows(grid, out, columns, table, true, outcome);
     return outcome;
 }
 
 ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today) {
+    ComputeCharWidths(grid);
+    return ExportDbaseAtCharWidths(grid, file, convert, today);
+}
+
+ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
-    ComputeCharWidths(grid);
     const std::vector<int> columns = VisibleColumns(grid);
-    ItemList record(kLineRoom, kLineRoom);
-    if (record.Capacity() == 0) return outcome;
+    LineBlockWriter out(*file);
+    if (!out.Ready()) return outcome;
     outcome.ok = true;
     if (columns.empty()) return outcome;
 
@@ -253,7 +307,7 @@ ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const E
     // Readers take the code page from this byte; the DOS table has no id of its own, so a DOS
     // file leaves it 0 (unknown) as files always had it.
     if (!convert) header[kDbaseLanguageDriverOffset] = kDbaseWindowsCyrillic;
-    bool written = file->Write(header, sizeof header) == sizeof header;
+    bool written = out.Append(header, sizeof header);
 
     for (std::size_t c = 0; written && c < columns.size(); ++c) {
         std::uint8_t descriptor[kDbaseDescriptorSize] = {};
@@ -262,42 +316,41 @@ ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const E
         std::memcpy(descriptor, name, std::min<std::size_t>(std::strlen(name), 11));
         descriptor[11] = 'C';
         descriptor[16] = static_cast<std::uint8_t>(field_lengths[c]);
-        written = file->Write(descriptor, sizeof descriptor) == sizeof descriptor;
+        written = out.Append(descriptor, sizeof descriptor);
     }
-    if (written) written = file->Write(&kDbaseHeaderEnd, 1) == 1;
-    if (!written) {
+    if (written) written = out.Append(&kDbaseHeaderEnd, 1);
+    // The header goes out by itself: without it no record count can be set right.
+    if (!written) out.DropLine();
+    if (!out.EndLine(false) || !out.Flush() || !written) {
         outcome.write_failed = true;
         return outcome;
     }
 
+    const ByteTable table = MakeByteTable(convert, false);
     char text[kCellTextLimit + 1];
-    std::uint32_t records = 0;
     const int count = grid.LineCount();
+    const std::size_t size_of_record = static_cast<std::size_t>(record_length);
     for (int i = 0; i < count; ++i) {
         const LayoutLine row = grid.Line(i);
         if (row.kind != LineKind::DataRow) continue;
-        record.MakeEmpty();
-        if (!record.Append(nullptr, record_length)) {
+        char* bytes = out.Room(size_of_record);
+        if (bytes == nullptr) {
             outcome.write_failed = true;
             break;
         }
-        char* bytes = reinterpret_cast<char*>(record.Data());
-        std::memset(bytes, ' ', static_cast<std::size_t>(record_length));
+        std::memset(bytes, ' ', size_of_record);
         bytes[0] = static_cast<char>(kDbaseLiveRecord);
-        int offset = 1;
+        std::size_t offset = 1;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const int length = std::min(grid.CellText(row, columns[c], text), field_lengths[c]);
-            std::memcpy(bytes + offset, text, static_cast<std::size_t>(length));
-            if (convert) ToDosCyrillic(bytes + offset, static_cast<std::size_t>(length));
-            BlankControlBytes(bytes + offset, static_cast<std::size_t>(length));
-            offset += field_lengths[c];
+            Translate(table, text, static_cast<std::size_t>(length), bytes + offset);
+            offset += static_cast<std::size_t>(field_lengths[c]);
         }
-        if (!WriteLine(*file, record)) {
-            outcome.write_failed = true;
-            break;
-        }
-        ++records;
+        out.Commit(size_of_record);
+        if (!out.EndLine(true)) break;
     }
+    if (!out.Flush()) outcome.write_failed = true;
+    const std::uint32_t records = static_cast<std::uint32_t>(out.RowsWritten());
     outcome.rows = records;
 
     std::uint8_t count_bytes[4];

@@ -29,7 +29,9 @@ struct ExportOutcome {
 // Every writer takes the table as the grid shows it: the visible columns in display order and
 // the DataRow lines of the layout in order, each cell as GridModel::CellText gives it. With
 // `convert` every title and cell text (for plain text: every rendered line) goes through
-// ToDosCyrillic. Lines end with CR LF; each line (each dBase record) is one write.
+// ToDosCyrillic. Lines end with CR LF. Whole lines (dBase records) are written in large blocks;
+// after a failed or short write the file holds every byte the sink took and `rows` counts the
+// data lines it took whole.
 
 // The layout as the dot-matrix printer prints it, all pages, indent 0, no control codes.
 // Computes the character widths.
@@ -55,6 +57,11 @@ struct ExportOutcome {
 // column nothing is written; nor when the record would pass 65,535 bytes or the header would
 // (more than 2,046 columns): then `too_wide` is set and `ok` is false.
 [[nodiscard]] ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today);
+
+// The same with the character widths the last ComputeCharWidths left, for a caller that has
+// just computed them (DbaseRecordFits).
+[[nodiscard]] ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool convert,
+                                                    const ExportDate& today);
 
 // Whether the visible columns fit a dBase record and header (see ExportDbase), so that the export
 // command can refuse before it creates the file. Computes the character widths.

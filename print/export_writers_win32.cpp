@@ -8,13 +8,20 @@ const char kDbaseTooWideLine2[] = "един запис може да има до
 const char kDbaseTooWideLine3[] = "и до 2046 полета.";
 const char kDbaseTooWideLine4[] = "Скрийте част от колоните.";
 
-ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
-    if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};
+namespace {
+
+ExportDate Today() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const ExportDate today{now.wYear, now.wMonth, now.wDay};
+    return ExportDate{now.wYear, now.wMonth, now.wDay};
+}
+
+}  // namespace
+
+ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
+    if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};
     FileHandleSink sink(file);
-    return ExportTable(grid, &sink, format, code_table, today);
+    return ExportTable(grid, &sink, format, code_table, Today());
 }
 
 ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table) {
@@ -23,7 +30,12 @@ ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format
     if (format == kExportDbase && !DbaseRecordFits(grid)) return ExportFileResult::TooWideForDbase;
     const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ExportFileResult::CannotCreate;
-    const ExportOutcome outcome = ExportTableToHandle(grid, file, format, code_table);
+    FileHandleSink sink(file);
+    // DbaseRecordFits has just found the character widths: the table is not measured twice.
+    const ExportOutcome outcome =
+        format == kExportDbase
+            ? ExportDbaseAtCharWidths(grid, &sink, code_table != kExportWindowsCodeTable, Today())
+            : ExportTable(grid, &sink, format, code_table, Today());
     CloseHandle(file);
     return outcome.ok && !outcome.write_failed ? ExportFileResult::Written : ExportFileResult::WriteFailed;
 }

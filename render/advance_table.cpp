@@ -72,3 +72,5 @@ int AdvanceTableMeter::PixelsPerInchX() const {
 int AdvanceTableMeter::PixelsPerInchY() const {
     return table_.Learnt() ? table_.PixelsPerInchY() : device_.PixelsPerInchY();
 }
+
+const int* AdvanceTableMeter::ByteAdvances() const { return table_.Usable() ? table_.Advances() : nullptr; }

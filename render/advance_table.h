@@ -21,6 +21,8 @@ public:
     bool Usable() const { return usable_; }
 
     int Width(const char* text, std::size_t count) const;
+    // The 256 byte widths; they add up to the device's widths only when Usable().
+    const int* Advances() const { return advance_.data(); }
     // The device's answers as they were when the table was learnt.
     int FontHeight() const { return font_height_; }
     int PixelsPerInchX() const { return pixels_per_inch_x_; }
@@ -45,6 +47,7 @@ public:
     int FontHeight() const override;
     int PixelsPerInchX() const override;
     int PixelsPerInchY() const override;
+    const int* ByteAdvances() const override;
 
 private:
     const TextMeter& device_;

@@ -28,6 +28,12 @@ public:
     virtual int PixelsPerInchX() const = 0;
     virtual int PixelsPerInchY() const = 0;
 
+    // The width of each of the 256 bytes when the width of any text is exactly the sum of its
+    // bytes' widths (learnt and checked against the device), so that a caller measuring many
+    // texts may add them up itself; null when widths must be asked for text by text. Valid
+    // while the meter's font stays chosen.
+    virtual const int* ByteAdvances() const { return nullptr; }
+
     int Width(const char* text, std::size_t count) const { return Measure(text, count).width; }
 };
 

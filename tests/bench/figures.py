@@ -79,6 +79,11 @@ COMPARISONS = [
      ["RdfOpen", "RdfSortByNumber", "RdfExportCsv"]),
     ("csvsort_text", "sort by text: csvsort", ["start", "sort_text", "export_csv"],
      ["RdfOpen", "RdfSortByText", "RdfExportCsv"]),
+    ("mlr_to_tsv", "tab-separated: mlr --otsv", ["start", "export_tsv"], ["RdfOpen", "RdfExportTabSeparated"]),
+    ("csvformat_tsv", "tab-separated: csvformat -T", ["start", "export_tsv"],
+     ["RdfOpen", "RdfExportTabSeparated"]),
+    ("mlr_to_csv", "CSV: mlr --ocsv", ["start", "export_csv"], ["RdfOpen", "RdfExportCsv"]),
+    ("csvformat_csv", "CSV: csvformat", ["start", "export_csv"], ["RdfOpen", "RdfExportCsv"]),
 ]
 
 
@@ -282,6 +287,7 @@ def main() -> int:
                 "ratio to the Wine steps alone (program already open) |",
                 "|---|---:|---:|---:|---:|---:|---:|---|---:|"]
         limit = tools.get("limit", 600)
+        side_by_side: dict = {}  # label -> {rows: "Wine ratio (core ratio)"}
         for key, label, wine_steps, core_steps in COMPARISONS:
             for n in sizes:
                 result = tools["sizes"].get(str(n), {}).get(key)
@@ -322,8 +328,16 @@ def main() -> int:
                     verdict = "–"
                 else:
                     verdict = "ok" if other / ours_wine >= 10 else "**missed**"
+                side_by_side.setdefault(label, {})[n] = f"{wine_ratio} ({ratio(ours_core)})"
                 out.append(f"| {label} | {n:,} | {other_text} | {seconds_text(ours_wine)} | {wine_ratio} | "
                            f"{seconds_text(ours_core)} | {ratio(ours_core)} | {verdict} | {ratio(ours_steps)} |")
+        out.append("")
+        out += ["Ratios side by side: other tool / ours under Wine (other tool / our core); "
+                "≥ 10 is the target.", "",
+                "| job | " + " | ".join(f"{n:,} rows" for n in sizes) + " |",
+                "|---|" + "---:|" * len(sizes)]
+        for label, ratios in side_by_side.items():
+            out.append(f"| {label} | " + " | ".join(ratios.get(n, "–") for n in sizes) + " |")
         out.append("")
         for key, label, wine_steps, core_steps in COMPARISONS:
             core = " + ".join(core_steps) if core_steps else "no core equivalent"

@@ -97,6 +97,9 @@ std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
     std::string head;
     DataFileTable read;
     if (ReadDataFileInBlocks(path, head, read, table->file_bytes) != TableReadResult::Read) return nullptr;
+    // As the GDI devices do for the usual fonts, whose byte widths add up.
+    table->screen.offers_byte_advances = true;
+    table->print.offers_byte_advances = true;
     table->grid = std::make_unique<GridModel>(
         GridEnvironment{&table->screen, &table->print, &table->pictures, &CurrentSettings});
     table->grid->SetCellTextSource(&StoreText, nullptr);

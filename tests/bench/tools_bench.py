@@ -10,6 +10,10 @@ For each rows-N.rdf in FOLDER the table is converted once (rdf_convert.py, not t
   lo_dbf             LibreOffice Calc, headless: the same CSV to a dBase file in cp1251
   csvsort_number     csvkit's csvsort by the amount column (inferred as a number)
   csvsort_text       csvsort by the name column
+  mlr_to_tsv         miller: the CSV to tab-separated text
+  mlr_to_csv         miller: the TSV to ";"-separated CSV
+  csvformat_tsv      csvkit's csvformat: the CSV to tab-separated text
+  csvformat_csv      csvformat: the TSV to ";"-separated CSV
 Each run is wall-clock time of the whole command, output to a file; a run that reaches the
 limit (default 600 s) is ended and recorded as over the limit. Every output is checked (lines,
 pages or records) so that a tool that did not do the job does not pass for a fast one.
@@ -139,6 +143,14 @@ def bench_size(rows: int, data: Path, work: Path, limit: float, office: LibreOff
         lines_exactly(out / "sorted-number.csv", rows + 1))
     run("csvsort_text", ["csvsort", "-c", "Име", str(csv_file)], out / "sorted-text.csv",
         lines_exactly(out / "sorted-text.csv", rows + 1))
+    run("mlr_to_tsv", ["mlr", "--icsv", "--otsv", "cat", str(csv_file)], out / "mlr.tsv",
+        lines_exactly(out / "mlr.tsv", rows + 1))
+    run("mlr_to_csv", ["mlr", "--itsv", "--ocsv", "--ofs", ";", "cat", str(tsv)], out / "mlr.csv",
+        lines_exactly(out / "mlr.csv", rows + 1))
+    run("csvformat_tsv", ["csvformat", "-T", str(csv_file)], out / "csvformat.tsv",
+        lines_exactly(out / "csvformat.tsv", rows + 1))
+    run("csvformat_csv", ["csvformat", "-t", "-D", ";", str(tsv)], out / "csvformat.csv",
+        lines_exactly(out / "csvformat.csv", rows + 1))
     for produced in out.iterdir():
         produced.unlink()
     results["load_after"] = Path("/proc/loadavg").read_text().split()[0]

@@ -351,6 +351,55 @@ def test_a_write_that_fails_is_reported(lintaro, test_env):
     assert lintaro.is_running()
 
 
+def test_a_large_table_on_a_disk_that_fills_keeps_whole_records_counted_and_is_reported(
+        lintaro, tmp_path):
+    # 20,000 rows: each export is several of the blocks the program writes at once, and larger
+    # than the 1 MB disk it is written to.
+    from test_save_faults import small_tmpfs
+
+    data = tmp_path / "large.rdf"
+    subprocess.run([sys.executable, str(Path(__file__).resolve().parents[2] / "scripts" / "make-table.py"),
+                    str(data), "--rows", "20000"], check=True)
+    titles, rows = read_rdf(data)
+    lintaro.start([data])
+    with small_tmpfs(tmp_path / "disk", 1) as disk:
+        for format_text, reader_format in ((FORMATS[3], "dbf"), (FORMATS[2], "csv")):
+            whole = tmp_path / f"whole.{reader_format}"
+            export(lintaro, whole, format_text, "Windows")
+            assert whole.stat().st_size > 3 * (1 << 19), "larger than the disk"
+            cut = disk / f"cut.{reader_format}"
+            export_dialog = open_export_dialog(lintaro)
+            export_dialog.set_control_text(PATH_ID, windows_path(cut))
+            pick(export_dialog, FORMAT_ID, format_text)
+            export_dialog.click(IDOK)
+            export_dialog.wait_gone()
+            box, caption, text = lintaro.wait_message_box()
+            assert text == f"Грешка при записа във файла:\r\n{windows_path(cut)}\r\nФайлът е непълен."
+            box.click(IDOK)
+            box.wait_gone()
+
+            written, full = cut.read_bytes(), whole.read_bytes()
+            assert 0 < len(written) < len(full)
+            if reader_format == "dbf":
+                header, record = struct.unpack_from("<HH", full, 8)
+                count = struct.unpack_from("<I", written, 4)[0]
+                # Whole records only, and the count names exactly them.
+                assert (len(written) - header) % record == 0
+                assert count == (len(written) - header) // record
+                assert written[:4] + written[8:] == full[:4] + full[8:len(written)]
+                _, records = read_back("dbf", "cp1251", cut)
+                assert records[1:] == rows[:count]
+                assert count > 5000
+            else:
+                assert written == full[:len(written)] and written.endswith(b"\r\n")
+                _, records = read_back("csv", "cp1251", cut)
+                assert records[0] == titles
+                assert records[1:] == rows[:len(records) - 1]
+                assert len(records) > 5000
+            cut.unlink()
+    assert lintaro.is_running()
+
+
 # ----------------------------------------------------------------------------------------------
 # Files that must not be replaced, and paths that name no usable file
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -422,6 +423,7 @@ TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
     const Bytes dbf = Export(sample->grid, kExportDbase, kExportWindowsCodeTable);
     const std::size_t csv_titles = Text(csv).find("\r\n") + 2;
     const std::size_t csv_row1 = Text(csv).find("\r\n", csv_titles) + 2;
+    const std::size_t tsv_tabs = Text(tsv).find("\r\n") + 2;
     const std::size_t tsv_head = Text(tsv).find("\r\n\r\n") + 4;
     const std::size_t tsv_row1 = Text(tsv).find("\r\n", tsv_head) + 2;
     const std::size_t txt_line1 = Text(txt).find("\r\n") + 2;
@@ -433,15 +435,15 @@ TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
         std::size_t capacity;
         bool ok;
         std::int64_t rows;
-        std::size_t kept;  // bytes of the full file the truncated one keeps
+        std::size_t kept;  // bytes of the full file the truncated one keeps: its whole lines
     } cases[] = {
-        {"csv titles", kExportCsv, csv_titles - 1, false, 0, csv_titles - 1},
-        {"csv second row", kExportCsv, csv_row1 + 3, true, 1, csv_row1 + 3},
-        {"tsv first line", kExportTabSeparated, 2, false, 0, 2},
-        {"tsv titles", kExportTabSeparated, tsv_head - 1, false, 0, tsv_head - 1},
+        {"csv titles", kExportCsv, csv_titles - 1, false, 0, 0},
+        {"csv second row", kExportCsv, csv_row1 + 3, true, 1, csv_row1},
+        {"tsv first line", kExportTabSeparated, 2, false, 0, 0},
+        {"tsv titles", kExportTabSeparated, tsv_head - 1, false, 0, tsv_tabs},
         {"tsv second row", kExportTabSeparated, tsv_row1, true, 1, tsv_row1},
-        {"txt second line", kExportPlainText, txt_line1 + 5, true, 0, txt_line1 + 5},
-        {"dbf second record", kExportDbase, dbf_record1 + 10, true, 1, dbf_record1 + 10},
+        {"txt second line", kExportPlainText, txt_line1 + 5, true, 0, txt_line1},
+        {"dbf second record", kExportDbase, dbf_record1 + 10, true, 1, dbf_record1},
     };
     for (const auto& c : cases) {
         auto table = MakeExportSample();
@@ -455,6 +457,168 @@ TEST(ExportFailures, AShortWriteEndsTheFileWhereTheLastWholeLineEnded) {
         Bytes expected(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(c.kept));
         if (c.format == kExportDbase) WriteUint32(&expected[4], 1);  // the records really written
         EXPECT_EQ(Text(sink.Bytes()), Text(expected)) << c.name;
+    }
+}
+
+// --- Writing in blocks ---------------------------------------------------------------------------
+
+// A file that notes the size of every write it is given.
+class WriteLoggingSink : public MemoryByteSink {
+public:
+    std::size_t Write(const void* bytes, std::size_t count) override {
+        writes.push_back(count);
+        return MemoryByteSink::Write(bytes, count);
+    }
+    std::vector<std::size_t> writes;
+};
+
+// Rows of about 60 bytes in every format: 12,000 of them fill several blocks.
+std::unique_ptr<TextGrid> ManyRows(int rows) {
+    auto table = std::make_unique<TextGrid>(std::vector<TextColumn>{{"Име"}, {"Град"}, {"Сума", kAlignRight}},
+                                            /*row_numbers=*/true);
+    std::vector<LayoutLine> lines = {KindLine(LineKind::Titles)};
+    for (int row = 0; row < rows; ++row) {
+        table->SetRow(row, {"Иван Петров " + std::to_string(row % 997), row % 3 ? "София" : "Пловдив; център",
+                            std::to_string(row * 7 % 100000) + ".50"});
+        lines.push_back(RowLine(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(row + 1),
+                                LineFlags::RuleBelow));
+    }
+    table->SetLines(lines);
+    return table;
+}
+
+TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
+    const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
+    auto table = ManyRows(12000);
+    for (int format : formats) {
+        WriteLoggingSink sink;
+        const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
+        EXPECT_TRUE(outcome.ok && !outcome.write_failed) << format;
+        EXPECT_EQ(outcome.rows, 12000) << format;
+        const std::string text = Text(sink.Bytes());
+        // Far fewer writes than lines: the rows alone are 12,000 lines.
+        EXPECT_LT(sink.writes.size(), 30u) << format << ": " << text.size() << " bytes";
+        // Every write but the dBase count ends a line (a record of 1 + 5 + 15 + 15 + 8 bytes).
+        std::size_t end = 0;
+        for (std::size_t i = 0; i + 1 < sink.writes.size(); ++i) {
+            end += sink.writes[i];
+            if (format == kExportDbase) {
+                EXPECT_EQ((end - 161) % 44, 0u) << "write " << i;
+            } else {
+                EXPECT_EQ(text.substr(end - 2, 2), "\r\n") << format << " write " << i;
+            }
+        }
+        if (format == kExportDbase) {
+            EXPECT_EQ(sink.writes.back(), 4u);  // the record count
+        }
+    }
+    const std::string csv = Text(Export(table->grid, kExportCsv, kExportWindowsCodeTable));
+    const std::string last_rows = "11999;Иван Петров 34;София;83986.50;\r\n"
+                                  "12000;Иван Петров 35;София;83993.50;\r\n";
+    ASSERT_GT(csv.size(), last_rows.size());
+    EXPECT_EQ(csv.substr(csv.size() - last_rows.size()), last_rows);
+}
+
+// What a ManyRows export keeps on a disk of `size` bytes: its whole lines (for boxed text,
+// the whole text lines of each layout line), and how many of them are rows.
+struct KeptPart {
+    std::size_t bytes;
+    std::int64_t rows;
+};
+
+KeptPart KeptWithin(int format, const std::string& text, std::size_t size) {
+    if (format == kExportDbase) {
+        if (size < 161) return {0, 0};
+        const std::int64_t rows = static_cast<std::int64_t>((size - 161) / 44);
+        return {161 + static_cast<std::size_t>(rows) * 44, rows};
+    }
+    std::vector<std::size_t> ends;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos && at + 2 <= size; at = text.find("\r\n", at + 2)) {
+        ends.push_back(at + 2);
+    }
+    const std::int64_t lines = static_cast<std::int64_t>(ends.size());
+    // Before the rows: a rule, the titles and a rule, then each row a line and its rule (one
+    // layout line); the line of TABs, then the titles and an empty line (one write); the titles.
+    if (format == kExportPlainText) {
+        if (lines < 3) return {0, 0};
+        const std::int64_t rows = (lines - 3) / 2;
+        return {ends[static_cast<std::size_t>(2 + 2 * rows)], rows};
+    }
+    if (format == kExportTabSeparated) {
+        if (lines < 3) return {lines > 0 ? ends[0] : 0, 0};
+        return {ends.back(), lines - 3};
+    }
+    if (lines < 1) return {0, 0};
+    return {ends.back(), lines - 1};
+}
+
+TEST(ExportBlocks, ATableWithoutRowsWritesItsOpeningLinesOnly) {
+    TextGrid table({{"Име"}, {"Град"}});
+    table.SetLines({});
+    EXPECT_EQ(Text(Export(table.grid, kExportCsv, kExportWindowsCodeTable)), "Име;Град;\r\n");
+    EXPECT_EQ(Text(Export(table.grid, kExportTabSeparated, kExportWindowsCodeTable)), "\t\t\r\nИме\tГрад\r\n\r\n");
+    EXPECT_EQ(Text(Export(table.grid, kExportPlainText, kExportWindowsCodeTable)), "");
+    const Bytes dbf = Export(table.grid, kExportDbase, kExportWindowsCodeTable);
+    ASSERT_EQ(dbf.size(), 97u);  // 32 + 2 x 32 + 1: no record
+    EXPECT_EQ(ReadUint32(&dbf[4]), 0u);
+    EXPECT_EQ(dbf[96], 0x0D);
+}
+
+TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWholeLinesAndCountsThem) {
+    constexpr std::size_t kBlock = 256 * 1024;
+    const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
+    auto table = ManyRows(12000);
+    for (int format : formats) {
+        const std::string whole = Text(Export(table->grid, format, kExportWindowsCodeTable));
+        ASSERT_GT(whole.size(), kBlock + 10000);
+        const std::size_t line_end = whole.find("\r\n", kBlock + 5000) + 2;
+        for (std::size_t capacity : {kBlock, kBlock + 1, line_end - 1, whole.size() - 1}) {
+            FullDiskSink sink(capacity);
+            const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
+            EXPECT_TRUE(outcome.ok) << format << " at " << capacity;
+            EXPECT_TRUE(outcome.write_failed) << format << " at " << capacity;
+            const KeptPart kept = KeptWithin(format, whole, capacity);
+            std::string expected = whole.substr(0, kept.bytes);
+            if (format == kExportDbase) {
+                WriteUint32(reinterpret_cast<std::uint8_t*>(&expected[4]), static_cast<std::uint32_t>(kept.rows));
+            }
+            EXPECT_EQ(outcome.rows, kept.rows) << format << " at " << capacity;
+            EXPECT_TRUE(Text(sink.Bytes()) == expected)
+                << format << " at " << capacity << ": " << sink.Bytes().size() << " bytes, " << expected.size() << " expected";
+        }
+    }
+}
+
+TEST(ExportBlocks, ALineLongerThanABlockIsWrittenWholeOrNotAtAll) {
+    // 1,100 columns of 255 bytes: every boxed line is 1 + 1,100 x 258 + 2 = 283,803 bytes.
+    constexpr std::size_t kLine = 283803;
+    std::vector<TextColumn> columns(1100, TextColumn{"T"});
+    TextGrid table(columns);
+    table.SetRow(0, std::vector<std::string>(1100, std::string(255, 'x')));
+    table.SetLines({KindLine(LineKind::Titles), RowLine(0, 1, LineFlags::RuleBelow)});
+    WriteLoggingSink sink;
+    const ExportOutcome outcome = ExportPlainText(table.grid, &sink, false);
+    EXPECT_TRUE(outcome.ok && !outcome.write_failed);
+    EXPECT_EQ(outcome.rows, 1);
+    ASSERT_EQ(sink.Bytes().size(), 5 * kLine);
+    // Each write is made of whole lines: the block grows for a line rather than cut it.
+    for (std::size_t size : sink.writes) EXPECT_EQ(size % kLine, 0u) << size;
+    const std::string text = Text(sink.Bytes());
+    EXPECT_EQ(text.substr(3 * kLine, 8), "| xxxxxx");
+    EXPECT_EQ(text.substr(4 * kLine - 8, 8), "xxxx |\r\n");
+
+    // The titles are three lines of one layout line, the row two: a disk that fills inside
+    // one keeps the layout lines before it.
+    const struct {
+        std::size_t capacity;
+        std::size_t kept;
+    } cases[] = {{kLine - 1, 0}, {kLine + 1000, 0}, {3 * kLine, 3 * kLine}, {5 * kLine - 1, 3 * kLine}};
+    for (const auto& c : cases) {
+        FullDiskSink full(c.capacity);
+        const ExportOutcome cut = ExportPlainText(table.grid, &full, false);
+        EXPECT_TRUE(cut.write_failed) << c.capacity;
+        EXPECT_EQ(cut.rows, 0) << c.capacity;
+        EXPECT_TRUE(Text(full.Bytes()) == text.substr(0, c.kept)) << c.capacity << ": " << full.Bytes().size();
     }
 }
 

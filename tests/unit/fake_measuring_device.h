@@ -46,6 +46,9 @@ public:
     int selections = 0;
     int releases = 0;
     int measurements_without_font = 0;
+    // Whether the meter offers its byte widths to be added up (as a GDI device does once it has
+    // checked that they add up), or must be asked text by text.
+    bool offers_byte_advances = false;
 
 private:
     int ByteWidth(unsigned char byte, int size, bool bold) const {
@@ -71,12 +74,28 @@ private:
             }
             return TextExtent{width, FontHeight()};
         }
+        const int* ByteAdvances() const override {
+            if (!device_.offers_byte_advances) return nullptr;
+            if (!device_.selected_) ++device_.measurements_without_font;
+            const bool bold = device_.bold_ || (device_.font_.style & kFontBold);
+            if (device_.font_.size != advances_size_ || bold != advances_bold_) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    advances_[byte] = device_.ByteWidth(static_cast<unsigned char>(byte), device_.font_.size, bold);
+                }
+                advances_size_ = device_.font_.size;
+                advances_bold_ = bold;
+            }
+            return advances_;
+        }
         int FontHeight() const override { return device_.height_ * device_.font_.size / 100; }
         int PixelsPerInchX() const override { return device_.pixels_per_inch_; }
         int PixelsPerInchY() const override { return device_.pixels_per_inch_; }
 
     private:
         FakeMeasuringDevice& device_;
+        mutable int advances_[256] = {};
+        mutable int advances_size_ = -1;  // the font size and variant advances_ holds
+        mutable bool advances_bold_ = false;
     };
 
     FakeMeter meter_;

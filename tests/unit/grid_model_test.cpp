@@ -592,8 +592,13 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
          "hidden text", false, true},
         {"all empty", 0, 0, ColumnType::Text, "", {"", ""}, "", "", false, false},
     };
+    // Each case measured text by text, then with both devices' byte widths added up, then with
+    // only the screen's (a printer whose widths do not add up).
+    for (int advances = 0; advances < 3; ++advances)
     for (const NaturalWidthCase& c : cases) {
         SetUp();
+        screen.offers_byte_advances = advances > 0;
+        print.offers_byte_advances = advances == 1;
         model->SetCellTextSource(&TestCellText, nullptr);
         ASSERT_TRUE(model->AddColumn(11, c.title));
         GridColumnInfo info = InfoOf(*model, 1);
@@ -607,8 +612,8 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
 
         model->ApplyNaturalWidths();
         const GridColumn& column = *model->Column(1);
-        EXPECT_EQ(column.natural_width, ScreenWidth(c.screen_widest, c.bold) + ScreenPad()) << c.what;
-        EXPECT_EQ(column.print_natural_width, PrintWidth(c.print_widest, c.bold) + PrintPad()) << c.what;
+        EXPECT_EQ(column.natural_width, ScreenWidth(c.screen_widest, c.bold) + ScreenPad()) << c.what << advances;
+        EXPECT_EQ(column.print_natural_width, PrintWidth(c.print_widest, c.bold) + PrintPad()) << c.what << advances;
         EXPECT_EQ(column.width, column.natural_width) << c.what;
         EXPECT_EQ(column.print_width, column.print_natural_width) << c.what;
         EXPECT_TRUE(model->IsModified()) << c.what;

@@ -124,6 +124,12 @@ TEST(GridGdiDevice, LearntWidthsAgreeWithTheDeviceOnScreenAndPrinter) {
                     GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &direct);
                     const TextExtent measured = device.Meter().Measure(text.data(), text.size());
                     ASSERT_EQ(measured.width, direct.cx) << font.face << " " << text;
+                    // The byte widths the natural widths add up themselves.
+                    const int* advances = device.Meter().ByteAdvances();
+                    ASSERT_NE(advances, nullptr) << font.face;
+                    int added = 0;
+                    for (char c : text) added += advances[static_cast<unsigned char>(c)];
+                    ASSERT_EQ(added, direct.cx) << font.face << " " << text;
                     ASSERT_EQ(measured.height, direct.cy) << font.face;
                 }
             }

@@ -1,0 +1,79 @@
+// LineBlockWriter: whole lines gathered in a block, written to the sink a block at a time.
+#include "print/line_block_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+LineBlockWriter::LineBlockWriter(ByteSink& sink, std::size_t block_size)
+    : sink_(sink), block_size_(std::max<std::size_t>(block_size, 1)) {
+    // Room for a block and the line that fills it, so that ordinary lines never move it.
+    Grow(block_size_ + block_size_ / 4 + 1024);
+    // A line takes at least its CR LF.
+    line_ends_.reserve(block_size_ / 2 + 1);
+    counted_ends_.reserve(block_size_ / 2 + 1);
+}
+
+bool LineBlockWriter::Grow(std::size_t needed) {
+    if (needed <= capacity_) return true;
+    const std::size_t capacity = std::max(needed, capacity_ + capacity_ / 2);
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+    if (grown == nullptr) return false;
+    if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
+    return true;
+}
+
+char* LineBlockWriter::Room(std::size_t count) {
+    if (buffer_ == nullptr || count > SIZE_MAX - used_ || !Grow(used_ + count)) return nullptr;
+    return buffer_.get() + used_;
+}
+
+bool LineBlockWriter::Append(const void* bytes, std::size_t count) {
+    if (count == 0) return true;
+    char* room = Room(count);
+    if (room == nullptr) return false;
+    std::memcpy(room, bytes, count);
+    used_ += count;
+    return true;
+}
+
+bool LineBlockWriter::EndLine(bool counted) {
+    if (failed_) return false;
+    const auto end = static_cast<std::uint32_t>(std::min<std::size_t>(used_, UINT32_MAX));
+    line_ends_.push_back(end);
+    if (counted) counted_ends_.push_back(end);
+    if (used_ < block_size_) {
+        line_start_ = used_;
+        return true;
+    }
+    return WriteBlock();
+}
+
+bool LineBlockWriter::Flush() {
+    if (failed_) return false;
+    return used_ == 0 || WriteBlock();
+}
+
+bool LineBlockWriter::WriteBlock() {
+    const std::size_t size = used_;
+    const std::size_t taken = sink_.Write(buffer_.get(), size);
+    // The rows are the counted lines the sink took to their last byte.
+    const auto whole = std::upper_bound(counted_ends_.begin(), counted_ends_.end(), taken);
+    rows_written_ += whole - counted_ends_.begin();
+    if (taken < size) {
+        failed_ = true;
+        // Back to the end of the last line taken whole, and the file ends there.
+        const auto line = std::upper_bound(line_ends_.begin(), line_ends_.end(), taken);
+        const std::uint64_t end = block_start_ + (line == line_ends_.begin() ? 0 : *(line - 1));
+        if (end <= UINT32_MAX && sink_.Seek(static_cast<std::uint32_t>(end))) sink_.Truncate();
+    }
+    block_start_ += taken;
+    line_ends_.clear();
+    counted_ends_.clear();
+    used_ = 0;
+    line_start_ = 0;
+    return !failed_;
+}
