@@ -4,9 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "grid/decimal_number.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ bool ReadAmount(const char* text, std::size_t length, double& value) {
     // digits the value is past any double anyway), the fraction to 40 digits.
     constexpr std::size_t kMostWholeDigits = 400;
     constexpr std::size_t kMostFractionDigits = 40;
-    char number[1 + kMostWholeDigits + 1 + kMostFractionDigits + 1];
+    char number[1 + kMostWholeDigits + 1 + kMostFractionDigits];
     std::size_t used = 0;
     if (negative) number[used++] = '-';
     std::size_t whole_digits = 0;
@@ -151,8 +152,7 @@ bool ReadAmount(const char* text, std::size_t length, double& value) {
             ++fraction_digits;
         }
     }
-    number[used] = '\0';
-    value = std::strtod(number, nullptr);
+    value = DecimalValue(number, used);
     return true;
 }
 

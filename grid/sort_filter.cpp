@@ -10,6 +10,8 @@
 
 #include "grid/bulgarian_keys.h"
 #include "grid/cell_text_source.h"
+#include "grid/decimal_number.h"
+#include "grid/radix_order.h"
 
 namespace {
 
@@ -33,59 +35,6 @@ std::size_t FetchKey(const CellTextSource& cell_text, std::uint32_t row, int sou
     const int length = std::clamp(cell_text.Fetch(static_cast<int>(row), source, buffer, limit), 0, limit);
     buffer[length] = '\0';
     return std::strlen(buffer);
-}
-
-// A data row's key for sorting by number, fetched once.
-struct NumberKey {
-    double value;
-    std::uint32_t position;  // in the rows being ordered
-    bool empty;
-};
-
-// A data row's key for sorting by text, fetched once: its first eight bytes as a big-endian
-// number (zero-padded, so a shorter text that is a prefix of a longer one stays before it),
-// and the whole text in a shared pool.
-struct TextKey {
-    std::uint64_t head;
-    std::uint32_t offset;  // in the pool
-    std::uint32_t length;
-    std::uint32_t position;
-};
-
-std::uint64_t HeadOf(const char* text, std::size_t length) {
-    std::uint64_t head = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        head <<= 8;
-        if (i < length) head |= static_cast<unsigned char>(text[i]);
-    }
-    return head;
-}
-
-// The order of the rows' keys by CompareKeys < 0 with the empty keys last; the sort that uses
-// it is stable, which is exactly the order the exchange passes leave.
-void OrderByNumber(std::vector<NumberKey>& keys, bool descending) {
-    std::stable_sort(keys.begin(), keys.end(), [descending](const NumberKey& a, const NumberKey& b) {
-        if (a.empty) return false;
-        if (b.empty) return true;
-        return descending ? a.value > b.value : a.value < b.value;
-    });
-}
-
-void OrderByText(std::vector<TextKey>& keys, const std::string& pool, bool descending) {
-    const char* bytes = pool.data();
-    auto less = [bytes](const TextKey& a, const TextKey& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (a.length <= 8 && b.length <= 8) return false;  // the heads were the whole texts
-        const std::uint32_t a_head = std::min<std::uint32_t>(a.length, 8);
-        const std::uint32_t b_head = std::min<std::uint32_t>(b.length, 8);
-        return CompareBytes(bytes + a.offset + a_head, a.length - a_head, bytes + b.offset + b_head,
-                            b.length - b_head) < 0;
-    };
-    std::stable_sort(keys.begin(), keys.end(), [&less, descending](const TextKey& a, const TextKey& b) {
-        if (a.length == 0) return false;
-        if (b.length == 0) return true;
-        return descending ? less(b, a) : less(a, b);
-    });
 }
 
 // Length of a text in a fixed field of `limit` bytes that need not hold a terminator.
@@ -172,15 +121,7 @@ double KeyNumber(const char* text) {
     }
     // strtod reads more forms than these (hexadecimal after a "0"), so it gets only the
     // number's own bytes. The program never changes the "C" locale: "." is the point.
-    const std::size_t length = static_cast<std::size_t>(end - start);
-    char small[64];
-    if (length < sizeof small) {
-        std::memcpy(small, start, length);
-        small[length] = '\0';
-        return std::strtod(small, nullptr);
-    }
-    const std::string copy(start, length);
-    return std::strtod(copy.c_str(), nullptr);
+    return DecimalValue(start, static_cast<std::size_t>(end - start));
 }
 
 int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool descending, int current_year) {
@@ -219,22 +160,25 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
 
     // Without memory for the keys the rows stay as they are.
     try {
-        std::vector<std::uint32_t> order(count);
+        // Each key read once; the rows with keys ranked as empty go last, in their order.
+        std::vector<std::uint32_t> order;
+        std::vector<std::uint32_t> empties;
+        order.reserve(count);
+        bool ordered = false;
         if (IsValueType(type)) {
-            std::vector<NumberKey> keys(count);
+            std::vector<double> values(count);
             for (std::size_t i = 0; i < count; ++i) {
                 const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
-                double value = 0;
-                const bool has_value = ReadKeyValue(text, length, type, year, value);
-                keys[i] = NumberKey{value, static_cast<std::uint32_t>(i), !has_value};
+                const bool has_value = ReadKeyValue(text, length, type, year, values[i]);
+                (has_value ? order : empties).push_back(static_cast<std::uint32_t>(i));
             }
-            OrderByNumber(keys, descending);
-            for (std::size_t i = 0; i < count; ++i) order[i] = keys[i].position;
+            ordered = RadixOrderByValue(values.data(), order.data(), order.size(), descending);
         } else {
             // Text keys by their bytes, alphabetical ones by their collation keys: both then
             // compare as unsigned bytes.
             const bool alphabetical = type == KeyType::Alphabetical;
-            std::vector<TextKey> keys(count);
+            std::vector<std::uint32_t> offsets(count);
+            std::vector<std::uint32_t> lengths(count);
             std::string pool;
             for (std::size_t i = 0; i < count; ++i) {
                 const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
@@ -244,14 +188,16 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
                 } else {
                     pool.append(text, length);
                 }
-                const std::size_t key_length = pool.size() - offset;
                 if (pool.size() > UINT32_MAX) return;
-                keys[i] = TextKey{HeadOf(pool.data() + offset, key_length), static_cast<std::uint32_t>(offset),
-                                  static_cast<std::uint32_t>(key_length), static_cast<std::uint32_t>(i)};
+                offsets[i] = static_cast<std::uint32_t>(offset);
+                lengths[i] = static_cast<std::uint32_t>(pool.size() - offset);
+                (length != 0 ? order : empties).push_back(static_cast<std::uint32_t>(i));
             }
-            OrderByText(keys, pool, descending);
-            for (std::size_t i = 0; i < count; ++i) order[i] = keys[i].position;
+            const PooledKeys keys{pool.data(), offsets.data(), lengths.data()};
+            ordered = RadixOrderByBytes(keys, order.data(), order.size(), descending);
         }
+        if (!ordered) return;
+        order.insert(order.end(), empties.begin(), empties.end());
 
         const std::vector<LayoutLine> before(rows, rows + count);
         for (std::size_t i = 0; i < count; ++i) rows[i] = before[order[i]];

@@ -15,6 +15,8 @@
 #include "exchange_pass_sort.h"
 #include "fake_measuring_device.h"
 #include "grid/bulgarian_keys.h"
+#include "grid/decimal_number.h"
+#include "grid/radix_order.h"
 
 namespace {
 
@@ -245,6 +247,30 @@ TEST(BulgarianKeys, AlphabeticalKeysOfHostileTextsStayOrderedAndBounded) {
     EXPECT_EQ(CompareKeys("4294967296", "4294967295", KeyType::Alphabetical, false, kYear), 1);
 }
 
+TEST(DecimalValue, IsStrtodsValueBitForBit) {
+    const char* const fixed[] = {"0", "-0", "+7", "0.1", "0.3", "1234.56", "99999999.99", "123456789012345",
+                                 "1234567890123456", "0.000000000000000000000001", "1e22", "1e23", "9e-22",
+                                 "4.35", "-1.5e2", "000123.4500", "5.", ".5", "1e999", "1e-999", "0e999"};
+    std::vector<std::string> numbers(std::begin(fixed), std::end(fixed));
+    std::mt19937 random(4);
+    for (int i = 0; i < 20000; ++i) {
+        std::string number = random() % 4 ? "" : "-";
+        const int digits = 1 + static_cast<int>(random() % 19);
+        const int point = static_cast<int>(random() % (digits + 2));
+        for (int k = 0; k < digits; ++k) {
+            if (k == point) number += '.';
+            number += static_cast<char>('0' + random() % 10);
+        }
+        if (random() % 5 == 0) number += "e" + std::to_string(static_cast<int>(random() % 60) - 30);
+        numbers.push_back(number);
+    }
+    for (const std::string& number : numbers) {
+        const double fast = DecimalValue(number.data(), number.size());
+        const double slow = std::strtod(number.c_str(), nullptr);
+        EXPECT_EQ(std::memcmp(&fast, &slow, sizeof fast), 0) << number << ": " << fast << " against " << slow;
+    }
+}
+
 TEST(FilterRange, TestsKeysAsTheTwoComparisonsWithTheBoundsDo) {
     const char* const texts[] = {"", "B", "C", "Czech", "D", "Da", "a", "9", "10", "12,5", "-3", "abc",
                                  "1e2", "100", " 7", "\xC0", "0", "Анна", "борис", "в", "Вера", "а",
@@ -440,7 +466,8 @@ std::string RandomKey(std::mt19937& random, int flavour) {
 TEST_F(SortFilterTest, FastSortGivesTheOrderOfTheExchangePassesOnRandomTables) {
     std::mt19937 random(20261208);
     for (int table = 0; table < 400; ++table) {
-        const int rows = static_cast<int>(random() % 70);
+        // Most tables small; some large enough for the radix passes rather than the comparisons.
+        const int rows = static_cast<int>(table < 12 ? 100 + random() % 200 : random() % 70);
         const int flavour = static_cast<int>(random() % 4);
         std::vector<std::string> keys;
         for (int i = 0; i < rows; ++i) keys.push_back(RandomKey(random, flavour));
@@ -462,6 +489,52 @@ TEST_F(SortFilterTest, FastSortGivesTheOrderOfTheExchangePassesOnRandomTables) {
                 for (const LayoutLine& line : passes) pass_keys.push_back(std::uint32_t{line.key});
                 ASSERT_EQ(fast_keys, pass_keys) << "table " << table << " type " << type << " direction " << direction;
             }
+        }
+    }
+}
+
+TEST(RadixOrder, GivesTheStableOrderOfAComparisonSort) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 6; ++round) {
+        const std::size_t count = round == 0 ? 5 : 3000;
+        // Keys with long shared starts, zero bytes, ends one byte apart and many equal ones.
+        std::vector<std::string> texts(count);
+        std::vector<double> values(count);
+        static const double kSpecial[] = {0.0, -0.0, HUGE_VAL, -HUGE_VAL, 1e-300, -1e300, 12.5, 12.5};
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string text = random() % 2 ? "shared prefix " : "";
+            const int length = static_cast<int>(random() % 20);
+            static const char kBytes[] = {'\0', '\x01', 'a', 'b', '\xFF'};
+            for (int k = 0; k < length; ++k) text += kBytes[random() % 5];
+            texts[i] = text;
+            values[i] = random() % 3 ? kSpecial[random() % 8] : static_cast<double>(random() % 50) - 25.5;
+        }
+        std::string pool;
+        std::vector<std::uint32_t> offsets;
+        std::vector<std::uint32_t> lengths;
+        for (const std::string& text : texts) {
+            offsets.push_back(static_cast<std::uint32_t>(pool.size()));
+            lengths.push_back(static_cast<std::uint32_t>(text.size()));
+            pool += text;
+        }
+        for (bool descending : {false, true}) {
+            std::vector<std::uint32_t> expected(count);
+            for (std::size_t i = 0; i < count; ++i) expected[i] = static_cast<std::uint32_t>(i);
+            std::vector<std::uint32_t> got = expected;
+            std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return descending ? texts[b] < texts[a] : texts[a] < texts[b];
+            });
+            ASSERT_TRUE(RadixOrderByBytes(PooledKeys{pool.data(), offsets.data(), lengths.data()}, got.data(),
+                                          count, descending));
+            EXPECT_EQ(got, expected) << "texts, round " << round << " descending " << descending;
+
+            for (std::size_t i = 0; i < count; ++i) expected[i] = static_cast<std::uint32_t>(i);
+            got = expected;
+            std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return descending ? values[b] < values[a] : values[a] < values[b];
+            });
+            ASSERT_TRUE(RadixOrderByValue(values.data(), got.data(), count, descending));
+            EXPECT_EQ(got, expected) << "values, round " << round << " descending " << descending;
         }
     }
 }
