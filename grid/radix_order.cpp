@@ -59,9 +59,15 @@ std::uint64_t ChunkOf(const PooledKeys& keys, std::uint32_t position, std::size_
     const std::size_t left = length > offset ? length - offset : 0;
     const std::size_t taken = std::min<std::size_t>(left, 7);
     const auto* bytes = reinterpret_cast<const unsigned char*>(keys.pool + keys.offsets[position] + offset);
+    if (left >= 8) {
+        // Eight bytes are there: one load, the eighth byte's place taken by the count.
+        std::uint64_t chunk = 0;
+        for (std::size_t i = 0; i < 8; ++i) chunk = (chunk << 8) | bytes[i];
+        return (chunk & ~std::uint64_t{0xFF}) | 8;
+    }
     std::uint64_t chunk = 0;
     for (std::size_t i = 0; i < 7; ++i) chunk = (chunk << 8) | (i < taken ? bytes[i] : 0u);
-    return (chunk << 8) | std::min<std::size_t>(left, 8);
+    return (chunk << 8) | left;
 }
 
 // Unsigned byte order of two keys from `offset` on: -1, 0 or 1.
@@ -72,6 +78,22 @@ int CompareFrom(const PooledKeys& keys, std::uint32_t a, std::uint32_t b, std::s
         std::memcmp(keys.pool + keys.offsets[a] + offset, keys.pool + keys.offsets[b] + offset, std::min(a_length, b_length));
     if (common != 0) return common < 0 ? -1 : 1;
     return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
+}
+
+// A 64-bit hash of a key, eight bytes at a time.
+std::uint64_t HashOf(const char* bytes, std::size_t length) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ length;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + i, sizeof word);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDULL;
+        hash ^= hash >> 32;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, bytes + i, length - i);
+    hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ULL;
+    return hash ^ (hash >> 29);
 }
 
 // Sorts a group of items whose keys agree up to `offset` and go on past it.
@@ -124,10 +146,55 @@ bool RadixOrderByValue(const double* values, std::uint32_t* positions, std::size
 bool RadixOrderByBytes(const PooledKeys& keys, std::uint32_t* positions, std::size_t count, bool descending) {
     if (count < 2) return true;
     try {
-        std::vector<Item> items(count);
-        std::vector<Item> scratch(count);
-        for (std::size_t i = 0; i < count; ++i) items[i] = Item{0, positions[i]};
-        OrderGroup(keys, items.data(), scratch.data(), count, 0, descending);
+        // Each distinct key is sorted once: equal keys (names, cities, states repeat a lot in
+        // a table) first get one number, the distinct keys are ordered, and the rows then
+        // follow the rank of their key, stably.
+        std::vector<std::uint32_t> distinct_of(count);
+        std::vector<std::uint32_t> distinct_offsets;
+        std::vector<std::uint32_t> distinct_lengths;
+        std::vector<std::uint64_t> distinct_hashes;
+        std::size_t slot_count = 16;
+        while (slot_count < 2 * count) slot_count *= 2;
+        constexpr std::uint32_t kFree = UINT32_MAX;
+        std::vector<std::uint32_t> slots(slot_count, kFree);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t position = positions[i];
+            const char* bytes = keys.pool + keys.offsets[position];
+            const std::uint32_t length = keys.lengths[position];
+            const std::uint64_t hash = HashOf(bytes, length);
+            std::size_t slot = static_cast<std::size_t>(hash) & (slot_count - 1);
+            while (slots[slot] != kFree) {
+                const std::uint32_t seen = slots[slot];
+                if (distinct_hashes[seen] == hash && distinct_lengths[seen] == length &&
+                    std::memcmp(keys.pool + distinct_offsets[seen], bytes, length) == 0) {
+                    break;
+                }
+                slot = (slot + 1) & (slot_count - 1);
+            }
+            if (slots[slot] == kFree) {
+                slots[slot] = static_cast<std::uint32_t>(distinct_offsets.size());
+                distinct_offsets.push_back(keys.offsets[position]);
+                distinct_lengths.push_back(length);
+                distinct_hashes.push_back(hash);
+            }
+            distinct_of[i] = slots[slot];
+        }
+        std::vector<std::uint32_t>().swap(slots);
+
+        const std::size_t distinct = distinct_offsets.size();
+        std::vector<Item> items(std::max(distinct, count));
+        std::vector<Item> scratch(items.size());
+        for (std::size_t d = 0; d < distinct; ++d) items[d] = Item{0, static_cast<std::uint32_t>(d)};
+        const PooledKeys distinct_keys{keys.pool, distinct_offsets.data(), distinct_lengths.data()};
+        OrderGroup(distinct_keys, items.data(), scratch.data(), distinct, 0, false);
+        std::vector<std::uint32_t> rank(distinct);
+        for (std::size_t r = 0; r < distinct; ++r) rank[items[r].position] = static_cast<std::uint32_t>(r);
+
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t key_rank = rank[distinct_of[i]];
+            items[i] = Item{descending ? ~key_rank : key_rank, positions[i]};
+        }
+        RadixSortItems(items.data(), scratch.data(), count);
         for (std::size_t i = 0; i < count; ++i) positions[i] = items[i].position;
     } catch (const std::bad_alloc&) {
         return false;

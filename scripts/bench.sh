@@ -85,7 +85,8 @@ fi
 if wants tools; then
   say "other tools (limit $tool_limit s each)"
   "$python" tests/bench/tools_bench.py --data "$data" --work "$LINTARO_BUILD_ROOT/bench-tools" \
-    --out "$results/tools.json" --rows "${rows[@]}" --limit "$tool_limit"
+    --out "$results/tools.json" --rows "${rows[@]}" --limit "$tool_limit" \
+    --locales "$LINTARO_BUILD_ROOT/bench-locales"
 fi
 
 say "load now: $(cut -d' ' -f1-3 /proc/loadavg)"
