@@ -31,6 +31,7 @@ namespace {
 
 // Grid columns of the make-table.py table: 0 is the row-number column.
 constexpr int kNameColumn = 2;    // "Име", three-word names
+constexpr int kCityColumn = 3;    // "Град", eleven town names
 constexpr int kAmountColumn = 4;  // "Сума", 0.01 .. 9999.99
 constexpr int kDateColumn = 5;    // "Дата", dd.mm.yyyy
 
@@ -219,6 +220,7 @@ void SortBy(benchmark::State& state, int column, std::int32_t data_type) {
 void SortByNumber(benchmark::State& state) { SortBy(state, kAmountColumn, KeyType::Number); }
 void SortByText(benchmark::State& state) { SortBy(state, kNameColumn, KeyType::Text); }
 void SortAlphabetical(benchmark::State& state) { SortBy(state, kNameColumn, KeyType::Alphabetical); }
+void SortAlphabeticalByCity(benchmark::State& state) { SortBy(state, kCityColumn, KeyType::Alphabetical); }
 void SortByAmount(benchmark::State& state) { SortBy(state, kAmountColumn, KeyType::Amount); }
 void SortByDate(benchmark::State& state) { SortBy(state, kDateColumn, KeyType::Date); }
 
@@ -352,6 +354,7 @@ const bool g_registered = [] {
         {"RdfSortByNumber", SortByNumber},
         {"RdfSortByText", SortByText},
         {"RdfSortAlphabetical", SortAlphabetical},
+        {"RdfSortAlphabeticalByCity", SortAlphabeticalByCity},
         {"RdfSortByAmount", SortByAmount},
         {"RdfSortByDate", SortByDate},
         {"RdfFilter", Filter},
