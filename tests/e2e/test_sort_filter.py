@@ -552,3 +552,55 @@ def test_the_new_key_types_fit_their_lists(table, test_env):
         table.screenshot(test_env.screenshot_dir / f"sort-filter-date-type-{command}.png", window=dialog)
         dialog.click(IDCANCEL)
         dialog.wait_gone()
+
+
+# Keys a hostile table holds: control bytes, 255 bytes, hundreds of digits, impossible dates,
+# nothing but blanks or punctuation.
+HOSTILE_KEYS = ["\x01\x02\x1b[0m", "7" * 255, "9" * 250, "31.02.2024", "0.0.0", "99999999,99", "12.o3.2024",
+                "   ", "--", "-0", "4294967376", "1e9", "12,5", "abc", "", "\x7f"]
+
+
+def test_hostile_keys_sort_and_filter_without_losing_a_row(lintaro, tmp_path):
+    rows = [(f"r{i}", key, key, key) for i, key in enumerate(HOSTILE_KEYS)]
+    lines = ["WindowTitle: Ключове", "Titles:", "Ред\tИме\tСума\tДата", "Types:", "Text\tText\tText\tText", "Data:"]
+    lines += ["\t".join(row) for row in rows]
+    folder = lintaro.prepare(files={"hostile.rdf": "\r\n".join(lines) + "\r\n"})
+    lintaro.start([folder / "hostile.rdf"])
+    settle()
+    stored = sorted(row[0] for row in rows)
+    empty_row = f"r{HOSTILE_KEYS.index('')}"
+
+    def shown() -> list[str]:
+        """The rows' own names in the order the export gives them (the export writes control
+        bytes as blanks, so the names identify the rows)."""
+        path = tmp_path / f"hostile-{len(list(tmp_path.iterdir()))}.txt"
+        export(lintaro, path, TAB_SEPARATED, "Windows")
+        return [record[1] for record in read_back("tsv", "cp1251", path)[1][1:]]
+
+    for column, data_type in (("Име", "Азбучно"), ("Сума", "Сума (1 234,56)"), ("Дата", "Дата (дд.мм.гггг)")):
+        for order in ("В нарастващ ред", "В намаляващ ред"):
+            sort_by(lintaro, column, order, data_type)
+            now = shown()
+            assert sorted(now) == stored, f"{column} {order}: every row once"
+            if data_type == "Азбучно":
+                assert now[-1] == empty_row, "the empty key last"
+    # Not one of them is a possible date: sorted by date, the rows stay in the order shown.
+    before = shown()
+    sort_by(lintaro, "Дата", "В нарастващ ред", "Дата (дд.мм.гггг)")
+    assert shown() == before
+
+    # Bounds of every kind; a filter keeps some of the rows or says that none matched.
+    for column, low, high, data_type in (("Сума", "-0", "4294967376", "Сума (1 234,56)"),
+                                        ("Сума", "abc", "", "Сума (1 234,56)"),
+                                        ("Име", "-", "7" * 126, "Азбучно"),
+                                        ("Дата", "31.02.2024", "0.0.0", "Дата (дд.мм.гггг)")):
+        give_command(lintaro, RESTORE, "menu")
+        filter_by(lintaro, column, low, high, data_type)
+        settle()
+        boxes = [box for box in lintaro.dialogs() if box.text == MESSAGE_TITLE]
+        if boxes:
+            boxes[0].click(IDOK)
+            boxes[0].wait_gone()
+        kept = shown()
+        assert kept and set(kept) <= set(stored), f"{column} {low!r}..{high!r}"
+    assert lintaro.close() == 0
