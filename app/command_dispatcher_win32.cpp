@@ -38,6 +38,13 @@ void ApplyNaturalWidths() {
     if (Grid* grid = CurrentSession().grid.get()) grid->ApplyNaturalWidths();
 }
 
+// The year two-digit years of date keys are read against: this year on the computer's clock.
+int ThisYear() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now.wYear;
+}
+
 // The rows changed order or number: scroll ranges and the view follow, then the table repaints.
 void ShowChangedRows(Grid& grid) {
     RefreshViewState(grid.Model(), grid.Frame());
@@ -97,7 +104,7 @@ void SortTableRows(HWND main_window) {
     if (!ListColumns(*grid, ColumnsListed::ForSort, columns)) return;
     SortRequest request;
     if (!Dialog_Sort(main_window, columns, request)) return;
-    SortRows(grid->Model(), request);
+    SortRows(grid->Model(), request, ThisYear());
     ShowChangedRows(*grid);
 }
 
@@ -109,7 +116,7 @@ void FilterTableRows(HWND main_window) {
     if (!ListColumns(*grid, ColumnsListed::ForFilter, columns)) return;
     FilterRequest request{};
     if (!Dialog_Filter(main_window, columns, request)) return;
-    if (!FilterRows(grid->Model(), request)) {
+    if (!FilterRows(grid->Model(), request, ThisYear())) {
         ShowMessage(main_window, MB_ICONINFORMATION, kMessageTitle, "Няма записи, отговарящи",
                     "на зададеното условие.");
         return;

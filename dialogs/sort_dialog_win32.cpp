@@ -13,6 +13,9 @@ const OptionEntry kSortOrderOptions[] = {
 const OptionEntry kKeyTypeOptions[] = {
     {KeyType::Text + 1, "Текст"},
     {KeyType::Number + 1, "Число"},
+    {KeyType::Alphabetical + 1, "Азбучно"},
+    {KeyType::Amount + 1, "Сума (1 234,56)"},
+    {KeyType::Date + 1, "Дата (дд.мм.гггг)"},
     {0, nullptr},
 };
 

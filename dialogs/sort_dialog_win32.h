@@ -11,7 +11,8 @@
 
 // The order list: 1 ascending, 2 descending.
 extern const OptionEntry kSortOrderOptions[];
-// The data-type list of the sort and filter dialogs: 1 text, 2 number; a request stores key - 1.
+// The data-type list of the sort and filter dialogs: 1 text, 2 number, 3 alphabetical, 4 amount,
+// 5 date; a request stores key - 1.
 extern const OptionEntry kKeyTypeOptions[];
 
 // Offers `columns` (the first one chosen), the request's order and data type, in a modal

@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "grid/bulgarian_keys.h"
 #include "grid/cell_text_source.h"
+#include "grid/decimal_number.h"
+#include "grid/radix_order.h"
 
 namespace {
 
@@ -31,59 +35,6 @@ std::size_t FetchKey(const CellTextSource& cell_text, std::uint32_t row, int sou
     const int length = std::clamp(cell_text.Fetch(static_cast<int>(row), source, buffer, limit), 0, limit);
     buffer[length] = '\0';
     return std::strlen(buffer);
-}
-
-// A data row's key for sorting by number, fetched once.
-struct NumberKey {
-    double value;
-    std::uint32_t position;  // in the rows being ordered
-    bool empty;
-};
-
-// A data row's key for sorting by text, fetched once: its first eight bytes as a big-endian
-// number (zero-padded, so a shorter text that is a prefix of a longer one stays before it),
-// and the whole text in a shared pool.
-struct TextKey {
-    std::uint64_t head;
-    std::uint32_t offset;  // in the pool
-    std::uint32_t length;
-    std::uint32_t position;
-};
-
-std::uint64_t HeadOf(const char* text, std::size_t length) {
-    std::uint64_t head = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        head <<= 8;
-        if (i < length) head |= static_cast<unsigned char>(text[i]);
-    }
-    return head;
-}
-
-// The order of the rows' keys by CompareKeys < 0 with the empty keys last; the sort that uses
-// it is stable, which is exactly the order the exchange passes leave.
-void OrderByNumber(std::vector<NumberKey>& keys, bool descending) {
-    std::stable_sort(keys.begin(), keys.end(), [descending](const NumberKey& a, const NumberKey& b) {
-        if (a.empty) return false;
-        if (b.empty) return true;
-        return descending ? a.value > b.value : a.value < b.value;
-    });
-}
-
-void OrderByText(std::vector<TextKey>& keys, const std::string& pool, bool descending) {
-    const char* bytes = pool.data();
-    auto less = [bytes](const TextKey& a, const TextKey& b) {
-        if (a.head != b.head) return a.head < b.head;
-        if (a.length <= 8 && b.length <= 8) return false;  // the heads were the whole texts
-        const std::uint32_t a_head = std::min<std::uint32_t>(a.length, 8);
-        const std::uint32_t b_head = std::min<std::uint32_t>(b.length, 8);
-        return CompareBytes(bytes + a.offset + a_head, a.length - a_head, bytes + b.offset + b_head,
-                            b.length - b_head) < 0;
-    };
-    std::stable_sort(keys.begin(), keys.end(), [&less, descending](const TextKey& a, const TextKey& b) {
-        if (a.length == 0) return false;
-        if (b.length == 0) return true;
-        return descending ? less(b, a) : less(a, b);
-    });
 }
 
 // Length of a text in a fixed field of `limit` bytes that need not hold a terminator.
@@ -111,6 +62,40 @@ void ClampTopLine(GridModel& model) {
     if (view.top_sub_line < 0 || view.top_sub_line >= model.Line(view.top_line).height) view.top_sub_line = 0;
 }
 
+bool IsValueType(std::int32_t type) {
+    return type == KeyType::Number || type == KeyType::Amount || type == KeyType::Date;
+}
+
+int YearFor(std::int32_t type, int current_year) {
+    return type == KeyType::Date && current_year == kClockYear ? ClockYear() : current_year;
+}
+
+// Reads a NUL-ended key of a value type (IsValueType) into a number; false when it ranks as
+// empty: an empty text, an amount without digits, a date that cannot be.
+bool ReadKeyValue(const char* text, std::size_t length, std::int32_t type, int current_year, double& value) {
+    value = 0;
+    if (length == 0) return false;
+    if (type == KeyType::Amount) return ReadAmount(text, length, value);
+    if (type == KeyType::Date) {
+        long day = 0;
+        if (!ReadDate(text, length, current_year, day)) return false;
+        value = static_cast<double>(day);
+        return true;
+    }
+    value = KeyNumber(text);
+    return true;
+}
+
+// Orders two non-empty keys of a type that is not a value type: -1, 0 or 1.
+int CompareTexts(const char* a, std::size_t a_length, const char* b, std::size_t b_length, std::int32_t type) {
+    if (type != KeyType::Alphabetical) return CompareBytes(a, a_length, b, b_length);
+    std::string a_key;
+    std::string b_key;
+    AppendAlphabeticalKey(a, a_length, a_key);
+    AppendAlphabeticalKey(b, b_length, b_key);
+    return CompareBytes(a_key.data(), a_key.size(), b_key.data(), b_key.size());
+}
+
 }  // namespace
 
 double KeyNumber(const char* text) {
@@ -136,68 +121,92 @@ double KeyNumber(const char* text) {
     }
     // strtod reads more forms than these (hexadecimal after a "0"), so it gets only the
     // number's own bytes. The program never changes the "C" locale: "." is the point.
-    const std::size_t length = static_cast<std::size_t>(end - start);
-    char small[64];
-    if (length < sizeof small) {
-        std::memcpy(small, start, length);
-        small[length] = '\0';
-        return std::strtod(small, nullptr);
-    }
-    const std::string copy(start, length);
-    return std::strtod(copy.c_str(), nullptr);
+    return DecimalValue(start, static_cast<std::size_t>(end - start));
 }
 
-int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool descending) {
+int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool descending, int current_year) {
     if (a == nullptr) a = "";
     if (b == nullptr) b = "";
-    if (b[0] == '\0') return a[0] != '\0' ? -1 : 0;
-    if (a[0] == '\0') return 1;
+    const std::size_t a_length = std::strlen(a);
+    const std::size_t b_length = std::strlen(b);
     int result = 0;
-    if (data_type == KeyType::Number) {
-        const double x = KeyNumber(a);
-        const double y = KeyNumber(b);
+    if (IsValueType(data_type)) {
+        const int year = YearFor(data_type, current_year);
+        double x = 0;
+        double y = 0;
+        const bool a_has = ReadKeyValue(a, a_length, data_type, year, x);
+        const bool b_has = ReadKeyValue(b, b_length, data_type, year, y);
+        if (!b_has) return a_has ? -1 : 0;
+        if (!a_has) return 1;
         result = x < y ? -1 : (x > y ? 1 : 0);
     } else {
-        result = CompareBytes(a, std::strlen(a), b, std::strlen(b));
+        if (b_length == 0) return a_length != 0 ? -1 : 0;
+        if (a_length == 0) return 1;
+        result = CompareTexts(a, a_length, b, b_length, data_type);
     }
     return descending ? -result : result;
 }
 
-void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request) {
+void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request,
+                    int current_year) {
     const CellTextSource cell_text = model.GetCellTextSource();
     const GridColumn* column = model.Column(request.column);
     if (!cell_text.Present() || column == nullptr || count < 2 || count > UINT32_MAX) return;
     const int source = column->source;
     const bool descending = request.direction == SortDirection::Descending;
+    const std::int32_t type = request.data_type;
+    const int year = YearFor(type, current_year);
     char text[kCellTextLimit + 1];
-    std::vector<std::uint32_t> order(count);
 
-    if (request.data_type == KeyType::Number) {
-        std::vector<NumberKey> keys(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
-            keys[i] = NumberKey{length == 0 ? 0.0 : KeyNumber(text), static_cast<std::uint32_t>(i), length == 0};
+    // Without memory for the keys the rows stay as they are.
+    try {
+        // Each key read once; the rows with keys ranked as empty go last, in their order.
+        std::vector<std::uint32_t> order;
+        std::vector<std::uint32_t> empties;
+        order.reserve(count);
+        bool ordered = false;
+        if (IsValueType(type)) {
+            std::vector<double> values(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
+                const bool has_value = ReadKeyValue(text, length, type, year, values[i]);
+                (has_value ? order : empties).push_back(static_cast<std::uint32_t>(i));
+            }
+            ordered = RadixOrderByValue(values.data(), order.data(), order.size(), descending);
+        } else {
+            // Text keys by their bytes, alphabetical ones by their collation keys: both then
+            // compare as unsigned bytes.
+            const bool alphabetical = type == KeyType::Alphabetical;
+            std::vector<std::uint32_t> offsets(count);
+            std::vector<std::uint32_t> lengths(count);
+            std::string pool;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
+                const std::size_t offset = pool.size();
+                if (alphabetical) {
+                    AppendAlphabeticalKey(text, length, pool);
+                } else {
+                    pool.append(text, length);
+                }
+                if (pool.size() > UINT32_MAX) return;
+                offsets[i] = static_cast<std::uint32_t>(offset);
+                lengths[i] = static_cast<std::uint32_t>(pool.size() - offset);
+                (length != 0 ? order : empties).push_back(static_cast<std::uint32_t>(i));
+            }
+            const PooledKeys keys{pool.data(), offsets.data(), lengths.data()};
+            ordered = RadixOrderByBytes(keys, order.data(), order.size(), descending);
         }
-        OrderByNumber(keys, descending);
-        for (std::size_t i = 0; i < count; ++i) order[i] = keys[i].position;
-    } else {
-        std::vector<TextKey> keys(count);
-        std::string pool;
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
-            keys[i] = TextKey{HeadOf(text, length), static_cast<std::uint32_t>(pool.size()),
-                              static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(i)};
-            pool.append(text, length);
-        }
-        OrderByText(keys, pool, descending);
-        for (std::size_t i = 0; i < count; ++i) order[i] = keys[i].position;
+        if (!ordered) return;
+        order.insert(order.end(), empties.begin(), empties.end());
+
+        const std::vector<LayoutLine> before(rows, rows + count);
+        for (std::size_t i = 0; i < count; ++i) rows[i] = before[order[i]];
+    } catch (const std::bad_alloc&) {
+        return;
     }
-
-    const std::vector<LayoutLine> before(rows, rows + count);
-    for (std::size_t i = 0; i < count; ++i) rows[i] = before[order[i]];
 }
 
-void SortRows(GridModel& model, const SortRequest& request) {
+void SortRows(GridModel& model, const SortRequest& request, int current_year) {
     if (!model.GetCellTextSource().Present() || model.LineCount() < 2) return;
 
     // The data rows move to the front in list order, unnumbered; the rest of the list goes.
@@ -211,7 +220,7 @@ void SortRows(GridModel& model, const SortRequest& request) {
         line.ordinal = 0;
         rows.push_back(line);
     }
-    OrderRowsByKey(model, rows.data(), rows.size(), request);
+    OrderRowsByKey(model, rows.data(), rows.size(), request, current_year);
     const std::int32_t kept = static_cast<std::int32_t>(rows.size());
     if (kept > 0) std::memcpy(list.Data(), rows.data(), rows.size() * sizeof(LayoutLine));
     list.Remove(kept * kLineSize, (count - kept) * kLineSize);
@@ -222,32 +231,56 @@ void SortRows(GridModel& model, const SortRequest& request) {
 }
 
 // The request's texts are fixed fields: they are read only up to their last byte.
-FilterRange::FilterRange(const FilterRequest& request)
+FilterRange::FilterRange(const FilterRequest& request, int current_year)
     : from_(request.from, FieldLength(request.from, kFilterBoundLimit)),
       to_(request.to, FieldLength(request.to, kFilterBoundLimit)),
-      from_number_(KeyNumber(from_.c_str())),
-      to_number_(KeyNumber(to_.c_str())),
-      numbers_(request.data_type == KeyType::Number) {}
+      type_(request.data_type),
+      current_year_(YearFor(request.data_type, current_year)) {
+    if (IsValueType(type_)) {
+        from_ranks_empty_ = !ReadKeyValue(from_.c_str(), from_.size(), type_, current_year_, from_value_);
+        to_ranks_empty_ = !ReadKeyValue(to_.c_str(), to_.size(), type_, current_year_, to_value_);
+    } else {
+        from_ranks_empty_ = from_.empty();
+        to_ranks_empty_ = to_.empty();
+        if (type_ == KeyType::Alphabetical) {
+            AppendAlphabeticalKey(from_.data(), from_.size(), from_key_);
+            AppendAlphabeticalKey(to_.data(), to_.size(), to_key_);
+            // Room for the collation key of any key a filter reads (at most 127 bytes).
+            key_scratch_.reserve(4 * kFilterBoundLimit + 2);
+        }
+    }
+}
 
 bool FilterRange::Contains(const char* key) const {
-    if (key == nullptr || key[0] == '\0') return to_.empty();  // empties rank after every bound but ""
-    // Two empty bounds ask for the empty keys alone; one empty bound leaves that side open.
-    if (from_.empty() && to_.empty()) return false;
-    if (numbers_) {
-        const double value = KeyNumber(key);
-        return (from_.empty() || from_number_ <= value) && (to_.empty() || value <= to_number_);
-    }
+    if (key == nullptr) key = "";
     const std::size_t length = std::strlen(key);
+    double value = 0;
+    const bool ranks_empty =
+        IsValueType(type_) ? !ReadKeyValue(key, length, type_, current_year_, value) : length == 0;
+    if (ranks_empty) return to_ranks_empty_;  // such keys rank after every bound but an empty one
+    // Two empty bounds ask for the keys that rank as empty alone; one leaves its side open.
+    if (from_.empty() && to_.empty()) return false;
+    if (!from_.empty() && from_ranks_empty_) return false;
+    if (IsValueType(type_)) {
+        return (from_.empty() || from_value_ <= value) && (to_ranks_empty_ || value <= to_value_);
+    }
+    if (type_ == KeyType::Alphabetical) {
+        key_scratch_.clear();
+        AppendAlphabeticalKey(key, length, key_scratch_);
+        const std::string& k = key_scratch_;
+        return (from_.empty() || CompareBytes(from_key_.data(), from_key_.size(), k.data(), k.size()) <= 0) &&
+               (to_ranks_empty_ || CompareBytes(k.data(), k.size(), to_key_.data(), to_key_.size()) <= 0);
+    }
     return (from_.empty() || CompareBytes(from_.data(), from_.size(), key, length) <= 0) &&
            (to_.empty() || CompareBytes(key, length, to_.data(), to_.size()) <= 0);
 }
 
-bool FilterRows(GridModel& model, const FilterRequest& request) {
+bool FilterRows(GridModel& model, const FilterRequest& request, int current_year) {
     const GridColumn* column = model.Column(request.column);
     if (column == nullptr) return false;
     const CellTextSource cell_text = model.GetCellTextSource();
     const int source = column->source;
-    const FilterRange range(request);
+    const FilterRange range(request, current_year);
     char key[kFilterBoundLimit + 1];
     auto matches = [&](const LayoutLine& line) {
         if (source == kRowNumberSource) {

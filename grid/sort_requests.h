@@ -5,9 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// How a key text is read: SortRequest::data_type and FilterRequest::data_type.
+// How a key text is read: SortRequest::data_type and FilterRequest::data_type. Text and
+// Number are the program's first two; the other three read keys the Bulgarian way
+// (grid/bulgarian_keys.h). Any other value reads as Text.
 struct KeyType {
-    enum : std::int32_t { Text = 0, Number = 1 };
+    enum : std::int32_t {
+        Text = 0,          // code-page bytes, case-sensitive
+        Number = 1,        // atof's number, "12,5" is 12
+        Alphabetical = 2,  // dictionary order, case ignored, "9" before "10"
+        Amount = 3,        // "1 234,56 лв."; a key without a number ranks as empty
+        Date = 4,          // "12.03.2024", "12.03.24 г.", "2024-03-12"; an impossible date ranks as empty
+    };
 };
 
 // SortRequest::direction; any value other than Descending sorts ascending.

@@ -101,7 +101,8 @@ fi
 if wants tools; then
   say "other tools (limit $tool_limit s each)"
   "$python" tests/bench/tools_bench.py --data "$data" --work "$LINTARO_BUILD_ROOT/bench-tools" \
-    --out "$results/tools.json" --rows "${rows[@]}" --limit "$tool_limit"
+    --out "$results/tools.json" --rows "${rows[@]}" --limit "$tool_limit" \
+    --locales "$LINTARO_BUILD_ROOT/bench-locales"
 fi
 
 if wants convert; then

@@ -31,7 +31,9 @@ namespace {
 
 // Grid columns of the make-table.py table: 0 is the row-number column.
 constexpr int kNameColumn = 2;    // "Име", three-word names
+constexpr int kCityColumn = 3;    // "Град", eleven town names
 constexpr int kAmountColumn = 4;  // "Сума", 0.01 .. 9999.99
+constexpr int kDateColumn = 5;    // "Дата", dd.mm.yyyy
 
 // The printer behind the head's "Printer:" key: a default printer with A4 and no strips.
 class BenchPrinters : public PrinterDirectory {
@@ -276,16 +278,20 @@ void SortBy(benchmark::State& state, int column, std::int32_t data_type) {
 }
 void SortByNumber(benchmark::State& state) { SortBy(state, kAmountColumn, KeyType::Number); }
 void SortByText(benchmark::State& state) { SortBy(state, kNameColumn, KeyType::Text); }
+void SortAlphabetical(benchmark::State& state) { SortBy(state, kNameColumn, KeyType::Alphabetical); }
+void SortAlphabeticalByCity(benchmark::State& state) { SortBy(state, kCityColumn, KeyType::Alphabetical); }
+void SortByAmount(benchmark::State& state) { SortBy(state, kAmountColumn, KeyType::Amount); }
+void SortByDate(benchmark::State& state) { SortBy(state, kDateColumn, KeyType::Date); }
 
-// The filter command: amounts from 2500 to 7500 as numbers, about half of the rows.
-void Filter(benchmark::State& state) {
+// The filter command on one column from `from` to `to`.
+void FilterBy(benchmark::State& state, int column, std::int32_t data_type, const char* from, const char* to) {
     OpenTable* table = TableOf(state);
     if (table == nullptr) return;
     FilterRequest request{};
-    request.column = kAmountColumn;
-    request.data_type = KeyType::Number;
-    std::strcpy(request.from, "2500");
-    std::strcpy(request.to, "7500");
+    request.column = column;
+    request.data_type = data_type;
+    std::strcpy(request.from, from);
+    std::strcpy(request.to, to);
     int kept = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -298,6 +304,11 @@ void Filter(benchmark::State& state) {
     state.counters["lines_kept"] = kept;
     SetRowsRate(state);
 }
+// Amounts from 2500 to 7500 as numbers, about half of the rows.
+void Filter(benchmark::State& state) { FilterBy(state, kAmountColumn, KeyType::Number, "2500", "7500"); }
+// Names from "Г" to "Л" alphabetically, and the dates of the first half of 2020.
+void FilterAlphabetical(benchmark::State& state) { FilterBy(state, kNameColumn, KeyType::Alphabetical, "г", "л"); }
+void FilterByDate(benchmark::State& state) { FilterBy(state, kDateColumn, KeyType::Date, "1.1.2020", "30.06.2020"); }
 
 void Export(benchmark::State& state, int format) {
     OpenTable* table = TableOf(state);
@@ -402,7 +413,13 @@ const bool g_registered = [] {
         {"RdfPaginate", Paginate},
         {"RdfSortByNumber", SortByNumber},
         {"RdfSortByText", SortByText},
+        {"RdfSortAlphabetical", SortAlphabetical},
+        {"RdfSortAlphabeticalByCity", SortAlphabeticalByCity},
+        {"RdfSortByAmount", SortByAmount},
+        {"RdfSortByDate", SortByDate},
         {"RdfFilter", Filter},
+        {"RdfFilterAlphabetical", FilterAlphabetical},
+        {"RdfFilterByDate", FilterByDate},
         {"RdfExportPlainText", ExportPlainText},
         {"RdfExportTabSeparated", ExportTabSeparated},
         {"RdfExportCsv", ExportCsv},

@@ -156,7 +156,7 @@ void FilterRowsOfTable(benchmark::State& state) {
     FilterRequest request{};
     request.column = static_cast<std::int32_t>(state.range(1));
     request.data_type = static_cast<std::int32_t>(state.range(2));
-    if (request.data_type == KeyType::Number) {
+    if (request.data_type == KeyType::Number || request.data_type == KeyType::Amount) {
         std::strcpy(request.from, "250000");
         std::strcpy(request.to, "750000");
     } else {
@@ -184,17 +184,21 @@ void RestoreRowsOfTable(benchmark::State& state) {
 
 }  // namespace
 
-// {rows, column, type, direction}: column 1 amounts, 2 names; type 0 text, 1 number.
+// {rows, column, type, direction}: column 1 amounts, 2 names; type 0 text, 1 number,
+// 2 alphabetical, 3 amount.
 BENCHMARK(SortRowsOfTable)
     ->Args({1000000, 1, KeyType::Number, SortDirection::Ascending})
     ->Args({1000000, 1, KeyType::Number, SortDirection::Descending})
     ->Args({1000000, 2, KeyType::Text, SortDirection::Ascending})
     ->Args({1000000, 2, KeyType::Text, SortDirection::Descending})
+    ->Args({1000000, 2, KeyType::Alphabetical, SortDirection::Ascending})
+    ->Args({1000000, 1, KeyType::Amount, SortDirection::Descending})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(OrderRowsOfTable)
     ->Args({1000000, 1, KeyType::Number, SortDirection::Descending})
     ->Args({1000000, 2, KeyType::Text, SortDirection::Ascending})
+    ->Args({1000000, 2, KeyType::Alphabetical, SortDirection::Ascending})
     ->Args({10000, 1, KeyType::Number, SortDirection::Descending})
     ->Args({10000, 2, KeyType::Text, SortDirection::Ascending})
     ->Unit(benchmark::kMillisecond);
@@ -206,6 +210,8 @@ BENCHMARK(ExchangePassesOfTable)
 BENCHMARK(FilterRowsOfTable)
     ->Args({1000000, 1, KeyType::Number})
     ->Args({1000000, 2, KeyType::Text})
+    ->Args({1000000, 2, KeyType::Alphabetical})
+    ->Args({1000000, 1, KeyType::Amount})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(RestoreRowsOfTable)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -14,6 +14,10 @@ For each rows-N.rdf in FOLDER the table is converted once (rdf_convert.py, not t
   mlr_to_csv         miller: the TSV to ";"-separated CSV
   csvformat_tsv      csvkit's csvformat: the CSV to tab-separated text
   csvformat_csv      csvformat: the TSV to ";"-separated CSV
+  sort_bg_name       LC_ALL=bg_BG.UTF-8 sort -t$'\t' -k2,2 on the TSV's rows: the name column
+  sort_bg_city       LC_ALL=bg_BG.UTF-8 sort -t$'\t' -k3,3: the city column
+                     (coreutils with the locale's collation, the locale from --locales, which
+                     install-bench-deps.sh fills; the titles line is left out of the input)
 Each run is wall-clock time of the whole command, output to a file; a run that reaches the
 limit (default 600 s) is ended and recorded as over the limit. Every output is checked (lines,
 pages or records) so that a tool that did not do the job does not pass for a fast one.
@@ -40,12 +44,13 @@ def log(text: str) -> None:
     print(f"tools-bench: {text}", file=sys.stderr, flush=True)
 
 
-def timed(command: list[str], output: Path | None, limit: float, cwd: Path | None = None) -> dict:
+def timed(command: list[str], output: Path | None, limit: float, cwd: Path | None = None,
+          env: dict | None = None) -> dict:
     """Runs the command (its standard output to `output`) in a process group of its own;
     ends the group at the limit."""
     sink = open(output, "wb") if output is not None else subprocess.DEVNULL
     start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=sink, stderr=subprocess.PIPE, cwd=cwd,
+    process = subprocess.Popen(command, stdout=sink, stderr=subprocess.PIPE, cwd=cwd, env=env,
                                start_new_session=True)
     try:
         _, errors = process.communicate(timeout=limit)
@@ -101,7 +106,16 @@ class LibreOffice:
                        timeout=300)
 
 
-def bench_size(rows: int, data: Path, work: Path, limit: float, office: LibreOffice) -> dict:
+def sorted_by_locale(path: Path, field: int, locale_env: dict) -> str:
+    """Checks that a sort's output is in order by the same field and locale (`sort --check`);
+    the caller has already counted its lines."""
+    check = subprocess.run(["sort", "-t", "\t", f"-k{field},{field}", "--check=quiet", str(path)],
+                           env=locale_env, capture_output=True)
+    return "ok" if check.returncode == 0 else "not in order"
+
+
+def bench_size(rows: int, data: Path, work: Path, limit: float, office: LibreOffice, locales: Path | None,
+               only: set[str] | None) -> dict:
     folder = work / f"rows-{rows}"
     subprocess.run([sys.executable, str(HERE / "rdf_convert.py"), str(data), str(folder)], check=True)
     out = folder / "out"
@@ -109,8 +123,10 @@ def bench_size(rows: int, data: Path, work: Path, limit: float, office: LibreOff
     tsv, csv_file, semicolon = folder / "table.tsv", folder / "table.csv", folder / "table-semicolon.csv"
     results: dict = {"load_before": Path("/proc/loadavg").read_text().split()[0]}
 
-    def run(name: str, command: list[str], output: Path | None, check) -> None:
-        result = timed(command, output, limit)
+    def run(name: str, command: list[str], output: Path | None, check, env: dict | None = None) -> None:
+        if only is not None and name not in only:
+            return
+        result = timed(command, output, limit, env=env)
         if result.get("seconds") is not None and result.get("code") == 0:
             result["check"] = check()
         results[name] = result
@@ -151,6 +167,22 @@ def bench_size(rows: int, data: Path, work: Path, limit: float, office: LibreOff
         lines_exactly(out / "csvformat.tsv", rows + 1))
     run("csvformat_csv", ["csvformat", "-t", "-D", ";", str(tsv)], out / "csvformat.csv",
         lines_exactly(out / "csvformat.csv", rows + 1))
+    if locales is not None and (locales / "bg_BG.UTF-8" / "LC_COLLATE").exists():
+        rows_only = folder / "rows.tsv"
+        with open(tsv, "rb") as source, open(rows_only, "wb") as target:
+            source.readline()
+            while chunk := source.read(1 << 20):
+                target.write(chunk)
+        locale_env = dict(os.environ, LOCPATH=str(locales), LC_ALL="bg_BG.UTF-8")
+        for name, field in (("sort_bg_name", 2), ("sort_bg_city", 3)):
+            output = out / f"{name}.tsv"
+            run(name, ["sort", "-t", "\t", f"-k{field},{field}", str(rows_only)], output,
+                lambda output=output, field=field: (f"{count_lines(output)} lines"
+                                                    if count_lines(output) != rows else
+                                                    sorted_by_locale(output, field, locale_env)),
+                env=locale_env)
+    else:
+        log(f"no bg_BG.UTF-8 locale in {locales}: the coreutils sort is left out")
     for produced in out.iterdir():
         produced.unlink()
     results["load_after"] = Path("/proc/loadavg").read_text().split()[0]
@@ -164,14 +196,18 @@ def main() -> int:
     parser.add_argument("--out", type=Path, required=True)
     parser.add_argument("--rows", type=int, nargs="+", default=[10000, 100000, 1000000])
     parser.add_argument("--limit", type=float, default=600.0)
+    parser.add_argument("--locales", type=Path, help="folder holding bg_BG.UTF-8 (localedef output)")
+    parser.add_argument("--only", nargs="+", help="run only these tools (names as in the results)")
     args = parser.parse_args()
     args.work.mkdir(parents=True, exist_ok=True)
+    only = set(args.only) if args.only else None
     office = LibreOffice(args.work.resolve())
-    office.warm_up()
+    if only is None or only & {"lo_pdf", "lo_dbf"}:
+        office.warm_up()
     results: dict = {"limit": args.limit, "sizes": {}}
     for rows in args.rows:
         results["sizes"][str(rows)] = bench_size(rows, args.data / f"rows-{rows}.rdf", args.work.resolve(),
-                                                 args.limit, office)
+                                                 args.limit, office, args.locales, only)
         args.out.write_text(json.dumps(results, indent=1))
     return 0
 

@@ -2,6 +2,7 @@
 """Times the real lintaro.exe under Wine on large tables, driven as a user drives it.
 
     wine_bench.py --data FOLDER --out RESULTS.json [--rows N ...] [--starts K] [--skip-print]
+                  [--skip-export]
 
 FOLDER holds rows-N.rdf (scripts/make-table.py with --printer LintaroBench, a CUPS PDF queue this script
 adds for its run and removes afterwards). The test environment must be started
@@ -385,7 +386,7 @@ def check_export(kind: str, path: Path, rows: int) -> str:
     return "ok" if lines >= rows else f"{lines} lines"
 
 
-def bench_size(bench: Bench, data: Path, rows: int, starts: int, skip_print: bool) -> dict:
+def bench_size(bench: Bench, data: Path, rows: int, starts: int, skip_print: bool, skip_export: bool) -> dict:
     result: dict = {"rows": rows, "load_before": load_average(), "steps": {}, "checks": {}}
     own = {os.getpid()}
     result["busy_before"] = busiest_other_processes(own)
@@ -414,11 +415,13 @@ def bench_size(bench: Bench, data: Path, rows: int, starts: int, skip_print: boo
     bench.command_and_wait(app, RESTORE)
     step("sort_text", bench.sort(app, "Име", "Текст"))
     bench.command_and_wait(app, RESTORE)
+    step("sort_alphabetical", bench.sort(app, "Име", "Азбучно"))
+    bench.command_and_wait(app, RESTORE)
     step("filter", bench.filter(app))
     bench.command_and_wait(app, RESTORE)
     exports = bench.run_dir / "exports"
     exports.mkdir(parents=True, exist_ok=True)
-    for kind, (_, extension) in FORMATS.items():
+    for kind, (_, extension) in ({} if skip_export else FORMATS).items():
         path = exports / f"table-{rows}-{kind}.{extension}"
         path.unlink(missing_ok=True)
         step(f"export_{kind}", bench.export(app, kind, path))
@@ -452,6 +455,7 @@ def main() -> int:
     parser.add_argument("--rows", type=int, nargs="+", default=[10000, 100000, 1000000])
     parser.add_argument("--starts", type=int, default=3)
     parser.add_argument("--skip-print", action="store_true")
+    parser.add_argument("--skip-export", action="store_true")
     args = parser.parse_args()
 
     env = TestEnvironment.from_os()
@@ -478,7 +482,8 @@ def main() -> int:
             data = args.data / f"rows-{rows}.rdf"
             if not data.exists():
                 raise HarnessError(f"{data} does not exist")
-            results["sizes"][str(rows)] = bench_size(bench, data, rows, args.starts, args.skip_print)
+            results["sizes"][str(rows)] = bench_size(bench, data, rows, args.starts, args.skip_print,
+                                                      args.skip_export)
             args.out.write_text(json.dumps(results, indent=1))
     finally:
         driver.close()

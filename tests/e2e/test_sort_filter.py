@@ -9,12 +9,14 @@ a file holds."""
 
 from __future__ import annotations
 
+import random
 import time
 from pathlib import Path
 
 import pytest
 
 from lintaro_harness import IDCANCEL, IDOK, image_pixels
+from test_export import FORMATS, export, read_back
 from test_grid import Picture, first_row_and_rules
 
 VISIBLE_COLUMNS, SORT, FILTER, RESTORE = 201, 222, 223, 224
@@ -26,6 +28,7 @@ LIST, ALL, NONE = 101, 701, 702
 SORT_COLUMN, SORT_ORDER, SORT_TYPE = 101, 102, 103
 FILTER_COLUMN, FILTER_FROM, FILTER_TO, FILTER_TYPE = 101, 111, 112, 121
 LB_GETITEMHEIGHT = 0x01A1
+KEY_TYPES = ["Текст", "Число", "Азбучно", "Сума (1 234,56)", "Дата (дд.мм.гггг)"]
 
 TITLES = ["Наименование", "Стойност", "Бележка"]
 TYPES = ["Text", "Number", "Text"]
@@ -223,7 +226,7 @@ def test_sort_dialog_offers_columns_order_and_type(table, test_env):
     assert (texts[IDOK], texts[IDCANCEL]) == ("Ok", "Отказ")
     assert dialog.combo_items(SORT_COLUMN) == TITLES
     assert dialog.combo_items(SORT_ORDER) == ["В нарастващ ред", "В намаляващ ред"]
-    assert dialog.combo_items(SORT_TYPE) == ["Текст", "Число"]
+    assert dialog.combo_items(SORT_TYPE) == KEY_TYPES
     assert [dialog.combo_selection(i) for i in (SORT_COLUMN, SORT_ORDER, SORT_TYPE)] == [0, 0, 0]
     table.screenshot(test_env.screenshot_dir / "sort-filter-sort-dialog.png", window=dialog)
     dialog.click(IDCANCEL)
@@ -236,7 +239,7 @@ def test_filter_dialog_offers_columns_range_and_type(table, test_env):
     assert dialog.combo_items(FILTER_COLUMN) == ["No"] + TITLES
     assert dialog.combo_selection(FILTER_COLUMN) == 0
     assert (dialog.control_text(FILTER_FROM), dialog.control_text(FILTER_TO)) == ("", "")
-    assert dialog.combo_items(FILTER_TYPE) == ["Текст", "Число"]
+    assert dialog.combo_items(FILTER_TYPE) == KEY_TYPES
     assert dialog.combo_selection(FILTER_TYPE) == 0
     # The range fields scroll sideways and take more than they show.
     assert dialog.item(FILTER_FROM).info().style & 0x0080  # ES_AUTOHSCROLL
@@ -437,3 +440,167 @@ def test_with_only_the_moved_row_numbers_shown_sort_has_nothing_to_do(table):
     dialog.click(IDOK)
     dialog.wait_gone()
     assert same_picture(grid_shot(table, "numbers-all-shown"), moved), "the rows kept their order"
+
+
+# ---- Keys read the Bulgarian way: alphabetical, amounts, dates -----------------------------------
+
+# Names in dictionary order; the names of one entry are equal to the reader (case is ignored)
+# and keep their stored order.
+NAMES_IN_ORDER = [["2 лева"], ["10 лева"], ["Zlatko"], ["Ана"], ["Анна", "АННА", "анна"], ["Борис"], ["вера"],
+                  ["Гергана"], ["Ели"], ["Ёлка"], ["Иван"], ["Иванов"], ["Йордан"], ["Пенка"], ["ул. 9"],
+                  ["ул. 10"], ["Христо"], ["Щерю"], ["Ъглов"], ["ьо"], ["Юлия"], ["Ябълков"]]
+# Amounts as written, with the value a reader sees; None: no number, ranked with the empty key.
+AMOUNTS = [("-5,00 лв.", -5), ("12,5", 12.5), ("99 999 999,99", 99999999.99), ("лв.", None), ("1 234,56", 1234.56),
+           ("12,50", 12.5), (",50", 0.5), ("5 000,50", 5000.5), ("", None), ("1.234,57 лв.", 1234.57),
+           ("5000,51", 5000.51), ("999,99", 999.99), ("1 000", 1000)]
+# Dates as written, with the day they mean; None: not a possible date. Two-digit years are read
+# against this year: 99 is 1999, 05 is 2005.
+DATES = [("31.12.2023", "2023-12-31"), ("1.1.2024", "2024-01-01"), ("31.02.2024", None),
+         ("15.02.2024 г.", "2024-02-15"), ("5.5.99", "1999-05-05"), ("2024-03-31", "2024-03-31"),
+         ("", None), ("01.04.2024г.", "2024-04-01"), ("29.02.2024", "2024-02-29"), ("7.6.05", "2005-06-07"),
+         ("утре", None)]
+BULGARIAN_TITLES = ["Име", "Сума", "Дата"]
+TAB_SEPARATED = FORMATS[1]
+
+
+def bulgarian_rows() -> list[tuple[str, str, str]]:
+    """Stored rows: the names shuffled (fixed seed), amounts and dates repeating beside them."""
+    names = [name for group in NAMES_IN_ORDER for name in group] + [""]
+    random.Random(22).shuffle(names)
+    return [(name, AMOUNTS[i % len(AMOUNTS)][0], DATES[i % len(DATES)][0]) for i, name in enumerate(names)]
+
+
+def bulgarian_table_file(rows) -> str:
+    lines = ["WindowTitle: Плащания", "Titles:", "\t".join(BULGARIAN_TITLES), "Types:", "Text\tText\tText", "Data:"]
+    lines += ["\t".join(row) for row in rows]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def exported_rows(app, path: Path) -> list[list[str]]:
+    """The table as the tab-separated export gives it, read back on its own: titles, then rows."""
+    export(app, path, TAB_SEPARATED, "Windows")
+    encoding, records = read_back("tsv", "cp1251", path)
+    assert records[0] == ["No"] + BULGARIAN_TITLES
+    return records[1:]
+
+
+def numbered(rows) -> list[list[str]]:
+    return [[str(number)] + list(row) for number, row in enumerate(rows, 1)]
+
+
+def test_alphabetical_amount_and_date_sort_and_filter_read_back_from_the_export(lintaro, tmp_path):
+    rows = bulgarian_rows()
+    folder = lintaro.prepare(files={"payments.rdf": bulgarian_table_file(rows)})
+    lintaro.start([folder / "payments.rdf"])
+    settle()
+    rank = {name: place for place, group in enumerate(NAMES_IN_ORDER) for name in group}
+    amount = dict(AMOUNTS)
+    day = dict(DATES)
+    last = float("inf")
+
+    # Alphabetical, ascending: dictionary order, equal names in stored order, the empty name last.
+    sort_by(lintaro, "Име", "В нарастващ ред", "Азбучно")
+    by_name = sorted(rows, key=lambda row: rank.get(row[0], last))
+    assert [row[0] for row in by_name][:8] == ["2 лева", "10 лева", "Zlatko", "Ана"] + \
+        [name for name in [row[0] for row in rows] if name.lower() == "анна"] + ["Борис"]
+    assert exported_rows(lintaro, tmp_path / "by-name.txt") == numbered(by_name)
+
+    # Amounts, descending: by value, no number and empty last; a sort starts from the order
+    # shown, so equal values keep the order by name.
+    sort_by(lintaro, "Сума", "В намаляващ ред", "Сума (1 234,56)")
+    with_value = [row for row in by_name if amount[row[1]] is not None]
+    by_amount = sorted(with_value, key=lambda row: -amount[row[1]]) + \
+        [row for row in by_name if amount[row[1]] is None]
+    assert by_amount[0][1] == "99 999 999,99"
+    assert exported_rows(lintaro, tmp_path / "by-amount.txt") == numbered(by_amount)
+
+    # Dates, ascending: impossible dates rank with the empty ones, in the order shown before.
+    sort_by(lintaro, "Дата", "В нарастващ ред", "Дата (дд.мм.гггг)")
+    by_date = sorted([row for row in by_amount if day[row[2]]], key=lambda row: day[row[2]]) + \
+        [row for row in by_amount if day[row[2]] is None]
+    assert by_date[0][2] == "5.5.99"
+    assert exported_rows(lintaro, tmp_path / "by-date.txt") == numbered(by_date)
+
+    # Filters compare their bounds the same way; each starts from every row in stored order.
+    give_command(lintaro, RESTORE, "menu")
+    filter_by(lintaro, "Име", "а", "в", "Азбучно")
+    assert lintaro.dialogs() == []
+    # Digits and Latin come before "а"; "вера" comes after "в".
+    kept = [row for row in rows if rank["Ана"] <= rank.get(row[0], last) <= rank["Борис"]]
+    assert exported_rows(lintaro, tmp_path / "names-a-to-v.txt") == numbered(kept)
+
+    give_command(lintaro, RESTORE, "menu")
+    filter_by(lintaro, "Сума", "1 000", "5 000,50", "Сума (1 234,56)", typed=True)
+    kept = [row for row in rows if amount[row[1]] is not None and 1000 <= amount[row[1]] <= 5000.5]
+    assert {row[1] for row in kept} == {"1 234,56", "5 000,50", "1.234,57 лв.", "1 000"}
+    assert exported_rows(lintaro, tmp_path / "amounts.txt") == numbered(kept)
+
+    give_command(lintaro, RESTORE, "menu")
+    filter_by(lintaro, "Дата", "01.01.2024", "31.03.2024", "Дата (дд.мм.гггг)")
+    kept = [row for row in rows if day[row[2]] is not None and "2024-01-01" <= day[row[2]] <= "2024-03-31"]
+    assert {row[2] for row in kept} == {"1.1.2024", "15.02.2024 г.", "2024-03-31", "29.02.2024"}
+    assert exported_rows(lintaro, tmp_path / "dates.txt") == numbered(kept)
+    assert lintaro.close() == 0
+
+
+def test_the_new_key_types_fit_their_lists(table, test_env):
+    """The longest type name shows whole in both dialogs once chosen (looked at in the shots)."""
+    for command, caption, combo in ((SORT, SORT_CAPTION, SORT_TYPE), (FILTER, FILTER_CAPTION, FILTER_TYPE)):
+        dialog = open_dialog(table, command, caption)
+        dialog.select_combo(combo, "Дата (дд.мм.гггг)")
+        assert dialog.combo_selected_text(combo) == "Дата (дд.мм.гггг)"
+        table.screenshot(test_env.screenshot_dir / f"sort-filter-date-type-{command}.png", window=dialog)
+        dialog.click(IDCANCEL)
+        dialog.wait_gone()
+
+
+# Keys a hostile table holds: control bytes, 255 bytes, hundreds of digits, impossible dates,
+# nothing but blanks or punctuation.
+HOSTILE_KEYS = ["\x01\x02\x1b[0m", "7" * 255, "9" * 250, "31.02.2024", "0.0.0", "99999999,99", "12.o3.2024",
+                "   ", "--", "-0", "4294967376", "1e9", "12,5", "abc", "", "\x7f"]
+
+
+def test_hostile_keys_sort_and_filter_without_losing_a_row(lintaro, tmp_path):
+    rows = [(f"r{i}", key, key, key) for i, key in enumerate(HOSTILE_KEYS)]
+    lines = ["WindowTitle: Ключове", "Titles:", "Ред\tИме\tСума\tДата", "Types:", "Text\tText\tText\tText", "Data:"]
+    lines += ["\t".join(row) for row in rows]
+    folder = lintaro.prepare(files={"hostile.rdf": "\r\n".join(lines) + "\r\n"})
+    lintaro.start([folder / "hostile.rdf"])
+    settle()
+    stored = sorted(row[0] for row in rows)
+    empty_row = f"r{HOSTILE_KEYS.index('')}"
+
+    def shown() -> list[str]:
+        """The rows' own names in the order the export gives them (the export writes control
+        bytes as blanks, so the names identify the rows)."""
+        path = tmp_path / f"hostile-{len(list(tmp_path.iterdir()))}.txt"
+        export(lintaro, path, TAB_SEPARATED, "Windows")
+        return [record[1] for record in read_back("tsv", "cp1251", path)[1][1:]]
+
+    for column, data_type in (("Име", "Азбучно"), ("Сума", "Сума (1 234,56)"), ("Дата", "Дата (дд.мм.гггг)")):
+        for order in ("В нарастващ ред", "В намаляващ ред"):
+            sort_by(lintaro, column, order, data_type)
+            now = shown()
+            assert sorted(now) == stored, f"{column} {order}: every row once"
+            if data_type == "Азбучно":
+                assert now[-1] == empty_row, "the empty key last"
+    # Not one of them is a possible date: sorted by date, the rows stay in the order shown.
+    before = shown()
+    sort_by(lintaro, "Дата", "В нарастващ ред", "Дата (дд.мм.гггг)")
+    assert shown() == before
+
+    # Bounds of every kind; a filter keeps some of the rows or says that none matched.
+    for column, low, high, data_type in (("Сума", "-0", "4294967376", "Сума (1 234,56)"),
+                                        ("Сума", "abc", "", "Сума (1 234,56)"),
+                                        ("Име", "-", "7" * 126, "Азбучно"),
+                                        ("Дата", "31.02.2024", "0.0.0", "Дата (дд.мм.гггг)")):
+        give_command(lintaro, RESTORE, "menu")
+        filter_by(lintaro, column, low, high, data_type)
+        settle()
+        boxes = [box for box in lintaro.dialogs() if box.text == MESSAGE_TITLE]
+        if boxes:
+            boxes[0].click(IDOK)
+            boxes[0].wait_gone()
+        kept = shown()
+        assert kept and set(kept) <= set(stored), f"{column} {low!r}..{high!r}"
+    assert lintaro.close() == 0

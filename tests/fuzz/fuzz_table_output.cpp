@@ -1,5 +1,6 @@
 // Fuzzes a table from its data file (and a layout file) to every output: loading, pagination,
-// the boxed text, the LPT1 pages and the four export writers (in the Windows code table for
+// sorting by one column with every key type and filtering it, the boxed text, the LPT1 pages
+// and the four export writers (in the Windows code table for
 // inputs of even length, in DOS for odd ones). Every output must keep its records whole, send
 // no cell byte as a printer command and stay bounded whatever the head's margins.
 //
@@ -16,8 +17,10 @@
 #include "formats/data_file.h"
 #include "formats/description.h"
 #include "formats/store_to_grid.h"
+#include "grid/cell_text_source.h"
 #include "grid/char_render.h"
 #include "grid/grid_model.h"
+#include "grid/sort_filter.h"
 #include "print/dot_matrix.h"
 #include "print/export_writers.h"
 #include "base/byte_order.h"
@@ -80,6 +83,54 @@ int DataRowLines(const GridModel& grid) {
     int rows = 0;
     for (int i = 0; i < grid.LineCount(); ++i) rows += grid.Line(i).kind == LineKind::DataRow ? 1 : 0;
     return rows;
+}
+
+// A data row's key as sorting reads it, ended at its first NUL.
+void KeyOf(const LayoutLine& line, int source, char* key) {
+    key[0] = '\0';
+    const int length = std::clamp(StoreCells(nullptr, static_cast<int>(line.key), source, key, kCellTextLimit), 0,
+                                  kCellTextLimit);
+    key[length] = '\0';
+}
+
+// Sorts by one column with every key type, then filters it between its first and last keys:
+// a sort keeps every row and leaves each one in order with the next, a filter keeps some.
+void SortAndFilter(GridModel& grid, std::size_t seed) {
+    if (grid.ColumnCount() < 2) return;
+    constexpr int kYear = 2026;
+    const int column = 1 + static_cast<int>(seed % static_cast<std::size_t>(grid.ColumnCount() - 1));
+    const int source = grid.Column(column)->source;
+    const int rows = DataRowLines(grid);
+    const bool descending = (seed / 7) % 2 == 1;
+    char previous[kCellTextLimit + 1];
+    char key[kCellTextLimit + 1];
+    for (std::int32_t type : {0, 1, 2, 3, 4}) {
+        SortRows(grid, SortRequest{column, descending ? SortDirection::Descending : SortDirection::Ascending, type},
+                 kYear);
+        Check(DataRowLines(grid) == rows);
+        bool first = true;
+        for (int i = 0; i < grid.LineCount(); ++i) {
+            const LayoutLine line = grid.Line(i);
+            if (line.kind != LineKind::DataRow) continue;
+            KeyOf(line, source, key);
+            Check(first || CompareKeys(previous, key, type, descending, kYear) <= 0);
+            std::memcpy(previous, key, sizeof key);
+            first = false;
+        }
+    }
+    FilterRequest request{};
+    request.column = column;
+    request.data_type = static_cast<std::int32_t>(seed % 5);
+    bool first = true;
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        const LayoutLine line = grid.Line(i);
+        if (line.kind != LineKind::DataRow) continue;
+        KeyOf(line, source, key);
+        std::strncpy(first ? request.from : request.to, key, kFilterBoundLimit);
+        first = false;
+    }
+    const bool kept = FilterRows(grid, request, kYear);
+    Check(kept ? DataRowLines(grid) <= rows : DataRowLines(grid) == rows);
 }
 
 // Removes every begin and end sequence of the model and mode: the printer's own commands.
@@ -222,6 +273,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     grid.Reformat();
 
+    SortAndFilter(grid, size);
     PrintOnLpt1(grid);
     ExportEveryFormat(grid, size % 2 == 0 ? kExportWindowsCodeTable : kExportDosCodeTable);
     g_store = nullptr;

@@ -14,7 +14,7 @@
 // CompareKeys is greater than 0; a pass fetches every key once (the key of the entry that moves
 // on is carried along) and the passes repeat until one exchanges nothing. Quadratic.
 inline void SortByExchangePasses(const GridModel& model, LayoutLine* rows, std::size_t count,
-                                 const SortRequest& request) {
+                                 const SortRequest& request, int current_year = kClockYear) {
     const CellTextSource cell_text = model.GetCellTextSource();
     const GridColumn* column = model.Column(request.column);
     if (!cell_text.Present() || column == nullptr || count < 2) return;
@@ -34,7 +34,7 @@ inline void SortByExchangePasses(const GridModel& model, LayoutLine* rows, std::
         fetch(rows[0], carried);
         for (std::size_t i = 0; i + 1 < count; ++i) {
             fetch(rows[i + 1], next);
-            if (CompareKeys(carried, next, request.data_type, descending) > 0) {
+            if (CompareKeys(carried, next, request.data_type, descending, current_year) > 0) {
                 std::swap(rows[i], rows[i + 1]);
                 exchanged = true;
             } else {

@@ -1,0 +1,203 @@
+// Least-significant-digit radix sorting of 64-bit keys, and byte strings sorted seven bytes
+// at a time on top of it.
+#include "grid/radix_order.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// A row's key, or the part of it being sorted on, and the row's position.
+struct Item {
+    std::uint64_t key;
+    std::uint32_t position;
+};
+
+// Below this many items a comparison sort beats the radix passes' fixed cost.
+constexpr std::size_t kSmallGroup = 64;
+
+// Stable sort of items by key, eight passes of one byte each; a pass in which every item has
+// the same byte is skipped. `scratch` holds `count` items.
+void RadixSortItems(Item* items, Item* scratch, std::size_t count) {
+    std::size_t counts[8][256] = {};
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t key = items[i].key;
+        for (int digit = 0; digit < 8; ++digit) ++counts[digit][(key >> (8 * digit)) & 0xFF];
+    }
+    Item* from = items;
+    Item* to = scratch;
+    for (int digit = 0; digit < 8; ++digit) {
+        const int shift = 8 * digit;
+        if (counts[digit][(items[0].key >> shift) & 0xFF] == count) continue;
+        std::size_t next[256];
+        std::size_t total = 0;
+        for (int b = 0; b < 256; ++b) {
+            next[b] = total;
+            total += counts[digit][b];
+        }
+        for (std::size_t i = 0; i < count; ++i) to[next[(from[i].key >> shift) & 0xFF]++] = from[i];
+        std::swap(from, to);
+    }
+    if (from != items) std::memcpy(items, from, count * sizeof(Item));
+}
+
+// The bits of a double as an unsigned number in the same order (no NaN; -0 is 0).
+std::uint64_t OrderedBits(double value) {
+    if (value == 0) value = 0;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x8000000000000000ULL) != 0 ? ~bits : bits | 0x8000000000000000ULL;
+}
+
+// Seven bytes of a key from `offset`, big-endian and zero-padded, and in the lowest byte how
+// many bytes the key has from there (8 standing for "more than seven"): comparing these
+// numbers compares the keys' bytes there, a key that ends first coming first.
+std::uint64_t ChunkOf(const PooledKeys& keys, std::uint32_t position, std::size_t offset) {
+    const std::size_t length = keys.lengths[position];
+    const std::size_t left = length > offset ? length - offset : 0;
+    const std::size_t taken = std::min<std::size_t>(left, 7);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(keys.pool + keys.offsets[position] + offset);
+    if (left >= 8) {
+        // Eight bytes are there: one load, the eighth byte's place taken by the count.
+        std::uint64_t chunk = 0;
+        for (std::size_t i = 0; i < 8; ++i) chunk = (chunk << 8) | bytes[i];
+        return (chunk & ~std::uint64_t{0xFF}) | 8;
+    }
+    std::uint64_t chunk = 0;
+    for (std::size_t i = 0; i < 7; ++i) chunk = (chunk << 8) | (i < taken ? bytes[i] : 0u);
+    return (chunk << 8) | left;
+}
+
+// Unsigned byte order of two keys from `offset` on: -1, 0 or 1.
+int CompareFrom(const PooledKeys& keys, std::uint32_t a, std::uint32_t b, std::size_t offset) {
+    const std::size_t a_length = keys.lengths[a] - offset;
+    const std::size_t b_length = keys.lengths[b] - offset;
+    const int common =
+        std::memcmp(keys.pool + keys.offsets[a] + offset, keys.pool + keys.offsets[b] + offset, std::min(a_length, b_length));
+    if (common != 0) return common < 0 ? -1 : 1;
+    return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
+}
+
+// A 64-bit hash of a key, eight bytes at a time.
+std::uint64_t HashOf(const char* bytes, std::size_t length) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ length;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + i, sizeof word);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDULL;
+        hash ^= hash >> 32;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, bytes + i, length - i);
+    hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ULL;
+    return hash ^ (hash >> 29);
+}
+
+// Sorts a group of items whose keys agree up to `offset` and go on past it.
+void OrderGroup(const PooledKeys& keys, Item* items, Item* scratch, std::size_t count, std::size_t offset,
+                bool descending) {
+    if (count < 2) return;
+    if (count <= kSmallGroup) {
+        std::stable_sort(items, items + count, [&keys, offset, descending](const Item& a, const Item& b) {
+            return descending ? CompareFrom(keys, b.position, a.position, offset) < 0
+                              : CompareFrom(keys, a.position, b.position, offset) < 0;
+        });
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t chunk = ChunkOf(keys, items[i].position, offset);
+        items[i].key = descending ? ~chunk : chunk;
+    }
+    RadixSortItems(items, scratch, count);
+    // Runs of equal chunks whose keys go on are ordered by the next seven bytes.
+    for (std::size_t first = 0; first < count;) {
+        std::size_t end = first + 1;
+        while (end < count && items[end].key == items[first].key) ++end;
+        const std::uint64_t chunk = descending ? ~items[first].key : items[first].key;
+        if (end - first > 1 && (chunk & 0xFF) == 8) {
+            OrderGroup(keys, items + first, scratch + first, end - first, offset + 7, descending);
+        }
+        first = end;
+    }
+}
+
+}  // namespace
+
+bool RadixOrderByValue(const double* values, std::uint32_t* positions, std::size_t count, bool descending) {
+    if (count < 2) return true;
+    try {
+        std::vector<Item> items(count);
+        std::vector<Item> scratch(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t bits = OrderedBits(values[positions[i]]);
+            items[i] = Item{descending ? ~bits : bits, positions[i]};
+        }
+        RadixSortItems(items.data(), scratch.data(), count);
+        for (std::size_t i = 0; i < count; ++i) positions[i] = items[i].position;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool RadixOrderByBytes(const PooledKeys& keys, std::uint32_t* positions, std::size_t count, bool descending) {
+    if (count < 2) return true;
+    try {
+        // Each distinct key is sorted once: equal keys (names, cities, states repeat a lot in
+        // a table) first get one number, the distinct keys are ordered, and the rows then
+        // follow the rank of their key, stably.
+        std::vector<std::uint32_t> distinct_of(count);
+        std::vector<std::uint32_t> distinct_offsets;
+        std::vector<std::uint32_t> distinct_lengths;
+        std::vector<std::uint64_t> distinct_hashes;
+        std::size_t slot_count = 16;
+        while (slot_count < 2 * count) slot_count *= 2;
+        constexpr std::uint32_t kFree = UINT32_MAX;
+        std::vector<std::uint32_t> slots(slot_count, kFree);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t position = positions[i];
+            const char* bytes = keys.pool + keys.offsets[position];
+            const std::uint32_t length = keys.lengths[position];
+            const std::uint64_t hash = HashOf(bytes, length);
+            std::size_t slot = static_cast<std::size_t>(hash) & (slot_count - 1);
+            while (slots[slot] != kFree) {
+                const std::uint32_t seen = slots[slot];
+                if (distinct_hashes[seen] == hash && distinct_lengths[seen] == length &&
+                    std::memcmp(keys.pool + distinct_offsets[seen], bytes, length) == 0) {
+                    break;
+                }
+                slot = (slot + 1) & (slot_count - 1);
+            }
+            if (slots[slot] == kFree) {
+                slots[slot] = static_cast<std::uint32_t>(distinct_offsets.size());
+                distinct_offsets.push_back(keys.offsets[position]);
+                distinct_lengths.push_back(length);
+                distinct_hashes.push_back(hash);
+            }
+            distinct_of[i] = slots[slot];
+        }
+        std::vector<std::uint32_t>().swap(slots);
+
+        const std::size_t distinct = distinct_offsets.size();
+        std::vector<Item> items(std::max(distinct, count));
+        std::vector<Item> scratch(items.size());
+        for (std::size_t d = 0; d < distinct; ++d) items[d] = Item{0, static_cast<std::uint32_t>(d)};
+        const PooledKeys distinct_keys{keys.pool, distinct_offsets.data(), distinct_lengths.data()};
+        OrderGroup(distinct_keys, items.data(), scratch.data(), distinct, 0, false);
+        std::vector<std::uint32_t> rank(distinct);
+        for (std::size_t r = 0; r < distinct; ++r) rank[items[r].position] = static_cast<std::uint32_t>(r);
+
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t key_rank = rank[distinct_of[i]];
+            items[i] = Item{descending ? ~key_rank : key_rank, positions[i]};
+        }
+        RadixSortItems(items.data(), scratch.data(), count);
+        for (std::size_t i = 0; i < count; ++i) positions[i] = items[i].position;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
