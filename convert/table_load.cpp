@@ -108,6 +108,8 @@ TableLoadResult LoadTableForConversion(std::string_view file, const std::string&
     DataFileTable read;
     switch (ReadDataFileTable(file, read)) {
         case TableReadResult::Read: break;
+        // The bytes are already in memory, so a read cannot fail half-way; should it, there is no table.
+        case TableReadResult::Unreadable:
         case TableReadResult::NoTitles: return TableLoadResult::NotATable;
         case TableReadResult::OutOfMemory: return TableLoadResult::OutOfMemory;
     }
