@@ -25,7 +25,7 @@ enum JobExitCode : int {
     kJobDone = 0,
     kJobUsage = 1,              // a switch or value is wrong or missing
     kJobDataFileUnusable = 2,   // missing, unreadable, no table, or too big for memory
-    kJobLayoutUnusable = 3,     // the format file named is not a layout file that could be read
+    kJobLayoutUnusable = 3,     // the format file named exists but is not a layout file that could be read
     kJobSwitchMisfits = 4,      // a column or page named is not in the table
     kJobNoRowMatches = 5,       // a filter kept no row
     kJobPrinterFailed = 6,      // the printer or LPT1 could not be opened, or the spooler refused

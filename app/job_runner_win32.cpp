@@ -170,7 +170,10 @@ int LoadAndRun(const JobRequest& job) {
                                                                     : " cannot be read or holds no table"));
     }
     if (job.names.format_file[0] != '\0') {
-        if (!grid.LoadLayout(job.names.format_file)) {
+        // A table nobody has laid out yet has no format file: like the window, the job then
+        // uses the table's own layout (and, unlike the window, never creates the file).
+        const bool exists = GetFileAttributesA(job.names.format_file) != INVALID_FILE_ATTRIBUTES;
+        if (!grid.LoadLayout(job.names.format_file) && exists) {
             return Fail(kJobLayoutUnusable,
                         std::string("the format file ") + job.names.format_file + " is not a readable layout file");
         }
