@@ -1,0 +1,232 @@
+// The PDF writer: pages and column groups as the printer prints them, text a PDF reader finds,
+// the page's paper, the failures it reports; and the fonts it draws and measures with.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/data_file.h"
+#include "formats/description.h"
+#include "formats/store_to_grid.h"
+#include "grid/column_groups.h"
+#include "print/cairo_fonts_cairo.h"
+#include "print/dot_matrix.h"
+#include "print/table_pdf_cairo.h"
+#include "render/code_page_1251.h"
+#include "tests/unit/fake_measuring_device.h"
+
+namespace {
+
+// The spooler's A4 printer under Wine: its paper, no unprintable strip, 300 dpi.
+class A4Printers : public PrinterDirectory {
+public:
+    std::string DefaultPrinterName() override { return "PDF"; }
+    void AdoptDriverPaper(PrintSettings& settings) override {
+        settings.paper_width = 20989;
+        settings.paper_height = 29701;
+    }
+};
+
+PrintSettings g_settings = BuiltInPrintSettings();
+PrintSettings CurrentSettings(void*) { return g_settings; }
+const TableStore* g_store = nullptr;
+int StoreText(void*, int row_key, int column_identifier, char* buffer, int size) {
+    return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
+}
+
+// A data file opened as the program opens it, measured with the Liberation fonts at 300 dpi.
+struct PdfTable {
+    CairoMeasuringDevice screen{96, 96};
+    CairoMeasuringDevice print{300, 300};
+    std::unique_ptr<GridModel> grid;
+    std::unique_ptr<TableStore> store;
+};
+
+std::unique_ptr<PdfTable> OpenTable(const std::string& bytes) {
+    auto table = std::make_unique<PdfTable>();
+    table->grid = std::make_unique<GridModel>(GridEnvironment{&table->screen, &table->print, nullptr, &CurrentSettings});
+    table->grid->SetCellTextSource(&StoreText, nullptr);
+    DescriptionState state;
+    state.font = table->grid->GetFont();
+    state.has_font = true;
+    A4Printers printers;
+    ApplyDescription(DescriptionHeadOf(bytes), state, printers);
+    g_settings = state.settings;
+    table->grid->StoreFont(state.font);
+    DataFileTable read;
+    if (ReadDataFileTable(bytes, read) != TableReadResult::Read) return nullptr;
+    table->store = std::move(read.store);
+    g_store = table->store.get();
+    if (!RebuildGridFromStore(*table->grid, g_store, read.header.c_str(),
+                              read.footer.empty() ? nullptr : read.footer.c_str())) {
+        return nullptr;
+    }
+    table->grid->Reformat();
+    return table;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+std::string SourceFolder() {
+    const std::string file = __FILE__;
+    return file.substr(0, file.rfind('/'));  // tests/unit
+}
+
+// A table of `rows` rows whose names are too wide for one sheet beside the other columns.
+std::string WideTable(int rows) {
+    std::string text =
+        "WindowTitle: Wide\r\nPrinter: Default\r\nPage: Width 210.00, Height 297.00, Left 15.00, Top 10.00, "
+        "Right 10.00, Bottom 10.00\r\nFont: Arial, 10\r\nTitles:\r\nName\tCity\tNote\r\nTypes:\r\nText\tText\tText\r\n"
+        "Data:\r\n";
+    const std::string wide(30, 'W');
+    for (int row = 1; row <= rows; ++row) {
+        text += "Name" + std::to_string(row) + " " + wide + "\tCity" + std::to_string(row) + "\tNote " + wide + "\r\n";
+    }
+    return text;
+}
+
+// The PDF's pages as a PDF reader sees their text (pdftotext), form feed between pages.
+std::vector<std::string> PdfPageTexts(const std::vector<std::uint8_t>& pdf) {
+    char name[] = "/tmp/lintaro-pdf-test-XXXXXX";
+    const int fd = mkstemp(name);
+    EXPECT_GE(fd, 0);
+    std::FILE* file = fdopen(fd, "wb");
+    std::fwrite(pdf.data(), 1, pdf.size(), file);
+    std::fclose(file);
+    const std::string text_path = std::string(name) + ".txt";
+    const std::string command = "pdftotext -layout " + std::string(name) + " " + text_path;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string text = ReadFile(text_path);
+    std::remove(name);
+    std::remove(text_path.c_str());
+    std::vector<std::string> pages;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\f', start)) != std::string::npos; start = end + 1) {
+        pages.push_back(text.substr(start, end - start));
+    }
+    return pages;
+}
+
+// The row numbers that begin the lines of a page's text.
+std::vector<int> RowNumbers(const std::string& page) {
+    std::vector<int> rows;
+    // A number, perhaps another, then a word: column numbers are numbers only.
+    const std::regex row(R"(^\s*(\d+)\s+(\d+\s+)?[^\d\s])");
+    std::istringstream lines(page);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (std::regex_search(line, match, row)) rows.push_back(std::stoi(match[1]));
+    }
+    return rows;
+}
+
+int LayoutPageCount(const GridModel& grid) { return CountLayoutPages(grid); }
+
+}  // namespace
+
+// Fontconfig keeps its caches until the process ends.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
+TEST(TablePdf, TheSalesSampleHasEveryRowOnceWithItsHeaderFooterAndPageNumbers) {
+    auto table = OpenTable(ReadFile(SourceFolder() + "/../samples/sales-bg.rdf"));
+    ASSERT_NE(table, nullptr);
+    MemoryByteSink pdf;
+    std::string error;
+    ASSERT_TRUE(WriteTablePdf(*table->grid, g_settings, 1, 0, pdf, error, TablePdfExtras{nullptr, "09.12.2026, 10:30"}))
+        << error;
+    const std::vector<std::string> pages = PdfPageTexts(pdf.Bytes());
+    const int groups = static_cast<int>(DivideIntoColumnGroups(*table->grid).size());
+    ASSERT_EQ(static_cast<int>(pages.size()), LayoutPageCount(*table->grid) * groups);
+    ASSERT_GE(pages.size(), 2u);
+    std::vector<int> rows;
+    for (std::size_t i = 0; i < pages.size(); i += static_cast<std::size_t>(groups)) {
+        const std::vector<int> on_page = RowNumbers(pages[i]);
+        EXPECT_FALSE(on_page.empty()) << "page " << i / groups + 1;
+        rows.insert(rows.end(), on_page.begin(), on_page.end());
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i], static_cast<int>(i) + 1);
+    EXPECT_NE(pages[0].find(std::string(u8"Продажби по региони")), std::string::npos) << pages[0];
+    EXPECT_NE(pages[0].find(std::string(u8"Мария Стефанов Петрова")), std::string::npos);
+    EXPECT_NE(pages.back().find(std::string(u8"Изготвил:")), std::string::npos);
+}
+
+TEST(TablePdf, AWideTablePrintsEachPageInTwoColumnGroupsOnSheetsOfItsPaper) {
+    auto table = OpenTable(WideTable(200));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(DivideIntoColumnGroups(*table->grid).size(), 2u);
+    const int layout_pages = LayoutPageCount(*table->grid);
+    ASSERT_GE(layout_pages, 3);
+    MemoryByteSink pdf;
+    std::string error;
+    ASSERT_TRUE(WriteTablePdf(*table->grid, g_settings, 2, 3, pdf, error)) << error;
+    const std::vector<std::string> pages = PdfPageTexts(pdf.Bytes());
+    ASSERT_EQ(pages.size(), 4u);
+    // Page 2, first group: the names; second group: the notes, the names not repeated.
+    EXPECT_NE(pages[0].find("Name"), std::string::npos);
+    EXPECT_EQ(pages[0].find("Note "), std::string::npos);
+    EXPECT_NE(pages[1].find("Note "), std::string::npos);
+    EXPECT_EQ(pages[1].find("Name1"), std::string::npos);
+    // A4 in points, as the settings' paper (209.89 mm x 297.01 mm) is.
+    const std::string bytes(pdf.Bytes().begin(), pdf.Bytes().end());
+    EXPECT_NE(bytes.find("/MediaBox [ 0 0 594.9"), std::string::npos);
+}
+
+TEST(TablePdf, RefusesDotMatrixSettingsAndRangesWithoutAPage) {
+    auto table = OpenTable(WideTable(10));
+    ASSERT_NE(table, nullptr);
+    struct Case {
+        int first;
+        int last;
+        bool dot_matrix;
+    };
+    for (const Case c : {Case{1, 1, true}, Case{5, 9, false}, Case{2, 1, false}}) {
+        PrintSettings settings = g_settings;
+        if (c.dot_matrix) settings = DotMatrixPrintSettings();
+        MemoryByteSink pdf;
+        std::string error;
+        EXPECT_FALSE(WriteTablePdf(*table->grid, settings, c.first, c.last, pdf, error)) << c.first;
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(pdf.Bytes().empty()) << "nothing written for " << c.first << ".." << c.last;
+    }
+}
+
+TEST(CairoMeasuringDevice, MeasuresAsGdiDoesByAddingAdvancesAndBoldIsWider) {
+    CairoMeasuringDevice device(300, 300);
+    FontSpec arial{};
+    std::snprintf(arial.face_name, sizeof arial.face_name, "Arial");
+    ASSERT_TRUE(device.SelectFont(arial));
+    const TextMeter& meter = device.Meter();
+    // 10 pt at 300 dpi: an em of 42 pixels; Liberation Sans is 1.15 em high.
+    EXPECT_EQ(TableFontEmPixels(arial, 300), 42);
+    EXPECT_EQ(meter.FontHeight(), 48);
+    const int a = meter.Width("A", 1);
+    const int b = meter.Width("Б", 1);
+    EXPECT_GT(a, 0);
+    EXPECT_GT(b, 0);
+    EXPECT_EQ(meter.Width("AБAБ", 4), 2 * (a + b));
+    device.SelectBold(true);
+    EXPECT_GT(meter.Width("Мария", 5), 0);
+    const int bold = meter.Width("Мария", 5);
+    device.SelectBold(false);
+    EXPECT_LT(meter.Width("Мария", 5), bold);
+}
+
+TEST(CodePage1251, BytesBecomeTheirUnicodeCharacters) {
+    EXPECT_EQ(UnicodeOf1251('A'), U'A');
+    EXPECT_EQ(UnicodeOf1251(0xC0), U'А');
+    EXPECT_EQ(UnicodeOf1251(0xFF), U'я');
+    EXPECT_EQ(UnicodeOf1251(0xB9), U'№');
+    EXPECT_EQ(UnicodeOf1251(0x98), U'\uFFFD');
+    EXPECT_EQ(Utf8Of1251("\xC0\t\xB9", 3), std::string(u8"А №"));
+}
