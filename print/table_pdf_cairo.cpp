@@ -5,6 +5,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -376,4 +377,9 @@ bool WriteTablePdf(GridModel& grid, const PrintSettings& settings, int first_pag
         return false;
     }
     return pages_written > 0;
+}
+
+void ReleasePdfFontCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }

@@ -27,4 +27,8 @@ struct TablePdfExtras {
 bool WriteTablePdf(GridModel& grid, const PrintSettings& settings, int first_page, int last_page, ByteSink& out,
                    std::string& error, const TablePdfExtras& extras = TablePdfExtras{});
 
+// Frees the fonts cairo and fontconfig keep for the life of the process, for a program that has
+// written its last PDF and no longer holds a cairo object (leak checkers then see nothing left).
+void ReleasePdfFontCaches();
+
 #endif
