@@ -1,11 +1,8 @@
-// Liberation faces through fontconfig, and per-character advances measured once per font.
+// Liberation faces through fontconfig for the table font's face names.
 #include "print/cairo_fonts_cairo.h"
 
-#include <cmath>
 #include <cstring>
-#include <string>
 
-#include "render/code_page_1251.h"
 #include "render/text_layout.h"
 
 namespace {
@@ -37,68 +34,3 @@ int TableFontEmPixels(const FontSpec& font, int pixels_per_inch_y) {
     const int height = LogicalFontHeight(font.size, pixels_per_inch_y);
     return height < 0 ? -height : height;
 }
-
-CairoMeasuringDevice::CairoMeasuringDevice(int pixels_per_inch_x, int pixels_per_inch_y)
-    : pixels_per_inch_x_(pixels_per_inch_x), pixels_per_inch_y_(pixels_per_inch_y), meter_(*this) {
-    ReleaseFont();
-}
-
-void CairoMeasuringDevice::Build(Variant& variant, const FontSpec& font, bool bold) const {
-    variant = Variant{};
-    const int em = TableFontEmPixels(font, pixels_per_inch_y_);
-    cairo_font_face_t* face = CreateTableFontFace(font, bold);
-    cairo_matrix_t font_matrix;
-    cairo_matrix_t identity;
-    cairo_matrix_init_scale(&font_matrix, em, em);
-    cairo_matrix_init_identity(&identity);
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &font_matrix, &identity, options);
-    if (cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS) {
-        cairo_font_extents_t extents;
-        cairo_scaled_font_extents(scaled, &extents);
-        variant.ascent = static_cast<int>(std::lround(extents.ascent));
-        variant.height = variant.ascent + static_cast<int>(std::lround(extents.descent));
-        for (int byte = 0; byte < 256; ++byte) {
-            const char c = static_cast<char>(byte);
-            const std::string utf8 = Utf8Of1251(&c, 1);
-            cairo_text_extents_t text;
-            cairo_scaled_font_text_extents(scaled, utf8.c_str(), &text);
-            variant.advance[byte] = static_cast<int>(std::lround(text.x_advance));
-        }
-    }
-    cairo_scaled_font_destroy(scaled);
-    cairo_font_options_destroy(options);
-    cairo_font_face_destroy(face);
-}
-
-bool CairoMeasuringDevice::SelectFont(const FontSpec& font) {
-    font_ = font;
-    Build(plain_, font_, false);
-    bold_ready_ = false;
-    use_bold_ = false;
-    return plain_.height > 0;
-}
-
-void CairoMeasuringDevice::SelectBold(bool bold) {
-    use_bold_ = bold && !(font_.style & kFontBold);
-    if (use_bold_ && !bold_ready_) {
-        Build(bold_, font_, true);
-        bold_ready_ = true;
-    }
-}
-
-void CairoMeasuringDevice::ReleaseFont() { SelectFont(FontSpec{}); }
-
-int CairoMeasuringDevice::Ascent() const { return Current().ascent; }
-
-const CairoMeasuringDevice::Variant& CairoMeasuringDevice::Current() const { return use_bold_ ? bold_ : plain_; }
-
-TextExtent CairoMeasuringDevice::AdvanceMeter::Measure(const char* text, std::size_t count) const {
-    const Variant& variant = device_.Current();
-    int width = 0;
-    for (std::size_t i = 0; i < count; ++i) width += variant.advance[static_cast<unsigned char>(text[i])];
-    return TextExtent{width, variant.height};
-}
-
-int CairoMeasuringDevice::AdvanceMeter::FontHeight() const { return device_.Current().height; }

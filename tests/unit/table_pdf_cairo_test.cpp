@@ -11,63 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "formats/data_file.h"
-#include "formats/description.h"
-#include "formats/store_to_grid.h"
+#include "convert/table_load.h"
 #include "grid/column_groups.h"
 #include "print/cairo_fonts_cairo.h"
 #include "print/dot_matrix.h"
 #include "print/table_pdf_cairo.h"
 #include "render/code_page_1251.h"
-#include "tests/unit/fake_measuring_device.h"
 
 namespace {
 
-// The spooler's A4 printer under Wine: its paper, no unprintable strip, 300 dpi.
-class A4Printers : public PrinterDirectory {
-public:
-    std::string DefaultPrinterName() override { return "PDF"; }
-    void AdoptDriverPaper(PrintSettings& settings) override {
-        settings.paper_width = 20989;
-        settings.paper_height = 29701;
-    }
-};
-
-PrintSettings g_settings = BuiltInPrintSettings();
-PrintSettings CurrentSettings(void*) { return g_settings; }
-const TableStore* g_store = nullptr;
-int StoreText(void*, int row_key, int column_identifier, char* buffer, int size) {
-    return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
-}
-
-// A data file opened as the program opens it, measured with the Liberation fonts at 300 dpi.
-struct PdfTable {
-    CairoMeasuringDevice screen{96, 96};
-    CairoMeasuringDevice print{300, 300};
-    std::unique_ptr<GridModel> grid;
-    std::unique_ptr<TableStore> store;
-};
-
-std::unique_ptr<PdfTable> OpenTable(const std::string& bytes) {
-    auto table = std::make_unique<PdfTable>();
-    table->grid = std::make_unique<GridModel>(GridEnvironment{&table->screen, &table->print, nullptr, &CurrentSettings});
-    table->grid->SetCellTextSource(&StoreText, nullptr);
-    DescriptionState state;
-    state.font = table->grid->GetFont();
-    state.has_font = true;
-    A4Printers printers;
-    ApplyDescription(DescriptionHeadOf(bytes), state, printers);
-    g_settings = state.settings;
-    table->grid->StoreFont(state.font);
-    DataFileTable read;
-    if (ReadDataFileTable(bytes, read) != TableReadResult::Read) return nullptr;
-    table->store = std::move(read.store);
-    g_store = table->store.get();
-    if (!RebuildGridFromStore(*table->grid, g_store, read.header.c_str(),
-                              read.footer.empty() ? nullptr : read.footer.c_str())) {
-        return nullptr;
-    }
-    table->grid->Reformat();
+// A data file loaded as lintaro-convert loads it: laid out for the test printer "PDF" (A4,
+// 300 dpi) with the fonts measured as Wine measures them.
+std::unique_ptr<LoadedTable> OpenTable(const std::string& bytes) {
+    auto table = std::make_unique<LoadedTable>();
+    if (LoadTableForConversion(bytes, "table.rdf", nullptr, *table) != TableLoadResult::Loaded) return nullptr;
     return table;
 }
 
@@ -143,7 +100,7 @@ TEST(TablePdf, TheSalesSampleHasEveryRowOnceWithItsHeaderFooterAndPageNumbers) {
     ASSERT_NE(table, nullptr);
     MemoryByteSink pdf;
     std::string error;
-    ASSERT_TRUE(WriteTablePdf(*table->grid, g_settings, 1, 0, pdf, error, TablePdfExtras{nullptr, "09.12.2026, 10:30"}))
+    ASSERT_TRUE(WriteTablePdf(*table->grid, table->settings, 1, 0, pdf, error, TablePdfExtras{nullptr, "09.12.2026, 10:30"}))
         << error;
     const std::vector<std::string> pages = PdfPageTexts(pdf.Bytes());
     const int groups = static_cast<int>(DivideIntoColumnGroups(*table->grid).size());
@@ -169,7 +126,7 @@ TEST(TablePdf, AWideTablePrintsEachPageInTwoColumnGroupsOnSheetsOfItsPaper) {
     ASSERT_GE(layout_pages, 3);
     MemoryByteSink pdf;
     std::string error;
-    ASSERT_TRUE(WriteTablePdf(*table->grid, g_settings, 2, 3, pdf, error)) << error;
+    ASSERT_TRUE(WriteTablePdf(*table->grid, table->settings, 2, 3, pdf, error)) << error;
     const std::vector<std::string> pages = PdfPageTexts(pdf.Bytes());
     ASSERT_EQ(pages.size(), 4u);
     // Page 2, first group: the names; second group: the notes, the names not repeated.
@@ -191,7 +148,7 @@ TEST(TablePdf, RefusesDotMatrixSettingsAndRangesWithoutAPage) {
         bool dot_matrix;
     };
     for (const Case c : {Case{1, 1, true}, Case{5, 9, false}, Case{2, 1, false}}) {
-        PrintSettings settings = g_settings;
+        PrintSettings settings = table->settings;
         if (c.dot_matrix) settings = DotMatrixPrintSettings();
         MemoryByteSink pdf;
         std::string error;
@@ -201,25 +158,22 @@ TEST(TablePdf, RefusesDotMatrixSettingsAndRangesWithoutAPage) {
     }
 }
 
-TEST(CairoMeasuringDevice, MeasuresAsGdiDoesByAddingAdvancesAndBoldIsWider) {
-    CairoMeasuringDevice device(300, 300);
-    FontSpec arial{};
-    std::snprintf(arial.face_name, sizeof arial.face_name, "Arial");
-    ASSERT_TRUE(device.SelectFont(arial));
-    const TextMeter& meter = device.Meter();
-    // 10 pt at 300 dpi: an em of 42 pixels; Liberation Sans is 1.15 em high.
-    EXPECT_EQ(TableFontEmPixels(arial, 300), 42);
-    EXPECT_EQ(meter.FontHeight(), 48);
-    const int a = meter.Width("A", 1);
-    const int b = meter.Width("Б", 1);
-    EXPECT_GT(a, 0);
-    EXPECT_GT(b, 0);
-    EXPECT_EQ(meter.Width("AБAБ", 4), 2 * (a + b));
-    device.SelectBold(true);
-    EXPECT_GT(meter.Width("Мария", 5), 0);
-    const int bold = meter.Width("Мария", 5);
-    device.SelectBold(false);
-    EXPECT_LT(meter.Width("Мария", 5), bold);
+TEST(TablePdf, FontsStandForTheirWindowsFacesAtTheirCharacterHeight) {
+    struct Case {
+        const char* face;
+        const char* family;
+    };
+    for (const Case c : {Case{"Arial", "Liberation Sans"}, Case{"MS Sans Serif", "Liberation Sans"},
+                         Case{"Times New Roman", "Liberation Serif"}, Case{"Courier New", "Liberation Mono"}}) {
+        FontSpec font{};
+        std::snprintf(font.face_name, sizeof font.face_name, "%s", c.face);
+        cairo_font_face_t* face = CreateTableFontFace(font, false);
+        EXPECT_STREQ(cairo_toy_font_face_get_family(face), c.family) << c.face;
+        cairo_font_face_destroy(face);
+    }
+    FontSpec ten_points{};
+    EXPECT_EQ(TableFontEmPixels(ten_points, 300), 42);
+    EXPECT_EQ(TableFontEmPixels(ten_points, 96), 13);
 }
 
 TEST(CodePage1251, BytesBecomeTheirUnicodeCharacters) {
