@@ -43,19 +43,23 @@ public:
         faces_[0] = CreateTableFontFace(font, false);
         faces_[1] = CreateTableFontFace(font, true);
         allowed_ = cairo_region_create();
+        ink_ = cairo_region_create();
         StartPage();
     }
     ~PdfCanvas() override {
         cairo_region_destroy(allowed_);
+        cairo_region_destroy(ink_);
         cairo_font_face_destroy(faces_[0]);
         cairo_font_face_destroy(faces_[1]);
     }
     PdfCanvas(const PdfCanvas&) = delete;
     PdfCanvas& operator=(const PdfCanvas&) = delete;
 
-    // A new sheet: nothing is taken out of the clip region.
+    // A new sheet: nothing is taken out of the clip region, nothing is inked.
     void StartPage() {
         KeepBandFinished(0, 0);
+        cairo_region_destroy(ink_);
+        ink_ = cairo_region_create();
         bold_ = false;
         ChooseFace();
     }
@@ -72,6 +76,11 @@ public:
 
     void Fill(const PixelRect& rect, Shade shade) override {
         if (IsEmpty(rect)) return;
+        // The sheet is white: white only matters where something was drawn before (the end of
+        // a text cut at its cell's edge, under the next cell). Most of a page's fills are white
+        // on white, and leaving them out keeps the document small and quick to write.
+        if (shade == Shade::White && !Inked(rect)) return;
+        if (shade != Shade::White) AddInk(rect);
         SetColour(shade == Shade::LightGray ? 0xC0 / 255.0 : 1.0);
         ForEachAllowedPart(rect, [&](const cairo_rectangle_int_t& part) {
             cairo_rectangle(cr_, part.x, part.y, part.width, part.height);
@@ -83,25 +92,24 @@ public:
         if (count == 0) return;
         const TextExtent extent = Meter().Measure(text, count);
         Fill(PixelRect{x, y, x + extent.width, y + extent.height}, background_);
-        // Glyphs may overhang their box by a little; what the clip region allows around it counts.
-        const PixelRect reach{x - em_, y - em_, x + extent.width + em_, y + extent.height + em_};
+        // Glyphs may overhang their box sideways by a little (italics, the font's own advances);
+        // what the clip region allows there counts. Up and down the box holds them.
+        const int overhang = em_ / 4;
+        const PixelRect reach{x - overhang, y, x + extent.width + overhang, y + extent.height};
         const cairo_region_overlap_t overlap = Overlap(reach);
         if (overlap == CAIRO_REGION_OVERLAP_OUT) return;
+        AddInk(reach);
         const std::string utf8 = Utf8Of1251(text, count);
+        // The glyphs go where the font's own advances put them, as the printer driver puts
+        // them; the layout measured the text with the device's (hinted) widths, which lie within
+        // a pixel or two over a cell. The document then needs no position for each glyph.
+        const double baseline = y + ascent_;
         cairo_glyph_t* glyphs = nullptr;
         int glyph_count = 0;
-        if (cairo_scaled_font_text_to_glyphs(cairo_get_scaled_font(cr_), 0, 0, utf8.data(),
+        if (cairo_scaled_font_text_to_glyphs(cairo_get_scaled_font(cr_), x, baseline, utf8.data(),
                                              static_cast<int>(utf8.size()), &glyphs, &glyph_count, nullptr,
                                              nullptr, nullptr) != CAIRO_STATUS_SUCCESS) {
             return;
-        }
-        // Each byte is one character and one glyph: place every glyph where the measuring
-        // device puts it, so the text ends where the layout measured it to end.
-        const double baseline = y + ascent_;
-        for (int i = 0; i < glyph_count; ++i) {
-            const std::size_t before = static_cast<std::size_t>(i) < count ? static_cast<std::size_t>(i) : count;
-            glyphs[i].x = x + Meter().Width(text, before);
-            glyphs[i].y = baseline;
         }
         cairo_save(cr_);
         if (overlap == CAIRO_REGION_OVERLAP_PART) {
@@ -152,24 +160,26 @@ public:
     void FinishPage() {
         cairo_set_line_width(cr_, 1.0);
         cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
-        for (const Stroke& stroke : strokes_) {
-            const PixelRect& p = stroke.pixels;
-            SetColour(stroke.white ? 1.0 : 0.0);
-            if (p.right - p.left == 1 && p.bottom - p.top == 1) {
-                cairo_rectangle(cr_, p.left, p.top, 1, 1);
-                cairo_fill(cr_);
-                continue;
+        // Runs of one colour make one path each: the order between the colours is kept.
+        std::size_t run = 0;
+        while (run < strokes_.size()) {
+            const bool white = strokes_[run].white;
+            std::size_t end = run;
+            for (; end < strokes_.size() && strokes_[end].white == white; ++end) {
+                const PixelRect& p = strokes_[end].pixels;
+                // Stroked through the pixels' middle rather than filled: readers draw a stroke
+                // at least one of their own pixels wide, where a fill this thin may vanish.
+                if (p.bottom - p.top == 1) {
+                    cairo_move_to(cr_, p.left, p.top + 0.5);
+                    cairo_line_to(cr_, p.right, p.top + 0.5);
+                } else {
+                    cairo_move_to(cr_, p.left + 0.5, p.top);
+                    cairo_line_to(cr_, p.left + 0.5, p.bottom);
+                }
             }
-            // Stroked through the pixels' middle rather than filled: readers draw a stroke at
-            // least one of their own pixels wide, where a fill this thin may vanish.
-            if (p.bottom - p.top == 1) {
-                cairo_move_to(cr_, p.left, p.top + 0.5);
-                cairo_line_to(cr_, p.right, p.top + 0.5);
-            } else {
-                cairo_move_to(cr_, p.left + 0.5, p.top);
-                cairo_line_to(cr_, p.left + 0.5, p.bottom);
-            }
+            SetColour(white ? 1.0 : 0.0);
             cairo_stroke(cr_);
+            run = end;
         }
         strokes_.clear();
     }
@@ -203,6 +213,7 @@ public:
                                        PixelsPerInch{kDisplayPixelsPerInch, kDisplayPixelsPerInch});
             const PicturePosition at = PlacePicture(cell, padding, dy, alignment, meter.FontHeight(), printed);
             DrawPicture(picture, at, printed);
+            AddInk(PixelRect{at.x, at.y, at.x + printed.width, at.y + printed.height});
         }
         ExcludeClip(cell);
         PaintVerticalRule(*this, cell.right, cell.top, cell.bottom, line_type);
@@ -218,6 +229,17 @@ private:
     }
 
     void SetColour(double grey) { cairo_set_source_rgb(cr_, grey, grey, grey); }
+
+    bool Inked(const PixelRect& rect) const {
+        const cairo_rectangle_int_t area = ToCairo(rect);
+        return cairo_region_contains_rectangle(ink_, &area) != CAIRO_REGION_OVERLAP_OUT;
+    }
+
+    void AddInk(const PixelRect& rect) {
+        if (IsEmpty(rect)) return;
+        const cairo_rectangle_int_t area = ToCairo(rect);
+        cairo_region_union_rectangle(ink_, &area);
+    }
 
     cairo_region_overlap_t Overlap(const PixelRect& rect) const {
         const cairo_rectangle_int_t area = ToCairo(rect);
@@ -275,6 +297,7 @@ private:
     int ascent_ = 0;
     Shade background_ = Shade::White;
     cairo_region_t* allowed_ = nullptr;
+    cairo_region_t* ink_ = nullptr;  // what this sheet has drawn, rules aside
     struct Stroke {
         PixelRect pixels;
         bool white;
