@@ -2,6 +2,7 @@
 #include "render/bitmap_pixels.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/byte_order.h"
@@ -77,6 +78,8 @@ bool DecodeBitmapPixels(const std::uint8_t* bytes, std::size_t size, BitmapPixel
 bool LoadBitmapPixels(const char* folder, const char* name, BitmapPixels& out) {
     out = BitmapPixels{};
     if (name == nullptr || name[0] == '\0') return false;
+    // Pictures lie in the data file's folder or below it, as the sizes the layout counts do.
+    if (name[0] == '/' || name[0] == '\\' || std::strchr(name, ':') != nullptr) return false;
     std::string path = folder != nullptr ? folder : "";
     if (!path.empty() && path.back() != '/') path += '/';
     for (const char* c = name; *c != '\0'; ++c) path += *c == '\\' ? '/' : *c;

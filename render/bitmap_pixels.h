@@ -21,7 +21,8 @@ struct BitmapPixels {
 bool DecodeBitmapPixels(const std::uint8_t* bytes, std::size_t size, BitmapPixels& out);
 
 // Reads and decodes `name` (as a cell names it, '\' separating folders) in `folder` (null or
-// empty: the current folder). False when the file is missing, unreadable or not such a BMP.
+// empty: the current folder). False when the file is missing, unreadable or not such a BMP, and
+// for names that leave the folder from the start: a leading separator or a drive.
 bool LoadBitmapPixels(const char* folder, const char* name, BitmapPixels& out);
 
 #endif

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -242,4 +247,32 @@ TEST(DecodeBitmapPixels, PixelsComeOutTopRowFirstAsRgb) {
         ASSERT_TRUE(DecodeBitmapPixels(bytes.data(), bytes.size(), picture)) << c.name;
         EXPECT_EQ(picture.pixels, c.expected) << c.name;
     }
+}
+
+TEST(LoadBitmapPixels, FindsPicturesBelowTheFolderAndNoneOutsideIt) {
+    char folder[] = "/tmp/lintaro-pictures-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string sub = std::string(folder) + "/sub";
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+    const Bytes bytes = BuildBitmap(ImageShape{3, 2, 24});
+    const std::string path = sub + "/p.bmp";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    struct Case {
+        const char* name;
+        bool found;
+    };
+    for (const Case c : {Case{"sub\\p.bmp", true}, Case{"sub/p.bmp", true}, Case{"p.bmp", false},
+                         Case{"\\sub\\p.bmp", false}, Case{"C:\\sub\\p.bmp", false}, Case{"", false}}) {
+        BitmapPixels picture;
+        EXPECT_EQ(LoadBitmapPixels(folder, c.name, picture), c.found) << c.name;
+        EXPECT_EQ(picture.width, c.found ? 3 : 0) << c.name;
+    }
+    BitmapPixels absolute;
+    EXPECT_FALSE(LoadBitmapPixels(nullptr, path.c_str(), absolute));
+    std::remove(path.c_str());
+    rmdir(sub.c_str());
+    rmdir(folder);
 }
