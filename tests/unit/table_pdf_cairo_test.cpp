@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/convert_arguments.h"
 #include "convert/table_load.h"
 #include "grid/column_groups.h"
 #include "print/cairo_fonts_cairo.h"
@@ -183,4 +184,35 @@ TEST(CodePage1251, BytesBecomeTheirUnicodeCharacters) {
     EXPECT_EQ(UnicodeOf1251(0xB9), U'№');
     EXPECT_EQ(UnicodeOf1251(0x98), U'\uFFFD');
     EXPECT_EQ(Utf8Of1251("\xC0\t\xB9", 3), std::string(u8"А №"));
+}
+
+TEST(ConvertArguments, PagesOfAPdfAreARangeCountedFromOne) {
+    struct Case {
+        const char* range;
+        bool accepted;
+        int first;
+        int last;
+    };
+    const Case cases[] = {
+        {"1-100", true, 1, 100}, {"3", true, 3, 3},     {"2-", true, 2, 0},   {"5-5", true, 5, 5},
+        {"0-3", false, 0, 0},    {"4-2", false, 0, 0},  {"-3", false, 0, 0},  {"", false, 0, 0},
+        {"1-x", false, 0, 0},    {"9999999999", false, 0, 0}, {"1--2", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        ConvertArguments arguments;
+        std::string error;
+        const bool parsed = ParseConvertArguments({"t.rdf", "--to", "pdf", "--pages", c.range}, arguments, error);
+        EXPECT_EQ(parsed, c.accepted) << c.range;
+        if (!c.accepted) {
+            EXPECT_NE(error.find("--pages"), std::string::npos) << c.range;
+            continue;
+        }
+        EXPECT_EQ(arguments.first_page, c.first) << c.range;
+        EXPECT_EQ(arguments.last_page, c.last) << c.range;
+    }
+    ConvertArguments all;
+    std::string error;
+    ASSERT_TRUE(ParseConvertArguments({"t.rdf", "--to", "pdf"}, all, error)) << error;
+    EXPECT_EQ(all.first_page, 1);
+    EXPECT_EQ(all.last_page, 0);
 }
