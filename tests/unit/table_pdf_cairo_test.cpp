@@ -1,6 +1,7 @@
 // The PDF writer: pages and column groups as the printer prints them, text a PDF reader finds,
 // the page's paper, the failures it reports; and the fonts it draws and measures with.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "convert/convert_arguments.h"
+#include "convert/convert_run.h"
 #include "convert/table_load.h"
 #include "grid/column_groups.h"
 #include "print/cairo_fonts_cairo.h"
@@ -215,4 +217,50 @@ TEST(ConvertArguments, PagesOfAPdfAreARangeCountedFromOne) {
     ASSERT_TRUE(ParseConvertArguments({"t.rdf", "--to", "pdf"}, all, error)) << error;
     EXPECT_EQ(all.first_page, 1);
     EXPECT_EQ(all.last_page, 0);
+}
+
+TEST(ConvertToPdf, WritesThePagesAskedForAndTellsWhyItCannot) {
+    char folder[] = "/tmp/lintaro-convert-pdf-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string empty = std::string(folder) + "/empty.rdf";
+    std::FILE* file = std::fopen(empty.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("WindowTitle: X\r\nTitles:\r\nA\tB\r\nTypes:\r\nText\tText\r\nData:\r\n", file);
+    std::fclose(file);
+    const std::string sales = SourceFolder() + "/../samples/sales-bg.rdf";
+    const std::string out = std::string(folder) + "/out.pdf";
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;  // in the one line on standard error
+        int sheets;           // of the PDF written
+    };
+    const Case cases[] = {
+        {{sales, "--to", "pdf", "--pages", "2-3", "-o", out}, kConvertOk, "", 4},
+        {{sales, "--to", "pdf", "--pages", "99", "-o", out}, kConvertBadArguments, "after the last page", 0},
+        {{SourceFolder() + "/../samples/lpt-report.rdf", "--to", "pdf", "-o", out}, kConvertUnavailable,
+         "dot-matrix", 0},
+        {{empty, "--to", "pdf", "-o", out}, kConvertNoSuchRows, "no rows", 0},
+    };
+    for (const Case& c : cases) {
+        std::remove(out.c_str());
+        std::FILE* err = std::tmpfile();
+        EXPECT_EQ(RunConversion(c.args, stdout, err, false), c.code) << c.args[4];
+        std::rewind(err);
+        char line[512] = {};
+        const bool said = std::fgets(line, sizeof line, err) != nullptr;
+        std::fclose(err);
+        EXPECT_EQ(said, c.code != kConvertOk) << line;
+        EXPECT_NE(std::string(line).find(c.message), std::string::npos) << line;
+        const std::string bytes = ReadFile(out);
+        if (c.sheets == 0) {
+            EXPECT_TRUE(bytes.empty()) << "nothing written for " << c.args[4];
+            continue;
+        }
+        EXPECT_EQ(PdfPageTexts(std::vector<std::uint8_t>(bytes.begin(), bytes.end())).size(),
+                  static_cast<std::size_t>(c.sheets));
+    }
+    std::remove(out.c_str());
+    std::remove(empty.c_str());
+    rmdir(folder);
 }
