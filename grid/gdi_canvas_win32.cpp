@@ -1,68 +1,20 @@
-// The canvas over GDI: stock brushes and pens, TextOutA, the clip region, picture cells.
+// Picture cells of the grid's canvas: the host's folder, scaled for paper from the display.
 #include "grid/gdi_canvas_win32.h"
-
-#include <climits>
 
 #include "render/draw_primitives_win32.h"
 #include "render/picture_cell_win32.h"
 
-namespace {
-
-constexpr COLORREF kGrayBackground = 0xC0C0C0;
-constexpr COLORREF kBlackColour = RGB(0, 0, 0);
-constexpr COLORREF kWhiteColour = RGB(255, 255, 255);
-
-// Farther than any sheet reaches at any resolution, well within GDI's coordinate range.
-constexpr int kFarBeyondTheSheet = 1 << 24;
-
-HBRUSH BrushOf(Shade shade) { return shade == Shade::LightGray ? LightGrayBrush() : WhiteBrush(); }
-
-}  // namespace
-
-void GdiCanvas::SetTextBackground(Shade shade) {
-    SetBkColor(dc_, shade == Shade::LightGray ? kGrayBackground : kWhiteColour);
-}
-
-void GdiCanvas::Fill(const PixelRect& rect, Shade shade) {
-    const RECT area = ToRect(rect);
-    FillRect(dc_, &area, BrushOf(shade));
-}
-
-void GdiCanvas::Text(int x, int y, const char* text, std::size_t count) {
-    TextOutA(dc_, x, y, text, count > INT_MAX ? INT_MAX : static_cast<int>(count));
-}
-
-void GdiCanvas::RuleLine(int x1, int y1, int x2, int y2, bool white) {
-    if (!white) {
-        DrawRuleLine(dc_, x1, y1, x2, y2);
-        return;
-    }
-    const HGDIOBJ previous = SelectObject(dc_, WhitePen());
-    DrawRuleLine(dc_, x1, y1, x2, y2);
-    SelectObject(dc_, previous);
-}
-
-void GdiCanvas::Pixel(int x, int y, bool white) { SetPixel(dc_, x, y, white ? kWhiteColour : kBlackColour); }
-
-void GdiCanvas::ExcludeClip(const PixelRect& rect) {
-    ExcludeClipRect(dc_, rect.left, rect.top, rect.right, rect.bottom);
-}
-
-void GdiCanvas::KeepBandFinished(int top, int bottom) {
-    // Printer drivers send the whole clip region with every drawing call: a page's worth of
-    // excluded cells made printing slow in proportion to the square of the cells on a page.
-    SelectClipRgn(dc_, nullptr);
-    ExcludeClipRect(dc_, -kFarBeyondTheSheet, top, kFarBeyondTheSheet, bottom);
-}
+GdiCanvas::GdiCanvas(HDC dc, TableFonts& fonts, bool on_paper, GridHost* host)
+    : HdcCanvas(dc, WhiteBrush()), fonts_(fonts), on_paper_(on_paper), host_(host) {}
 
 void GdiCanvas::PictureCell(const PixelRect& cell, int padding, int dy, int alignment, int line_type,
                             const char* name) {
     const char* folder = host_ != nullptr ? host_->PictureFolder() : nullptr;
     const RECT rect = ToRect(cell);
     if (!on_paper_) {
-        DrawPictureCell(dc_, rect, padding, dy, alignment, line_type, name, folder);
+        DrawPictureCell(dc(), rect, padding, dy, alignment, line_type, name, folder);
         return;
     }
     const HDC display = host_ != nullptr ? host_->DisplayContext() : nullptr;
-    PrintPictureCell(dc_, rect, padding, dy, alignment, line_type, name, folder, display);
+    PrintPictureCell(dc(), rect, padding, dy, alignment, line_type, name, folder, display);
 }
