@@ -142,6 +142,20 @@ TEST(TablePdf, AWideTablePrintsEachPageInTwoColumnGroupsOnSheetsOfItsPaper) {
     EXPECT_NE(bytes.find("/MediaBox [ 0 0 594.9"), std::string::npos);
 }
 
+TEST(TablePdf, ALandscapeHeadTurnsTheSheet) {
+    std::string data = WideTable(5);
+    data.insert(data.find("Font:"), "Orientation: Landscape\r\n");
+    auto table = OpenTable(data);
+    ASSERT_NE(table, nullptr);
+    MemoryByteSink pdf;
+    std::string error;
+    ASSERT_TRUE(WriteTablePdf(*table->grid, table->settings, 1, 1, pdf, error)) << error;
+    const std::string bytes(pdf.Bytes().begin(), pdf.Bytes().end());
+    // 297.01 mm across, 209.89 mm down; the wide table fits across in one group.
+    EXPECT_NE(bytes.find("/MediaBox [ 0 0 841.9"), std::string::npos);
+    EXPECT_EQ(PdfPageTexts(pdf.Bytes()).size(), 1u);
+}
+
 TEST(TablePdf, RefusesDotMatrixSettingsAndRangesWithoutAPage) {
     auto table = OpenTable(WideTable(10));
     ASSERT_NE(table, nullptr);
