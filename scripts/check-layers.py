@@ -8,7 +8,7 @@ import re
 import sys
 
 # Bottom to top: each folder may include itself and the folders before it.
-LAYERS = ["base", "store", "render", "grid", "print", "formats", "dialogs", "app"]
+LAYERS = ["base", "store", "render", "grid", "print", "formats", "dialogs", "app", "convert"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 

@@ -10,8 +10,9 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64 fonts-wine fonts-liberation
   xvfb xauth imagemagick x11-utils xdotool
   cups printer-driver-cups-pdf cups-bsd cups-client ghostscript poppler-utils
-  locales cmake googletest libbenchmark-dev clang libclang-rt-14-dev
+  locales cmake googletest libbenchmark-dev clang libclang-rt-14-dev libfreetype-dev
   python3 python3-pytest python3-dbfread procps
+  libcairo2-dev pkg-config
 )
 
 install_missing_packages install-deps "${packages[@]}"

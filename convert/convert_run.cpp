@@ -1,0 +1,275 @@
+// The converter's run: read, load, sort and filter, write, each fault its own exit code.
+#include "convert/convert_run.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "convert/convert_arguments.h"
+#include "convert/convert_output.h"
+#include "convert/table_load.h"
+#include "grid/sort_filter.h"
+#include "print/dot_matrix.h"
+#include "print/export_writers.h"
+#ifdef LINTARO_HAVE_PDF
+#include "print/table_pdf_cairo.h"
+#endif
+
+namespace {
+
+// Files below this size convert too fast for progress to mean anything.
+constexpr long long kProgressFromBytes = 16LL << 20;
+
+class Reporter {
+public:
+    Reporter(std::FILE* err, bool progress) : err_(err), progress_(progress) {}
+
+    int Fail(int code, const std::string& message) {
+        Clear();
+        std::fprintf(err_, "lintaro-convert: %s\n", message.c_str());
+        return code;
+    }
+    void Stage(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        if (!progress_) return;
+        std::va_list values;
+        va_start(values, format);
+        std::fputs("\rlintaro-convert: ", err_);
+        std::vfprintf(err_, format, values);
+        std::fputs("\x1b[K", err_);
+        std::fflush(err_);
+        va_end(values);
+        shown_ = true;
+    }
+    void Clear() {
+        if (!shown_) return;
+        std::fputs("\r\x1b[K", err_);
+        std::fflush(err_);
+        shown_ = false;
+    }
+    void EnableProgress(bool enable) { progress_ = progress_ && enable; }
+
+private:
+    std::FILE* err_;
+    bool progress_;
+    bool shown_ = false;
+};
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bytes.clear();
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
+        std::rewind(file);
+    }
+    std::uint8_t chunk[1 << 16];
+    std::size_t count = 0;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + count);
+    const bool failed = std::ferror(file) != 0;
+    const int read_errno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = "cannot read " + path + ": " + std::strerror(read_errno);
+        return false;
+    }
+    return true;
+}
+
+std::vector<OfferedColumn> Offered(const GridModel& grid, const std::vector<int>& columns) {
+    std::vector<OfferedColumn> offered;
+    for (int index : columns) offered.push_back(OfferedColumn{index, std::string(grid.ColumnTitleText(index))});
+    return offered;
+}
+
+// The sorts and filters in the order given, each as its dialog's OK would apply it.
+int ApplyRowOperations(const std::vector<RowOperation>& operations, GridModel& grid, Reporter& reporter) {
+    std::string error;
+    for (const RowOperation& operation : operations) {
+        if (operation.is_sort) {
+            SortRequest request;
+            if (!ResolveSortSwitch(operation.sort, Offered(grid, ColumnsOfferedForSort(grid)), "--sort", request, error)) {
+                return reporter.Fail(kConvertNoSuchRows, error);
+            }
+            SortRows(grid, request);
+        } else {
+            FilterRequest request;
+            if (!ResolveFilterSwitch(operation.filter, Offered(grid, ColumnsOfferedForFilter(grid)), "--filter",
+                                     request, error)) {
+                return reporter.Fail(kConvertNoSuchRows, error);
+            }
+            if (!FilterRows(grid, request)) return reporter.Fail(kConvertNoSuchRows, "no row passes the --filter bounds");
+        }
+    }
+    return kConvertOk;
+}
+
+ExportDate Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return ExportDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+class AlwaysAnotherSheet : public SheetPrompt {
+public:
+    bool AskForNewSheet() override { return true; }
+};
+
+// The folder a data file's pictures are named in: its own.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Writes the table in `target` to `sink`; false when a write failed.
+bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink& sink, bool& too_wide) {
+    const ConvertTarget target = arguments.target;
+    const bool dos = arguments.dos;
+    GridModel& grid = *table.grid;
+    too_wide = false;
+#ifdef LINTARO_HAVE_PDF
+    if (target == ConvertTarget::Pdf) {
+        const std::string folder = FolderOf(arguments.data_file);
+        TablePdfExtras extras;
+        extras.picture_folder = folder.c_str();
+        std::string error;
+        return WriteTablePdf(grid, table.settings, arguments.first_page, arguments.last_page, sink, error, extras);
+    }
+#endif
+    if (target == ConvertTarget::Lpt) {
+        // Every page, as the print command sends them when every sheet is put in.
+        TextPageChoice choice;
+        choice.from_page = 1;
+        choice.to_page = CountLayoutPages(grid);
+        AlwaysAnotherSheet sheets;
+        PrintTextPages(grid, sink, choice, table.settings, sheets);
+        return true;
+    }
+    int format = kExportPlainText;
+    switch (target) {
+        case ConvertTarget::TabSeparated: format = kExportTabSeparated; break;
+        case ConvertTarget::Csv: format = kExportCsv; break;
+        case ConvertTarget::Dbase: format = kExportDbase; break;
+        default: break;
+    }
+    const ExportOutcome outcome =
+        ExportTable(grid, &sink, format, dos ? kExportDosCodeTable : kExportWindowsCodeTable, Today());
+    too_wide = outcome.too_wide;
+    return outcome.ok && !outcome.write_failed;
+}
+
+}  // namespace
+
+namespace {
+
+int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool show_progress);
+
+}  // namespace
+
+int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool show_progress) {
+    const int code = Convert(args, out, err, show_progress);
+#ifdef LINTARO_HAVE_PDF
+    ReleasePdfFontCaches();
+#endif
+    return code;
+}
+
+namespace {
+
+int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool show_progress) {
+    Reporter reporter(err, show_progress);
+    ConvertArguments arguments;
+    std::string error;
+    if (!ParseConvertArguments(args, arguments, error)) return reporter.Fail(kConvertBadArguments, error);
+    if (arguments.help) {
+        std::fputs(ConvertUsage(), out);
+        return kConvertOk;
+    }
+#ifndef LINTARO_HAVE_PDF
+    if (arguments.target == ConvertTarget::Pdf) {
+        return reporter.Fail(kConvertUnavailable, "--to pdf is not available in this build");
+    }
+#endif
+    if (arguments.data_file == "-") {
+        return reporter.Fail(kConvertBadArguments, "the data file must be named: standard input is not read");
+    }
+
+    std::vector<std::uint8_t> data;
+    if (!ReadFileBytes(arguments.data_file, data, error)) return reporter.Fail(kConvertUnreadableData, error);
+    reporter.EnableProgress(static_cast<long long>(data.size()) >= kProgressFromBytes);
+    std::vector<std::uint8_t> layout;
+    if (!arguments.layout_file.empty() && !ReadFileBytes(arguments.layout_file, layout, error)) {
+        return reporter.Fail(kConvertBadLayout, error);
+    }
+
+    reporter.Stage("reading %s (%zu MB)", arguments.data_file.c_str(), data.size() >> 20);
+    auto table = std::make_unique<LoadedTable>();
+    const std::string_view file(reinterpret_cast<const char*>(data.data()), data.size());
+    switch (LoadTableForConversion(file, arguments.data_file, arguments.layout_file.empty() ? nullptr : &layout,
+                                   *table)) {
+        case TableLoadResult::Loaded: break;
+        case TableLoadResult::NotATable:
+            return reporter.Fail(kConvertNotATable, arguments.data_file + " holds no table (no titles line before \"Data:\")");
+        case TableLoadResult::OutOfMemory:
+            return reporter.Fail(kConvertTooBig, arguments.data_file + ": the table does not fit in memory");
+        case TableLoadResult::LayoutRefused:
+            return reporter.Fail(kConvertBadLayout, arguments.layout_file + " is not a column layout file");
+    }
+    // The file's bytes are in the store now.
+    std::vector<std::uint8_t>().swap(data);
+    reporter.Stage("sorting and filtering %d rows", table->grid->RowCount());
+    if (const int code = ApplyRowOperations(arguments.operations, *table->grid, reporter); code != kConvertOk) {
+        return code;
+    }
+
+    if (arguments.target == ConvertTarget::Pdf) {
+        if (table->settings.printer_kind == kDotMatrixPrinter) {
+            return reporter.Fail(kConvertUnavailable,
+                                 "the data head prints on a dot-matrix printer, which has no PDF pages (try --to lpt)");
+        }
+        const int pages = CountLayoutPages(*table->grid);
+        if (pages == 0) return reporter.Fail(kConvertNoSuchRows, "the table has no rows: there is no page to draw");
+        if (arguments.first_page > pages) {
+            return reporter.Fail(kConvertBadArguments, "--pages starts after the last page (the table has " +
+                                                           std::to_string(pages) + ")");
+        }
+    }
+    reporter.Stage("writing %d rows", table->grid->RowCount());
+    bool too_wide = false;
+    const bool to_stdout = arguments.output.empty() || arguments.output == "-";
+    if (to_stdout) {
+        // The dBase writer goes back to patch its record count: a pipe cannot, so the file is
+        // made in memory first.
+        if (arguments.target == ConvertTarget::Dbase) {
+            MemoryByteSink memory;
+            const bool written = WriteTarget(arguments, *table, memory, too_wide);
+            if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes");
+            if (!written || std::fwrite(memory.Bytes().data(), 1, memory.Bytes().size(), out) != memory.Bytes().size() ||
+                std::fflush(out) != 0) {
+                return reporter.Fail(kConvertCannotWrite, "cannot write to standard output");
+            }
+        } else {
+            StreamByteSink sink(out);
+            WriteTarget(arguments, *table, sink, too_wide);
+            if (sink.Failed() || std::fflush(out) != 0) return reporter.Fail(kConvertCannotWrite, "cannot write to standard output");
+        }
+        reporter.Clear();
+        return kConvertOk;
+    }
+    StagedOutputFile file_out(arguments.output);
+    if (!file_out.Open(error)) return reporter.Fail(kConvertCannotWrite, error);
+    StreamByteSink sink(file_out.Stream());
+    const bool written = WriteTarget(arguments, *table, sink, too_wide);
+    if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes; nothing written");
+    if (!written || sink.Failed()) return reporter.Fail(kConvertCannotWrite, "cannot write " + arguments.output);
+    if (!file_out.Commit(error)) return reporter.Fail(kConvertCannotWrite, error);
+    reporter.Clear();
+    return kConvertOk;
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// The start-up of lintaro.exe replayed without Windows, for the converter.
+#include "convert/table_load.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/mul_div.h"
+#include "formats/data_file.h"
+#include "formats/description.h"
+#include "formats/store_to_grid.h"
+#include "print/paper_rules.h"
+#include "render/bitmap_file.h"
+
+namespace {
+
+const NativePrinter kPrinters[] = {
+    {"PDF", 300, PageMetrics{2479, 3508, 0, 0, 0, 0}},
+    {"Letter", 300, PageMetrics{2550, 3300, 50, 0, 0, 0}},
+};
+
+// The driver's paper in hundredths of a millimetre, as the program reads it (MulDiv rounding).
+PageMetrics InHundredths(const NativePrinter& printer) {
+    PageMetrics metrics = printer.pixels;
+    for (std::int32_t* value : {&metrics.paper_width, &metrics.unprintable_left, &metrics.unprintable_right,
+                                &metrics.paper_height, &metrics.unprintable_top, &metrics.unprintable_bottom}) {
+        *value = MulDiv32(2540, *value, printer.pixels_per_inch);
+    }
+    return metrics;
+}
+
+void AdoptNativePaper(PrintSettings& settings) {
+    if (settings.printer_kind == kDotMatrixPrinter) return;
+    if (const NativePrinter* printer = FindNativePrinter(settings.device_name)) {
+        AdoptPaperFromMetrics(settings, InHundredths(*printer));
+    }
+}
+
+class NativePrinters : public PrinterDirectory {
+public:
+    std::string DefaultPrinterName() override { return kNativeDefaultPrinter; }
+    void AdoptDriverPaper(PrintSettings& settings) override { AdoptNativePaper(settings); }
+};
+
+PrintSettings StartupPrintSettings() {
+    // No Printer.cfg: the built-in record, on the default printer with its paper.
+    PrintSettings settings = PrintSettingsFromFileBytes(nullptr, 0);
+    ChooseStartupPrinter(settings, kNativeDefaultPrinter);
+    if (settings.printer_kind != kDotMatrixPrinter) AdoptNativePaper(settings);
+    const PrintSettings defaults =
+        settings.printer_kind == kDotMatrixPrinter ? DotMatrixPrintSettings() : BuiltInPrintSettings();
+    FallBackToAcceptablePaper(settings, defaults, [](PrintSettings& windows) { AdoptNativePaper(windows); });
+    return settings;
+}
+
+PrintSettings SettingsOf(void* table) { return static_cast<LoadedTable*>(table)->settings; }
+
+int CellOfStore(void* table, int row_key, int column_identifier, char* buffer, int size) {
+    return CellTextFromStore(static_cast<LoadedTable*>(table)->store.get(), row_key, column_identifier, buffer, size);
+}
+
+std::string FolderOf(const std::string& file_name) {
+    const std::size_t slash = file_name.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : file_name.substr(0, slash == 0 ? 1 : slash);
+}
+
+}  // namespace
+
+const NativePrinter* FindNativePrinter(std::string_view name) {
+    for (const NativePrinter& printer : kPrinters) {
+        if (name == printer.name) return &printer;
+    }
+    return nullptr;
+}
+
+bool NativePictureSizes::SizeOf(const char* name, PictureSize& size) const {
+    if (name == nullptr || name[0] == '\0' || name[0] == '\\' || name[0] == '/' || std::strchr(name, ':') != nullptr) {
+        return false;
+    }
+    std::string path = folder_ + "/" + name;
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + count);
+    std::fclose(file);
+    BitmapFileLayout layout{};
+    if (!ParseBitmapFile(bytes.data(), bytes.size(), layout)) return false;
+    size = PictureSize{layout.width, layout.height < 0 ? -layout.height : layout.height};
+    return true;
+}
+
+TableLoadResult LoadTableForConversion(std::string_view file, const std::string& file_name,
+                                       const std::vector<std::uint8_t>* layout, LoadedTable& table) {
+    table.settings = StartupPrintSettings();
+    DescriptionState state;
+    state.settings = table.settings;
+    state.has_font = true;  // the grid exists before the file is read
+    NativePrinters printers;
+    ApplyDescription(DescriptionHeadOf(file), state, printers);
+    table.settings = state.settings;
+    table.printer_model =
+        table.settings.printer_kind == kDotMatrixPrinter ? nullptr : FindNativePrinter(table.settings.device_name);
+
+    DataFileTable read;
+    switch (ReadDataFileTable(file, read)) {
+        case TableReadResult::Read: break;
+        case TableReadResult::NoTitles: return TableLoadResult::NotATable;
+        case TableReadResult::OutOfMemory: return TableLoadResult::OutOfMemory;
+    }
+    table.store = std::move(read.store);
+    table.cut_rows = read.cut_rows;
+    table.pictures = std::make_unique<NativePictureSizes>(FolderOf(file_name));
+
+    GridEnvironment environment;
+    environment.screen = &table.display;
+    // Without a printer the program measures pages on the display's information context.
+    environment.print = table.printer_model != nullptr ? &table.printer : &table.display;
+    environment.pictures = table.pictures.get();
+    environment.print_settings = SettingsOf;
+    environment.print_settings_context = &table;
+    table.grid = std::make_unique<GridModel>(environment);
+    GridModel& grid = *table.grid;
+    grid.StoreFont(state.font);
+    grid.SetCellTextSource(CellOfStore, &table);
+    // Without a header section the file name heads the pages and no footer is applied.
+    const bool rebuilt = read.header.empty()
+                             ? RebuildGridFromStore(grid, table.store.get(), file_name.c_str(), nullptr)
+                             : RebuildGridFromStore(grid, table.store.get(), read.header.c_str(),
+                                                    read.footer.empty() ? nullptr : read.footer.c_str());
+    if (!rebuilt) return TableLoadResult::OutOfMemory;
+    if (layout != nullptr) {
+        if (!grid.ApplyLayoutFileImage(layout->data(), layout->size())) return TableLoadResult::LayoutRefused;
+        RefreshColumnTitles(grid, table.store.get());
+    }
+    grid.Reformat();
+    return TableLoadResult::Loaded;
+}
