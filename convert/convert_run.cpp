@@ -126,8 +126,10 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Writes the table in `target` to `sink`; false when a write failed.
-bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink& sink, bool& too_wide) {
+// Writes the table in `target` to `sink`; false when a write failed, with the PDF writer's
+// reason in `error` when it gave one.
+bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink& sink, bool& too_wide,
+                 std::string& error) {
     const ConvertTarget target = arguments.target;
     const bool dos = arguments.dos;
     GridModel& grid = *table.grid;
@@ -137,7 +139,6 @@ bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink
         const std::string folder = FolderOf(arguments.data_file);
         TablePdfExtras extras;
         extras.picture_folder = folder.c_str();
-        std::string error;
         return WriteTablePdf(grid, table.settings, arguments.first_page, arguments.last_page, sink, error, extras);
     }
 #endif
@@ -247,7 +248,7 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         // made in memory first.
         if (arguments.target == ConvertTarget::Dbase) {
             MemoryByteSink memory;
-            const bool written = WriteTarget(arguments, *table, memory, too_wide);
+            const bool written = WriteTarget(arguments, *table, memory, too_wide, error);
             if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes");
             if (!written || std::fwrite(memory.Bytes().data(), 1, memory.Bytes().size(), out) != memory.Bytes().size() ||
                 std::fflush(out) != 0) {
@@ -255,8 +256,11 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
             }
         } else {
             StreamByteSink sink(out);
-            WriteTarget(arguments, *table, sink, too_wide);
-            if (sink.Failed() || std::fflush(out) != 0) return reporter.Fail(kConvertCannotWrite, "cannot write to standard output");
+            const bool written = WriteTarget(arguments, *table, sink, too_wide, error);
+            if (!written || sink.Failed() || std::fflush(out) != 0) {
+                return reporter.Fail(kConvertCannotWrite, error.empty() ? std::string("cannot write to standard output")
+                                                                        : "cannot write the PDF: " + error);
+            }
         }
         reporter.Clear();
         return kConvertOk;
@@ -264,9 +268,12 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     StagedOutputFile file_out(arguments.output);
     if (!file_out.Open(error)) return reporter.Fail(kConvertCannotWrite, error);
     StreamByteSink sink(file_out.Stream());
-    const bool written = WriteTarget(arguments, *table, sink, too_wide);
+    const bool written = WriteTarget(arguments, *table, sink, too_wide, error);
     if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes; nothing written");
-    if (!written || sink.Failed()) return reporter.Fail(kConvertCannotWrite, "cannot write " + arguments.output);
+    if (!written || sink.Failed()) {
+        return reporter.Fail(kConvertCannotWrite, error.empty() ? "cannot write " + arguments.output
+                                                                : "cannot write " + arguments.output + ": " + error);
+    }
     if (!file_out.Commit(error)) return reporter.Fail(kConvertCannotWrite, error);
     reporter.Clear();
     return kConvertOk;

@@ -278,3 +278,31 @@ TEST(ConvertToPdf, WritesThePagesAskedForAndTellsWhyItCannot) {
     std::remove(empty.c_str());
     rmdir(folder);
 }
+
+TEST(ConvertToPdf, APdfThatCannotBeDrawnOnStandardOutputFailsWithItsReason) {
+    // A layout that hides every column leaves rows but no column group to draw.
+    const std::string sales = SourceFolder() + "/../samples/sales-bg.rdf";
+    auto table = OpenTable(ReadFile(sales));
+    ASSERT_NE(table, nullptr);
+    for (int i = 0; i < table->grid->ColumnCount(); ++i) table->grid->MutableColumn(i)->flags &= ~ColumnFlags::Visible;
+    const std::vector<std::uint8_t> layout = table->grid->BuildLayoutFileImage();
+    char name[] = "/tmp/lintaro-hidden-layout-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, layout.data(), layout.size()), static_cast<ssize_t>(layout.size()));
+    close(fd);
+    for (const char* output : {"-", ""}) {
+        std::vector<std::string> args{sales, "--to", "pdf", "--layout", name};
+        if (output[0] != '\0') args.insert(args.end(), {"-o", output});
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        EXPECT_EQ(RunConversion(args, out, err, false), kConvertCannotWrite) << output;
+        std::rewind(err);
+        char line[512] = {};
+        ASSERT_NE(std::fgets(line, sizeof line, err), nullptr) << "no reason given";
+        EXPECT_NE(std::string(line).find("there is no page to write"), std::string::npos) << line;
+        std::fclose(out);
+        std::fclose(err);
+    }
+    std::remove(name);
+}
