@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -78,6 +79,26 @@ std::vector<std::string> PdfPageTexts(const std::vector<std::uint8_t>& pdf) {
     return pages;
 }
 
+// The right end of the rightmost word on the PDF's pages, in points (pdftotext -bbox).
+double RightmostWordEnd(const std::vector<std::uint8_t>& pdf) {
+    char name[] = "/tmp/lintaro-pdf-test-XXXXXX";
+    const int fd = mkstemp(name);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, pdf.data(), pdf.size()), static_cast<ssize_t>(pdf.size()));
+    close(fd);
+    const std::string html = std::string(name) + ".html";
+    EXPECT_EQ(std::system(("pdftotext -bbox " + std::string(name) + " " + html).c_str()), 0);
+    const std::string boxes = ReadFile(html);
+    std::remove(name);
+    std::remove(html.c_str());
+    double right = 0;
+    const std::regex word(R"re(<word [^>]*xMax="([0-9.]+)")re");
+    for (std::sregex_iterator it(boxes.begin(), boxes.end(), word), end; it != end; ++it) {
+        right = std::max(right, std::stod((*it)[1]));
+    }
+    return right;
+}
+
 // The row numbers that begin the lines of a page's text.
 std::vector<int> RowNumbers(const std::string& page) {
     std::vector<int> rows;
@@ -140,6 +161,43 @@ TEST(TablePdf, AWideTablePrintsEachPageInTwoColumnGroupsOnSheetsOfItsPaper) {
     // A4 in points, as the settings' paper (209.89 mm x 297.01 mm) is.
     const std::string bytes(pdf.Bytes().begin(), pdf.Bytes().end());
     EXPECT_NE(bytes.find("/MediaBox [ 0 0 594.9"), std::string::npos);
+}
+
+TEST(TablePdf, KeyColumnsRepeatOnEveryGroupAndAFittedTableShrinksOntoOneSheetWidth) {
+    auto table = OpenTable(WideTable(200));
+    ASSERT_NE(table, nullptr);
+    GridModel& grid = *table->grid;
+    PrintOptions options;
+    options.key_columns = 1;  // the row numbers (the names are too wide to repeat)
+    options.page_number_style = PageNumberStyle::PageOfPages;
+    grid.SetPrintOptions(options);
+    const int pages = LayoutPageCount(grid);
+    MemoryByteSink keyed;
+    std::string error;
+    ASSERT_TRUE(WriteTablePdf(grid, table->settings, 1, 1, keyed, error)) << error;
+    const std::vector<std::string> sheets = PdfPageTexts(keyed.Bytes());
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(sheets[1].find("City1"), std::string::npos);
+    EXPECT_NE(sheets[1].find("Note "), std::string::npos);
+    EXPECT_FALSE(RowNumbers(sheets[0]).empty());
+    EXPECT_EQ(RowNumbers(sheets[1]), RowNumbers(sheets[0]));
+
+    options = PrintOptions{};
+    options.fit_to_width = 1;
+    grid.SetPrintOptions(options);
+    ASSERT_EQ(DivideIntoColumnGroups(grid).size(), 1u);
+    EXPECT_LT(LayoutPageCount(grid), pages);
+    MemoryByteSink fitted;
+    ASSERT_TRUE(WriteTablePdf(grid, table->settings, 1, 1, fitted, error)) << error;
+    const std::vector<std::string> sheet = PdfPageTexts(fitted.Bytes());
+    ASSERT_EQ(sheet.size(), 1u);
+    EXPECT_NE(sheet[0].find("Name1 WWW"), std::string::npos);
+    EXPECT_NE(sheet[0].find("City1"), std::string::npos);
+    EXPECT_NE(sheet[0].find("Note WWW"), std::string::npos);
+    // Every word within the right margin: A4 less 10 mm is 566.9 points.
+    const double right = RightmostWordEnd(fitted.Bytes());
+    EXPECT_GT(right, 400.0);
+    EXPECT_LE(right, 567.0);
 }
 
 TEST(TablePdf, ALandscapeHeadTurnsTheSheet) {
