@@ -349,7 +349,8 @@ TEST(ConvertToPdf, APdfThatCannotBeDrawnOnStandardOutputFailsWithItsReason) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(write(fd, layout.data(), layout.size()), static_cast<ssize_t>(layout.size()));
     close(fd);
-    for (const char* output : {"-", ""}) {
+    const std::string file = std::string(name) + ".pdf";
+    for (const char* output : {"-", "", file.c_str()}) {
         std::vector<std::string> args{sales, "--to", "pdf", "--layout", name};
         if (output[0] != '\0') args.insert(args.end(), {"-o", output});
         std::FILE* out = std::tmpfile();
@@ -362,5 +363,6 @@ TEST(ConvertToPdf, APdfThatCannotBeDrawnOnStandardOutputFailsWithItsReason) {
         std::fclose(out);
         std::fclose(err);
     }
+    EXPECT_TRUE(ReadFile(file).empty()) << "no PDF left behind";
     std::remove(name);
 }
