@@ -257,9 +257,13 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         } else {
             StreamByteSink sink(out);
             const bool written = WriteTarget(arguments, *table, sink, too_wide, error);
-            if (!written || sink.Failed() || std::fflush(out) != 0) {
-                return reporter.Fail(kConvertCannotWrite, error.empty() ? std::string("cannot write to standard output")
-                                                                        : "cannot write the PDF: " + error);
+            if (sink.Failed() || std::fflush(out) != 0) {
+                return reporter.Fail(kConvertCannotWrite, "cannot write to standard output");
+            }
+            // The PDF writer may refuse or fail without a write failing.
+            if (!written) {
+                return reporter.Fail(kConvertCannotWrite, "cannot write the PDF: " +
+                                                              (error.empty() ? std::string("no page drawn") : error));
             }
         }
         reporter.Clear();
