@@ -30,6 +30,27 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string
     return true;
 }
 
+// "FIRST-LAST", "FIRST-" or "N" (one page), pages counted from 1.
+bool ReadPageRange(const std::string& text, int& first, int& last) {
+    const auto number = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        value = std::stoi(digits);
+        return value >= 1;
+    };
+    const std::size_t dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!number(text, first)) return false;
+        last = first;
+        return true;
+    }
+    if (!number(text.substr(0, dash), first)) return false;
+    last = 0;
+    const std::string rest = text.substr(dash + 1);
+    return rest.empty() || (number(rest, last) && last >= first);
+}
+
 }  // namespace
 
 bool ParseConvertArguments(const std::vector<std::string>& args, ConvertArguments& out, std::string& error) {
@@ -79,6 +100,13 @@ bool ParseConvertArguments(const std::vector<std::string>& args, ConvertArgument
                 return false;
             }
             has_output = true;
+        } else if (arg == "--pages") {
+            std::string range;
+            if (!TakeValue(args, i, range, error)) return false;
+            if (!ReadPageRange(range, out.first_page, out.last_page)) {
+                error = "--pages needs FIRST-LAST, FIRST- or one page, counted from 1: '" + range + "'";
+                return false;
+            }
         } else if (arg == "--dos") {
             out.dos = true;
         } else if (arg == "--sort" || arg == "--filter") {
@@ -109,15 +137,15 @@ bool ParseConvertArguments(const std::vector<std::string>& args, ConvertArgument
         return false;
     }
     if (!out.has_target) {
-        error = "no format given: --to text|tsv|csv|dbf|lpt";
+        error = "no format given: --to text|tsv|csv|dbf|lpt|pdf";
         return false;
     }
     return true;
 }
 
 const char* ConvertUsage() {
-    return "Usage: lintaro-convert DATA [--layout FILE] --to text|tsv|csv|dbf|lpt [--dos]\n"
-           "                      [--sort ...] [--filter ...] [-o OUT]\n"
+    return "Usage: lintaro-convert DATA [--layout FILE] --to text|tsv|csv|dbf|lpt|pdf [--dos]\n"
+           "                      [--pages FIRST-LAST] [--sort ...] [--filter ...] [-o OUT]\n"
            "\n"
            "Converts a Lintaro data file (.rdf) as lintaro.exe exports it, byte for byte.\n"
            "\n"
@@ -129,6 +157,9 @@ const char* ConvertUsage() {
            "                  dbf   dBase III\n"
            "                  lpt   the bytes the program sends to LPT1 for the printer model\n"
            "                        of the data head, every page (Cyrillic in the DOS table)\n"
+           "                  pdf   the pages the program prints on a Windows printer, each\n"
+           "                        column group of each page a sheet of the head's paper\n"
+           "  --pages RANGE   pdf: only pages FIRST-LAST (FIRST- to the end, N one page)\n"
            "  --dos           texts in the DOS code table (text, tsv, csv, dbf)\n"
            "  --sort COLUMN [asc|desc] [text|number|alpha|amount|date]\n"
            "  --filter COLUMN FROM TO [text|number|alpha|amount|date]\n"

@@ -26,6 +26,9 @@ struct ConvertArguments {
     bool dos = false;
     std::vector<RowOperation> operations;
     std::string output;  // empty or "-": standard output
+    // --pages FIRST-LAST (pdf): 1-based pages of the table; a last page of 0 means the end.
+    int first_page = 1;
+    int last_page = 0;
 };
 
 // Exit codes, also listed by --help and in the README; the same numbers as lintaro.exe's jobs

@@ -14,6 +14,9 @@
 #include "grid/sort_filter.h"
 #include "print/dot_matrix.h"
 #include "print/export_writers.h"
+#ifdef LINTARO_HAVE_PDF
+#include "print/table_pdf_cairo.h"
+#endif
 
 namespace {
 
@@ -133,10 +136,28 @@ public:
     bool AskForNewSheet() override { return true; }
 };
 
-// Writes the table in `target` to `sink`; false when a write failed.
-bool WriteTarget(ConvertTarget target, bool dos, LoadedTable& table, ByteSink& sink, bool& too_wide) {
+// The folder a data file's pictures are named in: its own.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Writes the table in `target` to `sink`; false when a write failed, with the PDF writer's
+// reason in `error` when it gave one.
+bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink& sink, bool& too_wide,
+                 std::string& error) {
+    const ConvertTarget target = arguments.target;
+    const bool dos = arguments.dos;
     GridModel& grid = *table.grid;
     too_wide = false;
+#ifdef LINTARO_HAVE_PDF
+    if (target == ConvertTarget::Pdf) {
+        const std::string folder = FolderOf(arguments.data_file);
+        TablePdfExtras extras;
+        extras.picture_folder = folder.c_str();
+        return WriteTablePdf(grid, table.settings, arguments.first_page, arguments.last_page, sink, error, extras);
+    }
+#endif
     if (target == ConvertTarget::Lpt) {
         // Every page, as the print command sends them when every sheet is put in.
         TextPageChoice choice;
@@ -161,7 +182,23 @@ bool WriteTarget(ConvertTarget target, bool dos, LoadedTable& table, ByteSink& s
 
 }  // namespace
 
+namespace {
+
+int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool show_progress);
+
+}  // namespace
+
 int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool show_progress) {
+    const int code = Convert(args, out, err, show_progress);
+#ifdef LINTARO_HAVE_PDF
+    ReleasePdfFontCaches();
+#endif
+    return code;
+}
+
+namespace {
+
+int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, bool show_progress) {
     Reporter reporter(err, show_progress);
     ConvertArguments arguments;
     std::string error;
@@ -170,9 +207,11 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
         std::fputs(ConvertUsage(), out);
         return kConvertOk;
     }
+#ifndef LINTARO_HAVE_PDF
     if (arguments.target == ConvertTarget::Pdf) {
         return reporter.Fail(kConvertUnavailable, "--to pdf is not available in this build");
     }
+#endif
     if (arguments.data_file == "-") {
         return reporter.Fail(kConvertBadArguments, "the data file must be named: standard input is not read");
     }
@@ -218,6 +257,18 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
         return code;
     }
 
+    if (arguments.target == ConvertTarget::Pdf) {
+        if (table->settings.printer_kind == kDotMatrixPrinter) {
+            return reporter.Fail(kConvertUnavailable,
+                                 "the data head prints on a dot-matrix printer, which has no PDF pages (try --to lpt)");
+        }
+        const int pages = CountLayoutPages(*table->grid);
+        if (pages == 0) return reporter.Fail(kConvertNoSuchRows, "the table has no rows: there is no page to draw");
+        if (arguments.first_page > pages) {
+            return reporter.Fail(kConvertBadArguments, "--pages starts after the last page (the table has " +
+                                                           std::to_string(pages) + ")");
+        }
+    }
     reporter.Stage("writing %d rows", table->grid->RowCount());
     bool too_wide = false;
     if (to_stdout) {
@@ -225,7 +276,7 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
         // made in memory first.
         if (arguments.target == ConvertTarget::Dbase) {
             MemoryByteSink memory;
-            const bool written = WriteTarget(arguments.target, arguments.dos, *table, memory, too_wide);
+            const bool written = WriteTarget(arguments, *table, memory, too_wide, error);
             if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes");
             if (!written || std::fwrite(memory.Bytes().data(), 1, memory.Bytes().size(), out) != memory.Bytes().size() ||
                 std::fflush(out) != 0) {
@@ -233,8 +284,15 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
             }
         } else {
             StreamByteSink sink(out);
-            WriteTarget(arguments.target, arguments.dos, *table, sink, too_wide);
-            if (sink.Failed() || std::fflush(out) != 0) return reporter.Fail(kConvertCannotWrite, "cannot write to standard output");
+            const bool written = WriteTarget(arguments, *table, sink, too_wide, error);
+            if (sink.Failed() || std::fflush(out) != 0) {
+                return reporter.Fail(kConvertCannotWrite, "cannot write to standard output");
+            }
+            // The PDF writer may refuse or fail without a write failing.
+            if (!written) {
+                return reporter.Fail(kConvertCannotWrite, "cannot write the PDF: " +
+                                                              (error.empty() ? std::string("no page drawn") : error));
+            }
         }
         reporter.Clear();
         return kConvertOk;
@@ -246,14 +304,19 @@ int RunConversion(const std::vector<std::string>& args, std::FILE* out, std::FIL
     if (file_out.Direct() && arguments.target == ConvertTarget::Dbase) {
         // A device or FIFO cannot seek back for the record count either.
         MemoryByteSink memory;
-        written = WriteTarget(arguments.target, arguments.dos, *table, memory, too_wide) &&
+        written = WriteTarget(arguments, *table, memory, too_wide, error) &&
                   sink.Write(memory.Bytes().data(), memory.Bytes().size()) == memory.Bytes().size();
     } else {
-        written = WriteTarget(arguments.target, arguments.dos, *table, sink, too_wide);
+        written = WriteTarget(arguments, *table, sink, too_wide, error);
     }
     if (too_wide) return reporter.Fail(kConvertTooBig, "the dBase record would pass 65,535 bytes; nothing written");
-    if (!written || sink.Failed()) return reporter.Fail(kConvertCannotWrite, "cannot write " + arguments.output);
+    if (!written || sink.Failed()) {
+        return reporter.Fail(kConvertCannotWrite, error.empty() ? "cannot write " + arguments.output
+                                                                : "cannot write " + arguments.output + ": " + error);
+    }
     if (!file_out.Commit(error)) return reporter.Fail(kConvertCannotWrite, error);
     reporter.Clear();
     return kConvertOk;
 }
+
+}  // namespace

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <optional>
 
+#include "grid/column_groups.h"
+#include "grid/gdi_canvas_win32.h"
 #include "grid/grid_paint_win32.h"
-#include "grid/page_number_text.h"
 #include "grid/table_fonts_win32.h"
 #include "print/dot_matrix.h"
+#include "print/page_paint.h"
 #include "print/printer_services_win32.h"
-#include "render/draw_primitives_win32.h"
-#include "render/text_draw_win32.h"
 
 namespace {
 
@@ -51,9 +51,6 @@ private:
     int previous_mode_ = MM_TEXT;
 };
 
-// Farther than any sheet reaches at any resolution, well within GDI's coordinate range.
-constexpr int kFarBeyondTheSheet = 1 << 24;
-
 // One job: false when the spooler refused the job or its page.
 bool PrintOneJob(Grid& grid, HDC dc, const PrintJob& job) {
     char name[64];
@@ -75,27 +72,6 @@ bool PrintOneJob(Grid& grid, HDC dc, const PrintJob& job) {
 
 }  // namespace
 
-int DrawPageNumber(Grid& grid, int x, int y, int number) {
-    const HDC dc = grid.PrintContext();
-    const GridModel& model = grid.Model();
-    const DeviceMetrics& metrics = model.Metrics(GridDevice::Print);
-    const int bottom = y + metrics.font_height;
-    if (dc == nullptr) return bottom;
-    const std::uint8_t position = model.GetTableStyle().page_number_position;
-    char text[48];
-    FormatPageNumberText(position, model.GetPrintOptions().page_number_style, number, model.PageCount(), text);
-    int alignment = kAlignRight;
-    if (position == PageNumberPosition::TopLeft || position == PageNumberPosition::BottomLeft) {
-        alignment = kAlignLeft;
-    } else if (position == PageNumberPosition::TopCenter || position == PageNumberPosition::BottomCenter) {
-        alignment = kAlignCenter;
-    }
-    const RECT box{x, y, x + PrintableWidthOnPaper(model), bottom};
-    DrawWrappedText(dc, text, std::strlen(text), box, metrics.text_inset, kPrintCellMargin, 0, alignment,
-                    WhiteBrush());
-    return bottom;
-}
-
 void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margins) {
     const HDC dc = grid.PrintContext();
     GridModel& model = grid.Model();
@@ -105,7 +81,6 @@ void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margin
     if (!FindPageLines(model, page_index, first, end)) return;
     ColumnGroup group;
     if (!FindColumnGroup(model, group_index, group)) return;
-    model.PrintState().table_width_on_paper = group.width;
 
     PageOrigin origin =
         PageOriginOnSheet(model.Metrics(GridDevice::Print).page, ReadPageMetrics(dc, false), exchange_margins);
@@ -118,25 +93,12 @@ void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margin
     TableFonts fonts(dc, model.GetFont());
     SetBkColor(dc, RGB(255, 255, 255));
     SetTextColor(dc, RGB(0, 0, 0));
-    // On paper the client rectangle, the grid style and the page-number edge play no part.
-    const LinePaintTarget target{dc,      GridDevice::Print, &fonts,  origin.x,    group.first_column,
-                                 group.end_column, group.width, RECT{}, 0, 0, nullptr, &grid.Host(),
-                                 group.key_end_column};
-    int y = origin.y;
-    for (int i = first; i < end; ++i) {
-        const LayoutLine line = model.Line(i);
-        if (line.kind == LineKind::PageNumber) {
-            y = DrawPageNumber(grid, origin.x, y, static_cast<int>(line.key));
-        } else {
-            y = PaintLayoutLine(model, line, y, target);
-        }
-        // Every painted cell leaves the clip region; on paper the lines are stacked from the top,
-        // so all that is painted so far is one band. Keeping the region that simple matters:
-        // printer drivers send the whole region with every drawing call, and a page's worth of
-        // cells made printing slow in proportion to the square of the cells on a page.
-        SelectClipRgn(dc, nullptr);
-        ExcludeClipRect(dc, -kFarBeyondTheSheet, origin.y, kFarBeyondTheSheet, y);
-    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char date[32];
+    FormatDateLine(now, date);
+    GdiCanvas canvas(dc, fonts, true, &grid.Host());
+    PaintPageLines(model, canvas, first, end, group, origin, date);
 }
 
 WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs) {

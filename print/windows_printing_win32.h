@@ -18,11 +18,6 @@
 // Sets the table width on paper to the group's width.
 void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margins);
 
-// Draws a PageNumber line on the grid's print context, the table font selected: the number in
-// a box from (x, y) as wide as the printable width and one print text line high, placed as the
-// table style's page-number position says. Returns the box's bottom.
-int DrawPageNumber(Grid& grid, int x, int y, int number);
-
 enum class WindowsPrintResult {
     Printed,           // every job was printed
     PrinterNotOpened,  // a device context for the current printer could not be made

@@ -1,26 +1,10 @@
 // Drawing cell, title and header text into a rectangle of a device context, screen or printer.
 #include "render/text_draw_win32.h"
 
-#include <climits>
 #include <cstring>
 
-#include "render/gdi_text_meter_win32.h"
-#include "render/text_layout.h"
-
-namespace {
-
-int TextOutLength(std::size_t count) { return count > INT_MAX ? INT_MAX : static_cast<int>(count); }
-
-template <typename Layout>
-void DrawPieces(HDC dc, const char* text, Layout layout, HBRUSH brush) {
-    TextPiece piece{};
-    while (layout.Next(piece)) {
-        DrawTextAt(dc, piece.count != 0 ? text + piece.start : nullptr, piece.count,
-                   ToRect(piece.box), piece.dx, 0, brush);
-    }
-}
-
-}  // namespace
+#include "render/canvas_text.h"
+#include "render/hdc_canvas_win32.h"
 
 LOGFONTA MakeFont(HDC dc, const FontSpec& table_font) {
     LOGFONTA font;
@@ -52,62 +36,43 @@ ScopedFont::~ScopedFont() {
     DeleteObject(font_);
 }
 
+// Every function draws through the canvas, as the grid's painters do.
+
 void DrawTextAt(HDC dc, const char* text, std::size_t count, const RECT& rect, int dx, int dy,
                 HBRUSH brush) {
-    if (text == nullptr || count == 0) {
-        FillRect(dc, &rect, brush);
-        return;
-    }
-    const TextExtent extent = GdiTextMeter(dc).Measure(text, count);
-    const int x = rect.left + dx;
-    const int y = rect.top + dy;
-    // Fill first: a glyph overhanging its measured box is then kept.
-    const FillBands bands =
-        BandsAroundBox(ToPixelRect(rect), PixelRect{x, y, x + extent.width, y + extent.height});
-    for (int i = 0; i < bands.count; ++i) {
-        const RECT band = ToRect(bands.bands[i]);
-        FillRect(dc, &band, brush);
-    }
-    TextOutA(dc, x, y, text, TextOutLength(count));
+    HdcCanvas canvas(dc, brush);
+    PaintTextAt(canvas, text, count, ToPixelRect(rect), dx, dy, Shade::White);
 }
 
 void DrawAlignedLine(HDC dc, const char* text, std::size_t count, const RECT& rect, int alignment,
                      int padding, int dy, HBRUSH brush) {
-    const AlignedLine line =
-        PlaceAlignedLine(GdiTextMeter(dc), text, count, ToPixelRect(rect), alignment, padding);
-    DrawTextAt(dc, text, line.count, rect, line.x - rect.left, dy, brush);
+    HdcCanvas canvas(dc, brush);
+    PaintAlignedLine(canvas, text, count, ToPixelRect(rect), alignment, padding, dy, Shade::White);
 }
 
 void DrawWrappedText(HDC dc, const char* text, std::size_t length, const RECT& rect,
                      int leftPadding, int rightPadding, int dy, int alignment, HBRUSH brush) {
-    const GdiTextMeter meter(dc);
-    DrawPieces(dc, text,
-               WrappedTextLayout::ForCell(meter, text, length, ToPixelRect(rect), leftPadding,
-                                          rightPadding, dy, alignment),
-               brush);
+    HdcCanvas canvas(dc, brush);
+    PaintWrappedText(canvas, text, length, ToPixelRect(rect), leftPadding, rightPadding, dy, alignment,
+                     Shade::White);
 }
 
 void DrawWrappedTextBrokenAs(HDC dc, const char* text, std::size_t length, const RECT& rect,
                              int leftPadding, int rightPadding, int dy, int alignment, HBRUSH brush,
                              const LineBreakRule& breaks) {
-    const GdiTextMeter meter(dc);
-    DrawPieces(dc, text,
-               WrappedTextLayout::ForCellBrokenAs(meter, text, length, ToPixelRect(rect), leftPadding,
-                                                  rightPadding, dy, alignment, breaks),
-               brush);
+    HdcCanvas canvas(dc, brush);
+    PaintWrappedText(canvas, text, length, ToPixelRect(rect), leftPadding, rightPadding, dy, alignment,
+                     Shade::White, breaks);
 }
 
 void DrawCenteredWrappedText(HDC dc, const char* text, std::size_t length, const RECT& rect,
                              int padding, int dy, HBRUSH brush) {
-    const GdiTextMeter meter(dc);
-    DrawPieces(dc, text,
-               WrappedTextLayout::ForTitle(meter, text, length, ToPixelRect(rect), padding, dy),
-               brush);
+    HdcCanvas canvas(dc, brush);
+    PaintCenteredWrappedText(canvas, text, length, ToPixelRect(rect), padding, dy, Shade::White);
 }
 
 void DrawHeaderText(HDC dc, const char* text, std::size_t length, const RECT& rect, int padding,
                     int dy, HBRUSH brush) {
-    const GdiTextMeter meter(dc);
-    DrawPieces(dc, text, HeaderTextLayout(meter, text, length, ToPixelRect(rect), padding, dy),
-               brush);
+    HdcCanvas canvas(dc, brush);
+    PaintHeaderText(canvas, text, length, ToPixelRect(rect), padding, dy, Shade::White);
 }

@@ -12,6 +12,7 @@ packages=(
   cups printer-driver-cups-pdf cups-bsd cups-client ghostscript poppler-utils
   locales cmake googletest libbenchmark-dev clang libclang-rt-14-dev libfreetype-dev
   python3 python3-pytest python3-dbfread procps
+  libcairo2-dev pkg-config
 )
 
 install_missing_packages install-deps "${packages[@]}"

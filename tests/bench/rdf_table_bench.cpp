@@ -25,6 +25,9 @@
 #include "grid/sort_filter.h"
 #include "print/dot_matrix.h"
 #include "print/export_writers.h"
+#ifdef LINTARO_HAVE_PDF
+#include "print/table_pdf_cairo.h"
+#endif
 #include "tests/unit/fake_measuring_device.h"
 
 namespace {
@@ -392,6 +395,22 @@ void CharWidths(benchmark::State& state) {
     SetRowsRate(state);
 }
 
+#ifdef LINTARO_HAVE_PDF
+// The first 100 printed pages drawn into a PDF (every column group of each), the table laid out.
+void PdfFirst100Pages(benchmark::State& state) {
+    OpenTable* table = TableOf(state);
+    if (table == nullptr) return;
+    std::int64_t bytes = 0;
+    for (auto _ : state) {
+        CountingSink sink;
+        std::string error;
+        if (!WriteTablePdf(*table->grid, g_settings, 1, 100, sink, error)) state.SkipWithError(error.c_str());
+        bytes = sink.bytes;
+    }
+    state.counters["pdf_bytes"] = static_cast<double>(bytes);
+}
+#endif
+
 std::vector<long> RowCounts() {
     const char* text = std::getenv("LINTARO_BENCH_ROWS");
     std::istringstream words(text != nullptr && *text != '\0' ? text : "10000 100000 1000000");
@@ -427,6 +446,9 @@ const bool g_registered = [] {
         {"RdfCharWidths", CharWidths},
         {"RdfDotMatrixPage", DotMatrixPage},
         {"RdfDotMatrixPageLines", DotMatrixPageLines},
+#ifdef LINTARO_HAVE_PDF
+        {"RdfPdfFirst100Pages", PdfFirst100Pages},
+#endif
     };
     for (long rows : RowCounts()) {
         for (const Step& step : kSteps) {

@@ -925,6 +925,103 @@ def test_the_bulgarian_sales_sample_prints_its_cyrillic_cells_in_two_groups(lint
         test_env.render_pdf(pdf, dpi=60)
 
 
+NATIVE_CONVERTER = Path(__file__).resolve().parents[2] / "build" / "native" / "convert" / "lintaro-convert"
+
+
+def native_pdf_pages(data: Path, out: Path, layout: Path | None = None) -> list[str]:
+    """The pages lintaro-convert draws natively for `data` (with its column layout file, if
+    given), each page's text (pdftotext)."""
+    assert NATIVE_CONVERTER.exists(), f"{NATIVE_CONVERTER} is missing: build the native tree"
+    extra = ["--layout", str(layout)] if layout is not None else []
+    subprocess.run([str(NATIVE_CONVERTER), str(data), "--to", "pdf", "-o", str(out), *extra], check=True)
+    text = subprocess.run(["pdftotext", "-layout", str(out), "-"], check=True,
+                          capture_output=True).stdout.decode("utf-8").replace("\u00ad", "-")
+    return text.split("\f")[:-1]
+
+
+def printed_characters(text: str) -> str:
+    """A page's characters line by line without blanks (how pdftotext spaces the words depends on
+    the gaps between glyphs), the date line's time left out (the two are made at different
+    minutes)."""
+    text = DATE_LINE.sub("DATE", text.replace("\u00ad", "-"))
+    return "\n".join(re.sub(r"\s+", "", line) for line in text.splitlines() if line.strip())
+
+
+def leading_numbers(text: str) -> list[int]:
+    """The row numbers that begin a page's lines (a number, perhaps another, then a word)."""
+    return [int(n) for n in re.findall(r"^\s*(\d+)\s+(?:\d+\s+)?[^\d\s]", text, re.M)]
+
+
+def generated_two_group_table() -> str:
+    """Three A4 pages of rows whose remarks are too wide to print beside the other columns."""
+    lines = table_data(150).split("\r\n")
+    titles = lines.index("Titles:") + 1
+    lines[titles] += "\tБележка"
+    lines[titles + 2] += "\tText"
+    for i in range(lines.index("Data:") + 1, len(lines) - 1):
+        lines[i] += f"\tбележка {i:03d} " + "дълъг текст на бележката " * 3
+    return "\r\n".join(lines)
+
+
+@pytest.mark.parametrize("table", ["sales-bg", "generated", "key-columns"])
+def test_the_native_pdf_has_the_pages_and_rows_the_printer_prints(lintaro, test_env, table):
+    layout = None
+    if table == "sales-bg":
+        data = SAMPLES / "sales-bg.rdf"
+        lintaro.start([data])
+    else:
+        folder = lintaro.prepare(files={"pages.rdf": generated_two_group_table()})
+        data = folder / "pages.rdf"
+        if table == "key-columns":
+            # The row numbers and "№" on every sheet, pages as "стр. N от M", kept in the layout.
+            layout = folder / "pages.fmt"
+            lintaro.start([data, layout])
+            lintaro.post_command(TABLE_APPEARANCE)
+            style = lintaro.wait_dialog(TABLE_CAPTION)
+            style.select_combo(KEY_COLUMNS, "2")
+            style.select_combo(PAGE_NUMBER_STYLE, "стр. N от M")
+            style.set_checked(FIRST_PAGE_NUMBER, True)
+            style.click(IDOK)
+            style.wait_gone()
+            settle(lintaro)
+        else:
+            lintaro.start([data])
+    dialog = _after_question(lintaro)
+    pages = int(dialog.control_text(PAGE_TO))
+    assert dialog.combo_items(GROUP_TO) == ["1", "2"]
+    if table != "sales-bg":
+        assert pages == 3
+    printed = print_pages(lintaro, test_env, 2 * pages, dialog=dialog)
+    if layout is not None:
+        assert lintaro.close() == 0  # writes the layout file the converter reads
+    native = native_pdf_pages(data, test_env.screenshot_dir / f"native-{table}.pdf", layout)
+    # One sheet per page and column group, in the printer's order: page 1 group 1, group 2, ...
+    assert [job_name(p) for p in printed] == [f"Linta_1_{page:03d}_{group}" for page in range(1, pages + 1)
+                                             for group in (1, 2)]
+    assert len(native) == len(printed)
+    all_rows = []
+    for sheet, (pdf, native_text) in enumerate(zip(printed, native)):
+        wine_text = pdf_text(test_env, pdf)
+        if sheet % 2 == 0:
+            rows = leading_numbers(wine_text)
+            assert rows, f"sheet {sheet + 1} has rows"
+            assert leading_numbers(native_text) == rows, f"sheet {sheet + 1}"
+            all_rows += rows
+        # The same text line by line: header, titles, cells, footer, date, page number.
+        assert printed_characters(native_text) == printed_characters(wine_text), f"sheet {sheet + 1}"
+        if table == "key-columns":
+            page = sheet // 2 + 1
+            assert f"стр. {page} от {pages}" in native_text, f"sheet {sheet + 1}"
+            # The remarks' sheet repeats its page's rows by their numbers.
+            assert leading_numbers(native_text) == leading_numbers(wine_text) == rows, f"sheet {sheet + 1}"
+    assert all_rows == list(range(1, len(all_rows) + 1))
+    # Look at the first sheet of both.
+    test_env.render_pdf(printed[0], test_env.screenshot_dir / f"wine-{table}", dpi=60)
+    subprocess.run(["pdftoppm", "-png", "-r", "60", "-f", "1", "-l", "1",
+                    str(test_env.screenshot_dir / f"native-{table}.pdf"),
+                    str(test_env.screenshot_dir / f"native-{table}")], check=True)
+
+
 def test_the_furniture_sample_prints_its_pictures(lintaro, test_env):
     lintaro.start([SAMPLES / "furniture.rdf"])
     (pdf,) = print_pages(lintaro, test_env, 1)

@@ -4,12 +4,19 @@
 #include <vector>
 
 #include "render/bitmap_file.h"
+#include "render/bitmap_pixels.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // An exact-size copy, so that AddressSanitizer catches any read past the end.
     const std::vector<std::uint8_t> bytes(data, data + size);
     BitmapFileLayout layout{};
-    if (!ParseBitmapFile(bytes.data(), bytes.size(), layout)) return 0;
+    BitmapPixels picture;
+    const bool decoded = DecodeBitmapPixels(bytes.data(), bytes.size(), picture);
+    if (!ParseBitmapFile(bytes.data(), bytes.size(), layout)) {
+        if (decoded) std::abort();  // the decoder takes only what the checks accept
+        return 0;
+    }
+    if (decoded && picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) std::abort();
 
     const std::size_t table_end = kBitmapFileHeaderSize + layout.header_bytes;
     if (table_end > size || layout.bits_offset < table_end || layout.bits_offset > size ||

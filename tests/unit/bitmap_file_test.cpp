@@ -3,12 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "base/byte_order.h"
+#include "render/bitmap_pixels.h"
 
 namespace {
 
@@ -197,3 +203,76 @@ TEST(ParseBitmapFile, RefusesHeadersThatDoNotFitTheFile) {
 }
 
 }  // namespace
+
+TEST(DecodeBitmapPixels, EveryAcceptedKindDecodesToItsSizeAndARefusedOneToNothing) {
+    for (const ValidCase& c : kValidCases) {
+        const Bytes bytes = BuildBitmap(c.shape);
+        BitmapPixels picture;
+        ASSERT_TRUE(DecodeBitmapPixels(bytes.data(), bytes.size(), picture)) << c.name;
+        EXPECT_EQ(picture.width, c.shape.width) << c.name;
+        EXPECT_EQ(picture.height, static_cast<int>(Rows(c.shape))) << c.name;
+        EXPECT_EQ(picture.pixels.size(), Rows(c.shape) * static_cast<std::size_t>(c.shape.width)) << c.name;
+        const Bytes cut(bytes.begin(), bytes.end() - 1 - static_cast<long>(c.shape.trailing));
+        EXPECT_FALSE(DecodeBitmapPixels(cut.data(), cut.size(), picture)) << c.name;
+        EXPECT_TRUE(picture.pixels.empty()) << c.name;
+    }
+}
+
+TEST(DecodeBitmapPixels, PixelsComeOutTopRowFirstAsRgb) {
+    struct Case {
+        const char* name;
+        ImageShape shape;
+        std::vector<std::pair<std::size_t, std::uint8_t>> bytes;  // offsets from the first row
+        std::vector<std::uint32_t> expected;                      // top row first
+    };
+    const Case cases[] = {
+        // Bottom-up: the file's first row (blue, green) is the picture's last.
+        {"24 bits", {2, 2, 24}, {{0, 0xFF}, {1, 0}, {2, 0}, {3, 0}, {4, 0xFF}, {5, 0}, {8, 0}, {9, 0}, {10, 0x80},
+                                 {11, 0xFF}, {12, 0xFF}, {13, 0xFF}},
+         {0x800000, 0xFFFFFF, 0x0000FF, 0x00FF00}},
+        // Five bits per channel: red, then white.
+        {"16 bits", {2, -1, 16}, {{0, 0x00}, {1, 0x7C}, {2, 0xFF}, {3, 0x7F}}, {0xFF0000, 0xFFFFFF}},
+        // Palette entry 0 black, 1 white (written below); pixels 0, 1, 1.
+        {"1 bit", {3, -1, 1}, {{0, 0x60}, {1, 0}, {2, 0}, {3, 0}}, {0x000000, 0xFFFFFF, 0xFFFFFF}},
+    };
+    for (const Case& c : cases) {
+        Bytes bytes = BuildBitmap(c.shape);
+        const std::size_t rows_start = ReadUint32(&bytes[10]);
+        for (const auto& [offset, value] : c.bytes) bytes[rows_start + offset] = value;
+        if (c.shape.bit_count == 1) {
+            for (std::size_t i = 0; i < 3; ++i) bytes[14 + 40 + 4 + i] = 0xFF;  // entry 1 white
+            for (std::size_t i = 0; i < 3; ++i) bytes[14 + 40 + i] = 0;          // entry 0 black
+        }
+        BitmapPixels picture;
+        ASSERT_TRUE(DecodeBitmapPixels(bytes.data(), bytes.size(), picture)) << c.name;
+        EXPECT_EQ(picture.pixels, c.expected) << c.name;
+    }
+}
+
+TEST(LoadBitmapPixels, FindsPicturesBelowTheFolderAndNoneOutsideIt) {
+    char folder[] = "/tmp/lintaro-pictures-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string sub = std::string(folder) + "/sub";
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+    const Bytes bytes = BuildBitmap(ImageShape{3, 2, 24});
+    const std::string path = sub + "/p.bmp";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    struct Case {
+        const char* name;
+        bool found;
+    };
+    for (const Case c : {Case{"sub\\p.bmp", true}, Case{"sub/p.bmp", true}, Case{"p.bmp", false},
+                         Case{"\\sub\\p.bmp", false}, Case{"C:\\sub\\p.bmp", false}, Case{"", false}}) {
+        BitmapPixels picture;
+        EXPECT_EQ(LoadBitmapPixels(folder, c.name, picture), c.found) << c.name;
+        EXPECT_EQ(picture.width, c.found ? 3 : 0) << c.name;
+    }
+    BitmapPixels absolute;
+    EXPECT_FALSE(LoadBitmapPixels(nullptr, path.c_str(), absolute));
+    std::remove(path.c_str());
+    rmdir(sub.c_str());
+    rmdir(folder);
+}
