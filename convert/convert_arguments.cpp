@@ -177,8 +177,9 @@ const char* ConvertUsage() {
            "Exit codes (those of lintaro.exe's jobs where they share a meaning): 0 done;\n"
            "1 bad command line; 2 the data file cannot be read or holds no table; 3 the layout\n"
            "file cannot be read or is not a layout file; 4 a sort or filter column is not in\n"
-           "the table; 5 a filter keeps no row; 7 output cannot be written (or would replace\n"
-           "the data or layout file); 8 table too big (memory, or a dBase record over 65,535\n"
-           "bytes); 9 format not available (pdf in this build; lpt for a table whose head\n"
-           "names no LPT1 printer).\n";
+           "the table; 5 a filter keeps no row, or pdf of a table without rows; 7 output\n"
+           "cannot be written (or would replace the data or layout file); 8 table too big\n"
+           "(memory, or a dBase record over 65,535 bytes); 9 format not available (pdf\n"
+           "without cairo or for a dot-matrix head; lpt for a table whose head names no\n"
+           "LPT1 printer).\n";
 }

@@ -39,11 +39,11 @@ enum ConvertExitCode : int {
     kConvertUnreadableData = 2,  // the data file cannot be read, or holds no table
     kConvertBadLayout = 3,       // the layout file cannot be read or is not a column layout file
     kConvertNoSuchColumn = 4,    // a --sort or --filter column is not in the table
-    kConvertNoRowsKept = 5,      // a --filter keeps no row
+    kConvertNoRowsKept = 5,      // a --filter keeps no row, or a PDF is asked of a table without rows
     kConvertCannotWrite = 7,     // the output cannot be created, written or put in place, or would
                                  // replace the data or layout file
     kConvertTooBig = 8,          // the table does not fit in memory, or a dBase record would pass 65,535 bytes
-    kConvertUnavailable = 9,     // the format is not available: pdf in this build, lpt for a Windows printer's table
+    kConvertUnavailable = 9,     // the format is not available: pdf without cairo or for a dot-matrix head, lpt for a Windows printer's table
 };
 
 // Reads the arguments after the program name. False with one line in `error` when they cannot

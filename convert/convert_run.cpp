@@ -263,7 +263,7 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
                                  "the data head prints on a dot-matrix printer, which has no PDF pages (try --to lpt)");
         }
         const int pages = CountLayoutPages(*table->grid);
-        if (pages == 0) return reporter.Fail(kConvertNoSuchRows, "the table has no rows: there is no page to draw");
+        if (pages == 0) return reporter.Fail(kConvertNoRowsKept, "the table has no rows: there is no page to draw");
         if (arguments.first_page > pages) {
             return reporter.Fail(kConvertBadArguments, "--pages starts after the last page (the table has " +
                                                            std::to_string(pages) + ")");

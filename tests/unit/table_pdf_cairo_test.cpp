@@ -312,7 +312,7 @@ TEST(ConvertToPdf, WritesThePagesAskedForAndTellsWhyItCannot) {
         {{sales, "--to", "pdf", "--pages", "99", "-o", out}, kConvertBadArguments, "after the last page", 0},
         {{SourceFolder() + "/../samples/lpt-report.rdf", "--to", "pdf", "-o", out}, kConvertUnavailable,
          "dot-matrix", 0},
-        {{empty, "--to", "pdf", "-o", out}, kConvertNoSuchRows, "no rows", 0},
+        {{empty, "--to", "pdf", "-o", out}, kConvertNoRowsKept, "no rows", 0},
     };
     for (const Case& c : cases) {
         std::remove(out.c_str());
