@@ -707,14 +707,15 @@ def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standar
     (["{data}", "--layout", "{out}", "--to", "csv", "-o", "{tmp}/./out.csv"], 7, "would replace the file"),
     (["{data}", "--to", "csv", "-o", "{folder}"], 7, "is a folder"),
     (["{data}", "--to", "csv", "-o", "{missing}/out.csv"], 7, "cannot create"),
-    (["{data}", "--to", "pdf", "-o", "{out}"], 9, "--to pdf is not available"),
+    (["{lpt}", "--to", "pdf", "-o", "{out}"], 9, "dot-matrix printer, which has no PDF pages"),
+    (["{data}", "--to", "pdf", "--pages", "99", "-o", "{out}"], 1, "--pages starts after the last page"),
     (["{data}", "--to", "lpt", "-o", "{out}"], 9, "names no LPT1 printer"),
 ])
 def test_the_converter_refuses_bad_input_with_one_line_and_its_exit_code(test_env, tmp_path, args, code,
                                                                          message):
     (tmp_path / "not-a-table.rdf").write_bytes(b"WindowTitle: x\r\nData:\r\n1\t2\r\n")
     (tmp_path / "out.csv").write_bytes(b"kept")
-    names = {"data": SAMPLES / "sales-bg.rdf", "missing": tmp_path / "missing", "folder": tmp_path,
+    names = {"data": SAMPLES / "sales-bg.rdf", "lpt": SAMPLES / "lpt-report.rdf", "missing": tmp_path / "missing", "folder": tmp_path,
              "not_table": tmp_path / "not-a-table.rdf", "out": tmp_path / "out.csv", "tmp": tmp_path}
     words = [a.format(**names).encode("cp1251") for a in args]
     result = convert(test_env, *words)
