@@ -759,6 +759,26 @@ def test_the_converter_keeps_links_and_fifos_what_they_are(test_env, tmp_path):
     assert stat.S_ISFIFO(os.lstat(fifo).st_mode)
     assert received == [expected]
     assert sorted(p.name for p in tmp_path.iterdir()) == ["link.dbf", "pipe", "target.dbf"]
+    # The data file read from a FIFO, whose bytes arrive in small pieces: the same table, for the
+    # cells-only formats and for the paginated one alike.
+    source = tmp_path / "source.rdf"
+    os.mkfifo(source)
+    content = (SAMPLES / "sales-bg.rdf").read_bytes()
+
+    def write_in_pieces() -> None:
+        with open(source, "wb", buffering=0) as stream:
+            for start in range(0, len(content), 97):
+                stream.write(content[start:start + 97])
+                time.sleep(0.001)
+
+    for target in ("csv", "text"):
+        writer = threading.Thread(target=write_in_pieces)
+        writer.start()
+        piped = convert(test_env, source, "--to", target)
+        writer.join(timeout=10)
+        assert piped.returncode == 0, piped.stderr
+        assert piped.stdout == convert(test_env, SAMPLES / "sales-bg.rdf", "--to", target).stdout, target
+        assert piped.stdout.count(b"\r\n") > 10
 
 
 def test_a_big_conversion_shows_progress_on_a_terminal_only_and_an_ended_one_leaves_no_temporary_file(
