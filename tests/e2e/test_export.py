@@ -698,6 +698,8 @@ def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standar
     (["{data}", "--to", "csv", "--filter", "1", "a"], 1, "--filter"),
     (["{missing}", "--to", "csv"], 2, "cannot read"),
     (["{folder}", "--to", "csv"], 2, "cannot read"),
+    # Reading fails at the first block (the converter's own memory is no file to read).
+    (["/proc/self/mem", "--to", "csv"], 2, "cannot read /proc/self/mem: Input/output error"),
     (["{not_table}", "--to", "csv"], 2, "holds no table"),
     (["{data}", "--layout", "{missing}", "--to", "csv"], 3, "cannot read"),
     (["{data}", "--layout", "{not_table}", "--to", "csv"], 3, "is not a column layout file"),
