@@ -133,12 +133,15 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     GridModel& grid = *table.grid;
     grid.StoreFont(state.font);
     grid.SetCellTextSource(CellOfStore, &table);
-    // Without a header section the file name heads the pages and no footer is applied.
     const bool pages = use == TableUse::Pages;
+    // A layout file gives its own columns their widths and measures the store's other columns
+    // in its font: measuring every cell before it would be undone.
+    const bool natural_widths = pages && layout == nullptr;
+    // Without a header section the file name heads the pages and no footer is applied.
     const bool rebuilt = read.header.empty()
-                             ? RebuildGridFromStore(grid, table.store.get(), file_name.c_str(), nullptr, pages)
+                             ? RebuildGridFromStore(grid, table.store.get(), file_name.c_str(), nullptr, natural_widths)
                              : RebuildGridFromStore(grid, table.store.get(), read.header.c_str(),
-                                                    read.footer.empty() ? nullptr : read.footer.c_str(), pages);
+                                                    read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
     if (!rebuilt) return TableLoadResult::OutOfMemory;
     if (layout != nullptr) {
         if (!grid.ApplyLayoutFileImage(layout->data(), layout->size())) return TableLoadResult::LayoutRefused;
