@@ -57,31 +57,39 @@ private:
     bool shown_ = false;
 };
 
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+// An open stdio file that is closed on every way out.
+struct ClosingFile {
+    std::FILE* file;
+    ~ClosingFile() {
+        if (file != nullptr) std::fclose(file);
+    }
+};
+
+// Opens `path` for reading; null with the reason in `error` when it cannot be read or is a folder.
+std::FILE* OpenForReading(const std::string& path, std::string& error) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
+        return nullptr;
     }
-    bytes.clear();
     struct stat status {};
-    if (::fstat(::fileno(file), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) {
-            std::fclose(file);
-            error = "cannot read " + path + ": it is a folder";
-            return false;
-        }
-        // A regular file's size is known: one allocation. Others (pipes) grow as they are read.
-        if (S_ISREG(status.st_mode) && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
+    if (::fstat(::fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        error = "cannot read " + path + ": it is a folder";
+        return nullptr;
     }
+    return file;
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    const ClosingFile input{OpenForReading(path, error)};
+    if (input.file == nullptr) return false;
+    bytes.clear();
     std::uint8_t chunk[1 << 16];
     std::size_t count = 0;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + count);
-    const bool failed = std::ferror(file) != 0;
-    const int read_errno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = "cannot read " + path + ": " + std::strerror(read_errno);
+    while ((count = std::fread(chunk, 1, sizeof chunk, input.file)) > 0) bytes.insert(bytes.end(), chunk, chunk + count);
+    if (std::ferror(input.file) != 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
     return true;
@@ -224,19 +232,33 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     const long long data_size = ::stat(arguments.data_file.c_str(), &data_status) == 0 ? data_status.st_size : 0;
     reporter.EnableProgress(data_size >= kProgressFromBytes);
     reporter.Stage("reading %s (%lld MB)", arguments.data_file.c_str(), data_size >> 20);
-    std::vector<std::uint8_t> data;
-    if (!ReadFileBytes(arguments.data_file, data, error)) return reporter.Fail(kConvertUnreadableData, error);
+    const ClosingFile data{OpenForReading(arguments.data_file, error)};
+    if (data.file == nullptr) return reporter.Fail(kConvertUnreadableData, error);
     std::vector<std::uint8_t> layout;
     if (!arguments.layout_file.empty() && !ReadFileBytes(arguments.layout_file, layout, error)) {
         return reporter.Fail(kConvertBadLayout, error);
     }
 
-    reporter.Stage("laying out %s", arguments.data_file.c_str());
+    // The rows are stored as the file is read, and laid out right after.
+    int read_errno = 0;
+    const ReadBlockFunction read_block = [&data, &read_errno](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+        const std::size_t count = std::fread(buffer, 1, capacity, data.file);
+        if (count == 0 && std::ferror(data.file) != 0) {
+            read_errno = errno;
+            return -1;
+        }
+        return static_cast<std::ptrdiff_t>(count);
+    };
+    const bool cells_only = arguments.target == ConvertTarget::TabSeparated || arguments.target == ConvertTarget::Csv ||
+                            arguments.target == ConvertTarget::Dbase;
+    const TableUse use = cells_only ? TableUse::CellsInOrder : TableUse::Pages;
     auto table = std::make_unique<LoadedTable>();
-    const std::string_view file(reinterpret_cast<const char*>(data.data()), data.size());
-    switch (LoadTableForConversion(file, arguments.data_file, arguments.layout_file.empty() ? nullptr : &layout,
-                                   *table)) {
+    switch (LoadTableForConversion(read_block, arguments.data_file, arguments.layout_file.empty() ? nullptr : &layout,
+                                   use, *table)) {
         case TableLoadResult::Loaded: break;
+        case TableLoadResult::Unreadable:
+            return reporter.Fail(kConvertUnreadableData,
+                                 "cannot read " + arguments.data_file + ": " + std::strerror(read_errno));
         case TableLoadResult::NotATable:
             return reporter.Fail(kConvertUnreadableData, arguments.data_file + " holds no table (no titles line before \"Data:\")");
         case TableLoadResult::OutOfMemory:
@@ -250,8 +272,6 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         return reporter.Fail(kConvertUnavailable, "--to lpt: the data head names no LPT1 printer, so the program "
                                                   "prints this table on a Windows printer");
     }
-    // The file's bytes are in the store now.
-    std::vector<std::uint8_t>().swap(data);
     if (!arguments.operations.empty()) reporter.Stage("sorting and filtering %d rows", table->grid->RowCount());
     if (const int code = ApplyRowOperations(arguments.operations, *table->grid, reporter); code != kConvertOk) {
         return code;

@@ -93,23 +93,28 @@ bool NativePictureSizes::SizeOf(const char* name, PictureSize& size) const {
     return true;
 }
 
-TableLoadResult LoadTableForConversion(std::string_view file, const std::string& file_name,
-                                       const std::vector<std::uint8_t>* layout, LoadedTable& table) {
+TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, const std::string& file_name,
+                                       const std::vector<std::uint8_t>* layout, TableUse use, LoadedTable& table) {
+    // The file is read once, in blocks: its rows go into the store as they arrive and only the
+    // head is kept, which is applied afterwards (it does not change how the rows are read).
+    DataFileTable read;
+    std::string head;
+    const TableReadResult result = ReadDataFile(read_block, head, read);
+    if (result == TableReadResult::Unreadable) return TableLoadResult::Unreadable;
+
     table.settings = StartupPrintSettings();
     DescriptionState state;
     state.settings = table.settings;
     state.has_font = true;  // the grid exists before the file is read
     NativePrinters printers;
-    ApplyDescription(DescriptionHeadOf(file), state, printers);
+    ApplyDescription(head, state, printers);
     table.settings = state.settings;
     table.printer_model =
         table.settings.printer_kind == kDotMatrixPrinter ? nullptr : FindNativePrinter(table.settings.device_name);
 
-    DataFileTable read;
-    switch (ReadDataFileTable(file, read)) {
+    switch (result) {
         case TableReadResult::Read: break;
-        // The bytes are already in memory, so a read cannot fail half-way; should it, there is no table.
-        case TableReadResult::Unreadable:
+        case TableReadResult::Unreadable: return TableLoadResult::Unreadable;
         case TableReadResult::NoTitles: return TableLoadResult::NotATable;
         case TableReadResult::OutOfMemory: return TableLoadResult::OutOfMemory;
     }
@@ -128,16 +133,22 @@ TableLoadResult LoadTableForConversion(std::string_view file, const std::string&
     GridModel& grid = *table.grid;
     grid.StoreFont(state.font);
     grid.SetCellTextSource(CellOfStore, &table);
+    const bool pages = use == TableUse::Pages;
+    // A layout file gives its own columns their widths and measures the store's other columns
+    // in its font: measuring every cell before it would be undone.
+    const bool natural_widths = pages && layout == nullptr;
     // Without a header section the file name heads the pages and no footer is applied.
     const bool rebuilt = read.header.empty()
-                             ? RebuildGridFromStore(grid, table.store.get(), file_name.c_str(), nullptr)
+                             ? RebuildGridFromStore(grid, table.store.get(), file_name.c_str(), nullptr, natural_widths)
                              : RebuildGridFromStore(grid, table.store.get(), read.header.c_str(),
-                                                    read.footer.empty() ? nullptr : read.footer.c_str());
+                                                    read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
     if (!rebuilt) return TableLoadResult::OutOfMemory;
     if (layout != nullptr) {
         if (!grid.ApplyLayoutFileImage(layout->data(), layout->size())) return TableLoadResult::LayoutRefused;
         RefreshColumnTitles(grid, table.store.get());
     }
-    grid.Reformat();
+    // The natural widths above measured the font and laid out the pages already (unless there is
+    // no column to measure); a layout file changed both since.
+    if (pages && (layout != nullptr || grid.ColumnCount() == 0)) grid.Reformat();
     return TableLoadResult::Loaded;
 }

@@ -12,6 +12,7 @@
 
 #include "base/print_settings.h"
 #include "convert/native_measuring_device.h"
+#include "formats/data_file.h"
 #include "grid/grid_model.h"
 #include "store/table_store.h"
 
@@ -54,18 +55,29 @@ struct LoadedTable {
 
 enum class TableLoadResult {
     Loaded,
+    Unreadable,     // reading the data file failed part-way
     NotATable,      // no titles line before "Data:"
     OutOfMemory,    // the table could not be held whole
     LayoutRefused,  // the layout bytes are not a column layout file
 };
 
-// Loads `file` (the data file's bytes; `file_name` as given, whose folder holds its pictures
-// and which heads the pages of a file without a "Header:" section) as lintaro.exe does at
-// start-up with the built-in printer settings (no Printer.cfg) and the default printer "PDF":
-// the head sets settings, font and printer; the store and the grid follow; a layout file's
-// bytes (when `layout` is given) replace the columns, style and font; then the font is measured
-// and the table paginated for the printer. `table` must be freshly made.
-[[nodiscard]] TableLoadResult LoadTableForConversion(std::string_view file, const std::string& file_name,
-                                                     const std::vector<std::uint8_t>* layout, LoadedTable& table);
+// How much of the program's start-up a conversion needs. Tab-separated, CSV and dBase output
+// take the cells in row order (dBase counts characters itself), so the grid is built without
+// measuring a cell; boxed text and LPT1 bytes follow the pages, which need every width.
+enum class TableUse {
+    CellsInOrder,
+    Pages,
+};
+
+// Loads the data file handed over block by block by `read_block` (`file_name` as given, whose
+// folder holds its pictures and which heads the pages of a file without a "Header:" section) as
+// lintaro.exe does at start-up with the built-in printer settings (no Printer.cfg) and the
+// default printer "PDF": the head sets settings, font and printer; the store and the grid
+// follow; a layout file's bytes (when `layout` is given) replace the columns, style and font;
+// then, for TableUse::Pages, the font is measured and the table paginated for the printer.
+// `table` must be freshly made.
+[[nodiscard]] TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, const std::string& file_name,
+                                                     const std::vector<std::uint8_t>* layout, TableUse use,
+                                                     LoadedTable& table);
 
 #endif

@@ -9,7 +9,7 @@
 #include "store/table_store.h"
 
 bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
-                          const char* footer) {
+                          const char* footer, bool natural_widths) {
     if (store == nullptr) return true;
     grid.Clear();
     bool whole = true;
@@ -33,7 +33,7 @@ bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* 
     const std::uint32_t rows = store->CountRows();
     if (rows > static_cast<std::uint32_t>(INT32_MAX)) return false;
     if (!grid.SetRowCount(static_cast<int>(rows))) whole = false;
-    grid.ApplyNaturalWidths();
+    if (natural_widths) grid.ApplyNaturalWidths();
     return whole;
 }
 

@@ -8,12 +8,13 @@ class GridModel;
 class TableStore;
 
 // Rebuilds the grid's columns, header, footer and rows from the store: one grid column per
-// store column (numbers right-aligned, pictures centred), then natural widths. A null header
-// or footer leaves that text empty. Does nothing without a store. False when the grid could not
+// store column (numbers right-aligned, pictures centred), then natural widths unless
+// `natural_widths` is false (for a caller that needs only the cells, in order: measuring every
+// cell on two devices is most of the work). A null header or footer leaves that text empty. Does nothing without a store. False when the grid could not
 // take every column and row (it ran out of memory), so that the caller never shows part of a
 // table as the whole.
 [[nodiscard]] bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
-                          const char* footer);
+                          const char* footer, bool natural_widths = true);
 
 // Gives every grid column the name of the store column it shows, so that titles always come
 // from the data file even after a layout file replaced the columns.

@@ -72,6 +72,27 @@ TEST_F(StoreToGrid, OneGridColumnPerStoreColumnAlignedByType) {
     EXPECT_GT(name->print_width, name->width);
 }
 
+TEST_F(StoreToGrid, WithoutNaturalWidthsTheCellsAndRowsAreTheSameButNothingIsMeasured) {
+    Load("Titles:\r\nNo\tName\r\nTypes:\r\nNumber\tText\r\nData:\r\n1\tIvan\r\n22\tMaria Petrova\r\n");
+    ASSERT_TRUE(RebuildGridFromStore(grid_, g_store, "Head", "Foot", false));
+    ASSERT_EQ(grid_.ColumnCount(), 3);
+    EXPECT_EQ(Title(2), "Name");
+    EXPECT_EQ(Info(1).alignment, static_cast<std::uint32_t>(kAlignRight));
+    EXPECT_STREQ(grid_.GetFooterText(), "Foot");
+    ASSERT_EQ(grid_.RowCount(), 2);
+    // The data rows in file order, as the exports walk them.
+    std::string names;
+    char text[kCellTextLimit + 1];
+    for (int l = 0; l < grid_.LineCount(); ++l) {
+        if (grid_.Line(l).kind != LineKind::DataRow) continue;
+        grid_.CellText(grid_.Line(l), 2, text);
+        names += std::string(text) + ";";
+    }
+    EXPECT_EQ(names, "Ivan;Maria Petrova;");
+    // The name column keeps the width a new column has: "Maria Petrova" was never measured.
+    EXPECT_LT(grid_.Column(2)->width, screen_.ExpectedWidth("Maria Petrova", grid_.GetFont()));
+}
+
 TEST_F(StoreToGrid, NullTextsLeaveHeaderAndFooterEmpty) {
     Load("Titles:\r\nA\r\nData:\r\n");
     grid_.SetHeaderText("old header");
