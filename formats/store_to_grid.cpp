@@ -32,8 +32,7 @@ bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* 
     if (footer != nullptr) grid.SetFooterText(footer);
     const std::uint32_t rows = store->CountRows();
     if (rows > static_cast<std::uint32_t>(INT32_MAX)) return false;
-    if (!grid.SetRowCount(static_cast<int>(rows))) whole = false;
-    grid.ApplyNaturalWidths();
+    if (!grid.SetRowCountAndNaturalWidths(static_cast<int>(rows))) whole = false;
     return whole;
 }
 

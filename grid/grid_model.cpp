@@ -431,6 +431,24 @@ void GridModel::SetFont(const FontSpec& font) {
 }
 
 bool GridModel::SetRowCount(int rows) {
+    const bool whole = SetDataRows(rows);
+    RebuildLayout();
+    return whole;
+}
+
+bool GridModel::SetRowCountAndNaturalWidths(int rows) {
+    const bool whole = SetDataRows(rows);
+    if (ColumnCount() > 0) {
+        ApplyNaturalWidths();
+    } else {
+        RebuildLayout();
+    }
+    return whole;
+}
+
+// The rows are numbered here already, as RebuildLayout numbers them, because natural widths
+// may be measured before the first pagination and the row-number column shows the ordinals.
+bool GridModel::SetDataRows(int rows) {
     rows = std::max(rows, 0);
     row_count_ = rows;
     lines_.MakeEmpty();
@@ -445,13 +463,13 @@ bool GridModel::SetRowCount(int rows) {
     bool whole = true;
     for (int row = 0; row < rows; ++row) {
         line.key = static_cast<std::uint32_t>(row);
+        line.ordinal = static_cast<std::uint32_t>(row) + 1;
         if (!lines_.Append(&line, kLineSize)) {
             whole = false;
             break;
         }
     }
     if (HasWindow()) layout_dirty_ = true;
-    RebuildLayout();
     return whole;
 }
 
