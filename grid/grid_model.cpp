@@ -454,8 +454,13 @@ bool GridModel::SetDataRows(int rows) {
     lines_.MakeEmpty();
     view_state_.top_line = 0;
     view_state_.top_sub_line = 0;
-    // One reservation instead of one growth per line; if it fails the appends below stop.
-    if (rows <= INT32_MAX / kLineSize) lines_.Reserve(rows * kLineSize);
+    // One reservation instead of one growth per line, with room for the pages' own lines that
+    // pagination adds in place, so that it need not move the list; a page has at most a few
+    // and holds many rows. If the reservation fails the appends below stop.
+    const std::int64_t room = (static_cast<std::int64_t>(rows) + rows / 8 + 16) * kLineSize;
+    if ((room > INT32_MAX || !lines_.Reserve(static_cast<std::int32_t>(room))) && rows <= INT32_MAX / kLineSize) {
+        lines_.Reserve(rows * kLineSize);
+    }
     LayoutLine line{};
     line.kind = LineKind::DataRow;
     line.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
