@@ -32,8 +32,9 @@ bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* 
     if (footer != nullptr) grid.SetFooterText(footer);
     const std::uint32_t rows = store->CountRows();
     if (rows > static_cast<std::uint32_t>(INT32_MAX)) return false;
-    if (!grid.SetRowCount(static_cast<int>(rows))) whole = false;
-    if (natural_widths) grid.ApplyNaturalWidths();
+    const bool rows_made = natural_widths ? grid.SetRowCountAndNaturalWidths(static_cast<int>(rows))
+                                          : grid.SetRowCount(static_cast<int>(rows));
+    if (!rows_made) whole = false;
     return whole;
 }
 

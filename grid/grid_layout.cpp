@@ -289,15 +289,20 @@ void GridModel::RebuildLayout() {
         std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
         return line;
     };
-    std::vector<LayoutLine> paged;
-    paged.reserve(static_cast<std::size_t>(rows) + static_cast<std::size_t>(rows) / 8 + 16);
+    // First the pages' row spans, then the lines themselves written into the list back to
+    // front: every row's new place is at or after its old one, so the rows move up in place
+    // and no second copy of the table's lines is ever held.
+    struct PageSpan {
+        int first;
+        int last;
+    };
+    std::vector<PageSpan> spans;
+    std::int64_t total = 0;
     LayoutLine top[kMostFrameLines];
     LayoutLine bottom[kMostFrameLines];
 
     int first = 0;
-    int pages = 0;
     for (int page = 0; first < rows; ++page) {
-        pages = page + 1;
         LayoutLine first_row = row(first);
         if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
         const int top_count = frame.Top(page, top);
@@ -319,24 +324,56 @@ void GridModel::RebuildLayout() {
             --last;
         }
         const bool ends_table = last + 1 == rows;
-
-        paged.insert(paged.end(), top, top + top_count);
-        paged.push_back(first_row);
-        for (int i = first + 1; i <= last; ++i) paged.push_back(row(i));
-        paged.back().flags |= LineFlags::RuleBelow;
-        if (ends_table || keep_page_bottoms) paged.insert(paged.end(), bottom, bottom + bottom_count);
-        if (!ends_table) paged.push_back(MakeLine(LineKind::PageBreak));
+        // Again for the page now known to end the table or not.
+        const int kept_bottom = (ends_table || keep_page_bottoms) ? frame.Bottom(page, ends_table, bottom) : 0;
+        total += top_count + (last - first + 1) + kept_bottom + (ends_table ? 0 : 1);
+        spans.push_back({first, last});
         first = last + 1;
     }
+    const int pages = static_cast<int>(spans.size());
 
     // When the list cannot hold the pages it keeps the bare data rows.
-    const std::size_t paged_bytes = paged.size() * sizeof(LayoutLine);
-    if (paged_bytes <= static_cast<std::size_t>(INT32_MAX) && lines_.Reserve(static_cast<std::int32_t>(paged_bytes))) {
-        lines_.MakeEmpty();
-        if (!paged.empty()) lines_.Append(paged.data(), static_cast<std::int32_t>(paged_bytes));
-        page_count_ = pages;
-    } else {
+    const std::int64_t total_bytes = total * kLineSize;
+    const std::int64_t added_bytes = total_bytes - static_cast<std::int64_t>(rows) * kLineSize;
+    if (total_bytes > INT32_MAX || !lines_.Append(nullptr, static_cast<std::int32_t>(added_bytes))) {
         page_count_ = rows > 0 ? 1 : 0;
+        RecountTextLines();
+        return;
     }
+    std::uint8_t* out = lines_.Data();
+    std::int64_t end = total;  // one past the next line to write, in lines
+    auto put = [&](const LayoutLine& line) {
+        --end;
+        std::memcpy(out + end * kLineSize, &line, sizeof line);
+    };
+    for (int page = pages - 1; page >= 0; --page) {
+        const PageSpan span = spans[static_cast<std::size_t>(page)];
+        const bool ends_table = span.last + 1 == rows;
+        if (!ends_table) put(MakeLine(LineKind::PageBreak));
+        if (ends_table || keep_page_bottoms) {
+            const int bottom_count = frame.Bottom(page, ends_table, bottom);
+            for (int i = bottom_count - 1; i >= 0; --i) put(bottom[i]);
+        }
+        // The page's last row closes it with a rule; the rows after the first move as a block.
+        LayoutLine last_row = row(span.last);
+        LayoutLine first_row = row(span.first);
+        const int middle = span.last - span.first - 1;
+        if (span.last > span.first) {
+            last_row.flags |= LineFlags::RuleBelow;
+            put(last_row);
+            if (middle > 0) {
+                end -= middle;
+                std::memmove(out + end * kLineSize, out + static_cast<std::size_t>(span.first + 1) * kLineSize,
+                             static_cast<std::size_t>(middle) * kLineSize);
+            }
+        } else {
+            first_row.flags |= LineFlags::RuleBelow;
+        }
+        if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
+        put(first_row);
+        const int top_count = frame.Top(page, top);
+        for (int i = top_count - 1; i >= 0; --i) put(top[i]);
+    }
+    page_count_ = pages;
     RecountTextLines();
 }

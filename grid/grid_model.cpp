@@ -431,13 +431,36 @@ void GridModel::SetFont(const FontSpec& font) {
 }
 
 bool GridModel::SetRowCount(int rows) {
+    const bool whole = SetDataRows(rows);
+    RebuildLayout();
+    return whole;
+}
+
+bool GridModel::SetRowCountAndNaturalWidths(int rows) {
+    const bool whole = SetDataRows(rows);
+    if (ColumnCount() > 0) {
+        ApplyNaturalWidths();
+    } else {
+        RebuildLayout();
+    }
+    return whole;
+}
+
+// The rows are numbered here already, as RebuildLayout numbers them, because natural widths
+// may be measured before the first pagination and the row-number column shows the ordinals.
+bool GridModel::SetDataRows(int rows) {
     rows = std::max(rows, 0);
     row_count_ = rows;
     lines_.MakeEmpty();
     view_state_.top_line = 0;
     view_state_.top_sub_line = 0;
-    // One reservation instead of one growth per line; if it fails the appends below stop.
-    if (rows <= INT32_MAX / kLineSize) lines_.Reserve(rows * kLineSize);
+    // One reservation instead of one growth per line, with room for the pages' own lines that
+    // pagination adds in place, so that it need not move the list; a page has at most a few
+    // and holds many rows. If the reservation fails the appends below stop.
+    const std::int64_t room = (static_cast<std::int64_t>(rows) + rows / 8 + 16) * kLineSize;
+    if ((room > INT32_MAX || !lines_.Reserve(static_cast<std::int32_t>(room))) && rows <= INT32_MAX / kLineSize) {
+        lines_.Reserve(rows * kLineSize);
+    }
     LayoutLine line{};
     line.kind = LineKind::DataRow;
     line.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
@@ -445,13 +468,13 @@ bool GridModel::SetRowCount(int rows) {
     bool whole = true;
     for (int row = 0; row < rows; ++row) {
         line.key = static_cast<std::uint32_t>(row);
+        line.ordinal = static_cast<std::uint32_t>(row) + 1;
         if (!lines_.Append(&line, kLineSize)) {
             whole = false;
             break;
         }
     }
     if (HasWindow()) layout_dirty_ = true;
-    RebuildLayout();
     return whole;
 }
 

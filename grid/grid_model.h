@@ -170,6 +170,9 @@ public:
     // HorzLines is set), stopping early when the list cannot grow; the view goes to the top;
     // layout dirty when a window exists; then RebuildLayout. False when it stopped early.
     bool SetRowCount(int rows);
+    // SetRowCount and then ApplyNaturalWidths, paginating once: the widths change the row
+    // heights, so a layout made before them would only be thrown away. False as SetRowCount.
+    bool SetRowCountAndNaturalWidths(int rows);
     int RowCount() const { return row_count_; }
     // Pages of the current layout (the rows the filter keeps), 0 without rows.
     int PageCount() const { return page_count_; }
@@ -263,6 +266,8 @@ private:
     bool ReplaceTitles(const std::vector<std::string>& titles);
     void AssignTitleOffsets(const std::vector<std::string>& titles);
     void TakeNaturalWidths(const std::vector<bool>& added);
+    // The layout lines become `rows` numbered DataRow lines, unpaginated; false when cut short.
+    bool SetDataRows(int rows);
     void ResetPool();
     void RecountTextLines();
     void RefreshAndRedraw();

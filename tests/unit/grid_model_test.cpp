@@ -654,6 +654,49 @@ TEST_F(GridModelTest, WrappedColumnWithALineLimitTakesTheFirstStepThatFits) {
     }
 }
 
+TEST_F(GridModelTest, RowsWithNaturalWidthsPaginateOnceAsRowsThenWidthsDo) {
+    // A wrapped column and 1000 rows: the row numbers up to "1000" widen their column, and
+    // the rows' heights follow the widths found, not the widths before them.
+    auto lay_out = [&](bool at_once) {
+        SetUp();
+        model->SetCellTextSource(&TestCellText, nullptr);
+        model->AddColumn(11, "Text");
+        GridColumnInfo info = InfoOf(*model, 1);
+        info.flags |= ColumnFlags::TextFlow;
+        model->SetColumnInfo(1, info);
+        model->MutableColumn(1)->print_width = 40;
+        g_cells[{0, 11}] = "aaa bbb ccc";
+        g_cells[{999, 11}] = "longestword";
+        if (at_once) {
+            EXPECT_TRUE(model->SetRowCountAndNaturalWidths(1000));
+        } else {
+            EXPECT_TRUE(model->SetRowCount(1000));
+            model->ApplyNaturalWidths();
+        }
+        std::vector<LayoutLine> lines;
+        for (int i = 0; i < model->LineCount(); ++i) lines.push_back(model->Line(i));
+        return lines;
+    };
+    const std::vector<LayoutLine> stepwise = lay_out(false);
+    const std::vector<LayoutLine> at_once = lay_out(true);
+    EXPECT_EQ(model->Column(0)->width, ScreenWidth("1000", false) + ScreenPad());
+    EXPECT_EQ(model->Column(1)->print_width, PrintWidth("longestword", false) + PrintPad());
+    ASSERT_EQ(at_once.size(), stepwise.size());
+    EXPECT_EQ(std::memcmp(at_once.data(), stepwise.data(), at_once.size() * sizeof(LayoutLine)), 0);
+    // "aaa bbb ccc" fits the width of "longestword" in one line, as every other row does.
+    int rows = 0;
+    for (const LayoutLine& line : at_once) {
+        if (line.kind != LineKind::DataRow) continue;
+        const int height = line.height;
+        const std::uint32_t ordinal = line.ordinal;  // copied: the record is packed
+        EXPECT_EQ(height, 1);
+        EXPECT_EQ(ordinal, static_cast<std::uint32_t>(++rows));
+    }
+    EXPECT_EQ(rows, 1000);
+    EXPECT_GT(model->PageCount(), 1);
+    ExpectDevicesTidy();
+}
+
 TEST_F(GridModelTest, BoldHeaderMeasuresTitlesInBold) {
     model->AddColumn(11, "Wide title");
     TableStyle style = model->GetTableStyle();

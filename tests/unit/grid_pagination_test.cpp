@@ -214,6 +214,31 @@ TEST_F(PaginationTest, PagesBreakAtTheLastRowThatFits) {
     EXPECT_EQ(Describe(*model), "T Cb R0b | Cab R1b | Cab R2b");
 }
 
+TEST_F(PaginationTest, PagesOfOneRowEachKeepEveryRowInPlaceAndOrder) {
+    // Five lines of the page around every row: far more than the room kept beside the rows,
+    // so the list grows while the rows move up into their pages.
+    Lay(40, kDefaultFlags | TableFlags::PageColTitles | TableFlags::PageColNumbers, PageNumberPosition::TopRight, 5);
+    std::string expected;
+    for (int row = 0; row < 40; ++row) {
+        if (row > 0) expected += " | ";
+        expected += "P" + std::to_string(row + 1) + " B T Cb R" + std::to_string(row) + "b";
+    }
+    EXPECT_EQ(Describe(*model), expected);
+    EXPECT_EQ(model->PageCount(), 40);
+    ExpectOrdinalsInListOrder();
+    // Laid out again from its own pages, then as one page: the rows alone are left to place.
+    g_settings = PageHolding(100000);
+    TableStyle style = model->GetTableStyle();
+    style.flags = kDefaultFlags;
+    style.page_number_position = PageNumberPosition::None;
+    model->SetTableStyle(style);
+    model->RebuildLayout();
+    std::string one_page = "T Cb";
+    for (int row = 0; row < 40; ++row) one_page += " R" + std::to_string(row) + "b";
+    EXPECT_EQ(Describe(*model), one_page);
+    EXPECT_EQ(model->PageCount(), 1);
+}
+
 TEST_F(PaginationTest, AFittedTableTakesMoreRowsOnAPageAndCountsItsPages) {
     Lay(10, kDefaultFlags, PageNumberPosition::None, 56);
     EXPECT_EQ(model->PageCount(), 3);
