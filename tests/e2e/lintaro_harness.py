@@ -103,8 +103,17 @@ class TestEnvironment:
     # ---- PDFs written by the PDF printers ----
     def pdfs(self) -> list[Path]:
         """The PDF files the printers wrote in this run, oldest first."""
-        files = [p for p in self.pdf_dir.rglob("*.pdf") if p.is_file()]
-        return sorted(files, key=lambda p: (p.stat().st_mtime_ns, p.name))
+        # The printer's backend writes a hidden ".partial-" file and renames it when complete:
+        # such a file is not a printed job yet, and may be gone a moment later.
+        stamped = []
+        for p in self.pdf_dir.rglob("*.pdf"):
+            if p.name.startswith("."):
+                continue
+            try:
+                stamped.append((p.stat().st_mtime_ns, p.name, p))
+            except FileNotFoundError:
+                continue
+        return [p for _, _, p in sorted(stamped)]
 
     def wait_for_pdfs(self, count: int, known: Iterable[Path] = (), timeout: float = 30.0,
                       settle: float = 0.5) -> list[Path]:
