@@ -28,7 +28,16 @@ namespace {
 // 300 dpi) with the fonts measured as Wine measures them.
 std::unique_ptr<LoadedTable> OpenTable(const std::string& bytes) {
     auto table = std::make_unique<LoadedTable>();
-    if (LoadTableForConversion(bytes, "table.rdf", nullptr, *table) != TableLoadResult::Loaded) return nullptr;
+    std::size_t at = 0;
+    const ReadBlockFunction read = [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+        const std::size_t count = std::min(capacity, bytes.size() - at);
+        bytes.copy(buffer, count, at);
+        at += count;
+        return static_cast<std::ptrdiff_t>(count);
+    };
+    if (LoadTableForConversion(read, "table.rdf", nullptr, TableUse::Pages, *table) != TableLoadResult::Loaded) {
+        return nullptr;
+    }
     return table;
 }
 
