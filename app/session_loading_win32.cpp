@@ -12,7 +12,7 @@
 #include "formats/store_to_grid.h"
 #include "grid/grid_win32.h"
 
-bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
+bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice, WorkProgress* progress) {
     DataFileLoadNotice ignored;
     if (notice == nullptr) notice = &ignored;
     *notice = DataFileLoadNotice{};
@@ -22,7 +22,7 @@ bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
 
     ReadDescription(DescriptionHeadOf(file));
     DataFileTable table;
-    const TableReadResult read = ReadDataFileTable(file, table);
+    const TableReadResult read = ReadDataFileTable(file, table, nullptr, nullptr, progress);
     if (read != TableReadResult::Read) {
         notice->out_of_memory = read == TableReadResult::OutOfMemory;
         return false;

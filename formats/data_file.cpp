@@ -163,10 +163,19 @@ void ForEachDataLine(std::string_view text, std::size_t data_key, Function line)
     }
 }
 
+// Whether the rows' pass `pass` (0 or 1) may go on at `line`: asked every block of rows.
+bool KeepReading(WorkProgress* progress, std::string_view text, std::string_view line, int pass,
+                 std::int64_t lines) {
+    if (progress == nullptr || lines % kRowsPerProgressBlock != 0) return true;
+    const auto size = static_cast<std::int64_t>(text.size());
+    return progress->KeepGoing(pass * size + (line.data() - text.data()), 2 * size);
+}
+
 // Stores every data line as a row; false when the store could not take them all (out of
-// memory), so that no table is ever shown without some of its rows. Counts the rows cut short.
+// memory), so that no table is ever shown without some of its rows, and when the progress said
+// stop (`cancelled`). Counts the rows cut short.
 bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
-             std::uint32_t& cut_rows) {
+             std::uint32_t& cut_rows, WorkProgress* progress, bool& cancelled) {
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kRowBufferSize]);
     if (buffer == nullptr) return false;
     std::uint8_t* row = buffer.get();
@@ -178,13 +187,18 @@ bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
     std::uint32_t count = 0;
     std::size_t longest = 0;
     bool countable = true;
+    std::int64_t lines = 0;
     ForEachDataLine(text, data_key, [&](std::string_view line) {
+        if (cancelled || !KeepReading(progress, text, line, 0, lines++)) {
+            cancelled = true;
+            return;
+        }
         std::memcpy(row, empty, sizeof empty);
         longest = std::max(longest, FillRow(line, row, kRowBufferSize, column_count).length);
         if (count == UINT32_MAX) countable = false;
         else ++count;
     });
-    if (!countable) return false;  // more rows than the store can number
+    if (!countable || cancelled) return false;  // more rows than the store can number
 
     // Every slot is as long as the longest row, so one long row over many short ones can need
     // more memory than there is. Rather than lose rows, the longest rows are then cut (and
@@ -196,8 +210,14 @@ bool AddRows(std::string_view text, std::size_t data_key, TableStore& store,
         limit = std::max(kShortestRowLimit, limit / 2);
     }
     bool stored = true;
+    lines = 0;
     ForEachDataLine(text, data_key, [&](std::string_view line) {
         if (!stored) return;
+        if (!KeepReading(progress, text, line, 1, lines++)) {
+            cancelled = true;
+            stored = false;
+            return;
+        }
         store.BeginRow(row, kRowBufferSize);
         if (FillRow(line, row, limit, column_count).cut) ++cut_rows;
         stored = store.AddRow(row, kRowBufferSize);
@@ -248,7 +268,8 @@ std::string_view DescriptionHeadOf(std::string_view file) {
 }
 
 TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
-                                  MillisecondClock clock, ReallocateFunction reallocate) {
+                                  MillisecondClock clock, ReallocateFunction reallocate,
+                                  WorkProgress* progress) {
     const std::string_view text = WithoutFinalLineBreaks(file);
     std::size_t data = FindSectionKey(text, "Data:");
     if (data == kNotFound) data = text.size();
@@ -261,7 +282,10 @@ TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
     loaded.store = std::make_unique<TableStore>(std::move(clock), reallocate);
     if (!AddColumns(text, titles_line, data, *loaded.store)) return TableReadResult::OutOfMemory;
     SetColumnTypes(text, data, *loaded.store);
-    if (!AddRows(text, data, *loaded.store, loaded.cut_rows)) return TableReadResult::OutOfMemory;
+    bool cancelled = false;
+    if (!AddRows(text, data, *loaded.store, loaded.cut_rows, progress, cancelled)) {
+        return cancelled ? TableReadResult::Cancelled : TableReadResult::OutOfMemory;
+    }
     ReadHeaderAndFooter(text, loaded);
     table = std::move(loaded);
     return TableReadResult::Read;

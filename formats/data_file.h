@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/work_progress.h"
 #include "store/table_store.h"
 
 // Rows are built in buffers of this size, the longest record the store holds; a cell that
@@ -29,14 +30,18 @@ enum class TableReadResult {
     Read,
     NoTitles,     // no titles line before "Data:": not a table
     OutOfMemory,  // the store could not take every column and row
+    Cancelled,    // the progress said stop
 };
 
 // Builds a new store from the file's titles, types and rows, and takes its header and footer.
 // Either every row is stored or the result is a failure, with `table` untouched. The clock (for
-// the row scramble keys) and the store's reallocate function may be given for tests.
+// the row scramble keys) and the store's reallocate function may be given for tests. A
+// `progress` is told the bytes gone through of the rows' two passes (twice the file's length in
+// all) every block of rows, and may stop the read there: `table` is then untouched too.
 [[nodiscard]] TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
                                                 MillisecondClock clock = nullptr,
-                                                ReallocateFunction reallocate = nullptr);
+                                                ReallocateFunction reallocate = nullptr,
+                                                WorkProgress* progress = nullptr);
 
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.

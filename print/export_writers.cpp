@@ -103,13 +103,32 @@ bool AppendRow(const GridModel& grid, const LayoutLine& row, const std::vector<i
     return line.Append(kLineEnd, 2);
 }
 
-// Writes one line per DataRow line of the layout until a write fails.
+// The rows the view shows, which a progress counts against; 0 without a progress.
+std::int64_t RowsToWrite(const GridModel& grid, const WorkProgress* progress) {
+    if (progress == nullptr) return 0;
+    std::int64_t rows = 0;
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        if (grid.Line(i).kind == LineKind::DataRow) ++rows;
+    }
+    return rows;
+}
+
+// Before a block of rows: false (and `cancelled`) when the progress says stop.
+bool KeepWriting(WorkProgress* progress, ExportOutcome& outcome, std::int64_t total) {
+    if (KeepGoingAtBlock(progress, outcome.rows, total)) return true;
+    outcome.cancelled = true;
+    return false;
+}
+
+// Writes one line per DataRow line of the layout until a write fails or the progress stops it.
 void WriteRows(const GridModel& grid, ByteSink& file, const std::vector<int>& columns, ItemList& line,
-               bool convert, bool csv, ExportOutcome& outcome) {
+               bool convert, bool csv, ExportOutcome& outcome, WorkProgress* progress) {
     const int count = grid.LineCount();
+    const std::int64_t total = RowsToWrite(grid, progress);
     for (int i = 0; i < count; ++i) {
         const LayoutLine row = grid.Line(i);
         if (row.kind != LineKind::DataRow) continue;
+        if (!KeepWriting(progress, outcome, total)) return;
         line.MakeEmpty();
         if (!AppendRow(grid, row, columns, line, convert, csv) || !WriteLine(file, line)) {
             outcome.write_failed = true;
@@ -148,7 +167,7 @@ bool DbaseRecordFits(GridModel& grid) {
     return DbaseFieldLengths(grid, VisibleColumns(grid), field_lengths, record_length);
 }
 
-ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
+ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ComputeCharWidths(grid);
@@ -157,8 +176,10 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
     if (line.Capacity() == 0) return outcome;
     outcome.ok = true;
     const int count = grid.LineCount();
+    const std::int64_t total = RowsToWrite(grid, progress);
     for (int i = 0; i < count; ++i) {
         const LayoutLine layout_line = grid.Line(i);
+        if (layout_line.kind == LineKind::DataRow && !KeepWriting(progress, outcome, total)) break;
         line.MakeEmpty();
         const bool rendered = RenderLayoutLine(grid, layout_line, line, width, 0);
         if (convert) ToDosCyrillic(line.Data(), static_cast<std::size_t>(line.Size()));
@@ -171,7 +192,7 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
     return outcome;
 }
 
-ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert) {
+ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ItemList line(kLineRoom, kLineRoom);
@@ -199,11 +220,11 @@ ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert) 
     }
 
     outcome.ok = true;
-    WriteRows(grid, *file, columns, line, convert, false, outcome);
+    WriteRows(grid, *file, columns, line, convert, false, outcome, progress);
     return outcome;
 }
 
-ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert) {
+ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ItemList line(kLineRoom, kLineRoom);
@@ -219,11 +240,12 @@ ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert) {
     }
 
     outcome.ok = true;
-    WriteRows(grid, *file, columns, line, convert, true, outcome);
+    WriteRows(grid, *file, columns, line, convert, true, outcome, progress);
     return outcome;
 }
 
-ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today) {
+ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today,
+                          WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ComputeCharWidths(grid);
@@ -273,9 +295,12 @@ ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const E
     char text[kCellTextLimit + 1];
     std::uint32_t records = 0;
     const int count = grid.LineCount();
+    const std::int64_t total = RowsToWrite(grid, progress);
     for (int i = 0; i < count; ++i) {
         const LayoutLine row = grid.Line(i);
         if (row.kind != LineKind::DataRow) continue;
+        outcome.rows = records;
+        if (!KeepWriting(progress, outcome, total)) break;
         record.MakeEmpty();
         if (!record.Append(nullptr, record_length)) {
             outcome.write_failed = true;
@@ -309,16 +334,16 @@ ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const E
 }
 
 ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
-                          const ExportDate& today) {
+                          const ExportDate& today, WorkProgress* progress) {
     const bool convert = code_table != kExportWindowsCodeTable;
     switch (format) {
         case kExportTabSeparated:
-            return ExportTabSeparated(grid, file, convert);
+            return ExportTabSeparated(grid, file, convert, progress);
         case kExportDbase:
-            return ExportDbase(grid, file, convert, today);
+            return ExportDbase(grid, file, convert, today, progress);
         case kExportCsv:
-            return ExportCsv(grid, file, convert);
+            return ExportCsv(grid, file, convert, progress);
         default:
-            return ExportPlainText(grid, file, convert);
+            return ExportPlainText(grid, file, convert, progress);
     }
 }

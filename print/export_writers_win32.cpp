@@ -8,22 +8,27 @@ const char kDbaseTooWideLine2[] = "един запис може да има до
 const char kDbaseTooWideLine3[] = "и до 2046 полета.";
 const char kDbaseTooWideLine4[] = "Скрийте част от колоните.";
 
-ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
+ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table,
+                                  WorkProgress* progress) {
     if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};
     SYSTEMTIME now;
     GetLocalTime(&now);
     const ExportDate today{now.wYear, now.wMonth, now.wDay};
     FileHandleSink sink(file);
-    return ExportTable(grid, &sink, format, code_table, today);
+    return ExportTable(grid, &sink, format, code_table, today, progress);
 }
 
-ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table) {
+ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table,
+                                   WorkProgress* progress) {
     if (path == nullptr || path[0] == '\0') return ExportFileResult::CannotCreate;
     // Refused before the file is created, so an existing file keeps its bytes.
     if (format == kExportDbase && !DbaseRecordFits(grid)) return ExportFileResult::TooWideForDbase;
     const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ExportFileResult::CannotCreate;
-    const ExportOutcome outcome = ExportTableToHandle(grid, file, format, code_table);
+    const ExportOutcome outcome = ExportTableToHandle(grid, file, format, code_table, progress);
     CloseHandle(file);
+    if (outcome.cancelled) {
+        return DeleteFileA(path) ? ExportFileResult::Cancelled : ExportFileResult::CancelledFileKept;
+    }
     return outcome.ok && !outcome.write_failed ? ExportFileResult::Written : ExportFileResult::WriteFailed;
 }

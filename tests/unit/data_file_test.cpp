@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "stopping_progress.h"
+
 namespace {
 
 const MillisecondClock kFixedClock = [] { return 500; };
@@ -217,6 +219,33 @@ TEST(DataFile, ATableMemoryCannotHoldIsNotLoadedOrHasItsLongestRowsCut) {
     EXPECT_EQ(cut.table.cut_rows, 1u);
     EXPECT_EQ(cut.Cell(0, 11 + 115), std::string(255, 'v'));
     EXPECT_EQ(cut.Cell(0, 11 + 116), "");
+}
+
+TEST(DataFile, AProgressFollowsBothPassesOverTheRowsAndStoppedLeavesNoTable) {
+    std::string file = "Titles:\r\nA\r\nData:";
+    for (int row = 0; row < 2000; ++row) file += "\r\nx" + std::to_string(row);
+    const auto size = static_cast<std::int64_t>(file.size());
+    StoppingProgress followed;
+    Loaded whole;
+    ASSERT_EQ(ReadDataFileTable(file, whole.table, kFixedClock, nullptr, &followed), TableReadResult::Read);
+    EXPECT_EQ(whole.table.store->CountRows(), 2000u);
+    // Rows 0 and 1024 of each pass, at their bytes, out of twice the file's length.
+    const std::int64_t row0 = static_cast<std::int64_t>(file.find("x0"));
+    const std::int64_t row1024 = static_cast<std::int64_t>(file.find("x1024"));
+    const std::vector<std::pair<std::int64_t, std::int64_t>> asked = {
+        {row0, 2 * size}, {row1024, 2 * size}, {size + row0, 2 * size}, {size + row1024, 2 * size}};
+    EXPECT_EQ(followed.calls, asked);
+
+    for (int stop_at : {1, 2, 3, 4}) {
+        StoppingProgress stopping(stop_at);
+        DataFileTable table;
+        table.header = "before";
+        EXPECT_EQ(ReadDataFileTable(file, table, kFixedClock, nullptr, &stopping), TableReadResult::Cancelled)
+            << stop_at;
+        EXPECT_EQ(table.store, nullptr) << stop_at;
+        EXPECT_EQ(table.header, "before") << stop_at;
+        EXPECT_EQ(static_cast<int>(stopping.calls.size()), stop_at);
+    }
 }
 
 int g_reallocations = 0;
