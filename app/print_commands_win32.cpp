@@ -1,6 +1,7 @@
 // Print, print setup and export: each edits a copy in its dialog and acts only on OK.
 #include "app/print_commands_win32.h"
 
+#include "app/close_deferral_win32.h"
 #include "app/progress_on_screen_win32.h"
 #include "app/session_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
@@ -142,6 +143,8 @@ void ExportTableToChosenFile(HWND main_window) {
         case ExportFileResult::Written:
             break;
         case ExportFileResult::Cancelled:
+            // Stopped by closing the program: the user is leaving, not waiting for news.
+            if (CloseIsPending()) break;
             ShowMessage(main_window, MB_ICONINFORMATION, kMessageTitle, "Експортът е прекъснат.",
                         "Непълният файл е изтрит:", request.path);
             break;

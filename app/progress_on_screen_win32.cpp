@@ -22,9 +22,15 @@ ProgressOnScreen::ProgressOnScreen(HWND main_window, const char* what, ProgressC
 
 ProgressOnScreen::~ProgressOnScreen() {
     --running_;
-    // The owner is enabled before its owned window goes, so that it becomes the active window.
-    if (disabled_main_window_) EnableWindow(main_window_, TRUE);
+    if (!disabled_main_window_) return;
+    // The owner is enabled before its owned window goes, so that it becomes the active window;
+    // disabling took the keyboard focus from the grid, which gets it back.
+    EnableWindow(main_window_, TRUE);
+    window_.Close();
+    if (GetActiveWindow() == main_window_) SetFocus(main_window_);
 }
+
+bool ProgressOnScreen::Due() const { return GetTickCount() - started_ >= kShowAfterMilliseconds; }
 
 bool ProgressOnScreen::StopAsked() const { return quit_seen_ || window_.StopAsked() || CloseIsPending(); }
 
@@ -40,11 +46,8 @@ void ProgressOnScreen::BeginWork() {
     }
 }
 
-void ProgressOnScreen::ShowWhenDue() {
-    if (!window_.IsOpen()) {
-        if (GetTickCount() - started_ < kShowAfterMilliseconds) return;
-        if (!window_.Open(main_window_, what_)) return;
-    }
+void ProgressOnScreen::ShowProgress() {
+    if (!window_.IsOpen() && !window_.Open(main_window_, what_)) return;
     char text[96];
     const long done = static_cast<long>(done_);
     const long total = static_cast<long>(total_);
@@ -78,31 +81,38 @@ void ProgressOnScreen::HandleMessages() {
     }
 }
 
+// Work that ends within half a second runs as it always did: nothing shows, nothing else runs.
 bool ProgressOnScreen::KeepGoing(std::int64_t done, std::int64_t total) {
-    BeginWork();
     done_ = done;
     total_ = total;
-    ShowWhenDue();
-    HandleMessages();
+    if (Due()) {
+        BeginWork();
+        ShowProgress();
+        HandleMessages();
+    }
     return !StopAsked();
 }
 
 bool ProgressOnScreen::Pause(int milliseconds) {
-    BeginWork();
     const DWORD start = GetTickCount();
     const DWORD length = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
     for (;;) {
-        ShowWhenDue();
-        HandleMessages();
+        const bool due = Due();
+        if (due) {
+            BeginWork();
+            ShowProgress();
+            HandleMessages();
+        }
         if (StopAsked()) return false;
         const DWORD passed = GetTickCount() - start;
         if (passed >= length) return true;
         DWORD wait = length - passed;
-        // Wake when the window is due, so that it shows at half a second even within a pause.
-        if (!window_.IsOpen()) {
+        if (!due) {
+            // Asleep as before until the window is due, so that it shows at half a second.
             const DWORD since_start = GetTickCount() - started_;
             const DWORD until_due = since_start < kShowAfterMilliseconds ? kShowAfterMilliseconds - since_start : 0;
-            if (until_due < wait) wait = until_due + 1;
+            Sleep(until_due < wait ? until_due : wait);
+            continue;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
     }

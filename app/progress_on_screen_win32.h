@@ -18,10 +18,10 @@ enum class ProgressCount {
 };
 
 // Made by a command just before its work starts (the clock starts here), handed to the work as
-// its WorkProgress, destroyed when the work has ended. From the first step on, the main window
-// is disabled (so no command, menu or accelerator starts meanwhile) and the thread's messages
-// are handled at every step and during pauses, so every window repaints; the progress window
-// shows once the work has taken half a second. The work is told to stop when the user pressed
+// its WorkProgress, destroyed when the work has ended. Once the work has taken half a second
+// the progress window shows, the main window is disabled (so no command, menu or accelerator
+// starts meanwhile) and the thread's messages are handled at every step and during pauses, so
+// every window repaints. Shorter work runs as it always did, without a window or messages. The work is told to stop when the user pressed
 // "Отказ" or closed the progress window, and when the main window was closed meanwhile (the
 // close then waits, through ModalWorkScope, until the command returns). Destruction enables the
 // main window again and removes the progress window.
@@ -38,8 +38,9 @@ public:
     bool StopAsked() const;
 
 private:
+    bool Due() const;
     void BeginWork();
-    void ShowWhenDue();
+    void ShowProgress();
     void HandleMessages();
 
     HWND main_window_;

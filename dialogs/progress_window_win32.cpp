@@ -26,8 +26,11 @@ bool RegisterProgressClass(HINSTANCE module) {
 
 const char kProgressWindowClass[] = "LintaroProgress";
 
-ProgressWindow::~ProgressWindow() {
+ProgressWindow::~ProgressWindow() { Close(); }
+
+void ProgressWindow::Close() {
     if (window_ != nullptr) DestroyWindow(window_);
+    window_ = nullptr;
 }
 
 bool ProgressWindow::Open(HWND owner, const char* what) {

@@ -22,6 +22,8 @@ public:
     // be made; the work then goes on without it.
     bool Open(HWND owner, const char* what);
     bool IsOpen() const { return window_ != nullptr; }
+    // Removes the window (the destructor does too).
+    void Close();
     // The count line under `what` ("Изпратени страници: 3 от 20") and the bar at `permille`
     // of its length (-1 leaves the bar as it is). Ignored once a stop was asked for.
     void ShowCount(const char* text, int permille);

@@ -370,6 +370,15 @@ def test_cancel_in_a_million_row_export_removes_the_file_and_says_so(lintaro, tm
     assert lintaro.main.info().enabled
     assert lintaro.is_running()
 
+    # Closing the program during the export stops it too, removes the file and ends at once.
+    dialog = open_export_dialog(lintaro)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    lintaro.driver.wait(window_class="LintaroProgress", exe=lintaro.windows_exe, visible=True, timeout=30)
+    lintaro.main.close()
+    assert lintaro.exit_code(timeout=30) == 0
+    assert not target.exists()
+
 
 # ----------------------------------------------------------------------------------------------
 # Files that must not be replaced, and paths that name no usable file

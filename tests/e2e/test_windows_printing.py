@@ -84,18 +84,22 @@ def start_table(lintaro, rows: int, cfg: bytes | None = None, **options):
 
 
 def settle(lintaro, timeout: float = 20.0) -> None:
-    """Waits until the program's thread is back in its message loop. While it prints it handles
-    no messages, and a window that has not for a few seconds counts as hung and refuses sent
-    messages at once: ask again until it answers."""
+    """Waits until the program's thread is back in its message loop. A print longer than half a
+    second answers between its pages too, with the main window disabled until it ends (or a
+    message box asks something); before that it handles no messages, and a window that has not
+    for a few seconds counts as hung and refuses sent messages at once: ask again until it
+    answers."""
     deadline = time.monotonic() + timeout
     while True:
         try:
             lintaro.main.send(WM_NULL)
-            return
+            if lintaro.main.info().enabled or lintaro.dialogs():
+                return
         except HarnessError:
-            if time.monotonic() > deadline:
-                raise
-            time.sleep(0.2)
+            pass
+        if time.monotonic() > deadline:
+            raise HarnessError("the program did not come back from its work")
+        time.sleep(0.2)
 
 
 def eventually(check, timeout: float = 3.0) -> bool:
