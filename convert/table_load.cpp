@@ -109,7 +109,9 @@ TableLoadResult LoadTableForConversion(std::string_view file, const std::string&
     switch (ReadDataFileTable(file, read)) {
         case TableReadResult::Read: break;
         // The bytes are already in memory, so a read cannot fail half-way; should it, there is no table.
+        // Nor can it be cancelled: no progress is given.
         case TableReadResult::Unreadable:
+        case TableReadResult::Cancelled:
         case TableReadResult::NoTitles: return TableLoadResult::NotATable;
         case TableReadResult::OutOfMemory: return TableLoadResult::OutOfMemory;
     }
