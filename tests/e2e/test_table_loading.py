@@ -92,7 +92,8 @@ def test_main_window_screenshot_with_a_loaded_table(lintaro, test_env):
 def test_a_cancelled_load_of_a_big_file_gives_the_demonstration_table(lintaro, tmp_path):
     table = tmp_path / "big.rdf"
     maker = Path(__file__).resolve().parents[2] / "scripts" / "make-table.py"
-    subprocess.run([sys.executable, str(maker), str(table), "--rows", "1000000", "--title", "Голяма"],
+    # Read in blocks in one pass, a million rows can be in before the progress window is due.
+    subprocess.run([sys.executable, str(maker), str(table), "--rows", "3000000", "--title", "Голяма"],
                    check=True)
     lintaro.start([table], wait=False)
     progress = lintaro.driver.wait(window_class="LintaroProgress", exe=lintaro.windows_exe, visible=True,
