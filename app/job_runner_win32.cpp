@@ -110,6 +110,8 @@ int PrintOnWindowsPrinter(Grid& grid, const PrintSettings& settings, const JobRe
         case WindowsPrintResult::PrinterNotOpened:
             return Fail(kJobPrinterFailed, std::string("the printer \"") + settings.device_name + "\" cannot be opened");
         case WindowsPrintResult::Stopped:
+        // A job shows no progress, so nothing cancels it; counted as stopped should it happen.
+        case WindowsPrintResult::Cancelled:
             break;
     }
     return Fail(kJobPrinterFailed, "the spooler refused a page; the pages before it are printed");
@@ -148,6 +150,10 @@ int Export(Grid& grid, const JobRequest& job) {
             return Fail(kJobWriteFailed, job.output + " cannot be created");
         case ExportFileResult::WriteFailed:
             return Fail(kJobWriteFailed, "writing " + job.output + " failed; the file is incomplete");
+        // A job shows no progress, so nothing cancels it; should it happen, no file was written.
+        case ExportFileResult::Cancelled:
+        case ExportFileResult::CancelledFileKept:
+            return Fail(kJobWriteFailed, "writing " + job.output + " was cancelled");
         case ExportFileResult::TooWideForDbase:
             break;
     }

@@ -4,6 +4,7 @@
 #include "app/close_deferral_win32.h"
 #include "app/command_dispatcher_win32.h"
 #include "app/menus_win32.h"
+#include "app/progress_on_screen_win32.h"
 #include "app/session_win32.h"
 #include "app/speed_bar_win32.h"
 #include "app/table_startup_win32.h"
@@ -53,9 +54,9 @@ void OnClose(HWND window) {
 }
 
 // A command may hold the grid across its dialogs: a close meanwhile waits until it returns, and
-// once a close waits no command starts.
+// once a close waits no command starts; nor while long work handles messages between its steps.
 void RunCommand(HWND window, int command_id) {
-    if (CloseIsPending()) return;
+    if (CloseIsPending() || LongWorkRuns()) return;
     const ModalWorkScope command;
     DispatchCommand(window, command_id);
 }

@@ -1,6 +1,8 @@
 // Print, print setup and export: each edits a copy in its dialog and acts only on OK.
 #include "app/print_commands_win32.h"
 
+#include "app/close_deferral_win32.h"
+#include "app/progress_on_screen_win32.h"
 #include "app/session_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
 #include "dialogs/dot_matrix_prompts_win32.h"
@@ -36,19 +38,33 @@ bool PrintTooWideTableAnyway(HWND main_window) {
                        "Искате ли да продължите ?") == IDOK;
 }
 
+// Whether the last print on a Windows printer sent its pages as one job: offered again by the
+// next one while the program runs (nothing stored, so every start prints page by page).
+bool& KeptOneJobChoice() {
+    static bool one_job = false;
+    return one_job;
+}
+
 // Windows printers: the too-wide question, the pages and column groups in "PagesToPrint", then
-// one print job per chosen group of each chosen page, for each copy.
+// one print job per chosen group of each chosen page, for each copy, or all as one job.
 void PrintOnWindowsPrinter(HWND main_window, Grid& grid, const PrintSettings& settings) {
     GridModel& model = grid.Model();
     const int groups = CountColumnGroups(model);
     if (!FitsPageWidth(model) && !PrintTooWideTableAnyway(main_window)) return;
     const int pages = CountLayoutPages(model);
     PageRequest request{1, pages, 0, 1, groups, 1};
-    if (!Dialog_PagesToPrint(main_window, request)) return;
+    bool one_job = KeptOneJobChoice();
+    if (!Dialog_PagesToPrint(main_window, request, &one_job)) return;
+    KeptOneJobChoice() = one_job;
     // Every chosen column group is printed, so a table wider than the paper prints whole.
     const WindowsPageRequest chosen{request.from_page,         request.to_page,         request.page_subset,
                                     request.column_group_from, request.column_group_to, request.copies};
-    const WindowsPrintResult result = PrintJobs(grid, settings, PlanPrintJobs(chosen, pages, groups));
+    WindowsPrintResult result = WindowsPrintResult::Printed;
+    {
+        ProgressOnScreen progress(main_window, "Отпечатване на таблицата...", ProgressCount::PagesSent);
+        result = PrintJobs(grid, settings, PlanPrintJobs(chosen, pages, groups),
+                           one_job ? PrintJobGrouping::OneJob : PrintJobGrouping::JobPerPage, &progress);
+    }
     if (result == WindowsPrintResult::PrinterNotOpened) {
         ShowMessage(main_window, MB_ICONHAND, kMessageTitle, "Грешка при опит за достъп", "до избрания принтер !",
                     "Не може да се печата.");
@@ -78,6 +94,8 @@ void PrintTable(HWND main_window) {
         questions.choose_pages = &ChooseTextPages;
         questions.ask_for_sheet = &AskForNewSheet;
         questions.tell_port_unavailable = &TellPortUnavailable;
+        ProgressOnScreen progress(main_window, "Изпращане на страниците към LPT1...", ProgressCount::PagesSent);
+        questions.progress = &progress;
         PrintDotMatrix(main_window, grid->Model(), settings, questions);
         return;
     }
@@ -116,8 +134,23 @@ void ExportTableToChosenFile(HWND main_window) {
     if (!Dialog_ExportTable(main_window, request, guarded)) return;
     // No path named, no file wanted: nothing to write and nothing to say.
     if (request.path[0] == '\0') return;
-    switch (ExportTableToFile(grid->Model(), request.path, request.format, request.code_table)) {
+    ExportFileResult result = ExportFileResult::Written;
+    {
+        ProgressOnScreen progress(main_window, "Експорт на таблицата във файл...", ProgressCount::RowsWritten);
+        result = ExportTableToFile(grid->Model(), request.path, request.format, request.code_table, &progress);
+    }
+    switch (result) {
         case ExportFileResult::Written:
+            break;
+        case ExportFileResult::Cancelled:
+            // Stopped by closing the program: the user is leaving, not waiting for news.
+            if (CloseIsPending()) break;
+            ShowMessage(main_window, MB_ICONINFORMATION, kMessageTitle, "Експортът е прекъснат.",
+                        "Непълният файл е изтрит:", request.path);
+            break;
+        case ExportFileResult::CancelledFileKept:
+            ShowMessage(main_window, MB_ICONHAND, kMessageTitle, "Експортът е прекъснат.",
+                        "Непълният файл не може да бъде изтрит:", request.path);
             break;
         case ExportFileResult::CannotCreate:
             ShowMessage(main_window, MB_ICONHAND, kMessageTitle, "Файлът не може да бъде създаден:",

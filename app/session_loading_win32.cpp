@@ -11,7 +11,7 @@
 #include "formats/store_to_grid.h"
 #include "grid/grid_win32.h"
 
-bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
+bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice, WorkProgress* progress) {
     DataFileLoadNotice ignored;
     if (notice == nullptr) notice = &ignored;
     *notice = DataFileLoadNotice{};
@@ -22,8 +22,9 @@ bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice) {
     DataFileTable table;
     const TableReadResult read = ReadDataFile(
         [&file](char* buffer, std::size_t capacity) { return file.Read(buffer, capacity); }, head,
-        table);
-    if (read == TableReadResult::Unreadable) return false;
+        table, nullptr, nullptr, progress, file.Size());
+    // Unreadable or cancelled: nothing of the file is taken, the table shown stays.
+    if (read == TableReadResult::Unreadable || read == TableReadResult::Cancelled) return false;
 
     ReadDescription(head);
     if (read != TableReadResult::Read) {

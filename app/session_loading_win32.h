@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/work_progress.h"
+
 // What the user must hear of after a load.
 struct DataFileLoadNotice {
     bool out_of_memory = false;  // the table could not be held whole, so it was not loaded
@@ -16,8 +18,10 @@ struct DataFileLoadNotice {
 // be read or holds no table leaves the grid and the current store as they were; a table the
 // grid cannot take leaves the grid without a table and no current store. What the head set stays.
 // A table is loaded whole or not at all: `notice` (when given) says why not, or how many rows
-// were cut short.
-[[nodiscard]] bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr);
+// were cut short. A `progress` follows the reading of the rows and may stop it: the load then
+// fails as for an unreadable file, before anything but the head has changed.
+[[nodiscard]] bool LoadDataFile(const char* file_name, DataFileLoadNotice* notice = nullptr,
+                                WorkProgress* progress = nullptr);
 
 // The grid's cell text function, its context the Session: the cell of the session's current store,
 // zero-terminated (buffer holds size + 1).

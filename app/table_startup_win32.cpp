@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/grid_host_win32.h"
+#include "app/progress_on_screen_win32.h"
 #include "app/session_loading_win32.h"
 #include "app/session_win32.h"
 #include "dialogs/dialog_helpers_win32.h"
@@ -49,7 +50,13 @@ void CreateGridAndTable(HWND main_window) {
     grid.SetCellTextSource(StoreCellTextSource, &CurrentSession());
 
     const CommandLineNames& names = app.command_line;
-    if (names.data_file[0] != '\0' && LoadDataFile(names.data_file, &g_load_notice)) {
+    bool loaded = false;
+    if (names.data_file[0] != '\0') {
+        // Cancelled, the load leaves the table the program has without a file.
+        ProgressOnScreen progress(main_window, "Зареждане на таблицата от файла...", ProgressCount::Percent);
+        loaded = LoadDataFile(names.data_file, &g_load_notice, &progress);
+    }
+    if (loaded) {
         if (names.format_file[0] != '\0') {
             grid.LoadLayout(names.format_file);
             RefreshColumnTitles();

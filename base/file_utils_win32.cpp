@@ -122,6 +122,7 @@ bool BlockFileReader::Open(const char* path, unsigned deadlineMs, unsigned retry
     return false;
   }
   handle_ = file.get();
+  size_ = static_cast<std::int64_t>(size.QuadPart);
   file.Release();
   return true;
 }

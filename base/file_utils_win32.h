@@ -47,9 +47,12 @@ public:
     // Reads the next up to `capacity` bytes into `buffer`: their number, 0 at the end of the
     // file, -1 when the file is not open or cannot be read.
     std::ptrdiff_t Read(void* buffer, std::size_t capacity);
+    // The file's size when it was opened (what a progress counts the bytes read against).
+    std::int64_t Size() const { return size_; }
 
 private:
     void* handle_ = nullptr;  // a file HANDLE; nullptr when not open
+    std::int64_t size_ = 0;
 };
 
 // Reads up to `capacity` bytes from the start of the file into `buffer`, without waiting.

@@ -115,6 +115,8 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     switch (result) {
         case TableReadResult::Read: break;
         case TableReadResult::Unreadable: return TableLoadResult::Unreadable;
+        // No progress is handed to the reader, so nothing can cancel it.
+        case TableReadResult::Cancelled:
         case TableReadResult::NoTitles: return TableLoadResult::NotATable;
         case TableReadResult::OutOfMemory: return TableLoadResult::OutOfMemory;
     }

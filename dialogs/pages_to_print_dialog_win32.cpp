@@ -14,19 +14,25 @@ const OptionEntry kPageSubsetOptions[] = {
 namespace {
 
 // The column groups the request came with: the lists' indexes count from the first group as
-// it was when the dialog opened.
+// it was when the dialog opened; and whether the one-job box is offered.
 struct GroupRange {
     std::int32_t first_group;
     std::int32_t last_group;
+    bool offer_one_job;
 };
-using PagesEdit = ModalEdit<PageRequest, GroupRange>;
+// The request and the one-job choice, edited together.
+struct PagesChoice {
+    PageRequest request;
+    bool one_job;
+};
+using PagesEdit = ModalEdit<PagesChoice, GroupRange>;
 
 PagesEdit* Edited(HWND dialog) {
     return DialogData<PagesEdit>(dialog);
 }
 
 void ShowRequest(HWND dialog, PagesEdit& edit) {
-    const PageRequest& request = edit.value;
+    const PageRequest& request = edit.value.request;
     ShowInteger(dialog, IDC_PAGES_FROM, request.from_page);
     ShowInteger(dialog, IDC_PAGES_TO, request.to_page);
     // Every print starts from all pages, whatever subset the caller left in the request.
@@ -39,6 +45,11 @@ void ShowRequest(HWND dialog, PagesEdit& edit) {
     if (first == last) {
         EnableControl(dialog, IDC_PAGES_GROUP_FROM, false);
         EnableControl(dialog, IDC_PAGES_GROUP_TO, false);
+    }
+    if (edit.extra.offer_one_job) {
+        SetCheck(dialog, IDC_PAGES_ONE_JOB, edit.value.one_job);
+    } else {
+        ShowWindow(GetDlgItem(dialog, IDC_PAGES_ONE_JOB), SW_HIDE);
     }
 }
 
@@ -56,7 +67,7 @@ bool ReadPageNumber(HWND dialog, int id, std::int32_t& page) {
 // False keeps the dialog open: a page number the field cannot hold, or the first column group
 // after the last.
 bool StoreRequest(HWND dialog, PagesEdit& edit) {
-    PageRequest& request = edit.value;
+    PageRequest& request = edit.value.request;
     if (!ReadPageNumber(dialog, IDC_PAGES_FROM, request.from_page)) return false;
     if (!ReadPageNumber(dialog, IDC_PAGES_TO, request.to_page)) return false;
     request.page_subset = SelectedKey(dialog, IDC_PAGES_SUBSET) - 1;
@@ -70,6 +81,7 @@ bool StoreRequest(HWND dialog, PagesEdit& edit) {
     if (request.column_group_from > request.column_group_to) return false;
     const int copies_index = ComboSelection(dialog, IDC_PAGES_COPIES);
     request.copies = copies_index >= 0 ? copies_index + 1 : 1;
+    if (edit.extra.offer_one_job) edit.value.one_job = IsChecked(dialog, IDC_PAGES_ONE_JOB);
     return true;
 }
 
@@ -93,7 +105,11 @@ INT_PTR CALLBACK PagesToPrintProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-bool Dialog_PagesToPrint(HWND owner, PageRequest& request) {
-    const GroupRange groups{request.column_group_from, request.column_group_to};
-    return EditModally(owner, "PagesToPrint", PagesToPrintProc, request, groups);
+bool Dialog_PagesToPrint(HWND owner, PageRequest& request, bool* one_job) {
+    const GroupRange groups{request.column_group_from, request.column_group_to, one_job != nullptr};
+    PagesChoice choice{request, one_job != nullptr && *one_job};
+    if (!EditModally(owner, "PagesToPrint", PagesToPrintProc, choice, groups)) return false;
+    request = choice.request;
+    if (one_job != nullptr) *one_job = choice.one_job;
+    return true;
 }

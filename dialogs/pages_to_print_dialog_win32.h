@@ -27,6 +27,8 @@ extern const OptionEntry kPageSubsetOptions[];
 // pages" at first), the column groups from .. to (both lists disabled when there is one group)
 // and 1 to 5 copies. On OK the request takes what the user chose; a first column group after the
 // last one keeps the dialog open. `request` changes only on OK, which is what the result says.
-[[nodiscard]] bool Dialog_PagesToPrint(HWND owner, PageRequest& request);
+// With `one_job` the box "all pages in one print job" shows it and takes the user's choice on
+// OK; without it (the dot-matrix printer, whose pages are one stream anyway) the box is hidden.
+[[nodiscard]] bool Dialog_PagesToPrint(HWND owner, PageRequest& request, bool* one_job = nullptr);
 
 #endif

@@ -380,7 +380,8 @@ std::string_view DescriptionHeadOf(std::string_view file) {
 }
 
 TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
-                                  MillisecondClock clock, ReallocateFunction reallocate) {
+                                  MillisecondClock clock, ReallocateFunction reallocate,
+                                  WorkProgress* progress) {
     std::size_t at = 0;
     const ReadBlockFunction read_block = [&](char* buffer, std::size_t capacity) {
         const std::size_t count = std::min(capacity, file.size() - at);
@@ -389,14 +390,30 @@ TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
         return static_cast<std::ptrdiff_t>(count);
     };
     std::string head;
-    return ReadDataFile(read_block, head, table, std::move(clock), reallocate);
+    return ReadDataFile(read_block, head, table, std::move(clock), reallocate, progress,
+                        static_cast<std::int64_t>(file.size()));
 }
 
 TableReadResult ReadDataFile(const ReadBlockFunction& read_block, std::string& head,
                              DataFileTable& table, MillisecondClock clock,
-                             ReallocateFunction reallocate) {
+                             ReallocateFunction reallocate, WorkProgress* progress,
+                             std::int64_t file_size) {
+    // The progress is asked before every block: the bytes read so far of the file's size.
+    bool cancelled = false;
+    std::int64_t bytes_read = 0;
+    const ReadBlockFunction followed_read = [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+        if (progress != nullptr && !progress->KeepGoing(bytes_read, std::max(file_size, bytes_read))) {
+            cancelled = true;
+            return -1;
+        }
+        const std::ptrdiff_t count = read_block(buffer, capacity);
+        if (count > 0) bytes_read += count;
+        return count;
+    };
     try {
-        return ReadDataFileBlocks(read_block, head, table, std::move(clock), reallocate);
+        const TableReadResult read = ReadDataFileBlocks(progress != nullptr ? followed_read : read_block, head,
+                                                        table, std::move(clock), reallocate);
+        return cancelled ? TableReadResult::Cancelled : read;
     } catch (const std::bad_alloc&) {
         return TableReadResult::OutOfMemory;
     }

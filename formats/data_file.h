@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/work_progress.h"
 #include "store/table_store.h"
 
 // Rows are built in buffers of this size, the longest record the store holds; a cell that
@@ -32,14 +33,17 @@ enum class TableReadResult {
     Unreadable,   // the file could not be read to its end
     NoTitles,     // no titles line before "Data:": not a table
     OutOfMemory,  // the store could not take every column and row
+    Cancelled,    // the progress said stop
 };
 
 // Builds a new store from the file's titles, types and rows, and takes its header and footer.
 // Either every row is stored or the result is a failure, with `table` untouched. The clock (for
-// the row scramble keys) and the store's reallocate function may be given for tests.
+// the row scramble keys) and the store's reallocate function may be given for tests. A
+// `progress` is as for ReadDataFile, with the file's length as its size.
 [[nodiscard]] TableReadResult ReadDataFileTable(std::string_view file, DataFileTable& table,
                                                 MillisecondClock clock = nullptr,
-                                                ReallocateFunction reallocate = nullptr);
+                                                ReallocateFunction reallocate = nullptr,
+                                                WorkProgress* progress = nullptr);
 
 // Hands over the data file's bytes in order, a block at a time: puts up to `capacity` bytes into
 // `buffer` and returns their number, 0 at the end of the file, or -1 when reading failed.
@@ -48,10 +52,13 @@ using ReadBlockFunction = std::function<std::ptrdiff_t(char* buffer, std::size_t
 // ReadDataFileTable for a file read block by block, which is never held whole: only the part
 // before the rows is kept, and each row goes into the store as its line is read. `head` receives
 // DescriptionHeadOf the file, set whenever the result is not Unreadable (after which nothing is
-// set). Reading stops at the first result other than Read.
+// set). Reading stops at the first result other than Read. A `progress` is told the bytes read
+// of `file_size` before every block and may stop the read there (Cancelled): `table` is then
+// untouched.
 [[nodiscard]] TableReadResult ReadDataFile(const ReadBlockFunction& read_block, std::string& head,
                                            DataFileTable& table, MillisecondClock clock = nullptr,
-                                           ReallocateFunction reallocate = nullptr);
+                                           ReallocateFunction reallocate = nullptr,
+                                           WorkProgress* progress = nullptr, std::int64_t file_size = 0);
 
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.

@@ -148,7 +148,7 @@ bool TextFitsPaper(GridModel& grid, const PrintSettings& settings) {
 }
 
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
-                            const PrintSettings& settings, SheetPrompt& prompt) {
+                            const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress) {
     TextPrintRun run;
     // Where every page starts, found in one pass: a run of thousands of pages must not scan the
     // layout from its top for each of them.
@@ -164,11 +164,21 @@ TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoic
     // of 2147483647 must not count on for billions of pages that print nothing.
     const long long first_page = std::max<long long>(choice.from_page, 1);
     const long long last_page = std::min<long long>(choice.to_page, page_count);
+    const auto chosen = [&choice](long long page) {
+        return !(choice.subset == 1 && page % 2 == 0) && !(choice.subset == 2 && page % 2 != 0);
+    };
+    long long pages_chosen = 0;
+    for (long long page = first_page; progress != nullptr && page <= last_page; ++page) {
+        if (chosen(page)) ++pages_chosen;
+    }
     for (long long page = first_page; page <= last_page; ++page) {
-        if (choice.subset == 1 && page % 2 == 0) continue;
-        if (choice.subset == 2 && page % 2 != 0) continue;
+        if (!chosen(page)) continue;
         // A page that does not exist would print nothing: asking for a sheet for it would waste one.
         if (page < 1 || page > page_count) continue;
+        if (run.prompts > 0 && progress != nullptr && !progress->KeepGoing(run.prompts, pages_chosen)) {
+            run.cancelled = true;
+            break;
+        }
         ++run.prompts;
         if (!prompt.AskForNewSheet()) {
             run.cancelled = true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/work_progress.h"
 #include "grid/grid_model.h"
 #include "print/byte_sink.h"
 #include "base/print_settings.h"
@@ -74,8 +75,10 @@ struct TextPrintRun {
 // Prints the chosen pages: for each page in from .. to that the subset keeps, asks for a sheet
 // (anything but OK ends printing) and writes the page converted, with the model, mode and
 // margins of `settings`, as WriteTextPage does; the character widths are computed once for the
-// run, before the first page. A page number without a page is skipped without asking.
+// run, before the first page. A page number without a page is skipped without asking. Before
+// every page but the first a `progress` is told the pages done of the pages chosen; when it says
+// stop, printing ends there (`cancelled`), the pages sent staying sent.
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
-                            const PrintSettings& settings, SheetPrompt& prompt);
+                            const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress = nullptr);
 
 #endif

@@ -41,7 +41,7 @@ TextPrintRun PrintDotMatrix(HWND owner, GridModel& grid, const PrintSettings& se
     const PrintSettings copy = settings;
     FileHandleSink sink(port);
     QuestionPrompt prompt(owner, questions.ask_for_sheet);
-    run = PrintTextPages(grid, sink, choice, copy, prompt);
+    run = PrintTextPages(grid, sink, choice, copy, prompt, questions.progress);
     CloseHandle(port);
     return run;
 }

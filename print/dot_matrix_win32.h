@@ -21,6 +21,8 @@ struct DotMatrixQuestions {
     void (*tell_port_unavailable)(HWND owner) = nullptr;
     // Opens the port; null: "LPT1" (write access, no sharing, open existing).
     HANDLE (*open_port)() = nullptr;
+    // Told the pages sent between pages; may stop the run there. Null: none.
+    WorkProgress* progress = nullptr;
 };
 
 // Prints the table on the dot-matrix printer: asks for the pages, opens "LPT1" (write access,

@@ -135,14 +135,36 @@ bool AppendRow(const GridModel& grid, const LayoutLine& row, const std::vector<i
     return out.Append(kLineEnd, 2);
 }
 
-// Writes one line per DataRow line of the layout until a write fails, then what is left.
+// The rows the view shows, which a progress counts against; 0 without a progress.
+std::int64_t RowsToWrite(const GridModel& grid, const WorkProgress* progress) {
+    if (progress == nullptr) return 0;
+    std::int64_t rows = 0;
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        if (grid.Line(i).kind == LineKind::DataRow) ++rows;
+    }
+    return rows;
+}
+
+// Before a block of rows (`done` rows assembled so far): false (and `cancelled`) when the
+// progress says stop. The rows before that point are still flushed whole.
+bool KeepWriting(WorkProgress* progress, std::int64_t done, std::int64_t total, ExportOutcome& outcome) {
+    if (KeepGoingAtBlock(progress, done, total)) return true;
+    outcome.cancelled = true;
+    return false;
+}
+
+// Writes one line per DataRow line of the layout until a write fails or the progress stops it,
+// then what is left.
 void WriteRows(const GridModel& grid, LineBlockWriter& out, const std::vector<int>& columns, const ByteTable& table,
-               bool csv, ExportOutcome& outcome) {
+               bool csv, ExportOutcome& outcome, WorkProgress* progress) {
     const int count = grid.LineCount();
+    const std::int64_t total = RowsToWrite(grid, progress);
+    std::int64_t done = 0;
     bool assembled = true;
     for (int i = 0; i < count && assembled; ++i) {
         const LayoutLine row = grid.Line(i);
         if (row.kind != LineKind::DataRow) continue;
+        if (!KeepWriting(progress, done, total, outcome)) break;
         assembled = AppendRow(grid, row, columns, out, table, csv);
         if (!assembled) {
             // A row that cannot be assembled whole is not written and ends the export.
@@ -150,6 +172,7 @@ void WriteRows(const GridModel& grid, LineBlockWriter& out, const std::vector<in
             break;
         }
         if (!out.EndLine(true)) break;
+        ++done;
     }
     if (!out.Flush() || !assembled) outcome.write_failed = true;
     outcome.rows = out.RowsWritten();
@@ -184,7 +207,7 @@ bool DbaseRecordFits(GridModel& grid) {
     return DbaseFieldLengths(grid, VisibleColumns(grid), field_lengths, record_length);
 }
 
-ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
+ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ComputeCharWidths(grid);
@@ -194,8 +217,11 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
     if (line.Capacity() == 0 || !out.Ready()) return outcome;
     outcome.ok = true;
     const int count = grid.LineCount();
+    const std::int64_t total = RowsToWrite(grid, progress);
+    std::int64_t done = 0;
     for (int i = 0; i < count; ++i) {
         const LayoutLine layout_line = grid.Line(i);
+        if (layout_line.kind == LineKind::DataRow && !KeepWriting(progress, done, total, outcome)) break;
         line.MakeEmpty();
         const bool rendered = RenderLayoutLine(grid, layout_line, line, width, 0);
         if (convert) ToDosCyrillic(line.Data(), static_cast<std::size_t>(line.Size()));
@@ -206,13 +232,14 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert) {
             outcome.write_failed = true;
             break;
         }
+        if (layout_line.kind == LineKind::DataRow) ++done;
     }
     if (!out.Flush()) outcome.write_failed = true;
     outcome.rows = out.RowsWritten();
     return outcome;
 }
 
-ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert) {
+ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     LineBlockWriter out(*file);
@@ -246,11 +273,11 @@ ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert) 
     }
 
     outcome.ok = true;
-    WriteRows(grid, out, columns, table, false, outcome);
+    WriteRows(grid, out, columns, table, false, outcome, progress);
     return outcome;
 }
 
-ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert) {
+ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     LineBlockWriter out(*file);
@@ -269,16 +296,18 @@ ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert) {
     }
 
     outcome.ok = true;
-    WriteRows(grid, out, columns, table, true, outcome);
+    WriteRows(grid, out, columns, table, true, outcome, progress);
     return outcome;
 }
 
-ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today) {
+ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today,
+                          WorkProgress* progress) {
     ComputeCharWidths(grid);
-    return ExportDbaseAtCharWidths(grid, file, convert, today);
+    return ExportDbaseAtCharWidths(grid, file, convert, today, progress);
 }
 
-ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today) {
+ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today,
+                                      WorkProgress* progress) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     const std::vector<int> columns = VisibleColumns(grid);
@@ -330,9 +359,12 @@ ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool conv
     char text[kCellTextLimit + 1];
     const int count = grid.LineCount();
     const std::size_t size_of_record = static_cast<std::size_t>(record_length);
+    const std::int64_t total = RowsToWrite(grid, progress);
+    std::int64_t done = 0;
     for (int i = 0; i < count; ++i) {
         const LayoutLine row = grid.Line(i);
         if (row.kind != LineKind::DataRow) continue;
+        if (!KeepWriting(progress, done, total, outcome)) break;
         char* bytes = out.Room(size_of_record);
         if (bytes == nullptr) {
             outcome.write_failed = true;
@@ -348,6 +380,7 @@ ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool conv
         }
         out.Commit(size_of_record);
         if (!out.EndLine(true)) break;
+        ++done;
     }
     if (!out.Flush()) outcome.write_failed = true;
     const std::uint32_t records = static_cast<std::uint32_t>(out.RowsWritten());
@@ -362,16 +395,16 @@ ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool conv
 }
 
 ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
-                          const ExportDate& today) {
+                          const ExportDate& today, WorkProgress* progress) {
     const bool convert = code_table != kExportWindowsCodeTable;
     switch (format) {
         case kExportTabSeparated:
-            return ExportTabSeparated(grid, file, convert);
+            return ExportTabSeparated(grid, file, convert, progress);
         case kExportDbase:
-            return ExportDbase(grid, file, convert, today);
+            return ExportDbase(grid, file, convert, today, progress);
         case kExportCsv:
-            return ExportCsv(grid, file, convert);
+            return ExportCsv(grid, file, convert, progress);
         default:
-            return ExportPlainText(grid, file, convert);
+            return ExportPlainText(grid, file, convert, progress);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/work_progress.h"
 #include "grid/grid_model.h"
 #include "print/byte_sink.h"
 #include "print/export_formats.h"
@@ -24,6 +25,7 @@ struct ExportOutcome {
     bool write_failed = false;
     std::int64_t rows = 0;  // data lines (dBase records) written in full
     bool too_wide = false;  // dBase only: the record would pass 65,535 bytes; nothing was written
+    bool cancelled = false;  // the progress said stop: the file holds the rows before that point
 };
 
 // Every writer takes the table as the grid shows it: the visible columns in display order and
@@ -31,22 +33,26 @@ struct ExportOutcome {
 // `convert` every title and cell text (for plain text: every rendered line) goes through
 // ToDosCyrillic. Lines end with CR LF. Whole lines (dBase records) are written in large blocks;
 // after a failed or short write the file holds every byte the sink took and `rows` counts the
-// data lines it took whole.
+// data lines it took whole. A `progress` is told the rows written of the rows shown before every
+// block of rows and may stop the writer there (`cancelled`); the file then holds the rows before
+// that point and the dBase record count states them.
 
 // The layout as the dot-matrix printer prints it, all pages, indent 0, no control codes.
 // Computes the character widths.
-[[nodiscard]] ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert);
+[[nodiscard]] ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert,
+                                            WorkProgress* progress = nullptr);
 
 // A line of one TAB per visible column, the titles (each cut to 255 bytes) joined by TAB and an
 // empty line, then one line per row with the cells joined by TAB. Nothing is quoted: a TAB, CR,
 // LF or other control byte of a title or cell is written as a blank, so every record is one line.
-[[nodiscard]] ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert);
+[[nodiscard]] ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert,
+                                               WorkProgress* progress = nullptr);
 
 // The titles (each cut to 255 bytes), then one line per row; ";" follows every field, the last
 // one included. A field that holds ";", a double quote, CR or LF (as written, after the DOS
 // conversion) is written in double quotes with its quotes doubled, so that readers get the text
 // back; every other field as it is. Control bytes other than CR and LF are written as blanks.
-[[nodiscard]] ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert);
+[[nodiscard]] ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress = nullptr);
 
 // dBase III: the 32-byte header (record count patched in at the end, `today` as the date, the
 // language driver 0xC9 for code page 1251 unless converted to DOS), one character field
@@ -56,12 +62,13 @@ struct ExportOutcome {
 // (control bytes of a cell written as blanks). Computes the character widths. Without a visible
 // column nothing is written; nor when the record would pass 65,535 bytes or the header would
 // (more than 2,046 columns): then `too_wide` is set and `ok` is false.
-[[nodiscard]] ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today);
+[[nodiscard]] ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today,
+                                        WorkProgress* progress = nullptr);
 
 // The same with the character widths the last ComputeCharWidths left, for a caller that has
 // just computed them (DbaseRecordFits).
 [[nodiscard]] ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool convert,
-                                                    const ExportDate& today);
+                                                    const ExportDate& today, WorkProgress* progress = nullptr);
 
 // Whether the visible columns fit a dBase record and header (see ExportDbase), so that the export
 // command can refuse before it creates the file. Computes the character widths.
@@ -70,6 +77,6 @@ bool DbaseRecordFits(GridModel& grid);
 // The writer of `format` (any value but 1, 2 and 3 is plain text); `code_table` other than 0
 // converts to DOS.
 [[nodiscard]] ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
-                          const ExportDate& today);
+                          const ExportDate& today, WorkProgress* progress = nullptr);
 
 #endif

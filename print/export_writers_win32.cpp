@@ -18,13 +18,15 @@ ExportDate Today() {
 
 }  // namespace
 
-ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table) {
+ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table,
+                                  WorkProgress* progress) {
     if (file == INVALID_HANDLE_VALUE || file == nullptr) return ExportOutcome{};
     FileHandleSink sink(file);
-    return ExportTable(grid, &sink, format, code_table, Today());
+    return ExportTable(grid, &sink, format, code_table, Today(), progress);
 }
 
-ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table) {
+ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table,
+                                   WorkProgress* progress) {
     if (path == nullptr || path[0] == '\0') return ExportFileResult::CannotCreate;
     // Refused before the file is created, so an existing file keeps its bytes.
     if (format == kExportDbase && !DbaseRecordFits(grid)) return ExportFileResult::TooWideForDbase;
@@ -34,8 +36,11 @@ ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format
     // DbaseRecordFits has just found the character widths: the table is not measured twice.
     const ExportOutcome outcome =
         format == kExportDbase
-            ? ExportDbaseAtCharWidths(grid, &sink, code_table != kExportWindowsCodeTable, Today())
-            : ExportTable(grid, &sink, format, code_table, Today());
+            ? ExportDbaseAtCharWidths(grid, &sink, code_table != kExportWindowsCodeTable, Today(), progress)
+            : ExportTable(grid, &sink, format, code_table, Today(), progress);
     CloseHandle(file);
+    if (outcome.cancelled) {
+        return DeleteFileA(path) ? ExportFileResult::Cancelled : ExportFileResult::CancelledFileKept;
+    }
     return outcome.ok && !outcome.write_failed ? ExportFileResult::Written : ExportFileResult::WriteFailed;
 }

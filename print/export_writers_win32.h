@@ -13,6 +13,8 @@ enum class ExportFileResult {
     CannotCreate,  // CreateFileA failed: nothing was written
     WriteFailed,   // the writer stopped or a write failed: the file is incomplete
     TooWideForDbase,  // a dBase record would pass 65,535 bytes: no file was created
+    Cancelled,          // the progress said stop: the incomplete file was deleted
+    CancelledFileKept,  // the progress said stop and the incomplete file could not be deleted
 };
 
 // The message for TooWideForDbase.
@@ -23,10 +25,14 @@ extern const char kDbaseTooWideLine4[];
 
 // Writes the grid's table in `format` (kExportPlainText ...; `code_table` 0 Windows, other DOS)
 // to an open handle; the dBase date is today's local date. An invalid handle gives ok = false.
-[[nodiscard]] ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table);
+// `progress` as for ExportTable.
+[[nodiscard]] ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int code_table,
+                                              WorkProgress* progress = nullptr);
 
 // Creates `path` (read and write access, no sharing, CREATE_ALWAYS), writes the table and
-// closes the file on every path.
-[[nodiscard]] ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table);
+// closes the file on every path. A file the progress stopped is deleted: half a table must not
+// pass for the table.
+[[nodiscard]] ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table,
+                                                 WorkProgress* progress = nullptr);
 
 #endif

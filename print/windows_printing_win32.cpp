@@ -51,23 +51,78 @@ private:
     int previous_mode_ = MM_TEXT;
 };
 
-// One job: false when the spooler refused the job or its page.
-bool PrintOneJob(Grid& grid, HDC dc, const PrintJob& job) {
+// Starts a document named as `job`'s print job; false when the spooler refused it.
+bool StartJobDocument(HDC dc, const PrintJob& job) {
     char name[64];
     FormatPrintJobName(job, name);
     DOCINFOA document{};
     document.cbSize = sizeof document;
     document.lpszDocName = name;
-    if (StartDocA(dc, &document) <= 0) return false;
-    PrintContextLoan loan(grid, dc);
-    if (StartPage(dc) <= 0) {
-        EndDoc(dc);
-        return false;
-    }
+    return StartDocA(dc, &document) > 0;
+}
+
+// One page of a started document, the grid holding `dc`; false when the spooler refused it.
+bool PrintJobPage(Grid& grid, HDC dc, const PrintJob& job) {
+    if (StartPage(dc) <= 0) return false;
     PrintPage(grid, job.page - 1, job.column_group - 1, job.exchange_margins);
     EndPage(dc);
-    EndDoc(dc);
     return true;
+}
+
+// One job: false when the spooler refused the job or its page.
+bool PrintOneJob(Grid& grid, HDC dc, const PrintJob& job) {
+    if (!StartJobDocument(dc, job)) return false;
+    PrintContextLoan loan(grid, dc);
+    const bool printed = PrintJobPage(grid, dc, job);
+    EndDoc(dc);
+    return printed;
+}
+
+WindowsPrintResult PrintJobPerPage(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs,
+                                   WorkProgress* progress) {
+    const std::int64_t total = static_cast<std::int64_t>(jobs.size());
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const HDC dc = CreatePrinterDC(settings, false);
+        if (dc == nullptr) return WindowsPrintResult::PrinterNotOpened;
+        const bool printed = PrintOneJob(grid, dc, jobs[i]);
+        DeleteDC(dc);
+        if (!printed) return WindowsPrintResult::Stopped;
+        if (progress == nullptr) {
+            Sleep(kPauseAfterPageMilliseconds);
+        } else if (!progress->KeepGoing(static_cast<std::int64_t>(i) + 1, total) ||
+                   !progress->Pause(kPauseAfterPageMilliseconds)) {
+            return WindowsPrintResult::Cancelled;
+        }
+    }
+    return WindowsPrintResult::Printed;
+}
+
+WindowsPrintResult PrintAsOneJob(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs,
+                                 WorkProgress* progress) {
+    if (jobs.empty()) return WindowsPrintResult::Printed;
+    const HDC dc = CreatePrinterDC(settings, false);
+    if (dc == nullptr) return WindowsPrintResult::PrinterNotOpened;
+    WindowsPrintResult result = WindowsPrintResult::Printed;
+    if (!StartJobDocument(dc, jobs.front())) {
+        result = WindowsPrintResult::Stopped;
+    } else {
+        PrintContextLoan loan(grid, dc);
+        const std::int64_t total = static_cast<std::int64_t>(jobs.size());
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            if (!PrintJobPage(grid, dc, jobs[i])) {
+                result = WindowsPrintResult::Stopped;
+                break;
+            }
+            if (progress != nullptr && i + 1 < jobs.size() &&
+                !progress->KeepGoing(static_cast<std::int64_t>(i) + 1, total)) {
+                result = WindowsPrintResult::Cancelled;
+                break;
+            }
+        }
+        EndDoc(dc);
+    }
+    DeleteDC(dc);
+    return result;
 }
 
 }  // namespace
@@ -101,14 +156,8 @@ void PrintPage(Grid& grid, int page_index, int group_index, bool exchange_margin
     PaintPageLines(model, canvas, first, end, group, origin, date);
 }
 
-WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs) {
-    for (const PrintJob& job : jobs) {
-        const HDC dc = CreatePrinterDC(settings, false);
-        if (dc == nullptr) return WindowsPrintResult::PrinterNotOpened;
-        const bool printed = PrintOneJob(grid, dc, job);
-        DeleteDC(dc);
-        if (!printed) return WindowsPrintResult::Stopped;
-        Sleep(kPauseAfterPageMilliseconds);
-    }
-    return WindowsPrintResult::Printed;
+WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs,
+                             PrintJobGrouping grouping, WorkProgress* progress) {
+    return grouping == PrintJobGrouping::OneJob ? PrintAsOneJob(grid, settings, jobs, progress)
+                                                : PrintJobPerPage(grid, settings, jobs, progress);
 }

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "base/work_progress.h"
 #include "grid/grid_win32.h"
 #include "base/print_settings.h"
 #include "print/windows_printing.h"
@@ -22,11 +23,22 @@ enum class WindowsPrintResult {
     Printed,           // every job was printed
     PrinterNotOpened,  // a device context for the current printer could not be made
     Stopped,           // the spooler refused a job or a page; the jobs before it are printed
+    Cancelled,         // the progress said stop; the pages before that point are printed
 };
 
-// Prints the jobs in order, each its own print job named by FormatPrintJobName on a new device
-// context for the current printer (orientation from `settings`), and waits one second after
-// each page. Ends at the first failure.
-[[nodiscard]] WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs);
+// How the pages reach the spooler.
+enum class PrintJobGrouping {
+    JobPerPage,  // each page its own job, one second apart: the spooler's order as it always was
+    OneJob,      // every page in one job, named as the first page's job, without pauses
+};
+
+// Prints the jobs in order on device contexts for the current printer (orientation from
+// `settings`): each its own print job named by FormatPrintJobName, with a one-second wait after
+// each page, or all as the pages of one job. Ends at the first failure. A `progress` is told the
+// pages done of all after every page and may stop printing there; the one-second waits are its
+// pauses. One job cut short ends with the pages drawn so far, as separate jobs would have.
+[[nodiscard]] WindowsPrintResult PrintJobs(Grid& grid, const PrintSettings& settings, const std::vector<PrintJob>& jobs,
+                                           PrintJobGrouping grouping = PrintJobGrouping::JobPerPage,
+                                           WorkProgress* progress = nullptr);
 
 #endif

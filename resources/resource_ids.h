@@ -91,12 +91,18 @@
 #define IDC_PAGES_GROUP_FROM        121
 #define IDC_PAGES_GROUP_TO          122
 #define IDC_PAGES_COPIES            131
+#define IDC_PAGES_ONE_JOB           141
 
 // "ExportTable": output file, format and code table. Buttons IDOK and IDCANCEL.
 #define IDC_EXPORT_PATH             101
 #define IDC_EXPORT_FORMAT           102
 #define IDC_EXPORT_CODE_TABLE       103
 #define IDC_EXPORT_CHOOSE_FILE      703
+
+// "WorkProgress": the modeless window of long work. Its button is IDCANCEL.
+#define IDC_PROGRESS_WHAT           101
+#define IDC_PROGRESS_COUNT          102
+#define IDC_PROGRESS_BAR            103
 
 // The grid's child-window identifier inside the main window.
 #define IDC_GRID               1001

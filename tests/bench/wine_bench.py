@@ -132,9 +132,15 @@ class Bench:
     # ---- waiting for the program ----
     def idle(self, app: Lintaro) -> None:
         """Returns once the main window's thread has handled a sent WM_NULL and the grid has
-        painted everything invalidated."""
-        self.driver.call("idle", app.main.handle, IDLE_TIMEOUT_MS, self.grid.handle,
-                         timeout=IDLE_TIMEOUT_MS / 1000 + 30)
+        painted everything invalidated, with the main window enabled again: work longer than
+        half a second handles messages between its steps, the main window disabled meanwhile
+        (a message box disables it too, and no_message_box then tells)."""
+        while True:
+            self.driver.call("idle", app.main.handle, IDLE_TIMEOUT_MS, self.grid.handle,
+                             timeout=IDLE_TIMEOUT_MS / 1000 + 30)
+            if app.main.info().enabled or app.dialogs():
+                return
+            time.sleep(0.002)
 
     def wait_gone(self, window) -> None:
         deadline = time.monotonic() + 600

@@ -23,6 +23,7 @@ from wine_process import FileHolder
 
 # The sample tables and pictures kept with the tests.
 SAMPLES = Path(__file__).resolve().parents[1] / "samples"
+MAKE_TABLE = Path(__file__).resolve().parents[2] / "scripts" / "make-table.py"
 READER = Path(__file__).resolve().parent / "export_reader.py"
 
 EXPORT_CAPTION = " Експорт на таблица"
@@ -398,6 +399,48 @@ def test_a_large_table_on_a_disk_that_fills_keeps_whole_records_counted_and_is_r
                 assert len(records) > 5000
             cut.unlink()
     assert lintaro.is_running()
+
+def test_cancel_in_a_million_row_export_removes_the_file_and_says_so(lintaro, tmp_path, test_env):
+    table = tmp_path / "million.rdf"
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(table), "--rows", "1000000"], check=True)
+    lintaro.start([table], timeout=180)
+    target = tmp_path / "million.txt"
+    dialog = open_export_dialog(lintaro)
+    dialog.set_control_text(PATH_ID, windows_path(target))
+    # Boxed text, the slowest format: written in large blocks, CSV can end in half a second.
+    pick(dialog, FORMAT_ID, FORMATS[0])
+    dialog.click(IDOK)
+    dialog.wait_gone()
+
+    progress = lintaro.driver.wait(window_class="LintaroProgress", exe=lintaro.windows_exe, visible=True,
+                                   timeout=30)
+    assert progress.info().owner == lintaro.main.handle
+    assert progress.control_text(101) == "Експорт на таблицата във файл..."
+    assert re.fullmatch(r"Записани редове: \d+ от 1000000", progress.control_text(102))
+    assert not lintaro.main.info().enabled
+    assert target.exists(), "the rows go to the file as they are written"
+    lintaro.screenshot(test_env.screenshot_dir / "export-progress.png")
+    # Cancel twice: the second press finds the stop on its way and changes nothing.
+    progress.click(IDCANCEL)
+    progress.click(IDCANCEL)
+    box, caption, text = lintaro.wait_message_box(timeout=30)
+    assert caption == "Lintaro 2.0"
+    assert text == "Експортът е прекъснат.\r\nНепълният файл е изтрит:\r\n" + windows_path(target)
+    assert not progress.exists()
+    assert not target.exists()
+    box.click(IDOK)
+    box.wait_gone()
+    assert lintaro.main.info().enabled
+    assert lintaro.is_running()
+
+    # Closing the program during the export stops it too, removes the file and ends at once.
+    dialog = open_export_dialog(lintaro)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    lintaro.driver.wait(window_class="LintaroProgress", exe=lintaro.windows_exe, visible=True, timeout=30)
+    lintaro.main.close()
+    assert lintaro.exit_code(timeout=30) == 0
+    assert not target.exists()
 
 
 # ----------------------------------------------------------------------------------------------

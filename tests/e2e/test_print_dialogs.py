@@ -378,6 +378,38 @@ def test_the_converter_sends_lpt1_the_bytes_the_print_command_sends(lintaro, tes
             assert result.stdout != sent and result.stdout.count(EPSON_DRAFT12_BEGIN) >= 2
 
 
+def test_the_progress_window_follows_the_pages_sent_and_its_cancel_stops_after_the_current_one(
+        report, test_env):
+    dialog = open_pages_to_print(report, too_wide=True)
+    # One stream to the port: no choice of print jobs to offer.
+    assert not dialog.item(141).info().visible
+    pages = int(dialog.control_text(PAGE_TO))
+    assert pages >= 3, "the report runs over three pages at least"
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    first, _, text = report.wait_message_box()
+    assert text == SHEET_PROMPT
+    time.sleep(0.6)  # as a user takes a moment: the run has then taken more than half a second
+    first.click(IDOK)
+    first.wait_gone()
+    progress = report.driver.wait(window_class="LintaroProgress", exe=report.windows_exe, visible=True,
+                                  timeout=10)
+    assert progress.control_text(101) == "Изпращане на страниците към LPT1..."
+    assert progress.control_text(102) == f"Изпратени страници: 1 от {pages}"
+    # Cancel while the next sheet is asked for: that page is still printed, then no more.
+    box, caption, text = report.wait_message_box()
+    assert text == SHEET_PROMPT
+    progress.click(IDCANCEL)
+    box.click(IDOK)
+    box.wait_gone()
+    progress.wait_gone(timeout=10)
+    time.sleep(0.5)
+    assert report.dialogs() == []
+    settle(report)
+    assert len(lpt1_pages(test_env.read_lpt1())) == 2
+    assert report.main.info().enabled
+
+
 def report_copy(tmp_path: Path, page: str, extra_head: str = "", extra_rows: str = "") -> Path:
     """The report with another "Page:" line, more head lines and more rows."""
     text = (SAMPLES / "lpt-report.rdf").read_bytes().decode("cp1251")

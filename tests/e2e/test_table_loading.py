@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import struct
+import subprocess
+import sys
 import time
 from pathlib import Path
 
@@ -85,3 +87,27 @@ def test_main_window_screenshot_with_a_loaded_table(lintaro, test_env):
     lintaro.start([SAMPLES / "furniture.rdf"])
     shot = lintaro.screenshot(test_env.screenshot_dir / "loaded-furniture.png")
     assert image_size(shot) == (896, 576)
+
+
+def test_a_cancelled_load_of_a_big_file_gives_the_demonstration_table(lintaro, tmp_path):
+    table = tmp_path / "big.rdf"
+    maker = Path(__file__).resolve().parents[2] / "scripts" / "make-table.py"
+    # Read in blocks in one pass, a million rows can be in before the progress window is due.
+    subprocess.run([sys.executable, str(maker), str(table), "--rows", "3000000", "--title", "Голяма"],
+                   check=True)
+    lintaro.start([table], wait=False)
+    progress = lintaro.driver.wait(window_class="LintaroProgress", exe=lintaro.windows_exe, visible=True,
+                                   timeout=60)
+    assert progress.control_text(101) == "Зареждане на таблицата от файла..."
+    assert progress.control_text(102).startswith("Прочетено: ")
+    progress.click(2)  # "Отказ"
+    main = lintaro.wait_main_window(timeout=60)
+    # The table the program shows without a data file, under its own caption.
+    assert main.info().caption == "Lintaro 2.0"
+    grid = lintaro.grid_window()
+    grid.record_text()
+    grid.send(0x000F)  # WM_PAINT
+    painted = [text for paint in grid.painted_text() for _, _, text in paint]
+    assert any("Колона 1" in text for text in painted), painted[:20]
+    assert not any("Голяма" in text for text in painted)
+    assert lintaro.driver.find(window_class="LintaroProgress", exe=lintaro.windows_exe) == []

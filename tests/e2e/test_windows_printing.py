@@ -26,6 +26,8 @@ SUBSET_ALL, SUBSET_ODD, SUBSET_EVEN = "Всички страници", "Нече
 PAGE_NUMBERS_LIST, FIRST_PAGE_NUMBER, PRINT_DATE, CELL_HEIGHT_LIST = 121, 131, 135, 112
 TITLES_EACH_PAGE, HEADER_EACH_PAGE, FOOTER_EACH_PAGE = 132, 133, 134
 PAGE_NUMBER_STYLE, KEY_COLUMNS, FIT_TO_WIDTH = 141, 142, 143
+ONE_JOB = 141
+PROGRESS_CLASS, PROGRESS_WHAT, PROGRESS_COUNT = "LintaroProgress", 101, 102
 
 TOO_WIDE = ("Ширината на таблицата е по-голяма от полето\r\n"
             "за печат. Бихте могли да скриете част от\r\n"
@@ -84,18 +86,22 @@ def start_table(lintaro, rows: int, cfg: bytes | None = None, **options):
 
 
 def settle(lintaro, timeout: float = 20.0) -> None:
-    """Waits until the program's thread is back in its message loop. While it prints it handles
-    no messages, and a window that has not for a few seconds counts as hung and refuses sent
-    messages at once: ask again until it answers."""
+    """Waits until the program's thread is back in its message loop. A print longer than half a
+    second answers between its pages too, with the main window disabled until it ends (or a
+    message box asks something); before that it handles no messages, and a window that has not
+    for a few seconds counts as hung and refuses sent messages at once: ask again until it
+    answers."""
     deadline = time.monotonic() + timeout
     while True:
         try:
             lintaro.main.send(WM_NULL)
-            return
+            if lintaro.main.info().enabled or lintaro.dialogs():
+                return
         except HarnessError:
-            if time.monotonic() > deadline:
-                raise
-            time.sleep(0.2)
+            pass
+        if time.monotonic() > deadline:
+            raise HarnessError("the program did not come back from its work")
+        time.sleep(0.2)
 
 
 def eventually(check, timeout: float = 3.0) -> bool:
@@ -884,6 +890,98 @@ def test_a_printer_that_cannot_be_opened_is_reported_and_prints_nothing(lintaro,
     settle(lintaro)
     assert lintaro.dialogs() == []
     assert new_jobs(test_env, known) == []
+
+
+# ----------------------------------------------------------------------------------------------
+# Long prints: the progress window, Cancel, and all pages as one job
+
+
+def wait_progress(lintaro, timeout: float = 10.0):
+    return lintaro.driver.wait(window_class=PROGRESS_CLASS, exe=lintaro.windows_exe, visible=True,
+                               timeout=timeout)
+
+
+def start_twenty_pages(lintaro) -> None:
+    start_table(lintaro, rows=1300)
+    assert page_count_offered(lintaro) >= 20, "1300 rows of Arial 10 fill twenty A4 pages"
+
+
+def test_cancel_in_a_twenty_page_print_keeps_the_jobs_sent_and_the_window_answers(lintaro, test_env):
+    start_twenty_pages(lintaro)
+    known = test_env.pdfs()
+    dialog = open_pages_to_print(lintaro)
+    assert not dialog.is_checked(ONE_JOB), "page by page unless the user asks"
+    dialog.set_control_text(PAGE_TO, "20")
+    dialog.click(IDOK)
+    dialog.wait_gone()
+
+    progress = wait_progress(lintaro)
+    info = progress.info()
+    assert info.owner == lintaro.main.handle and info.caption == " Lintaro 2.0"
+    assert progress.control_text(PROGRESS_WHAT) == "Отпечатване на таблицата..."
+    assert re.fullmatch(r"Изпратени страници: \d+ от 20", progress.control_text(PROGRESS_COUNT))
+    # No command can start meanwhile, yet the main window answers and paints at once: Page Down
+    # in the grid (sent, so the call returns only when the program handled it) repaints rows of
+    # the second page under the progress window.
+    assert not lintaro.main.info().enabled
+    grid = lintaro.grid_window()
+    grid.record_text()
+    grid.send(WM_KEYDOWN, VK_NEXT)
+    assert eventually(lambda: any("Стоков запис 0" in text for paint in grid.painted_text()
+                                  for _, _, text in paint), timeout=5)
+    lintaro.screenshot(test_env.screenshot_dir / "printing-progress.png")
+    lintaro.screenshot(test_env.screenshot_dir / "printing-progress-window.png", window=progress)
+
+    test_env.wait_for_pdfs(3, known, timeout=30)
+    progress.click(IDCANCEL)
+    progress.wait_gone(timeout=5)
+    settle(lintaro)
+    assert lintaro.main.info().enabled
+    time.sleep(2)
+    pdfs = new_jobs(test_env, known)
+    assert 3 <= len(pdfs) < 20, pdfs
+    assert [job_name(p) for p in pdfs] == [f"Linta_1_{page:03d}_1" for page in range(1, len(pdfs) + 1)]
+    # Commands work again: the pages dialog opens and remembers nothing of the cancelled run.
+    dialog = open_pages_to_print(lintaro)
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+
+
+def test_one_job_prints_all_pages_groups_and_copies_in_order_as_one_pdf(lintaro, test_env):
+    start_twenty_pages(lintaro)
+    dialog = open_pages_to_print(lintaro)
+    dialog.set_checked(ONE_JOB, True)
+    (pdf,) = print_pages(lintaro, test_env, 1, last=10, copies=2, dialog=dialog)
+    # Named as the first page's job; the copies follow each other, each in page order.
+    assert job_name(pdf) == "Linta_1_001_1"
+    assert test_env.pdf_page_count(pdf) == 20
+    pages = pdf_text(test_env, pdf).split("\f")
+    rows = [page_rows(page) for page in pages if page.strip()]
+    assert len(rows) == 20 and all(rows)
+    # Every row of pages 1 to 10 once, in order, then the same again for the second copy.
+    first_copy = [row for page in rows[:10] for row in page]
+    assert first_copy == list(range(1, len(first_copy) + 1)) and len(first_copy) > 500
+    assert rows[10:] == rows[:10]
+
+    # The choice holds for the next print of this run; unchecked, every page is a job again.
+    dialog = open_pages_to_print(lintaro)
+    assert dialog.is_checked(ONE_JOB)
+    dialog.set_checked(ONE_JOB, False)
+    pdfs = print_pages(lintaro, test_env, 2, first=19, last=20, dialog=dialog)
+    assert [job_name(p) for p in pdfs] == ["Linta_1_019_1", "Linta_1_020_1"]
+
+
+def test_closing_the_main_window_during_a_print_stops_it_and_ends_the_program(lintaro, test_env):
+    start_twenty_pages(lintaro)
+    known = test_env.pdfs()
+    dialog = open_pages_to_print(lintaro)
+    dialog.click(IDOK)
+    dialog.wait_gone()
+    progress = wait_progress(lintaro)
+    lintaro.main.close()
+    assert lintaro.exit_code(timeout=15) == 0
+    time.sleep(2)
+    assert 1 <= len(new_jobs(test_env, known)) < 5
 
 
 # ----------------------------------------------------------------------------------------------

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "stopping_progress.h"
+
 namespace {
 
 const MillisecondClock kFixedClock = [] { return 500; };
@@ -302,7 +304,7 @@ std::string TableCells(const DataFileTable& table) {
 
 // ReadDataFile on `file` handed over `block` bytes at a time.
 TableReadResult ReadInBlocks(const std::string& file, std::size_t block, std::string& head,
-                             DataFileTable& table) {
+                             DataFileTable& table, WorkProgress* progress = nullptr) {
     std::size_t at = 0;
     return ReadDataFile(
         [&](char* buffer, std::size_t capacity) {
@@ -311,7 +313,40 @@ TableReadResult ReadInBlocks(const std::string& file, std::size_t block, std::st
             at += count;
             return static_cast<std::ptrdiff_t>(count);
         },
-        head, table, kFixedClock);
+        head, table, kFixedClock, nullptr, progress, static_cast<std::int64_t>(file.size()));
+}
+
+TEST(DataFile, AProgressFollowsTheBytesReadAndStoppedLeavesNoTable) {
+    std::string file = "Titles:\r\nA\r\nData:";
+    for (int row = 0; row < 2000; ++row) file += "\r\nx" + std::to_string(row);
+    ASSERT_EQ(file.size(), 12907u);
+    // Asked before every block: 0, 5000 and 10000 bytes read, then at the end of the file.
+    StoppingProgress followed;
+    std::string head;
+    DataFileTable whole;
+    ASSERT_EQ(ReadInBlocks(file, 5000, head, whole, &followed), TableReadResult::Read);
+    EXPECT_EQ(whole.store->CountRows(), 2000u);
+    const std::vector<std::pair<std::int64_t, std::int64_t>> asked = {
+        {0, 12907}, {5000, 12907}, {10000, 12907}, {12907, 12907}};
+    EXPECT_EQ(followed.calls, asked);
+
+    // Whole in memory: one block, then the end.
+    StoppingProgress at_once;
+    DataFileTable read_whole;
+    ASSERT_EQ(ReadDataFileTable(file, read_whole, kFixedClock, nullptr, &at_once), TableReadResult::Read);
+    EXPECT_EQ(at_once.calls, (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 12907}, {12907, 12907}}));
+
+    // Stopped before the first, a middle or the last block: no table, nothing of the file taken.
+    for (int stop_at : {1, 2, 4}) {
+        StoppingProgress stopping(stop_at);
+        DataFileTable table;
+        table.header = "before";
+        std::string stopped_head;
+        EXPECT_EQ(ReadInBlocks(file, 5000, stopped_head, table, &stopping), TableReadResult::Cancelled) << stop_at;
+        EXPECT_EQ(table.store, nullptr) << stop_at;
+        EXPECT_EQ(table.header, "before") << stop_at;
+        EXPECT_EQ(static_cast<int>(stopping.calls.size()), stop_at);
+    }
 }
 
 TEST(DataFile, ReadsTheSameWhereverTheBlocksOfTheFileEnd) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "print/dos_cyrillic.h"
+#include "stopping_progress.h"
 #include "text_page_sample.h"
 
 namespace {
@@ -360,6 +361,36 @@ TEST(DotMatrixPrintTextPages, PromptsBeforeEveryChosenPage) {
         EXPECT_EQ(run.prompts, static_cast<int>(c.prompts)) << c.name;
         EXPECT_EQ(run.pages_sent, static_cast<int>(c.pages.size())) << c.name;
         EXPECT_EQ(run.cancelled, c.cancelled) << c.name;
+    }
+}
+
+TEST(DotMatrixPrintTextPages, AProgressIsToldThePagesSentAndMayStopBeforeTheNext) {
+    const struct {
+        const char* name;
+        TextPageChoice choice;
+        int stop_at_call;
+        std::vector<int> pages;
+        std::vector<std::pair<std::int64_t, std::int64_t>> calls;
+        bool cancelled;
+    } cases[] = {
+        {"told between pages, never after the last", {1, 3, 0}, 0, {1, 2, 3}, {{1, 3}, {2, 3}}, false},
+        {"stop after the first page", {1, 3, 0}, 1, {1}, {{1, 3}}, true},
+        {"stop before the last page", {1, 3, 0}, 2, {1, 2}, {{1, 3}, {2, 3}}, true},
+        {"the odd pages count two", {1, 3, 1}, 0, {1, 3}, {{1, 2}}, false},
+        {"one page: nothing to tell", {2, 2, 0}, 1, {2}, {}, false},
+    };
+    for (const auto& c : cases) {
+        auto table = MakeThreePageTable();
+        RecordingPort port;
+        ScriptedPrompt prompt({});
+        StoppingProgress progress(c.stop_at_call);
+        const TextPrintRun run = PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt, &progress);
+        std::string expected;
+        for (int page : c.pages) expected += ExpectedPage(page - 1, 3, 2);
+        EXPECT_EQ(port.All(), expected) << c.name;
+        EXPECT_EQ(progress.calls, c.calls) << c.name;
+        EXPECT_EQ(run.cancelled, c.cancelled) << c.name;
+        EXPECT_EQ(prompt.asked, c.pages.size()) << c.name;
     }
 }
 

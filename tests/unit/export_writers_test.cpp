@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "export_sample.h"
+#include "stopping_progress.h"
 #include "base/byte_order.h"
 #include "text_grid_builder.h"
 
@@ -487,6 +488,18 @@ std::unique_ptr<TextGrid> ManyRows(int rows) {
     return table;
 }
 
+// 3000 rows of one column "r<n>", one per line, no page lines.
+std::unique_ptr<TextGrid> MakeLongTable() {
+    auto table = std::make_unique<TextGrid>(std::vector<TextColumn>{{"Ред"}});
+    std::vector<LayoutLine> lines;
+    for (int row = 0; row < 3000; ++row) {
+        table->SetRow(row, {"r" + std::to_string(row)});
+        lines.push_back(RowLine(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(row + 1)));
+    }
+    table->SetLines(lines);
+    return table;
+}
+
 TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
     const int formats[] = {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase};
     auto table = ManyRows(12000);
@@ -585,6 +598,34 @@ TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWholeLinesAndCountsThem) 
             EXPECT_EQ(outcome.rows, kept.rows) << format << " at " << capacity;
             EXPECT_TRUE(Text(sink.Bytes()) == expected)
                 << format << " at " << capacity << ": " << sink.Bytes().size() << " bytes, " << expected.size() << " expected";
+        }
+    }
+}
+
+TEST(ExportProgress, EveryWriterIsToldTheRowsAndStopsAtTheBlockWhereItIsAsked) {
+    for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
+        auto table = MakeLongTable();
+        StoppingProgress followed;
+        MemoryByteSink whole;
+        const ExportOutcome all = ExportTable(table->grid, &whole, format, 0, kSampleExportDate, &followed);
+        EXPECT_FALSE(all.cancelled) << format;
+        EXPECT_EQ(all.rows, 3000) << format;
+        const std::vector<std::pair<std::int64_t, std::int64_t>> asked = {{0, 3000}, {1024, 3000}, {2048, 3000}};
+        EXPECT_EQ(followed.calls, asked) << format;
+
+        // Stopped at the second block: exactly the first 1024 rows, whole, and no more.
+        auto again = MakeLongTable();
+        StoppingProgress stopping(2);
+        MemoryByteSink part;
+        const ExportOutcome cut = ExportTable(again->grid, &part, format, 0, kSampleExportDate, &stopping);
+        EXPECT_TRUE(cut.cancelled) << format;
+        EXPECT_FALSE(cut.write_failed) << format;
+        EXPECT_EQ(cut.rows, 1024) << format;
+        const std::string text = Text(part.Bytes());
+        EXPECT_NE(text.find("r1023"), std::string::npos) << format;
+        EXPECT_EQ(text.find("r1024"), std::string::npos) << format;
+        if (format == kExportDbase) {
+            EXPECT_EQ(ReadUint32(part.Bytes().data() + 4), 1024u);
         }
     }
 }
