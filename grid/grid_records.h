@@ -65,16 +65,28 @@ struct PageNumberStyle {
     };
 };
 
+// Bits of PrintOptions::sum_lines: where the sums of the columns marked ColumnFlags::Sum
+// appear. Zero, with at least one column summed, is the total at the end of the table alone.
+struct SumPlacement {
+    enum : std::uint8_t {
+        PageTotals = 0x1,      // at the foot of every page: "Общо за страницата" and the running "Пренос"
+        BroughtForward = 0x2,  // at the head of every page after the first: "Пренос от предходна страница"
+        GroupTotals = 0x4,     // a subtotal after each run of equal keys in the column the view is sorted by
+        NoEndTotal = 0x8,      // no "Общо" at the end of the table
+    };
+};
+
 // How the table goes onto paper beyond the table style; all zero is the plain look.
 struct PrintOptions {
     std::uint16_t key_columns = 0;  // leading visible columns repeated left of every column group
     std::uint8_t page_number_style = PageNumberStyle::Plain;
     std::uint8_t fit_to_width = 0;  // 1: the printed table is scaled down to one column group
+    std::uint8_t sum_lines = 0;     // SumPlacement bits
 };
 
 inline bool operator==(const PrintOptions& a, const PrintOptions& b) {
     return a.key_columns == b.key_columns && a.page_number_style == b.page_number_style &&
-           a.fit_to_width == b.fit_to_width;
+           a.fit_to_width == b.fit_to_width && a.sum_lines == b.sum_lines;
 }
 inline bool operator!=(const PrintOptions& a, const PrintOptions& b) { return !(a == b); }
 
@@ -85,6 +97,7 @@ struct ColumnFlags {
         TextFlow = 0x10,    // wrap the text over several lines
         Abbreviate = 0x20,  // shorten personal names to initials
         Bold = 0x40,        // cells in the bold variant of the table font
+        Sum = 0x80,         // the column's amounts are added up on the sum lines
     };
 };
 
@@ -147,8 +160,19 @@ struct LineKind {
         DateLine = 23,
         PageNumber = 31,
         PageBreak = 32,
+        // Sum lines, one text line high, drawn like a data row in bold: a label over the
+        // visible columns before the first summed one, and the sums under the summed columns.
+        // Their key indexes the model's sums (grid/sum_lines.h).
+        GroupTotal = 40,      // after a run of equal keys of the sorted column; the key is the label
+        PageTotal = 41,       // "Общо за страницата": the page's rows
+        CarriedTotal = 42,    // "Пренос": every row up to the end of this page
+        BroughtForward = 43,  // "Пренос от предходна страница": every row before this page
+        EndTotal = 44,        // "Общо": every row of the view
+        SumNote = 45,         // "3 стойности не са числа": one plain text line under the end total
     };
 };
+
+inline bool IsSumLine(std::uint8_t kind) { return kind >= LineKind::GroupTotal && kind <= LineKind::SumNote; }
 
 // Bits of LayoutLine::flags.
 struct LineFlags {
