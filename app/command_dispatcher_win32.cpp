@@ -186,8 +186,12 @@ void EditColumnAppearance(HWND main_window) {
     } catch (const std::bad_alloc&) {
         return;
     }
-    for (int i = 0; i < count; ++i) grid->GetColumnInfo(i, columns[i]);
-    if (Dialog_ColumnProperties(main_window, columns)) grid->SetAllColumnInfo(columns.data(), count);
+    int row_numbers = -1;
+    for (int i = 0; i < count; ++i) {
+        grid->GetColumnInfo(i, columns[i]);
+        if (grid->IsRowNumberColumn(i)) row_numbers = i;
+    }
+    if (Dialog_ColumnProperties(main_window, columns, row_numbers)) grid->SetAllColumnInfo(columns.data(), count);
     grid->Redraw();
 }
 

@@ -138,6 +138,10 @@ PrintOptionChoices PrintOptionChoicesFrom(const PrintOptions& options) {
     choices.key_columns_key = static_cast<std::int32_t>(options.key_columns) + 1;
     choices.page_number_style_key = static_cast<std::int32_t>(options.page_number_style) + 1;
     choices.fit_to_width = options.fit_to_width != 0;
+    choices.end_total = (options.sum_lines & SumPlacement::NoEndTotal) == 0;
+    choices.page_totals = (options.sum_lines & SumPlacement::PageTotals) != 0;
+    choices.brought_forward = (options.sum_lines & SumPlacement::BroughtForward) != 0;
+    choices.group_totals = (options.sum_lines & SumPlacement::GroupTotals) != 0;
     return choices;
 }
 
@@ -150,6 +154,14 @@ PrintOptions ApplyPrintOptionChoices(const PrintOptions& original, const PrintOp
         options.page_number_style = static_cast<std::uint8_t>(choices.page_number_style_key - 1);
     }
     options.fit_to_width = choices.fit_to_width ? 1 : 0;
+    constexpr std::uint8_t kShown = SumPlacement::PageTotals | SumPlacement::BroughtForward |
+                                    SumPlacement::GroupTotals | SumPlacement::NoEndTotal;
+    std::uint8_t sums = static_cast<std::uint8_t>(original.sum_lines & ~kShown);
+    if (!choices.end_total) sums |= SumPlacement::NoEndTotal;
+    if (choices.page_totals) sums |= SumPlacement::PageTotals;
+    if (choices.brought_forward) sums |= SumPlacement::BroughtForward;
+    if (choices.group_totals) sums |= SumPlacement::GroupTotals;
+    options.sum_lines = sums;
     return options;
 }
 
@@ -161,7 +173,12 @@ ColumnChoices ColumnChoicesFromRecord(const GridColumnInfo& record) {
     choices.text_flow = (record.flags & ColumnFlags::TextFlow) != 0;
     choices.line_limit_key = LineLimitKey(record.max_lines);
     choices.abbreviate = (record.flags & ColumnFlags::Abbreviate) != 0;
+    choices.sum = (record.flags & ColumnFlags::Sum) != 0;
     return choices;
+}
+
+bool CanSumColumn(const GridColumnInfo& record, bool row_numbers) {
+    return !row_numbers && record.type != static_cast<std::uint32_t>(ColumnType::Picture);
 }
 
 void ApplyColumnChoices(GridColumnInfo& record, const ColumnChoices& choices) {
@@ -174,19 +191,21 @@ void ApplyColumnChoices(GridColumnInfo& record, const ColumnChoices& choices) {
     if (Offers(kAlignmentOptions, choices.alignment_key)) {
         record.alignment = AlignmentFromKey(choices.alignment_key);
     }
-    std::uint32_t flags = record.flags & ~(ColumnFlags::Bold | ColumnFlags::TextFlow | ColumnFlags::Abbreviate);
+    std::uint32_t flags =
+        record.flags & ~(ColumnFlags::Bold | ColumnFlags::TextFlow | ColumnFlags::Abbreviate | ColumnFlags::Sum);
     if (choices.bold) flags |= ColumnFlags::Bold;
     if (choices.text_flow) flags |= ColumnFlags::TextFlow;
     // Flowing text is never abbreviated: when both are asked for, text flow wins.
     if (choices.abbreviate && !choices.text_flow) flags |= ColumnFlags::Abbreviate;
+    if (choices.sum && CanSumColumn(record, false)) flags |= ColumnFlags::Sum;
     record.flags = flags;
     if (Offers(kLineLimitOptions, choices.line_limit_key)) {
         record.max_lines = LineLimitFromKey(choices.line_limit_key);
     }
 }
 
-ColumnEnabling ColumnEnablingFor(bool text_flow) {
-    return ColumnEnabling{text_flow, !text_flow};
+ColumnEnabling ColumnEnablingFor(bool text_flow, bool summable) {
+    return ColumnEnabling{text_flow, !text_flow, summable};
 }
 
 std::vector<ColumnListEntry> ColumnListEntries(const GridColumnInfo* records, int count) {

@@ -63,15 +63,21 @@ TableChoices TableChoicesFromStyle(const TableStyle& style);
 TableStyle ApplyTableChoices(const TableStyle& original, const TableChoices& choices);
 
 // The table dialog's controls for the print options: the two lists as their keys (stored
-// value + 1), fit to width as checked.
+// value + 1), fit to width and the four sum check boxes as checked. The end total is a check
+// box the user sees checked by default, so it is stored inverted (SumPlacement::NoEndTotal).
 struct PrintOptionChoices {
     std::int32_t key_columns_key = kNoChoice;
     std::int32_t page_number_style_key = kNoChoice;
     bool fit_to_width = false;
+    bool end_total = true;
+    bool page_totals = false;
+    bool brought_forward = false;
+    bool group_totals = false;
 };
 PrintOptionChoices PrintOptionChoicesFrom(const PrintOptions& options);
 // As for the style: a list without a selection, or with a key its table does not hold, keeps
 // the original value (a count of key columns from a layout file that the list does not offer).
+// Sum placement bits the dialog does not show pass through.
 PrintOptions ApplyPrintOptionChoices(const PrintOptions& original, const PrintOptionChoices& choices);
 
 // The state of the column dialog's editing controls for one column.
@@ -82,7 +88,11 @@ struct ColumnChoices {
     bool text_flow = false;
     std::int32_t line_limit_key = kNoChoice;
     bool abbreviate = false;
+    bool sum = false;
 };
+
+// Whether a column's amounts can be summed: never the row numbers nor a picture column.
+bool CanSumColumn(const GridColumnInfo& record, bool row_numbers);
 
 // What the column dialog shows for a record.
 ColumnChoices ColumnChoicesFromRecord(const GridColumnInfo& record);
@@ -91,16 +101,18 @@ ColumnChoices ColumnChoicesFromRecord(const GridColumnInfo& record);
 // to 128 characters; alignment and line limit mapped from their keys (a list without a
 // selection keeps the stored value); bold and text flow as checked; abbreviation only when
 // checked and text flow is not, since the two never stay on together. Flag bits the dialog
-// does not edit (Visible) and the column type are kept.
+// does not edit (Visible) and the column type are kept. Summing as checked, but never for a
+// picture column.
 void ApplyColumnChoices(GridColumnInfo& record, const ColumnChoices& choices);
 
 // Which of the column dialog's controls accept input: the line limit only for flowing text,
-// abbreviation only for text that does not flow.
+// abbreviation only for text that does not flow, summing only where CanSumColumn allows it.
 struct ColumnEnabling {
     bool line_limit = false;
     bool abbreviate = false;
+    bool sum = false;
 };
-ColumnEnabling ColumnEnablingFor(bool text_flow);
+ColumnEnabling ColumnEnablingFor(bool text_flow, bool summable);
 
 // One entry of the column dialog's column list: a visible column's title (at most 127
 // characters) and its index among all the grid's columns.

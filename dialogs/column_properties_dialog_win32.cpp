@@ -8,9 +8,10 @@
 
 namespace {
 
-// The record the controls show, or none.
+// The record the controls show, or none; and the row-number column, which is never summed.
 struct ShownColumn {
     int current = -1;
+    int row_numbers = -1;
 };
 // The records being edited and which of them the controls show.
 using ColumnDialogState = ModalEdit<std::vector<GridColumnInfo>, ShownColumn>;
@@ -25,10 +26,18 @@ void SelectKeyOrNothing(HWND dialog, int id, const OptionEntry* table, std::int3
     ComboSelect(dialog, id, OptionIndexOfKey(table, key));
 }
 
-void UpdateEnabling(HWND dialog) {
-    const ColumnEnabling enabling = ColumnEnablingFor(IsChecked(dialog, IDC_COLUMN_TEXT_FLOW));
+bool CurrentColumnSummable(const ColumnDialogState& state) {
+    const int current = state.extra.current;
+    if (current < 0 || current >= static_cast<int>(state.value.size())) return false;
+    return CanSumColumn(state.value[current], current == state.extra.row_numbers);
+}
+
+void UpdateEnabling(HWND dialog, const ColumnDialogState& state) {
+    const ColumnEnabling enabling =
+        ColumnEnablingFor(IsChecked(dialog, IDC_COLUMN_TEXT_FLOW), CurrentColumnSummable(state));
     EnableControl(dialog, IDC_COLUMN_LINE_LIMIT, enabling.line_limit);
     EnableControl(dialog, IDC_COLUMN_ABBREVIATE, enabling.abbreviate);
+    EnableControl(dialog, IDC_COLUMN_SUM, enabling.sum);
 }
 
 void ShowChoices(HWND dialog, const ColumnChoices& choices) {
@@ -38,9 +47,10 @@ void ShowChoices(HWND dialog, const ColumnChoices& choices) {
     SetCheck(dialog, IDC_COLUMN_TEXT_FLOW, choices.text_flow);
     SelectKeyOrNothing(dialog, IDC_COLUMN_LINE_LIMIT, kLineLimitOptions, choices.line_limit_key);
     SetCheck(dialog, IDC_COLUMN_ABBREVIATE, choices.abbreviate);
+    SetCheck(dialog, IDC_COLUMN_SUM, choices.sum);
 }
 
-ColumnChoices ReadChoices(HWND dialog) {
+ColumnChoices ReadChoices(HWND dialog, bool summable) {
     ColumnChoices choices;
     char title[kColumnTitleLimit + 1];
     GetControlText(dialog, IDC_COLUMN_TITLE, title, sizeof title);
@@ -50,12 +60,14 @@ ColumnChoices ReadChoices(HWND dialog) {
     choices.text_flow = IsChecked(dialog, IDC_COLUMN_TEXT_FLOW);
     choices.line_limit_key = SelectedKey(dialog, IDC_COLUMN_LINE_LIMIT);
     choices.abbreviate = IsChecked(dialog, IDC_COLUMN_ABBREVIATE);
+    // A box the user cannot change never sets the flag (a stray bit from a layout file goes).
+    choices.sum = summable && IsChecked(dialog, IDC_COLUMN_SUM);
     return choices;
 }
 
 void SaveCurrentColumn(HWND dialog, ColumnDialogState& state) {
     if (state.extra.current < 0) return;
-    ApplyColumnChoices(state.value[state.extra.current], ReadChoices(dialog));
+    ApplyColumnChoices(state.value[state.extra.current], ReadChoices(dialog, CurrentColumnSummable(state)));
 }
 
 // Shows the column selected in the list, first keeping the edits of the one shown so far.
@@ -69,7 +81,7 @@ void LoadSelectedColumn(HWND dialog, ColumnDialogState& state) {
     SaveCurrentColumn(dialog, state);
     state.extra.current = column;
     ShowChoices(dialog, ColumnChoicesFromRecord(state.value[column]));
-    UpdateEnabling(dialog);
+    UpdateEnabling(dialog, state);
 }
 
 void InitDialog(HWND dialog, ColumnDialogState& state) {
@@ -83,7 +95,7 @@ void InitDialog(HWND dialog, ColumnDialogState& state) {
     ComboSelect(dialog, IDC_COLUMN_LIST, 0);
     state.extra.current = -1;
     LoadSelectedColumn(dialog, state);
-    UpdateEnabling(dialog);
+    UpdateEnabling(dialog, state);
 }
 
 INT_PTR CALLBACK ColumnPropertiesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -102,7 +114,7 @@ INT_PTR CALLBACK ColumnPropertiesProc(HWND dialog, UINT message, WPARAM wparam, 
                 return TRUE;
             }
             if (id == IDC_COLUMN_TEXT_FLOW && notification == BN_CLICKED) {
-                UpdateEnabling(dialog);
+                UpdateEnabling(dialog, *state);
                 return TRUE;
             }
             if (id == IDOK && notification == 0) {
@@ -120,6 +132,6 @@ INT_PTR CALLBACK ColumnPropertiesProc(HWND dialog, UINT message, WPARAM wparam, 
 
 }  // namespace
 
-bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns) {
-    return EditModally(owner, "ColumnProperties", ColumnPropertiesProc, columns, ShownColumn{});
+bool Dialog_ColumnProperties(HWND owner, std::vector<GridColumnInfo>& columns, int row_number_column) {
+    return EditModally(owner, "ColumnProperties", ColumnPropertiesProc, columns, ShownColumn{-1, row_number_column});
 }

@@ -1,5 +1,6 @@
 // The table appearance dialog: check boxes for the table flags, lists for line type, cell height
-// and page-number position; the page-number wording, key columns and fitting to the width.
+// and page-number position; the page-number wording, key columns and fitting to the width;
+// where the sums go.
 #include "dialogs/table_properties_dialog_win32.h"
 
 #include <cstdint>
@@ -32,6 +33,10 @@ void ShowOptionChoices(HWND dialog, const PrintOptionChoices& choices) {
     FillCombo(dialog, IDC_TABLE_PAGE_NUMBER_STYLE, kPageNumberStyleOptions, choices.page_number_style_key);
     FillCombo(dialog, IDC_TABLE_KEY_COLUMNS, kKeyColumnOptions, choices.key_columns_key);
     SetCheck(dialog, IDC_TABLE_FIT_TO_WIDTH, choices.fit_to_width);
+    SetCheck(dialog, IDC_TABLE_END_TOTAL, choices.end_total);
+    SetCheck(dialog, IDC_TABLE_PAGE_TOTALS, choices.page_totals);
+    SetCheck(dialog, IDC_TABLE_BROUGHT_FORWARD, choices.brought_forward);
+    SetCheck(dialog, IDC_TABLE_GROUP_TOTALS, choices.group_totals);
 }
 
 PrintOptionChoices ReadOptionChoices(HWND dialog) {
@@ -39,6 +44,10 @@ PrintOptionChoices ReadOptionChoices(HWND dialog) {
     choices.page_number_style_key = SelectedKey(dialog, IDC_TABLE_PAGE_NUMBER_STYLE);
     choices.key_columns_key = SelectedKey(dialog, IDC_TABLE_KEY_COLUMNS);
     choices.fit_to_width = IsChecked(dialog, IDC_TABLE_FIT_TO_WIDTH);
+    choices.end_total = IsChecked(dialog, IDC_TABLE_END_TOTAL);
+    choices.page_totals = IsChecked(dialog, IDC_TABLE_PAGE_TOTALS);
+    choices.brought_forward = IsChecked(dialog, IDC_TABLE_BROUGHT_FORWARD);
+    choices.group_totals = IsChecked(dialog, IDC_TABLE_GROUP_TOTALS);
     return choices;
 }
 

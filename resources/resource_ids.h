@@ -41,6 +41,11 @@
 #define IDC_TABLE_PAGE_NUMBER_STYLE 141
 #define IDC_TABLE_KEY_COLUMNS       142
 #define IDC_TABLE_FIT_TO_WIDTH      143
+#define IDC_TABLE_SUM_FRAME         150
+#define IDC_TABLE_END_TOTAL         151
+#define IDC_TABLE_PAGE_TOTALS       152
+#define IDC_TABLE_BROUGHT_FORWARD   153
+#define IDC_TABLE_GROUP_TOTALS      154
 
 // "ColumnProperties": column appearance. Buttons IDOK and IDCANCEL.
 #define IDC_COLUMN_LIST             101
@@ -50,6 +55,7 @@
 #define IDC_COLUMN_TEXT_FLOW        132
 #define IDC_COLUMN_LINE_LIMIT       133
 #define IDC_COLUMN_ABBREVIATE       134
+#define IDC_COLUMN_SUM              135
 
 // "VisibleColumns": the columns the table shows. Buttons IDOK and IDCANCEL.
 #define IDC_VISIBLE_COLUMNS_LIST    101

@@ -56,9 +56,21 @@ PAGE_NUMBER_STYLE, KEY_COLUMNS, FIT_TO_WIDTH = 141, 142, 143
 TABLE_THIRD_GROUP = [PAGE_NUMBER_STYLE, KEY_COLUMNS, FIT_TO_WIDTH]
 PAGE_NUMBER_STYLES = ["Само номер", "стр. N от M"]
 KEY_COLUMN_COUNTS = ["Няма", "1", "2", "3", "4", "5"]
+# The framed group "Суми": check box id -> (text, SumPlacement bit; the end total is stored as
+# its absence, NoEndTotal).
+SUM_FRAME = 150
+END_TOTAL, PAGE_TOTALS, BROUGHT_FORWARD, GROUP_TOTALS = 151, 152, 153, 154
+SUM_CHECK_BOXES = {
+    END_TOTAL: ("Общо в края на таблицата", 0x8),
+    PAGE_TOTALS: ("Общо за страницата и пренос в края на всяка страница", 0x1),
+    BROUGHT_FORWARD: ("Пренос от предходна страница в началото на всяка страница", 0x2),
+    GROUP_TOTALS: ("Междинни суми при сортиране по колона", 0x4),
+}
+BS_GROUPBOX = 0x7
 
 # "ColumnProperties".
 COLUMN_LIST, TITLE, ALIGNMENT, BOLD, TEXT_FLOW, LINE_LIMIT, ABBREVIATE = 101, 111, 121, 131, 132, 133, 134
+SUM = 135
 ALIGNMENTS = ["Ляво", "Център", "Дясно"]
 LINE_LIMITS = ["Няма"] + [f"{n} реда" for n in range(2, 9)]
 COLUMN_LABELS = ["Колона", "Заглавие на колоната", "Изравняване на текста",
@@ -67,10 +79,11 @@ COLUMN_CHECK_BOXES = {
     BOLD: "Отпечатване с получер шрифт (Bold)",
     TEXT_FLOW: "Пренасяне (разливане) на текста",
     ABBREVIATE: "Съкращаване на текста (имена, дати, време)",
+    SUM: "Сумиране",
 }
 
 DEFAULT_STYLE = (1, 0, 3, 6)  # thin lines, normal height, page numbers top right, ColNumbers+HorzLines
-VISIBLE, TEXT_FLOW_BIT, ABBREVIATE_BIT, BOLD_BIT = 0x1, 0x10, 0x20, 0x40
+VISIBLE, TEXT_FLOW_BIT, ABBREVIATE_BIT, BOLD_BIT, SUM_BIT = 0x1, 0x10, 0x20, 0x40, 0x80
 
 
 def table_data() -> str:
@@ -270,6 +283,20 @@ def test_table_dialog_shows_its_controls_groups_and_the_current_style(table_app)
     assert dialog.combo_selected_text(PAGE_NUMBER_STYLE) == "Само номер"
     assert dialog.combo_selected_text(KEY_COLUMNS) == "Няма"
     assert not dialog.is_checked(FIT_TO_WIDTH)
+
+    # The framed group "Суми" below them, its four boxes inside it and above the buttons; a new
+    # table has the end total alone, which shows only once a column is summed.
+    assert (controls[SUM_FRAME].class_name, controls[SUM_FRAME].text) == ("Button", "Суми")
+    assert dialog.item(SUM_FRAME).info().style & 0xF == BS_GROUPBOX
+    sum_frame = dialog.item(SUM_FRAME).info().rect
+    assert sum_frame[1] >= frames[2][3]
+    for box, (text, _) in SUM_CHECK_BOXES.items():
+        assert (controls[box].class_name, controls[box].text) == ("Button", text)
+        assert inside(dialog.item(box).info().rect, sum_frame), box
+        assert dialog.item(box).info().rect[3] <= dialog.item(IDOK).info().rect[1], box
+    assert {box: dialog.is_checked(box) for box in SUM_CHECK_BOXES} == {
+        END_TOTAL: True, PAGE_TOTALS: False, BROUGHT_FORWARD: False, GROUP_TOTALS: False}
+    table_app.screenshot(table_app.env.screenshot_dir / "appearance-table-dialog.png", window=dialog)
     close_with(dialog, IDCANCEL)
     assert table_app.close() == 0
     assert read_style(table_app.layout) == DEFAULT_STYLE
@@ -466,8 +493,9 @@ def test_column_dialog_shows_its_controls_and_offers_only_visible_columns(table_
     frames = frames_of(dialog)
     assert len(frames) == 2
     assert inside(dialog.item(COLUMN_LIST).info().rect, frames[0])
-    for control in (TITLE, ALIGNMENT, BOLD, TEXT_FLOW, LINE_LIMIT, ABBREVIATE):
+    for control in (TITLE, ALIGNMENT, BOLD, TEXT_FLOW, LINE_LIMIT, ABBREVIATE, SUM):
         assert inside(dialog.item(control).info().rect, frames[1]), control
+    assert dialog.item(SUM).info().rect[3] <= dialog.item(IDOK).info().rect[1]
 
     # Every column of a fresh table is visible; the row-number column comes first, right-aligned.
     assert dialog.combo_items(COLUMN_LIST) == ["No", "No.", "Име", "Бележка", "Сума"]
@@ -475,9 +503,12 @@ def test_column_dialog_shows_its_controls_and_offers_only_visible_columns(table_
     assert column_state(dialog) == {"title": "No", "alignment": "Дясно", "bold": False, "flow": False,
                                     "limit": "Няма", "abbreviate": False, "limit_enabled": False,
                                     "abbreviate_enabled": True}
+    # The row numbers are never summed: the box is off and cannot be checked.
+    assert not dialog.is_checked(SUM) and not dialog.item(SUM).info().enabled
     select_column(dialog, "Бележка")
     assert column_state(dialog)["title"] == "Бележка"
     assert column_state(dialog)["alignment"] == "Ляво"
+    assert not dialog.is_checked(SUM) and dialog.item(SUM).info().enabled
     # Text flow enables the line limit and disables abbreviation, and back.
     dialog.set_checked(TEXT_FLOW, True)
     state = column_state(dialog)
@@ -514,6 +545,8 @@ def test_editing_several_columns_in_one_visit_changes_them_all(table_app, test_e
     dialog.set_control_text(TITLE, "Сума в лева")
     dialog.select_combo(ALIGNMENT, "Център")
     dialog.set_checked(BOLD, True)
+    dialog.set_checked(SUM, True)
+    table_app.screenshot(table_app.env.screenshot_dir / "appearance-column-dialog.png", window=dialog)
     # "Бележка": abbreviation first, then text flow with a limit: text flow wins on OK.
     select_column(dialog, "Бележка")
     dialog.set_checked(ABBREVIATE, True)
@@ -534,6 +567,7 @@ def test_editing_several_columns_in_one_visit_changes_them_all(table_app, test_e
     select_column(dialog, "Сума в лева")
     assert column_state(dialog)["alignment"] == "Център"
     assert column_state(dialog)["bold"]
+    assert dialog.is_checked(SUM)
     select_column(dialog, "Бележка")
     assert column_state(dialog) == {"title": "Бележка", "alignment": "Ляво", "bold": False,
                                     "flow": True, "limit": "3 реда", "abbreviate": False,
@@ -547,7 +581,7 @@ def test_editing_several_columns_in_one_visit_changes_them_all(table_app, test_e
     assert flags_alignment_limit[1] == (VISIBLE, 1, 0)                  # "No.": untouched
     assert flags_alignment_limit[2] == (VISIBLE, 1, 0)                  # "Име": "Дясно" is 1
     assert flags_alignment_limit[3] == (VISIBLE | TEXT_FLOW_BIT, 0, 3)  # "Бележка": no abbreviation
-    assert flags_alignment_limit[4] == (VISIBLE | BOLD_BIT, 2, 0)       # "Сума": "Център" is 2
+    assert flags_alignment_limit[4] == (VISIBLE | BOLD_BIT | SUM_BIT, 2, 0)  # "Сума": "Център" is 2
 
 
 def test_cancelling_the_column_dialog_changes_nothing_and_repaints(table_app, test_env):

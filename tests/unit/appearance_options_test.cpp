@@ -188,6 +188,7 @@ TEST(ColumnChoices, OpenOnTheRecordAndOkGivesItBackUnchanged) {
                ColumnType::Number, "Сума"),
         Record(ColumnFlags::Visible | ColumnFlags::Abbreviate, 1, 0, ColumnType::Date, "Дата"),
         Record(ColumnFlags::Visible | 0x100, 7, 12, 201, "Odd values"),  // kept as they are
+        Record(ColumnFlags::Visible | ColumnFlags::Sum, 2, 0, ColumnType::Number, "Сумирана"),
     };
     for (const GridColumnInfo& original : records) {
         SCOPED_TRACE(original.title);
@@ -263,10 +264,35 @@ TEST(ColumnChoices, TextFlowWinsOverAbbreviation) {
         ApplyColumnChoices(record, choices);
         EXPECT_EQ(Value(record.flags), c.expected_flags) << c.text_flow << c.abbreviate;
     }
-    EXPECT_TRUE(ColumnEnablingFor(true).line_limit);
-    EXPECT_FALSE(ColumnEnablingFor(true).abbreviate);
-    EXPECT_FALSE(ColumnEnablingFor(false).line_limit);
-    EXPECT_TRUE(ColumnEnablingFor(false).abbreviate);
+    EXPECT_TRUE(ColumnEnablingFor(true, true).line_limit);
+    EXPECT_FALSE(ColumnEnablingFor(true, true).abbreviate);
+    EXPECT_FALSE(ColumnEnablingFor(false, true).line_limit);
+    EXPECT_TRUE(ColumnEnablingFor(false, true).abbreviate);
+}
+
+TEST(ColumnChoices, SummingIsCheckedOnAmountsAndNeverOnRowNumbersOrPictures) {
+    GridColumnInfo amount = Record(ColumnFlags::Visible | ColumnFlags::Bold, 1, 0, ColumnType::Number, "Сума");
+    EXPECT_FALSE(ColumnChoicesFromRecord(amount).sum) << "off until the user checks it";
+    ColumnChoices choices = ColumnChoicesFromRecord(amount);
+    choices.sum = true;
+    ApplyColumnChoices(amount, choices);
+    EXPECT_EQ(Value(amount.flags), 0xC1u) << "Visible, Bold and Sum";
+    EXPECT_TRUE(ColumnChoicesFromRecord(amount).sum);
+    choices.sum = false;
+    ApplyColumnChoices(amount, choices);
+    EXPECT_EQ(Value(amount.flags), 0x41u);
+
+    // A picture column's stray bit from a layout file goes on OK; text columns may be summed.
+    GridColumnInfo picture = Record(ColumnFlags::Visible | ColumnFlags::Sum, 0, 0, ColumnType::Picture, "Снимка");
+    choices = ColumnChoicesFromRecord(picture);
+    ApplyColumnChoices(picture, choices);
+    EXPECT_EQ(Value(picture.flags), 0x01u);
+    const GridColumnInfo text = Record(ColumnFlags::Visible, 0, 0, ColumnType::Text, "Сума като текст");
+    EXPECT_TRUE(CanSumColumn(text, false));
+    EXPECT_FALSE(CanSumColumn(text, true)) << "the row numbers";
+    EXPECT_FALSE(CanSumColumn(picture, false));
+    EXPECT_TRUE(ColumnEnablingFor(false, true).sum);
+    EXPECT_FALSE(ColumnEnablingFor(true, false).sum);
 }
 
 TEST(ColumnChoices, AListWithoutASelectionKeepsTheStoredValue) {
@@ -329,6 +355,38 @@ TEST(PrintOptionChoices, OpenOnTheStoredOptionsAndKeepWhatNoEntryStandsFor) {
     EXPECT_EQ(ApplyPrintOptionChoices(stored, odd).key_columns, 12);
     changed.key_columns_key = kNoChoice;
     EXPECT_EQ(ApplyPrintOptionChoices(stored, changed).key_columns, 12);
+}
+
+TEST(PrintOptionChoices, SumCheckBoxesShowAndStoreTheSumPlacement) {
+    struct Case {
+        std::uint8_t stored;
+        bool end_total, page_totals, brought_forward, group_totals;
+    };
+    const std::vector<Case> cases = {
+        {0x00, true, false, false, false},  // a layout file from before: the end total alone
+        {0x01, true, true, false, false},
+        {0x02, true, false, true, false},
+        {0x04, true, false, false, true},
+        {0x08, false, false, false, false},
+        {0x0F, false, true, true, true},
+    };
+    for (const Case& c : cases) {
+        PrintOptions stored;
+        stored.sum_lines = c.stored;
+        const PrintOptionChoices shown = PrintOptionChoicesFrom(stored);
+        EXPECT_EQ(shown.end_total, c.end_total) << int(c.stored);
+        EXPECT_EQ(shown.page_totals, c.page_totals) << int(c.stored);
+        EXPECT_EQ(shown.brought_forward, c.brought_forward) << int(c.stored);
+        EXPECT_EQ(shown.group_totals, c.group_totals) << int(c.stored);
+        EXPECT_EQ(ApplyPrintOptionChoices(PrintOptions{}, shown).sum_lines, c.stored) << int(c.stored);
+    }
+    // Bits no check box stands for pass through; the shown ones follow the boxes.
+    PrintOptions odd;
+    odd.sum_lines = 0xF3;
+    PrintOptionChoices choices = PrintOptionChoicesFrom(odd);
+    choices.page_totals = false;
+    choices.end_total = false;
+    EXPECT_EQ(ApplyPrintOptionChoices(odd, choices).sum_lines, 0xFA);
 }
 
 }  // namespace
