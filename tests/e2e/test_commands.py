@@ -437,6 +437,19 @@ def cannot_create_message(app, dialog):
     return app.wait_dialog()
 
 
+def changed_dialog(command_id, column=None, boxes=()):
+    """A dialog with check boxes changed and not yet taken (the sum boxes, say)."""
+    def open_it(app):
+        app.post_command(command_id)
+        dialog = app.wait_dialog()
+        if column is not None:
+            dialog.select_combo(101, column)
+        for box in boxes:
+            dialog.set_checked(box, True)
+        return dialog
+    return open_it
+
+
 def context_menu(app):
     app.main.post(WM_RBUTTONDOWN, 0x0002, (200 << 16) | 300)
     return wait_popup(app)[0]
@@ -448,6 +461,8 @@ CLOSE_DURING = {
     "visible-columns": (WINDOWS_PRINTER_CFG, open_by_command(201)),
     "table-appearance": (WINDOWS_PRINTER_CFG, open_by_command(211)),
     "column-appearance": (WINDOWS_PRINTER_CFG, open_by_command(212)),
+    "table-appearance-sums-changed": (WINDOWS_PRINTER_CFG, changed_dialog(211, boxes=(151, 152, 153, 154))),
+    "column-appearance-sum-changed": (WINDOWS_PRINTER_CFG, changed_dialog(212, "Колона1", boxes=(135,))),
     "sort": (WINDOWS_PRINTER_CFG, open_by_command(222)),
     "filter": (WINDOWS_PRINTER_CFG, open_by_command(223)),
     "font-chooser": (WINDOWS_PRINTER_CFG, open_by_command(291)),
@@ -478,6 +493,8 @@ def test_closing_the_main_window_while_a_command_waits_ends_with_code_0_and_save
     written = layout.read_bytes()
     assert struct.unpack_from("<IHHHI", written) == (12345678, 20, 128, 48, 10)
     assert len(written) == 128 + 10 * 48
+    # What the open dialog had changed was never taken: no column summed.
+    assert all(not struct.unpack_from("<I", written, 128 + 48 * i + 4)[0] & 0x80 for i in range(10))
     assert (folder / "old.txt").read_bytes() == b"old"
     if case == "sheet-prompt":
         assert test_env.read_lpt1() == b"", "nothing printed after the prompt was closed"
