@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <climits>
 
 #include "grid/decimal_number.h"
 
@@ -92,9 +93,19 @@ void AppendAlphabeticalKey(const char* text, std::size_t length, std::string& ou
     }
 }
 
-bool ReadAmount(const char* text, std::size_t length, double& value) {
-    value = 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+namespace {
+
+// Where the amount in a text lies: its digits and group marks run over [first, end), the
+// decimal mark (if any) stands at `point` (end or beyond when there is none). One reading for
+// the sort's double and the sums' exact units, so both accept the same texts.
+struct AmountSpan {
+    std::size_t first = 0;
+    std::size_t end = 0;
+    std::size_t point = 0;
+    bool negative = false;
+};
+
+bool FindAmount(const unsigned char* bytes, std::size_t length, AmountSpan& span) {
     std::size_t first = 0;
     while (first < length && !IsDigit(bytes[first])) ++first;
     if (first == length) return false;
@@ -104,7 +115,7 @@ bool ReadAmount(const char* text, std::size_t length, double& value) {
                                (first == 1 || IsBlank(bytes[first - 2]) || bytes[first - 2] == '-');
     std::size_t before = leading_point ? first - 1 : first;
     while (before > 0 && IsBlank(bytes[before - 1])) --before;
-    const bool negative = before > 0 && bytes[before - 1] == '-';
+    span.negative = before > 0 && bytes[before - 1] == '-';
 
     // The number runs on over digits and single group marks that a digit follows.
     std::size_t end = first;
@@ -125,6 +136,23 @@ bool ReadAmount(const char* text, std::size_t length, double& value) {
     std::size_t point = last_comma != length ? last_comma : (dots == 1 ? last_dot : length);
     if (leading_point) point = first - 1;
     if (leading_point) first = point;
+    span.first = first;
+    span.end = end;
+    span.point = point;
+    return true;
+}
+
+}  // namespace
+
+bool ReadAmount(const char* text, std::size_t length, double& value) {
+    value = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    AmountSpan span;
+    if (!FindAmount(bytes, length, span)) return false;
+    const std::size_t first = span.first;
+    const std::size_t end = span.end;
+    const std::size_t point = span.point;
+    const bool negative = span.negative;
 
     // The digits go to strtod as "-ddd.ddd": whole part without its leading zeros (beyond 400
     // digits the value is past any double anyway), the fraction to 40 digits.
@@ -154,6 +182,51 @@ bool ReadAmount(const char* text, std::size_t length, double& value) {
     }
     value = DecimalValue(number, used);
     return true;
+}
+
+ExactAmountResult ReadExactAmount(const char* text, std::size_t length, ExactAmount& amount) {
+    amount = ExactAmount{};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    AmountSpan span;
+    if (!FindAmount(bytes, length, span)) return ExactAmountResult::NoNumber;
+    constexpr std::int64_t kLimit = INT64_MAX;
+    std::int64_t units = 0;
+    auto add_digit = [&units](int digit) {
+        if (units > (kLimit - digit) / 10) return false;
+        units = units * 10 + digit;
+        return true;
+    };
+    for (std::size_t i = span.first; i < span.end && i < span.point; ++i) {
+        if (IsDigit(bytes[i])) {
+            if (!add_digit(bytes[i] - '0')) return ExactAmountResult::TooLarge;
+            if (units != 0) ++amount.whole_digits;
+        } else {
+            amount.grouped = true;
+        }
+    }
+    if (span.point < span.end) {
+        if (bytes[span.point] == '.') amount.dot_mark = true;
+        else amount.comma_mark = true;
+        // Past kMostExactDecimals the fraction is rounded, half away from zero.
+        int decimals = 0;
+        bool round_up = false;
+        for (std::size_t i = span.point + 1; i < span.end; ++i) {
+            if (!IsDigit(bytes[i])) continue;
+            if (decimals == kMostExactDecimals) {
+                round_up = bytes[i] >= '5';
+                break;
+            }
+            if (!add_digit(bytes[i] - '0')) return ExactAmountResult::TooLarge;
+            ++decimals;
+        }
+        if (round_up) {
+            if (units == kLimit) return ExactAmountResult::TooLarge;
+            ++units;
+        }
+        amount.decimals = static_cast<std::uint8_t>(decimals);
+    }
+    amount.units = span.negative ? -units : units;
+    return ExactAmountResult::Number;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #define LINTARO_GRID_BULGARIAN_KEYS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Appends to `out` the collation key of `text` (`length` bytes, code page 1251): two keys
@@ -35,6 +36,25 @@ void AppendAlphabeticalKey(const char* text, std::size_t length, std::string& ou
 // number is ignored; ",5" at the start of a word is 0.5. False, and `value` 0, when the text
 // holds no digit.
 bool ReadAmount(const char* text, std::size_t length, double& value);
+
+// The most decimals an exact amount keeps; further digits are rounded, half away from zero.
+constexpr int kMostExactDecimals = 6;
+
+// An amount read exactly: `units` in steps of 10^-decimals, and how the text wrote it.
+struct ExactAmount {
+    std::int64_t units = 0;
+    std::uint8_t decimals = 0;  // fraction digits written, at most kMostExactDecimals
+    bool comma_mark = false;    // the decimal mark was ","
+    bool dot_mark = false;      // the decimal mark was "."
+    bool grouped = false;       // the whole part was parted into groups
+    int whole_digits = 0;       // digits of the whole part, leading zeros not counted
+};
+
+enum class ExactAmountResult { Number, NoNumber, TooLarge };
+
+// Reads the amount ReadAmount reads, from the same texts, exactly: NoNumber where ReadAmount
+// is false; TooLarge when the units pass 64 bits.
+ExactAmountResult ReadExactAmount(const char* text, std::size_t length, ExactAmount& amount);
 
 // Reads a date "d.m.yyyy", "dd.mm.yyyy" or "yyyy-mm-dd", with blanks around it and an
 // optional "г." after it (or "г", "Г."). A two-digit year is 20yy up to

@@ -50,6 +50,7 @@ PrintOptions ReadLayoutFileOptions(const std::uint8_t* bytes, const LayoutFileHe
     options.key_columns = ReadUint16(record + 4);
     options.page_number_style = record[6];
     options.fit_to_width = record[7];
+    options.sum_lines = record[8];
     return options;
 }
 
@@ -143,6 +144,7 @@ std::vector<std::uint8_t> BuildLayoutFile(const TableStyle& style, const FontSpe
         WriteUint16(record + 4, options.key_columns);
         record[6] = options.page_number_style;
         record[7] = options.fit_to_width;
+        record[8] = options.sum_lines;
     }
     for (int i = 0; i < count; ++i) {
         WriteGridColumn(bytes + kLayoutFileRecordOffset + static_cast<std::size_t>(i) * kLayoutFileRecordSize,
@@ -179,6 +181,8 @@ void MendLoadedOptions(PrintOptions& options) {
     if (options.key_columns > kLayoutFileColumnLimit) options.key_columns = 0;
     if (options.page_number_style > PageNumberStyle::PageOfPages) options.page_number_style = PageNumberStyle::Plain;
     if (options.fit_to_width != 0) options.fit_to_width = 1;
+    options.sum_lines &= SumPlacement::PageTotals | SumPlacement::BroughtForward | SumPlacement::GroupTotals |
+                         SumPlacement::NoEndTotal;
 }
 
 void MendLoadedFont(FontSpec& font) {

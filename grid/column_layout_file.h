@@ -27,7 +27,8 @@
 //  92  u16  key columns
 //  94  u8   page-number style
 //  95  u8   fit to width
-//  96       32 zero bytes, room for later options
+//  96  u8   sum lines (SumPlacement bits)
+//  97       31 zero bytes, room for later options
 // It is read only when the records start at 128 or later (before that these bytes are records).
 constexpr std::uint32_t kLayoutFileMagic = 12345678;
 constexpr std::uint16_t kLayoutFileTag = 20;
@@ -87,7 +88,7 @@ void MendLoadedColumn(GridColumn& column);
 // page-number position above 6 Top Right. Flags stay.
 void MendLoadedStyle(TableStyle& style);
 // Key columns above kLayoutFileColumnLimit become 0, an unknown page-number style Plain, and
-// any fit-to-width value but 0 becomes 1.
+// any fit-to-width value but 0 becomes 1; sum-line bits no grid writes are dropped.
 void MendLoadedOptions(PrintOptions& options);
 // The face name is cut to 31 characters so that it is terminated; a size outside
 // 1 .. kFontSizeLimit becomes 100 (10 points).

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "grid/column_groups.h"
+#include "grid/sum_layout.h"
+#include "grid/sum_lines.h"
 #include "render/text_layout.h"
 
 namespace {
@@ -125,6 +127,137 @@ int AvailableLines(std::int32_t height, std::int32_t top, std::int32_t bottom) {
 // Room for the most lines one page top or bottom can have.
 constexpr int kMostFrameLines = 6;
 
+
+// --- Pages with sum lines ------------------------------------------------------------------
+
+// Paginates the data rows that make up the whole list with the sum lines the layout asks for
+// (grid/sum_layout.h), as RebuildLayout does without them: per page its top lines, the
+// brought-forward line, its rows with a group line after each group's last row, the page's
+// foot sum lines, its bottom lines (kept on pages before the last only with PageFooter) and a
+// page break. A group line and its row go to a page together. Every sum line has a rule below
+// it, and the row before one has a rule below it too, so each is boxed. Returns the pages, or
+// -1 when the list cannot hold them (it then keeps the bare rows).
+int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame& frame, const LineMetrics& print,
+                     bool keep_page_bottoms) {
+    const SumLinePlan plan = PrepareSumLines(model);
+    const std::vector<std::uint8_t> group_ends = plan.group_totals ? FindGroupEnds(model) : std::vector<std::uint8_t>();
+    ItemList& lines = model.LayoutLines();
+    auto ends_group = [&group_ends](int index) {
+        return static_cast<std::size_t>(index) < group_ends.size() && group_ends[static_cast<std::size_t>(index)] != 0;
+    };
+    auto brought = [&plan](int page) { return plan.brought_forward && page > 0; };
+    auto brought_line = [&frame](int page) {
+        return MakeLine(LineKind::BroughtForward, 0,
+                        LineFlags::RuleBelow | (frame.FirstRowNeedsRuleAbove(page) ? LineFlags::RuleAbove : 0));
+    };
+    // A row as page `page`, whose first row is `first`, shows it.
+    auto shown_row = [&](int index, int page, int first) {
+        LayoutLine line;
+        std::memcpy(&line, lines.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+        if (ends_group(index)) line.flags |= LineFlags::RuleBelow;
+        if (index == first && !brought(page) && frame.FirstRowNeedsRuleAbove(page)) line.flags |= LineFlags::RuleAbove;
+        return line;
+    };
+    const int sum_height = LineHeight(MakeLine(LineKind::EndTotal, 0, LineFlags::RuleBelow), print);
+    const int note_height = LineHeight(MakeLine(LineKind::SumNote), print);
+    auto unit = [&](int index, int page, int first) {
+        return LineHeight(shown_row(index, page, first), print) + (ends_group(index) ? sum_height : 0);
+    };
+    auto foot_lines = [&plan](bool ends_table) {
+        return (plan.page_totals ? (ends_table ? 1 : 2) : 0) + (ends_table && plan.end_total ? 1 : 0) +
+               (ends_table && plan.note ? 1 : 0);
+    };
+    auto foot_height = [&](bool ends_table) {
+        return (foot_lines(ends_table) - (ends_table && plan.note ? 1 : 0)) * sum_height +
+               (ends_table && plan.note ? note_height : 0);
+    };
+
+    std::vector<SumPage> spans;
+    std::int64_t total = 0;
+    std::int64_t sum_lines = 0;
+    LayoutLine top[kMostFrameLines];
+    LayoutLine bottom[kMostFrameLines];
+    int first = 0;
+    for (int page = 0; first < rows; ++page) {
+        const int top_count = frame.Top(page, top);
+        int used = frame.Height(top, top_count) + (brought(page) ? LineHeight(brought_line(page), print) : 0) +
+                   unit(first, page, first);
+        int groups = ends_group(first) ? 1 : 0;
+        int last = first;
+        while (last + 1 < rows) {
+            const int height = unit(last + 1, page, first);
+            if (used + height > available) break;
+            used += height;
+            ++last;
+            if (ends_group(last)) ++groups;
+        }
+        // What closes the page after row `end`: its rule, the foot sum lines and the bottom
+        // lines; rows go to the next page until they fit, a page keeping at least one.
+        auto closing = [&](int end) {
+            const bool ends_table = end + 1 == rows;
+            const int rule = (shown_row(end, page, first).flags & LineFlags::RuleBelow) ? 0 : print.rule_width;
+            return rule + foot_height(ends_table) + frame.Height(bottom, frame.Bottom(page, ends_table, bottom));
+        };
+        while (last > first && used + closing(last) > available) {
+            used -= unit(last, page, first);
+            if (ends_group(last)) --groups;
+            --last;
+        }
+        const bool ends_table = last + 1 == rows;
+        const int kept_bottom = (ends_table || keep_page_bottoms) ? frame.Bottom(page, ends_table, bottom) : 0;
+        const int page_sum_lines = (brought(page) ? 1 : 0) + groups + foot_lines(ends_table);
+        total += top_count + (last - first + 1) + page_sum_lines + kept_bottom + (ends_table ? 0 : 1);
+        sum_lines += page_sum_lines;
+        spans.push_back({first, last});
+        first = last + 1;
+    }
+    // Without memory for the sums the lines stand, showing none.
+    ComputeSumLines(model, spans, group_ends, plan, static_cast<std::size_t>(sum_lines));
+
+    const std::int64_t total_bytes = total * kLineSize;
+    const std::int64_t added_bytes = total_bytes - static_cast<std::int64_t>(rows) * kLineSize;
+    if (total_bytes > INT32_MAX || sum_lines > UINT32_MAX || !lines.Append(nullptr, static_cast<std::int32_t>(added_bytes))) {
+        return -1;
+    }
+    // Written back to front as RebuildLayout does: every row's new place is at or after its
+    // old one. Sum line keys count down from the last, mirroring ComputeSumLines' order.
+    std::uint8_t* out = lines.Data();
+    std::int64_t end = total;
+    auto put = [&](const LayoutLine& line) {
+        --end;
+        std::memcpy(out + end * kLineSize, &line, sizeof line);
+    };
+    std::uint32_t key = static_cast<std::uint32_t>(sum_lines);
+    auto put_sum = [&](std::uint8_t kind, std::uint8_t flags) { put(MakeLine(kind, --key, flags)); };
+    for (int page = static_cast<int>(spans.size()) - 1; page >= 0; --page) {
+        const SumPage span = spans[static_cast<std::size_t>(page)];
+        const bool ends_table = span.last + 1 == rows;
+        if (!ends_table) put(MakeLine(LineKind::PageBreak));
+        if (ends_table || keep_page_bottoms) {
+            const int bottom_count = frame.Bottom(page, ends_table, bottom);
+            for (int i = bottom_count - 1; i >= 0; --i) put(bottom[i]);
+        }
+        if (ends_table && plan.note) put_sum(LineKind::SumNote, 0);
+        if (ends_table && plan.end_total) put_sum(LineKind::EndTotal, LineFlags::RuleBelow);
+        if (!ends_table && plan.page_totals) put_sum(LineKind::CarriedTotal, LineFlags::RuleBelow);
+        if (plan.page_totals) put_sum(LineKind::PageTotal, LineFlags::RuleBelow);
+        for (int index = span.last; index >= span.first; --index) {
+            if (ends_group(index)) put_sum(LineKind::GroupTotal, LineFlags::RuleBelow);
+            LayoutLine line = shown_row(index, page, span.first);
+            if (index == span.last) line.flags |= LineFlags::RuleBelow;
+            put(line);
+        }
+        if (brought(page)) {
+            LayoutLine line = brought_line(page);
+            line.key = --key;
+            put(line);
+        }
+        const int top_count = frame.Top(page, top);
+        for (int i = top_count - 1; i >= 0; --i) put(top[i]);
+    }
+    return static_cast<int>(spans.size());
+}
+
 }  // namespace
 
 LineMetrics LineMetricsOf(const GridModel& model, GridDevice device) {
@@ -140,7 +273,12 @@ int SubLineHeight(const LayoutLine& line, int sub_line, const LineMetrics& metri
     const bool first = sub_line == 0;
     const bool last = sub_line == line.height - 1;
     switch (line.kind) {
-        case LineKind::DataRow: {
+        case LineKind::DataRow:
+        case LineKind::GroupTotal:
+        case LineKind::PageTotal:
+        case LineKind::CarriedTotal:
+        case LineKind::BroughtForward:
+        case LineKind::EndTotal: {
             int height = h;
             if (first) height += p + ((line.flags & LineFlags::RuleAbove) ? r : 0);
             if (last) height += p + ((line.flags & LineFlags::RuleBelow) ? r : 0);
@@ -154,6 +292,7 @@ int SubLineHeight(const LayoutLine& line, int sub_line, const LineMetrics& metri
                    ((line.flags & LineFlags::RuleBelow) ? r : 0);
         case LineKind::Header:
         case LineKind::Footer:
+        case LineKind::SumNote:
             return h + (first ? p : 0) + (last ? p : 0);
         default:
             return h;
@@ -284,6 +423,13 @@ void GridModel::RebuildLayout() {
 
     const PageFrame frame(*this, print);
     const bool keep_page_bottoms = (style_.flags & TableFlags::PageFooter) != 0;
+    if (HasSummedColumns(*this)) {
+        const int pages = PaginateWithSums(*this, rows, available, frame, print, keep_page_bottoms);
+        page_count_ = pages >= 0 ? pages : (rows > 0 ? 1 : 0);
+        RecountTextLines();
+        return;
+    }
+    sums_.ForgetSums();
     auto row = [this](int index) {
         LayoutLine line;
         std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);

@@ -431,12 +431,19 @@ void GridModel::SetFont(const FontSpec& font) {
 }
 
 bool GridModel::SetRowCount(int rows) {
+    sums_.ForgetValues();
     const bool whole = SetDataRows(rows);
     RebuildLayout();
     return whole;
 }
 
+void GridModel::RestoreRowOrder() {
+    SetDataRows(row_count_);
+    RebuildLayout();
+}
+
 bool GridModel::SetRowCountAndNaturalWidths(int rows) {
+    sums_.ForgetValues();
     const bool whole = SetDataRows(rows);
     if (ColumnCount() > 0) {
         ApplyNaturalWidths();
@@ -451,6 +458,7 @@ bool GridModel::SetRowCountAndNaturalWidths(int rows) {
 bool GridModel::SetDataRows(int rows) {
     rows = std::max(rows, 0);
     row_count_ = rows;
+    sorted_ = false;  // the stored order
     lines_.MakeEmpty();
     view_state_.top_line = 0;
     view_state_.top_sub_line = 0;
@@ -530,6 +538,7 @@ void GridModel::ApplyNaturalWidths() {
     // replaced (StoreFont) since the metrics were last measured.
     MeasureFontMetrics();
     MeasureNaturalWidths();
+    WidenNaturalWidthsToSums();
     GridColumn* columns = Columns();
     for (int i = 0; i < count; ++i) {
         GridColumn& column = columns[i];

@@ -12,6 +12,7 @@
 #include "render/font_record.h"
 #include "grid/grid_records.h"
 #include "grid/measuring_device.h"
+#include "grid/sum_values.h"
 #include "base/print_settings.h"
 #include "store/item_list.h"
 
@@ -163,13 +164,20 @@ public:
     // Only when the first 54 bytes differ: modified, stored, metrics, layout, table width, redraw.
     void SetFont(const FontSpec& font);
 
-    void SetCellTextSource(CellTextFunction function, void* context) { cell_text_source_ = {function, context}; }
+    // A new source is a new table: the amounts read for the sums are read again.
+    void SetCellTextSource(CellTextFunction function, void* context) {
+        cell_text_source_ = {function, context};
+        sums_.ForgetValues();
+    }
     CellTextSource GetCellTextSource() const { return cell_text_source_; }
 
     // Replaces the layout lines by `rows` DataRow lines with keys 0 .. rows - 1 (RuleBelow when
     // HorzLines is set), stopping early when the list cannot grow; the view goes to the top;
     // layout dirty when a window exists; then RebuildLayout. False when it stopped early.
     bool SetRowCount(int rows);
+    // Every stored row again, in stored order, laid out: SetRowCount for the table the model
+    // already shows, so the amounts read for the sums stay.
+    void RestoreRowOrder();
     // SetRowCount and then ApplyNaturalWidths, paginating once: the widths change the row
     // heights, so a layout made before them would only be thrown away. False as SetRowCount.
     bool SetRowCountAndNaturalWidths(int rows);
@@ -198,6 +206,23 @@ public:
 
     // Back to the top left of the table; redrawn when asked.
     void ScrollHome(bool redraw);
+
+    // --- Sum lines (grid/sum_lines.h) -------------------------------------------------------
+
+    // The table column and key type (KeyType) the view is sorted by, which the group lines
+    // follow; SortRows sets them, and a new row count or the stored order clears them.
+    void SetSortKey(int source, std::int32_t key_type) {
+        sorted_ = true;
+        sort_source_ = source;
+        sort_key_type_ = key_type;
+    }
+    bool IsSorted() const { return sorted_; }
+    int SortSource() const { return sort_source_; }
+    std::int32_t SortKeyType() const { return sort_key_type_; }
+
+    // The amounts read for the sums and the sums of the last pagination.
+    SumState& Sums() { return sums_; }
+    const SumState& Sums() const { return sums_; }
 
     // --- Column layout file --------------------------------------------------------------
 
@@ -262,6 +287,8 @@ private:
     // The natural widths of every column (of those marked in `only`) with the current
     // metrics; widths stay.
     void MeasureNaturalWidths(const std::vector<bool>* only = nullptr);
+    // Natural widths of summed columns raised to their end and group totals (grid_model_sums.cpp).
+    void WidenNaturalWidthsToSums();
     void RederiveTitleOffsets();
     bool ReplaceTitles(const std::vector<std::string>& titles);
     void AssignTitleOffsets(const std::vector<std::string>& titles);
@@ -290,6 +317,10 @@ private:
     ItemList lines_;
     int row_count_ = 0;
     CellTextSource cell_text_source_;
+    SumState sums_;
+    bool sorted_ = false;
+    int sort_source_ = 0;
+    std::int32_t sort_key_type_ = 0;
     int table_width_ = 0;
 
     FontSpec font_;

@@ -221,6 +221,7 @@ void SortRows(GridModel& model, const SortRequest& request, int current_year) {
         rows.push_back(line);
     }
     OrderRowsByKey(model, rows.data(), rows.size(), request, current_year);
+    if (const GridColumn* column = model.Column(request.column)) model.SetSortKey(column->source, request.data_type);
     const std::int32_t kept = static_cast<std::int32_t>(rows.size());
     if (kept > 0) std::memcpy(list.Data(), rows.data(), rows.size() * sizeof(LayoutLine));
     list.Remove(kept * kLineSize, (count - kept) * kLineSize);
@@ -321,8 +322,8 @@ bool FilterRows(GridModel& model, const FilterRequest& request, int current_year
 }
 
 void RestoreRows(GridModel& model) {
-    // SetRowCount is the rebuild a newly loaded table gets: every stored row, in stored order.
-    model.SetRowCount(model.RowCount());
+    // The rebuild a newly loaded table gets, every stored row in stored order, for the same table.
+    model.RestoreRowOrder();
     model.SetLayoutDirty(true);
     model.ScrollHome(false);
 }

@@ -405,15 +405,16 @@ TEST_F(GridLayoutFileTest, PrintOptionsLiveInTheSpareHeaderBytesWhichTodaysRules
     options.key_columns = 2;
     options.page_number_style = PageNumberStyle::PageOfPages;
     options.fit_to_width = 1;
+    options.sum_lines = SumPlacement::PageTotals | SumPlacement::GroupTotals;
     model->SetPrintOptions(options);
     EXPECT_TRUE(model->IsModified());
     const Bytes image = model->BuildLayoutFileImage();
-    const std::uint8_t record[] = {'P', 'R', 'T', '1', 2, 0, 1, 1};
-    EXPECT_EQ(Bytes(image.begin() + 88, image.begin() + 96), Bytes(std::begin(record), std::end(record)));
-    EXPECT_EQ(Bytes(image.begin() + 96, image.begin() + 128), Bytes(32, 0)) << "room for later options";
+    const std::uint8_t record[] = {'P', 'R', 'T', '1', 2, 0, 1, 1, 5};
+    EXPECT_EQ(Bytes(image.begin() + 88, image.begin() + 97), Bytes(std::begin(record), std::end(record)));
+    EXPECT_EQ(Bytes(image.begin() + 97, image.begin() + 128), Bytes(31, 0)) << "room for later options";
     // Everything else is the bytes the file had without them.
     Bytes rest = image;
-    std::fill(rest.begin() + 88, rest.begin() + 96, 0);
+    std::fill(rest.begin() + 88, rest.begin() + 97, 0);
     EXPECT_EQ(rest, plain);
 
     auto loaded = MakeModel();
@@ -439,12 +440,16 @@ TEST_F(GridLayoutFileTest, PrintOptionsAreReadOnlyWhereRecordsDoNotStandAndMende
         int key_columns;
         int style;
         int fit;
+        int sums;
     } cases[] = {
-        {"as written", 0, 0, 3, 0, 0},
-        {"another tag", 91, '2', 0, 0, 0},
-        {"keys beyond any grid", 93, 0x90, 0, 0, 0},  // 0x9003
-        {"unknown page-number style", 94, 7, 3, 0, 0},
-        {"fit to width of 9", 95, 9, 3, 0, 1},
+        {"as written", 0, 0, 3, 0, 0, 0},
+        {"another tag", 91, '2', 0, 0, 0, 0},
+        {"keys beyond any grid", 93, 0x90, 0, 0, 0, 0},  // 0x9003
+        {"unknown page-number style", 94, 7, 3, 0, 0, 0},
+        {"fit to width of 9", 95, 9, 3, 0, 1, 0},
+        {"every sum placement", 96, 0x0F, 3, 0, 0, 0x0F},
+        {"unknown sum bits dropped", 96, 0xF6, 3, 0, 0, 0x06},
+        {"a later option's byte is not read", 97, 0xFF, 3, 0, 0, 0},
     };
     for (const auto& c : cases) {
         Bytes changed = image;
@@ -455,6 +460,7 @@ TEST_F(GridLayoutFileTest, PrintOptionsAreReadOnlyWhereRecordsDoNotStandAndMende
         EXPECT_EQ(got.key_columns, c.key_columns) << c.what;
         EXPECT_EQ(got.page_number_style, c.style) << c.what;
         EXPECT_EQ(got.fit_to_width, c.fit) << c.what;
+        EXPECT_EQ(got.sum_lines, c.sums) << c.what;
     }
     // Records that start at 88 fill those bytes: they are columns, not options.
     Bytes early(88 + 48, 0);

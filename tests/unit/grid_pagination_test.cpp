@@ -12,6 +12,8 @@
 
 #include "fake_measuring_device.h"
 #include "grid/column_groups.h"
+#include "grid/sort_filter.h"
+#include "grid/sum_lines.h"
 
 namespace {
 
@@ -39,12 +41,33 @@ PrintSettings PageHolding(int available) {
 // The layout in one line: each line is a kind letter (R data row, T titles, C column numbers,
 // H header, F footer, D date, P page number, B blank, | page break), its key where the kind has
 // one (any other non-zero key too), "a" for RuleAbove, "b" for RuleBelow and "xN" when it is N
-// text lines high.
+// text lines high. Sum lines show their texts instead of a key: G group (its label in
+// parentheses), S page total, K carried, W brought forward, E end total, each with the sums of
+// the summed columns in brackets; N the note, its text in parentheses.
+std::string SumLineToken(const GridModel& model, const LayoutLine& line) {
+    static const char kLetters[] = "GSKWEN";
+    std::string token(1, kLetters[line.kind - LineKind::GroupTotal]);
+    char text[kCellTextLimit + 1];
+    if (line.kind == LineKind::GroupTotal || line.kind == LineKind::SumNote) {
+        SumLineLabel(model, line, text);
+        token += "(" + std::string(text) + ")";
+    }
+    if (line.kind == LineKind::SumNote) return token;
+    std::string sums;
+    for (int i = 0; i < model.ColumnCount(); ++i) {
+        if (!(model.Column(i)->flags & ColumnFlags::Sum)) continue;
+        SumLineCellText(model, line, i, text);
+        sums += (sums.empty() ? "" : "/") + std::string(text);
+    }
+    return token + "[" + sums + "]";
+}
+
 std::string Describe(const GridModel& model) {
     std::string text;
     for (int i = 0; i < model.LineCount(); ++i) {
         const LayoutLine line = model.Line(i);
         std::string token;
+        if (IsSumLine(line.kind)) token = SumLineToken(model, line);
         switch (line.kind) {
             case LineKind::DataRow: token = "R"; break;
             case LineKind::Titles: token = "T"; break;
@@ -55,9 +78,11 @@ std::string Describe(const GridModel& model) {
             case LineKind::PageNumber: token = "P"; break;
             case LineKind::Blank: token = "B"; break;
             case LineKind::PageBreak: token = "|"; break;
-            default: token = "?" + std::to_string(line.kind); break;
+            default:
+                if (token.empty()) token = "?" + std::to_string(line.kind);
+                break;
         }
-        if (line.kind == LineKind::DataRow || line.kind == LineKind::PageNumber || line.key != 0) {
+        if (line.kind == LineKind::DataRow || line.kind == LineKind::PageNumber || (line.key != 0 && !IsSumLine(line.kind))) {
             token += std::to_string(line.key);
         }
         if (line.flags & LineFlags::RuleAbove) token += "a";
@@ -358,6 +383,153 @@ TEST_F(PaginationTest, RebuildingStartsAgainFromTheDataRowsInTheirOrder) {
     model->SetTableStyle(style);
     EXPECT_EQ(Describe(*model), "T Cb R5b R4b | Cab R3b R2b R1b | Cab R0b");
     ExpectOrdinalsInListOrder();
+}
+
+// --- Sum lines ------------------------------------------------------------------------------
+
+// Column 12 summed beside column 11; `amounts` are its cells, row by row.
+void SumColumn(GridModel& model, const std::vector<const char*>& amounts) {
+    model.AddColumn(12, "Сума");
+    GridColumnInfo info;
+    model.GetColumnInfo(2, info);
+    info.flags |= ColumnFlags::Sum;
+    info.alignment = kAlignRight;
+    model.SetColumnInfo(2, info);
+    for (std::size_t row = 0; row < amounts.size(); ++row) g_cells[{static_cast<int>(row), 12}] = amounts[row];
+}
+
+void PlaceSums(GridModel& model, std::uint8_t placement) {
+    PrintOptions options = model.GetPrintOptions();
+    options.sum_lines = placement;
+    model.SetPrintOptions(options);
+}
+
+// A sum line is as high as a data row with a rule below: 11 pixels on a page of 60.
+struct SumCase {
+    const char* name;
+    std::vector<const char*> amounts;
+    std::uint8_t placement;
+    std::uint32_t flags;
+    const char* pages;
+};
+
+TEST_F(PaginationTest, SumLinesTakeTheirPlacesAndAddUpTheRowsOfEachPage) {
+    const std::vector<const char*> five = {"1", "2", "3", "4", "5"};
+    const SumCase cases[] = {
+        // The end total pushes the last row, which it would not fit under, to a page of its own.
+        {"end total", five, 0, kDefaultFlags, "T Cb R0b R1b R2b | P2 B Cab R3b | P3 B Cab R4b E[15]b"},
+        {"no sum lines at all", five, SumPlacement::NoEndTotal, kDefaultFlags,
+         "T Cb R0b R1b R2b | P2 B Cab R3b R4b"},
+        // Two foot lines on every page but the last: rows move on to make room.
+        {"page totals", five, SumPlacement::PageTotals | SumPlacement::NoEndTotal, kDefaultFlags,
+         "T Cb R0b S[1]b K[1]b | P2 B Cab R1b S[2]b K[3]b | P3 B Cab R2b S[3]b K[6]b | "
+         "P4 B Cab R3b S[4]b K[10]b | P5 B Cab R4b S[5]b"},
+        {"page totals and end total", five, SumPlacement::PageTotals, 0,
+         "T R0 R1b S[3]b K[3]b | P2 B R2ab S[3]b K[6]b | P3 B R3ab S[4]b K[10]b | P4 B R4ab S[5]b E[15]b"},
+        // Brought forward heads every later page, under the page number; the row under it needs
+        // no rule of its own.
+        {"brought forward", five, SumPlacement::BroughtForward, 0,
+         "T R0 R1 R2 R3b | P2 B W[10]ab R4b E[15]b"},
+        {"all three", five, SumPlacement::PageTotals | SumPlacement::BroughtForward, 0,
+         "T R0 R1b S[3]b K[3]b | P2 B W[3]ab R2b S[3]b K[6]b | P3 B W[6]ab R3b S[4]b K[10]b | "
+         "P4 B W[10]ab R4b S[5]b E[15]b"},
+        // The end total does not fit under a fourth row of the first page.
+        {"negative and mixed decimals", {"-1 234,5", "12,25", "0,1", "-0,2"}, 0, 0,
+         "T R0 R1 R2b | P2 B R3ab E[-1 222,35]b"},
+        {"exact tenths", {"0,10", "0,2"}, 0, 0, "T R0 R1b E[0,30]b"},
+        {"four digits written ungrouped", {"1234", "1"}, 0, 0, "T R0 R1b E[1235]b"},
+        {"a dot as the decimal mark", {"1.5", "2.25"}, 0, 0, "T R0 R1b E[3.75]b"},
+        {"whole numbers", {"3", "4"}, 0, 0, "T R0 R1b E[7]b"},
+        {"grouped digits", {"1 234,50", "12,5"}, 0, 0, "T R0 R1b E[1 247,00]b"},
+        // Cells that are no amounts are counted under the total; empty ones are not.
+        {"one not a number", {"5", "abc", "", "7 лв."}, 0, 0, "T R0 R1 R2b | P2 B R3ab E[12]b N(1 стойност не е число)"},
+        {"past 64 bits", {"9223372036854775807", "9223372036854775808", "x", "9223372036854775807"}, 0, 0,
+         "T R0 R1 R2b | P2 B R3ab E[18446744073709551614]b N(2 стойности не са числа)"},
+        {"no note without the end total", {"5", "abc"}, SumPlacement::NoEndTotal, 0, "T R0 R1b"},
+        // A single row on its page gets the foot lines all the same.
+        {"single row", {"8"}, SumPlacement::PageTotals, kDefaultFlags, "T Cb R0b S[8]b E[8]b"},
+    };
+    for (const SumCase& c : cases) {
+        SetUp();
+        SumColumn(*model, c.amounts);
+        PlaceSums(*model, c.placement);
+        Lay(static_cast<int>(c.amounts.size()), c.flags, PageNumberPosition::TopRight);
+        EXPECT_EQ(Describe(*model), c.pages) << c.name;
+        ExpectOrdinalsInListOrder();
+        EXPECT_EQ(model->ViewState().total_text_lines, TotalHeight()) << c.name;
+    }
+}
+
+TEST_F(PaginationTest, SumLinesRespectTheFooterAndThePageBottoms) {
+    SumColumn(*model, {"1", "2", "3", "4"});
+    PlaceSums(*model, SumPlacement::PageTotals);
+    model->SetFooterText("Foot");
+    // Without PageFooter the page bottoms go and the sums stay; the last page ends with its
+    // footer and number.
+    Lay(4, 0, PageNumberPosition::BottomCenter, 60);
+    EXPECT_EQ(Describe(*model), "T R0 R1b S[3]b K[3]b | R2ab S[3]b K[6]b | R3ab S[4]b E[10]b F B P3");
+    // The footer on every page pushes rows on.
+    Lay(4, TableFlags::PageFooter, PageNumberPosition::None, 60);
+    EXPECT_EQ(Describe(*model), "T R0b S[1]b K[1]b F | R1a R2b S[5]b K[6]b F | R3ab S[4]b E[10]b F");
+}
+
+TEST_F(PaginationTest, GroupTotalsFollowEachRunOfTheSortedColumnAndStayWithTheirRow) {
+    const char* const cities[] = {"Варна", "София", "варна", "Бургас", "София", "Варна"};
+    for (int row = 0; row < 6; ++row) g_cells[{row, 11}] = cities[row];
+    SumColumn(*model, {"10", "1", "20", "5", "2", "30"});
+    PlaceSums(*model, SumPlacement::GroupTotals);
+    Lay(6, 0, PageNumberPosition::None, 200);
+    // Not sorted: no groups.
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2 R3 R4 R5b E[68]b");
+    SortRequest request;
+    request.column = 1;
+    request.data_type = KeyType::Alphabetical;  // "варна" and "Варна" are one key
+    SortRows(*model, request);
+    EXPECT_EQ(Describe(*model),
+              "T R3b G(Бургас)[5]b R0 R2 R5b G(Варна)[60]b R1 R4b G(София)[3]b E[68]b");
+    // As text the cases differ; descending puts them the other way.
+    request.data_type = KeyType::Text;
+    request.direction = SortDirection::Descending;
+    SortRows(*model, request);
+    EXPECT_EQ(Describe(*model),
+              "T R2b G(варна)[20]b R1 R4b G(София)[3]b R0 R5b G(Варна)[40]b R3b G(Бургас)[5]b E[68]b");
+    // A group line never starts a page away from its group's last row: the row goes with it
+    // (R5 to page 3, R3 to page 4 for the end total), while a group may begin a page before.
+    g_settings = PageHolding(45);
+    model->Reformat();
+    EXPECT_EQ(Describe(*model), "T R2b G(варна)[20]b R1b | R4ab G(София)[3]b R0b | R5ab G(Варна)[40]b | "
+                                "R3ab G(Бургас)[5]b E[68]b");
+    // Back to the stored order: the groups go.
+    RestoreRows(*model);
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2b | R3a R4 R5b E[68]b");
+}
+
+TEST_F(PaginationTest, AMillionCentsAddUpExactly) {
+    model->AddColumn(12, "Сума");
+    GridColumnInfo info;
+    model->GetColumnInfo(2, info);
+    info.flags |= ColumnFlags::Sum;
+    model->SetColumnInfo(2, info);
+    model->SetCellTextSource(
+        [](void*, int, int column, char* buffer, int) -> int {
+            if (column != 12) return 0;
+            std::memcpy(buffer, "0,01", 4);
+            return 4;
+        },
+        nullptr);
+    g_settings = PageHolding(1000000);
+    model->Reformat();
+    model->SetRowCount(1000000);
+    const LayoutLine last = model->Line(model->LineCount() - 1);
+    ASSERT_EQ(last.kind, LineKind::EndTotal);
+    char text[kCellTextLimit + 1];
+    EXPECT_EQ(SumLineCellText(*model, last, 2, text), 9);
+    EXPECT_STREQ(text, "10 000,00");
+    // Other columns and other lines show no sum.
+    EXPECT_EQ(SumLineCellText(*model, last, 1, text), 0);
+    EXPECT_EQ(SumLineCellText(*model, model->Line(5), 2, text), 0);
+    EXPECT_EQ(SumLineLabel(*model, last, text), 4);
+    EXPECT_STREQ(text, "Общо");
 }
 
 TEST_F(PaginationTest, NoRowsMakeNoLines) {

@@ -196,6 +196,46 @@ TEST(BulgarianKeys, ReadAmountTakesCommaGroupsSignAndIgnoresTheWordsAround) {
     EXPECT_EQ(CompareKeys("4294967297", "4 294 967 296", KeyType::Amount, false, kYear), 1);
 }
 
+// The sums read the same texts exactly: units of the written decimals, never a double.
+TEST(BulgarianKeys, ReadExactAmountReadsTheSortsAmountsIntoExactUnits) {
+    const struct {
+        const char* text;
+        ExactAmountResult result;
+        long long units;
+        int decimals;
+        const char* marks;  // c comma, d dot, g grouped
+    } cases[] = {
+        {"1 234,56", ExactAmountResult::Number, 123456, 2, "cg"},
+        {"-1 234,56 лв.", ExactAmountResult::Number, -123456, 2, "cg"},
+        {"1.234,56", ExactAmountResult::Number, 123456, 2, "cg"},
+        {"1.5", ExactAmountResult::Number, 15, 1, "d"},
+        {"1.234.567", ExactAmountResult::Number, 1234567, 0, "g"},
+        {"007,50", ExactAmountResult::Number, 750, 2, "c"},
+        {"-,5", ExactAmountResult::Number, -5, 1, "c"},
+        {"лв. - 12,5", ExactAmountResult::Number, -125, 1, "c"},
+        {"0,1234565", ExactAmountResult::Number, 123457, 6, "c"},  // rounded past six decimals
+        {"-0,0000004", ExactAmountResult::Number, 0, 6, "c"},
+        {"9223372036854775807", ExactAmountResult::Number, INT64_MAX, 0, ""},
+        {"9223372036854775808", ExactAmountResult::TooLarge, 0, 0, ""},
+        {"92233720368547758,08", ExactAmountResult::TooLarge, 0, 0, "c"},
+        {"abc", ExactAmountResult::NoNumber, 0, 0, ""},
+        {"", ExactAmountResult::NoNumber, 0, 0, ""},
+        {"...,,,", ExactAmountResult::NoNumber, 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        ExactAmount amount;
+        ASSERT_EQ(ReadExactAmount(c.text, std::strlen(c.text), amount), c.result) << c.text;
+        if (c.result != ExactAmountResult::Number) continue;
+        EXPECT_EQ(amount.units, c.units) << c.text;
+        EXPECT_EQ(amount.decimals, c.decimals) << c.text;
+        std::string marks;
+        if (amount.comma_mark) marks += "c";
+        if (amount.dot_mark) marks += "d";
+        if (amount.grouped) marks += "g";
+        EXPECT_EQ(marks, c.marks) << c.text;
+    }
+}
+
 TEST(BulgarianKeys, ReadDateTakesTheWrittenFormsAndRefusesImpossibleDays) {
     const struct {
         const char* text;
