@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <vector>
+
 #include "grid/page_number_text.h"
+#include "grid/sum_lines.h"
 #include "render/canvas_text.h"
 
 namespace {
@@ -174,6 +177,85 @@ int PaintDataRow(const GridModel& model, const LayoutLine& line, int y, const Li
     return result;
 }
 
+// A sum line, drawn like a data row in bold: the label in one cell over the label span (no
+// inner rules), each summed column's sum aligned as the column is, every other cell empty.
+int PaintSumLine(const GridModel& model, const LayoutLine& line, int y, const LinePaintTarget& target) {
+    const DeviceValues v = ValuesOf(model, target.device);
+    const int line_type = model.GetTableStyle().line_type;
+    if (line.flags & LineFlags::RuleAbove) {
+        DrawHorizontalRule(model, target, y, false);
+        y += v.r;
+    }
+    const int bottom = y + std::max<int>(line.height, 1) * v.h + 2 * v.p;
+    std::vector<int> painted;
+    ForEachPaintedColumn(model, target, [&](int index, const GridColumn&, int) {
+        painted.push_back(index);
+        return true;
+    });
+    const LabelSpan span = FindLabelSpan(model, painted.data(), static_cast<int>(painted.size()));
+    PageCanvas& canvas = *target.canvas;
+    canvas.SelectBold(true);
+    PaintVerticalRule(canvas, target.x0, y, bottom, line_type);
+    int x = target.x0 + v.r;
+    char text[kCellTextLimit + 1];
+    for (int k = 0; k < static_cast<int>(painted.size()); ++k) {
+        if (OnScreen(target) && x >= target.client.right) break;
+        const bool label = k >= span.first && k < span.end;
+        int right = x;
+        // The label's cell reaches over the span's columns and the rules between them.
+        const int last = label ? span.end - 1 : k;
+        for (int j = k; j <= last; ++j) {
+            right += ColumnWidth(*model.Column(painted[static_cast<std::size_t>(j)]), target.device);
+            if (j < last) right += v.r;
+        }
+        const int next = right + v.r;
+        if (OnScreen(target) && next <= target.client.left) {
+            x = next;
+            k = last;
+            continue;
+        }
+        const PixelRect cell{x, y, right, bottom};
+        if (!OnScreen(target)) canvas.Fill(cell, Shade::White);
+        std::size_t length = 0;
+        int alignment = kAlignLeft;
+        if (label) {
+            length = static_cast<std::size_t>(SumLineLabel(model, line, text));
+        } else {
+            const GridColumn& column = *model.Column(painted[static_cast<std::size_t>(k)]);
+            length = static_cast<std::size_t>(SumLineCellText(model, line, painted[static_cast<std::size_t>(k)], text));
+            alignment = column.alignment;
+        }
+        if (length == 0) {
+            canvas.Fill(cell, Shade::White);
+        } else {
+            PaintAlignedLine(canvas, text, length, cell, alignment, v.inset, v.p, Shade::White);
+        }
+        EndCell(target, cell, line_type);
+        x = next;
+        k = last;
+    }
+    canvas.SelectBold(false);
+    int result = bottom;
+    if (line.flags & LineFlags::RuleBelow) {
+        DrawHorizontalRule(model, target, bottom, true);
+        result += v.r;
+    }
+    return result;
+}
+
+// The note under the end total ("3 стойности не са числа"): plain text across the table, as a
+// footer line is, without rules.
+int PaintSumNote(const GridModel& model, const LayoutLine& line, int y, const LinePaintTarget& target) {
+    const DeviceValues v = ValuesOf(model, target.device);
+    char text[kCellTextLimit + 1];
+    const int length = SumLineLabel(model, line, text);
+    const int bottom = y + std::max<int>(line.height, 1) * v.h + 2 * v.p;
+    const PixelRect box{target.x0, y, target.x0 + target.table_width, bottom};
+    PaintHeaderText(*target.canvas, text, static_cast<std::size_t>(std::max(length, 0)), box, v.inset, v.p,
+                    Shade::White);
+    return bottom;
+}
+
 // Titles and column numbers: centred text in every cell, on gray with GrayHeader.
 int PaintHeading(const GridModel& model, const LayoutLine& line, int y, const LinePaintTarget& target) {
     const DeviceValues v = ValuesOf(model, target.device);
@@ -262,6 +344,14 @@ int PaintLayoutLine(const GridModel& model, const LayoutLine& line, int y, const
     switch (line.kind) {
         case LineKind::DataRow:
             return PaintDataRow(model, line, y, target);
+        case LineKind::GroupTotal:
+        case LineKind::PageTotal:
+        case LineKind::CarriedTotal:
+        case LineKind::BroughtForward:
+        case LineKind::EndTotal:
+            return PaintSumLine(model, line, y, target);
+        case LineKind::SumNote:
+            return PaintSumNote(model, line, y, target);
         case LineKind::Titles:
         case LineKind::ColumnNumbers:
             return PaintHeading(model, line, y, target);

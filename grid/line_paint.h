@@ -31,7 +31,7 @@ struct LinePaintTarget {
 };
 
 // Paints `line` with its top at y and returns the y below it. DataRow, Titles, ColumnNumbers,
-// Header, Footer, DateLine and Blank paint on both devices; PageNumber and PageBreak are the
+// Header, Footer, DateLine, Blank and the sum lines paint on both devices; PageNumber and PageBreak are the
 // screen's forms (printing draws its own page numbers) and on paper leave one text line blank.
 // Every painted cell is excluded from the clip region, so later fills never cover it.
 int PaintLayoutLine(const GridModel& model, const LayoutLine& line, int y, const LinePaintTarget& target);

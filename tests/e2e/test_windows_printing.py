@@ -13,6 +13,7 @@ import struct
 import subprocess
 import tempfile
 import time
+from decimal import Decimal, InvalidOperation
 from pathlib import Path
 
 import pytest
@@ -1061,7 +1062,7 @@ def generated_two_group_table() -> str:
     return "\r\n".join(lines)
 
 
-@pytest.mark.parametrize("table", ["sales-bg", "generated", "key-columns"])
+@pytest.mark.parametrize("table", ["sales-bg", "generated", "key-columns", "sums"])
 def test_the_native_pdf_has_the_pages_and_rows_the_printer_prints(lintaro, test_env, table):
     layout = None
     if table == "sales-bg":
@@ -1082,6 +1083,12 @@ def test_the_native_pdf_has_the_pages_and_rows_the_printer_prints(lintaro, test_
             style.click(IDOK)
             style.wait_gone()
             settle(lintaro)
+        elif table == "sums":
+            # The amounts summed with page totals and brought forward, kept in the layout.
+            layout = folder / "pages.fmt"
+            lintaro.start([data, layout])
+            mark_summed(lintaro)
+            place_sums(lintaro, page_totals=True, brought_forward=True)
         else:
             lintaro.start([data])
     dialog = _after_question(lintaro)
@@ -1112,6 +1119,12 @@ def test_the_native_pdf_has_the_pages_and_rows_the_printer_prints(lintaro, test_
             assert f"стр. {page} от {pages}" in native_text, f"sheet {sheet + 1}"
             # The remarks' sheet repeats its page's rows by their numbers.
             assert leading_numbers(native_text) == leading_numbers(wine_text) == rows, f"sheet {sheet + 1}"
+        if table == "sums" and sheet % 2 == 0:
+            # The same sums on both; their values are checked against the data elsewhere.
+            page = sheet // 2 + 1
+            assert ("Пренос от предходна страница" in native_text) == (page > 1), f"sheet {sheet + 1}"
+            carried = re.search(r"^\s*Пренос\s+-?\d", native_text, re.M) is not None
+            assert "Общо за страницата" in native_text and carried == (page < pages), f"sheet {sheet + 1}"
     assert all_rows == list(range(1, len(all_rows) + 1))
     # Look at the first sheet of both.
     test_env.render_pdf(printed[0], test_env.screenshot_dir / f"wine-{table}", dpi=60)
@@ -1291,3 +1304,256 @@ def test_flowing_cells_show_on_screen_the_lines_they_print(lintaro, test_env):
     assert sorted(on_paper) == list(range(1, 17))
     assert any(len(lines) >= 3 for lines in on_paper.values()), "the cells flow over several lines"
     assert {n: on_screen.get(n) for n in on_paper} == on_paper
+
+
+# ----------------------------------------------------------------------------------------------
+# Sum lines: an amount column marked "Сумиране" in "Оформление на колоните" and the "Суми" group
+# of "Оформление на таблицата". Every sum printed or painted is checked against the amounts of
+# the data file added up here with decimal arithmetic.
+
+SUM_CHECK = 135
+END_TOTAL, PAGE_TOTALS, BROUGHT_FORWARD, GROUP_TOTALS = 151, 152, 153, 154
+COLUMN_CAPTION = " Оформление на колоните"
+# Longest first: "Общо за страницата" begins with "Общо".
+SUM_LABELS = ("Пренос от предходна страница", "Общо за страницата", "Пренос", "Общо")
+CITIES = ("Бургас", "Пловдив", "София")
+NOT_A_NUMBER_ROW = 50
+
+
+def sum_amount(row: int) -> str:
+    """Amounts as people type them: thousands apart with a blank and a decimal comma, negative
+    ones, plain points, and one cell that is not a number."""
+    if row == NOT_A_NUMBER_ROW:
+        return "н/д"
+    if row % 10 == 3:
+        return f"{row} 234,56"
+    if row % 10 == 7:
+        return f"-{row},50"
+    return f"{row * 13.25:.2f}"
+
+
+def sum_city(row: int) -> str:
+    return CITIES[row * 7 % 3]
+
+
+def sums_table_data(rows: int) -> str:
+    lines = table_data(rows).split("\r\n")
+    first = lines.index("Data:") + 1
+    for n in range(1, rows + 1):
+        cells = lines[first + n - 1].split("\t")
+        cells[2], cells[3] = sum_city(n), sum_amount(n)
+        lines[first + n - 1] = "\t".join(cells)
+    return "\r\n".join(lines)
+
+
+def amount_value(text: str) -> Decimal | None:
+    """An amount read here on its own: blanks dropped, a decimal comma as a point."""
+    try:
+        return Decimal(re.sub(r"\s+", "", text).replace(",", "."))
+    except InvalidOperation:
+        return None
+
+
+def amounts_of(rows, amounts=sum_amount) -> Decimal:
+    """The sum of the rows' amounts (`amounts`: row number -> cell text); cells that are not
+    numbers add nothing."""
+    return sum((amount_value(amounts(n)) or Decimal(0) for n in rows), Decimal(0))
+
+
+def sum_items(lines) -> list[tuple]:
+    """The rows and sum lines of a text, top down: ("row", number) or (label, amount); a group's
+    subtotal has the group's city as its label."""
+    items = []
+    for line in lines:
+        words = line.split()
+        # The row numbers, then "№" with the same number.
+        if len(words) >= 3 and words[0].isdigit() and words[1] == words[0]:
+            items.append(("row", int(words[0])))
+            continue
+        text = " ".join(words)
+        for label in SUM_LABELS + CITIES:
+            if text.startswith(label + " ") and amount_value(text[len(label):]) is not None:
+                items.append((label, amount_value(text[len(label):])))
+                break
+    return items
+
+
+def check_sum_lines(sheets: list[list[tuple]], page_totals: bool, brought_forward: bool) -> list[int]:
+    """Checks every sum line of the printed sheets against the data; returns the rows in order."""
+    seen: list[int] = []
+    for page, items in enumerate(sheets, 1):
+        rows = [n for kind, n in items if kind == "row"]
+        assert rows, f"page {page} has rows"
+        labels = [kind for kind, _ in items if kind != "row"]
+        values = {kind: value for kind, value in items if kind != "row"}
+        first_row = next(i for i, (kind, _) in enumerate(items) if kind == "row")
+        last_row = max(i for i, (kind, _) in enumerate(items) if kind == "row")
+        if brought_forward and page > 1:
+            assert items[first_row - 1] == ("Пренос от предходна страница", amounts_of(seen)), page
+        else:
+            assert "Пренос от предходна страница" not in labels, page
+        seen += rows
+        if page_totals:
+            # Every page ends with its own total, then the running one or, on the last, the end's.
+            closing = ("Пренос", amounts_of(seen)) if page < len(sheets) else ("Общо", amounts_of(seen))
+            assert items[last_row + 1:last_row + 3] == [("Общо за страницата", amounts_of(rows)), closing], page
+        else:
+            assert "Общо за страницата" not in labels and "Пренос" not in labels, page
+        if page < len(sheets):
+            assert "Общо" not in labels, page
+    assert sheets[-1][-1] == ("Общо", amounts_of(seen))
+    return seen
+
+
+def start_sums_table(lintaro, rows: int, layout: bool = True):
+    folder = lintaro.prepare(printer_cfg=printer_cfg(), files={"sums.rdf": sums_table_data(rows)})
+    lintaro.layout = folder / "sums.fmt" if layout else None
+    lintaro.start([folder / "sums.rdf"] + ([lintaro.layout] if layout else []))
+    return folder
+
+
+def mark_summed(lintaro, title: str = "Сума", summed: bool = True) -> None:
+    def fill(dialog):
+        dialog.select_combo(101, title)
+        time.sleep(0.1)
+        assert dialog.item(SUM_CHECK).info().enabled
+        dialog.set_checked(SUM_CHECK, summed)
+    run_dialog(lintaro, COLUMN_APPEARANCE, COLUMN_CAPTION, fill)
+
+
+def place_sums(lintaro, **boxes: bool) -> None:
+    ids = {"end_total": END_TOTAL, "page_totals": PAGE_TOTALS, "brought_forward": BROUGHT_FORWARD,
+           "group_totals": GROUP_TOTALS}
+
+    def fill(dialog):
+        for name, checked in boxes.items():
+            dialog.set_checked(ids[name], checked)
+    run_dialog(lintaro, TABLE_APPEARANCE, TABLE_CAPTION, fill)
+
+
+def printed_sum_sheets(lintaro, test_env, name: str) -> list[list[tuple]]:
+    sheets = []
+    for page, pdf in enumerate(print_first_group(lintaro, test_env), 1):
+        sheets.append(sum_items(pdf_text(test_env, pdf).splitlines()))
+        test_env.render_pdf(pdf, test_env.screenshot_dir / f"{name}-{page}", dpi=60)
+    return sheets
+
+
+def grid_sum_lines(lintaro) -> set[tuple]:
+    """The sum lines the grid paints, each with the row painted nearest above it (below it for
+    the brought-forward line, which opens a page)."""
+    found = set()
+    for paint in grid_paints(lintaro):
+        items = sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))
+        for i, (kind, value) in enumerate(items):
+            if kind == "row":
+                continue
+            step = 1 if kind == "Пренос от предходна страница" else -1
+            j = i + step
+            while 0 <= j < len(items) and items[j][0] != "row":
+                j += step
+            if 0 <= j < len(items):
+                found.add((kind, value, items[j][1]))
+    return found
+
+
+def paper_sum_lines(sheets: list[list[tuple]]) -> set[tuple]:
+    items = [item for sheet in sheets for item in sheet]
+    found = set()
+    for i, (kind, value) in enumerate(items):
+        if kind == "row":
+            continue
+        step = 1 if kind == "Пренос от предходна страница" else -1
+        j = i + step
+        while items[j][0] != "row":
+            j += step
+        found.add((kind, value, items[j][1]))
+    return found
+
+
+def test_page_totals_and_brought_forward_print_the_sums_of_the_data_and_the_grid_shows_them(
+        lintaro, app_factory, test_env):
+    start_sums_table(lintaro, 150)
+    plain = lintaro.screenshot(test_env.screenshot_dir / "sums-grid-plain.png", client=True)
+    mark_summed(lintaro)
+    place_sums(lintaro, page_totals=True, brought_forward=True)
+    # The column made as wide as its cells and its total ("Естествени ширини").
+    lintaro.key("ctrl+w")
+    settle(lintaro)
+    shot = lintaro.screenshot(test_env.screenshot_dir / "sums-grid.png", client=True)
+    assert shot.read_bytes() != plain.read_bytes()
+    sheets = printed_sum_sheets(lintaro, test_env, "sums-page")
+    assert len(sheets) == 3
+    assert check_sum_lines(sheets, page_totals=True, brought_forward=True) == list(range(1, 151))
+    # The row that is not a number is left out and told under the total.
+    assert amounts_of([NOT_A_NUMBER_ROW]) == 0
+    last_text = pdf_text(test_env, new_jobs(test_env, [])[-1])
+    assert re.search(r"\b1\b[^\n]*числ", last_text), last_text[-300:]
+    # The grid shows the same lines after the same rows.
+    on_paper = paper_sum_lines(sheets)
+    assert grid_sum_lines(lintaro) == on_paper
+    lintaro.screenshot(test_env.screenshot_dir / "sums-grid-end.png", client=True)
+    assert lintaro.close() == 0
+
+    # Kept in the layout file: the next run shows the same lines.
+    again = app_factory(name="sums_again")
+    again.start([lintaro.folder / "sums.rdf", lintaro.layout], folder=lintaro.folder)
+    assert grid_sum_lines(again) == on_paper
+    again.post_command(TABLE_APPEARANCE)
+    dialog = again.wait_dialog(TABLE_CAPTION)
+    assert [dialog.is_checked(b) for b in (END_TOTAL, PAGE_TOTALS, BROUGHT_FORWARD, GROUP_TOTALS)] == [
+        True, True, True, False]
+    dialog.click(IDCANCEL)
+    dialog.wait_gone()
+    assert again.close() == 0
+
+
+def test_group_totals_follow_each_run_of_the_sorted_city(lintaro, test_env):
+    start_sums_table(lintaro, 40, layout=False)
+    mark_summed(lintaro)
+    place_sums(lintaro, group_totals=True)
+
+    def sort(dialog):
+        dialog.select_combo(101, "Град")
+        dialog.select_combo(102, "В нарастващ ред")
+        dialog.select_combo(103, "Текст")
+    run_dialog(lintaro, SORT, " Сортиране на таблицата", sort)
+    items = [item for sheet in printed_sum_sheets(lintaro, test_env, "sums-groups") for item in sheet]
+    run: list[int] = []
+    groups = []
+    for kind, value in items:
+        if kind == "row":
+            run.append(value)
+        elif kind in CITIES:
+            assert run and {sum_city(n) for n in run} == {kind}, (kind, run)
+            assert value == amounts_of(run), kind
+            groups.append(kind)
+            run = []
+    assert groups == list(CITIES)
+    assert run == [] and items[-1] == ("Общо", amounts_of(range(1, 41)))
+    assert sorted(n for kind, n in items if kind == "row") == list(range(1, 41))
+
+
+def check_running_sums(items: list[tuple], rows: int, amounts=sum_amount) -> int:
+    """Checks the sum lines of a whole table's text, whatever marks its pages: "Общо за
+    страницата" adds the rows since the page began, "Пренос" (which ends a page) and "Пренос от
+    предходна страница" every row so far, "Общо" every row; returns how many pages ended with a
+    "Пренос"."""
+    seen: list[int] = []
+    page: list[int] = []
+    carried = 0
+    for kind, value in items:
+        if kind == "row":
+            seen.append(value)
+            page.append(value)
+        elif kind == "Общо за страницата":
+            assert value == amounts_of(page, amounts), (len(seen), value)
+        elif kind == "Пренос":
+            assert value == amounts_of(seen, amounts), (len(seen), value)
+            page = []
+            carried += 1
+        elif kind == "Пренос от предходна страница":
+            assert page == [] and value == amounts_of(seen, amounts), (len(seen), value)
+    assert sorted(seen) == list(range(1, rows + 1))
+    assert items[-1] == ("Общо", amounts_of(seen, amounts))
+    return carried
