@@ -434,12 +434,16 @@ def test_print_options_are_kept_in_the_layout_file_and_an_older_file_keeps_today
     dialog.select_combo(PAGE_NUMBER_STYLE, "стр. N от M")
     dialog.select_combo(KEY_COLUMNS, "2")
     dialog.set_checked(FIT_TO_WIDTH, True)
+    # Sums at the foot of every page and after each group, none at the end.
+    dialog.set_checked(END_TOTAL, False)
+    dialog.set_checked(PAGE_TOTALS, True)
+    dialog.set_checked(GROUP_TOTALS, True)
     close_with(dialog, IDOK)
     # The page numbers read "стр. N от M" at once.
     assert changed_pixels(before, grid_shot(table_app, test_env, "options-01-page-of-pages")) > 0
     assert table_app.close() == 0
     stored = read_layout(table_app.layout.read_bytes())
-    assert stored.options == PrintOptions(key_columns=2, page_number_style=1, fit_to_width=1)
+    assert stored.options == PrintOptions(key_columns=2, page_number_style=1, fit_to_width=1, sum_lines=0xD)
     assert (stored.style.line_type, stored.style.cell_height, stored.style.page_number_position,
             stored.style.flags) == DEFAULT_STYLE
 
@@ -449,6 +453,8 @@ def test_print_options_are_kept_in_the_layout_file_and_an_older_file_keeps_today
     assert dialog.combo_selected_text(PAGE_NUMBER_STYLE) == "стр. N от M"
     assert dialog.combo_selected_text(KEY_COLUMNS) == "2"
     assert dialog.is_checked(FIT_TO_WIDTH)
+    assert {box: dialog.is_checked(box) for box in SUM_CHECK_BOXES} == {
+        END_TOTAL: False, PAGE_TOTALS: True, BROUGHT_FORWARD: False, GROUP_TOTALS: True}
     close_with(dialog, IDCANCEL)
     assert second.close() == 0
 
@@ -462,6 +468,7 @@ def test_print_options_are_kept_in_the_layout_file_and_an_older_file_keeps_today
     assert dialog.combo_selected_text(PAGE_NUMBER_STYLE) == "Само номер"
     assert dialog.combo_selected_text(KEY_COLUMNS) == "Няма"
     assert not dialog.is_checked(FIT_TO_WIDTH)
+    assert [dialog.is_checked(box) for box in SUM_CHECK_BOXES] == [True, False, False, False]
     close_with(dialog, IDCANCEL)
     assert third.close() == 0
     assert read_layout(table_app.layout.read_bytes()).options == PrintOptions()

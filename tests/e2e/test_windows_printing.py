@@ -18,6 +18,7 @@ from pathlib import Path
 
 import pytest
 
+from layout_file_reader import read_layout
 from lintaro_harness import IDCANCEL, IDOK, HarnessError, image_pixels, image_size, printer_uri
 
 PAGES_CAPTION = " Отпечатване на таблица"
@@ -1506,6 +1507,30 @@ def test_page_totals_and_brought_forward_print_the_sums_of_the_data_and_the_grid
     dialog.click(IDCANCEL)
     dialog.wait_gone()
     assert again.close() == 0
+    stored = read_layout(lintaro.layout.read_bytes())
+    assert stored.options.sum_lines == 0x3
+    assert [c.flags & 0x80 for c in stored.columns] == [0, 0, 0, 0, 0x80]
+
+    # Written before sums were placed (byte 96 zero): the end total alone; and before columns
+    # were summed at all: no sum line.
+    data = bytearray(lintaro.layout.read_bytes())
+    data[96] = 0
+    lintaro.layout.write_bytes(bytes(data))
+    older = app_factory(name="sums_older")
+    older.start([lintaro.folder / "sums.rdf", lintaro.layout], folder=lintaro.folder)
+    assert {kind for kind, _, _ in grid_sum_lines(older)} == {"Общо"}
+    assert older.close() == 0
+    data = bytearray(lintaro.layout.read_bytes())
+    for column in range(len(stored.columns)):
+        data[128 + 48 * column + 4] &= 0x7F
+    lintaro.layout.write_bytes(bytes(data))
+    oldest = app_factory(name="sums_oldest")
+    oldest.start([lintaro.folder / "sums.rdf", lintaro.layout], folder=lintaro.folder)
+    painted = [item for paint in grid_paints(oldest)
+               for item in sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))]
+    assert {n for kind, n in painted if kind == "row"} == set(range(1, 151))
+    assert {kind for kind, _ in painted} == {"row"}
+    assert oldest.close() == 0
 
 
 def test_group_totals_follow_each_run_of_the_sorted_city(lintaro, test_env):
