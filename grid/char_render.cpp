@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "grid/page_number_text.h"
+#include "grid/sum_line_render.h"
 #include "render/control_bytes.h"
 #include "render/text_layout.h"
 
@@ -316,6 +317,13 @@ bool RenderLayoutLine(const GridModel& grid, const LayoutLine& line, ItemList& o
             const char* text = grid.GetFooterText();
             return RenderHeaderText(text, text ? std::strlen(text) : 0, out, width, indent);
         }
+        case LineKind::GroupTotal:
+        case LineKind::PageTotal:
+        case LineKind::CarriedTotal:
+        case LineKind::BroughtForward:
+        case LineKind::EndTotal:
+        case LineKind::SumNote:
+            return RenderSumLine(grid, line, out, width, UsedIndent(indent));
         case LineKind::PageNumber:
             return RenderPageNumber(static_cast<int>(line.key), grid.GetTableStyle().page_number_position, out,
                                     width, grid.GetPrintOptions().page_number_style, grid.PageCount());

@@ -63,7 +63,8 @@ bool RenderPageNumber(int page, int position, ItemList& out, int width, int styl
                       int pages = 0);
 
 // Renders one layout line by its kind: DataRow, Titles, ColumnNumbers, Header (the grid's
-// header text), Footer (its footer text), PageNumber (the line's key and the grid's position);
+// header text), Footer (its footer text), PageNumber (the line's key and the grid's position),
+// the sum lines (RenderSumLine);
 // every other kind (Blank, DateLine, PageBreak) is an empty line.
 bool RenderLayoutLine(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
                       int indent);

@@ -429,7 +429,9 @@ void GridModel::RebuildLayout() {
         RecountTextLines();
         return;
     }
+    // Without summed columns nothing is kept: a column summed again is read again.
     sums_.ForgetSums();
+    sums_.ForgetValues();
     auto row = [this](int index) {
         LayoutLine line;
         std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);

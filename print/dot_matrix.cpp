@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "grid/char_render.h"
+#include "grid/sum_line_render.h"
 #include "print/dos_cyrillic.h"
 #include "store/item_list.h"
 
@@ -137,11 +138,13 @@ bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert
     int end = 0;
     if (!FindPageLines(grid, page_index, first, end)) return false;
     ComputeCharWidths(grid);
+    WidenCharWidthsToSums(grid);
     return WritePage(grid, *port, first, end, convert, settings, TextPageWidth(grid));
 }
 
 bool TextFitsPaper(GridModel& grid, const PrintSettings& settings) {
     ComputeCharWidths(grid);
+    WidenCharWidthsToSums(grid);
     const std::int64_t indent = std::clamp(settings.left_margin, 0, kLongestIndent);
     return indent + TextPageWidth(grid) <=
            static_cast<std::int64_t>(settings.paper_width) - std::max(settings.right_margin, 0);
@@ -187,6 +190,7 @@ TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoic
         // The widths come from the whole table: found once for the run, not once per page.
         if (width < 0) {
             ComputeCharWidths(grid);
+            WidenCharWidthsToSums(grid);
             width = TextPageWidth(grid);
         }
         const int first = starts[static_cast<std::size_t>(page - 1)];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "grid/char_render.h"
+#include "grid/sum_line_render.h"
 #include "print/dos_cyrillic.h"
 #include "render/control_bytes.h"
 #include "base/byte_order.h"
@@ -211,6 +212,7 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ComputeCharWidths(grid);
+    WidenCharWidthsToSums(grid);
     const int width = TextPageWidth(grid);
     ItemList line(kLineRoom, kLineRoom);
     LineBlockWriter out(*file);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "grid/grid_layout.h"
+#include "grid/sum_values.h"
 #include "tests/unit/fake_measuring_device.h"
 
 namespace {
@@ -31,14 +32,23 @@ struct PaginatedTable {
     FakePictureSizes pictures;
     std::unique_ptr<GridModel> model;
 
-    explicit PaginatedTable(bool with_cells) {
+    // `flowing`: the name column wraps; `summed`: the amounts are summed per page and in all.
+    explicit PaginatedTable(bool with_cells, bool flowing = true, bool summed = false) {
         model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, &A4WithMargins});
         model->AddColumn(11, "Име");
         model->AddColumn(12, "Сума");
         GridColumnInfo info;
         model->GetColumnInfo(1, info);
-        info.flags |= ColumnFlags::TextFlow;
+        if (flowing) info.flags |= ColumnFlags::TextFlow;
         model->SetColumnInfo(1, info);
+        if (summed) {
+            model->GetColumnInfo(2, info);
+            info.flags |= ColumnFlags::Sum;
+            model->SetColumnInfo(2, info);
+            PrintOptions options;
+            options.sum_lines = SumPlacement::PageTotals | SumPlacement::BroughtForward;
+            model->SetPrintOptions(options);
+        }
         model->MutableColumn(1)->print_width = 600;
         model->SetHeaderText("Header\r\nsecond line");
         model->SetFooterText("Footer");
@@ -73,5 +83,33 @@ void BM_PaginateMillionRowsWithWrappedCells(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1000000);
 }
 BENCHMARK(BM_PaginateMillionRowsWithWrappedCells)->Unit(benchmark::kMillisecond);
+
+// The pair that shows what sum lines add to pagination: the same table of one-line rows with
+// a cell source, without and with a summed column (page totals, carried and brought-forward
+// sums and the end total). The amounts are read once, before the timing: a layout only adds.
+void PaginateOneLineRows(benchmark::State& state, bool summed) {
+    PaginatedTable table(true, false, summed);
+    for (auto _ : state) {
+        table.model->RebuildLayout();
+        benchmark::DoNotOptimize(table.model->LineCount());
+    }
+    state.counters["lines"] = table.model->LineCount();
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+void BM_PaginateMillionRowsNoSums(benchmark::State& state) { PaginateOneLineRows(state, false); }
+void BM_PaginateMillionRowsSummed(benchmark::State& state) { PaginateOneLineRows(state, true); }
+BENCHMARK(BM_PaginateMillionRowsNoSums)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaginateMillionRowsSummed)->Unit(benchmark::kMillisecond);
+
+// What the first layout of a summed column pays once: a million amounts read into the cache.
+void BM_ReadMillionAmountsOnce(benchmark::State& state) {
+    const CellTextSource cells{&BenchCellText, nullptr};
+    for (auto _ : state) {
+        SumValueColumn values;
+        benchmark::DoNotOptimize(values.Read(cells, 12, 1000000));
+    }
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_ReadMillionAmountsOnce)->Unit(benchmark::kMillisecond);
 
 }  // namespace

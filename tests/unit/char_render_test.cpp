@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "grid/sum_line_render.h"
+#include "grid/sum_lines.h"
 #include "text_grid_builder.h"
 
 namespace {
@@ -381,6 +383,71 @@ TEST(CharRenderLayoutLine, AWholeIndentedPage) {
                                                     "    Общо: 2",
                                                     "",
                                                 }));
+}
+
+// A summed table laid out on one page (the grid has no devices, so every line is 0 high).
+TEST(CharRenderSumLines, LabelAcrossTheCellsBeforeTheSumsWhichWidenTheirColumn) {
+    TextGrid table({{"Град"}, {"Сума", kAlignRight, true, ColumnFlags::Sum}}, /*row_numbers=*/true);
+    table.SetRow(0, {"София", "999,50"});
+    table.SetRow(1, {"Бяло", "900"});
+    table.SetRow(2, {"Русе", "abc"});
+    PrintOptions options;
+    options.sum_lines = SumPlacement::PageTotals;
+    table.grid.SetPrintOptions(options);
+    table.grid.SetRowCount(3);
+    ComputeCharWidths(table.grid);
+    EXPECT_EQ(table.grid.Column(2)->character_width_used, 6) << "the data alone";
+    WidenCharWidthsToSums(table.grid);
+    EXPECT_EQ(table.grid.Column(2)->character_width, 6) << "dBase field lengths stay the data's";
+    const int width = TextPageWidth(table.grid);
+    ASSERT_EQ(width, 25);
+    EXPECT_EQ(RenderAll(table.grid, width, 1), (std::vector<std::string>{
+                                                   " +----+-------+----------+",
+                                                   " | No | Град  |   Сума   |",
+                                                   " +----+-------+----------+",
+                                                   " | 1  |   2   |    3     |",
+                                                   " +----+-------+----------+",
+                                                   " |  1 | София |   999,50 |",
+                                                   " +----+-------+----------+",
+                                                   " |  2 | Бяло  |      900 |",
+                                                   " +----+-------+----------+",
+                                                   " |  3 | Русе  |      abc |",
+                                                   " +----+-------+----------+",
+                                                   " | Общо за ст | 1 899,50 |",
+                                                   " +----+-------+----------+",
+                                                   " | Общо       | 1 899,50 |",
+                                                   " +----+-------+----------+",
+                                                   "   1 стойност не е число",
+                                               }));
+}
+
+TEST(CharRenderSumLines, TheLabelSpanFollowsTheSummedColumns) {
+    const struct {
+        std::vector<std::uint32_t> summed;  // per visible column
+        int first;
+        int end;
+        const char* line;  // an end total of 5 in every summed column
+    } cases[] = {
+        {{0, 0, ColumnFlags::Sum}, 0, 2, "| Общо      |   5 |"},
+        {{ColumnFlags::Sum, 0, 0}, 1, 3, "|   5 | Общо      |"},
+        {{ColumnFlags::Sum, 0, ColumnFlags::Sum}, 3, 3, "|   5 |     |   5 |"},
+        {{0, ColumnFlags::Sum, 0}, 0, 1, "| Общ |   5 |     |"},
+    };
+    for (const auto& c : cases) {
+        std::vector<TextColumn> columns;
+        for (std::uint32_t flags : c.summed) columns.push_back({"", kAlignRight, true, flags});
+        TextGrid table(columns);
+        table.SetRow(0, {"5", "5", "5"});
+        table.grid.SetRowCount(1);
+        const int drawn[] = {1, 2, 3};
+        const LabelSpan span = FindLabelSpan(table.grid, drawn, 3);
+        EXPECT_EQ(span.first, c.first) << c.line;
+        EXPECT_EQ(span.end, c.end) << c.line;
+        table.SetWidths({3, 3, 3});
+        ItemList out(256, 256);
+        ASSERT_TRUE(RenderLayoutLine(table.grid, table.grid.Line(table.grid.LineCount() - 1), out, 19, 0));
+        EXPECT_EQ(SplitCrLfLines(ListText(out)), (std::vector<std::string>{c.line, "+-----+-----+-----+"}));
+    }
 }
 
 TEST(CharRenderBounds, AnyIndentOrWidthStaysBoundedAndNeverOverflows) {

@@ -275,6 +275,25 @@ TEST(ExportTabSeparated, TabsTitlesEmptyLineRows) {
               "1\tx y\t\r\n");
 }
 
+// Sum lines are for reading on paper: the data exports carry the rows alone.
+TEST(ExportTabSeparated, SummedTablesExportTheirRowsOnlyAndDbaseFieldsKeepTheirLengths) {
+    TextGrid table({{"Име"}, {"Сума", kAlignRight, true, ColumnFlags::Sum}});
+    table.SetRow(0, {"Бяло", "1,5"});
+    table.SetRow(1, {"Русе", "x"});
+    PrintOptions options;
+    options.sum_lines = SumPlacement::PageTotals | SumPlacement::BroughtForward;
+    table.grid.SetPrintOptions(options);
+    table.grid.SetRowCount(2);
+    ASSERT_TRUE(IsSumLine(table.grid.Line(table.grid.LineCount() - 1).kind)) << "the layout has its sum lines";
+    EXPECT_EQ(Text(Export(table.grid, kExportTabSeparated, kExportWindowsCodeTable)),
+              "\t\t\r\nИме\tСума\r\n\r\nБяло\t1,5\r\nРусе\tx\r\n");
+    EXPECT_EQ(Text(Export(table.grid, kExportCsv, kExportWindowsCodeTable)), "Име;Сума;\r\nБяло;1,5;\r\nРусе;x;\r\n");
+    const Bytes dbase = Export(table.grid, kExportDbase, kExportWindowsCodeTable);
+    EXPECT_EQ(ReadUint32(&dbase[4]), 2u) << "two records";
+    EXPECT_EQ(dbase[32 + 32 + 16], 4) << "the sum's field is as long as its title, not its total";
+    EXPECT_EQ(Text(Bytes(dbase.end() - 18, dbase.end())), " Бяло1,5  Русеx   ");
+}
+
 // --- dBase ------------------------------------------------------------------------------------
 
 TEST(ExportDbase, HeaderDescriptorsAndRecordsAtTheirOffsets) {

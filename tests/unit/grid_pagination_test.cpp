@@ -504,6 +504,67 @@ TEST_F(PaginationTest, GroupTotalsFollowEachRunOfTheSortedColumnAndStayWithTheir
     EXPECT_EQ(Describe(*model), "T R0 R1 R2b | R3a R4 R5b E[68]b");
 }
 
+// The amounts of a summed column are read once per table; layouts, sorts and filters only add.
+int g_amount_reads = 0;
+int CountingCellText(void* context, int row_key, int column_identifier, char* buffer, int buffer_size) {
+    if (column_identifier == 12) ++g_amount_reads;
+    return TestCellText(context, row_key, column_identifier, buffer, buffer_size);
+}
+
+TEST_F(PaginationTest, AmountsAreReadOncePerTableAndAgainOnlyForANewOne) {
+    model->SetCellTextSource(&CountingCellText, nullptr);
+    for (int row = 0; row < 4; ++row) g_cells[{row, 11}] = std::string(1, static_cast<char>('d' - row));
+    SumColumn(*model, {"1", "2", "3", "4"});
+    g_amount_reads = 0;
+    Lay(4, 0, PageNumberPosition::None, 200);
+    EXPECT_EQ(g_amount_reads, 4);
+    SortRows(*model, SortRequest{1, SortDirection::Ascending, KeyType::Text});
+    FilterRequest filter{};
+    filter.column = 1;
+    std::strcpy(filter.from, "b");
+    ASSERT_TRUE(FilterRows(*model, filter));
+    model->RebuildLayout();
+    RestoreRows(*model);
+    EXPECT_EQ(g_amount_reads, 4) << "sorting, filtering and laying out read nothing again";
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2 R3b E[10]b");
+    // A new source is a new table; so is a new row count.
+    g_cells[{0, 12}] = "100";
+    model->SetCellTextSource(&CountingCellText, nullptr);
+    model->RebuildLayout();
+    EXPECT_EQ(g_amount_reads, 8);
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2 R3b E[109]b");
+    model->SetRowCount(3);
+    EXPECT_EQ(g_amount_reads, 11);
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2b E[105]b");
+    // Summing a column anew reads it anew.
+    GridColumnInfo info;
+    model->GetColumnInfo(2, info);
+    info.flags &= ~ColumnFlags::Sum;
+    model->SetColumnInfo(2, info);
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2b") << "no summed column: no sum lines";
+    g_cells[{1, 12}] = "1000";
+    info.flags |= ColumnFlags::Sum;
+    model->SetColumnInfo(2, info);
+    EXPECT_EQ(g_amount_reads, 14);
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2b E[1103]b");
+}
+
+// Natural widths take in the end total in bold: on the printer "1 899,50" is 22 pixels bold,
+// the title 16, the widest cell 11; the inset and margin add 4. On the screen 50, 48, 33 + 8.
+TEST_F(PaginationTest, NaturalWidthsMakeRoomForTheTotalInBold) {
+    SumColumn(*model, {"999,50", "900"});
+    model->SetRowCountAndNaturalWidths(2);
+    EXPECT_EQ(model->Column(2)->print_width, 26);
+    EXPECT_EQ(model->Column(2)->width, 58);
+    GridColumnInfo info;
+    model->GetColumnInfo(2, info);
+    info.flags &= ~ColumnFlags::Sum;
+    model->SetColumnInfo(2, info);
+    model->ApplyNaturalWidths();
+    EXPECT_EQ(model->Column(2)->print_width, 20);
+    EXPECT_EQ(model->Column(2)->width, 56);
+}
+
 TEST_F(PaginationTest, AMillionCentsAddUpExactly) {
     model->AddColumn(12, "Сума");
     GridColumnInfo info;

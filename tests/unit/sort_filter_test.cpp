@@ -718,6 +718,7 @@ TEST_F(SortFilterTest, FilterScrollsHomeAndSortAfterFilterSortsWhatIsLeft) {
     std::vector<std::string> keys;
     for (int i = 0; i < 200; ++i) keys.push_back(std::to_string(i % 10));
     Load(keys);
+    EXPECT_FALSE(model->IsSorted()) << "a loaded table is in its stored order";
     model->ViewState().top_line = 30;
     model->ViewState().horizontal_offset = -40;
     EXPECT_TRUE(Filter(1, "3", "4", KeyType::Number));
@@ -726,6 +727,10 @@ TEST_F(SortFilterTest, FilterScrollsHomeAndSortAfterFilterSortsWhatIsLeft) {
     EXPECT_TRUE(model->IsLayoutDirty());
     EXPECT_EQ(RowKeys().size(), 40u);
     Sort(1, SortDirection::Descending, KeyType::Number);
+    // The sort is remembered by the table column and key type, for the group sums.
+    EXPECT_TRUE(model->IsSorted());
+    EXPECT_EQ(model->SortSource(), model->Column(1)->source);
+    EXPECT_EQ(model->SortKeyType(), KeyType::Number);
     const std::vector<std::string> texts = RowTexts();
     ASSERT_EQ(texts.size(), 40u);
     EXPECT_EQ(std::count(texts.begin(), texts.begin() + 20, "4"), 20);
@@ -740,12 +745,14 @@ TEST_F(SortFilterTest, RestoreBringsBackEveryRowInStoredOrderFromTheTop) {
     const std::vector<std::uint8_t> loaded = LineBytes();
     Sort(1, SortDirection::Descending, KeyType::Number);
     ASSERT_TRUE(Filter(1, "2", "9", KeyType::Number));
+    EXPECT_TRUE(model->IsSorted()) << "a filter keeps the order";
     ASSERT_LT(RowKeys().size(), 120u);
     model->ViewState().top_line = 5;
     model->ViewState().horizontal_offset = -12;
     model->SetLayoutDirty(false);
     RestoreRows(*model);
     EXPECT_EQ(LineBytes(), loaded) << "the same lines as the table had when it was loaded";
+    EXPECT_FALSE(model->IsSorted());
     EXPECT_EQ(model->ViewState().top_line, 0);
     EXPECT_EQ(model->ViewState().horizontal_offset, 0);
     EXPECT_TRUE(model->IsLayoutDirty());
