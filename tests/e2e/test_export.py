@@ -1001,3 +1001,38 @@ def test_an_export_job_never_writes_a_held_file_or_the_tables_own(app_factory, t
     # A disk that refuses every byte: the file is incomplete and the job says so.
     run = export_job(app_factory, [data, "/export", "text", "Z:\\dev\\full"])
     assert (run.exit_code, run.stderr) == (7, "lintaro: writing Z:\\dev\\full failed; the file is incomplete\r\n")
+
+
+def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_path, test_env):
+    """Sum lines belong to the page: the boxed text has them with the same sums as the printed
+    page; tab-separated, CSV and dBase files stay the table's rows, byte for byte as before.
+    lintaro-convert with the layout file the program kept writes the same bytes."""
+    from test_windows_printing import (check_running_sums, mark_summed, place_sums, sum_items,
+                                       sums_table_data)
+    from test_print_dialogs import dos_text
+    data = tmp_path / "sums.rdf"
+    data.write_bytes(sums_table_data(150).encode("cp1251"))
+    layout = tmp_path / "sums.fmt"
+    lintaro.start([data, layout])
+    plain = program_exports(lintaro, tmp_path, "plain")
+    mark_summed(lintaro)
+    place_sums(lintaro, page_totals=True, brought_forward=True)
+    summed = program_exports(lintaro, tmp_path, "summed")
+    for (target, dos), content in summed.items():
+        if target == "text":
+            text = dos_text(content) if dos else content.decode("cp1251")
+            items = sum_items(line.replace("|", " ") for line in text.split("\r\n"))
+            assert check_running_sums(items, 150) >= 2, (target, dos)
+            assert content != plain[(target, dos)]
+        else:
+            assert content == plain[(target, dos)], (target, dos)
+    # Read back on their own: the titles and the 120 rows, nothing more.
+    _, records = read_back("csv", "cp1251", tmp_path / "summed-csv-Windows.csv")
+    assert len(records) == 151 and records[-1][1] == "150"
+    dbf = (tmp_path / "summed-dbf-Windows.dbf").read_bytes()
+    assert struct.unpack_from("<I", dbf, 4)[0] == 150
+    assert lintaro.close() == 0
+    for (target, dos), program_bytes in summed.items():
+        result = convert(test_env, data, "--layout", layout, "--to", target, *(["--dos"] if dos else []))
+        assert result.returncode == 0, result.stderr
+        assert result.stdout == program_bytes, (target, dos)
