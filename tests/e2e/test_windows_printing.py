@@ -1582,3 +1582,82 @@ def check_running_sums(items: list[tuple], rows: int, amounts=sum_amount) -> int
     assert sorted(seen) == list(range(1, rows + 1))
     assert items[-1] == ("Общо", amounts_of(seen, amounts))
     return carried
+
+
+def hostile_sums_data() -> bytes:
+    """Amounts at the edges: the largest 64-bit whole number, numbers past 64 bits (counted as
+    no numbers), control bytes in the cells beside them, and 255-byte remarks (summed later)."""
+    rows = [
+        ["Първи".encode("cp1251"), b"1 234,56", b"1", b"x" * 255],
+        ["Ред\x01\x02\x1b@".encode("cp1251"), b"-0,01", b"2", b"form\x0cfeed"],
+        ["Голямо".encode("cp1251"), b"9" * 40, b"3", b""],
+        ["По-голямо".encode("cp1251"), b"123456789012345678901234567890", b"4", b""],
+        ["Най-голямо".encode("cp1251"), b"9223372036854775807", b"5", b""],
+    ] + [[f"Ред {n}".encode("cp1251"), f"{n},25".encode(), str(n).encode(), b""] for n in range(6, 13)]
+    head = "WindowTitle: Суми\r\nFont: Arial, 10\r\nTitles:\r\nИме\tСума\tБрой\tБележка\r\n" \
+           "Types:\r\nText\tNumber\tNumber\tText\r\nData:\r\n"
+    return head.encode("cp1251") + b"".join(b"\t".join(row) + b"\r\n" for row in rows)
+
+
+HOSTILE_SUM = Decimal("1234.56") - Decimal("0.01") + Decimal("9223372036854775807") + sum(
+    Decimal(f"{n}.25") for n in range(6, 13))
+HOSTILE_COUNT = sum(range(1, 13))
+
+
+def end_total_line(text: str) -> str:
+    lines = [line for line in text.splitlines() if re.match(r"\s*Общо\s", line)]
+    assert len(lines) == 1, text[-600:]
+    return lines[0]
+
+
+def test_hostile_amounts_sum_exactly_in_every_column_group_hidden_and_fitted(lintaro, test_env):
+    folder = lintaro.prepare(printer_cfg=printer_cfg(), files={})
+    (folder / "hostile.rdf").write_bytes(hostile_sums_data())
+    lintaro.start([folder / "hostile.rdf"])
+    mark_summed(lintaro, "Сума")
+    mark_summed(lintaro, "Брой")
+
+    # The 255-byte remarks print in a group of their own; "Сума" repeats there as a key column
+    # with its sum, the label over the columns before it.
+    def keys(dialog):
+        dialog.select_combo(KEY_COLUMNS, "3")
+    run_dialog(lintaro, TABLE_APPEARANCE, TABLE_CAPTION, keys)
+    dialog = _after_question(lintaro)
+    groups = len(dialog.combo_items(GROUP_TO))
+    assert groups >= 2
+    sheets = [pdf_text(test_env, pdf) for pdf in print_pages(lintaro, test_env, groups, dialog=dialog)]
+    total = f"{HOSTILE_SUM:,.2f}".replace(",", " ").replace(".", ",")
+    for number, text in enumerate(sheets, 1):
+        line = end_total_line(text)
+        assert total in line, (number, line)
+        assert "2 стойности не са числа" in text, number
+    assert re.search(rf"\s{HOSTILE_COUNT}\s*$", end_total_line(sheets[0]))
+
+    # Every column summed: the row numbers hold the label, cut to their width; the sums stand.
+    mark_summed(lintaro, "Име")
+    mark_summed(lintaro, "Бележка")
+    (pdf,) = print_pages(lintaro, test_env, 1, group_to=1, dialog=_after_question(lintaro))
+    text = pdf_text(test_env, pdf)
+    test_env.render_pdf(pdf, test_env.screenshot_dir / "sums-hostile-all-summed", dpi=60)
+    assert total in text and re.search(rf"\s{HOSTILE_COUNT}\s*$", text, re.M)
+
+    # "Сума" hidden: its sum goes, the count stays; shown again and fitted to the width: back.
+    def hide_amounts(dialog):
+        listbox = dialog.item(101)
+        height = listbox.send(0x01A1, 0, 0)  # LB_GETITEMHEIGHT
+        lintaro.click(10, height * 2 + height // 2, window=listbox)  # "No", "Име", "Сума"
+    run_dialog(lintaro, VISIBLE_COLUMNS, " Подбор на видими колони", hide_amounts)
+    (pdf,) = print_pages(lintaro, test_env, 1, group_to=1, dialog=_after_question(lintaro))
+    text = pdf_text(test_env, pdf)
+    assert total not in text and re.search(rf"\s{HOSTILE_COUNT}\s*$", text, re.M)
+    run_dialog(lintaro, VISIBLE_COLUMNS, " Подбор на видими колони", hide_amounts)
+
+    def fit(dialog):
+        dialog.set_checked(FIT_TO_WIDTH, True)
+    run_dialog(lintaro, TABLE_APPEARANCE, TABLE_CAPTION, fit)
+    # The remarks are too wide even at the smallest scale: the first group has both sums.
+    (pdf,) = print_pages(lintaro, test_env, 1, group_to=1, dialog=_after_question(lintaro))
+    text = pdf_text(test_env, pdf)
+    test_env.render_pdf(pdf, test_env.screenshot_dir / "sums-hostile-fitted", dpi=60)
+    assert total in text and re.search(rf"\s{HOSTILE_COUNT}\s*$", text, re.M)
+    assert lintaro.close() == 0
