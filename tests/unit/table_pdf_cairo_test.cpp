@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/convert_arguments.h"
@@ -106,6 +107,33 @@ double RightmostWordEnd(const std::vector<std::uint8_t>& pdf) {
         right = std::max(right, std::stod((*it)[1]));
     }
     return right;
+}
+
+// What `command` (a poppler tool, "{}" standing for the PDF's path) writes for the PDF.
+std::string PdfToolOutput(const std::vector<std::uint8_t>& pdf, std::string command) {
+    char name[] = "/tmp/lintaro-pdf-test-XXXXXX";
+    const int fd = mkstemp(name);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, pdf.data(), pdf.size()), static_cast<ssize_t>(pdf.size()));
+    close(fd);
+    const std::string out = std::string(name) + ".out";
+    command.replace(command.find("{}"), 2, name);
+    EXPECT_EQ(std::system((command + " > " + out).c_str()), 0);
+    const std::string text = ReadFile(out);
+    std::remove(name);
+    std::remove(out.c_str());
+    return text;
+}
+
+// (xMin, xMax) in points of every occurrence of `word` (pdftotext -bbox).
+std::vector<std::pair<double, double>> WordSpans(const std::vector<std::uint8_t>& pdf, const std::string& word) {
+    const std::string boxes = PdfToolOutput(pdf, "pdftotext -bbox {} -");
+    std::vector<std::pair<double, double>> spans;
+    const std::regex box(R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
+    for (std::sregex_iterator it(boxes.begin(), boxes.end(), box), end; it != end; ++it) {
+        if ((*it)[3] == word) spans.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+    }
+    return spans;
 }
 
 // The row numbers that begin the lines of a page's text.
@@ -207,6 +235,41 @@ TEST(TablePdf, KeyColumnsRepeatOnEveryGroupAndAFittedTableShrinksOntoOneSheetWid
     const double right = RightmostWordEnd(fitted.Bytes());
     EXPECT_GT(right, 400.0);
     EXPECT_LE(right, 567.0);
+}
+
+TEST(TablePdf, SumLinesPrintBoldWithTheLabelOverTheColumnsBeforeAndEachSumUnderItsColumn) {
+    auto table = OpenTable(
+        "Font: Arial, 10\r\nTitles:\r\nName\tAmount\r\nTypes:\r\nText\tNumber\r\nData:\r\n"
+        "Row1\t10.50\r\nRow2\t-3.25\r\nRow3\tn/a\r\n");
+    ASSERT_NE(table, nullptr);
+    GridModel& grid = *table->grid;
+    MemoryByteSink plain;
+    std::string error;
+    ASSERT_TRUE(WriteTablePdf(grid, table->settings, 1, 1, plain, error)) << error;
+    EXPECT_EQ(PdfToolOutput(plain.Bytes(), "pdffonts {}").find("Bold"), std::string::npos) << "nothing bold yet";
+
+    GridColumnInfo amount;
+    grid.GetColumnInfo(2, amount);
+    amount.flags |= ColumnFlags::Sum;
+    ASSERT_TRUE(grid.SetColumnInfo(2, amount));
+    MemoryByteSink summed;
+    ASSERT_TRUE(WriteTablePdf(grid, table->settings, 1, 1, summed, error)) << error;
+    const std::vector<std::string> pages = PdfPageTexts(summed.Bytes());
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NE(pages[0].find(std::string(u8"1 стойност не е число")), std::string::npos) << pages[0];
+    EXPECT_NE(PdfToolOutput(summed.Bytes(), "pdffonts {}").find("Bold"), std::string::npos);
+    // The label starts in the row numbers' cell, left of the names; the sum ends where the
+    // amounts above it end.
+    const auto label = WordSpans(summed.Bytes(), std::string(u8"Общо"));
+    const auto name = WordSpans(summed.Bytes(), "Row1");
+    const auto sum = WordSpans(summed.Bytes(), "7.25");
+    const auto above = WordSpans(summed.Bytes(), "10.50");
+    ASSERT_EQ(label.size(), 1u);
+    ASSERT_EQ(name.size(), 1u);
+    ASSERT_EQ(sum.size(), 1u);
+    ASSERT_EQ(above.size(), 1u);
+    EXPECT_LT(label[0].first, name[0].first - 10);
+    EXPECT_NEAR(sum[0].second, above[0].second, 0.5);
 }
 
 TEST(TablePdf, ALandscapeHeadTurnsTheSheet) {
