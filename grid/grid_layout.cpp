@@ -2,6 +2,7 @@
 #include "grid/grid_layout.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -173,6 +174,12 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
     };
 
     std::vector<SumPage> spans;
+    PageSums page_sums(model);
+    auto key_of = [&lines](int index) {
+        std::uint32_t key;
+        std::memcpy(&key, lines.Data() + static_cast<std::size_t>(index) * kLineSize + offsetof(LayoutLine, key), sizeof key);
+        return key;
+    };
     std::int64_t total = 0;
     std::int64_t sum_lines = 0;
     LayoutLine top[kMostFrameLines];
@@ -184,11 +191,13 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
                    unit(first, page, first);
         int groups = ends_group(first) ? 1 : 0;
         int last = first;
+        page_sums.Add(key_of(first));
         while (last + 1 < rows) {
             const int height = unit(last + 1, page, first);
             if (used + height > available) break;
             used += height;
             ++last;
+            page_sums.Add(key_of(last));
             if (ends_group(last)) ++groups;
         }
         // What closes the page after row `end`: its rule, the foot sum lines and the bottom
@@ -200,9 +209,11 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
         };
         while (last > first && used + closing(last) > available) {
             used -= unit(last, page, first);
+            page_sums.Remove(key_of(last));
             if (ends_group(last)) --groups;
             --last;
         }
+        page_sums.ClosePage();
         const bool ends_table = last + 1 == rows;
         const int kept_bottom = (ends_table || keep_page_bottoms) ? frame.Bottom(page, ends_table, bottom) : 0;
         const int page_sum_lines = (brought(page) ? 1 : 0) + groups + foot_lines(ends_table);
@@ -212,7 +223,7 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
         first = last + 1;
     }
     // Without memory for the sums the lines stand, showing none.
-    ComputeSumLines(model, spans, group_ends, plan, static_cast<std::size_t>(sum_lines));
+    ComputeSumLines(model, spans, page_sums.Sums(), group_ends, plan, static_cast<std::size_t>(sum_lines));
 
     const std::int64_t total_bytes = total * kLineSize;
     const std::int64_t added_bytes = total_bytes - static_cast<std::int64_t>(rows) * kLineSize;
@@ -241,11 +252,27 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
         if (ends_table && plan.end_total) put_sum(LineKind::EndTotal, LineFlags::RuleBelow);
         if (!ends_table && plan.page_totals) put_sum(LineKind::CarriedTotal, LineFlags::RuleBelow);
         if (plan.page_totals) put_sum(LineKind::PageTotal, LineFlags::RuleBelow);
-        for (int index = span.last; index >= span.first; --index) {
-            if (ends_group(index)) put_sum(LineKind::GroupTotal, LineFlags::RuleBelow);
-            LayoutLine line = shown_row(index, page, span.first);
-            if (index == span.last) line.flags |= LineFlags::RuleBelow;
-            put(line);
+        // Rows whose flags the page changes go one by one: the last, those that end a group and
+        // a first row that takes a rule above; the runs between them move as blocks.
+        const bool first_rule = !brought(page) && frame.FirstRowNeedsRuleAbove(page);
+        auto plain = [&](int index) { return !ends_group(index) && !(index == span.first && first_rule); };
+        int index = span.last;
+        while (index >= span.first) {
+            if (index == span.last || !plain(index)) {
+                if (ends_group(index)) put_sum(LineKind::GroupTotal, LineFlags::RuleBelow);
+                LayoutLine line = shown_row(index, page, span.first);
+                if (index == span.last) line.flags |= LineFlags::RuleBelow;
+                put(line);
+                --index;
+                continue;
+            }
+            int low = index;
+            while (low > span.first && plain(low - 1)) --low;
+            const int moved = index - low + 1;
+            end -= moved;
+            std::memmove(out + end * kLineSize, out + static_cast<std::size_t>(low) * kLineSize,
+                         static_cast<std::size_t>(moved) * kLineSize);
+            index = low - 1;
         }
         if (brought(page)) {
             LayoutLine line = brought_line(page);

@@ -265,6 +265,7 @@ public:
     int LineCount() const;
     LayoutLine Line(int index) const;
     ItemList& LayoutLines() { return lines_; }
+    const ItemList& LayoutLines() const { return lines_; }
 
     // The text of `column` in `line`: the ordinal for the row-number column (empty when 0),
     // otherwise what the cell text source gives for the line's key (empty without a source).

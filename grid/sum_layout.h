@@ -4,6 +4,7 @@
 #ifndef LINTARO_GRID_SUM_LAYOUT_H
 #define LINTARO_GRID_SUM_LAYOUT_H
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -33,11 +34,47 @@ struct SumPage {
     int last;
 };
 
+// The sums of the pages, kept while pagination places the rows: a row is added as it goes onto
+// a page and taken off again when it is pushed to the next, so no second pass over the rows
+// is needed. Made after PrepareSumLines; valid while the model's sums are.
+class PageSums {
+public:
+    explicit PageSums(const GridModel& model);
+    void Add(std::uint32_t row_key) { Change(row_key, true); }
+    void Remove(std::uint32_t row_key) { Change(row_key, false); }
+    // The page's sums are kept; the next page starts from zero.
+    void ClosePage();
+    // One sum per summed column for each closed page, page after page.
+    const std::vector<SumUnits>& Sums() const { return closed_; }
+
+private:
+    struct Column {
+        const std::int64_t* units = nullptr;
+        const std::uint8_t* info = nullptr;
+        std::uint32_t size = 0;
+    };
+    // Units are added as they are, one total per count of decimals, and scaled once a page.
+    void Change(std::uint32_t row_key, bool add) {
+        for (std::size_t c = 0; c < columns_.size(); ++c) {
+            const Column& column = columns_[c];
+            if (row_key >= column.size) continue;
+            const std::uint8_t bits = column.info[row_key];
+            if (bits & SumValueInfo::Marker) continue;
+            SumUnits& total = open_[c][bits & SumValueInfo::DecimalsMask];
+            total += add ? column.units[row_key] : -column.units[row_key];
+        }
+    }
+    std::vector<Column> columns_;
+    std::vector<std::array<SumUnits, SumValueInfo::DecimalsMask + 1>> open_;
+    std::vector<SumUnits> closed_;
+};
+
 // The sums of every sum line, in the order the pages show them: per page the brought-forward
 // line, the group lines after their rows, then the page total, the carried total, the end
 // total and the note, as the plan has them. `count` is the number of those lines; a sum line's
-// key is its place in this order. False (and no sums kept) without memory.
-bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const std::vector<std::uint8_t>& group_ends,
-                     const SumLinePlan& plan, std::size_t count);
+// key is its place in this order. `page_sums` as PageSums gives them. False (and no sums
+// kept) without memory.
+bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const std::vector<SumUnits>& page_sums,
+                     const std::vector<std::uint8_t>& group_ends, const SumLinePlan& plan, std::size_t count);
 
 #endif

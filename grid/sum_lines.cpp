@@ -3,6 +3,7 @@
 #include "grid/sum_lines.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -29,16 +30,39 @@ int CopyLabel(const char* text, char* buffer) {
     return length;
 }
 
-// Calls `visit(position, row)` for every data row of the list in order.
+constexpr std::size_t kLineSize = sizeof(LayoutLine);
+
+// Calls `visit(position, key)` for every data row of the list in order: a pass over a million
+// rows per layout, so it reads the two fields it needs in place.
 template <typename Visit>
 void ForEachDataRow(const GridModel& model, Visit visit) {
-    const int count = model.LineCount();
+    const std::uint8_t* bytes = model.LayoutLines().Data();
+    const std::size_t count = static_cast<std::size_t>(model.LineCount());
     int position = 0;
-    for (int i = 0; i < count; ++i) {
-        const LayoutLine line = model.Line(i);
-        if (line.kind == LineKind::DataRow) visit(position++, line);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* line = bytes + i * kLineSize;
+        if (line[offsetof(LayoutLine, kind)] != LineKind::DataRow) continue;
+        std::uint32_t key;
+        std::memcpy(&key, line + offsetof(LayoutLine, key), sizeof key);
+        visit(position++, key);
     }
 }
+
+// A summed column's cache as the adding loop reads it.
+struct ValueView {
+    const std::int64_t* units = nullptr;
+    const std::uint8_t* info = nullptr;
+    std::uint32_t size = 0;
+
+    bool ValueAt(std::uint32_t row, SumUnits& value) const {
+        static constexpr std::int64_t kScale[] = {1000000, 100000, 10000, 1000, 100, 10, 1, 1};
+        if (row >= size) return false;
+        const std::uint8_t bits = info[row];
+        if (bits & SumValueInfo::Marker) return false;
+        value = static_cast<SumUnits>(units[row]) * kScale[bits & SumValueInfo::DecimalsMask];
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -123,20 +147,30 @@ SumLinePlan PrepareSumLines(GridModel& model) {
         state.values.push_back(std::move(values));
     }
 
+    // A view of every row has the whole table's marks, found when the amounts were read;
+    // a filtered one is looked at row by row.
+    int view_rows = 0;
+    ForEachDataRow(model, [&view_rows](int, std::uint32_t) { ++view_rows; });
+    const bool whole_table = view_rows == model.RowCount();
     state.formats.assign(state.sources.size(), SumFormat{});
     for (std::size_t c = 0; c < state.sources.size(); ++c) {
         const SumValueColumn* values = state.ValuesOf(state.sources[c]);
         if (values == nullptr) continue;
-        std::uint8_t decimals = 0;
-        std::uint8_t marks = 0;
-        std::int64_t not_numbers = 0;
-        ForEachDataRow(model, [&](int, const LayoutLine& row) {
-            const std::uint8_t info = values->InfoAt(row.key);
-            if (info == SumValueInfo::NotNumber) ++not_numbers;
-            if (info & SumValueInfo::Marker) return;
-            decimals = std::max<std::uint8_t>(decimals, info & SumValueInfo::DecimalsMask);
-            marks |= info;
-        });
+        std::uint8_t decimals = values->all_decimals;
+        std::uint8_t marks = values->all_marks;
+        std::int64_t not_numbers = values->all_not_numbers;
+        if (!whole_table) {
+            decimals = 0;
+            marks = 0;
+            not_numbers = 0;
+            ForEachDataRow(model, [&](int, std::uint32_t key) {
+                const std::uint8_t info = values->InfoAt(key);
+                if (info == SumValueInfo::NotNumber) ++not_numbers;
+                if (info & SumValueInfo::Marker) return;
+                decimals = std::max<std::uint8_t>(decimals, info & SumValueInfo::DecimalsMask);
+                marks |= info;
+            });
+        }
         SumFormat& format = state.formats[c];
         format.decimals = decimals;
         format.dot_mark = (marks & SumValueInfo::DotMark) && !(marks & SumValueInfo::CommaMark);
@@ -164,9 +198,9 @@ std::vector<std::uint8_t> FindGroupEnds(const GridModel& model) {
     const int year = ClockYear();
     char texts[2][kCellTextLimit + 1];
     int current = 0;
-    ForEachDataRow(model, [&](int position, const LayoutLine& row) {
+    ForEachDataRow(model, [&](int position, std::uint32_t key) {
         char* text = texts[current];
-        const int length = std::clamp(cells.Fetch(static_cast<int>(row.key), source, text, kCellTextLimit), 0, kCellTextLimit);
+        const int length = std::clamp(cells.Fetch(static_cast<int>(key), source, text, kCellTextLimit), 0, kCellTextLimit);
         text[length] = '\0';
         if (position > 0 && CompareKeys(texts[1 - current], text, type, false, year) != 0) ends.back() = 1;
         ends.push_back(0);
@@ -176,10 +210,41 @@ std::vector<std::uint8_t> FindGroupEnds(const GridModel& model) {
     return ends;
 }
 
-bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const std::vector<std::uint8_t>& group_ends,
-                     const SumLinePlan& plan, std::size_t count) {
+PageSums::PageSums(const GridModel& model) {
+    const SumState& state = model.Sums();
+    columns_.resize(state.sources.size());
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (const SumValueColumn* values = state.ValuesOf(state.sources[c])) {
+            columns_[c] = {values->units.data(), values->info.data(), static_cast<std::uint32_t>(values->info.size())};
+        }
+    }
+    open_.assign(columns_.size(), {});
+}
+
+void PageSums::ClosePage() {
+    static constexpr std::int64_t kScale[] = {1000000, 100000, 10000, 1000, 100, 10, 1, 1};
+    // Without memory the sums stay short; ComputeSumLines then keeps none.
+    try {
+        for (auto& totals : open_) {
+            SumUnits sum = 0;
+            for (std::size_t d = 0; d < totals.size(); ++d) sum += totals[d] * kScale[d];
+            closed_.push_back(sum);
+            totals.fill(0);
+        }
+    } catch (const std::bad_alloc&) {
+        for (auto& totals : open_) totals.fill(0);
+    }
+}
+
+bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const std::vector<SumUnits>& page_sums,
+                     const std::vector<std::uint8_t>& group_ends, const SumLinePlan& plan, std::size_t count) {
     SumState& state = model.Sums();
     const std::size_t width = state.sources.size();
+    if (page_sums.size() != pages.size() * width) {
+        state.sums = {};
+        state.label_rows = {};
+        return false;
+    }
     try {
         state.sums.assign(count * width, 0);
         state.label_rows.assign(count, 0);
@@ -188,8 +253,12 @@ bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const 
         state.label_rows = {};
         return false;
     }
-    std::vector<const SumValueColumn*> values(width);
-    for (std::size_t c = 0; c < width; ++c) values[c] = state.ValuesOf(state.sources[c]);
+    std::vector<ValueView> values(width);
+    for (std::size_t c = 0; c < width; ++c) {
+        if (const SumValueColumn* column = state.ValuesOf(state.sources[c])) {
+            values[c] = {column->units.data(), column->info.data(), static_cast<std::uint32_t>(column->info.size())};
+        }
+    }
     std::vector<SumUnits> running(width, 0);
     std::vector<SumUnits> page(width, 0);
     std::vector<SumUnits> group(width, 0);
@@ -201,34 +270,39 @@ bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const 
         state.label_rows[key++] = label;
     };
 
-    // The pages cover the data rows in order, so one walk over the list meets them in turn.
-    const int line_count = model.LineCount();
-    int line_index = 0;
-    int position = 0;
+    // The pages cover the data rows in order, and during pagination the list is those rows.
+    // Rows add to their page; a page adds to the running sum; groups add row by row.
+    const std::uint8_t* bytes = model.LayoutLines().Data();
+    const int rows = model.LineCount();
+    auto row_key = [bytes](int index) {
+        std::uint32_t row;
+        std::memcpy(&row, bytes + static_cast<std::size_t>(index) * kLineSize + offsetof(LayoutLine, key), sizeof row);
+        return row;
+    };
     std::uint32_t group_label = 0;
     bool group_open = false;
     for (std::size_t p = 0; p < pages.size(); ++p) {
         const bool ends_table = p + 1 == pages.size();
         if (plan.brought_forward && p > 0) emit(running, 0);
-        std::fill(page.begin(), page.end(), 0);
-        for (; position <= pages[p].last && line_index < line_count; ++line_index) {
-            const LayoutLine row = model.Line(line_index);
-            if (row.kind != LineKind::DataRow) continue;
-            if (!group_open) group_label = row.key, group_open = true;
-            for (std::size_t c = 0; c < width; ++c) {
-                SumUnits value = 0;
-                if (values[c] == nullptr || !values[c]->ValueAt(row.key, value)) continue;
-                running[c] += value;
-                page[c] += value;
-                group[c] += value;
+        const int last = std::min(pages[p].last, rows - 1);
+        for (std::size_t c = 0; c < width; ++c) {
+            page[c] = page_sums[p * width + c];
+            running[c] += page[c];
+        }
+        if (plan.group_totals) {
+            for (int index = pages[p].first; index <= last; ++index) {
+                const std::uint32_t row = row_key(index);
+                if (!group_open) group_label = row, group_open = true;
+                for (std::size_t c = 0; c < width; ++c) {
+                    SumUnits value = 0;
+                    if (values[c].ValueAt(row, value)) group[c] += value;
+                }
+                if (static_cast<std::size_t>(index) < group_ends.size() && group_ends[static_cast<std::size_t>(index)]) {
+                    emit(group, group_label);
+                    std::fill(group.begin(), group.end(), 0);
+                    group_open = false;
+                }
             }
-            if (plan.group_totals && static_cast<std::size_t>(position) < group_ends.size() &&
-                group_ends[static_cast<std::size_t>(position)]) {
-                emit(group, group_label);
-                std::fill(group.begin(), group.end(), 0);
-                group_open = false;
-            }
-            ++position;
         }
         if (plan.page_totals) {
             emit(page, 0);

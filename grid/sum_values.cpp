@@ -37,6 +37,9 @@ bool SumValueColumn::Read(const CellTextSource& cells, int source_column, int ro
     source = source_column;
     units.clear();
     info.clear();
+    all_marks = 0;
+    all_decimals = 0;
+    all_not_numbers = 0;
     rows = std::max(rows, 0);
     try {
         units.resize(static_cast<std::size_t>(rows));
@@ -51,7 +54,12 @@ bool SumValueColumn::Read(const CellTextSource& cells, int source_column, int ro
         int length = cells.Present() ? cells.Fetch(row, source_column, text, kCellTextLimit) : 0;
         length = std::clamp(length, 0, kCellTextLimit);
         text[length] = '\0';
-        info[static_cast<std::size_t>(row)] = ReadInfo(text, length, units[static_cast<std::size_t>(row)]);
+        const std::uint8_t bits = ReadInfo(text, length, units[static_cast<std::size_t>(row)]);
+        info[static_cast<std::size_t>(row)] = bits;
+        if (bits == SumValueInfo::NotNumber) ++all_not_numbers;
+        if (bits & SumValueInfo::Marker) continue;
+        all_marks |= bits;
+        all_decimals = std::max<std::uint8_t>(all_decimals, bits & SumValueInfo::DecimalsMask);
     }
     return true;
 }

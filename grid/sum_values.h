@@ -42,6 +42,11 @@ struct SumValueColumn {
     int source = 0;
     std::vector<std::int64_t> units;
     std::vector<std::uint8_t> info;
+    // Over every row, for a view that holds them all: the marks of the numbers (SumValueInfo
+    // bits), their most decimals, and the cells that are no numbers.
+    std::uint8_t all_marks = 0;
+    std::uint8_t all_decimals = 0;
+    std::int64_t all_not_numbers = 0;
 
     // Reads rows 0 .. rows - 1 of `source`. False (and nothing kept) without memory.
     bool Read(const CellTextSource& cells, int source_column, int rows);

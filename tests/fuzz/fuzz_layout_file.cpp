@@ -74,6 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const PrintOptions options = model.GetPrintOptions();
         Check(options.key_columns <= kLayoutFileColumnLimit);
         Check(options.page_number_style <= PageNumberStyle::PageOfPages && options.fit_to_width <= 1);
+        Check(options.sum_lines <= (SumPlacement::PageTotals | SumPlacement::BroughtForward |
+                                    SumPlacement::GroupTotals | SumPlacement::NoEndTotal));
     } else {
         Check(model.BuildLayoutFileImage() == before);
     }

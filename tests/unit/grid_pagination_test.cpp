@@ -549,6 +549,25 @@ TEST_F(PaginationTest, AmountsAreReadOncePerTableAndAgainOnlyForANewOne) {
     EXPECT_EQ(Describe(*model), "T R0 R1 R2b E[1103]b");
 }
 
+// A filtered view writes its sums as its own rows do, and counts its own cells that are no numbers.
+TEST_F(PaginationTest, AFilteredViewSumsAndFormatsItsOwnRows) {
+    const char* const names[] = {"a", "b", "c", "d"};
+    for (int row = 0; row < 4; ++row) g_cells[{row, 11}] = names[row];
+    SumColumn(*model, {"12 000,5", "2", "abc", "3,255"});
+    Lay(4, 0, PageNumberPosition::None, 200);
+    EXPECT_EQ(Describe(*model), "T R0 R1 R2 R3b E[12 005,755]b N(1 стойност не е число)");
+    FilterRequest filter{};
+    filter.column = 1;
+    std::strcpy(filter.from, "b");
+    std::strcpy(filter.to, "b");
+    ASSERT_TRUE(FilterRows(*model, filter));
+    EXPECT_EQ(Describe(*model), "T R1b E[2]b");
+    RestoreRows(*model);
+    std::strcpy(filter.to, "d");
+    ASSERT_TRUE(FilterRows(*model, filter));
+    EXPECT_EQ(Describe(*model), "T R1 R2 R3b E[5,255]b N(1 стойност не е число)");
+}
+
 // Natural widths take in the end total in bold: on the printer "1 899,50" is 22 pixels bold,
 // the title 16, the widest cell 11; the inset and margin add 4. On the screen 50, 48, 33 + 8.
 TEST_F(PaginationTest, NaturalWidthsMakeRoomForTheTotalInBold) {
