@@ -22,6 +22,7 @@
 #include "grid/grid_view_layout.h"
 #include "grid/grid_win32.h"
 #include "grid/sort_filter.h"
+#include "grid/sum_widths.h"
 #include "render/text_draw_win32.h"
 #include "resources/resource_ids.h"
 
@@ -164,6 +165,8 @@ void EditTableAppearance(HWND main_window) {
     if (!Dialog_TableProperties(main_window, look)) return;
     grid->SetTableStyle(look.style);
     grid->SetPrintOptions(look.options);
+    // Page totals and group totals bring sums the columns may be too narrow for.
+    if (WidenSummedColumnsToTheirSums(grid->Model())) grid->Redraw();
     const KeyColumns keys = FindKeyColumns(grid->Model());
     if (keys.count < keys.wanted) {
         char repeated[96];
@@ -191,7 +194,10 @@ void EditColumnAppearance(HWND main_window) {
         grid->GetColumnInfo(i, columns[i]);
         if (grid->IsRowNumberColumn(i)) row_numbers = i;
     }
-    if (Dialog_ColumnProperties(main_window, columns, row_numbers)) grid->SetAllColumnInfo(columns.data(), count);
+    if (Dialog_ColumnProperties(main_window, columns, row_numbers)) {
+        grid->SetAllColumnInfo(columns.data(), count);
+        (void)WidenSummedColumnsToTheirSums(grid->Model());
+    }
     grid->Redraw();
 }
 

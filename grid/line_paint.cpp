@@ -177,6 +177,17 @@ int PaintDataRow(const GridModel& model, const LayoutLine& line, int y, const Li
     return result;
 }
 
+// A sum that does not fit its cell becomes "#" marks across it: cut digits would read as
+// another amount. Returns the length of what to show.
+std::size_t HashesWhenTooNarrow(const TextMeter& meter, char* text, std::size_t length, int room) {
+    if (length == 0 || meter.Width(text, length) <= room) return length;
+    const int hash = std::max(meter.Width("#", 1), 1);
+    const std::size_t count = static_cast<std::size_t>(std::clamp(room / hash, 1, kCellTextLimit));
+    std::memset(text, '#', count);
+    text[count] = '\0';
+    return count;
+}
+
 // A sum line, drawn like a data row in bold: the label in one cell over the label span (no
 // inner rules), each summed column's sum aligned as the column is, every other cell empty.
 int PaintSumLine(const GridModel& model, const LayoutLine& line, int y, const LinePaintTarget& target) {
@@ -224,6 +235,7 @@ int PaintSumLine(const GridModel& model, const LayoutLine& line, int y, const Li
             const GridColumn& column = *model.Column(painted[static_cast<std::size_t>(k)]);
             length = static_cast<std::size_t>(SumLineCellText(model, line, painted[static_cast<std::size_t>(k)], text));
             alignment = column.alignment;
+            length = HashesWhenTooNarrow(canvas.Meter(), text, length, cell.right - cell.left - v.inset);
         }
         if (length == 0) {
             canvas.Fill(cell, Shade::White);

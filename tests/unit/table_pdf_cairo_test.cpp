@@ -18,6 +18,7 @@
 #include "convert/convert_run.h"
 #include "convert/table_load.h"
 #include "grid/column_groups.h"
+#include "grid/sum_widths.h"
 #include "print/cairo_fonts_cairo.h"
 #include "print/dot_matrix.h"
 #include "print/table_pdf_cairo.h"
@@ -270,6 +271,20 @@ TEST(TablePdf, SumLinesPrintBoldWithTheLabelOverTheColumnsBeforeAndEachSumUnderI
     ASSERT_EQ(above.size(), 1u);
     EXPECT_LT(label[0].first, name[0].first - 10);
     EXPECT_NEAR(sum[0].second, above[0].second, 0.5);
+
+    // Too narrow for its sum, the column shows "#" marks, never digits cut off; widened to its
+    // sums it shows the sum again, and a second time nothing changes.
+    grid.MutableColumn(2)->print_width = 40;
+    MemoryByteSink narrow;
+    ASSERT_TRUE(WriteTablePdf(grid, table->settings, 1, 1, narrow, error)) << error;
+    const std::string narrow_page = PdfPageTexts(narrow.Bytes()).at(0);
+    EXPECT_TRUE(std::regex_search(narrow_page, std::regex(std::string(u8"Общо") + R"(\s+#+\n)"))) << narrow_page;
+    EXPECT_TRUE(WidenSummedColumnsToTheirSums(grid));
+    EXPECT_GT(grid.Column(2)->print_width, 40);
+    EXPECT_FALSE(WidenSummedColumnsToTheirSums(grid));
+    MemoryByteSink widened;
+    ASSERT_TRUE(WriteTablePdf(grid, table->settings, 1, 1, widened, error)) << error;
+    EXPECT_EQ(WordSpans(widened.Bytes(), "7.25").size(), 1u);
 }
 
 TEST(TablePdf, ALandscapeHeadTurnsTheSheet) {
