@@ -161,8 +161,14 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
     };
     const int sum_height = LineHeight(MakeLine(LineKind::EndTotal, 0, LineFlags::RuleBelow), print);
     const int note_height = LineHeight(MakeLine(LineKind::SumNote), print);
+    // Most rows are one text line high: their heights by rule flags are looked up, not measured.
+    int one_line_rows[4];
+    for (std::uint8_t flags = 0; flags < 4; ++flags) one_line_rows[flags] = LineHeight(MakeLine(LineKind::DataRow, 0, flags), print);
+    auto row_height = [&](const LayoutLine& line) {
+        return line.height == 1 ? one_line_rows[line.flags & 3] : LineHeight(line, print);
+    };
     auto unit = [&](int index, int page, int first) {
-        return LineHeight(shown_row(index, page, first), print) + (ends_group(index) ? sum_height : 0);
+        return row_height(shown_row(index, page, first)) + (ends_group(index) ? sum_height : 0);
     };
     auto foot_lines = [&plan](bool ends_table) {
         return (plan.page_totals ? (ends_table ? 1 : 2) : 0) + (ends_table && plan.end_total ? 1 : 0) +
@@ -192,6 +198,19 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
         int groups = ends_group(first) ? 1 : 0;
         int last = first;
         page_sums.Add(key_of(first));
+        if (group_ends.empty()) {
+            // Without groups a row after the page's first is as the list holds it.
+            const std::uint8_t* list = lines.Data();
+            while (last + 1 < rows) {
+                LayoutLine line;
+                std::memcpy(&line, list + static_cast<std::size_t>(last + 1) * kLineSize, sizeof line);
+                const int height = row_height(line);
+                if (used + height > available) break;
+                used += height;
+                ++last;
+                page_sums.Add(line.key);
+            }
+        }
         while (last + 1 < rows) {
             const int height = unit(last + 1, page, first);
             if (used + height > available) break;
@@ -267,7 +286,11 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
                 continue;
             }
             int low = index;
-            while (low > span.first && plain(low - 1)) --low;
+            if (group_ends.empty()) {
+                low = std::min(index, span.first + (first_rule ? 1 : 0));
+            } else {
+                while (low > span.first && plain(low - 1)) --low;
+            }
             const int moved = index - low + 1;
             end -= moved;
             std::memmove(out + end * kLineSize, out + static_cast<std::size_t>(low) * kLineSize,

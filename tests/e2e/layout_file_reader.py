@@ -6,8 +6,8 @@ table style at 26 (u8 line type, u16 cell height, u8 page-number position, u32 f
 54 bytes of the table font at 34 (32-byte face name, i32 size in tenths of a point, u32 style,
 u32 character set, two u32 and the low 16 bits of a last u32), 40 bytes at 88, then one
 48-byte record per column in display order. The 40 bytes are zero, or the print options: "PRT1",
-u16 key columns, u8 page-number style, u8 fit to width, u8 where sum lines go, then 31 zero
-bytes.
+u16 key columns, u8 page-number style, u8 fit to width, u8 sum lines (where sums appear: 1 page
+totals, 2 brought forward, 4 group totals, 8 no end total), then 31 zero bytes.
 """
 
 from __future__ import annotations
@@ -96,6 +96,8 @@ def read_layout(data: bytes) -> LayoutFile:
         options = PrintOptions(*struct.unpack_from("<HBBB", data, 92))
         if options == PrintOptions():
             raise LayoutFileError("a print options record with nothing in it")
+        if options.sum_lines & ~0x0F:
+            raise LayoutFileError(f"sum line bits {options.sum_lines:#x} that no grid writes")
         reserved = data[97:128]
     else:
         reserved = data[88:128]

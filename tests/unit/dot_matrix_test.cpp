@@ -293,6 +293,34 @@ TEST(DotMatrixTextFitsPaper, TheLeftMarginAndTheTableWithinTheCharactersLessTheR
     }
 }
 
+// The sums go to LPT1 whole: the summed column is as wide as its longest sum, on the page and
+// in the question whether the table fits the paper.
+TEST(DotMatrixWriteTextPage, SumLinesGoOutWithTheirColumnWidenedToTheTotal) {
+    TextGrid table({{"Град"}, {"Сума", kAlignRight, true, ColumnFlags::Sum}});
+    table.SetRow(0, {"Русе", "999"});
+    table.SetRow(1, {"Бяло", "9 999"});
+    table.grid.SetRowCount(2);
+    RecordingPort port;
+    ASSERT_TRUE(WriteTextPage(table.grid, &port, 0, false, LptSettings(0, 0, 0, 0)));
+    EXPECT_EQ(port.All(),
+              "+------+--------+\r\n"
+              "| Град |  Сума  |\r\n"
+              "+------+--------+\r\n"
+              "|  1   |   2    |\r\n"
+              "+------+--------+\r\n"
+              "| Русе |    999 |\r\n"
+              "+------+--------+\r\n"
+              "| Бяло |  9 999 |\r\n"
+              "+------+--------+\r\n"
+              "| Общо | 10 998 |\r\n"
+              "+------+--------+\r\n");
+    PrintSettings settings = LptSettings(0, 0, 0, 0);
+    settings.paper_width = 17;
+    EXPECT_TRUE(TextFitsPaper(table.grid, settings));
+    settings.paper_width = 16;
+    EXPECT_FALSE(TextFitsPaper(table.grid, settings)) << "the widened column counts";
+}
+
 TEST(DotMatrixFindPageLines, PagesAreSeparatedByPageBreaks) {
     auto table = MakeThreePageTable();
     EXPECT_EQ(CountLayoutPages(table->grid), 3);
