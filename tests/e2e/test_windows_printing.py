@@ -1637,4 +1637,21 @@ def test_hostile_amounts_sum_exactly_in_every_column_group_hidden_and_fitted(lin
     text = pdf_text(test_env, pdf)
     test_env.render_pdf(pdf, test_env.screenshot_dir / "sums-hostile-fitted", dpi=60)
     assert total in text and re.search(rf"\s{HOSTILE_COUNT}\s*$", text, re.M)
+
+    # Sorted by the names, control bytes and all, with group totals: every name its own group,
+    # its subtotal under it, labelled with the name; the table's total still last.
+    mark_summed(lintaro, "Име", summed=False)
+    place_sums(lintaro, group_totals=True)
+
+    def by_name(dialog):
+        dialog.select_combo(101, "Име")
+        dialog.select_combo(102, "В нарастващ ред")
+        dialog.select_combo(103, "Текст")
+    run_dialog(lintaro, SORT, " Сортиране на таблицата", by_name)
+    (pdf,) = print_pages(lintaro, test_env, 1, group_to=1, dialog=_after_question(lintaro))
+    lines = [line.split() for line in pdf_text(test_env, pdf).splitlines() if line.strip()]
+    assert ["Ред", "10", "10,25", "10"] in lines and ["Ред", "6", "6,25", "6"] in lines
+    assert lines.index(["Ред", "10", "10,25", "10"]) == 1 + next(
+        i for i, words in enumerate(lines) if words[1:3] == ["Ред", "10"])
+    assert lines[-2][0] == "Общо" and total.split()[0] in lines[-2]
     assert lintaro.close() == 0
