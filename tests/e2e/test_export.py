@@ -1005,53 +1005,50 @@ def test_an_export_job_never_writes_a_held_file_or_the_tables_own(app_factory, t
 
 # Sum lines in the boxed text: a layout file, written here, that sums the sales table's "Сума".
 
-def sales_layout(sum_lines: int) -> bytes:
-    """The row numbers and the six columns of sales-bg.rdf (store columns 11 to 16), "Сума" (14)
-    right-aligned and summed; titles and column numbers, rules under every row."""
+def sales_layout(sum_lines: int, shown: int = 7) -> bytes:
+    """The row numbers and the six columns of sales-bg.rdf and lpt-report.rdf (store columns 11 to
+    16), the first `shown` of them visible, "Сума" (14) right-aligned and summed; titles and
+    column numbers, rules under every row."""
     header = bytearray(128)
     struct.pack_into("<IHHHI", header, 0, 12345678, 20, 128, 48, 7)
     struct.pack_into("<BHBI", header, 26, 1, 0, 3, 0x2 | 0x4)
     struct.pack_into("<32siII", header, 34, b"Arial", 100, 0, 204)
     header[88:97] = b"PRT1" + bytes([0, 0, 0, 0, sum_lines])
     records = b""
-    for source in (-1, 11, 12, 13, 14, 15, 16):
+    for place, source in enumerate((-1, 11, 12, 13, 14, 15, 16)):
         flags, alignment = (0x81, 1) if source == 14 else (0x1, 1 if source == -1 else 0)
+        if place >= shown:
+            flags = 0
         records += struct.pack("<iIiiiiiiiIii", source, flags, alignment, 0, 0, 80, 80, 300, 300, 0, 0, 0)
     return bytes(header) + records
 
 
-def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_text(app_factory, tmp_path):
+def check_sum_lines(text: str, rows: list[list[str]], shown: int) -> None:
+    """Reads the boxed text on its own: `shown` cells a data row; a sum line is its label over
+    the first four, the sum under "Сума" and a blank cell for each column after it. Every sum
+    must be what the rows above it add up to, the groups' and the table's also what the data
+    file's rows do."""
     from decimal import Decimal
 
-    data = SAMPLES / "sales-bg.rdf"
-    _, rows = read_rdf(data)
-    layout = tmp_path / "sums.rff"
-    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4))  # page totals, brought forward, group totals
-    out = tmp_path / "sums.txt"
-    run = export_job(app_factory, [data, layout, "/export", "text", out, "/sort", "Град", "asc", "alpha"])
-    assert (run.exit_code, run.stderr) == (0, "")
-
-    # Read back on their own: seven cells a data row; a sum line is its label over the first four,
-    # then the sum under "Сума" and the two blank cells after it.
     by_city: dict[str, Decimal] = {}
     for row in rows:
         by_city[row[3]] = by_city.get(row[3], Decimal(0)) + Decimal(row[4])
     so_far = page = group = Decimal(0)
     cities_seen, groups_seen, labels = [], [], []
-    for line in out.read_bytes().decode("cp1251").split("\r\n"):
+    for line in text.split("\r\n"):
+        line = line.strip(" ")
         if not line.startswith("|"):
             continue
         cells = [cell.strip() for cell in line.split("|")[1:-1]]
-        if len(cells) == 7:
-            if cells[0] == "No" or cells == [str(number) for number in range(1, 8)]:
+        if len(cells) == shown:
+            if cells[0] == "No" or cells == [str(number) for number in range(1, shown + 1)]:
                 continue  # titles, column numbers
-            if cells[0].isdigit() and cells[4]:
-                amount = Decimal(cells[4])
-                so_far, page, group = so_far + amount, page + amount, group + amount
-                if not cities_seen or cities_seen[-1] != cells[3]:
-                    cities_seen.append(cells[3])
+            amount = Decimal(cells[4])
+            so_far, page, group = so_far + amount, page + amount, group + amount
+            if not cities_seen or cities_seen[-1] != cells[3]:
+                cities_seen.append(cells[3])
             continue
-        assert len(cells) == 4 and cells[2:] == ["", ""], line
+        assert len(cells) == shown - 3 and not any(cells[2:]), line
         label, total = cells[0], Decimal(cells[1])
         labels.append(label)
         assert re.fullmatch(r"-?\d+\.\d\d", cells[1]), line  # the column's own dot and two decimals
@@ -1072,8 +1069,32 @@ def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_te
         labels.count("Пренос от предходна страница") + 1 > 1, "more than one page"
     assert labels[-1] == "Общо"
 
+
+def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_text(app_factory, tmp_path):
+    data = SAMPLES / "sales-bg.rdf"
+    _, rows = read_rdf(data)
+    layout = tmp_path / "sums.rff"
+    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4))  # page totals, brought forward, group totals
+    out = tmp_path / "sums.txt"
+    run = export_job(app_factory, [data, layout, "/export", "text", out, "/sort", "Град", "asc", "alpha"])
+    assert (run.exit_code, run.stderr) == (0, "")
+    check_sum_lines(out.read_bytes().decode("cp1251"), rows, 7)
+
     # The data exports carry the rows alone.
     tsv = tmp_path / "sums.tsv"
     run = export_job(app_factory, [data, layout, "/export", "tsv", tsv], name="export_tsv")
     assert (run.exit_code, run.stderr) == (0, "")
     assert len(read_back("tsv", "cp1251", tsv)[1]) == 1 + len(rows)
+
+
+def test_a_print_job_sends_the_sums_to_lpt1(app_factory, tmp_path, test_env):
+    data = SAMPLES / "lpt-report.rdf"
+    _, rows = read_rdf(data)
+    layout = tmp_path / "sums.rff"
+    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4, shown=5))  # No, №, Име, Град, Сума
+    test_env.clear_lpt1()
+    run = app_factory(name="print_sums").run_job([data, layout, "/print", "/sort", "Град", "asc", "alpha"])
+    assert (run.exit_code, run.stderr) == (0, "")
+    # The Bulgarian DOS table: А..я at 0x80..0xBF, the rest as it stands.
+    text = "".join(chr(0x410 + byte - 0x80) if 0x80 <= byte <= 0xBF else chr(byte) for byte in test_env.read_lpt1())
+    check_sum_lines(text, rows, 5)
