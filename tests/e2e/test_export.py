@@ -638,13 +638,15 @@ def convert(test_env, *args, cwd=None) -> subprocess.CompletedProcess:
                           cwd=cwd, stdin=subprocess.DEVNULL)
 
 
-def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: list) -> Path:
+def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: list, sum_lines: int = 0) -> Path:
     """A column layout file as the grid writes it, made here from its documented bytes: style is
     (line type, cell height, page-number position, flags); each column (source, flags, alignment,
-    max lines, type, screen width, print width)."""
+    max lines, type, screen width, print width); `sum_lines` the byte of the print options that
+    says where sums appear."""
     head = struct.pack("<IHHHI", 12345678, 20, 128, 48, len(columns)) + bytes(12)
     head += struct.pack("<BHBI", *style)
-    head += struct.pack("<32siIIIIH", font.encode("cp1251"), size, 0, 1, 0, 0, 0) + bytes(40)
+    options = b"PRT1" + bytes([0, 0, 0, 0, sum_lines]) if sum_lines else b""
+    head += struct.pack("<32siIIIIH", font.encode("cp1251"), size, 0, 1, 0, 0, 0) + options.ljust(40, b"\0")
     assert len(head) == 128
     body = b"".join(struct.pack("<iIiiiiiiiIii", source, flags, alignment, lines, kind, width, width,
                                 print_width, print_width, 0, 0, 0)
@@ -653,23 +655,24 @@ def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: l
     return path
 
 
-def report_layout(path: Path, leaving_out: tuple = ()) -> Path:
+def report_layout(path: Path, leaving_out: tuple = (), sum_lines: int = 0) -> Path:
     """The report's columns rearranged: "№" hidden, names bold and wrapped in a narrow column,
     notes wrapped over at most two lines, dates last; Times New Roman 12 pt, thick rules, taller
     rows, titles, header and footer on every page, page numbers at the bottom centre. Columns of
     the sources in `leaving_out` are not in the file: the program adds them at the end, as wide
-    as their cells in the file's font."""
+    as their cells in the file's font. With `sum_lines` the amounts are summed there."""
     visible, flow, bold = 0x1, 0x10, 0x40
+    summed = 0x80 if sum_lines else 0
     return write_layout_file(path, "Times New Roman", 120, (2, 40, 5, 0x1 | 0x2 | 0x4 | 0x20 | 0x40 | 0x80), [
         column for column in [
             (-1, visible, 1, 0, 1, 40, 120),
             (12, visible | flow | bold, 0, 0, 0, 90, 260),
             (11, 0, 1, 0, 1, 30, 90),
             (13, visible, 2, 0, 0, 80, 240),
-            (14, visible, 1, 0, 1, 70, 210),
+            (14, visible | summed, 1, 0, 1, 70, 210),
             (16, visible | flow, 0, 2, 0, 80, 230),
             (15, visible, 0, 0, 2, 80, 240),
-        ] if column[0] not in leaving_out])
+        ] if column[0] not in leaving_out], sum_lines)
 
 
 def program_exports(lintaro, tmp_path: Path, name: str) -> dict:
@@ -685,7 +688,8 @@ def program_exports(lintaro, tmp_path: Path, name: str) -> dict:
 
 @pytest.mark.parametrize("table", ["furniture.rdf", "sales-bg.rdf", "sales-bg.rdf+layout",
                                    "lpt-report.rdf+layout", "generated-2500+layout",
-                                   "generated-2500+layout-without-names-and-amounts"])
+                                   "generated-2500+layout-without-names-and-amounts",
+                                   "generated-2500+layout-with-sums"])
 def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_path, test_env, table):
     name, _, with_layout = table.partition("+")
     if name.startswith("generated"):
@@ -698,7 +702,8 @@ def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_pat
         data = tmp_path / name
         data.write_bytes((SAMPLES / name).read_bytes())
     leaving_out = (12, 14) if with_layout.endswith("without-names-and-amounts") else ()
-    layout = report_layout(tmp_path / "report.fmt", leaving_out) if with_layout else None
+    sums = 0x1 | 0x2 if with_layout.endswith("with-sums") else 0  # page totals, brought forward
+    layout = report_layout(tmp_path / "report.fmt", leaving_out, sums) if with_layout else None
     if layout is not None:
         layout_bytes = layout.read_bytes()
     lintaro.start([data] + ([layout] if layout else []))
@@ -716,6 +721,8 @@ def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_pat
     if name.startswith("generated"):
         # Several pages, each opened by the titles again: the pagination was compared too.
         assert expected[("text", False)].count("Бележка".encode("cp1251")) > 3
+    if sums:
+        assert expected[("text", False)].count("Пренос от предходна страница".encode("cp1251")) > 3
 
 
 def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standard_output(
