@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "grid/bulgarian_keys.h"
 #include "grid/sort_filter.h"
@@ -197,15 +198,33 @@ std::vector<std::uint8_t> FindGroupEnds(const GridModel& model) {
     const std::int32_t type = model.SortKeyType();
     const int year = ClockYear();
     char texts[2][kCellTextLimit + 1];
+    // Alphabetical keys compare by their collation keys: each row's is made once, not twice.
+    const bool alphabetical = type == KeyType::Alphabetical;
+    std::string collation[2];
     int current = 0;
-    ForEachDataRow(model, [&](int position, std::uint32_t key) {
-        char* text = texts[current];
-        const int length = std::clamp(cells.Fetch(static_cast<int>(key), source, text, kCellTextLimit), 0, kCellTextLimit);
-        text[length] = '\0';
-        if (position > 0 && CompareKeys(texts[1 - current], text, type, false, year) != 0) ends.back() = 1;
-        ends.push_back(0);
-        current = 1 - current;
-    });
+    // Without memory for a byte a row there are no groups.
+    try {
+        ends.reserve(static_cast<std::size_t>(model.LineCount()));
+        ForEachDataRow(model, [&](int position, std::uint32_t key) {
+            char* text = texts[current];
+            const int length =
+                std::clamp(cells.Fetch(static_cast<int>(key), source, text, kCellTextLimit), 0, kCellTextLimit);
+            text[length] = '\0';
+            bool differs = false;
+            if (alphabetical) {
+                collation[current].clear();
+                AppendAlphabeticalKey(text, static_cast<std::size_t>(length), collation[current]);
+                differs = position > 0 && collation[current] != collation[1 - current];
+            } else {
+                differs = position > 0 && CompareKeys(texts[1 - current], text, type, false, year) != 0;
+            }
+            if (differs) ends.back() = 1;
+            ends.push_back(0);
+            current = 1 - current;
+        });
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
     if (!ends.empty()) ends.back() = 1;
     return ends;
 }

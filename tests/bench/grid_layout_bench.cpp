@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "grid/grid_layout.h"
+#include "grid/sort_filter.h"
 #include "grid/sum_values.h"
 #include "tests/unit/fake_measuring_device.h"
 
@@ -100,6 +101,23 @@ void BM_PaginateMillionRowsNoSums(benchmark::State& state) { PaginateOneLineRows
 void BM_PaginateMillionRowsSummed(benchmark::State& state) { PaginateOneLineRows(state, true); }
 BENCHMARK(BM_PaginateMillionRowsNoSums)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaginateMillionRowsSummed)->Unit(benchmark::kMillisecond);
+
+// Group sums after each run of the sorted name column: every row's key is fetched and compared
+// with the one before it on every layout (two runs here, so the added lines are few).
+void BM_PaginateMillionRowsGroupTotals(benchmark::State& state) {
+    PaginatedTable table(true, false, true);
+    PrintOptions options = table.model->GetPrintOptions();
+    options.sum_lines |= SumPlacement::GroupTotals;
+    table.model->SetPrintOptions(options);
+    SortRows(*table.model, SortRequest{1, SortDirection::Ascending, KeyType::Alphabetical});
+    for (auto _ : state) {
+        table.model->RebuildLayout();
+        benchmark::DoNotOptimize(table.model->LineCount());
+    }
+    state.counters["lines"] = table.model->LineCount();
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_PaginateMillionRowsGroupTotals)->Unit(benchmark::kMillisecond);
 
 // What the first layout of a summed column pays once: a million amounts read into the cache.
 void BM_ReadMillionAmountsOnce(benchmark::State& state) {

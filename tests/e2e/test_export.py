@@ -638,13 +638,15 @@ def convert(test_env, *args, cwd=None) -> subprocess.CompletedProcess:
                           cwd=cwd, stdin=subprocess.DEVNULL)
 
 
-def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: list) -> Path:
+def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: list, sum_lines: int = 0) -> Path:
     """A column layout file as the grid writes it, made here from its documented bytes: style is
     (line type, cell height, page-number position, flags); each column (source, flags, alignment,
-    max lines, type, screen width, print width)."""
+    max lines, type, screen width, print width); `sum_lines` the byte of the print options that
+    says where sums appear."""
     head = struct.pack("<IHHHI", 12345678, 20, 128, 48, len(columns)) + bytes(12)
     head += struct.pack("<BHBI", *style)
-    head += struct.pack("<32siIIIIH", font.encode("cp1251"), size, 0, 1, 0, 0, 0) + bytes(40)
+    options = b"PRT1" + bytes([0, 0, 0, 0, sum_lines]) if sum_lines else b""
+    head += struct.pack("<32siIIIIH", font.encode("cp1251"), size, 0, 1, 0, 0, 0) + options.ljust(40, b"\0")
     assert len(head) == 128
     body = b"".join(struct.pack("<iIiiiiiiiIii", source, flags, alignment, lines, kind, width, width,
                                 print_width, print_width, 0, 0, 0)
@@ -653,23 +655,24 @@ def write_layout_file(path: Path, font: str, size: int, style: tuple, columns: l
     return path
 
 
-def report_layout(path: Path, leaving_out: tuple = ()) -> Path:
+def report_layout(path: Path, leaving_out: tuple = (), sum_lines: int = 0) -> Path:
     """The report's columns rearranged: "№" hidden, names bold and wrapped in a narrow column,
     notes wrapped over at most two lines, dates last; Times New Roman 12 pt, thick rules, taller
     rows, titles, header and footer on every page, page numbers at the bottom centre. Columns of
     the sources in `leaving_out` are not in the file: the program adds them at the end, as wide
-    as their cells in the file's font."""
+    as their cells in the file's font. With `sum_lines` the amounts are summed there."""
     visible, flow, bold = 0x1, 0x10, 0x40
+    summed = 0x80 if sum_lines else 0
     return write_layout_file(path, "Times New Roman", 120, (2, 40, 5, 0x1 | 0x2 | 0x4 | 0x20 | 0x40 | 0x80), [
         column for column in [
             (-1, visible, 1, 0, 1, 40, 120),
             (12, visible | flow | bold, 0, 0, 0, 90, 260),
             (11, 0, 1, 0, 1, 30, 90),
             (13, visible, 2, 0, 0, 80, 240),
-            (14, visible, 1, 0, 1, 70, 210),
+            (14, visible | summed, 1, 0, 1, 70, 210),
             (16, visible | flow, 0, 2, 0, 80, 230),
             (15, visible, 0, 0, 2, 80, 240),
-        ] if column[0] not in leaving_out])
+        ] if column[0] not in leaving_out], sum_lines)
 
 
 def program_exports(lintaro, tmp_path: Path, name: str) -> dict:
@@ -685,7 +688,8 @@ def program_exports(lintaro, tmp_path: Path, name: str) -> dict:
 
 @pytest.mark.parametrize("table", ["furniture.rdf", "sales-bg.rdf", "sales-bg.rdf+layout",
                                    "lpt-report.rdf+layout", "generated-2500+layout",
-                                   "generated-2500+layout-without-names-and-amounts"])
+                                   "generated-2500+layout-without-names-and-amounts",
+                                   "generated-2500+layout-with-sums"])
 def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_path, test_env, table):
     name, _, with_layout = table.partition("+")
     if name.startswith("generated"):
@@ -698,7 +702,8 @@ def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_pat
         data = tmp_path / name
         data.write_bytes((SAMPLES / name).read_bytes())
     leaving_out = (12, 14) if with_layout.endswith("without-names-and-amounts") else ()
-    layout = report_layout(tmp_path / "report.fmt", leaving_out) if with_layout else None
+    sums = 0x1 | 0x2 if with_layout.endswith("with-sums") else 0  # page totals, brought forward
+    layout = report_layout(tmp_path / "report.fmt", leaving_out, sums) if with_layout else None
     if layout is not None:
         layout_bytes = layout.read_bytes()
     lintaro.start([data] + ([layout] if layout else []))
@@ -716,6 +721,8 @@ def test_the_converter_writes_the_programs_export_byte_for_byte(lintaro, tmp_pat
     if name.startswith("generated"):
         # Several pages, each opened by the titles again: the pagination was compared too.
         assert expected[("text", False)].count("Бележка".encode("cp1251")) > 3
+    if sums:
+        assert expected[("text", False)].count("Пренос от предходна страница".encode("cp1251")) > 3
 
 
 def test_the_converter_sorts_and_filters_as_the_dialogs_do_and_writes_to_standard_output(
@@ -1040,53 +1047,50 @@ def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_pat
 
 # Sum lines in the boxed text: a layout file, written here, that sums the sales table's "Сума".
 
-def sales_layout(sum_lines: int) -> bytes:
-    """The row numbers and the six columns of sales-bg.rdf (store columns 11 to 16), "Сума" (14)
-    right-aligned and summed; titles and column numbers, rules under every row."""
+def sales_layout(sum_lines: int, shown: int = 7) -> bytes:
+    """The row numbers and the six columns of sales-bg.rdf and lpt-report.rdf (store columns 11 to
+    16), the first `shown` of them visible, "Сума" (14) right-aligned and summed; titles and
+    column numbers, rules under every row."""
     header = bytearray(128)
     struct.pack_into("<IHHHI", header, 0, 12345678, 20, 128, 48, 7)
     struct.pack_into("<BHBI", header, 26, 1, 0, 3, 0x2 | 0x4)
     struct.pack_into("<32siII", header, 34, b"Arial", 100, 0, 204)
     header[88:97] = b"PRT1" + bytes([0, 0, 0, 0, sum_lines])
     records = b""
-    for source in (-1, 11, 12, 13, 14, 15, 16):
+    for place, source in enumerate((-1, 11, 12, 13, 14, 15, 16)):
         flags, alignment = (0x81, 1) if source == 14 else (0x1, 1 if source == -1 else 0)
+        if place >= shown:
+            flags = 0
         records += struct.pack("<iIiiiiiiiIii", source, flags, alignment, 0, 0, 80, 80, 300, 300, 0, 0, 0)
     return bytes(header) + records
 
 
-def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_text(app_factory, tmp_path):
+def check_sum_lines(text: str, rows: list[list[str]], shown: int) -> None:
+    """Reads the boxed text on its own: `shown` cells a data row; a sum line is its label over
+    the first four, the sum under "Сума" and a blank cell for each column after it. Every sum
+    must be what the rows above it add up to, the groups' and the table's also what the data
+    file's rows do."""
     from decimal import Decimal
 
-    data = SAMPLES / "sales-bg.rdf"
-    _, rows = read_rdf(data)
-    layout = tmp_path / "sums.rff"
-    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4))  # page totals, brought forward, group totals
-    out = tmp_path / "sums.txt"
-    run = export_job(app_factory, [data, layout, "/export", "text", out, "/sort", "Град", "asc", "alpha"])
-    assert (run.exit_code, run.stderr) == (0, "")
-
-    # Read back on their own: seven cells a data row; a sum line is its label over the first four,
-    # then the sum under "Сума" and the two blank cells after it.
     by_city: dict[str, Decimal] = {}
     for row in rows:
         by_city[row[3]] = by_city.get(row[3], Decimal(0)) + Decimal(row[4])
     so_far = page = group = Decimal(0)
     cities_seen, groups_seen, labels = [], [], []
-    for line in out.read_bytes().decode("cp1251").split("\r\n"):
+    for line in text.split("\r\n"):
+        line = line.strip(" ")
         if not line.startswith("|"):
             continue
         cells = [cell.strip() for cell in line.split("|")[1:-1]]
-        if len(cells) == 7:
-            if cells[0] == "No" or cells == [str(number) for number in range(1, 8)]:
+        if len(cells) == shown:
+            if cells[0] == "No" or cells == [str(number) for number in range(1, shown + 1)]:
                 continue  # titles, column numbers
-            if cells[0].isdigit() and cells[4]:
-                amount = Decimal(cells[4])
-                so_far, page, group = so_far + amount, page + amount, group + amount
-                if not cities_seen or cities_seen[-1] != cells[3]:
-                    cities_seen.append(cells[3])
+            amount = Decimal(cells[4])
+            so_far, page, group = so_far + amount, page + amount, group + amount
+            if not cities_seen or cities_seen[-1] != cells[3]:
+                cities_seen.append(cells[3])
             continue
-        assert len(cells) == 4 and cells[2:] == ["", ""], line
+        assert len(cells) == shown - 3 and not any(cells[2:]), line
         label, total = cells[0], Decimal(cells[1])
         labels.append(label)
         assert re.fullmatch(r"-?\d+\.\d\d", cells[1]), line  # the column's own dot and two decimals
@@ -1107,8 +1111,32 @@ def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_te
         labels.count("Пренос от предходна страница") + 1 > 1, "more than one page"
     assert labels[-1] == "Общо"
 
+
+def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_text(app_factory, tmp_path):
+    data = SAMPLES / "sales-bg.rdf"
+    _, rows = read_rdf(data)
+    layout = tmp_path / "sums.rff"
+    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4))  # page totals, brought forward, group totals
+    out = tmp_path / "sums.txt"
+    run = export_job(app_factory, [data, layout, "/export", "text", out, "/sort", "Град", "asc", "alpha"])
+    assert (run.exit_code, run.stderr) == (0, "")
+    check_sum_lines(out.read_bytes().decode("cp1251"), rows, 7)
+
     # The data exports carry the rows alone.
     tsv = tmp_path / "sums.tsv"
     run = export_job(app_factory, [data, layout, "/export", "tsv", tsv], name="export_tsv")
     assert (run.exit_code, run.stderr) == (0, "")
     assert len(read_back("tsv", "cp1251", tsv)[1]) == 1 + len(rows)
+
+
+def test_a_print_job_sends_the_sums_to_lpt1(app_factory, tmp_path, test_env):
+    data = SAMPLES / "lpt-report.rdf"
+    _, rows = read_rdf(data)
+    layout = tmp_path / "sums.rff"
+    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4, shown=5))  # No, №, Име, Град, Сума
+    test_env.clear_lpt1()
+    run = app_factory(name="print_sums").run_job([data, layout, "/print", "/sort", "Град", "asc", "alpha"])
+    assert (run.exit_code, run.stderr) == (0, "")
+    # The Bulgarian DOS table: А..я at 0x80..0xBF, the rest as it stands.
+    text = "".join(chr(0x410 + byte - 0x80) if 0x80 <= byte <= 0xBF else chr(byte) for byte in test_env.read_lpt1())
+    check_sum_lines(text, rows, 5)

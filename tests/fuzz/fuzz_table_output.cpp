@@ -21,6 +21,7 @@
 #include "grid/char_render.h"
 #include "grid/grid_model.h"
 #include "grid/sort_filter.h"
+#include "grid/sum_lines.h"
 #include "print/dot_matrix.h"
 #include "print/export_writers.h"
 #include "base/byte_order.h"
@@ -158,6 +159,15 @@ void PrintOnLpt1(GridModel& grid) {
     const std::string sent(port.Bytes().begin(), port.Bytes().end());
     const std::string text = WithoutSequences(sent, settings.dot_matrix_model, settings.dot_matrix_mode);
     CheckTextLines(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    // The run widened every summed column to its sums: no sum is cut.
+    char sum[kCellTextLimit + 1];
+    for (int i = 0; i < grid.LineCount(); ++i) {
+        const LayoutLine line = grid.Line(i);
+        if (!IsSumLine(line.kind)) continue;
+        for (int c = 0; c < grid.ColumnCount(); ++c) {
+            if (grid.IsColumnVisible(c)) Check(SumLineCellText(grid, line, c, sum) <= grid.Column(c)->character_width_used);
+        }
+    }
     // Bounded whatever the margins: per page at most the longest page of margin and fill, and
     // the page's own lines, each no wider than the longest indent and the table.
     int first = 0;

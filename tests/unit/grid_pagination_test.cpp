@@ -504,6 +504,35 @@ TEST_F(PaginationTest, GroupTotalsFollowEachRunOfTheSortedColumnAndStayWithTheir
     EXPECT_EQ(Describe(*model), "T R0 R1 R2b | R3a R4 R5b E[68]b");
 }
 
+// A Sum flag where no amounts stand (a hand-edited layout file may put one anywhere) adds nothing.
+TEST_F(PaginationTest, OnlyVisibleTableColumnsAreSummed) {
+    g_cells[{0, 11}] = "5";
+    const struct {
+        const char* name;
+        int column;
+        std::uint32_t flags;
+        std::int32_t type;
+        const char* pages;
+    } cases[] = {
+        {"the row numbers", 0, ColumnFlags::Visible | ColumnFlags::Sum, ColumnType::Number, "T Cb R0b"},
+        {"a picture column", 1, ColumnFlags::Visible | ColumnFlags::Sum, ColumnType::Picture, "T Cb R0b"},
+        {"a hidden column", 1, ColumnFlags::Sum, ColumnType::Text, "T Cb R0b"},
+        {"a shown text column", 1, ColumnFlags::Visible | ColumnFlags::Sum, ColumnType::Text, "T Cb R0b E[5]b"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        g_cells[{0, 11}] = "5";
+        GridColumnInfo info;
+        model->GetColumnInfo(c.column, info);
+        info.flags = c.flags;
+        info.type = static_cast<std::uint32_t>(c.type);
+        model->SetColumnInfo(c.column, info);
+        Lay(1, kDefaultFlags, PageNumberPosition::None);
+        EXPECT_EQ(HasSummedColumns(*model), std::string(c.pages).find('E') != std::string::npos) << c.name;
+        EXPECT_EQ(Describe(*model), c.pages) << c.name;
+    }
+}
+
 // The amounts of a summed column are read once per table; layouts, sorts and filters only add.
 int g_amount_reads = 0;
 int CountingCellText(void* context, int row_key, int column_identifier, char* buffer, int buffer_size) {
