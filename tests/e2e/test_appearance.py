@@ -542,6 +542,17 @@ def test_column_dialog_shows_its_controls_and_offers_only_visible_columns(table_
     assert after[4][1] == records[4][1] | BOLD_BIT
 
 
+def test_a_picture_column_is_never_summed(lintaro):
+    lintaro.start([Path(__file__).resolve().parents[1] / "samples" / "furniture.rdf"])
+    dialog = open_dialog(lintaro, COLUMN_APPEARANCE, COLUMN_CAPTION)
+    enabled = {}
+    for title in ("No", "No.", "Item", "Price", "Photo"):
+        select_column(dialog, title)
+        enabled[title] = dialog.item(SUM).info().enabled
+    assert enabled == {"No": False, "No.": True, "Item": True, "Price": True, "Photo": False}
+    close_with(dialog, IDCANCEL)
+
+
 def test_editing_several_columns_in_one_visit_changes_them_all(table_app, test_env):
     before = grid_shot(table_app, test_env, "columns-before")
     dialog = open_dialog(table_app, COLUMN_APPEARANCE, COLUMN_CAPTION)
