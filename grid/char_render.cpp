@@ -149,15 +149,39 @@ void ComputeCharWidths(GridModel& grid) {
     for (int i = 0; i < count; ++i) {
         if (grid.IsColumnVisible(i)) visible.push_back(i);
     }
+    // A text's character width is its length: the store's columns are read a block of rows at
+    // a time for their lengths alone, while the row numbers and layouts with sum lines go cell
+    // by cell.
+    const CellTextSource source = grid.GetCellTextSource();
+    bool by_column = source.Present();
+    for (int i : visible) by_column = by_column && !(grid.Column(i)->flags & ColumnFlags::Sum);
     char text[kCellTextLimit + 1];
+    constexpr int kBlockRows = 1024;
+    std::vector<std::uint32_t> keys;
+    std::vector<int> block_lines;
+    std::uint8_t lengths[kBlockRows];
+    keys.reserve(kBlockRows);
+    block_lines.reserve(kBlockRows);
     const int lines = grid.LineCount();
-    for (int l = 0; l < lines; ++l) {
-        const LayoutLine line = grid.Line(l);
-        if (line.kind != LineKind::DataRow) continue;
+    for (int next = 0; next < lines;) {
+        keys.clear();
+        block_lines.clear();
+        for (; next < lines && static_cast<int>(keys.size()) < kBlockRows; ++next) {
+            const LayoutLine line = grid.Line(next);
+            if (line.kind != LineKind::DataRow) continue;
+            keys.push_back(line.key);
+            block_lines.push_back(next);
+        }
         for (int i : visible) {
-            const int length = grid.CellText(line, i, text);
             GridColumn* column = grid.MutableColumn(i);
-            if (length > column->character_width) column->character_width = length;
+            int widest = 0;
+            if (by_column && column->source != kRowNumberSource) {
+                source.FetchColumn(column->source, keys.data(), static_cast<int>(keys.size()), nullptr, lengths);
+                for (std::size_t k = 0; k < keys.size(); ++k) widest = std::max<int>(widest, lengths[k]);
+            } else {
+                for (int l : block_lines) widest = std::max(widest, grid.CellText(grid.Line(l), i, text));
+            }
+            if (widest > column->character_width) column->character_width = widest;
         }
     }
     for (int i = 0; i < count; ++i) {

@@ -78,6 +78,48 @@ TextWidths AddByteWidths(const int* screen_advances, const int* print_advances, 
                       static_cast<int>(std::min<std::int64_t>(print, INT32_MAX))};
 }
 
+// Both devices' byte widths in one table: the screen's in the low 32 bits, the printer's in the
+// high ones, so that a text's two widths are one sum. Only widths below 2^23 are paired, so
+// that 255 of them never carry from one half into the other.
+struct PairedByteWidths {
+    std::uint64_t widths[256];
+};
+
+bool PairByteWidths(const TextMeter& screen, const TextMeter& print, PairedByteWidths& paired) {
+    const int* screen_advances = screen.ByteAdvances();
+    const int* print_advances = print.ByteAdvances();
+    if (screen_advances == nullptr || print_advances == nullptr) return false;
+    constexpr int kWidest = 1 << 23;
+    for (int byte = 0; byte < 256; ++byte) {
+        if (screen_advances[byte] < 0 || screen_advances[byte] >= kWidest || print_advances[byte] < 0 ||
+            print_advances[byte] >= kWidest) {
+            return false;
+        }
+        paired.widths[byte] = static_cast<std::uint64_t>(screen_advances[byte]) |
+                              (static_cast<std::uint64_t>(print_advances[byte]) << 32);
+    }
+    return true;
+}
+
+std::uint64_t AddPairedWidths(const PairedByteWidths& paired, const char* text, std::size_t length) {
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < length; ++i) sum += paired.widths[static_cast<unsigned char>(text[i])];
+    return sum;
+}
+
+// The wider of each half of two paired widths.
+std::uint64_t WiderPair(std::uint64_t a, std::uint64_t b) {
+    return std::max(a & 0xFFFFFFFFu, b & 0xFFFFFFFFu) | std::max(a >> 32 << 32, b >> 32 << 32);
+}
+
+// Sum lines are measured by the general path, one cell at a time.
+bool HasSumColumn(const GridColumn* columns, int count) {
+    for (int i = 0; i < count; ++i) {
+        if ((columns[i].flags & ColumnFlags::Visible) && (columns[i].flags & ColumnFlags::Sum)) return true;
+    }
+    return false;
+}
+
 // `value` in decimal digits and a terminator, as "%u" writes it; every export and natural width
 // asks for the row numbers of the whole table, where a printf per row shows.
 int WriteDecimal(std::uint32_t value, char* buffer) {
@@ -576,52 +618,103 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
         const int print_dpi = print.Meter().PixelsPerInchX();
         // Abbreviated forms may be two bytes longer than the text.
         char text[kCellTextLimit + 3];
-        for (int l = 0; l < LineCount(); ++l) {
-            const LayoutLine line = Line(l);
-            if (line.kind != LineKind::DataRow) continue;
+        auto measure_cell = [&](GridColumn& column, std::size_t length) {
+            if (column.type == ColumnType::Picture) {
+                PictureSize size{};
+                if (environment_.pictures != nullptr && environment_.pictures->SizeOf(text, size)) {
+                    Raise(column.natural_width, size.width);
+                    Raise(column.print_natural_width, MulDiv32(size.width, print_dpi, screen_dpi));
+                }
+                return;
+            }
+            const bool bold = (column.flags & ColumnFlags::Bold) != 0;
+            if (bold) select_bold(true);
+            const TextMeter& screen_meter = screen.Meter();
+            const TextMeter& print_meter = print.Meter();
+            if (!(column.flags & ColumnFlags::TextFlow)) {
+                if (column.flags & ColumnFlags::Abbreviate) {
+                    const int room = WidestWordWidth(print_meter, text, length) +
+                                     print_meter.Width("A. A. ", 6) - 2;
+                    length = AbbreviateName(&print_meter, room, text, length, sizeof text);
+                }
+                const int* screen_advances = screen_meter.ByteAdvances();
+                const int* print_advances = print_meter.ByteAdvances();
+                if (screen_advances != nullptr && print_advances != nullptr) {
+                    const TextWidths widths = AddByteWidths(screen_advances, print_advances, text, length);
+                    Raise(column.natural_width, widths.screen);
+                    Raise(column.print_natural_width, widths.print);
+                } else {
+                    Raise(column.natural_width, screen_meter.Width(text, length));
+                    Raise(column.print_natural_width, print_meter.Width(text, length));
+                }
+            } else if (column.max_lines > 0) {
+                Raise(column.natural_width, WidthForLineLimit(screen_meter, text, length, column.max_lines));
+                Raise(column.print_natural_width, WidthForLineLimit(print_meter, text, length, column.max_lines));
+            } else {
+                Raise(column.natural_width, WidestWordWidth(screen_meter, text, length));
+                Raise(column.print_natural_width, WidestWordWidth(print_meter, text, length));
+            }
+            if (bold) select_bold(false);
+        };
+
+        // Plain text columns are measured a block of rows at a time from a column read, with
+        // both devices' byte widths in one table: on a big table the cells are most of the work.
+        PairedByteWidths regular_widths, bold_widths;
+        const bool regular_paired = PairByteWidths(screen.Meter(), print.Meter(), regular_widths);
+        select_bold(true);
+        const bool bold_paired = PairByteWidths(screen.Meter(), print.Meter(), bold_widths);
+        select_bold(false);
+        std::vector<const PairedByteWidths*> paired(static_cast<std::size_t>(count), nullptr);
+        bool any_paired = false;
+        if (cell_text_source_.Present() && !HasSumColumn(columns, count)) {
+            for (int i = 0; i < count; ++i) {
+                const GridColumn& column = columns[i];
+                if (!measured(i) || column.source == kRowNumberSource || column.type == ColumnType::Picture ||
+                    (column.flags & (ColumnFlags::TextFlow | ColumnFlags::Abbreviate))) {
+                    continue;
+                }
+                const bool bold = (column.flags & ColumnFlags::Bold) != 0;
+                if (bold ? !bold_paired : !regular_paired) continue;
+                paired[static_cast<std::size_t>(i)] = bold ? &bold_widths : &regular_widths;
+                any_paired = true;
+            }
+        }
+
+        constexpr int kBlockRows = 256;
+        std::vector<std::uint32_t> keys;
+        std::vector<int> block_lines;
+        std::vector<char> texts(any_paired ? static_cast<std::size_t>(kBlockRows) * kCellTextStride : 0);
+        std::uint8_t lengths[kBlockRows];
+        keys.reserve(kBlockRows);
+        block_lines.reserve(kBlockRows);
+        const int line_count = LineCount();
+        for (int next = 0; next < line_count;) {
+            keys.clear();
+            block_lines.clear();
+            for (; next < line_count && static_cast<int>(keys.size()) < kBlockRows; ++next) {
+                const LayoutLine line = Line(next);
+                if (line.kind != LineKind::DataRow) continue;
+                keys.push_back(line.key);
+                block_lines.push_back(next);
+            }
+            const int rows = static_cast<int>(keys.size());
             for (int i = 0; i < count; ++i) {
                 if (!measured(i)) continue;
                 GridColumn& column = columns[i];
-                std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
-                if (length == 0) continue;
-
-                if (column.type == ColumnType::Picture) {
-                    PictureSize size{};
-                    if (environment_.pictures != nullptr && environment_.pictures->SizeOf(text, size)) {
-                        Raise(column.natural_width, size.width);
-                        Raise(column.print_natural_width, MulDiv32(size.width, print_dpi, screen_dpi));
+                if (const PairedByteWidths* widths = paired[static_cast<std::size_t>(i)]) {
+                    cell_text_source_.FetchColumn(column.source, keys.data(), rows, texts.data(), lengths);
+                    std::uint64_t widest = 0;
+                    for (int k = 0; k < rows; ++k) {
+                        widest = WiderPair(widest, AddPairedWidths(*widths, &texts[static_cast<std::size_t>(k) * kCellTextStride], lengths[k]));
                     }
+                    Raise(column.natural_width, static_cast<int>(widest & 0xFFFFFFFFu));
+                    Raise(column.print_natural_width, static_cast<int>(widest >> 32));
                     continue;
                 }
-
-                const bool bold = (column.flags & ColumnFlags::Bold) != 0;
-                if (bold) select_bold(true);
-                const TextMeter& screen_meter = screen.Meter();
-                const TextMeter& print_meter = print.Meter();
-                if (!(column.flags & ColumnFlags::TextFlow)) {
-                    if (column.flags & ColumnFlags::Abbreviate) {
-                        const int room = WidestWordWidth(print_meter, text, length) +
-                                         print_meter.Width("A. A. ", 6) - 2;
-                        length = AbbreviateName(&print_meter, room, text, length, sizeof text);
-                    }
-                    const int* screen_advances = screen_meter.ByteAdvances();
-                    const int* print_advances = print_meter.ByteAdvances();
-                    if (screen_advances != nullptr && print_advances != nullptr) {
-                        const TextWidths widths = AddByteWidths(screen_advances, print_advances, text, length);
-                        Raise(column.natural_width, widths.screen);
-                        Raise(column.print_natural_width, widths.print);
-                    } else {
-                        Raise(column.natural_width, screen_meter.Width(text, length));
-                        Raise(column.print_natural_width, print_meter.Width(text, length));
-                    }
-                } else if (column.max_lines > 0) {
-                    Raise(column.natural_width, WidthForLineLimit(screen_meter, text, length, column.max_lines));
-                    Raise(column.print_natural_width, WidthForLineLimit(print_meter, text, length, column.max_lines));
-                } else {
-                    Raise(column.natural_width, WidestWordWidth(screen_meter, text, length));
-                    Raise(column.print_natural_width, WidestWordWidth(print_meter, text, length));
+                for (int l : block_lines) {
+                    const std::size_t length = static_cast<std::size_t>(CellText(Line(l), i, text));
+                    if (length != 0) measure_cell(column, length);
                 }
-                if (bold) select_bold(false);
             }
         }
 

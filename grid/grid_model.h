@@ -163,7 +163,9 @@ public:
     // Only when the first 54 bytes differ: modified, stored, metrics, layout, table width, redraw.
     void SetFont(const FontSpec& font);
 
-    void SetCellTextSource(CellTextFunction function, void* context) { cell_text_source_ = {function, context}; }
+    void SetCellTextSource(CellTextFunction function, void* context, CellColumnFunction column_function = nullptr) {
+        cell_text_source_ = {function, context, column_function};
+    }
     CellTextSource GetCellTextSource() const { return cell_text_source_; }
 
     // Replaces the layout lines by `rows` DataRow lines with keys 0 .. rows - 1 (RuleBelow when

@@ -57,6 +57,13 @@ TEST(CharRenderComputeWidths, WidestTitleWordOrFullCellOfVisibleColumns) {
         EXPECT_EQ(table.grid.Column(e.column)->character_width_used, e.width) << "column " << e.column;
     }
     EXPECT_EQ(TextPageWidth(table.grid), 1 + (3 + 3) + (18 + 3) + (4 + 3) + (6 + 3));
+
+    // A source that reads a column at a time gives the same widths.
+    table.grid.SetCellTextSource(&TextGridCell, nullptr, &TextGridColumn);
+    table.grid.MutableColumn(1)->character_width_used = 0;
+    ComputeCharWidths(table.grid);
+    EXPECT_EQ(TextPageWidth(table.grid), 1 + (3 + 3) + (18 + 3) + (4 + 3) + (6 + 3));
+    EXPECT_EQ(table.grid.Column(1)->character_width, 18);
 }
 
 TEST(CharRenderComputeWidths, LongestWordOfAWrappedTitle) {
