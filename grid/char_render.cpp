@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -41,18 +42,10 @@ const std::vector<CharColumn>& CharColumns(const GridModel& grid) {
 // An indent as the renderers use it: never negative, never more than kLongestIndent.
 int UsedIndent(int indent) { return std::clamp(indent, 0, kLongestIndent); }
 
-// Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
-// table's first position and after every column. Returns the offset of the line in `out`, or
-// -1 when `out` cannot grow (or the line would be longer than a list can hold).
-int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
-                  char fill, char border) {
-    indent = UsedIndent(indent);
-    width = std::max(width, 0);
-    const std::int64_t length = static_cast<std::int64_t>(indent) + width + 2;
-    if (length > INT32_MAX - out.Size()) return -1;
-    const int start = out.Size();
-    if (!out.Append(nullptr, static_cast<std::int32_t>(length))) return -1;
-    char* line = reinterpret_cast<char*>(out.Data()) + start;
+// Writes `indent` spaces and `width` copies of `fill`, then CR LF, at `line` (indent + width + 2
+// bytes), and puts `border` at the table's first position and after every column.
+void FillBoxLine(const std::vector<CharColumn>& columns, char* line, int width, int indent, char fill,
+                 char border) {
     std::memset(line, ' ', static_cast<std::size_t>(indent));
     std::memset(line + indent, fill, static_cast<std::size_t>(width));
     line[indent + width] = '\r';
@@ -66,7 +59,83 @@ int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int wid
             line[indent + position] = border;
         }
     }
+}
+
+// Appends `count` bytes of `bytes` (zeros when null) as a line; its offset in `out`, or -1 as
+// below.
+int AppendLineBytes(ItemList& out, const char* bytes, std::int64_t count) {
+    if (count > INT32_MAX - out.Size()) return -1;
+    const int start = out.Size();
+    if (!out.Append(bytes, static_cast<std::int32_t>(count))) return -1;
     return start;
+}
+
+// Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
+// table's first position and after every column. Returns the offset of the line in `out`, or
+// -1 when `out` cannot grow (or the line would be longer than a list can hold).
+int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
+                  char fill, char border) {
+    indent = UsedIndent(indent);
+    width = std::max(width, 0);
+    const std::int64_t length = static_cast<std::int64_t>(indent) + width + 2;
+    const int start = AppendLineBytes(out, nullptr, length);
+    if (start < 0) return -1;
+    FillBoxLine(columns, reinterpret_cast<char*>(out.Data()) + start, width, indent, fill, border);
+    return start;
+}
+
+// The rule line and the empty-cell line of the table last rendered, made once and copied for
+// every data row after: a big table's rows all share them.
+class BoxLineCache {
+public:
+    // Appends the empty-cell line (or the rule line) for these columns; as AppendBoxLine.
+    int Append(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent, bool rule) {
+        indent = UsedIndent(indent);
+        width = std::max(width, 0);
+        const std::size_t length = static_cast<std::size_t>(indent) + static_cast<std::size_t>(width) + 2;
+        if (length > kLongestCachedLine) {
+            return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
+        }
+        if (width != width_ || indent != indent_ || !SameWidths(columns)) {
+            width_ = -1;  // until the lines below are whole
+            try {
+                widths_.clear();
+                for (const CharColumn& column : columns) widths_.push_back(column.width);
+                rule_.resize(length);
+                empty_.resize(length);
+            } catch (const std::bad_alloc&) {
+                return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
+            }
+            FillBoxLine(columns, rule_.data(), width, indent, '-', '+');
+            FillBoxLine(columns, empty_.data(), width, indent, ' ', '|');
+            width_ = width;
+            indent_ = indent;
+        }
+        const std::vector<char>& line = rule ? rule_ : empty_;
+        return AppendLineBytes(out, line.data(), static_cast<std::int64_t>(line.size()));
+    }
+
+private:
+    static constexpr std::size_t kLongestCachedLine = 1 << 16;
+
+    bool SameWidths(const std::vector<CharColumn>& columns) const {
+        if (columns.size() != widths_.size()) return false;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].width != widths_[i]) return false;
+        }
+        return true;
+    }
+
+    std::vector<int> widths_;
+    int width_ = -1;
+    int indent_ = -1;
+    std::vector<char> rule_;
+    std::vector<char> empty_;
+};
+
+BoxLineCache& SharedBoxLines() {
+    static BoxLineCache lines;  // the program renders on one thread
+    return lines;
 }
 
 // Copies `count` bytes into the text line at `line_offset` so that they start `pad` characters
@@ -206,10 +275,11 @@ bool AppendEmptyCellLine(const GridModel& grid, ItemList& out, int width, int in
 
 bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
     const std::vector<CharColumn>& columns = CharColumns(grid);
-    if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+    BoxLineCache& box = SharedBoxLines();
+    if ((line.flags & LineFlags::RuleAbove) && box.Append(columns, out, width, indent, true) < 0) {
         return false;
     }
-    const int row = AppendBoxLine(columns, out, width, indent, ' ', '|');
+    const int row = box.Append(columns, out, width, indent, false);
     if (row < 0) return false;
     char text[kCellTextLimit + 1];
     std::int64_t border = 0;
@@ -219,7 +289,7 @@ bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out,
         PlaceInLine(out, row, indent, width, border, PadFor(column.alignment, length, column.width), text, shown);
         border += column.width + 3;
     }
-    if ((line.flags & LineFlags::RuleBelow) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+    if ((line.flags & LineFlags::RuleBelow) && box.Append(columns, out, width, indent, true) < 0) {
         return false;
     }
     return true;

@@ -497,14 +497,14 @@ bool TableStore::ReserveRows(std::uint32_t count) {
     return row_locations_.Grow(rows * sizeof(std::uint32_t), kLocationStep, kLargestImage);
 }
 
-const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
+inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
     std::uint32_t location = reinterpret_cast<const std::uint32_t*>(row_locations_.Bytes())[row_index];
     const std::uint8_t* const* chunks =
         reinterpret_cast<const std::uint8_t* const*>(chunk_table_.Bytes());
     return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));
 }
 
-std::size_t TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
+inline std::size_t TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
                                        const std::uint8_t*& bytes) {
     const std::uint16_t count_word = ReadUint16(stored + kStoredCountAt);
     const std::size_t positions = count_word & ~kSparseRow;

@@ -163,6 +163,16 @@ TEST(CharRenderDataRow, AlignsPadsAndCutsCells) {
          },
          23, 0,
          {"| abcd |   12 |  ab   |"}},
+        {"other column widths in a table as wide: the borders move with them",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetWidths({5, 4, 4});
+             t.SetLines({RowLine(0, 1, LineFlags::RuleAbove | LineFlags::RuleBelow)});
+         },
+         23, 0,
+         {"+-------+------+------+",
+          "| ab    |    7 |  x   |",
+          "+-------+------+------+"}},
         {"indented",
          [&](TextGrid& t) {
              rows(t);
