@@ -20,7 +20,8 @@ constexpr int kCellTextStride = kCellTextLimit + 1;
 // Optional: the texts of one column for `count` rows at once, what the function above gives
 // for each: the text of row_keys[k] goes to texts + k * kCellTextStride (no terminator needed)
 // and its length, at most kCellTextLimit, to lengths[k]. A null `texts` asks for the lengths
-// alone. Walking a big table a column block at a time spares a call per cell.
+// alone. Walking a big table a column block at a time spares a call per cell. It may be called
+// from two threads at once, and beside the cell text function: the texts must not change.
 using CellColumnFunction = void (*)(void* context, int column_identifier,
                                     const std::uint32_t* row_keys, int count, char* texts,
                                     std::uint8_t* lengths);

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -110,6 +113,75 @@ std::uint64_t AddPairedWidths(const PairedByteWidths& paired, const char* text, 
 // The wider of each half of two paired widths.
 std::uint64_t WiderPair(std::uint64_t a, std::uint64_t b) {
     return std::max(a & 0xFFFFFFFFu, b & 0xFFFFFFFFu) | std::max(a >> 32 << 32, b >> 32 << 32);
+}
+
+// The columns measured from column reads: grid index, store column and byte widths.
+struct PairedColumns {
+    struct Column {
+        int index;
+        int source;
+        const PairedByteWidths* widths;
+    };
+    std::vector<Column> columns;
+    std::vector<bool> marked;
+
+    bool Empty() const { return columns.empty(); }
+    bool Has(int index) const { return static_cast<std::size_t>(index) < marked.size() && marked[static_cast<std::size_t>(index)]; }
+    // False when out of memory: the column is then measured cell by cell.
+    bool Add(int index, int source, const PairedByteWidths* widths) {
+        try {
+            if (marked.size() <= static_cast<std::size_t>(index)) marked.resize(static_cast<std::size_t>(index) + 1, false);
+            columns.push_back({index, source, widths});
+            marked[static_cast<std::size_t>(index)] = true;
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+};
+
+// The widest paired widths of each paired column over part of the rows, and whether every row
+// of that part was measured.
+struct PairedWidest {
+    std::vector<std::uint64_t> widest;
+    bool whole = false;
+};
+
+// Rows of a table big enough to be measured on two threads.
+constexpr int kLinesForTwoThreads = 50000;
+
+// The widest paired widths of the paired columns over the data rows among layout lines
+// [first, end), a block of rows at a time. Touches nothing but `widest`: it may run on a
+// thread of its own. False when memory ran out.
+bool MeasurePairedColumns(const GridModel& model, const CellTextSource& source, const PairedColumns& paired,
+                          int first, int end, std::vector<std::uint64_t>& widest) {
+    constexpr int kBlockRows = 256;
+    try {
+        widest.assign(paired.columns.size(), 0);
+        std::vector<char> texts(static_cast<std::size_t>(kBlockRows) * kCellTextStride);
+        std::uint32_t keys[kBlockRows];
+        std::uint8_t lengths[kBlockRows];
+        for (int next = first; next < end;) {
+            int rows = 0;
+            for (; next < end && rows < kBlockRows; ++next) {
+                const LayoutLine line = model.Line(next);
+                if (line.kind == LineKind::DataRow) keys[rows++] = line.key;
+            }
+            for (std::size_t n = 0; n < paired.columns.size(); ++n) {
+                const PairedColumns::Column& column = paired.columns[n];
+                source.FetchColumn(column.source, keys, rows, texts.data(), lengths);
+                std::uint64_t block_widest = widest[n];
+                for (int k = 0; k < rows; ++k) {
+                    block_widest = WiderPair(block_widest,
+                                             AddPairedWidths(*column.widths, &texts[static_cast<std::size_t>(k) * kCellTextStride], lengths[k]));
+                }
+                widest[n] = block_widest;
+            }
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // Sum lines are measured by the general path, one cell at a time.
@@ -664,8 +736,7 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
         select_bold(true);
         const bool bold_paired = PairByteWidths(screen.Meter(), print.Meter(), bold_widths);
         select_bold(false);
-        std::vector<const PairedByteWidths*> paired(static_cast<std::size_t>(count), nullptr);
-        bool any_paired = false;
+        PairedColumns paired;
         if (cell_text_source_.Present() && !HasSumColumn(columns, count)) {
             for (int i = 0; i < count; ++i) {
                 const GridColumn& column = columns[i];
@@ -675,46 +746,55 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
                 }
                 const bool bold = (column.flags & ColumnFlags::Bold) != 0;
                 if (bold ? !bold_paired : !regular_paired) continue;
-                paired[static_cast<std::size_t>(i)] = bold ? &bold_widths : &regular_widths;
-                any_paired = true;
+                if (!paired.Add(i, column.source, bold ? &bold_widths : &regular_widths)) break;
             }
         }
 
-        constexpr int kBlockRows = 256;
-        std::vector<std::uint32_t> keys;
-        std::vector<int> block_lines;
-        std::vector<char> texts(any_paired ? static_cast<std::size_t>(kBlockRows) * kCellTextStride : 0);
-        std::uint8_t lengths[kBlockRows];
-        keys.reserve(kBlockRows);
-        block_lines.reserve(kBlockRows);
+        // A big table's rows are split between this thread and another when the source reads
+        // whole columns (which may run on several threads at once): the store does not change
+        // while they measure.
         const int line_count = LineCount();
-        for (int next = 0; next < line_count;) {
-            keys.clear();
-            block_lines.clear();
-            for (; next < line_count && static_cast<int>(keys.size()) < kBlockRows; ++next) {
-                const LayoutLine line = Line(next);
-                if (line.kind != LineKind::DataRow) continue;
-                keys.push_back(line.key);
-                block_lines.push_back(next);
+        int split = line_count;
+        PairedWidest second_half;
+        std::thread helper;
+        if (!paired.Empty() && cell_text_source_.column_function != nullptr && line_count >= kLinesForTwoThreads) {
+            try {
+                helper = std::thread([&, line_count] {
+                    second_half.whole = MeasurePairedColumns(*this, cell_text_source_, paired, line_count / 2,
+                                                             line_count, second_half.widest);
+                });
+                split = line_count / 2;
+            } catch (const std::exception&) {
+                split = line_count;  // no thread: all on this one
             }
-            const int rows = static_cast<int>(keys.size());
+        }
+        PairedWidest first_half;
+        first_half.whole = MeasurePairedColumns(*this, cell_text_source_, paired, 0, split, first_half.widest);
+        if (helper.joinable()) helper.join();
+        if (split < line_count && !second_half.whole) {
+            second_half.widest.clear();
+            second_half.whole = MeasurePairedColumns(*this, cell_text_source_, paired, split, line_count,
+                                                     second_half.widest);
+        }
+        const bool paired_whole = first_half.whole && (split == line_count || second_half.whole);
+        if (paired_whole) {
+            for (std::size_t n = 0; n < paired.columns.size(); ++n) {
+                std::uint64_t widest = first_half.widest[n];
+                if (split < line_count) widest = WiderPair(widest, second_half.widest[n]);
+                GridColumn& column = columns[paired.columns[n].index];
+                Raise(column.natural_width, static_cast<int>(widest & 0xFFFFFFFFu));
+                Raise(column.print_natural_width, static_cast<int>(widest >> 32));
+            }
+        }
+
+        // The other columns (all of them when the column reads ran out of memory) cell by cell.
+        for (int l = 0; l < line_count; ++l) {
+            const LayoutLine line = Line(l);
+            if (line.kind != LineKind::DataRow) continue;
             for (int i = 0; i < count; ++i) {
-                if (!measured(i)) continue;
-                GridColumn& column = columns[i];
-                if (const PairedByteWidths* widths = paired[static_cast<std::size_t>(i)]) {
-                    cell_text_source_.FetchColumn(column.source, keys.data(), rows, texts.data(), lengths);
-                    std::uint64_t widest = 0;
-                    for (int k = 0; k < rows; ++k) {
-                        widest = WiderPair(widest, AddPairedWidths(*widths, &texts[static_cast<std::size_t>(k) * kCellTextStride], lengths[k]));
-                    }
-                    Raise(column.natural_width, static_cast<int>(widest & 0xFFFFFFFFu));
-                    Raise(column.print_natural_width, static_cast<int>(widest >> 32));
-                    continue;
-                }
-                for (int l : block_lines) {
-                    const std::size_t length = static_cast<std::size_t>(CellText(Line(l), i, text));
-                    if (length != 0) measure_cell(column, length);
-                }
+                if (!measured(i) || (paired_whole && paired.Has(i))) continue;
+                const std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
+                if (length != 0) measure_cell(columns[i], length);
             }
         }
 

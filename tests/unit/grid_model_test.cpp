@@ -31,7 +31,7 @@ int TestCellText(void*, int row_key, int column_identifier, char* buffer, int bu
 }
 
 // The same cells read a column block at a time, as the program's table store hands them.
-int g_column_calls = 0;
+std::atomic<int> g_column_calls{0};
 void TestColumnTexts(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
                      std::uint8_t* lengths) {
     ++g_column_calls;
@@ -650,6 +650,45 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
                                c.type == ColumnType::Text;
         EXPECT_EQ(g_column_calls > 0, by_column) << c.what;
     }
+}
+
+// A big table is measured on two threads: the widths are those measured cell by cell, with the
+// widest texts in either half of the rows, on both devices, in plain and bold columns.
+TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
+    screen.offers_byte_advances = true;
+    print.offers_byte_advances = true;
+    const int rows = 60001;
+    for (int row = 0; row < rows; ++row) {
+        g_cells[{row, 11}] = "r" + std::to_string(row % 1000);
+        g_cells[{row, 12}] = row % 3 == 0 ? "" : "bold";
+        g_cells[{row, 13}] = "one two";
+    }
+    g_cells[{45000, 11}] = "WWWW wide";  // in the second half
+    g_cells[{7, 12}] = "bold and wider";  // in the first
+    g_cells[{60000, 13}] = "one two three four";
+    model->AddColumn(11, "");
+    model->AddColumn(12, "");
+    model->AddColumn(13, "");
+    for (int index : {2, 3}) {
+        GridColumnInfo info = InfoOf(*model, index);
+        info.flags |= index == 2 ? ColumnFlags::Bold : ColumnFlags::TextFlow;
+        model->SetColumnInfo(index, info);
+    }
+    std::vector<std::pair<int, int>> widths[2];
+    for (int by_column = 0; by_column < 2; ++by_column) {
+        model->SetCellTextSource(&TestCellText, nullptr, by_column ? &TestColumnTexts : nullptr);
+        model->SetRowCount(rows);
+        model->ApplyNaturalWidths();
+        for (int index = 1; index <= 3; ++index) {
+            widths[by_column].emplace_back(model->Column(index)->natural_width, model->Column(index)->print_natural_width);
+        }
+    }
+    EXPECT_EQ(widths[1], widths[0]);
+    EXPECT_EQ(widths[1][0], std::make_pair(ScreenWidth("WWWW wide") + ScreenPad(), PrintWidth("WWWW wide") + PrintPad()));
+    EXPECT_EQ(widths[1][1],
+              std::make_pair(ScreenWidth("bold and wider", true) + ScreenPad(), PrintWidth("bold and wider", true) + PrintPad()));
+    EXPECT_EQ(widths[1][2], std::make_pair(ScreenWidth("three") + ScreenPad(), PrintWidth("three") + PrintPad()));
+    ExpectDevicesTidy();
 }
 
 TEST_F(GridModelTest, WrappedColumnWithALineLimitTakesTheFirstStepThatFits) {
