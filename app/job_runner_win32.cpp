@@ -167,7 +167,7 @@ int LoadAndRun(const JobRequest& job) {
     RefreshInfoContexts();
     app.grid = std::make_unique<Grid>(SessionGridHost());
     Grid& grid = *app.grid;
-    grid.SetCellTextSource(StoreCellTextSource, &app);
+    grid.SetCellTextSource(StoreCellTextSource, &app, StoreCellColumnSource);
 
     DataFileLoadNotice notice;
     if (!LoadDataFile(job.names.data_file, &notice)) {

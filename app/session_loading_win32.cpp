@@ -59,6 +59,12 @@ int StoreCellTextSource(void* session, int row_key, int column_identifier, char*
     return CellTextFromStore(store, row_key, column_identifier, buffer, size);
 }
 
+void StoreCellColumnSource(void* session, int column_identifier, const std::uint32_t* row_keys, int count,
+                           char* texts, std::uint8_t* lengths) {
+    const TableStore* store = static_cast<Session*>(session)->table_store.get();
+    CellColumnFromStore(store, column_identifier, row_keys, count, texts, lengths);
+}
+
 void RefreshColumnTitles() {
     Session& app = CurrentSession();
     if (app.grid != nullptr) RefreshColumnTitles(app.grid->Model(), app.table_store.get());

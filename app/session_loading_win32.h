@@ -26,6 +26,9 @@ struct DataFileLoadNotice {
 // The grid's cell text function, its context the Session: the cell of the session's current store,
 // zero-terminated (buffer holds size + 1).
 int StoreCellTextSource(void* session, int row_key, int column_identifier, char* buffer, int size);
+// The same cells a column block at a time (CellColumnFunction).
+void StoreCellColumnSource(void* session, int column_identifier, const std::uint32_t* row_keys, int count,
+                           char* texts, std::uint8_t* lengths);
 
 // Titles of the grid's columns from the current store's column names.
 void RefreshColumnTitles();

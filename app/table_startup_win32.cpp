@@ -47,7 +47,7 @@ void CreateGridAndTable(HWND main_window) {
     GetClientRect(main_window, &client);
     grid.Create(main_window, IDC_GRID, kMainGridStyle, client.left, client.top,
                 client.right - client.left, client.bottom - client.top);
-    grid.SetCellTextSource(StoreCellTextSource, &CurrentSession());
+    grid.SetCellTextSource(StoreCellTextSource, &CurrentSession(), StoreCellColumnSource);
 
     const CommandLineNames& names = app.command_line;
     bool loaded = false;

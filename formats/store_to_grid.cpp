@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "grid/cell_text_source.h"
 #include "grid/grid_model.h"
 #include "render/text_layout.h"
 #include "store/table_store.h"
@@ -68,4 +69,17 @@ int CellTextFromStore(const TableStore* store, int row_key, int column_identifie
                            reinterpret_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(size));
     buffer[length] = '\0';
     return static_cast<int>(length);
+}
+
+void CellColumnFromStore(const TableStore* store, int column_identifier, const std::uint32_t* row_keys,
+                         int count, char* texts, std::uint8_t* lengths) {
+    if (row_keys == nullptr || lengths == nullptr || count <= 0) return;
+    static_assert(TableStore::kCellStride == kCellTextStride, "one cell stride for the store and the grid");
+    if (store == nullptr) {
+        std::memset(lengths, 0, static_cast<std::size_t>(count));
+        return;
+    }
+    store->GetColumnCells(static_cast<std::int16_t>(column_identifier), row_keys,
+                          static_cast<std::size_t>(count), reinterpret_cast<std::uint8_t*>(texts),
+                          lengths);
 }

@@ -2,6 +2,7 @@
 #ifndef LINTARO_FORMATS_STORE_TO_GRID_H
 #define LINTARO_FORMATS_STORE_TO_GRID_H
 
+#include <cstdint>
 #include <string_view>
 
 class GridModel;
@@ -24,5 +25,10 @@ void RefreshColumnTitles(GridModel& grid, const TableStore* store);
 // holds size + 1 bytes); an empty text without a store. Returns the length.
 int CellTextFromStore(const TableStore* store, int row_key, int column_identifier, char* buffer,
                       int size);
+
+// The column read for the grid (CellColumnFunction): the texts CellTextFromStore gives with the
+// grid's limit, `count` rows at a time; empty texts without a store.
+void CellColumnFromStore(const TableStore* store, int column_identifier, const std::uint32_t* row_keys,
+                         int count, char* texts, std::uint8_t* lengths);
 
 #endif

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -42,18 +43,10 @@ const std::vector<CharColumn>& CharColumns(const GridModel& grid) {
 // An indent as the renderers use it: never negative, never more than kLongestIndent.
 int UsedIndent(int indent) { return std::clamp(indent, 0, kLongestIndent); }
 
-// Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
-// table's first position and after every column. Returns the offset of the line in `out`, or
-// -1 when `out` cannot grow (or the line would be longer than a list can hold).
-int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
-                  char fill, char border) {
-    indent = UsedIndent(indent);
-    width = std::max(width, 0);
-    const std::int64_t length = static_cast<std::int64_t>(indent) + width + 2;
-    if (length > INT32_MAX - out.Size()) return -1;
-    const int start = out.Size();
-    if (!out.Append(nullptr, static_cast<std::int32_t>(length))) return -1;
-    char* line = reinterpret_cast<char*>(out.Data()) + start;
+// Writes `indent` spaces and `width` copies of `fill`, then CR LF, at `line` (indent + width + 2
+// bytes), and puts `border` at the table's first position and after every column.
+void FillBoxLine(const std::vector<CharColumn>& columns, char* line, int width, int indent, char fill,
+                 char border) {
     std::memset(line, ' ', static_cast<std::size_t>(indent));
     std::memset(line + indent, fill, static_cast<std::size_t>(width));
     line[indent + width] = '\r';
@@ -67,7 +60,83 @@ int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int wid
             line[indent + position] = border;
         }
     }
+}
+
+// Appends `count` bytes of `bytes` (zeros when null) as a line; its offset in `out`, or -1 as
+// below.
+int AppendLineBytes(ItemList& out, const char* bytes, std::int64_t count) {
+    if (count > INT32_MAX - out.Size()) return -1;
+    const int start = out.Size();
+    if (!out.Append(bytes, static_cast<std::int32_t>(count))) return -1;
     return start;
+}
+
+// Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
+// table's first position and after every column. Returns the offset of the line in `out`, or
+// -1 when `out` cannot grow (or the line would be longer than a list can hold).
+int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
+                  char fill, char border) {
+    indent = UsedIndent(indent);
+    width = std::max(width, 0);
+    const std::int64_t length = static_cast<std::int64_t>(indent) + width + 2;
+    const int start = AppendLineBytes(out, nullptr, length);
+    if (start < 0) return -1;
+    FillBoxLine(columns, reinterpret_cast<char*>(out.Data()) + start, width, indent, fill, border);
+    return start;
+}
+
+// The rule line and the empty-cell line of the table last rendered, made once and copied for
+// every data row after: a big table's rows all share them.
+class BoxLineCache {
+public:
+    // Appends the empty-cell line (or the rule line) for these columns; as AppendBoxLine.
+    int Append(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent, bool rule) {
+        indent = UsedIndent(indent);
+        width = std::max(width, 0);
+        const std::size_t length = static_cast<std::size_t>(indent) + static_cast<std::size_t>(width) + 2;
+        if (length > kLongestCachedLine) {
+            return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
+        }
+        if (width != width_ || indent != indent_ || !SameWidths(columns)) {
+            width_ = -1;  // until the lines below are whole
+            try {
+                widths_.clear();
+                for (const CharColumn& column : columns) widths_.push_back(column.width);
+                rule_.resize(length);
+                empty_.resize(length);
+            } catch (const std::bad_alloc&) {
+                return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
+            }
+            FillBoxLine(columns, rule_.data(), width, indent, '-', '+');
+            FillBoxLine(columns, empty_.data(), width, indent, ' ', '|');
+            width_ = width;
+            indent_ = indent;
+        }
+        const std::vector<char>& line = rule ? rule_ : empty_;
+        return AppendLineBytes(out, line.data(), static_cast<std::int64_t>(line.size()));
+    }
+
+private:
+    static constexpr std::size_t kLongestCachedLine = 1 << 16;
+
+    bool SameWidths(const std::vector<CharColumn>& columns) const {
+        if (columns.size() != widths_.size()) return false;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].width != widths_[i]) return false;
+        }
+        return true;
+    }
+
+    std::vector<int> widths_;
+    int width_ = -1;
+    int indent_ = -1;
+    std::vector<char> rule_;
+    std::vector<char> empty_;
+};
+
+BoxLineCache& SharedBoxLines() {
+    static BoxLineCache lines;  // the program renders on one thread
+    return lines;
 }
 
 // Copies `count` bytes into the text line at `line_offset` so that they start `pad` characters
@@ -150,15 +219,39 @@ void ComputeCharWidths(GridModel& grid) {
     for (int i = 0; i < count; ++i) {
         if (grid.IsColumnVisible(i)) visible.push_back(i);
     }
+    // A text's character width is its length: the store's columns are read a block of rows at
+    // a time for their lengths alone, while the row numbers and layouts with sum lines go cell
+    // by cell.
+    const CellTextSource source = grid.GetCellTextSource();
+    bool by_column = source.Present();
+    for (int i : visible) by_column = by_column && !(grid.Column(i)->flags & ColumnFlags::Sum);
     char text[kCellTextLimit + 1];
+    constexpr int kBlockRows = 1024;
+    std::vector<std::uint32_t> keys;
+    std::vector<int> block_lines;
+    std::uint8_t lengths[kBlockRows];
+    keys.reserve(kBlockRows);
+    block_lines.reserve(kBlockRows);
     const int lines = grid.LineCount();
-    for (int l = 0; l < lines; ++l) {
-        const LayoutLine line = grid.Line(l);
-        if (line.kind != LineKind::DataRow) continue;
+    for (int next = 0; next < lines;) {
+        keys.clear();
+        block_lines.clear();
+        for (; next < lines && static_cast<int>(keys.size()) < kBlockRows; ++next) {
+            const LayoutLine line = grid.Line(next);
+            if (line.kind != LineKind::DataRow) continue;
+            keys.push_back(line.key);
+            block_lines.push_back(next);
+        }
         for (int i : visible) {
-            const int length = grid.CellText(line, i, text);
             GridColumn* column = grid.MutableColumn(i);
-            if (length > column->character_width) column->character_width = length;
+            int widest = 0;
+            if (by_column && column->source != kRowNumberSource) {
+                source.FetchColumn(column->source, keys.data(), static_cast<int>(keys.size()), nullptr, lengths);
+                for (std::size_t k = 0; k < keys.size(); ++k) widest = std::max<int>(widest, lengths[k]);
+            } else {
+                for (int l : block_lines) widest = std::max(widest, grid.CellText(grid.Line(l), i, text));
+            }
+            if (widest > column->character_width) column->character_width = widest;
         }
     }
     for (int i = 0; i < count; ++i) {
@@ -183,10 +276,11 @@ bool AppendEmptyCellLine(const GridModel& grid, ItemList& out, int width, int in
 
 bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
     const std::vector<CharColumn>& columns = CharColumns(grid);
-    if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+    BoxLineCache& box = SharedBoxLines();
+    if ((line.flags & LineFlags::RuleAbove) && box.Append(columns, out, width, indent, true) < 0) {
         return false;
     }
-    const int row = AppendBoxLine(columns, out, width, indent, ' ', '|');
+    const int row = box.Append(columns, out, width, indent, false);
     if (row < 0) return false;
     char text[kCellTextLimit + 1];
     std::int64_t border = 0;
@@ -196,7 +290,7 @@ bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out,
         PlaceInLine(out, row, indent, width, border, PadFor(column.alignment, length, column.width), text, shown);
         border += column.width + 3;
     }
-    if ((line.flags & LineFlags::RuleBelow) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
+    if ((line.flags & LineFlags::RuleBelow) && box.Append(columns, out, width, indent, true) < 0) {
         return false;
     }
     return true;

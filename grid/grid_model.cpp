@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -76,6 +79,117 @@ TextWidths AddByteWidths(const int* screen_advances, const int* print_advances, 
     }
     return TextWidths{static_cast<int>(std::min<std::int64_t>(screen, INT32_MAX)),
                       static_cast<int>(std::min<std::int64_t>(print, INT32_MAX))};
+}
+
+// Both devices' byte widths in one table: the screen's in the low 32 bits, the printer's in the
+// high ones, so that a text's two widths are one sum. Only widths below 2^23 are paired, so
+// that 255 of them never carry from one half into the other.
+struct PairedByteWidths {
+    std::uint64_t widths[256];
+};
+
+bool PairByteWidths(const TextMeter& screen, const TextMeter& print, PairedByteWidths& paired) {
+    const int* screen_advances = screen.ByteAdvances();
+    const int* print_advances = print.ByteAdvances();
+    if (screen_advances == nullptr || print_advances == nullptr) return false;
+    constexpr int kWidest = 1 << 23;
+    for (int byte = 0; byte < 256; ++byte) {
+        if (screen_advances[byte] < 0 || screen_advances[byte] >= kWidest || print_advances[byte] < 0 ||
+            print_advances[byte] >= kWidest) {
+            return false;
+        }
+        paired.widths[byte] = static_cast<std::uint64_t>(screen_advances[byte]) |
+                              (static_cast<std::uint64_t>(print_advances[byte]) << 32);
+    }
+    return true;
+}
+
+std::uint64_t AddPairedWidths(const PairedByteWidths& paired, const char* text, std::size_t length) {
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < length; ++i) sum += paired.widths[static_cast<unsigned char>(text[i])];
+    return sum;
+}
+
+// The wider of each half of two paired widths.
+std::uint64_t WiderPair(std::uint64_t a, std::uint64_t b) {
+    return std::max(a & 0xFFFFFFFFu, b & 0xFFFFFFFFu) | std::max(a >> 32 << 32, b >> 32 << 32);
+}
+
+// The columns measured from column reads: grid index, store column and byte widths.
+struct PairedColumns {
+    struct Column {
+        int index;
+        int source;
+        const PairedByteWidths* widths;
+    };
+    std::vector<Column> columns;
+    std::vector<bool> marked;
+
+    bool Empty() const { return columns.empty(); }
+    bool Has(int index) const { return static_cast<std::size_t>(index) < marked.size() && marked[static_cast<std::size_t>(index)]; }
+    // False when out of memory: the column is then measured cell by cell.
+    bool Add(int index, int source, const PairedByteWidths* widths) {
+        try {
+            if (marked.size() <= static_cast<std::size_t>(index)) marked.resize(static_cast<std::size_t>(index) + 1, false);
+            columns.push_back({index, source, widths});
+            marked[static_cast<std::size_t>(index)] = true;
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+};
+
+// The widest paired widths of each paired column over part of the rows, and whether every row
+// of that part was measured.
+struct PairedWidest {
+    std::vector<std::uint64_t> widest;
+    bool whole = false;
+};
+
+// Rows of a table big enough to be measured on two threads.
+constexpr int kLinesForTwoThreads = 50000;
+
+// The widest paired widths of the paired columns over the data rows among layout lines
+// [first, end), a block of rows at a time. Touches nothing but `widest`: it may run on a
+// thread of its own. False when memory ran out.
+bool MeasurePairedColumns(const GridModel& model, const CellTextSource& source, const PairedColumns& paired,
+                          int first, int end, std::vector<std::uint64_t>& widest) {
+    constexpr int kBlockRows = 256;
+    try {
+        widest.assign(paired.columns.size(), 0);
+        std::vector<char> texts(static_cast<std::size_t>(kBlockRows) * kCellTextStride);
+        std::uint32_t keys[kBlockRows];
+        std::uint8_t lengths[kBlockRows];
+        for (int next = first; next < end;) {
+            int rows = 0;
+            for (; next < end && rows < kBlockRows; ++next) {
+                const LayoutLine line = model.Line(next);
+                if (line.kind == LineKind::DataRow) keys[rows++] = line.key;
+            }
+            for (std::size_t n = 0; n < paired.columns.size(); ++n) {
+                const PairedColumns::Column& column = paired.columns[n];
+                source.FetchColumn(column.source, keys, rows, texts.data(), lengths);
+                std::uint64_t block_widest = widest[n];
+                for (int k = 0; k < rows; ++k) {
+                    block_widest = WiderPair(block_widest,
+                                             AddPairedWidths(*column.widths, &texts[static_cast<std::size_t>(k) * kCellTextStride], lengths[k]));
+                }
+                widest[n] = block_widest;
+            }
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// Sum lines are measured by the general path, one cell at a time.
+bool HasSumColumn(const GridColumn* columns, int count) {
+    for (int i = 0; i < count; ++i) {
+        if ((columns[i].flags & ColumnFlags::Visible) && (columns[i].flags & ColumnFlags::Sum)) return true;
+    }
+    return false;
 }
 
 // `value` in decimal digits and a terminator, as "%u" writes it; every export and natural width
@@ -585,52 +699,111 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
         const int print_dpi = print.Meter().PixelsPerInchX();
         // Abbreviated forms may be two bytes longer than the text.
         char text[kCellTextLimit + 3];
-        for (int l = 0; l < LineCount(); ++l) {
+        auto measure_cell = [&](GridColumn& column, std::size_t length) {
+            if (column.type == ColumnType::Picture) {
+                PictureSize size{};
+                if (environment_.pictures != nullptr && environment_.pictures->SizeOf(text, size)) {
+                    Raise(column.natural_width, size.width);
+                    Raise(column.print_natural_width, MulDiv32(size.width, print_dpi, screen_dpi));
+                }
+                return;
+            }
+            const bool bold = (column.flags & ColumnFlags::Bold) != 0;
+            if (bold) select_bold(true);
+            const TextMeter& screen_meter = screen.Meter();
+            const TextMeter& print_meter = print.Meter();
+            if (!(column.flags & ColumnFlags::TextFlow)) {
+                if (column.flags & ColumnFlags::Abbreviate) {
+                    const int room = WidestWordWidth(print_meter, text, length) +
+                                     print_meter.Width("A. A. ", 6) - 2;
+                    length = AbbreviateName(&print_meter, room, text, length, sizeof text);
+                }
+                const int* screen_advances = screen_meter.ByteAdvances();
+                const int* print_advances = print_meter.ByteAdvances();
+                if (screen_advances != nullptr && print_advances != nullptr) {
+                    const TextWidths widths = AddByteWidths(screen_advances, print_advances, text, length);
+                    Raise(column.natural_width, widths.screen);
+                    Raise(column.print_natural_width, widths.print);
+                } else {
+                    Raise(column.natural_width, screen_meter.Width(text, length));
+                    Raise(column.print_natural_width, print_meter.Width(text, length));
+                }
+            } else if (column.max_lines > 0) {
+                Raise(column.natural_width, WidthForLineLimit(screen_meter, text, length, column.max_lines));
+                Raise(column.print_natural_width, WidthForLineLimit(print_meter, text, length, column.max_lines));
+            } else {
+                Raise(column.natural_width, WidestWordWidth(screen_meter, text, length));
+                Raise(column.print_natural_width, WidestWordWidth(print_meter, text, length));
+            }
+            if (bold) select_bold(false);
+        };
+
+        // Plain text columns are measured a block of rows at a time from a column read, with
+        // both devices' byte widths in one table: on a big table the cells are most of the work.
+        PairedByteWidths regular_widths, bold_widths;
+        const bool regular_paired = PairByteWidths(screen.Meter(), print.Meter(), regular_widths);
+        select_bold(true);
+        const bool bold_paired = PairByteWidths(screen.Meter(), print.Meter(), bold_widths);
+        select_bold(false);
+        PairedColumns paired;
+        if (cell_text_source_.Present() && !HasSumColumn(columns, count)) {
+            for (int i = 0; i < count; ++i) {
+                const GridColumn& column = columns[i];
+                if (!measured(i) || column.source == kRowNumberSource || column.type == ColumnType::Picture ||
+                    (column.flags & (ColumnFlags::TextFlow | ColumnFlags::Abbreviate))) {
+                    continue;
+                }
+                const bool bold = (column.flags & ColumnFlags::Bold) != 0;
+                if (bold ? !bold_paired : !regular_paired) continue;
+                if (!paired.Add(i, column.source, bold ? &bold_widths : &regular_widths)) break;
+            }
+        }
+
+        // A big table's rows are split between this thread and another when the source reads
+        // whole columns (which may run on several threads at once): the store does not change
+        // while they measure.
+        const int line_count = LineCount();
+        int split = line_count;
+        PairedWidest second_half;
+        std::thread helper;
+        if (!paired.Empty() && cell_text_source_.column_function != nullptr && line_count >= kLinesForTwoThreads) {
+            try {
+                helper = std::thread([&, line_count] {
+                    second_half.whole = MeasurePairedColumns(*this, cell_text_source_, paired, line_count / 2,
+                                                             line_count, second_half.widest);
+                });
+                split = line_count / 2;
+            } catch (const std::exception&) {
+                split = line_count;  // no thread: all on this one
+            }
+        }
+        PairedWidest first_half;
+        first_half.whole = MeasurePairedColumns(*this, cell_text_source_, paired, 0, split, first_half.widest);
+        if (helper.joinable()) helper.join();
+        if (split < line_count && !second_half.whole) {
+            second_half.widest.clear();
+            second_half.whole = MeasurePairedColumns(*this, cell_text_source_, paired, split, line_count,
+                                                     second_half.widest);
+        }
+        const bool paired_whole = first_half.whole && (split == line_count || second_half.whole);
+        if (paired_whole) {
+            for (std::size_t n = 0; n < paired.columns.size(); ++n) {
+                std::uint64_t widest = first_half.widest[n];
+                if (split < line_count) widest = WiderPair(widest, second_half.widest[n]);
+                GridColumn& column = columns[paired.columns[n].index];
+                Raise(column.natural_width, static_cast<int>(widest & 0xFFFFFFFFu));
+                Raise(column.print_natural_width, static_cast<int>(widest >> 32));
+            }
+        }
+
+        // The other columns (all of them when the column reads ran out of memory) cell by cell.
+        for (int l = 0; l < line_count; ++l) {
             const LayoutLine line = Line(l);
             if (line.kind != LineKind::DataRow) continue;
             for (int i = 0; i < count; ++i) {
-                if (!measured(i)) continue;
-                GridColumn& column = columns[i];
-                std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
-                if (length == 0) continue;
-
-                if (column.type == ColumnType::Picture) {
-                    PictureSize size{};
-                    if (environment_.pictures != nullptr && environment_.pictures->SizeOf(text, size)) {
-                        Raise(column.natural_width, size.width);
-                        Raise(column.print_natural_width, MulDiv32(size.width, print_dpi, screen_dpi));
-                    }
-                    continue;
-                }
-
-                const bool bold = (column.flags & ColumnFlags::Bold) != 0;
-                if (bold) select_bold(true);
-                const TextMeter& screen_meter = screen.Meter();
-                const TextMeter& print_meter = print.Meter();
-                if (!(column.flags & ColumnFlags::TextFlow)) {
-                    if (column.flags & ColumnFlags::Abbreviate) {
-                        const int room = WidestWordWidth(print_meter, text, length) +
-                                         print_meter.Width("A. A. ", 6) - 2;
-                        length = AbbreviateName(&print_meter, room, text, length, sizeof text);
-                    }
-                    const int* screen_advances = screen_meter.ByteAdvances();
-                    const int* print_advances = print_meter.ByteAdvances();
-                    if (screen_advances != nullptr && print_advances != nullptr) {
-                        const TextWidths widths = AddByteWidths(screen_advances, print_advances, text, length);
-                        Raise(column.natural_width, widths.screen);
-                        Raise(column.print_natural_width, widths.print);
-                    } else {
-                        Raise(column.natural_width, screen_meter.Width(text, length));
-                        Raise(column.print_natural_width, print_meter.Width(text, length));
-                    }
-                } else if (column.max_lines > 0) {
-                    Raise(column.natural_width, WidthForLineLimit(screen_meter, text, length, column.max_lines));
-                    Raise(column.print_natural_width, WidthForLineLimit(print_meter, text, length, column.max_lines));
-                } else {
-                    Raise(column.natural_width, WidestWordWidth(screen_meter, text, length));
-                    Raise(column.print_natural_width, WidestWordWidth(print_meter, text, length));
-                }
-                if (bold) select_bold(false);
+                if (!measured(i) || (paired_whole && paired.Has(i))) continue;
+                const std::size_t length = static_cast<std::size_t>(CellText(line, i, text));
+                if (length != 0) measure_cell(columns[i], length);
             }
         }
 

@@ -165,8 +165,8 @@ public:
     void SetFont(const FontSpec& font);
 
     // A new source is a new table: the amounts read for the sums are read again.
-    void SetCellTextSource(CellTextFunction function, void* context) {
-        cell_text_source_ = {function, context};
+    void SetCellTextSource(CellTextFunction function, void* context, CellColumnFunction column_function = nullptr) {
+        cell_text_source_ = {function, context, column_function};
         sums_.ForgetValues();
     }
     CellTextSource GetCellTextSource() const { return cell_text_source_; }

@@ -118,7 +118,9 @@ public:
     FontSpec GetFont() const { return model_.GetFont(); }
     void StoreFont(const FontSpec& font) { model_.StoreFont(font); }
     void SetFont(const FontSpec& font) { model_.SetFont(font); }
-    void SetCellTextSource(CellTextFunction function, void* context) { model_.SetCellTextSource(function, context); }
+    void SetCellTextSource(CellTextFunction function, void* context, CellColumnFunction column_function = nullptr) {
+        model_.SetCellTextSource(function, context, column_function);
+    }
     bool SetRowCount(int rows) { return model_.SetRowCount(rows); }
     void Reformat() { model_.Reformat(); }
     void RebuildLayout() { model_.RebuildLayout(); }

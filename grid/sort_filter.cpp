@@ -2,11 +2,13 @@
 #include "grid/sort_filter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "grid/bulgarian_keys.h"
 #include "grid/cell_text_source.h"
@@ -36,6 +38,45 @@ std::size_t FetchKey(const CellTextSource& cell_text, std::uint32_t row, int sou
     buffer[length] = '\0';
     return std::strlen(buffer);
 }
+
+// The keys of a run of rows, read a column block at a time: what FetchKey gives for each row,
+// asked for in rising order.
+class KeyReader {
+public:
+    KeyReader(const CellTextSource& cell_text, int source, const LayoutLine* rows, std::size_t count)
+        : cell_text_(cell_text), source_(source), rows_(rows), count_(count),
+          texts_(static_cast<std::size_t>(kBlockRows) * kCellTextStride) {}
+
+    // The NUL-ended key of row `i`, valid until the next call; `length` receives its length.
+    const char* Key(std::size_t i, std::size_t& length) {
+        if (i < block_start_ || i >= block_start_ + block_count_) ReadBlock(i);
+        char* text = &texts_[(i - block_start_) * kCellTextStride];
+        const std::size_t given = lengths_[i - block_start_];
+        text[given] = '\0';
+        length = std::strlen(text);
+        return text;
+    }
+
+private:
+    static constexpr int kBlockRows = 256;
+
+    void ReadBlock(std::size_t first) {
+        block_start_ = first;
+        block_count_ = std::min<std::size_t>(kBlockRows, count_ - first);
+        for (std::size_t k = 0; k < block_count_; ++k) keys_[k] = rows_[first + k].key;
+        cell_text_.FetchColumn(source_, keys_, static_cast<int>(block_count_), texts_.data(), lengths_);
+    }
+
+    const CellTextSource& cell_text_;
+    int source_;
+    const LayoutLine* rows_;
+    std::size_t count_;
+    std::vector<char> texts_;
+    std::uint32_t keys_[kBlockRows];
+    std::uint8_t lengths_[kBlockRows];
+    std::size_t block_start_ = 0;
+    std::size_t block_count_ = 0;
+};
 
 // Length of a text in a fixed field of `limit` bytes that need not hold a terminator.
 std::size_t FieldLength(const char* field, std::size_t limit) {
@@ -156,10 +197,10 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
     const bool descending = request.direction == SortDirection::Descending;
     const std::int32_t type = request.data_type;
     const int year = YearFor(type, current_year);
-    char text[kCellTextLimit + 1];
 
     // Without memory for the keys the rows stay as they are.
     try {
+        KeyReader keys(cell_text, source, rows, count);
         // Each key read once; the rows with keys ranked as empty go last, in their order.
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> empties;
@@ -168,7 +209,8 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
         if (IsValueType(type)) {
             std::vector<double> values(count);
             for (std::size_t i = 0; i < count; ++i) {
-                const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
+                std::size_t length = 0;
+                const char* text = keys.Key(i, length);
                 const bool has_value = ReadKeyValue(text, length, type, year, values[i]);
                 (has_value ? order : empties).push_back(static_cast<std::uint32_t>(i));
             }
@@ -181,7 +223,8 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
             std::vector<std::uint32_t> lengths(count);
             std::string pool;
             for (std::size_t i = 0; i < count; ++i) {
-                const std::size_t length = FetchKey(cell_text, rows[i].key, source, text, kCellTextLimit);
+                std::size_t length = 0;
+                const char* text = keys.Key(i, length);
                 const std::size_t offset = pool.size();
                 if (alphabetical) {
                     AppendAlphabeticalKey(text, length, pool);

@@ -497,21 +497,15 @@ bool TableStore::ReserveRows(std::uint32_t count) {
     return row_locations_.Grow(rows * sizeof(std::uint32_t), kLocationStep, kLargestImage);
 }
 
-const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
+inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
     std::uint32_t location = reinterpret_cast<const std::uint32_t*>(row_locations_.Bytes())[row_index];
     const std::uint8_t* const* chunks =
         reinterpret_cast<const std::uint8_t* const*>(chunk_table_.Bytes());
     return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));
 }
 
-std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identifier,
-                                    std::uint8_t* output, std::size_t output_size) const {
-    if (output == nullptr) return 0;
-    if (row_index < 0 || row_index >= row_count_) {
-        std::memset(output, 0, output_size);
-        return 0;
-    }
-    const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
+inline std::size_t TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
+                                       const std::uint8_t*& bytes) {
     const std::uint16_t count_word = ReadUint16(stored + kStoredCountAt);
     const std::size_t positions = count_word & ~kSparseRow;
     const std::uint8_t* lengths = stored + kStoredHeaderSize;
@@ -530,11 +524,8 @@ std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identif
         }
         if (low < positions && ReadInt16(identifiers + 2 * low) == identifier) position = low;
     }
-    std::size_t length = position < positions ? lengths[position] : 0;
-    if (length == 0) {
-        std::memset(output, 0, output_size);
-        return 0;
-    }
+    const std::size_t length = position < positions ? lengths[position] : 0;
+    if (length == 0) return 0;
     const std::size_t runs = (positions - 1) / kPositionsPerRun;
     const std::uint8_t* starts = lengths + positions;
     const std::size_t run = position / kPositionsPerRun;
@@ -542,9 +533,44 @@ std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identif
     for (std::size_t before = run * kPositionsPerRun; before < position; ++before) {
         start += lengths[before];
     }
-    if (output_size != 0 && output_size < length) length = output_size;
-    CopyScrambled(output, starts + 2 * runs + start, length, stored[kStoredKeyAt]);
+    bytes = starts + 2 * runs + start;
     return length;
+}
+
+std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identifier,
+                                    std::uint8_t* output, std::size_t output_size) const {
+    if (output == nullptr) return 0;
+    if (row_index < 0 || row_index >= row_count_) {
+        std::memset(output, 0, output_size);
+        return 0;
+    }
+    const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
+    const std::uint8_t* bytes = nullptr;
+    std::size_t length = FindStoredCell(stored, identifier, bytes);
+    if (length == 0) {
+        std::memset(output, 0, output_size);
+        return 0;
+    }
+    if (output_size != 0 && output_size < length) length = output_size;
+    CopyScrambled(output, bytes, length, stored[kStoredKeyAt]);
+    return length;
+}
+
+void TableStore::GetColumnCells(std::int16_t identifier, const std::uint32_t* rows,
+                                std::size_t count, std::uint8_t* texts,
+                                std::uint8_t* lengths) const {
+    if (rows == nullptr || lengths == nullptr) return;
+    for (std::size_t k = 0; k < count; ++k) {
+        lengths[k] = 0;
+        if (rows[k] >= row_count_) continue;
+        const std::uint8_t* stored = RecordAt(rows[k]);
+        const std::uint8_t* bytes = nullptr;
+        const std::size_t length = FindStoredCell(stored, identifier, bytes);
+        lengths[k] = static_cast<std::uint8_t>(length);
+        if (texts != nullptr && length != 0) {
+            CopyScrambled(texts + k * kCellStride, bytes, length, stored[kStoredKeyAt]);
+        }
+    }
 }
 
 StoreImageView TableStore::Image() const {

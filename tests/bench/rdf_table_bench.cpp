@@ -52,6 +52,10 @@ const TableStore* g_store = nullptr;
 int StoreText(void*, int row_key, int column_identifier, char* buffer, int size) {
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
+void StoreColumnTexts(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                      std::uint8_t* lengths) {
+    CellColumnFromStore(g_store, column_identifier, row_keys, count, texts, lengths);
+}
 
 std::string DataPath(long rows) {
     const char* folder = std::getenv("LINTARO_BENCH_DATA");
@@ -107,7 +111,7 @@ std::unique_ptr<OpenTable> OpenDataFile(const std::string& path) {
     table->print.offers_byte_advances = true;
     table->grid = std::make_unique<GridModel>(
         GridEnvironment{&table->screen, &table->print, &table->pictures, &CurrentSettings});
-    table->grid->SetCellTextSource(&StoreText, nullptr);
+    table->grid->SetCellTextSource(&StoreText, nullptr, &StoreColumnTexts);
 
     DescriptionState state;
     state.font = table->grid->GetFont();

@@ -29,6 +29,11 @@ int BenchCellText(void*, int row_key, int column_identifier, char* buffer, int s
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
+void BenchColumnTexts(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                      std::uint8_t* lengths) {
+    CellColumnFromStore(g_store, column_identifier, row_keys, count, texts, lengths);
+}
+
 // One store and one grid per row count, filled once: the store as the data file reader fills
 // it, the grid with the amount and name columns and one data row per stored row.
 struct Table {
@@ -54,7 +59,7 @@ struct Table {
             store.AddRow(row.data(), row.size());
         }
         g_store = &store;
-        grid.SetCellTextSource(&BenchCellText, nullptr);
+        grid.SetCellTextSource(&BenchCellText, nullptr, &BenchColumnTexts);
         grid.AddColumn(kAmountColumn, "Сума");
         grid.AddColumn(kNameColumn, "Име");
         grid.SetRowCount(rows);

@@ -892,16 +892,23 @@ def test_the_converter_sorts_and_filters_as_the_export_job_does_byte_for_byte(ap
         # Сума between 2000 and 8000, then by Град (the third column the Sort dialog lists).
         ("sales-bg.rdf", ["--filter", "5", "2000", "8000", "number", "--sort", "3"]),
         ("sales-bg.rdf", ["--sort", "2", "desc", "--filter", "1", "10", "40", "number"]),
+        # Thousands of rows: keys, widths and cells read many rows at a time by the program, one
+        # by one by the converter; by Име as text, then Сума 1000-6000 by Град alphabetically.
+        ("generated", ["--sort", "2", "desc", "text"]),
+        ("generated", ["--filter", "5", "1000", "6000", "number", "--sort", "3", "alpha"]),
     ]
+    generated = tmp_path / "generated.rdf"
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(generated), "--rows", "2500"], check=True)
     for index, (name, steps) in enumerate(cases):
+        data = generated if name == "generated" else SAMPLES / name
         job_steps = ["/" + word[2:] if word.startswith("--") else word for word in steps]
         for target in ("text", "dbf"):
             by_job = tmp_path / f"job-{index}.{target}"
-            run = export_job(app_factory, [SAMPLES / name, "/export", target, by_job] + job_steps,
+            run = export_job(app_factory, [data, "/export", target, by_job] + job_steps,
                              name=f"job_{index}_{target}")
             assert (run.exit_code, run.stderr) == (0, ""), steps
             by_converter = tmp_path / f"converted-{index}.{target}"
-            result = convert(test_env, SAMPLES / name, "--to", target, *steps, "-o", by_converter)
+            result = convert(test_env, data, "--to", target, *steps, "-o", by_converter)
             assert result.returncode == 0, result.stderr
             assert by_converter.read_bytes() == by_job.read_bytes(), (name, steps, target)
         assert by_job.read_bytes()[4:8] != b"\0\0\0\0"  # rows were kept

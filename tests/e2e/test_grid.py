@@ -479,6 +479,32 @@ def test_at_double_cell_height_the_column_number_band_is_no_row_edge(lintaro, te
     assert after.vertical_rules(rules[2] + 1, rules[3]) == edges
 
 
+def test_a_big_tables_natural_widths_take_its_widest_cell_wherever_it_lies(lintaro, app_factory, tmp_path):
+    # Tens of thousands of rows are measured in parts; the widest name, late in the table, must
+    # give its column the width it gets in a table of that row alone.
+    widest = "Name number 45000 " + "W" * 30
+    tables = {}
+    for name, rows, row in (("big", 60000, 45000), ("alone", 1, 1)):
+        folder = tmp_path / name
+        folder.mkdir()
+        data = write_table(folder, rows=rows)
+        data.write_bytes(data.read_bytes().replace(f"\tName number {row}\t".encode(), f"\t{widest}\t".encode()))
+        tables[name] = (data, folder / "table.fmt")
+    names = {}
+    for name, (data, layout) in tables.items():
+        app = lintaro if name == "big" else app_factory(name="widest_alone")
+        start(app, [data, layout])
+        if name == "big":
+            app.key("ctrl+w", window=app.main)  # measured again: the same
+            time.sleep(1.0)
+        assert app.close() == 0
+        names[name] = layout_records(layout)[2]  # row numbers, No., Name
+    assert names["big"] == names["alone"]
+    # The long name, not a "Name number" of the rows around it: far wider than the cities.
+    widths = layout_widths_and_sources(tables["big"][1])
+    assert widths[2][1] > 2 * widths[3][1]
+
+
 def test_a_large_table_font_gets_its_own_natural_widths_at_start_up(lintaro, app_factory, tmp_path):
     data = write_table(tmp_path, font="Arial, 20")
     layout = tmp_path / "table.fmt"

@@ -61,6 +61,11 @@ int StoreCells(void*, int row_key, int column_identifier, char* buffer, int size
     return CellTextFromStore(g_store, row_key, column_identifier, buffer, size);
 }
 
+void StoreColumnCells(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                      std::uint8_t* lengths) {
+    CellColumnFromStore(g_store, column_identifier, row_keys, count, texts, lengths);
+}
+
 // Only the writer's own CR LF may end a line (and its own TAB part a tab-separated record): no
 // other byte below 0x20.
 LINTARO_UNCOUNTED void CheckTextLines(const std::uint8_t* bytes, std::size_t size, bool separator_tabs = false) {
@@ -259,7 +264,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeMeasuringDevice screen(6, 13, 96);
     FakeMeasuringDevice print(25, 50, 300);
     GridModel grid(GridEnvironment{&screen, &print, nullptr, &CurrentSettings});
-    grid.SetCellTextSource(&StoreCells, nullptr);
+    // Half the inputs read whole columns as the program does, half cell by cell as the converter.
+    grid.SetCellTextSource(&StoreCells, nullptr, size % 2 == 0 ? &StoreColumnCells : nullptr);
 
     DescriptionState state;
     state.settings = g_settings;

@@ -68,6 +68,17 @@ void CheckCell(const TableStore& store, const Model& model, std::int64_t row_ind
                std::int16_t identifier, std::size_t output_size) {
     Bytes output(output_size == 0 ? 256 : output_size + 1, 0xA5);
     std::size_t length = store.GetCellText(row_index, identifier, output.data(), output_size);
+    if (output_size == 0 && row_index >= 0 && row_index <= UINT32_MAX) {
+        // The column read of the same row, twice over, gives the same cell.
+        const std::uint32_t rows[2] = {static_cast<std::uint32_t>(row_index), static_cast<std::uint32_t>(row_index)};
+        Bytes texts(2 * TableStore::kCellStride, 0x5A);
+        std::uint8_t lengths[2] = {0xEE, 0xEE};
+        store.GetColumnCells(identifier, rows, 2, texts.data(), lengths);
+        for (std::size_t k = 0; k < 2; ++k) {
+            Check(lengths[k] == length);
+            Check(std::memcmp(texts.data() + k * TableStore::kCellStride, output.data(), length) == 0);
+        }
+    }
     const Bytes* expected = nullptr;
     if (row_index >= 0 && static_cast<std::size_t>(row_index) < model.rows.size()) {
         for (const auto& field : model.rows[static_cast<std::size_t>(row_index)]) {

@@ -59,6 +59,13 @@ TEST(CharRenderComputeWidths, WidestTitleWordOrFullCellOfVisibleColumns) {
         EXPECT_EQ(table.grid.Column(e.column)->character_width_used, e.width) << "column " << e.column;
     }
     EXPECT_EQ(TextPageWidth(table.grid), 1 + (3 + 3) + (18 + 3) + (4 + 3) + (6 + 3));
+
+    // A source that reads a column at a time gives the same widths.
+    table.grid.SetCellTextSource(&TextGridCell, nullptr, &TextGridColumn);
+    table.grid.MutableColumn(1)->character_width_used = 0;
+    ComputeCharWidths(table.grid);
+    EXPECT_EQ(TextPageWidth(table.grid), 1 + (3 + 3) + (18 + 3) + (4 + 3) + (6 + 3));
+    EXPECT_EQ(table.grid.Column(1)->character_width, 18);
 }
 
 TEST(CharRenderComputeWidths, LongestWordOfAWrappedTitle) {
@@ -158,6 +165,16 @@ TEST(CharRenderDataRow, AlignsPadsAndCutsCells) {
          },
          23, 0,
          {"| abcd |   12 |  ab   |"}},
+        {"other column widths in a table as wide: the borders move with them",
+         [&](TextGrid& t) {
+             rows(t);
+             t.SetWidths({5, 4, 4});
+             t.SetLines({RowLine(0, 1, LineFlags::RuleAbove | LineFlags::RuleBelow)});
+         },
+         23, 0,
+         {"+-------+------+------+",
+          "| ab    |    7 |  x   |",
+          "+-------+------+------+"}},
         {"indented",
          [&](TextGrid& t) {
              rows(t);

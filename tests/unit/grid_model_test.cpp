@@ -30,6 +30,22 @@ int TestCellText(void*, int row_key, int column_identifier, char* buffer, int bu
     return length;
 }
 
+// The same cells read a column block at a time, as the program's table store hands them.
+std::atomic<int> g_column_calls{0};
+void TestColumnTexts(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                     std::uint8_t* lengths) {
+    ++g_column_calls;
+    for (int k = 0; k < count; ++k) {
+        const auto found = g_cells.find({static_cast<int>(row_keys[k]), column_identifier});
+        const std::string text = found != g_cells.end() ? found->second.substr(0, kCellTextLimit) : "";
+        lengths[k] = static_cast<std::uint8_t>(text.size());
+        if (texts == nullptr) continue;
+        // What follows a text is not part of it: wide letters there would show in any width.
+        std::memset(texts + k * kCellTextStride, 'W', kCellTextStride);
+        std::memcpy(texts + k * kCellTextStride, text.data(), text.size());
+    }
+}
+
 // One inch margins left and top, half an inch right and bottom, A4 portrait.
 PrintSettings TestPrintSettings(void*) {
     PrintSettings settings = BuiltInPrintSettings();
@@ -67,6 +83,7 @@ protected:
     void SetUp() override {
         g_cells.clear();
         g_source_calls = 0;
+        g_column_calls = 0;
         model = std::make_unique<GridModel>(GridEnvironment{&screen, &print, &pictures, &TestPrintSettings});
         model->AttachView(&view);
     }
@@ -572,7 +589,16 @@ struct NaturalWidthCase {
 };
 
 TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
+    // More rows than are read at a time, the widest in a later block.
+    std::vector<std::string> many(700, "abc");
+    many[599] = "abc wwww";
+    many[650] = "";
     const NaturalWidthCase cases[] = {
+        {"many rows", 0, 0, ColumnType::Text, "", many, "abc wwww", "abc wwww", false, false},
+        {"many rows in bold", ColumnFlags::Bold, 0, ColumnType::Text, "", many, "abc wwww", "abc wwww", true,
+         false},
+        {"summed column", ColumnFlags::Sum, 0, ColumnType::Text, "", {"12,50", "1 000,50"}, "1 000,50",
+         "1 000,50", false, false},
         {"single line: longest cell", 0, 0, ColumnType::Text, "Name", {"Ann", "Bartholomew Smith", ""},
          "Bartholomew Smith", "Bartholomew Smith", false, false},
         {"title words only when the cells are narrower", 0, 0, ColumnType::Text, "Long headline",
@@ -593,13 +619,14 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
         {"all empty", 0, 0, ColumnType::Text, "", {"", ""}, "", "", false, false},
     };
     // Each case measured text by text, then with both devices' byte widths added up, then with
-    // only the screen's (a printer whose widths do not add up).
-    for (int advances = 0; advances < 3; ++advances)
+    // only the screen's (a printer whose widths do not add up); the last once more from a source
+    // that reads a column block at a time.
+    for (int advances = 0; advances < 4; ++advances)
     for (const NaturalWidthCase& c : cases) {
         SetUp();
-        screen.offers_byte_advances = advances > 0;
-        print.offers_byte_advances = advances == 1;
-        model->SetCellTextSource(&TestCellText, nullptr);
+        screen.offers_byte_advances = advances > 0 && advances != 2;
+        print.offers_byte_advances = advances == 1 || advances == 3;
+        model->SetCellTextSource(&TestCellText, nullptr, advances == 3 ? &TestColumnTexts : nullptr);
         ASSERT_TRUE(model->AddColumn(11, c.title));
         GridColumnInfo info = InfoOf(*model, 1);
         info.flags = c.hidden ? c.flags : (c.flags | ColumnFlags::Visible);
@@ -618,7 +645,50 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
         EXPECT_EQ(column.print_width, column.print_natural_width) << c.what;
         EXPECT_TRUE(model->IsModified()) << c.what;
         ExpectDevicesTidy();
+        // Plain and bold text columns are read by column when the source can; sums cell by cell.
+        const bool by_column = advances == 3 && (c.flags & ~ColumnFlags::Bold) == 0 &&
+                               c.type == ColumnType::Text;
+        EXPECT_EQ(g_column_calls > 0, by_column) << c.what;
     }
+}
+
+// A big table is measured on two threads: the widths are those measured cell by cell, with the
+// widest texts in either half of the rows, on both devices, in plain and bold columns.
+TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
+    screen.offers_byte_advances = true;
+    print.offers_byte_advances = true;
+    const int rows = 60001;
+    for (int row = 0; row < rows; ++row) {
+        g_cells[{row, 11}] = "r" + std::to_string(row % 1000);
+        g_cells[{row, 12}] = row % 3 == 0 ? "" : "bold";
+        g_cells[{row, 13}] = "one two";
+    }
+    g_cells[{45000, 11}] = "WWWW wide";  // in the second half
+    g_cells[{7, 12}] = "bold and wider";  // in the first
+    g_cells[{60000, 13}] = "one two three four";
+    model->AddColumn(11, "");
+    model->AddColumn(12, "");
+    model->AddColumn(13, "");
+    for (int index : {2, 3}) {
+        GridColumnInfo info = InfoOf(*model, index);
+        info.flags |= index == 2 ? ColumnFlags::Bold : ColumnFlags::TextFlow;
+        model->SetColumnInfo(index, info);
+    }
+    std::vector<std::pair<int, int>> widths[2];
+    for (int by_column = 0; by_column < 2; ++by_column) {
+        model->SetCellTextSource(&TestCellText, nullptr, by_column ? &TestColumnTexts : nullptr);
+        model->SetRowCount(rows);
+        model->ApplyNaturalWidths();
+        for (int index = 1; index <= 3; ++index) {
+            widths[by_column].emplace_back(model->Column(index)->natural_width, model->Column(index)->print_natural_width);
+        }
+    }
+    EXPECT_EQ(widths[1], widths[0]);
+    EXPECT_EQ(widths[1][0], std::make_pair(ScreenWidth("WWWW wide") + ScreenPad(), PrintWidth("WWWW wide") + PrintPad()));
+    EXPECT_EQ(widths[1][1],
+              std::make_pair(ScreenWidth("bold and wider", true) + ScreenPad(), PrintWidth("bold and wider", true) + PrintPad()));
+    EXPECT_EQ(widths[1][2], std::make_pair(ScreenWidth("three") + ScreenPad(), PrintWidth("three") + PrintPad()));
+    ExpectDevicesTidy();
 }
 
 TEST_F(GridModelTest, WrappedColumnWithALineLimitTakesTheFirstStepThatFits) {

@@ -697,6 +697,63 @@ TEST_F(TableStoreTest, EveryCellIsFoundWhateverItsPositionInTheRow) {
     }
 }
 
+// A column read for a list of rows gives what reading its cells one by one gives: across the
+// store's 4 MiB chunks, the 16-position runs of a wide row, empty and missing cells, sparse
+// rows, the widest row a record can hold, rows out of range and rows asked for twice.
+TEST_F(TableStoreTest, ColumnCellsReadWhatCellReadsRead) {
+    TableStore store(ClockReading({500}));
+    std::vector<std::uint32_t> rows;
+    // 40 columns of up to 255 bytes: about 1,100 rows fill the first chunk.
+    for (std::uint32_t row = 0; row < 2000; ++row) {
+        std::vector<Bytes> texts;
+        std::vector<StoreCell> cells;
+        texts.reserve(40);
+        for (std::int16_t column = 1; column <= 40; ++column) {
+            const std::size_t length = (row * 37 + static_cast<std::size_t>(column) * 101) % 256;
+            texts.push_back(Filled(length, static_cast<std::uint8_t>(row + column)));
+            if (row % 5 != 3 || column % 4 == 0) cells.push_back({column, length, texts.back().data()});
+        }
+        ASSERT_TRUE(store.AddRowOfCells(cells.data(), cells.size()));
+    }
+    const StoreCell sparse[] = {{2, 3, "abc"}, {30000, 2, "yz"}};
+    ASSERT_TRUE(store.AddRowOfCells(sparse, 2));
+    std::vector<StoreCell> widest;  // every second column from 5 to 32,767: one record of 65,535 bytes
+    for (int column = 5; column <= 32767; column += 2) {
+        widest.push_back({static_cast<std::int16_t>(column), 1, column % 3 == 0 ? "x" : "y"});
+    }
+    ASSERT_TRUE(store.AddRowOfCells(widest.data(), widest.size()));
+    for (std::uint32_t row = 0; row < store.CountRows(); ++row) rows.push_back(row);
+    rows.push_back(store.CountRows());      // out of range
+    rows.push_back(0xFFFFFFFFu);            // far out of range
+    rows.push_back(1500);                   // again
+    rows.push_back(3);
+
+    for (int column : {1, 2, 4, 17, 39, 40, 41, 30000, 32765, 32767, -1}) {
+        SCOPED_TRACE(column);
+        const auto identifier = static_cast<std::int16_t>(column);
+        std::vector<std::uint8_t> texts(rows.size() * TableStore::kCellStride, 0xCD);
+        std::vector<std::uint8_t> lengths(rows.size(), 0xCD), lengths_only(rows.size(), 0xCD);
+        store.GetColumnCells(identifier, rows.data(), rows.size(), texts.data(), lengths.data());
+        store.GetColumnCells(identifier, rows.data(), rows.size(), nullptr, lengths_only.data());
+        EXPECT_EQ(lengths_only, lengths);
+        std::size_t non_empty = 0;
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const std::string expected = CellText(store, rows[k], identifier);
+            ASSERT_EQ(std::string(reinterpret_cast<const char*>(&texts[k * TableStore::kCellStride]),
+                                  lengths[k]),
+                      expected)
+                << "row " << rows[k];
+            non_empty += !expected.empty();
+        }
+        if (column <= 40 && column > 0) {
+            EXPECT_GT(non_empty, 1000u);
+        }
+    }
+    EXPECT_EQ(CellText(store, 2001, 32767), "y");
+    EXPECT_EQ(CellText(store, 2001, 32765), "y");
+    EXPECT_EQ(CellText(store, 2001, 32763), "x");
+}
+
 TEST_F(TableStoreTest, AddRowOfCellsRefusesWhatARecordCannotHold) {
     TableStore store(ClockReading({500}));
     const Bytes long_cell = Filled(256, 1), cell = Filled(255, 2);

@@ -27,6 +27,17 @@ inline int TextGridCell(void*, int row_key, int column_identifier, char* buffer,
     return length;
 }
 
+// The same cells a column block at a time, as the program's table store hands them.
+inline void TextGridColumn(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                           std::uint8_t* lengths) {
+    for (int k = 0; k < count; ++k) {
+        char slot[kCellTextStride];
+        char* text = texts != nullptr ? texts + k * kCellTextStride : slot;
+        lengths[k] = static_cast<std::uint8_t>(
+            TextGridCell(nullptr, static_cast<int>(row_keys[k]), column_identifier, text, kCellTextLimit));
+    }
+}
+
 // A data column: its title, alignment, whether it is shown, and extra ColumnFlags.
 struct TextColumn {
     std::string title;

@@ -30,7 +30,7 @@ public:
     void Reset() {
         Session& app = CurrentSession();
         app.grid = std::make_unique<Grid>(SessionGridHost());
-        app.grid->SetCellTextSource(StoreCellTextSource, &app);
+        app.grid->SetCellTextSource(StoreCellTextSource, &app, StoreCellColumnSource);
         app.table_store.reset();
         std::strcpy(app.window_title, "Lintaro 2.0");
         app.data_directory[0] = '\0';
