@@ -597,8 +597,9 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
         {"many rows", 0, 0, ColumnType::Text, "", many, "abc wwww", "abc wwww", false, false},
         {"many rows in bold", ColumnFlags::Bold, 0, ColumnType::Text, "", many, "abc wwww", "abc wwww", true,
          false},
-        {"summed column", ColumnFlags::Sum, 0, ColumnType::Text, "", {"12,50", "1 000,50"}, "1 000,50",
-         "1 000,50", false, false},
+        // Wide enough for its total too, which prints in bold.
+        {"summed column", ColumnFlags::Sum, 0, ColumnType::Text, "", {"12,50", "1 000,50"}, "1 013,00",
+         "1 013,00", true, false},
         {"single line: longest cell", 0, 0, ColumnType::Text, "Name", {"Ann", "Bartholomew Smith", ""},
          "Bartholomew Smith", "Bartholomew Smith", false, false},
         {"title words only when the cells are narrower", 0, 0, ColumnType::Text, "Long headline",
