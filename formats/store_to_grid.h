@@ -2,6 +2,7 @@
 #ifndef LINTARO_FORMATS_STORE_TO_GRID_H
 #define LINTARO_FORMATS_STORE_TO_GRID_H
 
+#include <cstdint>
 #include <string_view>
 
 class GridModel;
@@ -15,6 +16,11 @@ class TableStore;
 // table as the whole.
 [[nodiscard]] bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
                           const char* footer, bool natural_widths = true);
+
+// The same for a caller that keeps the rows apart from the store (which holds the columns):
+// `rows` data rows, whose cells the grid's cell text source gives.
+[[nodiscard]] bool RebuildGridFromStoreColumns(GridModel& grid, const TableStore* store, std::uint32_t rows,
+                                               const char* header, const char* footer, bool natural_widths);
 
 // Gives every grid column the name of the store column it shows, so that titles always come
 // from the data file even after a layout file replaced the columns.
