@@ -24,6 +24,9 @@ public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
     LineBlockWriter(ByteSink& sink, std::size_t block_size = kDefaultBlockSize);
+    // A writer that only gathers lines, for another thread to make them: it never writes, and
+    // its lines go out through another writer's AppendLinesOf.
+    static std::unique_ptr<LineBlockWriter> Gathering();
     LineBlockWriter(const LineBlockWriter&) = delete;
     LineBlockWriter& operator=(const LineBlockWriter&) = delete;
 
@@ -50,13 +53,23 @@ public:
     bool Flush();
 
     bool Failed() const { return failed_; }
+
+    // Takes the whole lines `lines` gathered, as if they had been made here line by line, and
+    // writes the block when it is full. False once a write has failed, or when the block
+    // cannot grow (then nothing of `lines` is taken).
+    bool AppendLinesOf(const LineBlockWriter& lines);
+    // Forgets every line held (a gathering writer, to be used again).
+    void Clear();
     std::int64_t RowsWritten() const { return rows_written_; }
+    // The counted lines held, not yet written.
+    std::size_t CountedLinesHeld() const { return counted_ends_.size(); }
 
 private:
+    LineBlockWriter();  // gathering
     bool Grow(std::size_t needed);
     bool WriteBlock();
 
-    ByteSink& sink_;
+    ByteSink* sink_;  // null while gathering
     std::size_t block_size_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
