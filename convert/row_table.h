@@ -35,7 +35,10 @@ private:
     // Room for a record of `size` bytes after the last one; null when out of memory.
     std::uint8_t* Place(std::size_t size);
 
-    std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
+    struct FreeChunk {
+        void operator()(std::uint8_t* chunk) const;
+    };
+    std::vector<std::unique_ptr<std::uint8_t[], FreeChunk>> chunks_;
     std::size_t chunk_used_ = 0;
     std::size_t chunk_size_ = 0;
     std::vector<const std::uint8_t*> rows_;
