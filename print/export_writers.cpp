@@ -156,7 +156,7 @@ bool KeepWriting(WorkProgress* progress, std::int64_t done, std::int64_t total, 
 
 // About this many bytes of output in a batch of rows made on another thread: few enough batches
 // that handing them over costs nothing, and few rows waiting in memory.
-constexpr std::size_t kBatchBytes = std::size_t{4} << 20;
+constexpr std::size_t kBatchBytes = std::size_t{16} << 20;
 
 // Layout lines in a batch whose lines take at most `line_bytes` each.
 std::size_t LinesPerBatch(std::size_t line_bytes) {

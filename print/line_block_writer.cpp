@@ -26,6 +26,10 @@ std::unique_ptr<LineBlockWriter> LineBlockWriter::Gathering() {
 bool LineBlockWriter::AppendLinesOf(const LineBlockWriter& lines) {
     if (failed_) return false;
     if (lines.used_ == 0) return true;
+    // A block's worth of lines behind an empty block goes out from where it was gathered.
+    if (used_ == 0 && lines.used_ >= block_size_ && sink_ != nullptr) {
+        return WriteLines(lines.buffer_.get(), lines.used_, lines.line_ends_, lines.counted_ends_);
+    }
     if (buffer_ == nullptr || lines.used_ > SIZE_MAX - used_ || used_ + lines.used_ > UINT32_MAX ||
         !Grow(used_ + lines.used_)) {
         return false;
@@ -95,22 +99,27 @@ bool LineBlockWriter::Flush() {
 }
 
 bool LineBlockWriter::WriteBlock() {
-    const std::size_t size = used_;
-    const std::size_t taken = sink_->Write(buffer_.get(), size);
-    // The rows are the counted lines the sink took to their last byte.
-    const auto whole = std::upper_bound(counted_ends_.begin(), counted_ends_.end(), taken);
-    rows_written_ += whole - counted_ends_.begin();
-    if (taken < size) {
-        failed_ = true;
-        // Back to the end of the last line taken whole, and the file ends there.
-        const auto line = std::upper_bound(line_ends_.begin(), line_ends_.end(), taken);
-        const std::uint64_t end = block_start_ + (line == line_ends_.begin() ? 0 : *(line - 1));
-        if (end <= UINT32_MAX && sink_->Seek(static_cast<std::uint32_t>(end))) sink_->Truncate();
-    }
-    block_start_ += taken;
+    WriteLines(buffer_.get(), used_, line_ends_, counted_ends_);
     line_ends_.clear();
     counted_ends_.clear();
     used_ = 0;
     line_start_ = 0;
+    return !failed_;
+}
+
+bool LineBlockWriter::WriteLines(const char* bytes, std::size_t size, const std::vector<std::uint32_t>& line_ends,
+                                 const std::vector<std::uint32_t>& counted_ends) {
+    const std::size_t taken = sink_->Write(bytes, size);
+    // The rows are the counted lines the sink took to their last byte.
+    const auto whole = std::upper_bound(counted_ends.begin(), counted_ends.end(), taken);
+    rows_written_ += whole - counted_ends.begin();
+    if (taken < size) {
+        failed_ = true;
+        // Back to the end of the last line taken whole, and the file ends there.
+        const auto line = std::upper_bound(line_ends.begin(), line_ends.end(), taken);
+        const std::uint64_t end = block_start_ + (line == line_ends.begin() ? 0 : *(line - 1));
+        if (end <= UINT32_MAX && sink_->Seek(static_cast<std::uint32_t>(end))) sink_->Truncate();
+    }
+    block_start_ += taken;
     return !failed_;
 }

@@ -68,6 +68,10 @@ private:
     LineBlockWriter();  // gathering
     bool Grow(std::size_t needed);
     bool WriteBlock();
+    // Writes `size` bytes of whole lines ending at `line_ends` (offsets in `bytes`), of which
+    // `counted_ends` are rows; after a short write the sink ends at the last line taken whole.
+    bool WriteLines(const char* bytes, std::size_t size, const std::vector<std::uint32_t>& line_ends,
+                    const std::vector<std::uint32_t>& counted_ends);
 
     ByteSink* sink_;  // null while gathering
     std::size_t block_size_;
