@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -43,7 +44,14 @@ bool RunOrderedBatches(std::size_t count, int threads, const MakeBatch& make, co
             Slot& slot = slots[batch % window];
             guard.unlock();
             slot.lines->Clear();
-            const bool whole = make(batch, *slot.lines);
+            bool whole = false;
+            try {
+                whole = make(batch, *slot.lines);
+            } catch (const std::bad_alloc&) {
+                // Nothing may leave a thread: the batch ends before the line memory ran out in,
+                // and the export there.
+                slot.lines->DropLine();
+            }
             guard.lock();
             slot.whole = whole;
             slot.made = true;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -684,6 +685,30 @@ TEST(ExportProgress, RowsMadeOnOtherThreadsStopBetweenBatchesUnlessAColumnShowsS
         // A hidden column's sums are not shown.
         table->grid.MutableColumn(3)->flags &= ~ColumnFlags::Visible;
         EXPECT_TRUE(ExportRowsMadeApart(table->grid, 2));
+    }
+}
+
+// The sample cells, except that fetching row 7000 runs out of memory.
+int CellsUntilRow7000(void* context, int row_key, int column_identifier, char* buffer, int buffer_size) {
+    if (row_key == 7000) throw std::bad_alloc();
+    return TextGridCell(context, row_key, column_identifier, buffer, buffer_size);
+}
+
+TEST(ExportBlocks, MemoryRunningOutOnAnotherThreadEndsTheExportAfterTheRowsBefore) {
+    // (Boxed text and dBase read every cell for their widths first, on the calling thread.)
+    for (int format : {kExportTabSeparated, kExportCsv}) {
+        auto table = ManyRows(12000);
+        const std::string whole = Text(Export(table->grid, format, kExportWindowsCodeTable));
+        table->grid.SetCellTextSource(&CellsUntilRow7000, nullptr);
+        MemoryByteSink part;
+        const ExportOutcome cut = ExportTable(table->grid, &part, format, 0, kSampleExportDate, nullptr, 2);
+        EXPECT_TRUE(cut.write_failed) << format;
+        EXPECT_EQ(cut.rows, 7000) << format;
+        const KeptPart kept = KeptWithin(format, whole, part.Bytes().size());
+        EXPECT_EQ(kept.rows, 7000) << format;
+        EXPECT_EQ(kept.bytes, part.Bytes().size()) << format;
+        std::string expected = whole.substr(0, kept.bytes);
+        EXPECT_TRUE(Text(part.Bytes()) == expected) << format;
     }
 }
 
