@@ -3,10 +3,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "convert/convert_arguments.h"
 #include "convert/convert_output.h"
@@ -22,6 +24,14 @@ namespace {
 
 // Files below this size convert too fast for progress to mean anything.
 constexpr long long kProgressFromBytes = 16LL << 20;
+// Tables of fewer rows are written before a second thread would have started.
+constexpr int kRowsForThreads = 2000;
+
+// The threads that make the output's lines: every core for a big table, up to four.
+int WritingThreads(const GridModel& grid) {
+    if (grid.RowCount() < kRowsForThreads) return 1;
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
 
 class Reporter {
 public:
@@ -182,8 +192,8 @@ bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink
         case ConvertTarget::Dbase: format = kExportDbase; break;
         default: break;
     }
-    const ExportOutcome outcome =
-        ExportTable(grid, &sink, format, dos ? kExportDosCodeTable : kExportWindowsCodeTable, Today());
+    const ExportOutcome outcome = ExportTable(grid, &sink, format, dos ? kExportDosCodeTable : kExportWindowsCodeTable,
+                                              Today(), nullptr, WritingThreads(grid));
     too_wide = outcome.too_wide;
     return outcome.ok && !outcome.write_failed;
 }

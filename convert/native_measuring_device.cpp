@@ -121,12 +121,22 @@ public:
         return advance;
     }
 
+    // Every byte's advance, each glyph loaded once: a text's width is the sum of its bytes'.
+    const int* Advances() const {
+        if (!all_loaded_) {
+            for (int byte = 0; byte < 256; ++byte) Advance(static_cast<unsigned char>(byte));
+            all_loaded_ = true;
+        }
+        return advance_.data();
+    }
+
 private:
     explicit NativeFont(FT_Face face) : face_(face) { advance_.fill(-1); }
 
     FT_Face face_;
     int height_ = 0;
     mutable std::array<int, 256> advance_{};
+    mutable bool all_loaded_ = false;
 };
 
 // Sums the byte widths of one variant; the font height for every piece of text. Like the GDI
@@ -140,9 +150,15 @@ public:
         if (font == nullptr) return TextExtent{0, 0};
         std::int64_t width = 0;
         if (text != nullptr) {
-            for (std::size_t i = 0; i < count; ++i) width += font->Advance(static_cast<unsigned char>(text[i]));
+            const int* advances = font->Advances();
+            for (std::size_t i = 0; i < count; ++i) width += advances[static_cast<unsigned char>(text[i])];
         }
         return TextExtent{width > INT32_MAX ? INT32_MAX : static_cast<int>(width), font->Height()};
+    }
+    // The grid adds these up itself when it measures every cell.
+    const int* ByteAdvances() const override {
+        const NativeFont* font = Current();
+        return font != nullptr ? font->Advances() : nullptr;
     }
     int FontHeight() const override {
         const NativeFont* font = Current();

@@ -54,10 +54,6 @@ PrintSettings StartupPrintSettings() {
 
 PrintSettings SettingsOf(void* table) { return static_cast<LoadedTable*>(table)->settings; }
 
-int CellOfStore(void* table, int row_key, int column_identifier, char* buffer, int size) {
-    return CellTextFromStore(static_cast<LoadedTable*>(table)->store.get(), row_key, column_identifier, buffer, size);
-}
-
 std::string FolderOf(const std::string& file_name) {
     const std::size_t slash = file_name.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : file_name.substr(0, slash == 0 ? 1 : slash);
@@ -99,7 +95,8 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     // head is kept, which is applied afterwards (it does not change how the rows are read).
     DataFileTable read;
     std::string head;
-    const TableReadResult result = ReadDataFile(read_block, head, read);
+    table.rows = std::make_unique<RowTable>();
+    const TableReadResult result = ReadDataFileRows(read_block, head, read, *table.rows);
     if (result == TableReadResult::Unreadable) return TableLoadResult::Unreadable;
 
     table.settings = StartupPrintSettings();
@@ -134,16 +131,18 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     table.grid = std::make_unique<GridModel>(environment);
     GridModel& grid = *table.grid;
     grid.StoreFont(state.font);
-    grid.SetCellTextSource(CellOfStore, &table);
+    grid.SetCellTextSource(RowTable::FetchCell, table.rows.get());
     const bool pages = use == TableUse::Pages;
     // A layout file gives its own columns their widths and measures the store's other columns
     // in its font: measuring every cell before it would be undone.
     const bool natural_widths = pages && layout == nullptr;
     // Without a header section the file name heads the pages and no footer is applied.
-    const bool rebuilt = read.header.empty()
-                             ? RebuildGridFromStore(grid, table.store.get(), file_name.c_str(), nullptr, natural_widths)
-                             : RebuildGridFromStore(grid, table.store.get(), read.header.c_str(),
-                                                    read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
+    const std::uint32_t rows = table.rows->RowCount();
+    const bool rebuilt =
+        read.header.empty()
+            ? RebuildGridFromStoreColumns(grid, table.store.get(), rows, file_name.c_str(), nullptr, natural_widths)
+            : RebuildGridFromStoreColumns(grid, table.store.get(), rows, read.header.c_str(),
+                                          read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
     if (!rebuilt) return TableLoadResult::OutOfMemory;
     if (layout != nullptr) {
         if (!grid.ApplyLayoutFileImage(layout->data(), layout->size())) return TableLoadResult::LayoutRefused;

@@ -12,6 +12,7 @@
 
 #include "base/print_settings.h"
 #include "convert/native_measuring_device.h"
+#include "convert/row_table.h"
 #include "formats/data_file.h"
 #include "grid/grid_model.h"
 #include "store/table_store.h"
@@ -48,7 +49,8 @@ struct LoadedTable {
     std::unique_ptr<NativePictureSizes> pictures;
     PrintSettings settings = BuiltInPrintSettings();
     const NativePrinter* printer_model = nullptr;  // null: pages measured on the display
-    std::unique_ptr<TableStore> store;
+    std::unique_ptr<TableStore> store;  // the columns; the rows are kept in `rows`
+    std::unique_ptr<RowTable> rows;
     std::unique_ptr<GridModel> grid;
     std::uint32_t cut_rows = 0;
 };

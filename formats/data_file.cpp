@@ -221,24 +221,33 @@ private:
     bool after_carriage_return_ = true;  // the rows start right after the "Data:" line's CR
 };
 
-// Builds each data line as a row and stores it; `stored` turns false when the store could not
-// take one (out of memory), so that no table is ever shown without some of its rows.
+// The rows go into the store when no one else keeps them.
+class StoreRowReceiver : public DataRowReceiver {
+public:
+    explicit StoreRowReceiver(TableStore& store) : store_(store) {}
+    bool TakeRow(const StoreCell* cells, std::size_t count) override { return store_.AddRowOfCells(cells, count); }
+
+private:
+    TableStore& store_;
+};
+
+// Builds each data line as a row and hands it on; `stored` turns false when it could not be
+// kept (out of memory), so that no table is ever shown without some of its rows.
 class RowAdder {
 public:
-    RowAdder(TableStore& store, std::uint32_t& cut_rows)
-        : store_(store), column_count_(static_cast<std::size_t>(store.CountColumns())),
-          cut_rows_(cut_rows) {}
+    RowAdder(DataRowReceiver& rows, std::size_t column_count, std::uint32_t& cut_rows)
+        : rows_(rows), column_count_(column_count), cut_rows_(cut_rows) {}
 
     void operator()(std::string_view line) {
         if (!stored) return;
         if (CollectCells(line, cells_, column_count_)) ++cut_rows_;
-        stored = store_.AddRowOfCells(cells_.data(), cells_.size());
+        stored = rows_.TakeRow(cells_.data(), cells_.size());
     }
 
     bool stored = true;
 
 private:
-    TableStore& store_;
+    DataRowReceiver& rows_;
     std::size_t column_count_;
     std::uint32_t& cut_rows_;
     std::vector<StoreCell> cells_;  // kept from line to line to spare an allocation per row
@@ -312,9 +321,10 @@ std::size_t ReadUpToTheRows(const ReadBlockFunction& read_block, char* block, st
     }
 }
 
+// `rows` null: the rows go into the new store.
 TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::string& head,
                                    DataFileTable& table, MillisecondClock clock,
-                                   ReallocateFunction reallocate) {
+                                   ReallocateFunction reallocate, DataRowReceiver* rows) {
     std::unique_ptr<char[]> block(new (std::nothrow) char[kReadBlockSize]);
     if (block == nullptr) return TableReadResult::OutOfMemory;
 
@@ -348,7 +358,9 @@ TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::str
 
     if (data_line_end != kNotFound) {
         DataLineSplitter lines;
-        RowAdder add_row(*loaded.store, loaded.cut_rows);
+        StoreRowReceiver into_store(*loaded.store);
+        RowAdder add_row(rows != nullptr ? *rows : into_store,
+                         static_cast<std::size_t>(loaded.store->CountColumns()), loaded.cut_rows);
         lines.Feed(first_rows, add_row);
         prefix.resize(data_line_end + 1);
         prefix.shrink_to_fit();
@@ -412,8 +424,17 @@ TableReadResult ReadDataFile(const ReadBlockFunction& read_block, std::string& h
     };
     try {
         const TableReadResult read = ReadDataFileBlocks(progress != nullptr ? followed_read : read_block, head,
-                                                        table, std::move(clock), reallocate);
+                                                        table, std::move(clock), reallocate, nullptr);
         return cancelled ? TableReadResult::Cancelled : read;
+    } catch (const std::bad_alloc&) {
+        return TableReadResult::OutOfMemory;
+    }
+}
+
+TableReadResult ReadDataFileRows(const ReadBlockFunction& read_block, std::string& head, DataFileTable& table,
+                                 DataRowReceiver& rows) {
+    try {
+        return ReadDataFileBlocks(read_block, head, table, nullptr, nullptr, &rows);
     } catch (const std::bad_alloc&) {
         return TableReadResult::OutOfMemory;
     }

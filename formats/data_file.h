@@ -60,6 +60,21 @@ using ReadBlockFunction = std::function<std::ptrdiff_t(char* buffer, std::size_t
                                            ReallocateFunction reallocate = nullptr,
                                            WorkProgress* progress = nullptr, std::int64_t file_size = 0);
 
+// Takes the rows of a data file as they are read, for a reader that keeps them in a form of
+// its own instead of the store: each data line's cells, rising by identifier, cut and trimmed
+// exactly as the store would take them (empty cells left out, so a row may have no cell).
+class DataRowReceiver {
+public:
+    virtual ~DataRowReceiver() = default;
+    // False when the row could not be kept (out of memory): reading stops there.
+    virtual bool TakeRow(const StoreCell* cells, std::size_t count) = 0;
+};
+
+// ReadDataFile with the rows handed to `rows` in file order instead of the store, which gets
+// the columns only; `table` as for ReadDataFile otherwise (OutOfMemory when `rows` refused one).
+[[nodiscard]] TableReadResult ReadDataFileRows(const ReadBlockFunction& read_block, std::string& head,
+                                               DataFileTable& table, DataRowReceiver& rows);
+
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.
 std::string DataDirectoryOf(std::string_view file_name);

@@ -12,6 +12,12 @@
 bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
                           const char* footer, bool natural_widths) {
     if (store == nullptr) return true;
+    return RebuildGridFromStoreColumns(grid, store, store->CountRows(), header, footer, natural_widths);
+}
+
+bool RebuildGridFromStoreColumns(GridModel& grid, const TableStore* store, std::uint32_t rows, const char* header,
+                                 const char* footer, bool natural_widths) {
+    if (store == nullptr) return true;
     grid.Clear();
     bool whole = true;
     for (int k = 0; k < store->CountColumns(); ++k) {
@@ -31,7 +37,6 @@ bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* 
     }
     if (header != nullptr) grid.SetHeaderText(header);
     if (footer != nullptr) grid.SetFooterText(footer);
-    const std::uint32_t rows = store->CountRows();
     if (rows > static_cast<std::uint32_t>(INT32_MAX)) return false;
     const bool rows_made = natural_widths ? grid.SetRowCountAndNaturalWidths(static_cast<int>(rows))
                                           : grid.SetRowCount(static_cast<int>(rows));

@@ -17,6 +17,11 @@ class TableStore;
 [[nodiscard]] bool RebuildGridFromStore(GridModel& grid, const TableStore* store, const char* header,
                           const char* footer, bool natural_widths = true);
 
+// The same for a caller that keeps the rows apart from the store (which holds the columns):
+// `rows` data rows, whose cells the grid's cell text source gives.
+[[nodiscard]] bool RebuildGridFromStoreColumns(GridModel& grid, const TableStore* store, std::uint32_t rows,
+                                               const char* header, const char* footer, bool natural_widths);
+
 // Gives every grid column the name of the store column it shows, so that titles always come
 // from the data file even after a layout file replaced the columns.
 void RefreshColumnTitles(GridModel& grid, const TableStore* store);

@@ -30,7 +30,7 @@ struct CharColumn {
 // list made anew for each of a million rows costs as much as rendering them. Valid until the
 // next call; renderers take it once and call no other that takes it.
 const std::vector<CharColumn>& CharColumns(const GridModel& grid) {
-    static std::vector<CharColumn> columns;  // the program renders on one thread
+    thread_local std::vector<CharColumn> columns;  // each thread renders its own lines
     columns.clear();
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const GridColumn* column = grid.Column(i);

@@ -14,6 +14,7 @@
 #include "render/control_bytes.h"
 #include "base/byte_order.h"
 #include "print/line_block_writer.h"
+#include "print/ordered_batches.h"
 #include "store/item_list.h"
 
 namespace {
@@ -154,10 +155,75 @@ bool KeepWriting(WorkProgress* progress, std::int64_t done, std::int64_t total, 
     return false;
 }
 
+// About this many bytes of output in a batch of rows made on another thread: few enough batches
+// that handing them over costs nothing, and few rows waiting in memory.
+constexpr std::size_t kBatchBytes = std::size_t{16} << 20;
+
+// Layout lines in a batch whose lines take at most `line_bytes` each.
+std::size_t LinesPerBatch(std::size_t line_bytes) {
+    return std::clamp<std::size_t>(kBatchBytes / std::max<std::size_t>(line_bytes, 1), 16, 8192);
+}
+
+// Runs `make_line(index, lines)` for every layout line in batches on `threads` threads and
+// writes the batches to `out` in order; `make_line` returns false when its line could not be
+// made whole (it has ended or dropped it), which ends the export after the lines before.
+// Before each batch the progress may stop the writer. False when no thread could be had:
+// nothing was written.
+template <typename MakeLine>
+bool WriteLinesApart(const GridModel& grid, LineBlockWriter& out, std::size_t line_bytes, int threads,
+                     WorkProgress* progress, ExportOutcome& outcome, MakeLine make_line) {
+    const std::size_t count = static_cast<std::size_t>(std::max(grid.LineCount(), 0));
+    const std::size_t per_batch = LinesPerBatch(line_bytes);
+    const std::int64_t total = RowsToWrite(grid, progress);
+    std::int64_t done = 0;
+    bool whole = true;
+    const bool ran = RunOrderedBatches(
+        (count + per_batch - 1) / per_batch, threads,
+        [&](std::size_t batch, LineBlockWriter& lines) {
+            const std::size_t end = std::min(count, (batch + 1) * per_batch);
+            for (std::size_t i = batch * per_batch; i < end; ++i) {
+                if (!make_line(static_cast<int>(i), lines)) return false;
+            }
+            return true;
+        },
+        [&](std::size_t, const LineBlockWriter& lines, bool batch_whole) {
+            if (progress != nullptr && !progress->KeepGoing(done, total)) {
+                outcome.cancelled = true;
+                return false;
+            }
+            if (!out.AppendLinesOf(lines)) {
+                whole = false;
+                return false;
+            }
+            done += static_cast<std::int64_t>(lines.CountedLinesHeld());
+            whole = batch_whole;
+            return true;
+        });
+    if (!ran) return false;
+    if (!out.Flush() || !whole) outcome.write_failed = true;
+    outcome.rows = out.RowsWritten();
+    return true;
+}
+
 // Writes one line per DataRow line of the layout until a write fails or the progress stops it,
 // then what is left.
 void WriteRows(const GridModel& grid, LineBlockWriter& out, const std::vector<int>& columns, const ByteTable& table,
-               bool csv, ExportOutcome& outcome, WorkProgress* progress) {
+               bool csv, ExportOutcome& outcome, WorkProgress* progress, int threads) {
+    // A quoted CSV field may take three bytes for each of its 255.
+    const std::size_t longest_line = columns.size() * (csv ? 3 * kCellTextLimit + 3 : kCellTextLimit + 1) + 2;
+    if (ExportRowsMadeApart(grid, threads) &&
+        WriteLinesApart(grid, out, longest_line, threads, progress, outcome, [&](int i, LineBlockWriter& lines) {
+            const LayoutLine row = grid.Line(i);
+            if (row.kind != LineKind::DataRow) return true;
+            if (!AppendRow(grid, row, columns, lines, table, csv)) {
+                lines.DropLine();
+                return false;
+            }
+            lines.EndLine(true);
+            return true;
+        })) {
+        return;
+    }
     const int count = grid.LineCount();
     const std::int64_t total = RowsToWrite(grid, progress);
     std::int64_t done = 0;
@@ -208,7 +274,7 @@ bool DbaseRecordFits(GridModel& grid) {
     return DbaseFieldLengths(grid, VisibleColumns(grid), field_lengths, record_length);
 }
 
-ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
+ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress, int threads) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     ComputeCharWidths(grid);
@@ -218,19 +284,33 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     LineBlockWriter out(*file);
     if (line.Capacity() == 0 || !out.Ready()) return outcome;
     outcome.ok = true;
+    // One layout line into `lines`: false when it could not be rendered or kept whole, which
+    // ends the export (a line rendered only in part is still written).
+    const auto write_line = [&](const LayoutLine& layout_line, ItemList& rendered_line, LineBlockWriter& lines) {
+        rendered_line.MakeEmpty();
+        const bool rendered = RenderLayoutLine(grid, layout_line, rendered_line, width, 0);
+        if (convert) ToDosCyrillic(rendered_line.Data(), static_cast<std::size_t>(rendered_line.Size()));
+        const bool kept = lines.Append(rendered_line.Data(), static_cast<std::size_t>(rendered_line.Size()));
+        if (!kept) lines.DropLine();
+        const bool ended = lines.EndLine(kept && rendered && layout_line.kind == LineKind::DataRow);
+        return ended && kept && rendered;
+    };
+    // A data row takes at most a rule above, its line and a rule below.
+    const std::size_t longest_line = 3 * (static_cast<std::size_t>(std::max(width, 0)) + 2);
+    if (ExportRowsMadeApart(grid, threads) &&
+        WriteLinesApart(grid, out, longest_line, threads, progress, outcome, [&](int i, LineBlockWriter& lines) {
+            thread_local ItemList rendered_line(kLineRoom, kLineRoom);
+            return rendered_line.Capacity() != 0 && write_line(grid.Line(i), rendered_line, lines);
+        })) {
+        return outcome;
+    }
     const int count = grid.LineCount();
     const std::int64_t total = RowsToWrite(grid, progress);
     std::int64_t done = 0;
     for (int i = 0; i < count; ++i) {
         const LayoutLine layout_line = grid.Line(i);
         if (layout_line.kind == LineKind::DataRow && !KeepWriting(progress, done, total, outcome)) break;
-        line.MakeEmpty();
-        const bool rendered = RenderLayoutLine(grid, layout_line, line, width, 0);
-        if (convert) ToDosCyrillic(line.Data(), static_cast<std::size_t>(line.Size()));
-        // A line rendered only in part is still written, then the export ends.
-        const bool kept = out.Append(line.Data(), static_cast<std::size_t>(line.Size()));
-        if (!kept) out.DropLine();
-        if (!out.EndLine(kept && rendered && layout_line.kind == LineKind::DataRow) || !kept || !rendered) {
+        if (!write_line(layout_line, line, out)) {
             outcome.write_failed = true;
             break;
         }
@@ -241,7 +321,7 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     return outcome;
 }
 
-ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
+ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress, int threads) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     LineBlockWriter out(*file);
@@ -275,11 +355,11 @@ ExportOutcome ExportTabSeparated(GridModel& grid, ByteSink* file, bool convert, 
     }
 
     outcome.ok = true;
-    WriteRows(grid, out, columns, table, false, outcome, progress);
+    WriteRows(grid, out, columns, table, false, outcome, progress, threads);
     return outcome;
 }
 
-ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress) {
+ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress, int threads) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     LineBlockWriter out(*file);
@@ -298,18 +378,18 @@ ExportOutcome ExportCsv(GridModel& grid, ByteSink* file, bool convert, WorkProgr
     }
 
     outcome.ok = true;
-    WriteRows(grid, out, columns, table, true, outcome, progress);
+    WriteRows(grid, out, columns, table, true, outcome, progress, threads);
     return outcome;
 }
 
 ExportOutcome ExportDbase(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today,
-                          WorkProgress* progress) {
+                          WorkProgress* progress, int threads) {
     ComputeCharWidths(grid);
-    return ExportDbaseAtCharWidths(grid, file, convert, today, progress);
+    return ExportDbaseAtCharWidths(grid, file, convert, today, progress, threads);
 }
 
 ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool convert, const ExportDate& today,
-                                      WorkProgress* progress) {
+                                      WorkProgress* progress, int threads) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
     const std::vector<int> columns = VisibleColumns(grid);
@@ -358,33 +438,47 @@ ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool conv
     }
 
     const ByteTable table = MakeByteTable(convert, false);
-    char text[kCellTextLimit + 1];
-    const int count = grid.LineCount();
     const std::size_t size_of_record = static_cast<std::size_t>(record_length);
-    const std::int64_t total = RowsToWrite(grid, progress);
-    std::int64_t done = 0;
-    for (int i = 0; i < count; ++i) {
-        const LayoutLine row = grid.Line(i);
-        if (row.kind != LineKind::DataRow) continue;
-        if (!KeepWriting(progress, done, total, outcome)) break;
-        char* bytes = out.Room(size_of_record);
-        if (bytes == nullptr) {
-            outcome.write_failed = true;
-            break;
-        }
+    // One record of a data row at the end of `lines`; false when the block cannot grow.
+    const auto append_record = [&](const LayoutLine& row, LineBlockWriter& lines) {
+        char* bytes = lines.Room(size_of_record);
+        if (bytes == nullptr) return false;
         std::memset(bytes, ' ', size_of_record);
         bytes[0] = static_cast<char>(kDbaseLiveRecord);
+        char text[kCellTextLimit + 1];
         std::size_t offset = 1;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const int length = std::min(grid.CellText(row, columns[c], text), field_lengths[c]);
             Translate(table, text, static_cast<std::size_t>(length), bytes + offset);
             offset += static_cast<std::size_t>(field_lengths[c]);
         }
-        out.Commit(size_of_record);
+        lines.Commit(size_of_record);
+        return true;
+    };
+    const bool apart = ExportRowsMadeApart(grid, threads) &&
+                       WriteLinesApart(grid, out, size_of_record, threads, progress, outcome,
+                                       [&](int i, LineBlockWriter& lines) {
+                                           const LayoutLine row = grid.Line(i);
+                                           if (row.kind != LineKind::DataRow) return true;
+                                           if (!append_record(row, lines)) return false;
+                                           lines.EndLine(true);
+                                           return true;
+                                       });
+    const int count = apart ? 0 : grid.LineCount();
+    const std::int64_t total = RowsToWrite(grid, progress);
+    std::int64_t done = 0;
+    for (int i = 0; i < count; ++i) {
+        const LayoutLine row = grid.Line(i);
+        if (row.kind != LineKind::DataRow) continue;
+        if (!KeepWriting(progress, done, total, outcome)) break;
+        if (!append_record(row, out)) {
+            outcome.write_failed = true;
+            break;
+        }
         if (!out.EndLine(true)) break;
         ++done;
     }
-    if (!out.Flush()) outcome.write_failed = true;
+    if (!apart && !out.Flush()) outcome.write_failed = true;
     const std::uint32_t records = static_cast<std::uint32_t>(out.RowsWritten());
     outcome.rows = records;
 
@@ -397,16 +491,28 @@ ExportOutcome ExportDbaseAtCharWidths(GridModel& grid, ByteSink* file, bool conv
 }
 
 ExportOutcome ExportTable(GridModel& grid, ByteSink* file, int format, int code_table,
-                          const ExportDate& today, WorkProgress* progress) {
+                          const ExportDate& today, WorkProgress* progress, int threads) {
     const bool convert = code_table != kExportWindowsCodeTable;
     switch (format) {
         case kExportTabSeparated:
-            return ExportTabSeparated(grid, file, convert, progress);
+            return ExportTabSeparated(grid, file, convert, progress, threads);
         case kExportDbase:
-            return ExportDbase(grid, file, convert, today, progress);
+            return ExportDbase(grid, file, convert, today, progress, threads);
         case kExportCsv:
-            return ExportCsv(grid, file, convert, progress);
+            return ExportCsv(grid, file, convert, progress, threads);
         default:
-            return ExportPlainText(grid, file, convert, progress);
+            return ExportPlainText(grid, file, convert, progress, threads);
     }
+}
+
+bool ExportRowsMadeApart(const GridModel& grid, int threads) {
+    if (threads < 2) return false;
+    // Sum lines add up the rows before them: they are made where the rows are, in order.
+    for (int i = 0; i < grid.ColumnCount(); ++i) {
+        const GridColumn* column = grid.Column(i);
+        if (column != nullptr && (column->flags & ColumnFlags::Visible) && (column->flags & ColumnFlags::Sum)) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -7,12 +7,53 @@
 #include <new>
 
 LineBlockWriter::LineBlockWriter(ByteSink& sink, std::size_t block_size)
-    : sink_(sink), block_size_(std::max<std::size_t>(block_size, 1)) {
+    : sink_(&sink), block_size_(std::max<std::size_t>(block_size, 1)) {
     // Room for a block and the line that fills it, so that ordinary lines never move it.
     Grow(block_size_ + block_size_ / 4 + 1024);
     // A line takes at least its CR LF.
     line_ends_.reserve(block_size_ / 2 + 1);
     counted_ends_.reserve(block_size_ / 2 + 1);
+}
+
+LineBlockWriter::LineBlockWriter() : sink_(nullptr), block_size_(SIZE_MAX) {
+    Grow(kDefaultBlockSize);
+}
+
+std::unique_ptr<LineBlockWriter> LineBlockWriter::Gathering() {
+    return std::unique_ptr<LineBlockWriter>(new (std::nothrow) LineBlockWriter());
+}
+
+bool LineBlockWriter::AppendLinesOf(const LineBlockWriter& lines) {
+    if (failed_) return false;
+    if (lines.used_ == 0) return true;
+    // A block's worth of lines behind an empty block goes out from where it was gathered.
+    if (used_ == 0 && lines.used_ >= block_size_ && sink_ != nullptr) {
+        return WriteLines(lines.buffer_.get(), lines.used_, lines.line_ends_, lines.counted_ends_);
+    }
+    if (buffer_ == nullptr || lines.used_ > SIZE_MAX - used_ || used_ + lines.used_ > UINT32_MAX ||
+        !Grow(used_ + lines.used_)) {
+        return false;
+    }
+    const auto offset = static_cast<std::uint32_t>(used_);
+    try {
+        line_ends_.reserve(line_ends_.size() + lines.line_ends_.size());
+        counted_ends_.reserve(counted_ends_.size() + lines.counted_ends_.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::memcpy(buffer_.get() + used_, lines.buffer_.get(), lines.used_);
+    for (const std::uint32_t end : lines.line_ends_) line_ends_.push_back(offset + end);
+    for (const std::uint32_t end : lines.counted_ends_) counted_ends_.push_back(offset + end);
+    used_ += lines.used_;
+    line_start_ = used_;
+    return used_ < block_size_ || WriteBlock();
+}
+
+void LineBlockWriter::Clear() {
+    line_ends_.clear();
+    counted_ends_.clear();
+    used_ = 0;
+    line_start_ = 0;
 }
 
 bool LineBlockWriter::Grow(std::size_t needed) {
@@ -45,7 +86,7 @@ bool LineBlockWriter::EndLine(bool counted) {
     const auto end = static_cast<std::uint32_t>(std::min<std::size_t>(used_, UINT32_MAX));
     line_ends_.push_back(end);
     if (counted) counted_ends_.push_back(end);
-    if (used_ < block_size_) {
+    if (used_ < block_size_ || sink_ == nullptr) {
         line_start_ = used_;
         return true;
     }
@@ -54,26 +95,31 @@ bool LineBlockWriter::EndLine(bool counted) {
 
 bool LineBlockWriter::Flush() {
     if (failed_) return false;
-    return used_ == 0 || WriteBlock();
+    return used_ == 0 || sink_ == nullptr || WriteBlock();
 }
 
 bool LineBlockWriter::WriteBlock() {
-    const std::size_t size = used_;
-    const std::size_t taken = sink_.Write(buffer_.get(), size);
-    // The rows are the counted lines the sink took to their last byte.
-    const auto whole = std::upper_bound(counted_ends_.begin(), counted_ends_.end(), taken);
-    rows_written_ += whole - counted_ends_.begin();
-    if (taken < size) {
-        failed_ = true;
-        // Back to the end of the last line taken whole, and the file ends there.
-        const auto line = std::upper_bound(line_ends_.begin(), line_ends_.end(), taken);
-        const std::uint64_t end = block_start_ + (line == line_ends_.begin() ? 0 : *(line - 1));
-        if (end <= UINT32_MAX && sink_.Seek(static_cast<std::uint32_t>(end))) sink_.Truncate();
-    }
-    block_start_ += taken;
+    WriteLines(buffer_.get(), used_, line_ends_, counted_ends_);
     line_ends_.clear();
     counted_ends_.clear();
     used_ = 0;
     line_start_ = 0;
+    return !failed_;
+}
+
+bool LineBlockWriter::WriteLines(const char* bytes, std::size_t size, const std::vector<std::uint32_t>& line_ends,
+                                 const std::vector<std::uint32_t>& counted_ends) {
+    const std::size_t taken = sink_->Write(bytes, size);
+    // The rows are the counted lines the sink took to their last byte.
+    const auto whole = std::upper_bound(counted_ends.begin(), counted_ends.end(), taken);
+    rows_written_ += whole - counted_ends.begin();
+    if (taken < size) {
+        failed_ = true;
+        // Back to the end of the last line taken whole, and the file ends there.
+        const auto line = std::upper_bound(line_ends.begin(), line_ends.end(), taken);
+        const std::uint64_t end = block_start_ + (line == line_ends.begin() ? 0 : *(line - 1));
+        if (end <= UINT32_MAX && sink_->Seek(static_cast<std::uint32_t>(end))) sink_->Truncate();
+    }
+    block_start_ += taken;
     return !failed_;
 }

@@ -24,6 +24,9 @@ public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
     LineBlockWriter(ByteSink& sink, std::size_t block_size = kDefaultBlockSize);
+    // A writer that only gathers lines, for another thread to make them: it never writes, and
+    // its lines go out through another writer's AppendLinesOf.
+    static std::unique_ptr<LineBlockWriter> Gathering();
     LineBlockWriter(const LineBlockWriter&) = delete;
     LineBlockWriter& operator=(const LineBlockWriter&) = delete;
 
@@ -50,13 +53,27 @@ public:
     bool Flush();
 
     bool Failed() const { return failed_; }
+
+    // Takes the whole lines `lines` gathered, as if they had been made here line by line, and
+    // writes the block when it is full. False once a write has failed, or when the block
+    // cannot grow (then nothing of `lines` is taken).
+    bool AppendLinesOf(const LineBlockWriter& lines);
+    // Forgets every line held (a gathering writer, to be used again).
+    void Clear();
     std::int64_t RowsWritten() const { return rows_written_; }
+    // The counted lines held, not yet written.
+    std::size_t CountedLinesHeld() const { return counted_ends_.size(); }
 
 private:
+    LineBlockWriter();  // gathering
     bool Grow(std::size_t needed);
     bool WriteBlock();
+    // Writes `size` bytes of whole lines ending at `line_ends` (offsets in `bytes`), of which
+    // `counted_ends` are rows; after a short write the sink ends at the last line taken whole.
+    bool WriteLines(const char* bytes, std::size_t size, const std::vector<std::uint32_t>& line_ends,
+                    const std::vector<std::uint32_t>& counted_ends);
 
-    ByteSink& sink_;
+    ByteSink* sink_;  // null while gathering
     std::size_t block_size_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;

@@ -5,8 +5,8 @@
                      [--rows N ...] [--files 10000] [--repeat 3] [--jobs N] [--limit S]
     convert_bench.py --wine-job LINTARO.EXE --data FOLDER --work FOLDER --out RESULTS.json [--rows N ...]
 
-Per rows-N.rdf in FOLDER: each format (text, csv, dbf, tsv, lpt) converted --repeat times to a
-file, the median wall-clock time of the whole command kept (start, read, lay out, write), and
+Per rows-N.rdf in FOLDER: each format (text, csv, dbf, tsv, lpt, and pdf of the first 100 pages)
+converted --repeat times to a file, the median wall-clock time of the whole command kept (start, read, lay out, write), and
 MB/s of the data file. Many files: --files copies of a 20-row table converted to CSV and to
 boxed text with `xargs -P JOBS`, one process per file, as the README shows; beside them miller's
 boxed text (mlr --barred, one process per file through sh) on the same tables as TSV, and
@@ -22,6 +22,7 @@ from __future__ import annotations
 import argparse
 import json
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -53,6 +54,10 @@ def wall(command: list[str] | str, limit: float, shell: bool = False) -> float |
 
 def check(target: str, path: Path, rows: int) -> str:
     data = path.read_bytes()
+    if target == "pdf":
+        # Every column group of the first 100 pages (or of every page, for a small table).
+        pages = len(re.findall(rb"/Type /Page\b", data))
+        return "ok" if data.startswith(b"%PDF") and pages >= min(100, rows // 100) else f"{pages} pages"
     if target == "dbf":
         return "ok" if int.from_bytes(data[4:8], "little") == rows else "wrong record count"
     lines = data.count(b"\r\n")
@@ -75,10 +80,11 @@ def bench_big(converter: str, data: Path, work: Path, rows_list, repeat: int, li
         dot_matrix.write_bytes(b"\r\n".join(lines[:1] + [b"Printer: LPT1, EPSON1, Draft 12",
                                                           b"Page: Width 132, Height 60, Left 2, Top 1, Right 0, Bottom 2"]
                                              + lines[1:]) + b"Header:" + body)
-        for target in ("text", "csv", "dbf", "tsv", "lpt"):
+        for target in ("text", "csv", "dbf", "tsv", "lpt", "pdf"):
             out = work / f"big.{target}"
             table = dot_matrix if target == "lpt" else source
-            times = [wall([converter, str(table), "--to", target, "-o", str(out)], limit) for _ in range(repeat)]
+            pages = ["--pages", "1-100"] if target == "pdf" else []
+            times = [wall([converter, str(table), "--to", target, *pages, "-o", str(out)], limit) for _ in range(repeat)]
             done = [t for t in times if t is not None]
             seconds = statistics.median(done) if len(done) == repeat else None
             verdict = check(target, out, rows) if seconds is not None else "failed or over the limit"

@@ -881,6 +881,16 @@ def test_a_big_conversion_shows_progress_on_a_terminal_only_and_an_ended_one_lea
     os.close(controller)
     assert b"\rlintaro-convert: reading " in shown and b"\rlintaro-convert: writing 300000 rows" in shown
     assert shown.endswith(b"\r\x1b[K")  # the last stage is wiped when the work is done
+    # Rows this many are made on every core, batch by batch: each format reads back as the
+    # table, every row whole and in its place.
+    titles, rows = read_rdf(data)
+    for target, reader_format, dos in (("csv", "csv", False), ("tsv", "tsv", False), ("dbf", "dbf", True),
+                                       ("text", "txt", False)):
+        out = tmp_path / f"big-read-back.{target}"
+        result = convert(test_env, data, "--to", target, *(["--dos"] if dos else []), "-o", out)
+        assert result.returncode == 0, result.stderr
+        check_export(out, reader_format, "DOS" if dos else "Windows", titles, rows, f"300000 rows to {target}")
+        out.unlink()
 
 
 

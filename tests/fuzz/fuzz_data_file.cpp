@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "convert/row_table.h"
 #include "formats/data_file.h"
 #include "formats/description.h"
 
@@ -56,6 +57,38 @@ void CheckReadInBlocks(std::string_view file, TableReadResult whole_read, const 
     }
 }
 
+// The rows kept apart from the store, as the converter keeps them, must hold the store's cells.
+void CheckRowsKeptApart(std::string_view file, TableReadResult whole_read, const DataFileTable& whole) {
+    std::size_t at = 0;
+    std::string head;
+    DataFileTable columns;
+    RowTable rows;
+    const TableReadResult read = ReadDataFileRows(
+        [&](char* buffer, std::size_t capacity) {
+            const std::size_t count = std::min(capacity, file.size() - at);
+            std::memcpy(buffer, file.data() + at, count);
+            at += count;
+            return static_cast<std::ptrdiff_t>(count);
+        },
+        head, columns, rows);
+    // The store may run out of the fuzzer's memory where the rows alone do not.
+    if (whole_read == TableReadResult::OutOfMemory) return;
+    if (read != whole_read) std::abort();
+    if (read != TableReadResult::Read) return;
+    if (rows.RowCount() != whole.store->CountRows() || columns.cut_rows != whole.cut_rows) std::abort();
+    if (columns.store->CountRows() != 0 || columns.store->CountColumns() != whole.store->CountColumns()) std::abort();
+    char kept[256];
+    std::uint8_t stored[256];
+    for (std::uint32_t row = 0; row < rows.RowCount() && row < 64; ++row) {
+        for (int identifier = 9; identifier < 11 + 70; ++identifier) {
+            const int length = RowTable::FetchCell(&rows, static_cast<int>(row), identifier, kept, 255);
+            const std::size_t expected =
+                whole.store->GetCellText(row, static_cast<std::int16_t>(identifier), stored, 255);
+            if (static_cast<std::size_t>(length) != expected || std::memcmp(kept, stored, expected) != 0) std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -72,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DataFileTable table;
     const TableReadResult read = ReadDataFileTable(file, table, [] { return 321; }, LimitedReallocate);
     CheckReadInBlocks(file, read, table);
+    CheckRowsKeptApart(file, read, table);
     if (read != TableReadResult::Read) {
         if (table.store != nullptr) std::abort();  // a failed read leaves the table untouched
         return 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/row_table.h"
 #include "stopping_progress.h"
 
 namespace {
@@ -377,6 +378,70 @@ TEST(DataFile, ReadsTheSameWhereverTheBlocksOfTheFileEnd) {
             EXPECT_EQ(table.footer, whole.footer);
         }
     }
+}
+
+TEST(DataFile, RowsKeptApartFromTheStoreHoldTheCellsTheStoreHolds) {
+    // The converter keeps the rows in a table of its own: each cell of every column (and of
+    // identifiers no column has) reads as from the store, whole or cut to the size asked for.
+    std::string long_row;
+    for (int i = 0; i < 300; ++i) long_row += std::string(255, static_cast<char>('a' + i % 26)) + "\t";
+    const std::string files[] = {
+        kFurniture,
+        "Titles:\rA\tB\tC\rData:\r\r\rx\r\n\n\r\t\tz\r\t\t\r\r\n\n\n",
+        "Titles:\r\nA\tB\r\nData:\r\n  padded  \t" + std::string(300, 'w') + "\r\n\r\nlast",
+        // Cells far apart, a row cut at the record limit, and more pieces than columns.
+        "Titles:\r\nA\r\nData:\r\na" + std::string(32000, '\t') + "z\tzz\r\nb\t\t\tc\r\n" +
+            long_row + "\r\n1\t2\t3\t4\t5\r\n",
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file.substr(0, 60));
+        const Loaded stored = Read(file);
+        ASSERT_TRUE(stored.ok);
+        std::size_t at = 0;
+        const ReadBlockFunction read_block = [&](char* buffer, std::size_t capacity) {
+            const std::size_t count = std::min(capacity, file.size() - at);
+            std::memcpy(buffer, file.data() + at, count);
+            at += count;
+            return static_cast<std::ptrdiff_t>(count);
+        };
+        std::string head;
+        DataFileTable columns;
+        RowTable rows;
+        ASSERT_EQ(ReadDataFileRows(read_block, head, columns, rows), TableReadResult::Read);
+        EXPECT_EQ(columns.store->CountRows(), 0u);
+        EXPECT_EQ(columns.store->CountColumns(), stored.table.store->CountColumns());
+        EXPECT_EQ(columns.cut_rows, stored.table.cut_rows);
+        EXPECT_EQ(columns.header, stored.table.header);
+        ASSERT_EQ(rows.RowCount(), stored.table.store->CountRows());
+        for (std::uint32_t row = 0; row <= rows.RowCount(); ++row) {
+            for (int identifier : {-11, 0, 10, 11, 12, 13, 14, 15, 40, 250, 299, 310, 32010, 32011, 32012, 32013}) {
+                char buffer[256];
+                const int length = RowTable::FetchCell(&rows, static_cast<int>(row), identifier, buffer, 255);
+                ASSERT_EQ(std::string(buffer, static_cast<std::size_t>(length)),
+                          stored.Cell(row, static_cast<std::int16_t>(identifier)))
+                    << row << " " << identifier;
+                EXPECT_EQ(buffer[length], '\0');
+                char cut[5];
+                const int cut_length = RowTable::FetchCell(&rows, static_cast<int>(row), identifier, cut, 4);
+                EXPECT_EQ(std::string(cut, static_cast<std::size_t>(cut_length)),
+                          stored.Cell(row, static_cast<std::int16_t>(identifier)).substr(0, 4));
+            }
+        }
+    }
+    // A column's source names it by its low 16 bits, as the store reads it.
+    RowTable rows;
+    const StoreCell cells[] = {{11, 3, "abc"}, {13, 1, "d"}};
+    ASSERT_TRUE(rows.TakeRow(cells, 2));
+    char buffer[256];
+    EXPECT_EQ(RowTable::FetchCell(&rows, 0, 0x10000 + 13, buffer, 255), 1);
+    EXPECT_EQ(RowTable::FetchCell(&rows, 0, 12, buffer, 255), 0);
+    EXPECT_EQ(RowTable::FetchCell(&rows, 0, 11, buffer, 0), 0);
+    // Only what the reader hands over is taken: rising identifiers of cells 1 to 255 bytes long.
+    const StoreCell falling[] = {{13, 1, "d"}, {11, 3, "abc"}};
+    const StoreCell empty[] = {{11, 0, "x"}};
+    EXPECT_FALSE(rows.TakeRow(falling, 2));
+    EXPECT_FALSE(rows.TakeRow(empty, 1));
+    EXPECT_EQ(rows.RowCount(), 1u);
 }
 
 TEST(DataFile, LineEndsAndEmptyCellsAtTheEndsOfRows) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -526,6 +527,15 @@ TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
         WriteLoggingSink sink;
         const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
         EXPECT_TRUE(outcome.ok && !outcome.write_failed) << format;
+        // Rows made on other threads, batch by batch, come out the same, as few writes.
+        for (int threads : {2, 3}) {
+            WriteLoggingSink made_apart;
+            const ExportOutcome apart = ExportTable(table->grid, &made_apart, format, 0, kSampleExportDate, nullptr, threads);
+            EXPECT_TRUE(apart.ok && !apart.write_failed) << format;
+            EXPECT_EQ(apart.rows, 12000) << format;
+            EXPECT_TRUE(made_apart.Bytes() == sink.Bytes()) << format << " on " << threads << " threads";
+            EXPECT_LT(made_apart.writes.size(), 30u) << format;
+        }
         EXPECT_EQ(outcome.rows, 12000) << format;
         const std::string text = Text(sink.Bytes());
         // Far fewer writes than lines: the rows alone are 12,000 lines.
@@ -604,9 +614,12 @@ TEST(ExportBlocks, AFullDiskAtOrNearABlockBoundaryKeepsWholeLinesAndCountsThem) 
         const std::string whole = Text(Export(table->grid, format, kExportWindowsCodeTable));
         ASSERT_GT(whole.size(), kBlock + 10000);
         const std::size_t line_end = whole.find("\r\n", kBlock + 5000) + 2;
-        for (std::size_t capacity : {kBlock, kBlock + 1, line_end - 1, whole.size() - 1}) {
+        for (const auto& [capacity, threads] : {std::pair{kBlock, 1}, {kBlock + 1, 1}, {line_end - 1, 1},
+                                                {whole.size() - 1, 1}, {kBlock, 2}, {line_end - 1, 2},
+                                                {whole.size() / 2, 3}, {whole.size() - 1, 2}}) {
             FullDiskSink sink(capacity);
-            const ExportOutcome outcome = ExportTable(table->grid, &sink, format, 0, kSampleExportDate);
+            const ExportOutcome outcome =
+                ExportTable(table->grid, &sink, format, 0, kSampleExportDate, nullptr, threads);
             EXPECT_TRUE(outcome.ok) << format << " at " << capacity;
             EXPECT_TRUE(outcome.write_failed) << format << " at " << capacity;
             const KeptPart kept = KeptWithin(format, whole, capacity);
@@ -646,6 +659,75 @@ TEST(ExportProgress, EveryWriterIsToldTheRowsAndStopsAtTheBlockWhereItIsAsked) {
         if (format == kExportDbase) {
             EXPECT_EQ(ReadUint32(part.Bytes().data() + 4), 1024u);
         }
+    }
+}
+
+TEST(ExportProgress, RowsMadeOnOtherThreadsStopBetweenBatchesUnlessAColumnShowsSums) {
+    for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
+        auto table = ManyRows(12000);
+        const std::string whole = Text(Export(table->grid, format, kExportWindowsCodeTable));
+        // Asked before every batch: from 0 rows on, the rows taken so far, never past them all.
+        StoppingProgress followed;
+        MemoryByteSink all;
+        EXPECT_EQ(ExportTable(table->grid, &all, format, 0, kSampleExportDate, &followed, 2).rows, 12000);
+        ASSERT_GE(followed.calls.size(), 2u) << format;
+        EXPECT_EQ(followed.calls.front(), (std::pair<std::int64_t, std::int64_t>{0, 12000})) << format;
+        for (std::size_t i = 1; i < followed.calls.size(); ++i) {
+            EXPECT_GT(followed.calls[i].first, followed.calls[i - 1].first) << format;
+            EXPECT_LT(followed.calls[i].first, 12000) << format;
+        }
+        // Stopped before the second batch: the rows of the first, whole, and the count of them.
+        StoppingProgress stopping(2);
+        MemoryByteSink part;
+        const ExportOutcome cut = ExportTable(table->grid, &part, format, 0, kSampleExportDate, &stopping, 2);
+        EXPECT_TRUE(cut.cancelled && !cut.write_failed) << format;
+        EXPECT_EQ(cut.rows, followed.calls[1].first) << format;
+        const KeptPart kept = KeptWithin(format, whole, part.Bytes().size());
+        EXPECT_EQ(kept.bytes, part.Bytes().size()) << format;
+        EXPECT_EQ(kept.rows, cut.rows) << format;
+        std::string expected = whole.substr(0, kept.bytes);
+        if (format == kExportDbase) {
+            WriteUint32(reinterpret_cast<std::uint8_t*>(&expected[4]), static_cast<std::uint32_t>(kept.rows));
+        }
+        EXPECT_TRUE(Text(part.Bytes()) == expected) << format;
+
+        // A column that shows sums keeps the rows on the calling thread: asked every 1024 rows.
+        EXPECT_TRUE(ExportRowsMadeApart(table->grid, 2));
+        EXPECT_FALSE(ExportRowsMadeApart(table->grid, 1));
+        table->grid.MutableColumn(3)->flags |= ColumnFlags::Sum;
+        EXPECT_FALSE(ExportRowsMadeApart(table->grid, 2));
+        StoppingProgress in_order;
+        MemoryByteSink summed;
+        EXPECT_EQ(ExportTable(table->grid, &summed, format, 0, kSampleExportDate, &in_order, 2).rows, 12000);
+        ASSERT_EQ(in_order.calls.size(), 12u) << format;
+        EXPECT_EQ(in_order.calls[11].first, 11 * 1024) << format;
+        // A hidden column's sums are not shown.
+        table->grid.MutableColumn(3)->flags &= ~ColumnFlags::Visible;
+        EXPECT_TRUE(ExportRowsMadeApart(table->grid, 2));
+    }
+}
+
+// The sample cells, except that fetching row 7000 runs out of memory.
+int CellsUntilRow7000(void* context, int row_key, int column_identifier, char* buffer, int buffer_size) {
+    if (row_key == 7000) throw std::bad_alloc();
+    return TextGridCell(context, row_key, column_identifier, buffer, buffer_size);
+}
+
+TEST(ExportBlocks, MemoryRunningOutOnAnotherThreadEndsTheExportAfterTheRowsBefore) {
+    // (Boxed text and dBase read every cell for their widths first, on the calling thread.)
+    for (int format : {kExportTabSeparated, kExportCsv}) {
+        auto table = ManyRows(12000);
+        const std::string whole = Text(Export(table->grid, format, kExportWindowsCodeTable));
+        table->grid.SetCellTextSource(&CellsUntilRow7000, nullptr);
+        MemoryByteSink part;
+        const ExportOutcome cut = ExportTable(table->grid, &part, format, 0, kSampleExportDate, nullptr, 2);
+        EXPECT_TRUE(cut.write_failed) << format;
+        EXPECT_EQ(cut.rows, 7000) << format;
+        const KeptPart kept = KeptWithin(format, whole, part.Bytes().size());
+        EXPECT_EQ(kept.rows, 7000) << format;
+        EXPECT_EQ(kept.bytes, part.Bytes().size()) << format;
+        std::string expected = whole.substr(0, kept.bytes);
+        EXPECT_TRUE(Text(part.Bytes()) == expected) << format;
     }
 }
 

@@ -38,6 +38,15 @@ const WineFigures kFigures[] = {
 
 int Width(const TextMeter& meter, const char* text) { return meter.Width(text, std::strlen(text)); }
 
+// The width of `text` added up from the meter's byte advances, as the grid adds them.
+int AddedUp(const TextMeter& meter, const char* text) {
+    const int* advances = meter.ByteAdvances();
+    if (advances == nullptr) return -1;
+    int width = 0;
+    for (const char* at = text; *at != '\0'; ++at) width += advances[static_cast<unsigned char>(*at)];
+    return width;
+}
+
 }  // namespace
 
 TEST(NativeMeasuringDevice, MeasuresAsWineDoesOnThePrinterAndTheDisplay) {
@@ -56,6 +65,9 @@ TEST(NativeMeasuringDevice, MeasuresAsWineDoesOnThePrinterAndTheDisplay) {
         EXPECT_EQ(Width(meter, "Chair"), figures.chair);
         EXPECT_EQ(Width(meter, "Цветелина Тодорова, 9 367.11"), figures.cyrillic);
         EXPECT_EQ(Width(meter, "AVWTo fi ffl"), figures.ligatures);
+        EXPECT_EQ(AddedUp(meter, "Chair"), figures.chair);
+        EXPECT_EQ(AddedUp(meter, "Цветелина Тодорова, 9 367.11"), figures.cyrillic);
+        EXPECT_EQ(AddedUp(meter, "AVWTo fi ffl"), figures.ligatures);
         EXPECT_EQ(meter.PixelsPerInchY(), figures.pixels_per_inch);
     }
 }
@@ -69,6 +81,8 @@ TEST(NativeMeasuringDevice, BoldVariantAndDisplayBitmapSansSerif) {
     EXPECT_EQ(Width(printer.Meter(), "Chair"), 107);
     // As with the GDI device, a meter taken before the switch still measures the plain font.
     EXPECT_EQ(Width(plain, "Chair"), 99);
+    EXPECT_EQ(AddedUp(plain, "Chair"), 99);
+    EXPECT_EQ(AddedUp(printer.Meter(), "Chair"), 107);
     printer.SelectBold(false);
     EXPECT_EQ(Width(printer.Meter(), "Chair"), 99);
 

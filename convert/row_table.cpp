@@ -1,0 +1,145 @@
+// The converter's rows: packed records, one per data line.
+#include "convert/row_table.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "base/byte_order.h"
+
+namespace {
+
+// A record: the first cell's identifier (2, signed), a count (2: bit 15 set when the row is
+// sparse, the other bits the positions), for a sparse row the identifier of each position (2
+// each, rising), the end of each position's bytes after the header (2 each; an empty position
+// ends where the one before it did), then the bytes. A dense row has a position for every
+// identifier from its first to its last, so a cell is found by subtraction; a row with wide
+// gaps between its cells (a line of many empty pieces) keeps its cells only, found by halving.
+constexpr std::size_t kHeaderSize = 4;
+constexpr std::uint16_t kSparse = 0x8000;
+constexpr std::size_t kMostPositions = 0x7FFF;
+constexpr std::size_t kChunkSize = std::size_t{4} << 20;
+// Chunks start at a huge page, which the kernel may then back with two huge pages instead of
+// two thousand small ones: a big table is stored with a thousandth of the page faults.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLongestRecordBytes = 0xFFFF;  // the ends are 16-bit
+
+}  // namespace
+
+void RowTable::FreeChunk::operator()(std::uint8_t* chunk) const {
+    std::free(chunk);
+}
+
+std::uint8_t* RowTable::Place(std::size_t size) {
+    if (chunks_.empty() || chunk_size_ - chunk_used_ < size) {
+        // aligned_alloc takes whole multiples of the alignment.
+        const std::size_t capacity = std::max(size + kHugePage - 1, kChunkSize) / kHugePage * kHugePage;
+        std::unique_ptr<std::uint8_t[], FreeChunk> chunk(static_cast<std::uint8_t*>(std::aligned_alloc(kHugePage, capacity)));
+        if (chunk == nullptr) return nullptr;
+        ::madvise(chunk.get(), capacity, MADV_HUGEPAGE);
+        try {
+            chunks_.push_back(std::move(chunk));
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        chunk_size_ = capacity;
+        chunk_used_ = 0;
+    }
+    std::uint8_t* at = chunks_.back().get() + chunk_used_;
+    chunk_used_ += size;
+    return at;
+}
+
+bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
+    if (rows_.size() >= UINT32_MAX || count > kMostPositions || (count != 0 && cells == nullptr)) return false;
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        // The reader hands over rising identifiers of non-empty cells that fit a store record.
+        if (cells[i].length == 0 || cells[i].length > 255 || (i > 0 && cells[i].identifier <= cells[i - 1].identifier)) {
+            return false;
+        }
+        bytes += cells[i].length;
+    }
+    if (bytes > kLongestRecordBytes) return false;
+    const std::int32_t first = count != 0 ? cells[0].identifier : 0;
+    const std::size_t span = count != 0 ? static_cast<std::size_t>(cells[count - 1].identifier - first + 1) : 0;
+    const bool dense = span <= 2 * count + 16 && span <= kMostPositions;
+    const std::size_t positions = dense ? span : count;
+    const std::size_t size = kHeaderSize + (dense ? 2 : 4) * positions + bytes;
+    std::uint8_t* record = Place(size);
+    if (record == nullptr) return false;
+    try {
+        rows_.push_back(record);
+    } catch (const std::bad_alloc&) {
+        chunk_used_ -= size;
+        return false;
+    }
+    WriteInt16(record, static_cast<std::int16_t>(first));
+    WriteUint16(record + 2, static_cast<std::uint16_t>(positions | (dense ? 0 : kSparse)));
+    std::uint8_t* identifiers = record + kHeaderSize;
+    std::uint8_t* ends = identifiers + (dense ? 0 : 2 * positions);
+    std::uint8_t* text = ends + 2 * positions;
+    std::size_t end = 0;
+    std::size_t position = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const StoreCell& cell = cells[i];
+        if (dense) {
+            // The empty positions before this cell end where the last cell did.
+            for (const std::size_t at = static_cast<std::size_t>(cell.identifier - first); position < at; ++position) {
+                WriteUint16(ends + 2 * position, static_cast<std::uint16_t>(end));
+            }
+        } else {
+            WriteInt16(identifiers + 2 * position, cell.identifier);
+        }
+        std::memcpy(text + end, cell.bytes, cell.length);
+        end += cell.length;
+        WriteUint16(ends + 2 * position, static_cast<std::uint16_t>(end));
+        ++position;
+    }
+    return true;
+}
+
+std::size_t RowTable::CellText(std::int64_t row, std::int16_t identifier, char* output, std::size_t size) const {
+    if (row < 0 || static_cast<std::uint64_t>(row) >= rows_.size() || size == 0) return 0;
+    const std::uint8_t* record = rows_[static_cast<std::size_t>(row)];
+    const std::int32_t first = ReadInt16(record);
+    const std::uint16_t count = ReadUint16(record + 2);
+    const std::size_t positions = count & ~kSparse;
+    std::size_t position = 0;
+    const std::uint8_t* ends = record + kHeaderSize;
+    if ((count & kSparse) == 0) {
+        if (identifier < first || static_cast<std::size_t>(identifier - first) >= positions) return 0;
+        position = static_cast<std::size_t>(identifier - first);
+    } else {
+        const std::uint8_t* identifiers = ends;
+        ends += 2 * positions;
+        std::size_t low = 0;
+        std::size_t high = positions;
+        while (low < high) {
+            const std::size_t middle = (low + high) / 2;
+            if (ReadInt16(identifiers + 2 * middle) < identifier) low = middle + 1;
+            else high = middle;
+        }
+        if (low == positions || ReadInt16(identifiers + 2 * low) != identifier) return 0;
+        position = low;
+    }
+    const std::size_t start = position == 0 ? 0 : ReadUint16(ends + 2 * (position - 1));
+    const std::size_t length = std::min<std::size_t>(ReadUint16(ends + 2 * position) - start, size);
+    std::memcpy(output, ends + 2 * positions + start, length);
+    return length;
+}
+
+int RowTable::FetchCell(void* table, int row_key, int column_identifier, char* buffer, int size) {
+    if (buffer == nullptr) return 0;
+    const RowTable* rows = static_cast<const RowTable*>(table);
+    // The low 16 bits name the column, as the store reads them.
+    const std::size_t length =
+        rows != nullptr && size > 0
+            ? rows->CellText(row_key, static_cast<std::int16_t>(column_identifier), buffer, static_cast<std::size_t>(size))
+            : 0;
+    buffer[length] = '\0';
+    return static_cast<int>(length);
+}

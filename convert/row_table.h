@@ -1,0 +1,47 @@
+// The rows of a data file kept for one conversion, read once and then fetched cell by cell.
+#ifndef LINTARO_CONVERT_ROW_TABLE_H
+#define LINTARO_CONVERT_ROW_TABLE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "formats/data_file.h"
+
+// A conversion never changes a row, so the rows are kept plain and packed one after another,
+// each found in a fixed number of steps: what the grid, the sort and the writers ask for is
+// copied out with no unscrambling and no lock. The cells are the store's (same cut, trim and
+// empty cells); CellText gives what TableStore::GetCellText gives for them. Filled on one
+// thread; once filled, any number of threads may read at once.
+class RowTable : public DataRowReceiver {
+public:
+    RowTable() = default;
+    RowTable(const RowTable&) = delete;
+    RowTable& operator=(const RowTable&) = delete;
+
+    bool TakeRow(const StoreCell* cells, std::size_t count) override;
+
+    std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows_.size()); }
+
+    // Copies at most `size` bytes (at least 1) of the cell of column `identifier` in `row` and
+    // returns their number; 0 for a row out of range or a column the row has no cell in.
+    std::size_t CellText(std::int64_t row, std::int16_t identifier, char* output, std::size_t size) const;
+
+    // A CellTextFunction reading the RowTable given as its context (terminates the text).
+    static int FetchCell(void* table, int row_key, int column_identifier, char* buffer, int size);
+
+private:
+    // Room for a record of `size` bytes after the last one; null when out of memory.
+    std::uint8_t* Place(std::size_t size);
+
+    struct FreeChunk {
+        void operator()(std::uint8_t* chunk) const;
+    };
+    std::vector<std::unique_ptr<std::uint8_t[], FreeChunk>> chunks_;
+    std::size_t chunk_used_ = 0;
+    std::size_t chunk_size_ = 0;
+    std::vector<const std::uint8_t*> rows_;
+};
+
+#endif
