@@ -1361,9 +1361,9 @@ def amounts_of(rows, amounts=sum_amount) -> Decimal:
     return sum((amount_value(amounts(n)) or Decimal(0) for n in rows), Decimal(0))
 
 
-def sum_items(lines) -> list[tuple]:
+def sum_items(lines, groups=CITIES) -> list[tuple]:
     """The rows and sum lines of a text, top down: ("row", number) or (label, amount); a group's
-    subtotal has the group's city as its label."""
+    subtotal has the group's city (one of `groups`) as its label."""
     items = []
     for line in lines:
         words = line.split()
@@ -1373,11 +1373,33 @@ def sum_items(lines) -> list[tuple]:
             items.append(("row", int(words[1])))
             continue
         text = " ".join(words)
-        for label in SUM_LABELS + CITIES:
+        for label in SUM_LABELS + tuple(groups):
             if text.startswith(label + " ") and amount_value(text[len(label):]) is not None:
                 items.append((label, amount_value(text[len(label):])))
                 break
     return items
+
+
+def boxed_sum_items(text: str, groups=CITIES) -> list[tuple]:
+    """sum_items of boxed text (an export, LPT1's bytes as text), its borders read as blanks."""
+    return sum_items((line.replace("|", " ") for line in text.split("\r\n")), groups)
+
+
+def check_group_sums(items: list[tuple], city_of=sum_city, amounts=sum_amount) -> list[str]:
+    """Every group subtotal follows a run of rows of one city, is labelled with it and adds up
+    its amounts; no row after the last subtotal. Returns the groups' labels in order."""
+    run: list[int] = []
+    groups = []
+    for kind, value in items:
+        if kind == "row":
+            run.append(value)
+        elif kind not in SUM_LABELS:
+            assert run and {city_of(n) for n in run} == {kind}, (kind, run)
+            assert value == amounts_of(run, amounts), kind
+            groups.append(kind)
+            run = []
+    assert run == [], "rows after the last group"
+    return groups
 
 
 def check_sheet_sums(sheets: list[list[tuple]]) -> list[int]:
@@ -1521,18 +1543,8 @@ def test_group_totals_follow_each_run_of_the_sorted_city(lintaro, test_env):
         dialog.select_combo(103, "Текст")
     run_dialog(lintaro, SORT, " Сортиране на таблицата", sort)
     items = [item for sheet in printed_sum_sheets(lintaro, test_env, "sums-groups") for item in sheet]
-    run: list[int] = []
-    groups = []
-    for kind, value in items:
-        if kind == "row":
-            run.append(value)
-        elif kind in CITIES:
-            assert run and {sum_city(n) for n in run} == {kind}, (kind, run)
-            assert value == amounts_of(run), kind
-            groups.append(kind)
-            run = []
-    assert groups == list(CITIES)
-    assert run == [] and items[-1] == ("Общо", amounts_of(range(1, 41)))
+    assert check_group_sums(items) == list(CITIES)
+    assert items[-1] == ("Общо", amounts_of(range(1, 41)))
     assert sorted(n for kind, n in items if kind == "row") == list(range(1, 41))
 
 
