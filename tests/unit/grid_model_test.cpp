@@ -651,6 +651,14 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
         const bool by_column = advances == 3 && (c.flags & ~(ColumnFlags::Bold | ColumnFlags::Sum)) == 0 &&
                                c.type == ColumnType::Text;
         EXPECT_EQ(g_column_calls > 0, by_column) << c.what;
+        if (c.flags & ColumnFlags::Sum) {
+            // No longer summed: as wide as its widest cell again.
+            info.flags &= ~ColumnFlags::Sum;
+            model->SetColumnInfo(1, info);
+            model->ApplyNaturalWidths();
+            EXPECT_EQ(model->Column(1)->width, ScreenWidth("1 000,50", false) + ScreenPad()) << advances;
+            EXPECT_EQ(model->Column(1)->print_width, PrintWidth("1 000,50", false) + PrintPad()) << advances;
+        }
     }
 }
 
