@@ -1468,9 +1468,14 @@ def anchored_sum_lines(texts: list[list[tuple]]) -> set[tuple]:
     return found
 
 
+def grid_items(lintaro) -> list[list[tuple]]:
+    """sum_items of each paint of the grid."""
+    return [sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))
+            for paint in grid_paints(lintaro)]
+
+
 def grid_sum_lines(lintaro) -> set[tuple]:
-    return anchored_sum_lines([sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))
-                               for paint in grid_paints(lintaro)])
+    return anchored_sum_lines(grid_items(lintaro))
 
 
 def test_page_totals_and_brought_forward_print_the_sums_of_the_data_and_the_grid_shows_them(
@@ -1525,8 +1530,7 @@ def test_page_totals_and_brought_forward_print_the_sums_of_the_data_and_the_grid
     lintaro.layout.write_bytes(bytes(data))
     oldest = app_factory(name="sums_oldest")
     oldest.start([lintaro.folder / "sums.rdf", lintaro.layout], folder=lintaro.folder)
-    painted = [item for paint in grid_paints(oldest)
-               for item in sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))]
+    painted = [item for items in grid_items(oldest) for item in items]
     assert {n for kind, n in painted if kind == "row"} == set(range(1, 151))
     assert {kind for kind, _ in painted} == {"row"}
     assert oldest.close() == 0
