@@ -1027,14 +1027,16 @@ def test_an_export_job_never_writes_a_held_file_or_the_tables_own(app_factory, t
     assert (run.exit_code, run.stderr) == (7, "lintaro: writing Z:\\dev\\full failed; the file is incomplete\r\n")
 
 
-def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_path, test_env):
-    """Sum lines belong to the page: the boxed text has them with the same sums as the printed
-    page; tab-separated, CSV and dBase files stay the table's rows, byte for byte as before.
-    lintaro-convert with the layout file the program kept writes the same bytes."""
+def test_boxed_text_and_lpt1_carry_the_sums_and_the_other_formats_none(lintaro, tmp_path, test_env):
+    """Sum lines belong to the page: the boxed text and the pages sent to LPT1 have them with the
+    same sums as the printed page, LPT1's on every page; tab-separated, CSV and dBase files stay
+    the table's rows, byte for byte as before. lintaro-convert with the layout file the program
+    kept writes the same bytes."""
     from test_windows_printing import boxed_sum_items, check_running_sums, mark_summed, place_sums, sums_table_data
-    from test_print_dialogs import dos_text
+    from test_print_dialogs import dos_text, full_print_fitting
     data = tmp_path / "sums.rdf"
-    data.write_bytes(sums_table_data(150).encode("cp1251"))
+    lpt1 = "Printer: LPT1, EPSON1, Draft 12\r\nPage: Width 96, Height 60, Left 2, Top 1, Right 0, Bottom 2\r\n"
+    data.write_bytes(sums_table_data(150).replace("Font:", lpt1 + "Font:", 1).encode("cp1251"))
     layout = tmp_path / "sums.fmt"
     lintaro.start([data, layout])
     plain = program_exports(lintaro, tmp_path, "plain")
@@ -1053,6 +1055,9 @@ def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_pat
     assert len(records) == 151 and records[-1][1] == "150"
     dbf = (tmp_path / "summed-dbf-Windows.dbf").read_bytes()
     assert struct.unpack_from("<I", dbf, 4)[0] == 150
+    pages, summed[("lpt", False)] = full_print_fitting(lintaro, test_env)
+    assert pages >= 3
+    assert check_running_sums(boxed_sum_items(dos_text(summed[("lpt", False)])), 150) == pages - 1
     assert lintaro.close() == 0
     for (target, dos), program_bytes in summed.items():
         result = convert(test_env, data, "--layout", layout, "--to", target, *(["--dos"] if dos else []))
