@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/box_line.h"
 #include "grid/page_number_text.h"
 #include "grid/sum_line_render.h"
 #include "render/control_bytes.h"
@@ -18,72 +19,6 @@
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
-
-// One visible column as the text renderers see it.
-struct CharColumn {
-    int index;
-    int width;  // character width used, never negative
-    int alignment;
-};
-
-// The visible columns, in a list kept from call to call: a renderer runs once per line, and a
-// list made anew for each of a million rows costs as much as rendering them. Valid until the
-// next call; renderers take it once and call no other that takes it.
-const std::vector<CharColumn>& CharColumns(const GridModel& grid) {
-    thread_local std::vector<CharColumn> columns;  // each thread renders its own lines
-    columns.clear();
-    for (int i = 0; i < grid.ColumnCount(); ++i) {
-        const GridColumn* column = grid.Column(i);
-        if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
-        columns.push_back({i, std::max(0, column->character_width_used), column->alignment});
-    }
-    return columns;
-}
-
-// An indent as the renderers use it: never negative, never more than kLongestIndent.
-int UsedIndent(int indent) { return std::clamp(indent, 0, kLongestIndent); }
-
-// Writes `indent` spaces and `width` copies of `fill`, then CR LF, at `line` (indent + width + 2
-// bytes), and puts `border` at the table's first position and after every column.
-void FillBoxLine(const std::vector<CharColumn>& columns, char* line, int width, int indent, char fill,
-                 char border) {
-    std::memset(line, ' ', static_cast<std::size_t>(indent));
-    std::memset(line + indent, fill, static_cast<std::size_t>(width));
-    line[indent + width] = '\r';
-    line[indent + width + 1] = '\n';
-    if (width > 0) {
-        std::int64_t position = 0;  // within the table, 0 .. width - 1
-        line[indent] = border;
-        for (const CharColumn& column : columns) {
-            position += column.width + 3;
-            if (position >= width) break;
-            line[indent + position] = border;
-        }
-    }
-}
-
-// Appends `count` bytes of `bytes` (zeros when null) as a line; its offset in `out`, or -1 as
-// below.
-int AppendLineBytes(ItemList& out, const char* bytes, std::int64_t count) {
-    if (count > INT32_MAX - out.Size()) return -1;
-    const int start = out.Size();
-    if (!out.Append(bytes, static_cast<std::int32_t>(count))) return -1;
-    return start;
-}
-
-// Appends `indent` spaces and `width` copies of `fill`, then CR LF, and puts `border` at the
-// table's first position and after every column. Returns the offset of the line in `out`, or
-// -1 when `out` cannot grow (or the line would be longer than a list can hold).
-int AppendBoxLine(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent,
-                  char fill, char border) {
-    indent = UsedIndent(indent);
-    width = std::max(width, 0);
-    const std::int64_t length = static_cast<std::int64_t>(indent) + width + 2;
-    const int start = AppendLineBytes(out, nullptr, length);
-    if (start < 0) return -1;
-    FillBoxLine(columns, reinterpret_cast<char*>(out.Data()) + start, width, indent, fill, border);
-    return start;
-}
 
 // The rule line and the empty-cell line of the table last rendered, made once and copied for
 // every data row after: a big table's rows all share them.
@@ -137,29 +72,6 @@ private:
 BoxLineCache& SharedBoxLines() {
     static BoxLineCache lines;  // the program renders on one thread
     return lines;
-}
-
-// Copies `count` bytes into the text line at `line_offset` so that they start `pad` characters
-// after the left border of the column whose border stands at `border`; nothing goes past the
-// table's last character. Control bytes of the text become blanks: a cell's line feed, form
-// feed or ESC must neither break the boxed line nor reach a printer as a command.
-void PlaceInLine(ItemList& out, int line_offset, int indent, int width, std::int64_t border, int pad,
-                 const char* text, int count) {
-    const std::int64_t first = border + 1 + pad;  // within the table
-    const std::int64_t end = std::min<std::int64_t>(first + count, width);
-    if (first >= end) return;
-    char* line = reinterpret_cast<char*>(out.Data()) + line_offset + UsedIndent(indent);
-    std::memcpy(line + first, text, static_cast<std::size_t>(end - first));
-    BlankControlBytes(line + first, static_cast<std::size_t>(end - first));
-}
-
-// Pad of a text of `length` in a column `width` wide under an alignment; a text at least as
-// long as the column is cut to it and takes pad 1.
-int PadFor(int alignment, int length, int width) {
-    if (length >= width) return 1;
-    if (alignment == kAlignRight) return width - length + 1;
-    if (alignment == kAlignCenter) return (width - length) / 2 + 1;
-    return 1;
 }
 
 bool AppendLineEnd(ItemList& out) { return out.Append(kLineEnd, 2); }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "grid/box_line.h"
 #include "grid/grid_model.h"
 #include "store/item_list.h"
 
@@ -28,8 +29,7 @@ void ComputeCharWidths(GridModel& grid);
 // 1 + the sum over visible columns of (character width used + 3).
 int TextPageWidth(const GridModel& grid);
 
-// The widest indent the renderers write: wider than any paper a dot-matrix printer takes.
-constexpr int kLongestIndent = 999;
+// kLongestIndent: the widest indent the renderers write.
 
 // "+---+--+" style: `width` dashes after the indent with "+" at every border position.
 bool AppendRuleLine(const GridModel& grid, ItemList& out, int width, int indent);

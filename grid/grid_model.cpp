@@ -184,14 +184,6 @@ bool MeasurePairedColumns(const GridModel& model, const CellTextSource& source, 
     }
 }
 
-// Sum lines are measured by the general path, one cell at a time.
-bool HasSumColumn(const GridColumn* columns, int count) {
-    for (int i = 0; i < count; ++i) {
-        if ((columns[i].flags & ColumnFlags::Visible) && (columns[i].flags & ColumnFlags::Sum)) return true;
-    }
-    return false;
-}
-
 // `value` in decimal digits and a terminator, as "%u" writes it; every export and natural width
 // asks for the row numbers of the whole table, where a printf per row shows.
 int WriteDecimal(std::uint32_t value, char* buffer) {
@@ -746,7 +738,7 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
         const bool bold_paired = PairByteWidths(screen.Meter(), print.Meter(), bold_widths);
         select_bold(false);
         PairedColumns paired;
-        if (cell_text_source_.Present() && !HasSumColumn(columns, count)) {
+        if (cell_text_source_.Present()) {
             for (int i = 0; i < count; ++i) {
                 const GridColumn& column = columns[i];
                 if (!measured(i) || column.source == kRowNumberSource || column.type == ColumnType::Picture ||

@@ -6,6 +6,7 @@
 #include "grid/grid_model.h"
 #include "grid/sum_layout.h"
 #include "grid/sum_lines.h"
+#include "grid/sum_widths.h"
 
 namespace {
 
@@ -59,11 +60,9 @@ void GridModel::WidenNaturalWidthsToSums() {
         for (const SumUnits sum : {totals[c], widest_group[c]}) {
             char text[64];
             const int length = FormatSum(sum, sums_.formats[c], text);
-            column.natural_width = std::max(column.natural_width, screen.Meter().Width(text, static_cast<std::size_t>(length)) +
-                                                                      screen_.text_inset + kScreenCellMargin);
+            column.natural_width = std::max(column.natural_width, SumCellWidth(*this, GridDevice::Screen, text, length));
             column.print_natural_width =
-                std::max(column.print_natural_width,
-                         print.Meter().Width(text, static_cast<std::size_t>(length)) + print_.text_inset + kPrintCellMargin);
+                std::max(column.print_natural_width, SumCellWidth(*this, GridDevice::Print, text, length));
         }
     }
     screen.SelectBold(false);

@@ -8,7 +8,8 @@
 
 namespace {
 
-// The widest sum of each column on `device`, 0 where a column shows none.
+// The width the widest sum of each column needs on `device` (SumCellWidth), 0 where a column
+// shows none.
 std::vector<int> WidestSums(GridModel& model, GridDevice device) {
     std::vector<int> widest(static_cast<std::size_t>(model.ColumnCount()), 0);
     MeasuringDevice& measure = model.Device(device);
@@ -21,7 +22,7 @@ std::vector<int> WidestSums(GridModel& model, GridDevice device) {
         for (int c = 0; c < model.ColumnCount(); ++c) {
             const int length = SumLineCellText(model, line, c, text);
             if (length <= 0) continue;
-            const int width = measure.Meter().Width(text, static_cast<std::size_t>(length));
+            const int width = SumCellWidth(model, device, text, length);
             widest[static_cast<std::size_t>(c)] = std::max(widest[static_cast<std::size_t>(c)], width);
         }
     }
@@ -32,18 +33,16 @@ std::vector<int> WidestSums(GridModel& model, GridDevice device) {
 bool WidenOnce(GridModel& model) {
     const std::vector<int> screen = WidestSums(model, GridDevice::Screen);
     const std::vector<int> print = WidestSums(model, GridDevice::Print);
-    const int screen_extra = model.Metrics(GridDevice::Screen).text_inset + kScreenCellMargin;
-    const int print_extra = model.Metrics(GridDevice::Print).text_inset + kPrintCellMargin;
     bool changed = false;
     for (int c = 0; c < model.ColumnCount(); ++c) {
         GridColumn& column = *model.MutableColumn(c);
         const std::size_t at = static_cast<std::size_t>(c);
-        if (screen[at] > 0 && column.width < screen[at] + screen_extra) {
-            column.width = screen[at] + screen_extra;
+        if (screen[at] > 0 && column.width < screen[at]) {
+            column.width = screen[at];
             changed = true;
         }
-        if (print[at] > 0 && column.print_width < print[at] + print_extra) {
-            column.print_width = print[at] + print_extra;
+        if (print[at] > 0 && column.print_width < print[at]) {
+            column.print_width = print[at];
             changed = true;
         }
     }
@@ -65,4 +64,10 @@ bool WidenSummedColumnsToTheirSums(GridModel& model) {
         model.SetLayoutDirty(true);  // the next paint sets the scroll ranges again
     }
     return changed;
+}
+
+int SumCellWidth(GridModel& model, GridDevice device, const char* text, int length) {
+    const int margin = device == GridDevice::Screen ? kScreenCellMargin : kPrintCellMargin;
+    return model.Device(device).Meter().Width(text, static_cast<std::size_t>(length)) +
+           model.Metrics(device).text_inset + margin;
 }

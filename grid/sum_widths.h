@@ -12,4 +12,8 @@
 // few times at most), the view's layout dirty, and true. The caller repaints.
 bool WidenSummedColumnsToTheirSums(GridModel& model);
 
+// The width a cell on `device` needs for the sum `text`: the text in the device's current font
+// (the caller selects the bold the sums are drawn in) with the text inset and the cell margin.
+int SumCellWidth(GridModel& model, GridDevice device, const char* text, int length);
+
 #endif

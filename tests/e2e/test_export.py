@@ -1027,15 +1027,16 @@ def test_an_export_job_never_writes_a_held_file_or_the_tables_own(app_factory, t
     assert (run.exit_code, run.stderr) == (7, "lintaro: writing Z:\\dev\\full failed; the file is incomplete\r\n")
 
 
-def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_path, test_env):
-    """Sum lines belong to the page: the boxed text has them with the same sums as the printed
-    page; tab-separated, CSV and dBase files stay the table's rows, byte for byte as before.
-    lintaro-convert with the layout file the program kept writes the same bytes."""
-    from test_windows_printing import (check_running_sums, mark_summed, place_sums, sum_items,
-                                       sums_table_data)
-    from test_print_dialogs import dos_text
+def test_boxed_text_and_lpt1_carry_the_sums_and_the_other_formats_none(lintaro, tmp_path, test_env):
+    """Sum lines belong to the page: the boxed text and the pages sent to LPT1 have them with the
+    same sums as the printed page, LPT1's on every page; tab-separated, CSV and dBase files stay
+    the table's rows, byte for byte as before. lintaro-convert with the layout file the program
+    kept writes the same bytes."""
+    from test_windows_printing import boxed_sum_items, check_running_sums, mark_summed, place_sums, sums_table_data
+    from test_print_dialogs import dos_text, full_print_fitting
     data = tmp_path / "sums.rdf"
-    data.write_bytes(sums_table_data(150).encode("cp1251"))
+    lpt1 = "Printer: LPT1, EPSON1, Draft 12\r\nPage: Width 96, Height 60, Left 2, Top 1, Right 0, Bottom 2\r\n"
+    data.write_bytes(sums_table_data(150).replace("Font:", lpt1 + "Font:", 1).encode("cp1251"))
     layout = tmp_path / "sums.fmt"
     lintaro.start([data, layout])
     plain = program_exports(lintaro, tmp_path, "plain")
@@ -1045,8 +1046,7 @@ def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_pat
     for (target, dos), content in summed.items():
         if target == "text":
             text = dos_text(content) if dos else content.decode("cp1251")
-            items = sum_items(line.replace("|", " ") for line in text.split("\r\n"))
-            assert check_running_sums(items, 150) >= 2, (target, dos)
+            assert check_running_sums(boxed_sum_items(text), 150) >= 2, (target, dos)
             assert content != plain[(target, dos)]
         else:
             assert content == plain[(target, dos)], (target, dos)
@@ -1055,6 +1055,9 @@ def test_boxed_text_carries_the_sums_and_the_other_formats_none(lintaro, tmp_pat
     assert len(records) == 151 and records[-1][1] == "150"
     dbf = (tmp_path / "summed-dbf-Windows.dbf").read_bytes()
     assert struct.unpack_from("<I", dbf, 4)[0] == 150
+    pages, summed[("lpt", False)] = full_print_fitting(lintaro, test_env)
+    assert pages >= 3
+    assert check_running_sums(boxed_sum_items(dos_text(summed[("lpt", False)])), 150) == pages - 1
     assert lintaro.close() == 0
     for (target, dos), program_bytes in summed.items():
         result = convert(test_env, data, "--layout", layout, "--to", target, *(["--dos"] if dos else []))
@@ -1082,78 +1085,52 @@ def sales_layout(sum_lines: int, shown: int = 7) -> bytes:
     return bytes(header) + records
 
 
-def check_sum_lines(text: str, rows: list[list[str]], shown: int) -> None:
-    """Reads the boxed text on its own: `shown` cells a data row; a sum line is its label over
-    the first four, the sum under "Сума" and a blank cell for each column after it. Every sum
-    must be what the rows above it add up to, the groups' and the table's also what the data
-    file's rows do."""
-    from decimal import Decimal
+def check_boxed_sums(text: str, rows: list[list[str]], shown: int) -> None:
+    """Reads the boxed text with the printed pages' reader, by the rows' "№": every sum is what
+    the data file's rows above it add up to, one group per city after its run of rows, more than
+    one page. A sum line is its label over the first four columns, the sum in the column's own
+    format (a dot, two decimals) under "Сума", then a blank cell for each of the `shown` columns
+    after it."""
+    from test_windows_printing import SUM_LABELS, boxed_sum_items, check_group_sums, check_running_sums
+    amounts = {int(row[1]): row[4] for row in rows}
+    cities = {int(row[1]): row[3] for row in rows}
+    items = boxed_sum_items(text, sorted(set(cities.values())))
+    carried = check_running_sums(items, len(rows), amounts.get)
+    groups = check_group_sums(items, cities.get, amounts.get)
+    assert sorted(groups) == sorted(set(cities.values())) and len(groups) > 1
+    labels = [kind for kind, _ in items]
+    assert labels.count("Общо за страницата") == carried + 1 == labels.count("Пренос от предходна страница") + 1 > 1
+    sum_lines = re.findall(rf"^ *\| ({'|'.join(SUM_LABELS + tuple(groups))})[^|]*\| +(\S+) \|((?: +\|)*)\r?$", text, re.M)
+    assert len(sum_lines) == len(items) - len(rows)
+    for label, total, after in sum_lines:
+        assert re.fullmatch(r"-?\d+\.\d\d", total) and after.count("|") == shown - 5, (label, total, after)
 
-    by_city: dict[str, Decimal] = {}
-    for row in rows:
-        by_city[row[3]] = by_city.get(row[3], Decimal(0)) + Decimal(row[4])
-    so_far = page = group = Decimal(0)
-    cities_seen, groups_seen, labels = [], [], []
-    for line in text.split("\r\n"):
-        line = line.strip(" ")
-        if not line.startswith("|"):
-            continue
-        cells = [cell.strip() for cell in line.split("|")[1:-1]]
-        if len(cells) == shown:
-            if cells[0] == "No" or cells == [str(number) for number in range(1, shown + 1)]:
-                continue  # titles, column numbers
-            amount = Decimal(cells[4])
-            so_far, page, group = so_far + amount, page + amount, group + amount
-            if not cities_seen or cities_seen[-1] != cells[3]:
-                cities_seen.append(cells[3])
-            continue
-        assert len(cells) == shown - 3 and not any(cells[2:]), line
-        label, total = cells[0], Decimal(cells[1])
-        labels.append(label)
-        assert re.fullmatch(r"-?\d+\.\d\d", cells[1]), line  # the column's own dot and two decimals
-        if label == "Общо за страницата":
-            assert total == page, line
-            page = Decimal(0)
-        elif label in ("Пренос", "Пренос от предходна страница"):
-            assert total == so_far, line
-        elif label == "Общо":
-            assert total == so_far == sum(by_city.values()), line
+
+def test_export_and_print_jobs_write_the_sums_of_pages_groups_and_table_in_boxed_text(app_factory, tmp_path,
+                                                                                    test_env):
+    """Sorted by "Град" with page totals, brought forward and group totals: /export writes them
+    to a text file, /print sends them to LPT1 in the Bulgarian DOS table (No, №, Име, Град, Сума
+    only); the tab-separated export carries the rows alone."""
+    from test_print_dialogs import dos_text
+    sort = ["/sort", "Град", "asc", "alpha"]
+    for command, sample, shown in (("export", "sales-bg.rdf", 7), ("print", "lpt-report.rdf", 5)):
+        data = SAMPLES / sample
+        _, rows = read_rdf(data)
+        layout = tmp_path / f"{command}.rff"
+        layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4, shown))
+        if command == "export":
+            out = tmp_path / "sums.txt"
+            run = export_job(app_factory, [data, layout, "/export", "text", out] + sort)
+            text = out.read_bytes().decode("cp1251")
         else:
-            assert (label, total) == (cities_seen[-1], group) == (label, by_city[label]), line
-            groups_seen.append(label)
-            group = Decimal(0)
-    # One group per city, each after the city's last row.
-    assert groups_seen == cities_seen and sorted(groups_seen) == sorted(by_city) and len(by_city) > 1
-    assert labels.count("Общо за страницата") == labels.count("Пренос") + 1 == \
-        labels.count("Пренос от предходна страница") + 1 > 1, "more than one page"
-    assert labels[-1] == "Общо"
+            test_env.clear_lpt1()
+            run = app_factory(name="print_sums").run_job([data, layout, "/print"] + sort)
+            text = dos_text(test_env.read_lpt1())
+        assert (run.exit_code, run.stderr) == (0, ""), command
+        check_boxed_sums(text, rows, shown)
 
-
-def test_an_export_job_writes_the_sums_of_pages_groups_and_table_in_its_boxed_text(app_factory, tmp_path):
-    data = SAMPLES / "sales-bg.rdf"
-    _, rows = read_rdf(data)
-    layout = tmp_path / "sums.rff"
-    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4))  # page totals, brought forward, group totals
-    out = tmp_path / "sums.txt"
-    run = export_job(app_factory, [data, layout, "/export", "text", out, "/sort", "Град", "asc", "alpha"])
-    assert (run.exit_code, run.stderr) == (0, "")
-    check_sum_lines(out.read_bytes().decode("cp1251"), rows, 7)
-
-    # The data exports carry the rows alone.
     tsv = tmp_path / "sums.tsv"
-    run = export_job(app_factory, [data, layout, "/export", "tsv", tsv], name="export_tsv")
+    run = export_job(app_factory, [SAMPLES / "sales-bg.rdf", tmp_path / "export.rff", "/export", "tsv", tsv],
+                     name="export_tsv")
     assert (run.exit_code, run.stderr) == (0, "")
-    assert len(read_back("tsv", "cp1251", tsv)[1]) == 1 + len(rows)
-
-
-def test_a_print_job_sends_the_sums_to_lpt1(app_factory, tmp_path, test_env):
-    data = SAMPLES / "lpt-report.rdf"
-    _, rows = read_rdf(data)
-    layout = tmp_path / "sums.rff"
-    layout.write_bytes(sales_layout(0x1 | 0x2 | 0x4, shown=5))  # No, №, Име, Град, Сума
-    test_env.clear_lpt1()
-    run = app_factory(name="print_sums").run_job([data, layout, "/print", "/sort", "Град", "asc", "alpha"])
-    assert (run.exit_code, run.stderr) == (0, "")
-    # The Bulgarian DOS table: А..я at 0x80..0xBF, the rest as it stands.
-    text = "".join(chr(0x410 + byte - 0x80) if 0x80 <= byte <= 0xBF else chr(byte) for byte in test_env.read_lpt1())
-    check_sum_lines(text, rows, 5)
+    assert len(read_back("tsv", "cp1251", tsv)[1]) == 1 + len(read_rdf(SAMPLES / "sales-bg.rdf")[1])

@@ -820,26 +820,3 @@ def test_print_setup_lays_the_table_out_for_the_new_page(lintaro, test_env):
     assert before.read_bytes() != after.read_bytes()
     fields = printer_cfg_fields(lintaro.read_printer_cfg())
     assert (fields["kind"], fields["width"], fields["mode"]) == (2, 137, 3)
-
-
-def test_lpt1_pages_carry_the_sum_lines_as_the_converter_sends_them(lintaro, test_env, tmp_path):
-    """The amounts summed on the dot-matrix printer: the sum lines in the DOS table on every
-    page, with the sums of the report's own amounts; lintaro-convert sends the same bytes."""
-    from test_windows_printing import check_running_sums, mark_summed, place_sums, sum_items
-    data = tmp_path / "report.rdf"
-    data.write_bytes((SAMPLES / "lpt-report.rdf").read_bytes())
-    layout = tmp_path / "report.fmt"
-    lintaro.start([data, layout])
-    mark_summed(lintaro)
-    place_sums(lintaro, page_totals=True, brought_forward=True)
-    pages, sent = full_print(lintaro, test_env)
-    assert pages >= 3
-    amounts = {int(row[0]): row[3] for row in report_rows()}
-    text = dos_text(sent)
-    items = sum_items(line.replace("|", " ") for line in text.split("\r\n"))
-    assert check_running_sums(items, len(amounts), amounts.get) == pages - 1
-    assert lintaro.close() == 0
-    result = subprocess.run([str(test_env.convert_exe), str(data), "--layout", str(layout), "--to", "lpt"],
-                            capture_output=True)
-    assert result.returncode == 0 and result.stderr == b""
-    assert result.stdout == sent

@@ -1361,9 +1361,9 @@ def amounts_of(rows, amounts=sum_amount) -> Decimal:
     return sum((amount_value(amounts(n)) or Decimal(0) for n in rows), Decimal(0))
 
 
-def sum_items(lines) -> list[tuple]:
+def sum_items(lines, groups=CITIES) -> list[tuple]:
     """The rows and sum lines of a text, top down: ("row", number) or (label, amount); a group's
-    subtotal has the group's city as its label."""
+    subtotal has the group's city (one of `groups`) as its label."""
     items = []
     for line in lines:
         words = line.split()
@@ -1373,11 +1373,33 @@ def sum_items(lines) -> list[tuple]:
             items.append(("row", int(words[1])))
             continue
         text = " ".join(words)
-        for label in SUM_LABELS + CITIES:
+        for label in SUM_LABELS + tuple(groups):
             if text.startswith(label + " ") and amount_value(text[len(label):]) is not None:
                 items.append((label, amount_value(text[len(label):])))
                 break
     return items
+
+
+def boxed_sum_items(text: str, groups=CITIES) -> list[tuple]:
+    """sum_items of boxed text (an export, LPT1's bytes as text), its borders read as blanks."""
+    return sum_items((line.replace("|", " ") for line in text.split("\r\n")), groups)
+
+
+def check_group_sums(items: list[tuple], city_of=sum_city, amounts=sum_amount) -> list[str]:
+    """Every group subtotal follows a run of rows of one city, is labelled with it and adds up
+    its amounts; no row after the last subtotal. Returns the groups' labels in order."""
+    run: list[int] = []
+    groups = []
+    for kind, value in items:
+        if kind == "row":
+            run.append(value)
+        elif kind not in SUM_LABELS:
+            assert run and {city_of(n) for n in run} == {kind}, (kind, run)
+            assert value == amounts_of(run, amounts), kind
+            groups.append(kind)
+            run = []
+    assert run == [], "rows after the last group"
+    return groups
 
 
 def check_sheet_sums(sheets: list[list[tuple]]) -> list[int]:
@@ -1446,9 +1468,14 @@ def anchored_sum_lines(texts: list[list[tuple]]) -> set[tuple]:
     return found
 
 
+def grid_items(lintaro) -> list[list[tuple]]:
+    """sum_items of each paint of the grid."""
+    return [sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))
+            for paint in grid_paints(lintaro)]
+
+
 def grid_sum_lines(lintaro) -> set[tuple]:
-    return anchored_sum_lines([sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))
-                               for paint in grid_paints(lintaro)])
+    return anchored_sum_lines(grid_items(lintaro))
 
 
 def test_page_totals_and_brought_forward_print_the_sums_of_the_data_and_the_grid_shows_them(
@@ -1503,8 +1530,7 @@ def test_page_totals_and_brought_forward_print_the_sums_of_the_data_and_the_grid
     lintaro.layout.write_bytes(bytes(data))
     oldest = app_factory(name="sums_oldest")
     oldest.start([lintaro.folder / "sums.rdf", lintaro.layout], folder=lintaro.folder)
-    painted = [item for paint in grid_paints(oldest)
-               for item in sum_items(" ".join(text for _, text in line) for line in paint_lines(paint))]
+    painted = [item for items in grid_items(oldest) for item in items]
     assert {n for kind, n in painted if kind == "row"} == set(range(1, 151))
     assert {kind for kind, _ in painted} == {"row"}
     assert oldest.close() == 0
@@ -1521,18 +1547,8 @@ def test_group_totals_follow_each_run_of_the_sorted_city(lintaro, test_env):
         dialog.select_combo(103, "Текст")
     run_dialog(lintaro, SORT, " Сортиране на таблицата", sort)
     items = [item for sheet in printed_sum_sheets(lintaro, test_env, "sums-groups") for item in sheet]
-    run: list[int] = []
-    groups = []
-    for kind, value in items:
-        if kind == "row":
-            run.append(value)
-        elif kind in CITIES:
-            assert run and {sum_city(n) for n in run} == {kind}, (kind, run)
-            assert value == amounts_of(run), kind
-            groups.append(kind)
-            run = []
-    assert groups == list(CITIES)
-    assert run == [] and items[-1] == ("Общо", amounts_of(range(1, 41)))
+    assert check_group_sums(items) == list(CITIES)
+    assert items[-1] == ("Общо", amounts_of(range(1, 41)))
     assert sorted(n for kind, n in items if kind == "row") == list(range(1, 41))
 
 

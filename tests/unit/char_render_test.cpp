@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/sort_filter.h"
 #include "grid/sum_line_render.h"
 #include "grid/sum_lines.h"
 #include "text_grid_builder.h"
@@ -436,6 +437,27 @@ TEST(CharRenderSumLines, LabelAcrossTheCellsBeforeTheSumsWhichWidenTheirColumn) 
                                                    " +----+-------+----------+",
                                                    "   1 стойност не е число",
                                                }));
+}
+
+// A group's key labels its subtotal as a cell's text stands: cut at the span's border, its
+// control bytes blanks, so that none reaches a printer as a command.
+TEST(CharRenderSumLines, AGroupKeyIsCutToItsSpanWithItsControlBytesBlank) {
+    TextGrid table({{"Град"}, {"Сума", kAlignRight, true, ColumnFlags::Sum}});
+    table.SetRow(0, {"A\x1B@\x0C" "BCDEFGH", "1"});
+    PrintOptions options;
+    options.sum_lines = SumPlacement::GroupTotals | SumPlacement::NoEndTotal;
+    table.grid.SetPrintOptions(options);
+    table.grid.SetRowCount(1);
+    SortRows(table.grid, SortRequest{1, SortDirection::Ascending, KeyType::Text});
+    table.SetWidths({5, 3});
+    ItemList out(256, 256);
+    for (int i = 0; i < table.grid.LineCount(); ++i) {
+        const LayoutLine line = table.grid.Line(i);
+        if (line.kind == LineKind::GroupTotal) {
+            ASSERT_TRUE(RenderLayoutLine(table.grid, line, out, 15, 2));
+        }
+    }
+    EXPECT_EQ(SplitCrLfLines(ListText(out)), (std::vector<std::string>{"  | A @ B |   1 |", "  +-------+-----+"}));
 }
 
 TEST(CharRenderSumLines, TheLabelSpanFollowsTheSummedColumns) {

@@ -646,10 +646,19 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
         EXPECT_EQ(column.print_width, column.print_natural_width) << c.what;
         EXPECT_TRUE(model->IsModified()) << c.what;
         ExpectDevicesTidy();
-        // Plain and bold text columns are read by column when the source can; sums cell by cell.
-        const bool by_column = advances == 3 && (c.flags & ~ColumnFlags::Bold) == 0 &&
+        // Plain, bold and summed text columns are read by column when the source can: the
+        // column reads skip the sum lines, whose widths come from the sums themselves.
+        const bool by_column = advances == 3 && (c.flags & ~(ColumnFlags::Bold | ColumnFlags::Sum)) == 0 &&
                                c.type == ColumnType::Text;
         EXPECT_EQ(g_column_calls > 0, by_column) << c.what;
+        if (c.flags & ColumnFlags::Sum) {
+            // No longer summed: as wide as its widest cell again.
+            info.flags &= ~ColumnFlags::Sum;
+            model->SetColumnInfo(1, info);
+            model->ApplyNaturalWidths();
+            EXPECT_EQ(model->Column(1)->width, ScreenWidth("1 000,50", false) + ScreenPad()) << advances;
+            EXPECT_EQ(model->Column(1)->print_width, PrintWidth("1 000,50", false) + PrintPad()) << advances;
+        }
     }
 }
 
@@ -663,6 +672,7 @@ TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
         g_cells[{row, 11}] = "r" + std::to_string(row % 1000);
         g_cells[{row, 12}] = row % 3 == 0 ? "" : "bold";
         g_cells[{row, 13}] = "one two";
+        g_cells[{row, 14}] = "1";
     }
     g_cells[{45000, 11}] = "WWWW wide";  // in the second half
     g_cells[{7, 12}] = "bold and wider";  // in the first
@@ -670,9 +680,10 @@ TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
     model->AddColumn(11, "");
     model->AddColumn(12, "");
     model->AddColumn(13, "");
-    for (int index : {2, 3}) {
+    model->AddColumn(14, "");  // summed: its end total is a line among the rows
+    for (int index : {2, 3, 4}) {
         GridColumnInfo info = InfoOf(*model, index);
-        info.flags |= index == 2 ? ColumnFlags::Bold : ColumnFlags::TextFlow;
+        info.flags |= index == 2 ? ColumnFlags::Bold : index == 3 ? ColumnFlags::TextFlow : ColumnFlags::Sum;
         model->SetColumnInfo(index, info);
     }
     std::vector<std::pair<int, int>> widths[2];
@@ -680,11 +691,12 @@ TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
         model->SetCellTextSource(&TestCellText, nullptr, by_column ? &TestColumnTexts : nullptr);
         model->SetRowCount(rows);
         model->ApplyNaturalWidths();
-        for (int index = 1; index <= 3; ++index) {
+        for (int index = 1; index <= 4; ++index) {
             widths[by_column].emplace_back(model->Column(index)->natural_width, model->Column(index)->print_natural_width);
         }
     }
     EXPECT_EQ(widths[1], widths[0]);
+    EXPECT_EQ(widths[1][3], std::make_pair(ScreenWidth("60 001", true) + ScreenPad(), PrintWidth("60 001", true) + PrintPad()));
     EXPECT_EQ(widths[1][0], std::make_pair(ScreenWidth("WWWW wide") + ScreenPad(), PrintWidth("WWWW wide") + PrintPad()));
     EXPECT_EQ(widths[1][1],
               std::make_pair(ScreenWidth("bold and wider", true) + ScreenPad(), PrintWidth("bold and wider", true) + PrintPad()));

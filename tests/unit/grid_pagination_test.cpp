@@ -597,22 +597,6 @@ TEST_F(PaginationTest, AFilteredViewSumsAndFormatsItsOwnRows) {
     EXPECT_EQ(Describe(*model), "T R1 R2 R3b E[5,255]b N(1 стойност не е число)");
 }
 
-// Natural widths take in the end total in bold: on the printer "1 899,50" is 22 pixels bold,
-// the title 16, the widest cell 11; the inset and margin add 4. On the screen 50, 48, 33 + 8.
-TEST_F(PaginationTest, NaturalWidthsMakeRoomForTheTotalInBold) {
-    SumColumn(*model, {"999,50", "900"});
-    model->SetRowCountAndNaturalWidths(2);
-    EXPECT_EQ(model->Column(2)->print_width, 26);
-    EXPECT_EQ(model->Column(2)->width, 58);
-    GridColumnInfo info;
-    model->GetColumnInfo(2, info);
-    info.flags &= ~ColumnFlags::Sum;
-    model->SetColumnInfo(2, info);
-    model->ApplyNaturalWidths();
-    EXPECT_EQ(model->Column(2)->print_width, 20);
-    EXPECT_EQ(model->Column(2)->width, 56);
-}
-
 TEST_F(PaginationTest, AMillionCentsAddUpExactly) {
     model->AddColumn(12, "Сума");
     GridColumnInfo info;
