@@ -131,7 +131,7 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     table.grid = std::make_unique<GridModel>(environment);
     GridModel& grid = *table.grid;
     grid.StoreFont(state.font);
-    grid.SetCellTextSource(RowTable::FetchCell, table.rows.get());
+    grid.SetCellTextSource(RowTable::FetchCell, table.rows.get(), RowTable::FetchColumn);
     const bool pages = use == TableUse::Pages;
     // A layout file gives its own columns their widths and measures the store's other columns
     // in its font: measuring every cell before it would be undone.
