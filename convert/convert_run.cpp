@@ -182,7 +182,7 @@ bool WriteTarget(const ConvertArguments& arguments, LoadedTable& table, ByteSink
         choice.from_page = 1;
         choice.to_page = CountLayoutPages(grid);
         AlwaysAnotherSheet sheets;
-        PrintTextPages(grid, sink, choice, table.settings, sheets);
+        PrintTextPages(grid, sink, choice, table.settings, sheets, nullptr, WritingThreads(grid));
         return true;
     }
     int format = kExportPlainText;

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/byte_order.h"
+#include "grid/cell_text_source.h"
 
 namespace {
 
@@ -102,8 +103,8 @@ bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     return true;
 }
 
-std::size_t RowTable::CellText(std::int64_t row, std::int16_t identifier, char* output, std::size_t size) const {
-    if (row < 0 || static_cast<std::uint64_t>(row) >= rows_.size() || size == 0) return 0;
+std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
+    if (row >= rows_.size()) return 0;
     const std::uint8_t* record = rows_[static_cast<std::size_t>(row)];
     const std::int32_t first = ReadInt16(record);
     const std::uint16_t count = ReadUint16(record + 2);
@@ -127,8 +128,15 @@ std::size_t RowTable::CellText(std::int64_t row, std::int16_t identifier, char* 
         position = low;
     }
     const std::size_t start = position == 0 ? 0 : ReadUint16(ends + 2 * (position - 1));
-    const std::size_t length = std::min<std::size_t>(ReadUint16(ends + 2 * position) - start, size);
-    std::memcpy(output, ends + 2 * positions + start, length);
+    bytes = ends + 2 * positions + start;
+    return ReadUint16(ends + 2 * position) - start;
+}
+
+std::size_t RowTable::CellText(std::int64_t row, std::int16_t identifier, char* output, std::size_t size) const {
+    if (row < 0 || size == 0) return 0;
+    const std::uint8_t* bytes = nullptr;
+    const std::size_t length = std::min(FindCell(static_cast<std::uint64_t>(row), identifier, bytes), size);
+    if (length != 0) std::memcpy(output, bytes, length);
     return length;
 }
 
@@ -142,4 +150,18 @@ int RowTable::FetchCell(void* table, int row_key, int column_identifier, char* b
             : 0;
     buffer[length] = '\0';
     return static_cast<int>(length);
+}
+
+void RowTable::FetchColumn(void* table, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                           std::uint8_t* lengths) {
+    if (row_keys == nullptr || lengths == nullptr || count <= 0) return;
+    const RowTable* rows = static_cast<const RowTable*>(table);
+    const auto identifier = static_cast<std::int16_t>(column_identifier);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) {
+        const std::uint8_t* bytes = nullptr;
+        // TakeRow keeps no cell longer than kCellTextLimit, so every length fits a byte and a stride.
+        const std::size_t length = rows != nullptr ? rows->FindCell(row_keys[k], identifier, bytes) : 0;
+        lengths[k] = static_cast<std::uint8_t>(length);
+        if (texts != nullptr && length != 0) std::memcpy(texts + k * kCellTextStride, bytes, length);
+    }
 }

@@ -131,19 +131,26 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     table.grid = std::make_unique<GridModel>(environment);
     GridModel& grid = *table.grid;
     grid.StoreFont(state.font);
-    grid.SetCellTextSource(RowTable::FetchCell, table.rows.get());
+    grid.SetCellTextSource(RowTable::FetchCell, table.rows.get(), RowTable::FetchColumn);
     const bool pages = use == TableUse::Pages;
     // A layout file gives its own columns their widths and measures the store's other columns
     // in its font: measuring every cell before it would be undone.
     const bool natural_widths = pages && layout == nullptr;
     // Without a header section the file name heads the pages and no footer is applied.
     const std::uint32_t rows = table.rows->RowCount();
+    // Rows taken in order need no heights and no pages: the grid gets them unlaid out below
+    // (a sort or filter lays them out as it does in the program).
+    const std::uint32_t laid_out_rows = pages ? rows : 0;
     const bool rebuilt =
         read.header.empty()
-            ? RebuildGridFromStoreColumns(grid, table.store.get(), rows, file_name.c_str(), nullptr, natural_widths)
-            : RebuildGridFromStoreColumns(grid, table.store.get(), rows, read.header.c_str(),
+            ? RebuildGridFromStoreColumns(grid, table.store.get(), laid_out_rows, file_name.c_str(), nullptr,
+                                          natural_widths)
+            : RebuildGridFromStoreColumns(grid, table.store.get(), laid_out_rows, read.header.c_str(),
                                           read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
     if (!rebuilt) return TableLoadResult::OutOfMemory;
+    if (!pages && (rows > static_cast<std::uint32_t>(INT32_MAX) || !grid.SetRowCountUnlaidOut(static_cast<int>(rows)))) {
+        return TableLoadResult::OutOfMemory;
+    }
     if (layout != nullptr) {
         if (!grid.ApplyLayoutFileImage(layout->data(), layout->size())) return TableLoadResult::LayoutRefused;
         RefreshColumnTitles(grid, table.store.get());

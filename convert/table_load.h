@@ -65,7 +65,8 @@ enum class TableLoadResult {
 
 // How much of the program's start-up a conversion needs. Tab-separated, CSV and dBase output
 // take the cells in row order (dBase counts characters itself), so the grid is built without
-// measuring a cell; boxed text and LPT1 bytes follow the pages, which need every width.
+// measuring a cell or laying out a page; boxed text and LPT1 bytes follow the pages, which need
+// every width.
 enum class TableUse {
     CellsInOrder,
     Pages,

@@ -543,6 +543,11 @@ bool GridModel::SetRowCount(int rows) {
     return whole;
 }
 
+bool GridModel::SetRowCountUnlaidOut(int rows) {
+    sums_.ForgetValues();
+    return SetDataRows(rows);
+}
+
 void GridModel::RestoreRowOrder() {
     SetDataRows(row_count_);
     RebuildLayout();

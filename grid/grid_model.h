@@ -175,6 +175,9 @@ public:
     // HorzLines is set), stopping early when the list cannot grow; the view goes to the top;
     // layout dirty when a window exists; then RebuildLayout. False when it stopped early.
     bool SetRowCount(int rows);
+    // SetRowCount without RebuildLayout: the rows in stored order, each one line high and on no
+    // page, for writers that take the rows in order and measure nothing (Reformat lays them out).
+    bool SetRowCountUnlaidOut(int rows);
     // Every stored row again, in stored order, laid out: SetRowCount for the table the model
     // already shows, so the amounts read for the sums stay.
     void RestoreRowOrder();

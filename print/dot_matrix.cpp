@@ -4,11 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "grid/char_render.h"
 #include "grid/sum_line_render.h"
 #include "print/dos_cyrillic.h"
+#include "print/export_writers.h"
+#include "print/line_block_writer.h"
+#include "print/ordered_batches.h"
 #include "store/item_list.h"
 
 namespace {
@@ -97,36 +101,115 @@ int CountLayoutPages(const GridModel& grid) {
 
 namespace {
 
+// Where a page's bytes go: straight to the port, or gathered for it on another thread.
+struct PortOutput {
+    ByteSink& port;
+    bool Write(const void* bytes, std::size_t count) { return port.Write(bytes, count) == count; }
+};
+struct GatheredOutput {
+    LineBlockWriter& lines;
+    bool Write(const void* bytes, std::size_t count) { return lines.Append(bytes, count); }
+};
+
+template <typename Output>
+void SendSequence(Output& out, int model, int mode, bool begin) {
+    const std::uint8_t* sequence = ControlSequence(model, mode, begin);
+    for (int i = 1; i <= sequence[0]; ++i) out.Write(sequence + i, 1);
+}
+
 // The lines [first, end) of a page as WriteTextPage sends them, with the character widths
 // already computed and the table `width` characters wide.
-bool WritePage(GridModel& grid, ByteSink& port, int first, int end, bool convert, const PrintSettings& settings,
+template <typename Output>
+bool WritePage(const GridModel& grid, Output& out, int first, int end, bool convert, const PrintSettings& settings,
                int width) {
     ItemList text(1024, 1024);
     if (text.Capacity() == 0) return false;
 
     const int top_margin = PageLines(settings.top_margin);
-    for (int i = 0; i < top_margin; ++i) port.Write(kLineEnd, 2);
-    SendControlSequence(port, settings.dot_matrix_model, settings.dot_matrix_mode, true);
+    for (int i = 0; i < top_margin; ++i) out.Write(kLineEnd, 2);
+    SendSequence(out, settings.dot_matrix_model, settings.dot_matrix_mode, true);
     int lines = top_margin;
     bool written = true;
     for (int i = first; i < end; ++i) {
         text.MakeEmpty();
         RenderLayoutLine(grid, grid.Line(i), text, width, settings.left_margin);
         if (convert) ToDosCyrillic(text.Data(), static_cast<std::size_t>(text.Size()));
-        const std::size_t size = static_cast<std::size_t>(text.Size());
-        if (port.Write(text.Data(), size) != size) {
+        if (!out.Write(text.Data(), static_cast<std::size_t>(text.Size()))) {
             written = false;
             break;
         }
         lines += CountLineEnds(text);
     }
-    SendControlSequence(port, settings.dot_matrix_model, settings.dot_matrix_mode, false);
+    SendSequence(out, settings.dot_matrix_model, settings.dot_matrix_mode, false);
     // Continuous paper has no sheet edge to start the next page at: the page is filled to the
     // paper's length, so every page starts at the top of its own form.
     if (written && settings.paper_feed != 0) {
-        for (int i = lines; i < PageLines(settings.paper_height); ++i) port.Write(kLineEnd, 2);
+        for (int i = lines; i < PageLines(settings.paper_height); ++i) out.Write(kLineEnd, 2);
     }
     return true;
+}
+
+bool WritePageToPort(GridModel& grid, ByteSink& port, int first, int end, bool convert, const PrintSettings& settings,
+                     int width) {
+    PortOutput out{port};
+    return WritePage(grid, out, first, end, convert, settings, width);
+}
+
+// Pages made on another thread go out in batches of about this many bytes of lines.
+constexpr std::size_t kBatchBytes = std::size_t{4} << 20;
+
+// The pages [first, end) of `starts` in the run's order, made as one gathered line each on
+// `threads` threads and written by the calling thread, asking for each sheet before its page as
+// the run one page at a time does. False when no thread could be had: nothing was asked or sent.
+bool PrintPagesApart(GridModel& grid, ByteSink& port, const std::vector<int>& starts, const std::vector<long long>& pages,
+                     const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress, long long pages_chosen,
+                     int threads, TextPrintRun& run) {
+    ComputeCharWidths(grid);
+    WidenCharWidthsToSums(grid);
+    const int width = TextPageWidth(grid);
+    const std::size_t page_bytes = (static_cast<std::size_t>(std::max(width, 0)) + 2) *
+                                   static_cast<std::size_t>(std::max(PageLines(settings.paper_height), 1));
+    const std::size_t per_batch = std::clamp<std::size_t>(kBatchBytes / page_bytes, 1, 1024);
+    const auto lines_of = [&starts](long long page, int& first, int& end) {
+        first = starts[static_cast<std::size_t>(page - 1)];
+        end = starts[static_cast<std::size_t>(page)] - 1;
+    };
+    const GridModel& table = grid;
+    return RunOrderedBatches(
+        (pages.size() + per_batch - 1) / per_batch, threads,
+        [&](std::size_t batch, LineBlockWriter& lines) {
+            const std::size_t last = std::min(pages.size(), (batch + 1) * per_batch);
+            for (std::size_t k = batch * per_batch; k < last; ++k) {
+                int first = 0;
+                int end = 0;
+                lines_of(pages[k], first, end);
+                GatheredOutput out{lines};
+                if (end > first) WritePage(table, out, first, end, true, settings, width);
+                if (!lines.EndLine(false)) return false;
+            }
+            return true;
+        },
+        [&](std::size_t batch, const LineBlockWriter& lines, bool) {
+            for (std::size_t k = 0; k < lines.LinesHeld(); ++k) {
+                if (run.prompts > 0 && progress != nullptr && !progress->KeepGoing(run.prompts, pages_chosen)) {
+                    run.cancelled = true;
+                    return false;
+                }
+                ++run.prompts;
+                if (!prompt.AskForNewSheet()) {
+                    run.cancelled = true;
+                    return false;
+                }
+                const std::string_view page = lines.LineHeld(k);
+                int first = 0;
+                int end = 0;
+                lines_of(pages[batch * per_batch + k], first, end);
+                if (end <= first) continue;
+                port.Write(page.data(), page.size());
+                ++run.pages_sent;
+            }
+            return true;
+        });
 }
 
 }  // namespace
@@ -139,7 +222,7 @@ bool WriteTextPage(GridModel& grid, ByteSink* port, int page_index, bool convert
     if (!FindPageLines(grid, page_index, first, end)) return false;
     ComputeCharWidths(grid);
     WidenCharWidthsToSums(grid);
-    return WritePage(grid, *port, first, end, convert, settings, TextPageWidth(grid));
+    return WritePageToPort(grid, *port, first, end, convert, settings, TextPageWidth(grid));
 }
 
 bool TextFitsPaper(GridModel& grid, const PrintSettings& settings) {
@@ -151,7 +234,7 @@ bool TextFitsPaper(GridModel& grid, const PrintSettings& settings) {
 }
 
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
-                            const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress) {
+                            const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress, int threads) {
     TextPrintRun run;
     // Where every page starts, found in one pass: a run of thousands of pages must not scan the
     // layout from its top for each of them.
@@ -174,6 +257,13 @@ TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoic
     for (long long page = first_page; progress != nullptr && page <= last_page; ++page) {
         if (chosen(page)) ++pages_chosen;
     }
+    if (ExportRowsMadeApart(grid, threads) && last_page >= first_page) {
+        std::vector<long long> pages;
+        for (long long page = first_page; page <= last_page; ++page) {
+            if (chosen(page)) pages.push_back(page);
+        }
+        if (PrintPagesApart(grid, port, starts, pages, settings, prompt, progress, pages_chosen, threads, run)) return run;
+    }
     for (long long page = first_page; page <= last_page; ++page) {
         if (!chosen(page)) continue;
         // A page that does not exist would print nothing: asking for a sheet for it would waste one.
@@ -195,7 +285,7 @@ TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoic
         }
         const int first = starts[static_cast<std::size_t>(page - 1)];
         const int end = starts[static_cast<std::size_t>(page)] - 1;
-        if (end > first && WritePage(grid, port, first, end, true, settings, width)) ++run.pages_sent;
+        if (end > first && WritePageToPort(grid, port, first, end, true, settings, width)) ++run.pages_sent;
     }
     return run;
 }

@@ -77,8 +77,12 @@ struct TextPrintRun {
 // margins of `settings`, as WriteTextPage does; the character widths are computed once for the
 // run, before the first page. A page number without a page is skipped without asking. Before
 // every page but the first a `progress` is told the pages done of the pages chosen; when it says
-// stop, printing ends there (`cancelled`), the pages sent staying sent.
+// stop, printing ends there (`cancelled`), the pages sent staying sent. With `threads` above 1
+// (and no column with sums) the pages are made on that many threads, a few batches ahead of the
+// sheets asked for, and sent in order: the same bytes and the same questions; the character
+// widths are then computed before the first question.
 TextPrintRun PrintTextPages(GridModel& grid, ByteSink& port, const TextPageChoice& choice,
-                            const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress = nullptr);
+                            const PrintSettings& settings, SheetPrompt& prompt, WorkProgress* progress = nullptr,
+                            int threads = 1);
 
 #endif

@@ -49,6 +49,12 @@ bool LineBlockWriter::AppendLinesOf(const LineBlockWriter& lines) {
     return used_ < block_size_ || WriteBlock();
 }
 
+std::string_view LineBlockWriter::LineHeld(std::size_t index) const {
+    if (index >= line_ends_.size()) return {};
+    const std::size_t start = index == 0 ? 0 : line_ends_[index - 1];
+    return std::string_view(buffer_.get() + start, line_ends_[index] - start);
+}
+
 void LineBlockWriter::Clear() {
     line_ends_.clear();
     counted_ends_.clear();

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "print/byte_sink.h"
@@ -61,6 +62,9 @@ public:
     // Forgets every line held (a gathering writer, to be used again).
     void Clear();
     std::int64_t RowsWritten() const { return rows_written_; }
+    // The whole lines held, for a caller that writes a gathering writer's lines one by one.
+    std::size_t LinesHeld() const { return line_ends_.size(); }
+    std::string_view LineHeld(std::size_t index) const;
     // The counted lines held, not yet written.
     std::size_t CountedLinesHeld() const { return counted_ends_.size(); }
 

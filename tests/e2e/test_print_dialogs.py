@@ -8,6 +8,7 @@ import os
 import re
 import struct
 import subprocess
+import sys
 import time
 from pathlib import Path
 
@@ -820,3 +821,21 @@ def test_print_setup_lays_the_table_out_for_the_new_page(lintaro, test_env):
     assert before.read_bytes() != after.read_bytes()
     fields = printer_cfg_fields(lintaro.read_printer_cfg())
     assert (fields["kind"], fields["width"], fields["mode"]) == (2, 137, 3)
+
+
+def test_the_converter_sends_a_big_tables_lpt1_pages_made_on_every_core_as_the_print_command_does(
+        lintaro, test_env, tmp_path):
+    """A table of thousands of rows has its LPT1 pages made on several threads by lintaro-convert:
+    every page the print command sends, in order, byte for byte."""
+    from test_export import MAKE_TABLE
+    data = tmp_path / "big.rdf"
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(data), "--rows", "2500", "--printer", "LPT1, EPSON1, Draft 12",
+                    "--page", "Width 255, Height 999, Left 2, Top 1, Right 0, Bottom 2"], check=True)
+    lintaro.start([data])
+    pages, sent = full_print_fitting(lintaro, test_env)
+    assert pages >= 5
+    assert len(lpt1_pages(sent)) == pages
+    result = subprocess.run([str(test_env.convert_exe), str(data), "--to", "lpt"], capture_output=True)
+    assert result.returncode == 0 and result.stderr == b""
+    assert result.stdout == sent
+

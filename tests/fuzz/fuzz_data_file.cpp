@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "convert/row_table.h"
+#include "grid/cell_text_source.h"
 #include "formats/data_file.h"
 #include "formats/description.h"
 
@@ -85,6 +86,21 @@ void CheckRowsKeptApart(std::string_view file, TableReadResult whole_read, const
             const std::size_t expected =
                 whole.store->GetCellText(row, static_cast<std::int16_t>(identifier), stored, 255);
             if (static_cast<std::size_t>(length) != expected || std::memcmp(kept, stored, expected) != 0) std::abort();
+        }
+    }
+    // A column read of the first rows and one past them gives the same cells.
+    std::uint32_t keys[66];
+    const int count = static_cast<int>(std::min<std::uint32_t>(rows.RowCount(), 64)) + 1;
+    for (int k = 0; k < count; ++k) keys[k] = static_cast<std::uint32_t>(k);
+    keys[count - 1] = rows.RowCount();
+    static char texts[66 * kCellTextStride];
+    std::uint8_t lengths[66];
+    for (int identifier = 9; identifier < 11 + 70; ++identifier) {
+        RowTable::FetchColumn(&rows, identifier, keys, count, texts, lengths);
+        for (int k = 0; k < count; ++k) {
+            const std::size_t expected =
+                whole.store->GetCellText(keys[k], static_cast<std::int16_t>(identifier), stored, 255);
+            if (lengths[k] != expected || std::memcmp(texts + k * kCellTextStride, stored, expected) != 0) std::abort();
         }
     }
 }

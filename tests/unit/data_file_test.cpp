@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "convert/row_table.h"
+#include "grid/cell_text_source.h"
 #include "stopping_progress.h"
 
 namespace {
@@ -380,6 +382,31 @@ TEST(DataFile, ReadsTheSameWhereverTheBlocksOfTheFileEnd) {
     }
 }
 
+// Column reads of every row, backwards and past the last, give what FetchCell gives cell by
+// cell, and with no texts asked for, the same lengths.
+void ExpectColumnReadsAsCells(const RowTable& rows, std::initializer_list<int> identifiers) {
+    std::vector<std::uint32_t> keys;
+    for (std::uint32_t row = rows.RowCount() + 1; row-- > 0;) keys.push_back(row);
+    keys.push_back(UINT32_MAX);
+    const int count = static_cast<int>(keys.size());
+    std::vector<char> texts(keys.size() * kCellTextStride);
+    std::vector<std::uint8_t> lengths(keys.size(), 99);
+    std::vector<std::uint8_t> lengths_alone(keys.size(), 99);
+    void* table = const_cast<RowTable*>(&rows);
+    for (int identifier : identifiers) {
+        RowTable::FetchColumn(table, identifier, keys.data(), count, texts.data(), lengths.data());
+        RowTable::FetchColumn(table, identifier, keys.data(), count, nullptr, lengths_alone.data());
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            char buffer[kCellTextStride];
+            const int length = RowTable::FetchCell(table, static_cast<int>(keys[k]), identifier, buffer, kCellTextLimit);
+            ASSERT_EQ(std::string(texts.data() + k * kCellTextStride, lengths[k]),
+                      std::string(buffer, static_cast<std::size_t>(length)))
+                << "row " << keys[k] << " column " << identifier;
+            ASSERT_EQ(lengths_alone[k], lengths[k]) << "row " << keys[k] << " column " << identifier;
+        }
+    }
+}
+
 TEST(DataFile, RowsKeptApartFromTheStoreHoldTheCellsTheStoreHolds) {
     // The converter keeps the rows in a table of its own: each cell of every column (and of
     // identifiers no column has) reads as from the store, whole or cut to the size asked for.
@@ -427,7 +454,29 @@ TEST(DataFile, RowsKeptApartFromTheStoreHoldTheCellsTheStoreHolds) {
                           stored.Cell(row, static_cast<std::int16_t>(identifier)).substr(0, 4));
             }
         }
+        ExpectColumnReadsAsCells(rows, {-11, 0, 10, 11, 12, 13, 14, 15, 250, 310, 32010, 32011, 32012});
     }
+    // Rows past the first chunk of the table (4 MB): a column read crosses from one to the next.
+    std::string big = "Titles:\r\nA\tB\tC\r\nData:\r\n";
+    for (int row = 0; row < 20000; ++row) {
+        big += std::to_string(row) + "\t" + std::string(200 + row % 55, static_cast<char>('a' + row % 26)) +
+               (row % 7 == 0 ? "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tfar" : "\tc") + "\r\n";
+    }
+    std::size_t at = 0;
+    std::string head;
+    DataFileTable columns;
+    RowTable big_rows;
+    ASSERT_EQ(ReadDataFileRows(
+                  [&](char* buffer, std::size_t capacity) {
+                      const std::size_t count = std::min(capacity, big.size() - at);
+                      std::memcpy(buffer, big.data() + at, count);
+                      at += count;
+                      return static_cast<std::ptrdiff_t>(count);
+                  },
+                  head, columns, big_rows),
+              TableReadResult::Read);
+    ASSERT_EQ(big_rows.RowCount(), 20000u);
+    ExpectColumnReadsAsCells(big_rows, {10, 11, 12, 13, 14, 52});
     // A column's source names it by its low 16 bits, as the store reads it.
     RowTable rows;
     const StoreCell cells[] = {{11, 3, "abc"}, {13, 1, "d"}};

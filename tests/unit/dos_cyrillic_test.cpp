@@ -5,6 +5,7 @@
 #include <iconv.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -51,6 +52,28 @@ TEST(DosCyrillic, BytesWithoutADosCharacterBecomePrintableAscii) {
     // "№" was the letter "щ" in DOS before; now it is DOS's own "№".
     EXPECT_EQ(DosCyrillicByte(0xB9), 0xD5);
     EXPECT_NE(DosCyrillicByte(0xB9), DosCyrillicByte(0xF9));
+}
+
+TEST(DosCyrillic, ARunConvertsEachByteAsAloneWhereverItsLettersFall) {
+    // Runs of ASCII are passed over eight bytes at a time: a letter at any place of a run, at
+    // any length and start, still converts, and nothing outside the run is touched.
+    for (std::size_t length = 0; length <= 40; ++length) {
+        for (std::size_t letter = 0; letter <= length; ++letter) {
+            std::string run(length + 2, '#');
+            for (std::size_t i = 1; i <= length; ++i) run[i] = static_cast<char>('a' + i % 26);
+            if (length > 20) run[length] = '\xB9';         // "№" in a tail past the last eight
+            if (letter < length) run[1 + letter] = '\xC0';  // "А"
+            std::string expected = run;
+            for (std::size_t i = 1; i <= length; ++i) {
+                expected[i] = static_cast<char>(DosCyrillicByte(static_cast<unsigned char>(run[i])));
+            }
+            ToDosCyrillic(run.data() + 1, length);
+            ASSERT_EQ(run, expected) << length << " " << letter;
+            if (letter < length) {
+                EXPECT_EQ(run[1 + letter], '\x80') << length;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -377,18 +377,22 @@ TEST(DotMatrixPrintTextPages, PromptsBeforeEveryChosenPage) {
         {"from after to: nothing at all", {3, 2, 0}, {}, 0, {}, false},
         {"the widest range there is: the three pages", {INT32_MIN, INT32_MAX, 0}, {}, 3, {1, 2, 3}, false},
     };
-    for (const auto& c : cases) {
-        auto table = MakeThreePageTable();
-        RecordingPort port;
-        ScriptedPrompt prompt(c.answers);
-        const TextPrintRun run = PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt);
-        std::string expected;
-        for (int page : c.pages) expected += ExpectedPage(page - 1, 3, 2);
-        EXPECT_EQ(port.All(), expected) << c.name;
-        EXPECT_EQ(prompt.asked, c.prompts) << c.name;
-        EXPECT_EQ(run.prompts, static_cast<int>(c.prompts)) << c.name;
-        EXPECT_EQ(run.pages_sent, static_cast<int>(c.pages.size())) << c.name;
-        EXPECT_EQ(run.cancelled, c.cancelled) << c.name;
+    // Pages made on other threads are asked for and sent just as those made one by one.
+    for (const int threads : {1, 3}) {
+        for (const auto& c : cases) {
+            auto table = MakeThreePageTable();
+            RecordingPort port;
+            ScriptedPrompt prompt(c.answers);
+            const TextPrintRun run =
+                PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt, nullptr, threads);
+            std::string expected;
+            for (int page : c.pages) expected += ExpectedPage(page - 1, 3, 2);
+            EXPECT_EQ(port.All(), expected) << c.name << ", threads " << threads;
+            EXPECT_EQ(prompt.asked, c.prompts) << c.name << ", threads " << threads;
+            EXPECT_EQ(run.prompts, static_cast<int>(c.prompts)) << c.name << ", threads " << threads;
+            EXPECT_EQ(run.pages_sent, static_cast<int>(c.pages.size())) << c.name << ", threads " << threads;
+            EXPECT_EQ(run.cancelled, c.cancelled) << c.name << ", threads " << threads;
+        }
     }
 }
 
@@ -407,18 +411,21 @@ TEST(DotMatrixPrintTextPages, AProgressIsToldThePagesSentAndMayStopBeforeTheNext
         {"the odd pages count two", {1, 3, 1}, 0, {1, 3}, {{1, 2}}, false},
         {"one page: nothing to tell", {2, 2, 0}, 1, {2}, {}, false},
     };
-    for (const auto& c : cases) {
-        auto table = MakeThreePageTable();
-        RecordingPort port;
-        ScriptedPrompt prompt({});
-        StoppingProgress progress(c.stop_at_call);
-        const TextPrintRun run = PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt, &progress);
-        std::string expected;
-        for (int page : c.pages) expected += ExpectedPage(page - 1, 3, 2);
-        EXPECT_EQ(port.All(), expected) << c.name;
-        EXPECT_EQ(progress.calls, c.calls) << c.name;
-        EXPECT_EQ(run.cancelled, c.cancelled) << c.name;
-        EXPECT_EQ(prompt.asked, c.pages.size()) << c.name;
+    for (const int threads : {1, 2}) {
+        for (const auto& c : cases) {
+            auto table = MakeThreePageTable();
+            RecordingPort port;
+            ScriptedPrompt prompt({});
+            StoppingProgress progress(c.stop_at_call);
+            const TextPrintRun run =
+                PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt, &progress, threads);
+            std::string expected;
+            for (int page : c.pages) expected += ExpectedPage(page - 1, 3, 2);
+            EXPECT_EQ(port.All(), expected) << c.name << ", threads " << threads;
+            EXPECT_EQ(progress.calls, c.calls) << c.name << ", threads " << threads;
+            EXPECT_EQ(run.cancelled, c.cancelled) << c.name << ", threads " << threads;
+            EXPECT_EQ(prompt.asked, c.pages.size()) << c.name << ", threads " << threads;
+        }
     }
 }
 
