@@ -143,7 +143,8 @@ int Export(Grid& grid, const JobRequest& job) {
         return Fail(kJobWriteFailed, job.output + " is a folder");
     }
     const int code_table = job.dos ? kExportDosCodeTable : kExportWindowsCodeTable;
-    switch (ExportTableToFile(grid.Model(), path, job.export_format, code_table)) {
+    switch (ExportTableToFile(grid.Model(), path, job.export_format, code_table, nullptr,
+                              ExportThreadsFor(grid.Model()))) {
         case ExportFileResult::Written:
             return kJobDone;
         case ExportFileResult::CannotCreate:
@@ -184,8 +185,11 @@ int LoadAndRun(const JobRequest& job) {
                         std::string("the format file ") + job.names.format_file + " is not a readable layout file");
         }
         RefreshColumnTitles();
+        grid.Reformat();
+    } else if (grid.Model().ColumnCount() == 0) {
+        // Otherwise the load has laid the table out already, as the window's start does.
+        grid.Reformat();
     }
-    grid.Reformat();
     for (const JobStep& step : job.steps) {
         const int applied = ApplyStep(grid, step);
         if (applied != kJobDone) return applied;

@@ -137,7 +137,8 @@ void ExportTableToChosenFile(HWND main_window) {
     ExportFileResult result = ExportFileResult::Written;
     {
         ProgressOnScreen progress(main_window, "Експорт на таблицата във файл...", ProgressCount::RowsWritten);
-        result = ExportTableToFile(grid->Model(), request.path, request.format, request.code_table, &progress);
+        result = ExportTableToFile(grid->Model(), request.path, request.format, request.code_table, &progress,
+                                   ExportThreadsFor(grid->Model()));
     }
     switch (result) {
         case ExportFileResult::Written:

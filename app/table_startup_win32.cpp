@@ -57,11 +57,15 @@ void CreateGridAndTable(HWND main_window) {
         loaded = LoadDataFile(names.data_file, &g_load_notice, &progress);
     }
     if (loaded) {
+        // The load measured the fonts and paginated the table with its natural widths; only a
+        // layout file changes what that was made from (paginating a big table costs time).
         if (names.format_file[0] != '\0') {
             grid.LoadLayout(names.format_file);
             RefreshColumnTitles();
+            grid.Reformat();
+        } else if (grid.Model().ColumnCount() == 0) {
+            grid.Reformat();
         }
-        grid.Reformat();
         SetWindowTextA(main_window, app.window_title);
         return;
     }

@@ -70,7 +70,9 @@ private:
 };
 
 BoxLineCache& SharedBoxLines() {
-    static BoxLineCache lines;  // the program renders on one thread
+    // Each thread its own: export writers render rows on several threads at once, and the
+    // first row of each would otherwise refill one cache under the others' feet.
+    thread_local BoxLineCache lines;
     return lines;
 }
 

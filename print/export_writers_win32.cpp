@@ -10,6 +10,10 @@ const char kDbaseTooWideLine4[] = "Скрийте част от колоните
 
 namespace {
 
+// Rows below which one thread writes the table as fast as several.
+constexpr int kRowsForThreads = 2000;
+constexpr int kMostThreads = 2;
+
 ExportDate Today() {
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -26,7 +30,7 @@ ExportOutcome ExportTableToHandle(GridModel& grid, HANDLE file, int format, int 
 }
 
 ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table,
-                                   WorkProgress* progress) {
+                                   WorkProgress* progress, int threads) {
     if (path == nullptr || path[0] == '\0') return ExportFileResult::CannotCreate;
     // Refused before the file is created, so an existing file keeps its bytes.
     if (format == kExportDbase && !DbaseRecordFits(grid)) return ExportFileResult::TooWideForDbase;
@@ -36,11 +40,19 @@ ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format
     // DbaseRecordFits has just found the character widths: the table is not measured twice.
     const ExportOutcome outcome =
         format == kExportDbase
-            ? ExportDbaseAtCharWidths(grid, &sink, code_table != kExportWindowsCodeTable, Today(), progress)
-            : ExportTable(grid, &sink, format, code_table, Today(), progress);
+            ? ExportDbaseAtCharWidths(grid, &sink, code_table != kExportWindowsCodeTable, Today(), progress, threads)
+            : ExportTable(grid, &sink, format, code_table, Today(), progress, threads);
     CloseHandle(file);
     if (outcome.cancelled) {
         return DeleteFileA(path) ? ExportFileResult::Cancelled : ExportFileResult::CancelledFileKept;
     }
     return outcome.ok && !outcome.write_failed ? ExportFileResult::Written : ExportFileResult::WriteFailed;
+}
+
+int ExportThreadsFor(const GridModel& grid) {
+    if (grid.RowCount() < kRowsForThreads) return 1;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const int processors = static_cast<int>(system.dwNumberOfProcessors);
+    return processors < 1 ? 1 : (processors < kMostThreads ? processors : kMostThreads);
 }

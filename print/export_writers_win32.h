@@ -31,8 +31,13 @@ extern const char kDbaseTooWideLine4[];
 
 // Creates `path` (read and write access, no sharing, CREATE_ALWAYS), writes the table and
 // closes the file on every path. A file the progress stopped is deleted: half a table must not
-// pass for the table.
+// pass for the table. `threads` as for ExportTable: the rows are made on them while this thread
+// writes and asks the progress between batches.
 [[nodiscard]] ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format, int code_table,
-                                                 WorkProgress* progress = nullptr);
+                                                 WorkProgress* progress = nullptr, int threads = 1);
+
+// The threads worth making the rows of `grid` on: up to two processors for a table of a few
+// thousand rows or more, one otherwise (starting threads would cost more than they save).
+int ExportThreadsFor(const GridModel& grid);
 
 #endif

@@ -51,6 +51,15 @@ constexpr std::size_t kMostChunks = std::size_t{1} << (32 - kChunkShift);
 // that a small table takes little memory; later chunks are whole from the start.
 constexpr std::size_t kFirstChunkSize = 4096;
 constexpr std::size_t kLocationStep = 4096;
+// The row index: one full location per block of rows, 16-bit distances from it for the rest.
+constexpr unsigned kRowBlockShift = 8;
+constexpr std::uint32_t kRowsPerBlock = std::uint32_t{1} << kRowBlockShift;
+constexpr std::uint32_t kLongestDistance = 0xFFFF;
+constexpr std::uint32_t kNarrowBlock = 0xFFFFFFFF;  // RowBlock::wide of a block of distances
+struct RowBlock {
+    std::uint32_t first;  // the location of the block's first row
+    std::uint32_t wide;   // kNarrowBlock, or the block's number in the wide locations
+};
 constexpr unsigned kRowsPerClockReading = 64;
 
 void* ReallocateWithStandardLibrary(void* block, std::size_t bytes) {
@@ -134,7 +143,9 @@ TableStore::TableStore(MillisecondClock clock, ReallocateFunction reallocate)
     : clock_(clock ? std::move(clock) : MillisecondClock(MillisecondsOfRealClock)),
       reallocate_(reallocate != nullptr ? reallocate : ReallocateWithStandardLibrary),
       block_(reallocate),
-      row_locations_(reallocate),
+      row_offsets_(reallocate),
+      row_blocks_(reallocate),
+      wide_locations_(reallocate),
       chunk_table_(reallocate) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!block_.Grow(kFirstBlockSize, kGrowthStep, kLargestImage)) return;
@@ -404,13 +415,14 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
     const std::size_t size = kStoredHeaderSize + (dense ? 0 : 2 * count) + positions + 2 * runs +
                              cell_bytes;
 
-    if (!row_locations_.Grow((static_cast<std::size_t>(row_count_) + 1) * sizeof(std::uint32_t),
-                             kLocationStep, kLargestImage)) {
-        return false;
-    }
+    if (!GrowRowIndexLocked(static_cast<std::size_t>(row_count_) + 1)) return false;
     std::uint32_t location = 0;
     std::uint8_t* stored = PlaceRecordLocked(size, location);
     if (stored == nullptr) return false;
+    if (!IndexRowLocked(location)) {
+        last_chunk_used_ -= size;  // the place is given back: the next row takes it
+        return false;
+    }
 
     stored[kStoredKeyAt] = key;
     WriteInt16(stored + kStoredFirstIdentifierAt, static_cast<std::int16_t>(first));
@@ -440,7 +452,6 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
         start += lengths[position];
     }
 
-    reinterpret_cast<std::uint32_t*>(row_locations_.Bytes())[row_count_] = location;
     ++row_count_;
     std::uint32_t record_identifier = ReadUint32(header + kNextRecordIdentifierAt);
     WriteUint32(header + kRecordCountAt, row_count_);
@@ -494,11 +505,51 @@ bool TableStore::ReserveRows(std::uint32_t count) {
     std::lock_guard<std::mutex> guard(lock_);
     if (block_.Bytes() == nullptr) return false;
     std::size_t rows = static_cast<std::size_t>(row_count_) + count;
-    return row_locations_.Grow(rows * sizeof(std::uint32_t), kLocationStep, kLargestImage);
+    return GrowRowIndexLocked(rows);
+}
+
+bool TableStore::GrowRowIndexLocked(std::size_t rows) {
+    const std::size_t blocks = (rows + kRowsPerBlock - 1) >> kRowBlockShift;
+    return row_offsets_.Grow(rows * sizeof(std::uint16_t), kLocationStep, kLargestImage) &&
+           row_blocks_.Grow(blocks * sizeof(RowBlock), kLocationStep, kLargestImage);
+}
+
+bool TableStore::IndexRowLocked(std::uint32_t location) {
+    const std::uint32_t row = row_count_;
+    const std::uint32_t in_block = row & (kRowsPerBlock - 1);
+    RowBlock& block = reinterpret_cast<RowBlock*>(row_blocks_.Bytes())[row >> kRowBlockShift];
+    std::uint16_t* offsets = reinterpret_cast<std::uint16_t*>(row_offsets_.Bytes());
+    if (in_block == 0) block = RowBlock{location, kNarrowBlock};
+    // Locations only rise as rows are added, so the distance is never negative.
+    const std::uint32_t distance = location - block.first;
+    if (block.wide == kNarrowBlock && distance <= kLongestDistance) {
+        offsets[row] = static_cast<std::uint16_t>(distance);
+        return true;
+    }
+    if (block.wide == kNarrowBlock) {
+        const std::size_t held = static_cast<std::size_t>(wide_blocks_) + 1;
+        if (!wide_locations_.Grow(held * kRowsPerBlock * sizeof(std::uint32_t), kLocationStep, kLargestImage)) {
+            return false;
+        }
+        std::uint32_t* wide = reinterpret_cast<std::uint32_t*>(wide_locations_.Bytes()) +
+                              static_cast<std::size_t>(wide_blocks_) * kRowsPerBlock;
+        for (std::uint32_t k = 0; k < in_block; ++k) wide[k] = block.first + offsets[row - in_block + k];
+        block.wide = wide_blocks_++;
+    }
+    offsets[row] = 0;
+    reinterpret_cast<std::uint32_t*>(wide_locations_.Bytes())[static_cast<std::size_t>(block.wide) * kRowsPerBlock +
+                                                              in_block] = location;
+    return true;
 }
 
 inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
-    std::uint32_t location = reinterpret_cast<const std::uint32_t*>(row_locations_.Bytes())[row_index];
+    const RowBlock& block = reinterpret_cast<const RowBlock*>(row_blocks_.Bytes())[row_index >> kRowBlockShift];
+    const std::uint32_t location =
+        block.wide == kNarrowBlock
+            ? block.first + reinterpret_cast<const std::uint16_t*>(row_offsets_.Bytes())[row_index]
+            : reinterpret_cast<const std::uint32_t*>(
+                  wide_locations_.Bytes())[static_cast<std::size_t>(block.wide) * kRowsPerBlock +
+                                           (row_index & (kRowsPerBlock - 1))];
     const std::uint8_t* const* chunks =
         reinterpret_cast<const std::uint8_t* const*>(chunk_table_.Bytes());
     return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));

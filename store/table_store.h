@@ -62,7 +62,7 @@ struct StoreImageView {
 // record added.
 //
 // AddRow keeps a row in a shorter stored form, packed one after another in chunks that never
-// move, and finds it through a table of row locations:
+// move, and finds it through an index of row locations (about 2 bytes a row):
 //   key (1), first column identifier (2, signed), count (2: bit 15 set for a sparse row, the
 //   other bits the number of positions), [sparse: count identifiers (2 each, rising)],
 //   count cell lengths (1 each; 0 for an empty position), one start offset (2) for each
@@ -184,6 +184,11 @@ private:
     // Room for a stored row of `size` bytes after the last one; nullptr when out of memory.
     std::uint8_t* PlaceRecordLocked(std::size_t size, std::uint32_t& location);
     const std::uint8_t* RecordAt(std::uint32_t row_index) const;
+    // Room in the row index for `rows` rows; false (the store unchanged) when out of memory.
+    bool GrowRowIndexLocked(std::size_t rows);
+    // Enters the location of row row_count_ (which GrowRowIndexLocked has room for); false
+    // when a block that must keep whole locations cannot get the memory.
+    bool IndexRowLocked(std::uint32_t location);
     // The length of the cell of `identifier` in the stored row, and where its scrambled bytes
     // start; 0 when the row has no such field.
     static std::size_t FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
@@ -193,7 +198,13 @@ private:
     ReallocateFunction reallocate_;
     mutable std::mutex lock_;
     MemoryBlock block_;            // header and column table
-    MemoryBlock row_locations_;    // a 32-bit location per row: chunk number and offset
+    // Where each row is: a 32-bit location (chunk number and offset) is kept for the first row
+    // of every block of rows, and each row's distance from it in 16 bits; a block whose rows
+    // spread wider (a long row, a new chunk) keeps their whole locations apart instead.
+    MemoryBlock row_offsets_;      // 16 bits a row: its location less its block's first
+    MemoryBlock row_blocks_;       // a RowBlock per block of rows
+    MemoryBlock wide_locations_;   // the 32-bit locations of every row of the wide blocks
+    std::uint32_t wide_blocks_ = 0;
     MemoryBlock chunk_table_;      // the chunks' addresses
     std::uint32_t row_count_ = 0;  // the header's record count, read without the lock
     std::size_t chunk_count_ = 0;

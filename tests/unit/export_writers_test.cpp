@@ -559,6 +559,26 @@ TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
                                   "12000;Иван Петров 35;София;83993.50;\r\n";
     ASSERT_GT(csv.size(), last_rows.size());
     EXPECT_EQ(csv.substr(csv.size() - last_rows.size()), last_rows);
+
+    // Then boxed text of tables of other widths one after another, each on fresh threads that all
+    // start with rules of the last width: every thread draws its own.
+    auto narrower = ManyRows(9000);
+    const std::string wide_text = Text(Export(table->grid, kExportPlainText, kExportWindowsCodeTable));
+    const std::string narrow_text = Text(Export(narrower->grid, kExportPlainText, kExportWindowsCodeTable));
+    const auto first_rule = [](const std::string& text) {
+        const std::size_t at = text.find("\r\n+-") + 2;
+        return text.substr(at, text.find("\r\n", at) - at);
+    };
+    ASSERT_EQ(first_rule(wide_text), "+-------+-----------------+-----------------+----------+");
+    ASSERT_EQ(first_rule(narrow_text), "+------+-----------------+-----------------+----------+");
+    for (int round = 0; round < 12; ++round) {
+        for (const auto& [grid, expected] : {std::pair{&table->grid, &wide_text}, {&narrower->grid, &narrow_text}}) {
+            MemoryByteSink sink;
+            EXPECT_EQ(ExportTable(*grid, &sink, kExportPlainText, 0, kSampleExportDate, nullptr, 2).rows,
+                      grid == &table->grid ? 12000 : 9000);
+            ASSERT_TRUE(Text(sink.Bytes()) == *expected) << "round " << round;
+        }
+    }
 }
 
 // What a ManyRows export keeps on a disk of `size` bytes: its whole lines (for boxed text,

@@ -122,4 +122,32 @@ TEST_F(ExportFiles, WritesThatFailAreReported) {
     EXPECT_FALSE(ExportTableToHandle(table->grid, INVALID_HANDLE_VALUE, kExportCsv, 0).ok);
 }
 
+// Says stop at its first question.
+class StopAtOnce : public WorkProgress {
+public:
+    bool KeepGoing(std::int64_t, std::int64_t) override {
+        ++asked;
+        return false;
+    }
+    bool Pause(int) override { return false; }
+    int asked = 0;
+};
+
+TEST_F(ExportFiles, RowsMadeOnTwoThreadsAreCancelledAndTheFileRemovedLikeOnOne) {
+    auto small = MakeExportSample();
+    EXPECT_EQ(ExportThreadsFor(small->grid), 1) << "a few rows are not worth a thread";
+    for (int format : {kExportPlainText, kExportTabSeparated, kExportCsv, kExportDbase}) {
+        for (int threads : {1, 2}) {
+            const std::string path = File("stopped-" + std::to_string(format) + "-" + std::to_string(threads));
+            auto table = MakeExportSample();
+            StopAtOnce progress;
+            EXPECT_EQ(ExportTableToFile(table->grid, path.c_str(), format, 0, &progress, threads),
+                      ExportFileResult::Cancelled)
+                << format << " on " << threads;
+            EXPECT_EQ(progress.asked, 1) << format << " on " << threads;
+            EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << format << " on " << threads;
+        }
+    }
+}
+
 }  // namespace
