@@ -46,7 +46,7 @@ IDM_SORT, IDM_FILTER, IDM_RESTORE_ROWS, IDM_CHOOSE_FONT = 222, 223, 224, 291
 IDM_PRINT, IDM_PRINT_SETUP, IDM_EXPORT = 301, 302, 311
 VISIBLE_LIST, VISIBLE_NONE = 101, 702
 TABLE_KEY_COLUMNS, TABLE_FIT_TO_WIDTH = 142, 143
-TABLE_END_TOTAL, TABLE_PAGE_TOTALS, TABLE_BROUGHT_FORWARD = 151, 152, 153
+TABLE_END_TOTAL, TABLE_PAGE_TOTALS, TABLE_BROUGHT_FORWARD, TABLE_GROUP_TOTALS = 151, 152, 153, 154
 COLUMN_LIST, COLUMN_SUM = 101, 135
 SORT_COLUMN, SORT_ORDER, SORT_TYPE = 101, 102, 103
 FILTER_COLUMN, FILTER_FROM, FILTER_TO, FILTER_TYPE = 101, 111, 112, 121
@@ -251,6 +251,20 @@ def scroll_to_first_page_end(app: Lintaro) -> None:
     time.sleep(0.5)
 
 
+def shoot_group_sums(app: Lintaro) -> None:
+    """Sorted by town, with a subtotal after each town's rows."""
+    dialog = open_dialog(app, IDM_SORT, " Сортиране на таблицата")
+    dialog.select_combo(SORT_COLUMN, "Град")
+    dialog.select_combo(SORT_TYPE, "Азбучно")
+    close_dialog(dialog, IDOK)
+    dialog = open_dialog(app, IDM_TABLE_APPEARANCE, " Оформление на таблицата")
+    dialog.set_checked(TABLE_GROUP_TOTALS, True)
+    close_dialog(dialog, IDOK)
+    app.focus()
+    app.key("ctrl+Prior", "Next")
+    shoot(app, "main-group-sums.png")
+
+
 def shoot_sort_and_filter(app: Lintaro) -> None:
     dialog = open_dialog(app, IDM_SORT, " Сортиране на таблицата")
     dialog.select_combo(SORT_COLUMN, "Сума")
@@ -343,6 +357,7 @@ def sales_table_session(env: TestEnvironment, driver: Driver, reports: Path) -> 
         set_up_sums(app)
         scroll_to_first_page_end(app)
         shoot(app, "main-sums.png")
+        shoot_group_sums(app)
         if app.close() != 0:
             raise HarnessError("the program did not end with code 0")
     finally:
