@@ -283,7 +283,7 @@ def shoot_sort_and_filter(app: Lintaro) -> None:
     close_dialog(dialog, IDOK)
     shoot(app, "main-filtered.png")
 
-    # A second filter narrows the first: no sale of March is from Varna and Burgas at once.
+    # A second filter narrows the first: no sale of March reaches a million.
     dialog = open_dialog(app, IDM_FILTER, " Подбор")
     dialog.select_combo(FILTER_COLUMN, "Сума")
     dialog.set_control_text(FILTER_FROM, "1 000 000")
@@ -343,7 +343,7 @@ def shoot_plain_dialogs(app: Lintaro) -> None:
     close_dialog(dialog, IDOK)
 
 
-def sales_table_session(env: TestEnvironment, driver: Driver, reports: Path) -> None:
+def sales_table_session(env: TestEnvironment, driver: Driver) -> None:
     app = Lintaro(env, driver, name="guide-sales")
     try:
         app.start([f"C:\\{REPORTS_FOLDER}\\prodajbi-2026.rdf"])
@@ -448,7 +448,7 @@ def make_all() -> None:
     IMAGES.mkdir(parents=True, exist_ok=True)
     driver = Driver(env.wdrive_exe)
     try:
-        sales_table_session(env, driver, reports)
+        sales_table_session(env, driver)
         wide_table_session(env, driver)
     finally:
         driver.close()
