@@ -376,10 +376,6 @@ def wide_table_session(env: TestEnvironment, driver: Driver) -> None:
         dialog.select_combo(TABLE_KEY_COLUMNS, "3")
         shoot(app, "table-appearance-keys.png", dialog)
         close_dialog(dialog, IDOK)
-        app.key("End")
-        time.sleep(0.5)
-        shoot(app, "wide-table-keys.png")
-        app.key("Home")
 
         # The first page of both column groups on paper: the printer writes PDFs here.
         known = env.pdfs()
@@ -401,7 +397,10 @@ def wide_table_session(env: TestEnvironment, driver: Driver) -> None:
         dialog.select_combo(SETUP_ORIENTATION, "Пейзаж")
         shoot(app, "print-setup-landscape.png", dialog)
         close_dialog(dialog, IDOK)
+        app.key("End")  # the right end, where the sheet's edge now lies
+        time.sleep(0.5)
         shoot(app, "wide-table-landscape.png")
+        app.key("Home")
 
         # Fitted to the width of the sheet.
         dialog = open_dialog(app, IDM_TABLE_APPEARANCE, " Оформление на таблицата")
