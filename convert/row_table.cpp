@@ -103,6 +103,28 @@ bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     return true;
 }
 
+bool RowTable::AppendRows(RowTable& later) {
+    // TakeRow keeps at most UINT32_MAX rows; so does a table joined from two.
+    if (later.rows_.size() > UINT32_MAX - rows_.size()) return false;
+    try {
+        chunks_.reserve(chunks_.size() + later.chunks_.size());
+        rows_.reserve(rows_.size() + later.rows_.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    rows_.insert(rows_.end(), later.rows_.begin(), later.rows_.end());
+    for (auto& chunk : later.chunks_) chunks_.push_back(std::move(chunk));
+    if (!later.chunks_.empty()) {
+        chunk_size_ = later.chunk_size_;
+        chunk_used_ = later.chunk_used_;
+    }
+    later.chunks_.clear();
+    later.rows_.clear();
+    later.chunk_size_ = 0;
+    later.chunk_used_ = 0;
+    return true;
+}
+
 std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
     if (row >= rows_.size()) return 0;
     const std::uint8_t* record = rows_[static_cast<std::size_t>(row)];

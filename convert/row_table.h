@@ -22,6 +22,11 @@ public:
 
     bool TakeRow(const StoreCell* cells, std::size_t count) override;
 
+    // Moves the rows of `later` (read from further on in the file) after these, with no copy of
+    // their records; false, with both tables as they were, when the rows would be too many to
+    // count or out of memory.
+    bool AppendRows(RowTable& later);
+
     std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows_.size()); }
 
     // Copies at most `size` bytes (at least 1) of the cell of column `identifier` in `row` and

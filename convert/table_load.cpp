@@ -90,13 +90,21 @@ bool NativePictureSizes::SizeOf(const char* name, PictureSize& size) const {
 }
 
 TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, const std::string& file_name,
-                                       const std::vector<std::uint8_t>* layout, TableUse use, LoadedTable& table) {
+                                       const std::vector<std::uint8_t>* layout, TableUse use, LoadedTable& table,
+                                       const ReadAtFunction& read_at, std::uint64_t file_size) {
     // The file is read once, in blocks: its rows go into the store as they arrive and only the
     // head is kept, which is applied afterwards (it does not change how the rows are read).
     DataFileTable read;
     std::string head;
     table.rows = std::make_unique<RowTable>();
-    const TableReadResult result = ReadDataFileRows(read_block, head, read, *table.rows);
+    TableReadResult result = TableReadResult::Read;
+    if (read_at) {
+        RowTable later_rows;
+        result = ReadDataFileRowsInHalves(read_at, file_size, head, read, *table.rows, later_rows);
+        if (result == TableReadResult::Read && !table.rows->AppendRows(later_rows)) result = TableReadResult::OutOfMemory;
+    } else {
+        result = ReadDataFileRows(read_block, head, read, *table.rows);
+    }
     if (result == TableReadResult::Unreadable) return TableLoadResult::Unreadable;
 
     table.settings = StartupPrintSettings();
