@@ -564,6 +564,7 @@ TEST(DataFile, RowsReadInTwoHalvesAreTheRowsReadInOrder) {
             ASSERT_TRUE(rows.AppendRows(later_rows));
             EXPECT_EQ(later_rows.RowCount(), 0u);
             ASSERT_EQ(RowTableCells(rows), expected);
+            ExpectColumnReadsAsCells(rows, {10, 11, 12, 13});
             EXPECT_EQ(columns.cut_rows, expected_columns.cut_rows);
             EXPECT_EQ(head, expected_head);
             EXPECT_EQ(columns.header, expected_columns.header);
@@ -575,6 +576,23 @@ TEST(DataFile, RowsReadInTwoHalvesAreTheRowsReadInOrder) {
             EXPECT_GT(split_with_rows, 0u);
         }
     }
+
+    // Rows taken after a join, and tables joined to a joined one, come after its rows.
+    RowTable first;
+    RowTable second;
+    RowTable third;
+    const StoreCell a[] = {{11, 1, "a"}};
+    const StoreCell b[] = {{12, 1, "b"}};
+    const StoreCell c[] = {{11, 1, "c"}, {13, 1, "C"}};
+    const StoreCell d[] = {{11, 1, "d"}};
+    ASSERT_TRUE(first.TakeRow(a, 1) && second.TakeRow(b, 1) && third.TakeRow(c, 2));
+    ASSERT_TRUE(first.AppendRows(second));
+    ASSERT_TRUE(first.TakeRow(d, 1));
+    ASSERT_TRUE(first.AppendRows(third));
+    EXPECT_EQ(second.RowCount(), 0u);
+    EXPECT_EQ(third.RowCount(), 0u);
+    EXPECT_EQ(RowTableCells(first), "11=a|\n12=b|\n11=d|\n11=c|13=C|\n");
+    ExpectColumnReadsAsCells(first, {11, 12, 13});
 
     // A short rows part stays on one thread; a failed read in either half fails the whole. The
     // file comes 16 bytes at a time, so each half reads at offsets of its own.
