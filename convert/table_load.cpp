@@ -147,8 +147,10 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     // Without a header section the file name heads the pages and no footer is applied.
     const std::uint32_t rows = table.rows->RowCount();
     // Rows taken in order need no heights and no pages: the grid gets them unlaid out below
-    // (a sort or filter lays them out as it does in the program).
-    const std::uint32_t laid_out_rows = pages ? rows : 0;
+    // (a sort or filter lays them out as it does in the program). Nor do rows whose columns a
+    // layout file replaces: they are laid out once, in the file's columns and font.
+    const bool laid_out_here = pages && layout == nullptr;
+    const std::uint32_t laid_out_rows = laid_out_here ? rows : 0;
     const bool rebuilt =
         read.header.empty()
             ? RebuildGridFromStoreColumns(grid, table.store.get(), laid_out_rows, file_name.c_str(), nullptr,
@@ -156,7 +158,8 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
             : RebuildGridFromStoreColumns(grid, table.store.get(), laid_out_rows, read.header.c_str(),
                                           read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
     if (!rebuilt) return TableLoadResult::OutOfMemory;
-    if (!pages && (rows > static_cast<std::uint32_t>(INT32_MAX) || !grid.SetRowCountUnlaidOut(static_cast<int>(rows)))) {
+    if (!laid_out_here &&
+        (rows > static_cast<std::uint32_t>(INT32_MAX) || !grid.SetRowCountUnlaidOut(static_cast<int>(rows)))) {
         return TableLoadResult::OutOfMemory;
     }
     if (layout != nullptr) {
