@@ -2,8 +2,11 @@
 #include "convert/convert_run.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -250,7 +253,7 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
     }
 
     // The rows are stored as the file is read, and laid out right after.
-    int read_errno = 0;
+    std::atomic<int> read_errno{0};
     const ReadBlockFunction read_block = [&data, &read_errno](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
         const std::size_t count = std::fread(buffer, 1, capacity, data.file);
         if (count == 0 && std::ferror(data.file) != 0) {
@@ -259,16 +262,32 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         }
         return static_cast<std::ptrdiff_t>(count);
     };
+    // A regular file is also read at offsets, so that its two halves can be read at once.
+    struct stat opened {};
+    const bool regular = ::fstat(::fileno(data.file), &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0;
+    const int descriptor = ::fileno(data.file);
+    const ReadAtFunction read_at = [descriptor, &read_errno](std::uint64_t offset, char* buffer,
+                                                             std::size_t capacity) -> std::ptrdiff_t {
+        for (;;) {
+            if (offset > static_cast<std::uint64_t>(INT64_MAX)) return 0;
+            const ssize_t count = ::pread(descriptor, buffer, capacity, static_cast<off_t>(offset));
+            if (count >= 0) return count;
+            if (errno == EINTR) continue;
+            read_errno = errno;
+            return -1;
+        }
+    };
     const bool cells_only = arguments.target == ConvertTarget::TabSeparated || arguments.target == ConvertTarget::Csv ||
                             arguments.target == ConvertTarget::Dbase;
     const TableUse use = cells_only ? TableUse::CellsInOrder : TableUse::Pages;
     auto table = std::make_unique<LoadedTable>();
     switch (LoadTableForConversion(read_block, arguments.data_file, arguments.layout_file.empty() ? nullptr : &layout,
-                                   use, *table)) {
+                                   use, *table, regular ? read_at : nullptr,
+                                   regular ? static_cast<std::uint64_t>(opened.st_size) : 0)) {
         case TableLoadResult::Loaded: break;
         case TableLoadResult::Unreadable:
             return reporter.Fail(kConvertUnreadableData,
-                                 "cannot read " + arguments.data_file + ": " + std::strerror(read_errno));
+                                 "cannot read " + arguments.data_file + ": " + std::strerror(read_errno.load()));
         case TableLoadResult::NotATable:
             return reporter.Fail(kConvertUnreadableData, arguments.data_file + " holds no table (no titles line before \"Data:\")");
         case TableLoadResult::OutOfMemory:

@@ -55,6 +55,7 @@ std::uint8_t* RowTable::Place(std::size_t size) {
 }
 
 bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
+    if (later_ != nullptr) return RowCount() < UINT32_MAX && later_->TakeRow(cells, count);
     if (rows_.size() >= UINT32_MAX || count > kMostPositions || (count != 0 && cells == nullptr)) return false;
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -103,8 +104,28 @@ bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     return true;
 }
 
+bool RowTable::AppendRows(RowTable& later) {
+    // TakeRow keeps at most UINT32_MAX rows; so does a table joined from two.
+    if (later.RowCount() > UINT32_MAX - RowCount()) return false;
+    if (later_ != nullptr) return later_->AppendRows(later);
+    // Moved whole, the rows' index is not copied into fresh memory.
+    std::unique_ptr<RowTable> moved(new (std::nothrow) RowTable);
+    if (moved == nullptr) return false;
+    moved->chunks_ = std::move(later.chunks_);
+    moved->rows_ = std::move(later.rows_);
+    moved->later_ = std::move(later.later_);
+    moved->chunk_size_ = later.chunk_size_;
+    moved->chunk_used_ = later.chunk_used_;
+    later.chunks_.clear();
+    later.rows_.clear();
+    later.chunk_size_ = 0;
+    later.chunk_used_ = 0;
+    later_ = std::move(moved);
+    return true;
+}
+
 std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
-    if (row >= rows_.size()) return 0;
+    if (row >= rows_.size()) return later_ != nullptr ? later_->FindCell(row - rows_.size(), identifier, bytes) : 0;
     const std::uint8_t* record = rows_[static_cast<std::size_t>(row)];
     const std::int32_t first = ReadInt16(record);
     const std::uint16_t count = ReadUint16(record + 2);

@@ -22,7 +22,14 @@ public:
 
     bool TakeRow(const StoreCell* cells, std::size_t count) override;
 
-    std::uint32_t RowCount() const { return static_cast<std::uint32_t>(rows_.size()); }
+    // Moves the rows of `later` (read from further on in the file) after these, with no copy of
+    // their records or of their index; rows taken afterwards come after them. False, with both
+    // tables as they were, when the rows would be too many to count or out of memory.
+    bool AppendRows(RowTable& later);
+
+    std::uint32_t RowCount() const {
+        return static_cast<std::uint32_t>(rows_.size() + (later_ != nullptr ? later_->RowCount() : 0));
+    }
 
     // Copies at most `size` bytes (at least 1) of the cell of column `identifier` in `row` and
     // returns their number; 0 for a row out of range or a column the row has no cell in.
@@ -47,6 +54,7 @@ private:
     std::size_t chunk_used_ = 0;
     std::size_t chunk_size_ = 0;
     std::vector<const std::uint8_t*> rows_;
+    std::unique_ptr<RowTable> later_;  // the rows after rows_, moved in whole by AppendRows
 };
 
 #endif

@@ -90,13 +90,21 @@ bool NativePictureSizes::SizeOf(const char* name, PictureSize& size) const {
 }
 
 TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, const std::string& file_name,
-                                       const std::vector<std::uint8_t>* layout, TableUse use, LoadedTable& table) {
+                                       const std::vector<std::uint8_t>* layout, TableUse use, LoadedTable& table,
+                                       const ReadAtFunction& read_at, std::uint64_t file_size) {
     // The file is read once, in blocks: its rows go into the store as they arrive and only the
     // head is kept, which is applied afterwards (it does not change how the rows are read).
     DataFileTable read;
     std::string head;
     table.rows = std::make_unique<RowTable>();
-    const TableReadResult result = ReadDataFileRows(read_block, head, read, *table.rows);
+    TableReadResult result = TableReadResult::Read;
+    if (read_at) {
+        RowTable later_rows;
+        result = ReadDataFileRowsInHalves(read_at, file_size, head, read, *table.rows, later_rows);
+        if (result == TableReadResult::Read && !table.rows->AppendRows(later_rows)) result = TableReadResult::OutOfMemory;
+    } else {
+        result = ReadDataFileRows(read_block, head, read, *table.rows);
+    }
     if (result == TableReadResult::Unreadable) return TableLoadResult::Unreadable;
 
     table.settings = StartupPrintSettings();
@@ -139,8 +147,10 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
     // Without a header section the file name heads the pages and no footer is applied.
     const std::uint32_t rows = table.rows->RowCount();
     // Rows taken in order need no heights and no pages: the grid gets them unlaid out below
-    // (a sort or filter lays them out as it does in the program).
-    const std::uint32_t laid_out_rows = pages ? rows : 0;
+    // (a sort or filter lays them out as it does in the program). Nor do rows whose columns a
+    // layout file replaces: they are laid out once, in the file's columns and font.
+    const bool laid_out_here = pages && layout == nullptr;
+    const std::uint32_t laid_out_rows = laid_out_here ? rows : 0;
     const bool rebuilt =
         read.header.empty()
             ? RebuildGridFromStoreColumns(grid, table.store.get(), laid_out_rows, file_name.c_str(), nullptr,
@@ -148,7 +158,8 @@ TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, cons
             : RebuildGridFromStoreColumns(grid, table.store.get(), laid_out_rows, read.header.c_str(),
                                           read.footer.empty() ? nullptr : read.footer.c_str(), natural_widths);
     if (!rebuilt) return TableLoadResult::OutOfMemory;
-    if (!pages && (rows > static_cast<std::uint32_t>(INT32_MAX) || !grid.SetRowCountUnlaidOut(static_cast<int>(rows)))) {
+    if (!laid_out_here &&
+        (rows > static_cast<std::uint32_t>(INT32_MAX) || !grid.SetRowCountUnlaidOut(static_cast<int>(rows)))) {
         return TableLoadResult::OutOfMemory;
     }
     if (layout != nullptr) {

@@ -78,9 +78,11 @@ enum class TableUse {
 // default printer "PDF": the head sets settings, font and printer; the store and the grid
 // follow; a layout file's bytes (when `layout` is given) replace the columns, style and font;
 // then, for TableUse::Pages, the font is measured and the table paginated for the printer.
-// `table` must be freshly made.
+// `table` must be freshly made. A file that can also be read at offsets (`read_at` set, with its
+// size when opened) has a big rows part read in two halves at once; `read_block` is not used then.
 [[nodiscard]] TableLoadResult LoadTableForConversion(const ReadBlockFunction& read_block, const std::string& file_name,
                                                      const std::vector<std::uint8_t>* layout, TableUse use,
-                                                     LoadedTable& table);
+                                                     LoadedTable& table, const ReadAtFunction& read_at = nullptr,
+                                                     std::uint64_t file_size = 0);
 
 #endif

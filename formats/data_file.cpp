@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "formats/key_search.h"
@@ -193,6 +195,13 @@ public:
         held_.clear();
     }
 
+    // Lines that end the first half of a file split in two are rows only when the second half
+    // has a row: they are handed over then.
+    template <typename RowFunction>
+    void ReleaseHeldLines(RowFunction& row) {
+        ReleaseHeld(row);
+    }
+
 private:
     template <typename RowFunction>
     void EndLine(std::string_view line, RowFunction& row) {
@@ -242,9 +251,11 @@ public:
         if (!stored) return;
         if (CollectCells(line, cells_, column_count_)) ++cut_rows_;
         stored = rows_.TakeRow(cells_.data(), cells_.size());
+        ++lines;
     }
 
     bool stored = true;
+    std::uint64_t lines = 0;  // the lines handed on as rows
 
 private:
     DataRowReceiver& rows_;
@@ -321,10 +332,121 @@ std::size_t ReadUpToTheRows(const ReadBlockFunction& read_block, char* block, st
     }
 }
 
-// `rows` null: the rows go into the new store.
+// Where a file read at offsets is, for a reading of its rows in two halves.
+struct HalvesReading {
+    const ReadAtFunction& read_at;
+    std::uint64_t file_size;
+    std::uint64_t halves_from_bytes;
+    const std::uint64_t& read_up_to;  // the bytes read in order so far, the head and `first_rows`
+    DataRowReceiver& later_rows;
+    std::uint32_t later_cut_rows = 0;
+};
+
+std::ptrdiff_t ReadAt(const ReadAtFunction& read_at, std::uint64_t offset, char* block) {
+    const std::ptrdiff_t count = read_at(offset, block, kReadBlockSize);
+    return count < 0 || static_cast<std::size_t>(count) > kReadBlockSize ? -1 : count;
+}
+
+// The first half: the rows from the start of the rows part up to and with the first CR at or
+// after `middle` (where the second half starts), or to the end of the file when there is none.
+// `split` tells which.
+TableReadResult ReadFirstHalf(const HalvesReading& halves, std::string_view first_rows, std::uint64_t middle,
+                              char* block, DataLineSplitter& lines, RowAdder& add_row, bool& split) {
+    split = false;
+    std::string_view bytes = first_rows;
+    std::uint64_t offset = halves.read_up_to - first_rows.size();
+    for (;;) {
+        if (offset + bytes.size() > middle) {
+            const std::size_t from = middle > offset ? static_cast<std::size_t>(middle - offset) : 0;
+            const std::size_t line_end = bytes.find('\r', from);
+            if (line_end != std::string_view::npos) {
+                bytes = bytes.substr(0, line_end + 1);
+                split = true;
+            }
+        }
+        lines.Feed(bytes, add_row);
+        if (!add_row.stored) return TableReadResult::OutOfMemory;
+        if (split) return TableReadResult::Read;
+        offset += bytes.size();
+        const std::ptrdiff_t count = ReadAt(halves.read_at, offset, block);
+        if (count < 0) return TableReadResult::Unreadable;
+        if (count == 0) break;
+        bytes = std::string_view(block, static_cast<std::size_t>(count));
+    }
+    lines.Finish(add_row);
+    return add_row.stored ? TableReadResult::Read : TableReadResult::OutOfMemory;
+}
+
+// The second half: the rows after the first CR at or after `middle`, to the end of the file.
+TableReadResult ReadSecondHalf(const HalvesReading& halves, std::uint64_t middle, DataLineSplitter& lines,
+                               RowAdder& add_row) {
+    std::unique_ptr<char[]> block(new (std::nothrow) char[kReadBlockSize]);
+    if (block == nullptr) return TableReadResult::OutOfMemory;
+    std::uint64_t offset = middle;
+    bool started = false;
+    for (;;) {
+        const std::ptrdiff_t count = ReadAt(halves.read_at, offset, block.get());
+        if (count < 0) return TableReadResult::Unreadable;
+        if (count == 0) break;
+        offset += static_cast<std::uint64_t>(count);
+        std::string_view bytes(block.get(), static_cast<std::size_t>(count));
+        if (!started) {
+            const std::size_t line_end = bytes.find('\r');
+            if (line_end == std::string_view::npos) continue;
+            bytes.remove_prefix(line_end + 1);
+            started = true;
+        }
+        lines.Feed(bytes, add_row);
+        if (!add_row.stored) return TableReadResult::OutOfMemory;
+    }
+    lines.Finish(add_row);
+    return add_row.stored ? TableReadResult::Read : TableReadResult::OutOfMemory;
+}
+
+// Reads the rows part in two halves at once, the second on a thread of its own (or after the
+// first when no thread can be started), and hands over the lines that end the first half once
+// the second is known to have rows. Unreadable or OutOfMemory in the first half wins, as it
+// would have stopped a reading in order first.
+TableReadResult ReadRowsInHalves(HalvesReading& halves, std::string_view first_rows, std::uint64_t middle, char* block,
+                                 DataLineSplitter& lines, RowAdder& add_row, std::size_t column_count) {
+    DataLineSplitter later_lines;
+    RowAdder later_add_row(halves.later_rows, column_count, halves.later_cut_rows);
+    TableReadResult later = TableReadResult::Read;
+    const auto read_second_half = [&] {
+        try {
+            later = ReadSecondHalf(halves, middle, later_lines, later_add_row);
+        } catch (const std::bad_alloc&) {
+            later = TableReadResult::OutOfMemory;
+        }
+    };
+    std::thread second;
+    try {
+        second = std::thread(read_second_half);
+    } catch (const std::system_error&) {
+    }
+    bool split = false;
+    TableReadResult first = TableReadResult::Read;
+    try {
+        first = ReadFirstHalf(halves, first_rows, middle, block, lines, add_row, split);
+    } catch (const std::bad_alloc&) {
+        first = TableReadResult::OutOfMemory;
+    }
+    if (second.joinable()) second.join();
+    else read_second_half();
+    if (first != TableReadResult::Read) return first;
+    if (later != TableReadResult::Read) return later;
+    if (split && later_add_row.lines != 0) {
+        lines.ReleaseHeldLines(add_row);
+        if (!add_row.stored) return TableReadResult::OutOfMemory;
+    }
+    return TableReadResult::Read;
+}
+
+// `rows` null: the rows go into the new store. `halves` set: the file is also read at offsets.
 TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::string& head,
                                    DataFileTable& table, MillisecondClock clock,
-                                   ReallocateFunction reallocate, DataRowReceiver* rows) {
+                                   ReallocateFunction reallocate, DataRowReceiver* rows,
+                                   HalvesReading* halves = nullptr) {
     std::unique_ptr<char[]> block(new (std::nothrow) char[kReadBlockSize]);
     if (block == nullptr) return TableReadResult::OutOfMemory;
 
@@ -359,8 +481,22 @@ TableReadResult ReadDataFileBlocks(const ReadBlockFunction& read_block, std::str
     if (data_line_end != kNotFound) {
         DataLineSplitter lines;
         StoreRowReceiver into_store(*loaded.store);
-        RowAdder add_row(rows != nullptr ? *rows : into_store,
-                         static_cast<std::size_t>(loaded.store->CountColumns()), loaded.cut_rows);
+        const auto column_count = static_cast<std::size_t>(loaded.store->CountColumns());
+        RowAdder add_row(rows != nullptr ? *rows : into_store, column_count, loaded.cut_rows);
+        const std::uint64_t rows_start = data_line_end + 1;
+        if (halves != nullptr && halves->file_size > rows_start &&
+            halves->file_size - rows_start >= std::max<std::uint64_t>(halves->halves_from_bytes, 2)) {
+            const std::uint64_t middle = rows_start + (halves->file_size - rows_start) / 2;
+            const TableReadResult read =
+                ReadRowsInHalves(*halves, first_rows, middle, block.get(), lines, add_row, column_count);
+            if (read != TableReadResult::Read) return read;
+            if (halves->later_cut_rows > UINT32_MAX - loaded.cut_rows) return TableReadResult::OutOfMemory;
+            loaded.cut_rows += halves->later_cut_rows;
+            prefix.resize(rows_start);
+            ReadHeaderAndFooter(prefix, loaded);
+            table = std::move(loaded);
+            return TableReadResult::Read;
+        }
         lines.Feed(first_rows, add_row);
         prefix.resize(data_line_end + 1);
         prefix.shrink_to_fit();
@@ -435,6 +571,24 @@ TableReadResult ReadDataFileRows(const ReadBlockFunction& read_block, std::strin
                                  DataRowReceiver& rows) {
     try {
         return ReadDataFileBlocks(read_block, head, table, nullptr, nullptr, &rows);
+    } catch (const std::bad_alloc&) {
+        return TableReadResult::OutOfMemory;
+    }
+}
+
+TableReadResult ReadDataFileRowsInHalves(const ReadAtFunction& read_at, std::uint64_t file_size, std::string& head,
+                                         DataFileTable& table, DataRowReceiver& rows, DataRowReceiver& later_rows,
+                                         std::uint64_t halves_from_bytes) {
+    // The head is read in order as from any other reader; so are the rows of a short file.
+    std::uint64_t read_up_to = 0;
+    const ReadBlockFunction read_block = [&](char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+        const std::ptrdiff_t count = read_at(read_up_to, buffer, capacity);
+        if (count > 0) read_up_to += static_cast<std::uint64_t>(count);
+        return count;
+    };
+    HalvesReading halves{read_at, file_size, halves_from_bytes, read_up_to, later_rows};
+    try {
+        return ReadDataFileBlocks(read_block, head, table, nullptr, nullptr, &rows, &halves);
     } catch (const std::bad_alloc&) {
         return TableReadResult::OutOfMemory;
     }

@@ -75,6 +75,25 @@ public:
 [[nodiscard]] TableReadResult ReadDataFileRows(const ReadBlockFunction& read_block, std::string& head,
                                                DataFileTable& table, DataRowReceiver& rows);
 
+// Reads the data file's bytes at `offset`, for a file that can be read anywhere (a regular file):
+// puts up to `capacity` bytes into `buffer` and returns their number, 0 past the end of the file,
+// or -1 when reading failed. Called from two threads at once.
+using ReadAtFunction = std::function<std::ptrdiff_t(std::uint64_t offset, char* buffer, std::size_t capacity)>;
+
+// Rows parts shorter than this are read on one thread: a second would not have started yet.
+constexpr std::uint64_t kRowsInHalvesFromBytes = std::uint64_t{8} << 20;
+
+// ReadDataFileRows for a file read at offsets, `file_size` bytes long when it was opened: when
+// its rows part is `halves_from_bytes` long or more, it is split after the first line end from its
+// middle and the halves are read at once on two threads, the first half's rows handed to `rows`,
+// the second half's to `later_rows` (each receiver is called on one thread only); otherwise every
+// row goes to `rows`. Either way the receivers get exactly the rows ReadDataFileRows hands over,
+// all of `rows`' before all of `later_rows`', and `table.cut_rows` counts both.
+[[nodiscard]] TableReadResult ReadDataFileRowsInHalves(const ReadAtFunction& read_at, std::uint64_t file_size,
+                                                       std::string& head, DataFileTable& table, DataRowReceiver& rows,
+                                                       DataRowReceiver& later_rows,
+                                                       std::uint64_t halves_from_bytes = kRowsInHalvesFromBytes);
+
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.
 std::string DataDirectoryOf(std::string_view file_name);

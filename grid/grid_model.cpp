@@ -150,6 +150,8 @@ struct PairedWidest {
 // Rows of a table big enough to be measured on two threads.
 constexpr int kLinesForTwoThreads = 50000;
 
+int WriteDecimal(std::uint32_t value, char* buffer);
+
 // The widest paired widths of the paired columns over the data rows among layout lines
 // [first, end), a block of rows at a time. Touches nothing but `widest`: it may run on a
 // thread of its own. False when memory ran out.
@@ -160,17 +162,32 @@ bool MeasurePairedColumns(const GridModel& model, const CellTextSource& source, 
         widest.assign(paired.columns.size(), 0);
         std::vector<char> texts(static_cast<std::size_t>(kBlockRows) * kCellTextStride);
         std::uint32_t keys[kBlockRows];
+        std::uint32_t ordinals[kBlockRows];
         std::uint8_t lengths[kBlockRows];
         for (int next = first; next < end;) {
             int rows = 0;
             for (; next < end && rows < kBlockRows; ++next) {
                 const LayoutLine line = model.Line(next);
-                if (line.kind == LineKind::DataRow) keys[rows++] = line.key;
+                if (line.kind != LineKind::DataRow) continue;
+                keys[rows] = line.key;
+                ordinals[rows++] = line.ordinal;
             }
             for (std::size_t n = 0; n < paired.columns.size(); ++n) {
                 const PairedColumns::Column& column = paired.columns[n];
-                source.FetchColumn(column.source, keys, rows, texts.data(), lengths);
                 std::uint64_t block_widest = widest[n];
+                if (column.source == kRowNumberSource) {
+                    // The row numbers are the ordinals as CellText writes them (none for 0).
+                    for (int k = 0; k < rows; ++k) {
+                        if (ordinals[k] == 0) continue;
+                        char digits[12];
+                        const int length = WriteDecimal(ordinals[k], digits);
+                        block_widest = WiderPair(block_widest, AddPairedWidths(*column.widths, digits,
+                                                                               static_cast<std::size_t>(length)));
+                    }
+                    widest[n] = block_widest;
+                    continue;
+                }
+                source.FetchColumn(column.source, keys, rows, texts.data(), lengths);
                 for (int k = 0; k < rows; ++k) {
                     block_widest = WiderPair(block_widest,
                                              AddPairedWidths(*column.widths, &texts[static_cast<std::size_t>(k) * kCellTextStride], lengths[k]));
@@ -735,8 +752,9 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
             if (bold) select_bold(false);
         };
 
-        // Plain text columns are measured a block of rows at a time from a column read, with
-        // both devices' byte widths in one table: on a big table the cells are most of the work.
+        // Plain text columns (and the row numbers) are measured a block of rows at a time from a
+        // column read, with both devices' byte widths in one table: on a big table the cells are
+        // most of the work.
         PairedByteWidths regular_widths, bold_widths;
         const bool regular_paired = PairByteWidths(screen.Meter(), print.Meter(), regular_widths);
         select_bold(true);
@@ -746,7 +764,7 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
         if (cell_text_source_.Present()) {
             for (int i = 0; i < count; ++i) {
                 const GridColumn& column = columns[i];
-                if (!measured(i) || column.source == kRowNumberSource || column.type == ColumnType::Picture ||
+                if (!measured(i) || column.type == ColumnType::Picture ||
                     (column.flags & (ColumnFlags::TextFlow | ColumnFlags::Abbreviate))) {
                     continue;
                 }
@@ -794,7 +812,9 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
         }
 
         // The other columns (all of them when the column reads ran out of memory) cell by cell.
-        for (int l = 0; l < line_count; ++l) {
+        bool any_cell_by_cell = false;
+        for (int i = 0; i < count; ++i) any_cell_by_cell = any_cell_by_cell || (measured(i) && !(paired_whole && paired.Has(i)));
+        for (int l = 0; any_cell_by_cell && l < line_count; ++l) {
             const LayoutLine line = Line(l);
             if (line.kind != LineKind::DataRow) continue;
             for (int i = 0; i < count; ++i) {

@@ -894,6 +894,36 @@ def test_a_big_conversion_shows_progress_on_a_terminal_only_and_an_ended_one_lea
 
 
 
+@pytest.mark.parametrize("middle", ["long row", "empty lines"])
+def test_a_big_file_converts_as_the_same_table_read_through_a_pipe(test_env, tmp_path, middle):
+    # A big file's rows are read in two halves at once, a pipe's in order: whatever lies at the
+    # middle of the rows (a row cut at the record limit, empty and LF-only lines), with CR-only
+    # line ends among CR LF ones, both give the same bytes.
+    made = tmp_path / "made.rdf"
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(made), "--rows", "130000"], check=True)
+    raw = made.read_bytes()
+    rows_start = raw.index(b"Data:\r\n") + len(b"Data:\r\n")
+    rows = raw[rows_start:].split(b"\r\n")
+    body = b"".join(row + (b"\r" if n % 3 == 0 else b"\r\n") for n, row in enumerate(rows[:-1]))
+    at_middle = (b"\t".join([b"x" * 250] * 300) + b"\r\n" if middle == "long row"
+                 else b"\r\n\r\n\n\r" * 3000 + b"\r" * 1000)
+    half = body.index(b"\r", len(body) // 2) + 1
+    data = tmp_path / "big.rdf"
+    data.write_bytes(raw[:rows_start] + body[:half] + at_middle + body[half:])
+    assert data.stat().st_size > 8 << 20  # big enough to be read in halves
+    for target in ("csv", "dbf"):
+        from_file = tmp_path / f"file.{target}"
+        from_pipe = tmp_path / f"pipe.{target}"
+        assert convert(test_env, data, "--to", target, "-o", from_file).returncode == 0
+        piped = subprocess.run(["bash", "-c", 'exec "$0" <(cat "$1") --to "$2" -o "$3"', str(test_env.convert_exe),
+                                str(data), target, str(from_pipe)], capture_output=True)
+        assert piped.returncode == 0, piped.stderr
+        assert from_file.read_bytes() == from_pipe.read_bytes(), target
+    written = from_file.read_bytes()
+    # Every row made one record: the table's, the row at the middle and its empty rows.
+    assert struct.unpack_from("<I", written, 4)[0] == 130000 + (1 if middle == "long row" else 3000 * 3 + 1000)
+
+
 def test_the_converter_sorts_and_filters_as_the_export_job_does_byte_for_byte(app_factory, test_env, tmp_path):
     # (data file, the steps as the converter spells them); the job spells them with "/".
     cases = [

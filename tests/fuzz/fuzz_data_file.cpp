@@ -105,6 +105,51 @@ void CheckRowsKeptApart(std::string_view file, TableReadResult whole_read, const
     }
 }
 
+// The rows part read in two halves at once must give the rows of one reading in order, wherever
+// its middle falls: the size the file is said to have (from its first byte) moves the middle.
+void CheckRowsReadInHalves(std::string_view file) {
+    const auto read_whole = [&, at = std::size_t{0}](char* buffer, std::size_t capacity) mutable {
+        const std::size_t count = std::min(capacity, file.size() - at);
+        std::memcpy(buffer, file.data() + at, count);
+        at += count;
+        return static_cast<std::ptrdiff_t>(count);
+    };
+    std::string expected_head;
+    DataFileTable expected_columns;
+    RowTable expected;
+    const TableReadResult expected_read = ReadDataFileRows(read_whole, expected_head, expected_columns, expected);
+
+    const ReadAtFunction read_at = [&](std::uint64_t offset, char* buffer, std::size_t capacity) {
+        const std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(offset, file.size()));
+        const std::size_t count = std::min(capacity, file.size() - from);
+        std::memcpy(buffer, file.data() + from, count);
+        return static_cast<std::ptrdiff_t>(count);
+    };
+    const std::uint64_t said_size =
+        file.empty() ? 0 : file.size() * (1 + static_cast<unsigned char>(file.front()) % 16) / 8;
+    std::string head;
+    DataFileTable columns;
+    RowTable rows;
+    RowTable later_rows;
+    const TableReadResult read = ReadDataFileRowsInHalves(read_at, said_size, head, columns, rows, later_rows, 2);
+    if (read != expected_read || head != expected_head) std::abort();
+    if (read != TableReadResult::Read) return;
+    if (!rows.AppendRows(later_rows) || later_rows.RowCount() != 0) std::abort();
+    if (rows.RowCount() != expected.RowCount() || columns.cut_rows != expected_columns.cut_rows) std::abort();
+    if (columns.header != expected_columns.header || columns.footer != expected_columns.footer) std::abort();
+    char cell[256];
+    char expected_cell[256];
+    for (std::uint32_t row = 0; row < rows.RowCount() && row < 4096; ++row) {
+        for (int identifier = 9; identifier < 11 + 70; ++identifier) {
+            const int length = RowTable::FetchCell(&rows, static_cast<int>(row), identifier, cell, 255);
+            const int expected_length = RowTable::FetchCell(&expected, static_cast<int>(row), identifier, expected_cell, 255);
+            if (length != expected_length || std::memcmp(cell, expected_cell, static_cast<std::size_t>(length)) != 0) {
+                std::abort();
+            }
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -122,6 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TableReadResult read = ReadDataFileTable(file, table, [] { return 321; }, LimitedReallocate);
     CheckReadInBlocks(file, read, table);
     CheckRowsKeptApart(file, read, table);
+    CheckRowsReadInHalves(file);
     if (read != TableReadResult::Read) {
         if (table.store != nullptr) std::abort();  // a failed read leaves the table untouched
         return 0;

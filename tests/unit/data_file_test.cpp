@@ -493,6 +493,138 @@ TEST(DataFile, RowsKeptApartFromTheStoreHoldTheCellsTheStoreHolds) {
     EXPECT_EQ(rows.RowCount(), 1u);
 }
 
+// Every cell of identifiers 9 to 340 of every row, one line per row.
+std::string RowTableCells(const RowTable& rows) {
+    std::string cells;
+    for (std::uint32_t row = 0; row < rows.RowCount(); ++row) {
+        for (int identifier = 9; identifier <= 340; ++identifier) {
+            char buffer[256];
+            const int length = RowTable::FetchCell(const_cast<RowTable*>(&rows), static_cast<int>(row), identifier,
+                                                   buffer, 255);
+            if (length != 0) cells += std::to_string(identifier) + "=" + std::string(buffer, length) + "|";
+        }
+        cells += "\n";
+    }
+    return cells;
+}
+
+TEST(DataFile, RowsReadInTwoHalvesAreTheRowsReadInOrder) {
+    // The second half starts after the first CR from the middle of the rows part; wherever that
+    // middle falls (moved here by the size the file is said to have), the joined halves hold the
+    // rows, cells and cut rows of one reading in order.
+    std::string cut_row;
+    for (int i = 0; i < 300; ++i) cut_row += std::string(250, static_cast<char>('a' + i % 26)) + "\t";
+    const std::string files[] = {
+        kFurniture,
+        // CR-only and CR LF line ends; empty and LF-only lines inside and at the end.
+        "Titles:\rA\tB\tC\rData:\r\r\rx\r\n\n\r\t\tz\r\t\t\r\r\n\n\n",
+        "Titles:\rA\rData:\r1\r\r\n\r\n\n\r\rlast",
+        "Titles:\rA\rData:\r1\r\r\n\n\r\n\r",
+        // A row far longer than the rest across the middle; a last row with no line end.
+        "Titles:\r\nA\tB\r\nData:\r\n1\t2\r\n" + std::string(3000, 'w') + "\t  x  \r\n3\r\n" + std::string(900, 'z'),
+        // Rows cut at the record limit on either side of the middle, counted once each.
+        "Titles:\r\nA\tB\r\nData:\r\n" + cut_row + "\r\nshort\r\n" + cut_row + "\r\n",
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file.substr(0, 40));
+        const ReadBlockFunction read_block = [&, at = std::size_t{0}](char* buffer, std::size_t capacity) mutable {
+            const std::size_t count = std::min(capacity, file.size() - at);
+            std::memcpy(buffer, file.data() + at, count);
+            at += count;
+            return static_cast<std::ptrdiff_t>(count);
+        };
+        std::string expected_head;
+        DataFileTable expected_columns;
+        RowTable expected_rows;
+        ASSERT_EQ(ReadDataFileRows(read_block, expected_head, expected_columns, expected_rows), TableReadResult::Read);
+        const std::string expected = RowTableCells(expected_rows);
+
+        const std::size_t rows_start = file.find('\r', file.find("Data:")) + 1;
+        std::size_t split_with_rows = 0;
+        std::size_t next_line_end = rows_start;
+        for (std::size_t middle = rows_start + 1; middle < file.size(); ++middle) {
+            // Every middle near a line end and a few between them.
+            if (next_line_end + 2 < middle) next_line_end = std::min(file.find('\r', middle - 2), file.size());
+            if (next_line_end > middle + 2 && middle % 1999 != 0) continue;
+            SCOPED_TRACE(middle);
+            const ReadAtFunction read_at = [&](std::uint64_t offset, char* buffer, std::size_t capacity) {
+                const std::size_t from = std::min<std::size_t>(offset, file.size());
+                const std::size_t count = std::min(capacity, file.size() - from);
+                std::memcpy(buffer, file.data() + from, count);
+                return static_cast<std::ptrdiff_t>(count);
+            };
+            std::string head;
+            DataFileTable columns;
+            RowTable rows;
+            RowTable later_rows;
+            const std::uint64_t said_size = rows_start + 2 * (middle - rows_start);
+            ASSERT_EQ(ReadDataFileRowsInHalves(read_at, said_size, head, columns, rows, later_rows, 2),
+                      TableReadResult::Read);
+            if (later_rows.RowCount() != 0) ++split_with_rows;
+            ASSERT_TRUE(rows.AppendRows(later_rows));
+            EXPECT_EQ(later_rows.RowCount(), 0u);
+            ASSERT_EQ(RowTableCells(rows), expected);
+            ExpectColumnReadsAsCells(rows, {10, 11, 12, 13});
+            EXPECT_EQ(columns.cut_rows, expected_columns.cut_rows);
+            EXPECT_EQ(head, expected_head);
+            EXPECT_EQ(columns.header, expected_columns.header);
+            EXPECT_EQ(columns.footer, expected_columns.footer);
+            EXPECT_EQ(columns.store->CountColumns(), expected_columns.store->CountColumns());
+        }
+        // The second half did read rows (unless only the first row is one).
+        if (expected_rows.RowCount() > 1) {
+            EXPECT_GT(split_with_rows, 0u);
+        }
+    }
+
+    // Rows taken after a join, and tables joined to a joined one, come after its rows.
+    RowTable first;
+    RowTable second;
+    RowTable third;
+    const StoreCell a[] = {{11, 1, "a"}};
+    const StoreCell b[] = {{12, 1, "b"}};
+    const StoreCell c[] = {{11, 1, "c"}, {13, 1, "C"}};
+    const StoreCell d[] = {{11, 1, "d"}};
+    ASSERT_TRUE(first.TakeRow(a, 1) && second.TakeRow(b, 1) && third.TakeRow(c, 2));
+    ASSERT_TRUE(first.AppendRows(second));
+    ASSERT_TRUE(first.TakeRow(d, 1));
+    ASSERT_TRUE(first.AppendRows(third));
+    EXPECT_EQ(second.RowCount(), 0u);
+    EXPECT_EQ(third.RowCount(), 0u);
+    EXPECT_EQ(RowTableCells(first), "11=a|\n12=b|\n11=d|\n11=c|13=C|\n");
+    ExpectColumnReadsAsCells(first, {11, 12, 13});
+
+    // A short rows part stays on one thread; a failed read in either half fails the whole. The
+    // file comes 16 bytes at a time, so each half reads at offsets of its own.
+    const std::string file = kFurniture;
+    const std::size_t rows_start = file.find("1\tChair");
+    for (const std::uint64_t fail_from : {std::uint64_t{UINT64_MAX}, std::uint64_t{rows_start + 30},
+                                          std::uint64_t{rows_start + 10}, std::uint64_t{10}}) {
+        SCOPED_TRACE(fail_from);
+        const ReadAtFunction read_at = [&](std::uint64_t offset, char* buffer, std::size_t capacity) -> std::ptrdiff_t {
+            if (offset >= fail_from) return -1;
+            const std::size_t from = std::min<std::size_t>(offset, file.size());
+            const std::size_t count = std::min({capacity, file.size() - from, std::size_t{16}});
+            std::memcpy(buffer, file.data() + from, count);
+            return static_cast<std::ptrdiff_t>(count);
+        };
+        std::string head;
+        DataFileTable columns;
+        RowTable rows;
+        RowTable later_rows;
+        if (fail_from == UINT64_MAX) {
+            ASSERT_EQ(ReadDataFileRowsInHalves(read_at, file.size(), head, columns, rows, later_rows),
+                      TableReadResult::Read);
+            EXPECT_EQ(rows.RowCount(), 2u);
+            EXPECT_EQ(later_rows.RowCount(), 0u);
+        } else {
+            EXPECT_EQ(ReadDataFileRowsInHalves(read_at, file.size(), head, columns, rows, later_rows, 2),
+                      TableReadResult::Unreadable);
+            EXPECT_EQ(columns.store, nullptr);
+        }
+    }
+}
+
 TEST(DataFile, LineEndsAndEmptyCellsAtTheEndsOfRows) {
     // CR-only lines are rows, LF-only and empty lines at the end are not; empty cells at either
     // end of a line leave the cells between them at their columns.

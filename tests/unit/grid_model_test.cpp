@@ -663,7 +663,8 @@ TEST_F(GridModelTest, NaturalWidthsFollowTheColumnKind) {
 }
 
 // A big table is measured on two threads: the widths are those measured cell by cell, with the
-// widest texts in either half of the rows, on both devices, in plain and bold columns.
+// widest texts in either half of the rows, on both devices, in plain and bold columns and the
+// (bold) row numbers.
 TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
     screen.offers_byte_advances = true;
     print.offers_byte_advances = true;
@@ -681,9 +682,9 @@ TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
     model->AddColumn(12, "");
     model->AddColumn(13, "");
     model->AddColumn(14, "");  // summed: its end total is a line among the rows
-    for (int index : {2, 3, 4}) {
+    for (int index : {0, 2, 3, 4}) {
         GridColumnInfo info = InfoOf(*model, index);
-        info.flags |= index == 2 ? ColumnFlags::Bold : index == 3 ? ColumnFlags::TextFlow : ColumnFlags::Sum;
+        info.flags |= index <= 2 ? ColumnFlags::Bold : index == 3 ? ColumnFlags::TextFlow : ColumnFlags::Sum;
         model->SetColumnInfo(index, info);
     }
     std::vector<std::pair<int, int>> widths[2];
@@ -694,8 +695,10 @@ TEST_F(GridModelTest, NaturalWidthsOfABigTableAreTheSameOnTwoThreads) {
         for (int index = 1; index <= 4; ++index) {
             widths[by_column].emplace_back(model->Column(index)->natural_width, model->Column(index)->print_natural_width);
         }
+        widths[by_column].emplace_back(model->Column(0)->natural_width, model->Column(0)->print_natural_width);
     }
     EXPECT_EQ(widths[1], widths[0]);
+    EXPECT_EQ(widths[1][4], std::make_pair(ScreenWidth("60001", true) + ScreenPad(), PrintWidth("60001", true) + PrintPad()));
     EXPECT_EQ(widths[1][3], std::make_pair(ScreenWidth("60 001", true) + ScreenPad(), PrintWidth("60 001", true) + PrintPad()));
     EXPECT_EQ(widths[1][0], std::make_pair(ScreenWidth("WWWW wide") + ScreenPad(), PrintWidth("WWWW wide") + PrintPad()));
     EXPECT_EQ(widths[1][1],
