@@ -9,6 +9,7 @@
 #include "app/session_loading_win32.h"
 #include "app/session_win32.h"
 #include "base/file_utils_win32.h"
+#include "formats/data_file.h"
 #include "grid/grid_win32.h"
 #include "grid/sort_filter.h"
 #include "print/byte_sink_win32.h"
@@ -176,6 +177,8 @@ int LoadAndRun(const JobRequest& job) {
                                               (notice.out_of_memory ? " is too big for memory"
                                                                     : " cannot be read or holds no table"));
     }
+    // The window tells of cut rows after loading; a job tells its caller and goes on.
+    if (notice.cut_rows > 0) WriteJobError(CutRowsWarning(job.names.data_file, notice.cut_rows));
     if (job.names.format_file[0] != '\0') {
         // A table nobody has laid out yet has no format file: like the window, the job then
         // uses the table's own layout (and, unlike the window, never creates the file).

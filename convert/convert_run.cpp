@@ -16,6 +16,7 @@
 #include "convert/convert_arguments.h"
 #include "convert/convert_output.h"
 #include "convert/table_load.h"
+#include "formats/data_file.h"
 #include "grid/sort_filter.h"
 #include "print/dot_matrix.h"
 #include "print/export_writers.h"
@@ -41,9 +42,12 @@ public:
     Reporter(std::FILE* err, bool progress) : err_(err), progress_(progress) {}
 
     int Fail(int code, const std::string& message) {
+        Warn(message);
+        return code;
+    }
+    void Warn(const std::string& message) {
         Clear();
         std::fprintf(err_, "lintaro-convert: %s\n", message.c_str());
-        return code;
     }
     void Stage(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         if (!progress_) return;
@@ -295,6 +299,8 @@ int Convert(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
         case TableLoadResult::LayoutRefused:
             return reporter.Fail(kConvertBadLayout, arguments.layout_file + " is not a column layout file");
     }
+    // The window says so after loading; unattended, the line on standard error is all anyone sees.
+    if (table->cut_rows > 0) reporter.Warn(CutRowsWarning(arguments.data_file, table->cut_rows));
     // The program sends a table to LPT1 only when its head chose the dot-matrix printer; a Windows
     // printer's margins are hundredths of a millimetre, not lines and characters.
     if (arguments.target == ConvertTarget::Lpt && table->settings.printer_kind != kDotMatrixPrinter) {

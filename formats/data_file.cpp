@@ -594,6 +594,13 @@ TableReadResult ReadDataFileRowsInHalves(const ReadAtFunction& read_at, std::uin
     }
 }
 
+std::string CutRowsWarning(const std::string& data_file, std::uint32_t cut_rows) {
+    const std::string rows = cut_rows == 1 ? "1 row of " + data_file + " is"
+                                           : std::to_string(cut_rows) + " rows of " + data_file + " are";
+    return "warning: " + rows + " longer than " + std::to_string(kRowBufferSize) +
+           " bytes; the cells at their ends that did not fit were left out";
+}
+
 std::string DataDirectoryOf(std::string_view file_name) {
     const std::size_t backslash = file_name.rfind('\\');
     return backslash == std::string_view::npos ? std::string() : std::string(file_name.substr(0, backslash));

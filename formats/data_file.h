@@ -94,6 +94,9 @@ constexpr std::uint64_t kRowsInHalvesFromBytes = std::uint64_t{8} << 20;
                                                        DataRowReceiver& later_rows,
                                                        std::uint64_t halves_from_bytes = kRowsInHalvesFromBytes);
 
+// The line an unattended run writes when rows of `data_file` lost cells to the row limit.
+std::string CutRowsWarning(const std::string& data_file, std::uint32_t cut_rows);
+
 // The folder of a data file name as given (the text before its last backslash); empty when
 // the name has no backslash.
 std::string DataDirectoryOf(std::string_view file_name);

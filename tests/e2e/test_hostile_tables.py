@@ -7,6 +7,7 @@ from __future__ import annotations
 
 import random
 import shutil
+import subprocess
 import tempfile
 import time
 from dataclasses import dataclass
@@ -153,9 +154,10 @@ def test_5000_columns_keep_the_first_1055(lintaro, test_env, tmp_path):
     assert opened.peak < SMALL_FILE_MEMORY_LIMIT
 
 
-def test_a_255_byte_cell_in_every_column(lintaro, test_env, tmp_path):
+def test_a_255_byte_cell_in_every_column(lintaro, app_factory, test_env, tmp_path):
     # Only 253 such cells fit in a row of 65535 bytes; the others are dropped, the table opens
-    # and the user is told how many rows were cut.
+    # and the user is told how many rows were cut. Unattended runs say so on standard error and
+    # still write the table.
     row = b"\t".join(bytes([ord("A") + column % 26]) * 255 for column in range(MOST_COLUMNS))
     data = tmp_path / "full-cells.rdf"
     data.write_bytes(table_bytes(titles(MOST_COLUMNS), [row] * 30 + [b"short\trow"]))
@@ -166,6 +168,18 @@ def test_a_255_byte_cell_in_every_column(lintaro, test_env, tmp_path):
     assert opened.caption == CAPTION
     assert opened.layout == columns_of(MOST_COLUMNS)
     assert opened.peak < SMALL_FILE_MEMORY_LIMIT
+
+    warning = " rows of {} are longer than 65535 bytes; the cells at their ends that did not fit were left out"
+    converted = subprocess.run([str(test_env.convert_exe), str(data), "--to", "tsv"], capture_output=True)
+    assert converted.returncode == 0
+    assert converted.stderr.decode() == "lintaro-convert: warning: 30" + warning.format(data) + "\n"
+    cells = converted.stdout.split(b"\r\n")[3].split(b"\t")  # the first row, after its row number
+    assert cells[253] == b"S" * 255 and cells[254:] == [b""] * (MOST_COLUMNS - 253)
+    job_file = tmp_path / "job.tsv"
+    job = app_factory(name="cut-rows-job").run_job([data, "/export", "tsv", job_file])
+    assert (job.exit_code, job.window_shown) == (0, False)
+    assert job.stderr == "lintaro: warning: 30" + warning.format(windows_path(data)) + "\r\n"
+    assert job_file.read_bytes() == converted.stdout
 
 
 def test_a_row_of_8192_bytes(lintaro, test_env, tmp_path):
