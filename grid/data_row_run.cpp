@@ -44,8 +44,7 @@ std::size_t DataRowRun::Bytes(const LayoutLine& line) const {
 
 void DataRowRun::Place(char* row, std::int64_t position, const char* text, int count) const {
     const std::int64_t end = std::min<std::int64_t>(position + count, width_);
-    if (position >= end) return;
-    CopyBlankingControlBytes(row + position, text, static_cast<std::size_t>(end - position));
+    if (position < end) CopyBlankingControlBytes(row + position, text, static_cast<std::size_t>(end - position));
 }
 
 void DataRowRun::Render(const LayoutLine* lines, int count, char* out) {

@@ -37,7 +37,7 @@ public:
 
 private:
     // Puts `count` bytes of a cell at `position` of the table line at `row`, cut at its end.
-    void Place(char* row, std::int64_t position, const char* text, int count) const;
+    inline void Place(char* row, std::int64_t position, const char* text, int count) const;
 
     const GridModel& grid_;
     CellTextSource source_;

@@ -13,6 +13,7 @@
 #include "grid/sort_filter.h"
 #include "grid/sum_line_render.h"
 #include "grid/sum_lines.h"
+#include "render/control_bytes.h"
 #include "text_grid_builder.h"
 
 namespace {
@@ -228,6 +229,36 @@ TEST(CharRenderDataRow, RowNumberColumnShowsTheOrdinalAndHiddenColumnsAreSkipped
               (std::vector<std::string>{"| 12 | Бяло | 3.50 |", "+----+------+------+"}));
     EXPECT_EQ(RenderInRuns(table.grid, TextPageWidth(table.grid), 0),
               (std::vector<std::string>{"| 12 | Бяло | 3.50 |", "+----+------+------+"}));
+}
+
+TEST(CharRenderDataRowRuns, ControlBytesAreBlankAtEveryLengthAndPlaceAndNothingPastTheText) {
+    // Each byte in turn at every place of texts of 0 to 20 bytes: only 0x00-0x1F become blanks.
+    const struct {
+        char byte;
+        char written;
+    } cases[] = {{'\0', ' '}, {'\n', ' '}, {'\x1B', ' '}, {'\x1F', ' '}, {' ', ' '}, {'!', '!'},
+                 {'\x7F', '\x7F'}, {'\x80', '\x80'}, {'\xE0', '\xE0'}, {'\xFF', '\xFF'}};
+    for (const auto& c : cases) {
+        for (std::size_t length = 0; length <= 20; ++length) {
+            for (std::size_t at = 0; at < std::max<std::size_t>(length, 1); ++at) {
+                std::string text(length, 'a');
+                std::string expected = "<" + text + ">";
+                if (at < length) {
+                    text[at] = c.byte;
+                    expected[at + 1] = c.written;
+                }
+                std::string line = "<" + std::string(length, '?') + ">";
+                CopyBlankingControlBytes(line.data() + 1, text.data(), length);
+                EXPECT_EQ(line, expected) << int(static_cast<unsigned char>(c.byte)) << " at " << at << " of " << length;
+            }
+        }
+    }
+    // Every byte value, many control bytes in one word.
+    std::string every(256, '\0');
+    for (int i = 0; i < 256; ++i) every[static_cast<std::size_t>(i)] = static_cast<char>(i);
+    std::string copied(256, '?');
+    CopyBlankingControlBytes(copied.data(), every.data(), every.size());
+    EXPECT_EQ(copied, std::string(32, ' ') + every.substr(32));
 }
 
 TEST(CharRenderDataRowRuns, ColumnReadsAcrossRunsOfMovedColumnsMatchTheRowsMadeOneByOne) {
