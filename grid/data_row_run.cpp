@@ -28,18 +28,16 @@ DataRowRun::DataRowRun(const GridModel& grid, int width, int indent)
         }
         rule_.resize(size);
         empty_.resize(size);
-        texts_.resize(static_cast<std::size_t>(kMostLines) * kCellTextStride);
     } catch (const std::bad_alloc&) {
         return;
     }
+    // Not cleared: every cell is written before it is read. A run is made for every page of a
+    // print run.
+    texts_.reset(new (std::nothrow) char[static_cast<std::size_t>(kMostLines) * kCellTextStride]);
+    if (texts_ == nullptr) return;
     FillBoxLine(columns_, rule_.data(), width_, indent_, '-', '+');
     FillBoxLine(columns_, empty_.data(), width_, indent_, ' ', '|');
     line_size_ = size;
-}
-
-std::size_t DataRowRun::Bytes(const LayoutLine& line) const {
-    const std::size_t rules = ((line.flags & LineFlags::RuleAbove) ? 1 : 0) + ((line.flags & LineFlags::RuleBelow) ? 1 : 0);
-    return line_size_ * (1 + rules);
 }
 
 void DataRowRun::Place(char* row, std::int64_t position, const char* text, int count) const {
@@ -79,11 +77,11 @@ void DataRowRun::Render(const LayoutLine* lines, int count, char* out) {
             continue;
         }
         if (!source_.Present()) continue;  // no texts: every cell empty
-        source_.FetchColumn(sources_[c], keys_, count, texts_.data(), lengths_);
+        source_.FetchColumn(sources_[c], keys_, count, texts_.get(), lengths_);
         for (int k = 0; k < count; ++k) {
             const int length = lengths_[k];
             Place(rows_[k], border + PadFor(column.alignment, length, column.width),
-                  texts_.data() + static_cast<std::size_t>(k) * kCellTextStride, std::min(length, column.width));
+                  texts_.get() + static_cast<std::size_t>(k) * kCellTextStride, std::min(length, column.width));
         }
     }
 }

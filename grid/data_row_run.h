@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "grid/box_line.h"
@@ -28,8 +29,11 @@ public:
     // the rows are then rendered one by one.
     bool Ready() const { return line_size_ != 0; }
 
-    // The bytes RenderDataRow appends for `line`: one, two or three text lines.
-    std::size_t Bytes(const LayoutLine& line) const;
+    // The bytes RenderDataRow appends for `line`, and their text lines: one, two or three.
+    std::size_t Bytes(const LayoutLine& line) const { return line_size_ * static_cast<std::size_t>(TextLines(line)); }
+    static int TextLines(const LayoutLine& line) {
+        return 1 + ((line.flags & LineFlags::RuleAbove) ? 1 : 0) + ((line.flags & LineFlags::RuleBelow) ? 1 : 0);
+    }
 
     // Writes the data rows lines[0 .. count) one after another from `out`, which has room for
     // the sum of their Bytes; count is at most kMostLines. Nothing when not Ready.
@@ -49,7 +53,7 @@ private:
     std::size_t line_size_ = 0;  // indent + width + CR LF
     std::vector<char> rule_;
     std::vector<char> empty_;
-    std::vector<char> texts_;  // kMostLines cells of one column, kCellTextStride apart
+    std::unique_ptr<char[]> texts_;  // kMostLines cells of one column, kCellTextStride apart
     std::uint32_t keys_[kMostLines];
     std::uint8_t lengths_[kMostLines];
     char* rows_[kMostLines];  // where each line's table begins in the output
