@@ -71,6 +71,57 @@ TEST(CharRenderComputeWidths, WidestTitleWordOrFullCellOfVisibleColumns) {
     EXPECT_EQ(table.grid.Column(1)->character_width, 18);
 }
 
+// Cells made up from the row key, a column at a time: "x" repeated key % 7 times, and in store
+// column 12 the rows 1000 and 150000 longer ones (15 and 23 bytes).
+void MadeUpColumn(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                  std::uint8_t* lengths) {
+    for (int k = 0; k < count; ++k) {
+        const std::uint32_t key = row_keys[k];
+        int length = static_cast<int>(key % 7);
+        if (column_identifier == 12 && key == 1000) length = 15;
+        if (column_identifier == 12 && key == 150000) length = 23;
+        lengths[k] = static_cast<std::uint8_t>(length);
+        if (texts != nullptr) std::memset(texts + static_cast<std::size_t>(k) * kCellTextStride, 'x', length);
+    }
+}
+int MadeUpCell(void*, int row_key, int column_identifier, char* buffer, int) {
+    const std::uint32_t key = static_cast<std::uint32_t>(row_key);
+    std::uint8_t length = 0;
+    char texts[kCellTextStride];
+    MadeUpColumn(nullptr, column_identifier, &key, 1, texts, &length);
+    std::memcpy(buffer, texts, length);
+    buffer[length] = '\0';
+    return length;
+}
+
+TEST(CharRenderComputeWidths, ABigTableReadOnTwoThreadsGivesTheWidestCellOfEitherHalf) {
+    TextGrid table({{"A"}, {"B"}}, /*row_numbers=*/true);
+    std::vector<LayoutLine> lines = {KindLine(LineKind::Titles)};
+    for (std::uint32_t row = 0; row < 300000; ++row) lines.push_back(RowLine(row, row + 1));
+    table.SetLines(lines);
+    const struct {
+        const char* name;
+        CellColumnFunction column_function;
+        int widths[3];
+    } cases[] = {
+        {"column reads", &MadeUpColumn, {6, 6, 23}},
+        {"cell by cell", nullptr, {6, 6, 23}},
+    };
+    for (const auto& c : cases) {
+        table.grid.SetCellTextSource(&MadeUpCell, nullptr, c.column_function);
+        ComputeCharWidths(table.grid);
+        for (int column = 0; column < 3; ++column) {
+            EXPECT_EQ(table.grid.Column(column)->character_width_used, c.widths[column]) << c.name << " " << column;
+        }
+    }
+    // Without the row of 23 bytes the longest is the first half's.
+    lines.erase(lines.begin() + 1 + 150000);
+    table.SetLines(lines);
+    table.grid.SetCellTextSource(&MadeUpCell, nullptr, &MadeUpColumn);
+    ComputeCharWidths(table.grid);
+    EXPECT_EQ(table.grid.Column(2)->character_width_used, 15);
+}
+
 TEST(CharRenderComputeWidths, LongestWordOfAWrappedTitle) {
     TextGrid table({{"  Пощенски   код  "}});
     ComputeCharWidths(table.grid);
