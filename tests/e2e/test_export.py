@@ -402,10 +402,10 @@ def test_a_large_table_on_a_disk_that_fills_keeps_whole_records_counted_and_is_r
     assert lintaro.is_running()
 
 def test_cancel_in_a_million_row_export_removes_the_file_and_says_so(lintaro, tmp_path, test_env):
-    # Two million rows: the boxed text then takes well over a second after the progress window
+    # Four million rows: the boxed text then takes well over a second after the progress window
     # shows at half a second, so Cancel reaches the export while it still runs.
     table = tmp_path / "million.rdf"
-    subprocess.run([sys.executable, str(MAKE_TABLE), str(table), "--rows", "2000000"], check=True)
+    subprocess.run([sys.executable, str(MAKE_TABLE), str(table), "--rows", "4000000"], check=True)
     lintaro.start([table], timeout=180)
     target = tmp_path / "million.txt"
     dialog = open_export_dialog(lintaro)
@@ -425,7 +425,7 @@ def test_cancel_in_a_million_row_export_removes_the_file_and_says_so(lintaro, tm
     progress.click(IDCANCEL)
     progress.click(IDCANCEL)
     assert doing == "Експорт на таблицата във файл..."
-    assert re.fullmatch(r"Записани редове: \d+ от 2000000", count)
+    assert re.fullmatch(r"Записани редове: \d+ от 4000000", count)
     assert owner == lintaro.main.handle and not main_enabled
     assert written_meanwhile, "the rows go to the file as they are written"
     box, caption, text = lintaro.wait_message_box(timeout=30)
