@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "grid/box_line.h"
@@ -118,6 +120,58 @@ std::string_view NextTitlePiece(std::string_view title, std::size_t& position, i
 
 }  // namespace
 
+namespace {
+
+// Tables from this many layout lines have their widths read on two threads.
+constexpr int kLinesForTwoThreads = 200000;
+
+// The longest cell text of each of the `visible` columns over the DataRow lines [first, end),
+// into widest[v] (0 when none). A text's character width is its length: the store's columns
+// are read a block of rows at a time for their lengths alone (`by_column`), the row numbers and
+// layouts with sum lines cell by cell. Touches nothing but `widest`: it may run on a thread of
+// its own. False when memory ran out.
+bool WidestCellTexts(const GridModel& grid, const std::vector<int>& visible, bool by_column, int first, int end,
+                     std::vector<int>& widest) {
+    try {
+        widest.assign(visible.size(), 0);
+        const CellTextSource source = grid.GetCellTextSource();
+        char text[kCellTextLimit + 1];
+        constexpr int kBlockRows = 1024;
+        std::vector<std::uint32_t> keys;
+        std::vector<int> block_lines;
+        std::uint8_t lengths[kBlockRows];
+        keys.reserve(kBlockRows);
+        block_lines.reserve(kBlockRows);
+        for (int next = first; next < end;) {
+            keys.clear();
+            block_lines.clear();
+            for (; next < end && static_cast<int>(keys.size()) < kBlockRows; ++next) {
+                const LayoutLine line = grid.Line(next);
+                if (line.kind != LineKind::DataRow) continue;
+                keys.push_back(line.key);
+                block_lines.push_back(next);
+            }
+            for (std::size_t v = 0; v < visible.size(); ++v) {
+                const int i = visible[v];
+                int block_widest = 0;
+                if (by_column && grid.Column(i)->source != kRowNumberSource) {
+                    source.FetchColumn(grid.Column(i)->source, keys.data(), static_cast<int>(keys.size()), nullptr,
+                                       lengths);
+                    for (std::size_t k = 0; k < keys.size(); ++k) block_widest = std::max<int>(block_widest, lengths[k]);
+                } else {
+                    for (int l : block_lines) block_widest = std::max(block_widest, grid.CellText(grid.Line(l), i, text));
+                }
+                widest[v] = std::max(widest[v], block_widest);
+            }
+        }
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 void ComputeCharWidths(GridModel& grid) {
     const int count = grid.ColumnCount();
     for (int i = 0; i < count; ++i) {
@@ -133,40 +187,37 @@ void ComputeCharWidths(GridModel& grid) {
     for (int i = 0; i < count; ++i) {
         if (grid.IsColumnVisible(i)) visible.push_back(i);
     }
-    // A text's character width is its length: the store's columns are read a block of rows at
-    // a time for their lengths alone, while the row numbers and layouts with sum lines go cell
-    // by cell.
-    const CellTextSource source = grid.GetCellTextSource();
-    bool by_column = source.Present();
+    bool by_column = grid.GetCellTextSource().Present();
     for (int i : visible) by_column = by_column && !(grid.Column(i)->flags & ColumnFlags::Sum);
-    char text[kCellTextLimit + 1];
-    constexpr int kBlockRows = 1024;
-    std::vector<std::uint32_t> keys;
-    std::vector<int> block_lines;
-    std::uint8_t lengths[kBlockRows];
-    keys.reserve(kBlockRows);
-    block_lines.reserve(kBlockRows);
+    // A big table's rows are split between this thread and another when the source reads whole
+    // columns, which it may do on two threads at once; the table does not change meanwhile.
     const int lines = grid.LineCount();
-    for (int next = 0; next < lines;) {
-        keys.clear();
-        block_lines.clear();
-        for (; next < lines && static_cast<int>(keys.size()) < kBlockRows; ++next) {
-            const LayoutLine line = grid.Line(next);
-            if (line.kind != LineKind::DataRow) continue;
-            keys.push_back(line.key);
-            block_lines.push_back(next);
+    const GridModel& table = grid;
+    int split = lines;
+    std::vector<int> widest;
+    std::vector<int> second_widest;
+    bool second_whole = false;
+    std::thread helper;
+    if (by_column && grid.GetCellTextSource().column_function != nullptr && lines >= kLinesForTwoThreads) {
+        try {
+            helper = std::thread([&] {
+                second_whole = WidestCellTexts(table, visible, by_column, lines / 2, lines, second_widest);
+            });
+            split = lines / 2;
+        } catch (const std::system_error&) {
+            // One thread reads them all.
         }
-        for (int i : visible) {
-            GridColumn* column = grid.MutableColumn(i);
-            int widest = 0;
-            if (by_column && column->source != kRowNumberSource) {
-                source.FetchColumn(column->source, keys.data(), static_cast<int>(keys.size()), nullptr, lengths);
-                for (std::size_t k = 0; k < keys.size(); ++k) widest = std::max<int>(widest, lengths[k]);
-            } else {
-                for (int l : block_lines) widest = std::max(widest, grid.CellText(grid.Line(l), i, text));
-            }
-            if (widest > column->character_width) column->character_width = widest;
-        }
+    }
+    const bool first_whole = WidestCellTexts(table, visible, by_column, 0, split, widest);
+    if (helper.joinable()) helper.join();
+    if (split < lines && !second_whole) {
+        second_whole = WidestCellTexts(table, visible, by_column, split, lines, second_widest);
+    }
+    for (std::size_t v = 0; v < visible.size(); ++v) {
+        GridColumn* column = grid.MutableColumn(visible[v]);
+        int cells = first_whole ? widest[v] : 0;
+        if (split < lines && second_whole) cells = std::max(cells, second_widest[v]);
+        if (cells > column->character_width) column->character_width = cells;
     }
     for (int i = 0; i < count; ++i) {
         GridColumn* column = grid.MutableColumn(i);

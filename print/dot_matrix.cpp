@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
 #include "grid/char_render.h"
+#include "grid/data_row_run.h"
 #include "grid/sum_line_render.h"
 #include "print/dos_cyrillic.h"
 #include "print/export_writers.h"
@@ -117,20 +119,60 @@ void SendSequence(Output& out, int model, int mode, bool begin) {
     for (int i = 1; i <= sequence[0]; ++i) out.Write(sequence + i, 1);
 }
 
+// Renders the data rows that start at line `first` (before `end`, at most a run's worth) into
+// `bytes` with `rows`, row k taking sizes[k] bytes of text_lines[k] lines; their number, 0 when
+// line `first` is no data row or no room was had.
+int RenderRowRun(const GridModel& grid, DataRowRun& rows, int first, int end, std::vector<char>& bytes,
+                 std::size_t* sizes, int* text_lines) {
+    LayoutLine lines[DataRowRun::kMostLines];
+    int count = 0;
+    std::size_t size = 0;
+    for (; rows.Ready() && first + count < end && count < DataRowRun::kMostLines; ++count) {
+        lines[count] = grid.Line(first + count);
+        if (lines[count].kind != LineKind::DataRow) break;
+        sizes[count] = rows.Bytes(lines[count]);
+        text_lines[count] = DataRowRun::TextLines(lines[count]);
+        size += sizes[count];
+    }
+    if (count == 0) return 0;
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    rows.Render(lines, count, bytes.data());
+    return count;
+}
+
 // The lines [first, end) of a page as WriteTextPage sends them, with the character widths
-// already computed and the table `width` characters wide.
+// already computed and the table `width` characters wide; the data rows made in runs by `rows`.
 template <typename Output>
 bool WritePage(const GridModel& grid, Output& out, int first, int end, bool convert, const PrintSettings& settings,
-               int width) {
+               int width, DataRowRun& rows) {
     ItemList text(1024, 1024);
     if (text.Capacity() == 0) return false;
+    thread_local std::vector<char> row_bytes;
 
     const int top_margin = PageLines(settings.top_margin);
     for (int i = 0; i < top_margin; ++i) out.Write(kLineEnd, 2);
     SendSequence(out, settings.dot_matrix_model, settings.dot_matrix_mode, true);
     int lines = top_margin;
     bool written = true;
-    for (int i = first; i < end; ++i) {
+    std::size_t row_sizes[DataRowRun::kMostLines];
+    int row_lines[DataRowRun::kMostLines];
+    for (int i = first; i < end && written; ++i) {
+        if (const int count = RenderRowRun(grid, rows, i, end, row_bytes, row_sizes, row_lines); count > 0) {
+            if (convert) ToDosCyrillic(row_bytes.data(), row_bytes.size());
+            // Still a write per layout line, as the port has always been given them.
+            const char* row = row_bytes.data();
+            for (int k = 0; k < count && written; ++k) {
+                written = out.Write(row, row_sizes[k]);
+                if (written) lines += row_lines[k];
+                row += row_sizes[k];
+            }
+            i += count - 1;
+            continue;
+        }
         text.MakeEmpty();
         RenderLayoutLine(grid, grid.Line(i), text, width, settings.left_margin);
         if (convert) ToDosCyrillic(text.Data(), static_cast<std::size_t>(text.Size()));
@@ -152,7 +194,8 @@ bool WritePage(const GridModel& grid, Output& out, int first, int end, bool conv
 bool WritePageToPort(GridModel& grid, ByteSink& port, int first, int end, bool convert, const PrintSettings& settings,
                      int width) {
     PortOutput out{port};
-    return WritePage(grid, out, first, end, convert, settings, width);
+    DataRowRun rows(grid, width, settings.left_margin);
+    return WritePage(grid, out, first, end, convert, settings, width, rows);
 }
 
 // Pages made on another thread go out in batches of about this many bytes of lines.
@@ -178,13 +221,14 @@ bool PrintPagesApart(GridModel& grid, ByteSink& port, const std::vector<int>& st
     return RunOrderedBatches(
         (pages.size() + per_batch - 1) / per_batch, threads,
         [&](std::size_t batch, LineBlockWriter& lines) {
+            DataRowRun rows(table, width, settings.left_margin);
             const std::size_t last = std::min(pages.size(), (batch + 1) * per_batch);
             for (std::size_t k = batch * per_batch; k < last; ++k) {
                 int first = 0;
                 int end = 0;
                 lines_of(pages[k], first, end);
                 GatheredOutput out{lines};
-                if (end > first) WritePage(table, out, first, end, true, settings, width);
+                if (end > first) WritePage(table, out, first, end, true, settings, width, rows);
                 if (!lines.EndLine(false)) return false;
             }
             return true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "grid/char_render.h"
+#include "grid/data_row_run.h"
 #include "grid/sum_line_render.h"
 #include "print/dos_cyrillic.h"
 #include "render/control_bytes.h"
@@ -164,14 +165,14 @@ std::size_t LinesPerBatch(std::size_t line_bytes) {
     return std::clamp<std::size_t>(kBatchBytes / std::max<std::size_t>(line_bytes, 1), 16, 8192);
 }
 
-// Runs `make_line(index, lines)` for every layout line in batches on `threads` threads and
-// writes the batches to `out` in order; `make_line` returns false when its line could not be
-// made whole (it has ended or dropped it), which ends the export after the lines before.
-// Before each batch the progress may stop the writer. False when no thread could be had:
-// nothing was written.
-template <typename MakeLine>
-bool WriteLinesApart(const GridModel& grid, LineBlockWriter& out, std::size_t line_bytes, int threads,
-                     WorkProgress* progress, ExportOutcome& outcome, MakeLine make_line) {
+// Runs `make_lines(first, end, lines)` for the layout lines [first, end) of each batch on
+// `threads` threads and writes the batches to `out` in order; `make_lines` returns false when
+// a line could not be made whole (it has ended or dropped it), which ends the export after the
+// lines before. Before each batch the progress may stop the writer. False when no thread could
+// be had: nothing was written.
+template <typename MakeLines>
+bool WriteLineRunsApart(const GridModel& grid, LineBlockWriter& out, std::size_t line_bytes, int threads,
+                        WorkProgress* progress, ExportOutcome& outcome, MakeLines make_lines) {
     const std::size_t count = static_cast<std::size_t>(std::max(grid.LineCount(), 0));
     const std::size_t per_batch = LinesPerBatch(line_bytes);
     const std::int64_t total = RowsToWrite(grid, progress);
@@ -180,11 +181,8 @@ bool WriteLinesApart(const GridModel& grid, LineBlockWriter& out, std::size_t li
     const bool ran = RunOrderedBatches(
         (count + per_batch - 1) / per_batch, threads,
         [&](std::size_t batch, LineBlockWriter& lines) {
-            const std::size_t end = std::min(count, (batch + 1) * per_batch);
-            for (std::size_t i = batch * per_batch; i < end; ++i) {
-                if (!make_line(static_cast<int>(i), lines)) return false;
-            }
-            return true;
+            return make_lines(static_cast<int>(batch * per_batch),
+                              static_cast<int>(std::min(count, (batch + 1) * per_batch)), lines);
         },
         [&](std::size_t, const LineBlockWriter& lines, bool batch_whole) {
             if (progress != nullptr && !progress->KeepGoing(done, total)) {
@@ -203,6 +201,19 @@ bool WriteLinesApart(const GridModel& grid, LineBlockWriter& out, std::size_t li
     if (!out.Flush() || !whole) outcome.write_failed = true;
     outcome.rows = out.RowsWritten();
     return true;
+}
+
+// The same with `make_line(index, lines)` run for each layout line of a batch in turn.
+template <typename MakeLine>
+bool WriteLinesApart(const GridModel& grid, LineBlockWriter& out, std::size_t line_bytes, int threads,
+                     WorkProgress* progress, ExportOutcome& outcome, MakeLine make_line) {
+    return WriteLineRunsApart(grid, out, line_bytes, threads, progress, outcome,
+                              [&](int first, int end, LineBlockWriter& lines) {
+                                  for (int i = first; i < end; ++i) {
+                                      if (!make_line(i, lines)) return false;
+                                  }
+                                  return true;
+                              });
 }
 
 // Writes one line per DataRow line of the layout until a write fails or the progress stops it,
@@ -274,6 +285,26 @@ bool DbaseRecordFits(GridModel& grid) {
     return DbaseFieldLengths(grid, VisibleColumns(grid), field_lengths, record_length);
 }
 
+namespace {
+
+// Makes `count` data rows in one go at the end of the gathering writer `lines`, each a counted
+// line of its own, as the rows made one by one would be; `bytes` is the sum of their Bytes.
+// False, with nothing kept, when `lines` cannot grow.
+bool AppendDataRowRun(DataRowRun& run, const LayoutLine* rows, int count, std::size_t bytes, bool convert,
+                      LineBlockWriter& lines) {
+    char* room = lines.Room(bytes);
+    if (room == nullptr) return false;
+    run.Render(rows, count, room);
+    if (convert) ToDosCyrillic(room, bytes);
+    for (int k = 0; k < count; ++k) {
+        lines.Commit(run.Bytes(rows[k]));
+        lines.EndLine(true);  // a gathering writer never writes here
+    }
+    return true;
+}
+
+}  // namespace
+
 ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, WorkProgress* progress, int threads) {
     ExportOutcome outcome;
     if (file == nullptr) return outcome;
@@ -297,11 +328,35 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     };
     // A data row takes at most a rule above, its line and a rule below.
     const std::size_t longest_line = 3 * (static_cast<std::size_t>(std::max(width, 0)) + 2);
+    // The data rows of a batch are made in runs (DataRowRun); any other line, or a run that
+    // finds no room, goes line by line.
+    const auto write_lines = [&](int first, int end, LineBlockWriter& lines) {
+        thread_local ItemList rendered_line(kLineRoom, kLineRoom);
+        if (rendered_line.Capacity() == 0) return false;
+        DataRowRun run(grid, width, 0);
+        LayoutLine rows[DataRowRun::kMostLines];
+        for (int i = first; i < end;) {
+            int count = 0;
+            std::size_t bytes = 0;
+            for (; run.Ready() && i + count < end && count < DataRowRun::kMostLines; ++count) {
+                rows[count] = grid.Line(i + count);
+                if (rows[count].kind != LineKind::DataRow) break;
+                bytes += run.Bytes(rows[count]);
+            }
+            if (count > 0 && AppendDataRowRun(run, rows, count, bytes, convert, lines)) {
+                i += count;
+                continue;
+            }
+            // A line that is no data row, or a run that found no room: line by line.
+            const int last = i + std::max(count, 1);
+            for (; i < last; ++i) {
+                if (!write_line(grid.Line(i), rendered_line, lines)) return false;
+            }
+        }
+        return true;
+    };
     if (ExportRowsMadeApart(grid, threads) &&
-        WriteLinesApart(grid, out, longest_line, threads, progress, outcome, [&](int i, LineBlockWriter& lines) {
-            thread_local ItemList rendered_line(kLineRoom, kLineRoom);
-            return rendered_line.Capacity() != 0 && write_line(grid.Line(i), rendered_line, lines);
-        })) {
+        WriteLineRunsApart(grid, out, longest_line, threads, progress, outcome, write_lines)) {
         return outcome;
     }
     const int count = grid.LineCount();

@@ -317,13 +317,14 @@ void Filter(benchmark::State& state) { FilterBy(state, kAmountColumn, KeyType::N
 void FilterAlphabetical(benchmark::State& state) { FilterBy(state, kNameColumn, KeyType::Alphabetical, "г", "л"); }
 void FilterByDate(benchmark::State& state) { FilterBy(state, kDateColumn, KeyType::Date, "1.1.2020", "30.06.2020"); }
 
-void Export(benchmark::State& state, int format) {
+void Export(benchmark::State& state, int format, int threads = 1) {
     OpenTable* table = TableOf(state);
     if (table == nullptr) return;
     std::int64_t bytes = 0;
     for (auto _ : state) {
         CountingSink sink;
-        const ExportOutcome outcome = ExportTable(*table->grid, &sink, format, 0, ExportDate{2026, 12, 8});
+        const ExportOutcome outcome =
+            ExportTable(*table->grid, &sink, format, 0, ExportDate{2026, 12, 8}, nullptr, threads);
         if (!outcome.ok || outcome.write_failed) state.SkipWithError("the writer failed");
         bytes = sink.bytes;
     }
@@ -332,6 +333,8 @@ void Export(benchmark::State& state, int format) {
     SetRowsRate(state);
 }
 void ExportPlainText(benchmark::State& state) { Export(state, kExportPlainText); }
+// As the program's export command runs it for a big table: the rows made on two threads.
+void ExportPlainTextOnTwoThreads(benchmark::State& state) { Export(state, kExportPlainText, 2); }
 void ExportTabSeparated(benchmark::State& state) { Export(state, kExportTabSeparated); }
 void ExportCsv(benchmark::State& state) { Export(state, kExportCsv); }
 void ExportDbase(benchmark::State& state) { Export(state, kExportDbase); }
@@ -444,6 +447,7 @@ const bool g_registered = [] {
         {"RdfFilterAlphabetical", FilterAlphabetical},
         {"RdfFilterByDate", FilterByDate},
         {"RdfExportPlainText", ExportPlainText},
+        {"RdfExportPlainTextOnTwoThreads", ExportPlainTextOnTwoThreads},
         {"RdfExportTabSeparated", ExportTabSeparated},
         {"RdfExportCsv", ExportCsv},
         {"RdfExportDbase", ExportDbase},

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "grid/data_row_run.h"
 #include "grid/sort_filter.h"
 #include "grid/sum_line_render.h"
 #include "grid/sum_lines.h"
+#include "render/control_bytes.h"
 #include "text_grid_builder.h"
 
 namespace {
@@ -69,6 +71,57 @@ TEST(CharRenderComputeWidths, WidestTitleWordOrFullCellOfVisibleColumns) {
     EXPECT_EQ(table.grid.Column(1)->character_width, 18);
 }
 
+// Cells made up from the row key, a column at a time: "x" repeated key % 7 times, and in store
+// column 12 the rows 1000 and 150000 longer ones (15 and 23 bytes).
+void MadeUpColumn(void*, int column_identifier, const std::uint32_t* row_keys, int count, char* texts,
+                  std::uint8_t* lengths) {
+    for (int k = 0; k < count; ++k) {
+        const std::uint32_t key = row_keys[k];
+        int length = static_cast<int>(key % 7);
+        if (column_identifier == 12 && key == 1000) length = 15;
+        if (column_identifier == 12 && key == 150000) length = 23;
+        lengths[k] = static_cast<std::uint8_t>(length);
+        if (texts != nullptr) std::memset(texts + static_cast<std::size_t>(k) * kCellTextStride, 'x', length);
+    }
+}
+int MadeUpCell(void*, int row_key, int column_identifier, char* buffer, int) {
+    const std::uint32_t key = static_cast<std::uint32_t>(row_key);
+    std::uint8_t length = 0;
+    char texts[kCellTextStride];
+    MadeUpColumn(nullptr, column_identifier, &key, 1, texts, &length);
+    std::memcpy(buffer, texts, length);
+    buffer[length] = '\0';
+    return length;
+}
+
+TEST(CharRenderComputeWidths, ABigTableReadOnTwoThreadsGivesTheWidestCellOfEitherHalf) {
+    TextGrid table({{"A"}, {"B"}}, /*row_numbers=*/true);
+    std::vector<LayoutLine> lines = {KindLine(LineKind::Titles)};
+    for (std::uint32_t row = 0; row < 300000; ++row) lines.push_back(RowLine(row, row + 1));
+    table.SetLines(lines);
+    const struct {
+        const char* name;
+        CellColumnFunction column_function;
+        int widths[3];
+    } cases[] = {
+        {"column reads", &MadeUpColumn, {6, 6, 23}},
+        {"cell by cell", nullptr, {6, 6, 23}},
+    };
+    for (const auto& c : cases) {
+        table.grid.SetCellTextSource(&MadeUpCell, nullptr, c.column_function);
+        ComputeCharWidths(table.grid);
+        for (int column = 0; column < 3; ++column) {
+            EXPECT_EQ(table.grid.Column(column)->character_width_used, c.widths[column]) << c.name << " " << column;
+        }
+    }
+    // Without the row of 23 bytes the longest is the first half's.
+    lines.erase(lines.begin() + 1 + 150000);
+    table.SetLines(lines);
+    table.grid.SetCellTextSource(&MadeUpCell, nullptr, &MadeUpColumn);
+    ComputeCharWidths(table.grid);
+    EXPECT_EQ(table.grid.Column(2)->character_width_used, 15);
+}
+
 TEST(CharRenderComputeWidths, LongestWordOfAWrappedTitle) {
     TextGrid table({{"  Пощенски   код  "}});
     ComputeCharWidths(table.grid);
@@ -108,11 +161,40 @@ struct RenderCase {
     std::vector<std::string> expected;
 };
 
+// The same lines with the data rows made as the writers of whole tables make them: in runs of
+// at most `run` rows (DataRowRun) from column reads, every other line by itself.
+std::vector<std::string> RenderInRuns(GridModel& grid, int width, int indent, int run = DataRowRun::kMostLines) {
+    grid.SetCellTextSource(&TextGridCell, nullptr, &TextGridColumn);
+    DataRowRun rows(grid, width, indent);
+    EXPECT_TRUE(rows.Ready());
+    std::string text;
+    for (int i = 0; i < grid.LineCount();) {
+        std::vector<LayoutLine> lines;
+        std::size_t bytes = 0;
+        for (; i < grid.LineCount() && static_cast<int>(lines.size()) < run && grid.Line(i).kind == LineKind::DataRow;
+             ++i) {
+            lines.push_back(grid.Line(i));
+            bytes += rows.Bytes(lines.back());
+        }
+        if (lines.empty()) {
+            ItemList out(1024, 1024);
+            EXPECT_TRUE(RenderLayoutLine(grid, grid.Line(i++), out, width, indent));
+            text += ListText(out);
+            continue;
+        }
+        std::string made(bytes, '?');
+        rows.Render(lines.data(), static_cast<int>(lines.size()), made.data());
+        text += made;
+    }
+    return SplitCrLfLines(text);
+}
+
 void RunRenderCases(const std::vector<TextColumn>& columns, const std::vector<RenderCase>& cases) {
     for (const RenderCase& c : cases) {
         TextGrid table(columns);
         c.build(table);
         EXPECT_EQ(RenderAll(table.grid, c.width, c.indent), c.expected) << c.name;
+        EXPECT_EQ(RenderInRuns(table.grid, c.width, c.indent), c.expected) << c.name << ", in runs";
     }
 }
 
@@ -196,6 +278,74 @@ TEST(CharRenderDataRow, RowNumberColumnShowsTheOrdinalAndHiddenColumnsAreSkipped
     ComputeCharWidths(table.grid);  // No 2, Име 4, Сума 4
     EXPECT_EQ(RenderAll(table.grid, TextPageWidth(table.grid), 0),
               (std::vector<std::string>{"| 12 | Бяло | 3.50 |", "+----+------+------+"}));
+    EXPECT_EQ(RenderInRuns(table.grid, TextPageWidth(table.grid), 0),
+              (std::vector<std::string>{"| 12 | Бяло | 3.50 |", "+----+------+------+"}));
+}
+
+TEST(CharRenderDataRowRuns, ControlBytesAreBlankAtEveryLengthAndPlaceAndNothingPastTheText) {
+    // Each byte in turn at every place of texts of 0 to 20 bytes: only 0x00-0x1F become blanks.
+    const struct {
+        char byte;
+        char written;
+    } cases[] = {{'\0', ' '}, {'\n', ' '}, {'\x1B', ' '}, {'\x1F', ' '}, {' ', ' '}, {'!', '!'},
+                 {'\x7F', '\x7F'}, {'\x80', '\x80'}, {'\xE0', '\xE0'}, {'\xFF', '\xFF'}};
+    for (const auto& c : cases) {
+        for (std::size_t length = 0; length <= 20; ++length) {
+            for (std::size_t at = 0; at < std::max<std::size_t>(length, 1); ++at) {
+                std::string text(length, 'a');
+                std::string expected = "<" + text + ">";
+                if (at < length) {
+                    text[at] = c.byte;
+                    expected[at + 1] = c.written;
+                }
+                std::string line = "<" + std::string(length, '?') + ">";
+                CopyBlankingControlBytes(line.data() + 1, text.data(), length);
+                EXPECT_EQ(line, expected) << int(static_cast<unsigned char>(c.byte)) << " at " << at << " of " << length;
+            }
+        }
+    }
+    // Every byte value, many control bytes in one word.
+    std::string every(256, '\0');
+    for (int i = 0; i < 256; ++i) every[static_cast<std::size_t>(i)] = static_cast<char>(i);
+    std::string copied(256, '?');
+    CopyBlankingControlBytes(copied.data(), every.data(), every.size());
+    EXPECT_EQ(copied, std::string(32, ' ') + every.substr(32));
+}
+
+TEST(CharRenderDataRowRuns, ColumnReadsAcrossRunsOfMovedColumnsMatchTheRowsMadeOneByOne) {
+    // Columns the layout file moved: the first shown column reads store column 13, the last 11.
+    TextGrid table({{"Име"}, {"Скрита", kAlignLeft, false}, {"Сума", kAlignRight}}, /*row_numbers=*/true);
+    std::swap(table.grid.MutableColumn(1)->source, table.grid.MutableColumn(3)->source);
+    std::vector<LayoutLine> lines = {KindLine(LineKind::Titles)};
+    for (int row = 0; row < 600; ++row) {
+        table.SetRow(row, {std::to_string(row * 7) + ".5", "не", "ред " + std::to_string(row)});
+        const std::uint8_t flags = row % 50 == 49 ? LineFlags::RuleBelow : 0;
+        lines.push_back(RowLine(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(row + 1), flags));
+        if (row % 50 == 49) lines.push_back(KindLine(LineKind::PageBreak));
+    }
+    // Control bytes and a cell longer than its column at the first row of the second run.
+    table.SetRow(255, {"1\r\n2", "", std::string("ред\x0C\x1B" "E") + std::string(300, 'x')});
+    table.SetLines(lines);
+    table.SetWidths({3, 7, 7});
+    const int width = TextPageWidth(table.grid);
+    const std::vector<std::string> one_by_one = RenderAll(table.grid, width, 2);
+    ASSERT_EQ(one_by_one.size(), 3u + 600u + 12u * 2u);
+    EXPECT_EQ(one_by_one[3], "  |   1 | ред 0   |     0.5 |");
+    EXPECT_EQ(one_by_one[3 + 255 + 10], "  | 256 | ред  Ex |    1  2 |");
+    EXPECT_EQ(one_by_one[one_by_one.size() - 2], "  +-----+---------+---------+");  // then the page break
+    for (int run : {1, 7, 255, DataRowRun::kMostLines}) {
+        EXPECT_EQ(RenderInRuns(table.grid, width, 2, run), one_by_one) << "runs of " << run;
+    }
+    // Without texts every cell is empty, as row by row.
+    table.grid.SetCellTextSource(nullptr, nullptr);
+    DataRowRun no_source(table.grid, width, 0);
+    const LayoutLine row = RowLine(3, 4, LineFlags::RuleAbove);
+    std::string made(no_source.Bytes(row), '?');
+    no_source.Render(&row, 1, made.data());
+    EXPECT_EQ(SplitCrLfLines(made), (std::vector<std::string>{"+-----+---------+---------+", "|   4 |         |         |"}));
+    // A table line longer than a run keeps is left to the rows one by one.
+    EXPECT_FALSE(DataRowRun(table.grid, 1 << 17, 0).Ready());
+    EXPECT_TRUE(DataRowRun(table.grid, 60000, kLongestIndent).Ready());
 }
 
 TEST(CharRenderTitles, WrapsAndCentresEachTitleOverTheLineHeight) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -377,14 +378,16 @@ TEST(DotMatrixPrintTextPages, PromptsBeforeEveryChosenPage) {
         {"from after to: nothing at all", {3, 2, 0}, {}, 0, {}, false},
         {"the widest range there is: the three pages", {INT32_MIN, INT32_MAX, 0}, {}, 3, {1, 2, 3}, false},
     };
-    // Pages made on other threads are asked for and sent just as those made one by one.
-    for (const int threads : {1, 3}) {
+    // Pages made on other threads are asked for and sent just as those made one by one, and
+    // so are rows made from a source that reads a column at a time.
+    for (const int threads : {1, 3, -3}) {
         for (const auto& c : cases) {
             auto table = MakeThreePageTable();
+            if (threads < 0) table->grid.SetCellTextSource(&TextGridCell, nullptr, &TextGridColumn);
             RecordingPort port;
             ScriptedPrompt prompt(c.answers);
             const TextPrintRun run =
-                PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt, nullptr, threads);
+                PrintTextPages(table->grid, port, c.choice, LptSettings(3, 2), prompt, nullptr, std::abs(threads));
             std::string expected;
             for (int page : c.pages) expected += ExpectedPage(page - 1, 3, 2);
             EXPECT_EQ(port.All(), expected) << c.name << ", threads " << threads;

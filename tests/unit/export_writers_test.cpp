@@ -554,6 +554,18 @@ TEST(ExportBlocks, LargeTablesGoOutInFewWholeLineWritesOfTheSameBytes) {
             EXPECT_EQ(sink.writes.back(), 4u);  // the record count
         }
     }
+    // Boxed text made from column reads on other threads, in either code table, is the text
+    // made row by row.
+    for (int code_table : {kExportWindowsCodeTable, kExportDosCodeTable}) {
+        const std::string by_rows = Text(Export(table->grid, kExportPlainText, code_table));
+        table->grid.SetCellTextSource(&TextGridCell, nullptr, &TextGridColumn);
+        MemoryByteSink sink;
+        const ExportOutcome outcome = ExportTable(table->grid, &sink, kExportPlainText, code_table, kSampleExportDate,
+                                                  nullptr, 2);
+        EXPECT_EQ(outcome.rows, 12000);
+        EXPECT_TRUE(Text(sink.Bytes()) == by_rows) << code_table;
+        table->grid.SetCellTextSource(&TextGridCell, nullptr);
+    }
     const std::string csv = Text(Export(table->grid, kExportCsv, kExportWindowsCodeTable));
     const std::string last_rows = "11999;Иван Петров 34;София;83986.50;\r\n"
                                   "12000;Иван Петров 35;София;83993.50;\r\n";
