@@ -93,6 +93,27 @@ void WriteLine(std::uint8_t* bytes, std::int32_t index, const LayoutLine& line) 
     std::memcpy(bytes + static_cast<std::size_t>(index) * kLineSize, &line, sizeof line);
 }
 
+// Puts rows[order[i]] at rows[i] for every i, in place: each cycle of the permutation is
+// followed once, a bit a row telling which places are done.
+void MoveRowsToOrder(LayoutLine* rows, const std::vector<std::uint32_t>& order) {
+    std::vector<bool> done(order.size());
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (done[start] || order[start] == start) continue;
+        const LayoutLine first = rows[start];
+        std::size_t place = start;
+        while (true) {
+            done[place] = true;
+            const std::size_t from = order[place];
+            if (from == start) {
+                rows[place] = first;
+                break;
+            }
+            rows[place] = rows[from];
+            place = from;
+        }
+    }
+}
+
 // Keeps the view's top line inside a list that may have become shorter.
 void ClampTopLine(GridModel& model) {
     GridViewState& view = model.ViewState();
@@ -198,52 +219,56 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
     const std::int32_t type = request.data_type;
     const int year = YearFor(type, current_year);
 
-    // Without memory for the keys the rows stay as they are.
+    // Without memory for the keys the rows stay as they are. The keys take 12 bytes a row at
+    // most (fewer when a text repeats), the order 4, and the rows are moved in place.
     try {
         KeyReader keys(cell_text, source, rows, count);
         // Each key read once; the rows with keys ranked as empty go last, in their order.
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> empties;
-        order.reserve(count);
-        bool ordered = false;
         if (IsValueType(type)) {
-            std::vector<double> values(count);
+            std::vector<KeyedPosition> items;
+            items.reserve(count);
             for (std::size_t i = 0; i < count; ++i) {
                 std::size_t length = 0;
+                double value = 0;
                 const char* text = keys.Key(i, length);
-                const bool has_value = ReadKeyValue(text, length, type, year, values[i]);
-                (has_value ? order : empties).push_back(static_cast<std::uint32_t>(i));
+                if (!ReadKeyValue(text, length, type, year, value)) {
+                    empties.push_back(static_cast<std::uint32_t>(i));
+                    continue;
+                }
+                const std::uint64_t bits = OrderedValueKey(value);
+                items.push_back(KeyedPosition{descending ? ~bits : bits, static_cast<std::uint32_t>(i)});
             }
-            ordered = RadixOrderByValue(values.data(), order.data(), order.size(), descending);
+            OrderKeyedPositions(items.data(), items.size());
+            order.reserve(count);
+            for (const KeyedPosition& item : items) order.push_back(item.position);
         } else {
             // Text keys by their bytes, alphabetical ones by their collation keys: both then
-            // compare as unsigned bytes.
+            // compare as unsigned bytes, each distinct key ranked once.
             const bool alphabetical = type == KeyType::Alphabetical;
-            std::vector<std::uint32_t> offsets(count);
-            std::vector<std::uint32_t> lengths(count);
-            std::string pool;
+            DistinctKeys distinct;
+            std::vector<std::uint32_t> numbers(count);
+            std::string collation;
+            order.reserve(count);
             for (std::size_t i = 0; i < count; ++i) {
                 std::size_t length = 0;
                 const char* text = keys.Key(i, length);
-                const std::size_t offset = pool.size();
                 if (alphabetical) {
-                    AppendAlphabeticalKey(text, length, pool);
+                    collation.clear();
+                    AppendAlphabeticalKey(text, length, collation);
+                    numbers[i] = distinct.Add(collation.data(), collation.size());
                 } else {
-                    pool.append(text, length);
+                    numbers[i] = distinct.Add(text, length);
                 }
-                if (pool.size() > UINT32_MAX) return;
-                offsets[i] = static_cast<std::uint32_t>(offset);
-                lengths[i] = static_cast<std::uint32_t>(pool.size() - offset);
                 (length != 0 ? order : empties).push_back(static_cast<std::uint32_t>(i));
             }
-            const PooledKeys keys{pool.data(), offsets.data(), lengths.data()};
-            ordered = RadixOrderByBytes(keys, order.data(), order.size(), descending);
+            const std::vector<std::uint32_t> ranks = distinct.Ranks(descending);
+            if (ranks.size() != distinct.Count()) return;
+            if (!OrderByRank(ranks.data(), ranks.size(), numbers.data(), order.data(), order.size())) return;
         }
-        if (!ordered) return;
         order.insert(order.end(), empties.begin(), empties.end());
-
-        const std::vector<LayoutLine> before(rows, rows + count);
-        for (std::size_t i = 0; i < count; ++i) rows[i] = before[order[i]];
+        MoveRowsToOrder(rows, order);
     } catch (const std::bad_alloc&) {
         return;
     }
@@ -255,19 +280,19 @@ void SortRows(GridModel& model, const SortRequest& request, int current_year) {
     // The data rows move to the front in list order, unnumbered; the rest of the list goes.
     ItemList& list = model.LayoutLines();
     const std::int32_t count = model.LineCount();
-    std::vector<LayoutLine> rows;
-    rows.reserve(static_cast<std::size_t>(count));
+    std::uint8_t* bytes = list.Data();
+    std::int32_t kept = 0;
     for (std::int32_t i = 0; i < count; ++i) {
-        LayoutLine line = ReadLine(list.Data(), i);
+        LayoutLine line = ReadLine(bytes, i);
         if (line.kind != LineKind::DataRow) continue;
         line.ordinal = 0;
-        rows.push_back(line);
+        WriteLine(bytes, kept++, line);
     }
-    OrderRowsByKey(model, rows.data(), rows.size(), request, current_year);
-    if (const GridColumn* column = model.Column(request.column)) model.SetSortKey(column->source, request.data_type);
-    const std::int32_t kept = static_cast<std::int32_t>(rows.size());
-    if (kept > 0) std::memcpy(list.Data(), rows.data(), rows.size() * sizeof(LayoutLine));
     list.Remove(kept * kLineSize, (count - kept) * kLineSize);
+    // LayoutLine is packed (alignment 1), so the list's bytes are an array of them.
+    OrderRowsByKey(model, reinterpret_cast<LayoutLine*>(list.Data()), static_cast<std::size_t>(kept), request,
+                   current_year);
+    if (const GridColumn* column = model.Column(request.column)) model.SetSortKey(column->source, request.data_type);
 
     model.RebuildLayout();
     ClampTopLine(model);
