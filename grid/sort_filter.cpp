@@ -93,17 +93,18 @@ void WriteLine(std::uint8_t* bytes, std::int32_t index, const LayoutLine& line) 
     std::memcpy(bytes + static_cast<std::size_t>(index) * kLineSize, &line, sizeof line);
 }
 
-// Puts rows[order[i]] at rows[i] for every i, in place: each cycle of the permutation is
+// Puts rows[order(i)] at rows[i] for every i, in place: each cycle of the permutation is
 // followed once, a bit a row telling which places are done.
-void MoveRowsToOrder(LayoutLine* rows, const std::vector<std::uint32_t>& order) {
-    std::vector<bool> done(order.size());
-    for (std::size_t start = 0; start < order.size(); ++start) {
-        if (done[start] || order[start] == start) continue;
+template <typename SourceOf>
+void MoveRowsToOrder(LayoutLine* rows, std::size_t count, SourceOf order) {
+    std::vector<bool> done(count);
+    for (std::size_t start = 0; start < count; ++start) {
+        if (done[start] || order(start) == start) continue;
         const LayoutLine first = rows[start];
         std::size_t place = start;
         while (true) {
             done[place] = true;
-            const std::size_t from = order[place];
+            const std::size_t from = order(place);
             if (from == start) {
                 rows[place] = first;
                 break;
@@ -241,8 +242,11 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
                 items.push_back(KeyedPosition{descending ? ~bits : bits, static_cast<std::uint32_t>(i)});
             }
             OrderKeyedPositions(items.data(), items.size());
-            order.reserve(count);
-            for (const KeyedPosition& item : items) order.push_back(item.position);
+            // The items' positions are the order, the empties after them: no copy of it is made.
+            MoveRowsToOrder(rows, count, [&items, &empties](std::size_t i) {
+                return i < items.size() ? std::uint32_t{items[i].position} : empties[i - items.size()];
+            });
+            return;
         } else {
             // Text keys by their bytes, alphabetical ones by their collation keys: both then
             // compare as unsigned bytes, each distinct key ranked once.
@@ -268,7 +272,7 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
             if (!OrderByRank(ranks.data(), ranks.size(), numbers.data(), order.data(), order.size())) return;
         }
         order.insert(order.end(), empties.begin(), empties.end());
-        MoveRowsToOrder(rows, order);
+        MoveRowsToOrder(rows, count, [&order](std::size_t i) { return order[i]; });
     } catch (const std::bad_alloc&) {
         return;
     }
