@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr std::int32_t kLineSize = static_cast<std::int32_t>(sizeof(LayoutLine));
-
 bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -43,7 +41,7 @@ std::size_t FetchKey(const CellTextSource& cell_text, std::uint32_t row, int sou
 // asked for in rising order.
 class KeyReader {
 public:
-    KeyReader(const CellTextSource& cell_text, int source, const LayoutLine* rows, std::size_t count)
+    KeyReader(const CellTextSource& cell_text, int source, const std::uint32_t* rows, std::size_t count)
         : cell_text_(cell_text), source_(source), rows_(rows), count_(count),
           texts_(static_cast<std::size_t>(kBlockRows) * kCellTextStride) {}
 
@@ -63,13 +61,13 @@ private:
     void ReadBlock(std::size_t first) {
         block_start_ = first;
         block_count_ = std::min<std::size_t>(kBlockRows, count_ - first);
-        for (std::size_t k = 0; k < block_count_; ++k) keys_[k] = rows_[first + k].key;
+        for (std::size_t k = 0; k < block_count_; ++k) keys_[k] = rows_[first + k];
         cell_text_.FetchColumn(source_, keys_, static_cast<int>(block_count_), texts_.data(), lengths_);
     }
 
     const CellTextSource& cell_text_;
     int source_;
-    const LayoutLine* rows_;
+    const std::uint32_t* rows_;
     std::size_t count_;
     std::vector<char> texts_;
     std::uint32_t keys_[kBlockRows];
@@ -83,24 +81,14 @@ std::size_t FieldLength(const char* field, std::size_t limit) {
     return static_cast<std::size_t>(std::find(field, field + limit, '\0') - field);
 }
 
-LayoutLine ReadLine(const std::uint8_t* bytes, std::int32_t index) {
-    LayoutLine line;
-    std::memcpy(&line, bytes + static_cast<std::size_t>(index) * kLineSize, sizeof line);
-    return line;
-}
-
-void WriteLine(std::uint8_t* bytes, std::int32_t index, const LayoutLine& line) {
-    std::memcpy(bytes + static_cast<std::size_t>(index) * kLineSize, &line, sizeof line);
-}
-
 // Puts rows[order(i)] at rows[i] for every i, in place: each cycle of the permutation is
 // followed once, a bit a row telling which places are done.
-template <typename SourceOf>
-void MoveRowsToOrder(LayoutLine* rows, std::size_t count, SourceOf order) {
+template <typename Row, typename SourceOf>
+void MoveRowsToOrder(Row* rows, std::size_t count, SourceOf order) {
     std::vector<bool> done(count);
     for (std::size_t start = 0; start < count; ++start) {
         if (done[start] || order(start) == start) continue;
-        const LayoutLine first = rows[start];
+        const Row first = rows[start];
         std::size_t place = start;
         while (true) {
             done[place] = true;
@@ -210,8 +198,12 @@ int CompareKeys(const char* a, const char* b, std::int32_t data_type, bool desce
     return descending ? -result : result;
 }
 
-void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request,
-                    int current_year) {
+namespace {
+
+// Puts rows[0 .. count), whose store keys are row_keys, in the order OrderRowsByKey describes.
+template <typename Row>
+void OrderByKeyText(const GridModel& model, const std::uint32_t* row_keys, Row* rows, std::size_t count,
+                    const SortRequest& request, int current_year) {
     const CellTextSource cell_text = model.GetCellTextSource();
     const GridColumn* column = model.Column(request.column);
     if (!cell_text.Present() || column == nullptr || count < 2 || count > UINT32_MAX) return;
@@ -223,7 +215,7 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
     // Without memory for the keys the rows stay as they are. The keys take 12 bytes a row at
     // most (fewer when a text repeats), the order 4, and the rows are moved in place.
     try {
-        KeyReader keys(cell_text, source, rows, count);
+        KeyReader keys(cell_text, source, row_keys, count);
         // Each key read once; the rows with keys ranked as empty go last, in their order.
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> empties;
@@ -278,25 +270,34 @@ void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count,
     }
 }
 
+}  // namespace
+
+void OrderRowsByKey(const GridModel& model, LayoutLine* rows, std::size_t count, const SortRequest& request,
+                    int current_year) {
+    try {
+        std::vector<std::uint32_t> keys(count);
+        for (std::size_t i = 0; i < count; ++i) keys[i] = rows[i].key;
+        OrderByKeyText(model, keys.data(), rows, count, request, current_year);
+    } catch (const std::bad_alloc&) {
+        // The rows stay as they are.
+    }
+}
+
 void SortRows(GridModel& model, const SortRequest& request, int current_year) {
     if (!model.GetCellTextSource().Present() || model.LineCount() < 2) return;
 
-    // The data rows move to the front in list order, unnumbered; the rest of the list goes.
-    ItemList& list = model.LayoutLines();
-    const std::int32_t count = model.LineCount();
-    std::uint8_t* bytes = list.Data();
-    std::int32_t kept = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        LayoutLine line = ReadLine(bytes, i);
-        if (line.kind != LineKind::DataRow) continue;
-        line.ordinal = 0;
-        WriteLine(bytes, kept++, line);
-    }
-    list.Remove(kept * kLineSize, (count - kept) * kLineSize);
-    // LayoutLine is packed (alignment 1), so the list's bytes are an array of them.
-    OrderRowsByKey(model, reinterpret_cast<LayoutLine*>(list.Data()), static_cast<std::size_t>(kept), request,
-                   current_year);
+    // The data rows' keys in list order are sorted and become the rows of the list; the rest
+    // of the list goes.
+    std::vector<std::uint32_t> keys = model.TakeDataRowKeys();
+    OrderByKeyText(model, keys.data(), keys.data(), keys.size(), request, current_year);
     if (const GridColumn* column = model.Column(request.column)) model.SetSortKey(column->source, request.data_type);
+    if (keys.empty()) {
+        // Without memory for the keys the list stays; a list without data rows loses the rest.
+        int data_rows = 0;
+        model.ForEachDataRow([&data_rows](int, const LayoutLine&) { ++data_rows; });
+        if (data_rows > 0) return;
+    }
+    model.SetRowOrder(std::move(keys));
 
     model.RebuildLayout();
     ClampTopLine(model);
@@ -366,26 +367,18 @@ bool FilterRows(GridModel& model, const FilterRequest& request, int current_year
         return range.Contains(key);
     };
 
-    ItemList& list = model.LayoutLines();
-    const std::int32_t count = model.LineCount();
-    std::int32_t first = 0;
-    while (first < count) {
-        const LayoutLine line = ReadLine(list.Data(), first);
-        if (line.kind == LineKind::DataRow && matches(line)) break;
-        ++first;
+    // The matching data rows in list order; the grid's own lines go with RebuildLayout.
+    std::vector<std::uint32_t> kept;
+    try {
+        kept.reserve(static_cast<std::size_t>(model.LineCount()));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    if (first == count) return false;
-
-    // Everything before the first match goes; after it, the data rows that do not match. The
-    // grid's own layout lines stay for RebuildLayout to drop and insert again.
-    std::uint8_t* bytes = list.Data();
-    std::int32_t kept = 0;
-    for (std::int32_t i = first; i < count; ++i) {
-        const LayoutLine line = ReadLine(bytes, i);
-        if (i != first && line.kind == LineKind::DataRow && !matches(line)) continue;
-        WriteLine(bytes, kept++, line);
-    }
-    list.Remove(kept * kLineSize, (count - kept) * kLineSize);
+    model.ForEachDataRow([&](int, const LayoutLine& line) {
+        if (matches(line)) kept.push_back(line.key);
+    });
+    if (kept.empty()) return false;
+    model.SetRowOrder(std::move(kept));
 
     model.RebuildLayout();
     model.SetLayoutDirty(true);
