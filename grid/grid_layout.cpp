@@ -31,7 +31,7 @@ LayoutLine MakeLine(std::uint8_t kind, std::uint32_t key = 0, std::uint8_t flags
 
 // A run of `count` data rows from position `first` of the row order, each as the list holds it.
 LayoutLine RowRun(const GridModel& model, int first, int count) {
-    LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(first), model.Line(first).flags);
+    LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(first), model.RowOfOrder(first).flags);
     run.ordinal = static_cast<std::uint32_t>(count);
     return run;
 }
@@ -157,7 +157,7 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
     };
     // A row as page `page`, whose first row is `first`, shows it.
     auto shown_row = [&](int index, int page, int first) {
-        LayoutLine line = model.Line(index);
+        LayoutLine line = model.RowOfOrder(index);
         if (ends_group(index)) line.flags |= LineFlags::RuleBelow;
         if (index == first && !brought(page) && frame.FirstRowNeedsRuleAbove(page)) line.flags |= LineFlags::RuleAbove;
         return line;
@@ -184,7 +184,7 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
 
     std::vector<SumPage> spans;
     PageSums page_sums(model);
-    auto key_of = [&model](int index) { return std::uint32_t{model.Line(index).key}; };
+    auto key_of = [&model](int index) { return std::uint32_t{model.RowOfOrder(index).key}; };
     std::int64_t total = 0;
     std::int64_t sum_lines = 0;
     LayoutLine top[kMostFrameLines];
@@ -200,7 +200,7 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
         if (group_ends.empty()) {
             // Without groups a row after the page's first is as the list holds it.
             while (last + 1 < rows) {
-                const LayoutLine line = model.Line(last + 1);
+                const LayoutLine line = model.RowOfOrder(last + 1);
                 const int height = row_height(line);
                 if (used + height > available) break;
                 used += height;
@@ -446,7 +446,7 @@ void GridModel::RebuildLayout() {
     // Heights are kept only when some row is taller than one line.
     std::vector<std::uint8_t> heights;
     for (int i = 0; i < rows; ++i) {
-        const std::uint8_t height = RowHeightLines(*this, Line(i));
+        const std::uint8_t height = RowHeightLines(*this, RowOfOrder(i));
         if (height != 1 && heights.empty()) {
             try {
                 heights.assign(static_cast<std::size_t>(rows), 1);
@@ -479,7 +479,7 @@ void GridModel::RebuildLayout() {
     // Without summed columns nothing is kept: a column summed again is read again.
     sums_.ForgetSums();
     sums_.ForgetValues();
-    auto row = [this](int index) { return Line(index); };
+    auto row = [this](int index) { return RowOfOrder(index); };
     // First the pages' row spans, then the list: per page its own lines and the rows between
     // its first and last as one run, so the list holds a few entries a page.
     struct PageSpan {

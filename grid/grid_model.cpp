@@ -602,8 +602,19 @@ void GridModel::MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics) {
 }
 
 void GridModel::RecountTextLines() {
+    // By entries: a run of rows one line high adds its count without a look at each row.
     int total = 0;
-    for (int i = 0; i < LineCount(); ++i) total += Line(i).height;
+    const int entries = lines_.Size() / kLineSize;
+    for (int e = 0; e < entries; ++e) {
+        const LayoutLine entry = Entry(e);
+        if (entry.kind != LineKind::DataRun) {
+            total += entry.height;
+        } else if (row_heights_.empty()) {
+            total += static_cast<int>(entry.ordinal);
+        } else {
+            for (std::uint32_t k = 0; k < entry.ordinal; ++k) total += RunLine(entry, k).height;
+        }
+    }
     view_state_.total_text_lines = total;
 }
 
@@ -813,7 +824,7 @@ LayoutLine GridModel::RunLine(const LayoutLine& run, std::uint32_t k) const {
     line.key = RowKeyAt(position);
     line.kind = LineKind::DataRow;
     line.flags = run.flags;
-    line.height = row_heights_.empty() ? 1 : row_heights_[position];
+    line.height = position < row_heights_.size() ? row_heights_[position] : 1;
     line.ordinal = position + 1;
     return line;
 }
@@ -821,11 +832,13 @@ LayoutLine GridModel::RunLine(const LayoutLine& run, std::uint32_t k) const {
 LayoutLine GridModel::Line(int index) const {
     if (index < 0 || index >= LineCount()) return LayoutLine{};
     if (entry_starts_.empty()) return Entry(index);
-    // The last entry starting at or before the line.
-    const auto at = std::upper_bound(entry_starts_.begin(), entry_starts_.end(), static_cast<std::uint32_t>(index)) - 1;
-    const LayoutLine entry = Entry(static_cast<int>(at - entry_starts_.begin()));
+    // The last entry starting at or before the line, from the one holding its block's first.
+    const auto line = static_cast<std::uint32_t>(index);
+    std::size_t at = block_entries_[line >> kLineBlockShift];
+    while (at + 1 < entry_starts_.size() && entry_starts_[at + 1] <= line) ++at;
+    const LayoutLine entry = Entry(static_cast<int>(at));
     if (entry.kind != LineKind::DataRun) return entry;
-    return RunLine(entry, static_cast<std::uint32_t>(index) - *at);
+    return RunLine(entry, line - entry_starts_[at]);
 }
 
 ItemList& GridModel::LayoutLines() {
@@ -906,6 +919,7 @@ void GridModel::SetRowHeights(std::vector<std::uint8_t> heights) { row_heights_.
 void GridModel::SetLayoutEntries(const std::vector<LayoutLine>& entries) {
     lines_.MakeEmpty();
     std::vector<std::uint32_t>().swap(entry_starts_);
+    std::vector<std::uint32_t>().swap(block_entries_);
     line_count_ = 0;
     if (entries.empty()) return;
     if (entries.size() > static_cast<std::size_t>(INT32_MAX / kLineSize) ||
@@ -922,15 +936,22 @@ void GridModel::SetLayoutEntries(const std::vector<LayoutLine>& entries) {
     try {
         if (lines > INT32_MAX) throw std::bad_alloc();
         entry_starts_.reserve(entries.size());
+        block_entries_.reserve(static_cast<std::size_t>((lines >> kLineBlockShift) + 1));
         std::uint32_t start = 0;
         for (const LayoutLine& entry : entries) {
+            const std::uint32_t size = entry.kind == LineKind::DataRun ? std::uint32_t{entry.ordinal} : 1;
+            // Every block whose first line falls in this entry.
+            while ((static_cast<std::int64_t>(block_entries_.size()) << kLineBlockShift) < std::int64_t{start} + size) {
+                block_entries_.push_back(static_cast<std::uint32_t>(entry_starts_.size()));
+            }
             entry_starts_.push_back(start);
-            start += entry.kind == LineKind::DataRun ? std::uint32_t{entry.ordinal} : 1;
+            start += size;
         }
         line_count_ = static_cast<int>(lines);
     } catch (const std::bad_alloc&) {
         // A list whose runs cannot be found is no list: it is left empty.
         std::vector<std::uint32_t>().swap(entry_starts_);
+        std::vector<std::uint32_t>().swap(block_entries_);
         lines_.MakeEmpty();
     }
 }

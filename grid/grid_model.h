@@ -289,6 +289,12 @@ public:
             }
         }
     }
+    // Row `position` of the row order as an unpaginated list shows it (the style's rule flags).
+    LayoutLine RowOfOrder(int position) const {
+        LayoutLine run{};
+        run.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
+        return RunLine(run, static_cast<std::uint32_t>(position));
+    }
     // The keys of the data rows in list order; empty without memory.
     std::vector<std::uint32_t> DataRowKeys() const;
     // DataRowKeys for a caller that gives the list new rows with SetRowOrder at once: the row
@@ -370,6 +376,10 @@ private:
     std::vector<std::uint8_t> row_heights_;
     // The first line of each entry, kept while the list holds a run (else empty), and the lines.
     std::vector<std::uint32_t> entry_starts_;
+    // For every block of 64 lines, the entry holding its first line: Line finds its
+    // entry in a few steps from there rather than by a search of every entry.
+    static constexpr unsigned kLineBlockShift = 6;
+    std::vector<std::uint32_t> block_entries_;
     int line_count_ = 0;
     int row_count_ = 0;
     CellTextSource cell_text_source_;

@@ -130,13 +130,54 @@ constexpr std::uint32_t kFreeSlot = UINT32_MAX;
 
 std::uint64_t OrderedValueKey(double value) { return OrderedBits(value); }
 
+namespace {
+
+// Sorts items whose keys agree above bit `shift` + 8 by the byte at `shift` and then the bytes
+// below, in place (American flag sort: each item is swapped straight into its byte's bucket);
+// small groups, and items whose keys agree wholly, by key and position.
+void FlagSortKeyedPositions(KeyedPosition* items, std::size_t count, int shift) {
+    if (count <= kSmallGroup || shift < 0) {
+        std::sort(items, items + count, [](const KeyedPosition& a, const KeyedPosition& b) {
+            const std::uint64_t a_key = a.key;
+            const std::uint64_t b_key = b.key;
+            if (a_key != b_key) return a_key < b_key;
+            return std::uint32_t{a.position} < std::uint32_t{b.position};
+        });
+        return;
+    }
+    auto digit = [shift](const KeyedPosition& item) { return static_cast<unsigned>((item.key >> shift) & 0xFF); };
+    std::size_t counts[256] = {};
+    for (std::size_t i = 0; i < count; ++i) ++counts[digit(items[i])];
+    if (counts[digit(items[0])] == count) {
+        FlagSortKeyedPositions(items, count, shift - 8);
+        return;
+    }
+    std::size_t next[256];
+    std::size_t ends[256];
+    std::size_t total = 0;
+    for (int b = 0; b < 256; ++b) {
+        next[b] = total;
+        total += counts[b];
+        ends[b] = total;
+    }
+    for (unsigned b = 0; b < 256; ++b) {
+        while (next[b] < ends[b]) {
+            KeyedPosition item = items[next[b]];
+            for (unsigned d = digit(item); d != b; d = digit(item)) std::swap(item, items[next[d]++]);
+            items[next[b]++] = item;
+        }
+    }
+    std::size_t start = 0;
+    for (int b = 0; b < 256; ++b) {
+        if (counts[b] > 1) FlagSortKeyedPositions(items + start, counts[b], shift - 8);
+        start += counts[b];
+    }
+}
+
+}  // namespace
+
 void OrderKeyedPositions(KeyedPosition* items, std::size_t count) {
-    std::sort(items, items + count, [](const KeyedPosition& a, const KeyedPosition& b) {
-        const std::uint64_t a_key = a.key;
-        const std::uint64_t b_key = b.key;
-        if (a_key != b_key) return a_key < b_key;
-        return std::uint32_t{a.position} < std::uint32_t{b.position};
-    });
+    if (count > 1) FlagSortKeyedPositions(items, count, 56);
 }
 
 std::uint32_t DistinctKeys::Add(const char* bytes, std::size_t length) {

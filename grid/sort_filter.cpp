@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "grid/bulgarian_keys.h"
@@ -235,9 +236,18 @@ void OrderByKeyText(const GridModel& model, const std::uint32_t* row_keys, Row* 
             }
             OrderKeyedPositions(items.data(), items.size());
             // The items' positions are the order, the empties after them: no copy of it is made.
-            MoveRowsToOrder(rows, count, [&items, &empties](std::size_t i) {
-                return i < items.size() ? std::uint32_t{items[i].position} : empties[i - items.size()];
-            });
+            if constexpr (std::is_same_v<Row, std::uint32_t>) {
+                // Keys are moved through the sorted items themselves, read in order: far fewer
+                // cache misses than following the permutation's cycles over a million rows.
+                for (std::uint32_t& empty : empties) empty = rows[empty];
+                for (KeyedPosition& item : items) item.key = rows[item.position];
+                for (std::size_t i = 0; i < items.size(); ++i) rows[i] = static_cast<std::uint32_t>(items[i].key);
+                std::copy(empties.begin(), empties.end(), rows + items.size());
+            } else {
+                MoveRowsToOrder(rows, count, [&items, &empties](std::size_t i) {
+                    return i < items.size() ? std::uint32_t{items[i].position} : empties[i - items.size()];
+                });
+            }
             return;
         } else {
             // Text keys by their bytes, alphabetical ones by their collation keys: both then
@@ -264,7 +274,12 @@ void OrderByKeyText(const GridModel& model, const std::uint32_t* row_keys, Row* 
             if (!OrderByRank(ranks.data(), ranks.size(), numbers.data(), order.data(), order.size())) return;
         }
         order.insert(order.end(), empties.begin(), empties.end());
-        MoveRowsToOrder(rows, count, [&order](std::size_t i) { return order[i]; });
+        if constexpr (std::is_same_v<Row, std::uint32_t>) {
+            for (std::uint32_t& position : order) position = rows[position];
+            std::copy(order.begin(), order.end(), rows);
+        } else {
+            MoveRowsToOrder(rows, count, [&order](std::size_t i) { return order[i]; });
+        }
     } catch (const std::bad_alloc&) {
         return;
     }
