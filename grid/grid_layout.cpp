@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kLineSize = static_cast<int>(sizeof(LayoutLine));
-
 bool IsDotMatrix(const GridModel& model) {
     return model.Metrics(GridDevice::Print).page.printer_kind == kDotMatrixPrinter;
 }
@@ -29,6 +27,13 @@ LayoutLine MakeLine(std::uint8_t kind, std::uint32_t key = 0, std::uint8_t flags
     line.flags = flags;
     line.height = 1;
     return line;
+}
+
+// A run of `count` data rows from position `first` of the row order, each as the list holds it.
+LayoutLine RowRun(const GridModel& model, int first, int count) {
+    LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(first), model.RowOfOrder(first).flags);
+    run.ordinal = static_cast<std::uint32_t>(count);
+    return run;
 }
 
 // The lines that open and close each page; everything here depends only on the page index and
@@ -142,7 +147,6 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
                      bool keep_page_bottoms) {
     const SumLinePlan plan = PrepareSumLines(model);
     const std::vector<std::uint8_t> group_ends = plan.group_totals ? FindGroupEnds(model) : std::vector<std::uint8_t>();
-    ItemList& lines = model.LayoutLines();
     auto ends_group = [&group_ends](int index) {
         return static_cast<std::size_t>(index) < group_ends.size() && group_ends[static_cast<std::size_t>(index)] != 0;
     };
@@ -153,8 +157,7 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
     };
     // A row as page `page`, whose first row is `first`, shows it.
     auto shown_row = [&](int index, int page, int first) {
-        LayoutLine line;
-        std::memcpy(&line, lines.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+        LayoutLine line = model.RowOfOrder(index);
         if (ends_group(index)) line.flags |= LineFlags::RuleBelow;
         if (index == first && !brought(page) && frame.FirstRowNeedsRuleAbove(page)) line.flags |= LineFlags::RuleAbove;
         return line;
@@ -181,11 +184,7 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
 
     std::vector<SumPage> spans;
     PageSums page_sums(model);
-    auto key_of = [&lines](int index) {
-        std::uint32_t key;
-        std::memcpy(&key, lines.Data() + static_cast<std::size_t>(index) * kLineSize + offsetof(LayoutLine, key), sizeof key);
-        return key;
-    };
+    auto key_of = [&model](int index) { return std::uint32_t{model.RowOfOrder(index).key}; };
     std::int64_t total = 0;
     std::int64_t sum_lines = 0;
     LayoutLine top[kMostFrameLines];
@@ -200,10 +199,8 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
         page_sums.Add(key_of(first));
         if (group_ends.empty()) {
             // Without groups a row after the page's first is as the list holds it.
-            const std::uint8_t* list = lines.Data();
             while (last + 1 < rows) {
-                LayoutLine line;
-                std::memcpy(&line, list + static_cast<std::size_t>(last + 1) * kLineSize, sizeof line);
+                const LayoutLine line = model.RowOfOrder(last + 1);
                 const int height = row_height(line);
                 if (used + height > available) break;
                 used += height;
@@ -244,66 +241,56 @@ int PaginateWithSums(GridModel& model, int rows, int available, const PageFrame&
     // Without memory for the sums the lines stand, showing none.
     ComputeSumLines(model, spans, page_sums.Sums(), group_ends, plan, static_cast<std::size_t>(sum_lines));
 
-    const std::int64_t total_bytes = total * kLineSize;
-    const std::int64_t added_bytes = total_bytes - static_cast<std::int64_t>(rows) * kLineSize;
-    if (total_bytes > INT32_MAX || sum_lines > UINT32_MAX || !lines.Append(nullptr, static_cast<std::int32_t>(added_bytes))) {
+    if (total > INT32_MAX || sum_lines > UINT32_MAX) return -1;
+    // Page by page: rows whose flags the page changes are lines of their own (the last, those
+    // that end a group and a first row that takes a rule above), the rows between them runs.
+    // Sum line keys count up in list order, as ComputeSumLines made the sums.
+    try {
+        std::vector<LayoutLine> entries;
+        std::uint32_t key = 0;
+        auto put_sum = [&](std::uint8_t kind, std::uint8_t flags) { entries.push_back(MakeLine(kind, key++, flags)); };
+        for (std::size_t page_index = 0; page_index < spans.size(); ++page_index) {
+            const int page = static_cast<int>(page_index);
+            const SumPage span = spans[page_index];
+            const bool ends_table = span.last + 1 == rows;
+            const int top_count = frame.Top(page, top);
+            entries.insert(entries.end(), top, top + top_count);
+            if (brought(page)) {
+                LayoutLine line = brought_line(page);
+                line.key = key++;
+                entries.push_back(line);
+            }
+            const bool first_rule = !brought(page) && frame.FirstRowNeedsRuleAbove(page);
+            auto plain = [&](int index) {
+                return index != span.last && !ends_group(index) && !(index == span.first && first_rule);
+            };
+            for (int index = span.first; index <= span.last;) {
+                if (!plain(index)) {
+                    LayoutLine line = shown_row(index, page, span.first);
+                    if (index == span.last) line.flags |= LineFlags::RuleBelow;
+                    entries.push_back(line);
+                    if (ends_group(index)) put_sum(LineKind::GroupTotal, LineFlags::RuleBelow);
+                    ++index;
+                    continue;
+                }
+                int end = index + 1;
+                while (end <= span.last && plain(end)) ++end;
+                entries.push_back(RowRun(model, index, end - index));
+                index = end;
+            }
+            if (plan.page_totals) put_sum(LineKind::PageTotal, LineFlags::RuleBelow);
+            if (!ends_table && plan.page_totals) put_sum(LineKind::CarriedTotal, LineFlags::RuleBelow);
+            if (ends_table && plan.end_total) put_sum(LineKind::EndTotal, LineFlags::RuleBelow);
+            if (ends_table && plan.note) put_sum(LineKind::SumNote, 0);
+            if (ends_table || keep_page_bottoms) {
+                const int bottom_count = frame.Bottom(page, ends_table, bottom);
+                entries.insert(entries.end(), bottom, bottom + bottom_count);
+            }
+            if (!ends_table) entries.push_back(MakeLine(LineKind::PageBreak));
+        }
+        model.SetLayoutEntries(entries);
+    } catch (const std::bad_alloc&) {
         return -1;
-    }
-    // Written back to front as RebuildLayout does: every row's new place is at or after its
-    // old one. Sum line keys count down from the last, mirroring ComputeSumLines' order.
-    std::uint8_t* out = lines.Data();
-    std::int64_t end = total;
-    auto put = [&](const LayoutLine& line) {
-        --end;
-        std::memcpy(out + end * kLineSize, &line, sizeof line);
-    };
-    std::uint32_t key = static_cast<std::uint32_t>(sum_lines);
-    auto put_sum = [&](std::uint8_t kind, std::uint8_t flags) { put(MakeLine(kind, --key, flags)); };
-    for (int page = static_cast<int>(spans.size()) - 1; page >= 0; --page) {
-        const SumPage span = spans[static_cast<std::size_t>(page)];
-        const bool ends_table = span.last + 1 == rows;
-        if (!ends_table) put(MakeLine(LineKind::PageBreak));
-        if (ends_table || keep_page_bottoms) {
-            const int bottom_count = frame.Bottom(page, ends_table, bottom);
-            for (int i = bottom_count - 1; i >= 0; --i) put(bottom[i]);
-        }
-        if (ends_table && plan.note) put_sum(LineKind::SumNote, 0);
-        if (ends_table && plan.end_total) put_sum(LineKind::EndTotal, LineFlags::RuleBelow);
-        if (!ends_table && plan.page_totals) put_sum(LineKind::CarriedTotal, LineFlags::RuleBelow);
-        if (plan.page_totals) put_sum(LineKind::PageTotal, LineFlags::RuleBelow);
-        // Rows whose flags the page changes go one by one: the last, those that end a group and
-        // a first row that takes a rule above; the runs between them move as blocks.
-        const bool first_rule = !brought(page) && frame.FirstRowNeedsRuleAbove(page);
-        auto plain = [&](int index) { return !ends_group(index) && !(index == span.first && first_rule); };
-        int index = span.last;
-        while (index >= span.first) {
-            if (index == span.last || !plain(index)) {
-                if (ends_group(index)) put_sum(LineKind::GroupTotal, LineFlags::RuleBelow);
-                LayoutLine line = shown_row(index, page, span.first);
-                if (index == span.last) line.flags |= LineFlags::RuleBelow;
-                put(line);
-                --index;
-                continue;
-            }
-            int low = index;
-            if (group_ends.empty()) {
-                low = std::min(index, span.first + (first_rule ? 1 : 0));
-            } else {
-                while (low > span.first && plain(low - 1)) --low;
-            }
-            const int moved = index - low + 1;
-            end -= moved;
-            std::memmove(out + end * kLineSize, out + static_cast<std::size_t>(low) * kLineSize,
-                         static_cast<std::size_t>(moved) * kLineSize);
-            index = low - 1;
-        }
-        if (brought(page)) {
-            LayoutLine line = brought_line(page);
-            line.key = --key;
-            put(line);
-        }
-        const int top_count = frame.Top(page, top);
-        for (int i = top_count - 1; i >= 0; --i) put(top[i]);
     }
     return static_cast<int>(spans.size());
 }
@@ -443,23 +430,33 @@ void GridModel::RebuildLayout() {
     MeasuringDevice& print_device = Device(GridDevice::Print);
     FontRun font_run(print_device, font_);
 
-    // The data rows move to the front in list order, measured and numbered afresh.
-    const int count = LineCount();
-    std::uint8_t* bytes = lines_.Data();
-    const bool horizontal_rules = (style_.flags & TableFlags::HorzLines) != 0;
-    int rows = 0;
-    for (int i = 0; i < count; ++i) {
-        LayoutLine line;
-        std::memcpy(&line, bytes + static_cast<std::size_t>(i) * kLineSize, sizeof line);
-        if (line.kind != LineKind::DataRow) continue;
-        line.ordinal = static_cast<std::uint32_t>(rows + 1);
-        line.height = RowHeightLines(*this, line);
-        line.flags = horizontal_rules ? LineFlags::RuleBelow : 0;
-        std::memcpy(bytes + static_cast<std::size_t>(rows) * kLineSize, &line, sizeof line);
-        ++rows;
+    // The data rows in list order become the row order, unpaginated, measured and numbered
+    // afresh. A list that is that already (a new table, a sort) keeps its keys as they are.
+    int data_rows = 0;
+    if (DataRowsFollowRowOrder(data_rows)) {
+        PutRowOrderUnpaginated(static_cast<std::uint32_t>(data_rows));
+    } else {
+        std::vector<std::uint32_t> keys = DataRowKeys();
+        // Without memory for the keys the list stays as it is.
+        if (keys.empty() && data_rows > 0) return;
+        SetRowOrder(std::move(keys));
     }
-    lines_.Remove(rows * kLineSize, (count - rows) * kLineSize);
-
+    const int rows = LineCount();
+    const std::uint8_t base_flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
+    // Heights are kept only when some row is taller than one line.
+    std::vector<std::uint8_t> heights;
+    for (int i = 0; i < rows; ++i) {
+        const std::uint8_t height = RowHeightLines(*this, RowOfOrder(i));
+        if (height != 1 && heights.empty()) {
+            try {
+                heights.assign(static_cast<std::size_t>(rows), 1);
+            } catch (const std::bad_alloc&) {
+                continue;  // every row then counts as one line high
+            }
+        }
+        if (!heights.empty()) heights[static_cast<std::size_t>(i)] = height;
+    }
+    SetRowHeights(std::move(heights));
     const LineMetrics print = LineMetricsOf(*this, GridDevice::Print);
     int available = 0;
     if (IsDotMatrix(*this)) {
@@ -482,20 +479,16 @@ void GridModel::RebuildLayout() {
     // Without summed columns nothing is kept: a column summed again is read again.
     sums_.ForgetSums();
     sums_.ForgetValues();
-    auto row = [this](int index) {
-        LayoutLine line;
-        std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
-        return line;
-    };
-    // First the pages' row spans, then the lines themselves written into the list back to
-    // front: every row's new place is at or after its old one, so the rows move up in place
-    // and no second copy of the table's lines is ever held.
+    auto row = [this](int index) { return RowOfOrder(index); };
+    // First the pages' row spans, then the list: per page its own lines and the rows between
+    // its first and last as one run, so the list holds a few entries a page.
     struct PageSpan {
         int first;
         int last;
     };
     std::vector<PageSpan> spans;
     std::int64_t total = 0;
+    std::int64_t entry_total = 0;
     LayoutLine top[kMostFrameLines];
     LayoutLine bottom[kMostFrameLines];
 
@@ -525,52 +518,52 @@ void GridModel::RebuildLayout() {
         // Again for the page now known to end the table or not.
         const int kept_bottom = (ends_table || keep_page_bottoms) ? frame.Bottom(page, ends_table, bottom) : 0;
         total += top_count + (last - first + 1) + kept_bottom + (ends_table ? 0 : 1);
+        // The entries: the page's own lines, its first row, a run between, its last row.
+        entry_total += top_count + 1 + (last - first > 1 ? 1 : 0) + (last > first ? 1 : 0) + kept_bottom +
+                       (ends_table ? 0 : 1);
         spans.push_back({first, last});
         first = last + 1;
     }
     const int pages = static_cast<int>(spans.size());
 
     // When the list cannot hold the pages it keeps the bare data rows.
-    const std::int64_t total_bytes = total * kLineSize;
-    const std::int64_t added_bytes = total_bytes - static_cast<std::int64_t>(rows) * kLineSize;
-    if (total_bytes > INT32_MAX || !lines_.Append(nullptr, static_cast<std::int32_t>(added_bytes))) {
+    try {
+        if (total > INT32_MAX) throw std::bad_alloc();
+        std::vector<LayoutLine> entries;
+        entries.reserve(static_cast<std::size_t>(entry_total));
+        for (int page = 0; page < pages; ++page) {
+            const PageSpan span = spans[static_cast<std::size_t>(page)];
+            const bool ends_table = span.last + 1 == rows;
+            const int top_count = frame.Top(page, top);
+            entries.insert(entries.end(), top, top + top_count);
+            // The page's first row may take a rule above, its last closes it with a rule; the
+            // rows between keep their flags and go as one run.
+            LayoutLine first_row = row(span.first);
+            if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
+            if (span.last == span.first) first_row.flags |= LineFlags::RuleBelow;
+            entries.push_back(first_row);
+            if (span.last > span.first) {
+                const int middle = span.last - span.first - 1;
+                if (middle > 0) {
+                    LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(span.first + 1), base_flags);
+                    run.ordinal = static_cast<std::uint32_t>(middle);
+                    entries.push_back(run);
+                }
+                LayoutLine last_row = row(span.last);
+                last_row.flags |= LineFlags::RuleBelow;
+                entries.push_back(last_row);
+            }
+            if (ends_table || keep_page_bottoms) {
+                const int bottom_count = frame.Bottom(page, ends_table, bottom);
+                entries.insert(entries.end(), bottom, bottom + bottom_count);
+            }
+            if (!ends_table) entries.push_back(MakeLine(LineKind::PageBreak));
+        }
+        SetLayoutEntries(entries);
+    } catch (const std::bad_alloc&) {
         page_count_ = rows > 0 ? 1 : 0;
         RecountTextLines();
         return;
-    }
-    std::uint8_t* out = lines_.Data();
-    std::int64_t end = total;  // one past the next line to write, in lines
-    auto put = [&](const LayoutLine& line) {
-        --end;
-        std::memcpy(out + end * kLineSize, &line, sizeof line);
-    };
-    for (int page = pages - 1; page >= 0; --page) {
-        const PageSpan span = spans[static_cast<std::size_t>(page)];
-        const bool ends_table = span.last + 1 == rows;
-        if (!ends_table) put(MakeLine(LineKind::PageBreak));
-        if (ends_table || keep_page_bottoms) {
-            const int bottom_count = frame.Bottom(page, ends_table, bottom);
-            for (int i = bottom_count - 1; i >= 0; --i) put(bottom[i]);
-        }
-        // The page's last row closes it with a rule; the rows after the first move as a block.
-        LayoutLine last_row = row(span.last);
-        LayoutLine first_row = row(span.first);
-        const int middle = span.last - span.first - 1;
-        if (span.last > span.first) {
-            last_row.flags |= LineFlags::RuleBelow;
-            put(last_row);
-            if (middle > 0) {
-                end -= middle;
-                std::memmove(out + end * kLineSize, out + static_cast<std::size_t>(span.first + 1) * kLineSize,
-                             static_cast<std::size_t>(middle) * kLineSize);
-            }
-        } else {
-            first_row.flags |= LineFlags::RuleBelow;
-        }
-        if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
-        put(first_row);
-        const int top_count = frame.Top(page, top);
-        for (int i = top_count - 1; i >= 0; --i) put(top[i]);
     }
     page_count_ = pages;
     RecountTextLines();

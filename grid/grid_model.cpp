@@ -327,7 +327,7 @@ bool GridModel::SetFooterText(std::string_view text) {
 void GridModel::Clear() {
     columns_.MakeEmpty();
     ResetPool();
-    lines_.MakeEmpty();
+    SetRowOrder({});
     AddColumn(kRowNumberSource, "No");
     view_state_.top_line = 0;
     view_state_.top_sub_line = 0;
@@ -587,29 +587,13 @@ bool GridModel::SetDataRows(int rows) {
     rows = std::max(rows, 0);
     row_count_ = rows;
     sorted_ = false;  // the stored order
-    lines_.MakeEmpty();
     view_state_.top_line = 0;
     view_state_.top_sub_line = 0;
-    // One reservation instead of one growth per line, with room for the pages' own lines that
-    // pagination adds in place, so that it need not move the list; a page has at most a few
-    // and holds many rows. If the reservation fails the appends below stop.
-    const std::int64_t room = (static_cast<std::int64_t>(rows) + rows / 8 + 16) * kLineSize;
-    if ((room > INT32_MAX || !lines_.Reserve(static_cast<std::int32_t>(room))) && rows <= INT32_MAX / kLineSize) {
-        lines_.Reserve(rows * kLineSize);
-    }
-    LayoutLine line{};
-    line.kind = LineKind::DataRow;
-    line.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
-    line.height = 1;
-    bool whole = true;
-    for (int row = 0; row < rows; ++row) {
-        line.key = static_cast<std::uint32_t>(row);
-        line.ordinal = static_cast<std::uint32_t>(row) + 1;
-        if (!lines_.Append(&line, kLineSize)) {
-            whole = false;
-            break;
-        }
-    }
+    // The stored order needs no list of keys: one run stands for every row.
+    std::vector<std::uint32_t>().swap(row_keys_);
+    std::vector<std::uint8_t>().swap(row_heights_);
+    PutRowOrderUnpaginated(static_cast<std::uint32_t>(rows));
+    const bool whole = LineCount() == rows;
     if (HasWindow()) layout_dirty_ = true;
     return whole;
 }
@@ -635,8 +619,19 @@ void GridModel::MeasureDevice(MeasuringDevice& device, DeviceMetrics& metrics) {
 }
 
 void GridModel::RecountTextLines() {
+    // By entries: a run of rows one line high adds its count without a look at each row.
     int total = 0;
-    for (int i = 0; i < LineCount(); ++i) total += Line(i).height;
+    const int entries = lines_.Size() / kLineSize;
+    for (int e = 0; e < entries; ++e) {
+        const LayoutLine entry = Entry(e);
+        if (entry.kind != LineKind::DataRun) {
+            total += entry.height;
+        } else if (row_heights_.empty()) {
+            total += static_cast<int>(entry.ordinal);
+        } else {
+            for (std::uint32_t k = 0; k < entry.ordinal; ++k) total += RunLine(entry, k).height;
+        }
+    }
     view_state_.total_text_lines = total;
 }
 
@@ -835,14 +830,150 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
 
 // --- Layout lines --------------------------------------------------------------------------
 
-int GridModel::LineCount() const { return lines_.Size() / kLineSize; }
+int GridModel::LineCount() const { return entry_starts_.empty() ? lines_.Size() / kLineSize : line_count_; }
+
+LayoutLine GridModel::Entry(int index) const {
+    LayoutLine line{};
+    std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+    return line;
+}
+
+LayoutLine GridModel::RunLine(const LayoutLine& run, std::uint32_t k) const {
+    const std::uint32_t position = run.key + k;
+    LayoutLine line{};
+    line.key = RowKeyAt(position);
+    line.kind = LineKind::DataRow;
+    line.flags = run.flags;
+    line.height = position < row_heights_.size() ? row_heights_[position] : 1;
+    line.ordinal = position + 1;
+    return line;
+}
 
 LayoutLine GridModel::Line(int index) const {
-    LayoutLine line{};
-    if (index >= 0 && index < LineCount()) {
-        std::memcpy(&line, lines_.Data() + static_cast<std::size_t>(index) * kLineSize, sizeof line);
+    if (index < 0 || index >= LineCount()) return LayoutLine{};
+    if (entry_starts_.empty()) return Entry(index);
+    // The last entry starting at or before the line, from the one holding its block's first.
+    const auto line = static_cast<std::uint32_t>(index);
+    std::size_t at = block_entries_[line >> kLineBlockShift];
+    while (at + 1 < entry_starts_.size() && entry_starts_[at + 1] <= line) ++at;
+    const LayoutLine entry = Entry(static_cast<int>(at));
+    if (entry.kind != LineKind::DataRun) return entry;
+    return RunLine(entry, line - entry_starts_[at]);
+}
+
+ItemList& GridModel::LayoutLines() {
+    ExpandRuns();
+    return lines_;
+}
+
+void GridModel::ExpandRuns() {
+    if (entry_starts_.empty()) return;
+    try {
+        std::vector<LayoutLine> lines;
+        lines.reserve(static_cast<std::size_t>(line_count_));
+        for (int i = 0; i < line_count_; ++i) lines.push_back(Line(i));
+        SetLayoutEntries(lines);
+    } catch (const std::bad_alloc&) {
+        // The runs stay; Line still gives every line.
     }
-    return line;
+}
+
+std::vector<std::uint32_t> GridModel::DataRowKeys() const {
+    std::vector<std::uint32_t> keys;
+    try {
+        keys.reserve(static_cast<std::size_t>(LineCount()));
+        ForEachDataRow([&keys](int, const LayoutLine& line) { keys.push_back(line.key); });
+    } catch (const std::bad_alloc&) {
+        keys.clear();
+    }
+    return keys;
+}
+
+std::vector<std::uint32_t> GridModel::TakeDataRowKeys() {
+    int rows = 0;
+    if (DataRowsFollowRowOrder(rows) && row_keys_.size() == static_cast<std::size_t>(rows)) {
+        std::vector<std::uint32_t> keys;
+        keys.swap(row_keys_);
+        return keys;
+    }
+    return DataRowKeys();
+}
+
+bool GridModel::DataRowsFollowRowOrder(int& rows) const {
+    bool follows = true;
+    rows = 0;
+    ForEachDataRow([&](int position, const LayoutLine& line) {
+        ++rows;
+        if (!follows) return;
+        const auto at = static_cast<std::uint32_t>(position);
+        follows = (row_keys_.empty() || at < row_keys_.size()) && line.key == RowKeyAt(at);
+    });
+    return follows;
+}
+
+void GridModel::SetRowOrder(std::vector<std::uint32_t> keys) {
+    // Rows in stored order need no keys.
+    bool stored_order = true;
+    for (std::size_t i = 0; i < keys.size() && stored_order; ++i) stored_order = keys[i] == i;
+    const std::size_t rows = keys.size();
+    if (stored_order) std::vector<std::uint32_t>().swap(keys);
+    row_keys_.swap(keys);
+    std::vector<std::uint32_t>().swap(keys);
+    std::vector<std::uint8_t>().swap(row_heights_);
+    PutRowOrderUnpaginated(static_cast<std::uint32_t>(rows));
+}
+
+void GridModel::PutRowOrderUnpaginated(std::uint32_t rows) {
+    LayoutLine run{};
+    run.kind = LineKind::DataRun;
+    run.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
+    run.height = 1;
+    run.ordinal = rows;
+    std::vector<LayoutLine> entries;
+    if (rows > 0) entries.push_back(run);
+    SetLayoutEntries(entries);
+}
+
+void GridModel::SetRowHeights(std::vector<std::uint8_t> heights) { row_heights_.swap(heights); }
+
+void GridModel::SetLayoutEntries(const std::vector<LayoutLine>& entries) {
+    lines_.MakeEmpty();
+    std::vector<std::uint32_t>().swap(entry_starts_);
+    std::vector<std::uint32_t>().swap(block_entries_);
+    line_count_ = 0;
+    if (entries.empty()) return;
+    if (entries.size() > static_cast<std::size_t>(INT32_MAX / kLineSize) ||
+        !lines_.Append(entries.data(), static_cast<std::int32_t>(entries.size() * sizeof(LayoutLine)))) {
+        return;
+    }
+    bool runs = false;
+    std::int64_t lines = 0;
+    for (const LayoutLine& entry : entries) {
+        runs = runs || entry.kind == LineKind::DataRun;
+        lines += entry.kind == LineKind::DataRun ? std::int64_t{entry.ordinal} : 1;
+    }
+    if (!runs) return;
+    try {
+        if (lines > INT32_MAX) throw std::bad_alloc();
+        entry_starts_.reserve(entries.size());
+        block_entries_.reserve(static_cast<std::size_t>((lines >> kLineBlockShift) + 1));
+        std::uint32_t start = 0;
+        for (const LayoutLine& entry : entries) {
+            const std::uint32_t size = entry.kind == LineKind::DataRun ? std::uint32_t{entry.ordinal} : 1;
+            // Every block whose first line falls in this entry.
+            while ((static_cast<std::int64_t>(block_entries_.size()) << kLineBlockShift) < std::int64_t{start} + size) {
+                block_entries_.push_back(static_cast<std::uint32_t>(entry_starts_.size()));
+            }
+            entry_starts_.push_back(start);
+            start += size;
+        }
+        line_count_ = static_cast<int>(lines);
+    } catch (const std::bad_alloc&) {
+        // A list whose runs cannot be found is no list: it is left empty.
+        std::vector<std::uint32_t>().swap(entry_starts_);
+        std::vector<std::uint32_t>().swap(block_entries_);
+        lines_.MakeEmpty();
+    }
 }
 
 int GridModel::CellText(const LayoutLine& line, int column, char* buffer) const {

@@ -264,11 +264,52 @@ public:
     // The current print settings of the environment, or the built-in ones without a getter.
     PrintSettings CurrentPrintSettings() const;
 
-    // Layout lines, 11 bytes each in LayoutLines(); Line gives a zeroed line out of range.
+    // Layout lines; Line gives a zeroed line out of range. The list holds the rows between a
+    // page's first and last as one DataRun entry each, so a million rows cost their order (4
+    // bytes a row, none in stored order) rather than a line record each. LayoutLines() gives
+    // the list with every line an 11-byte record of its own (runs written out), for code that
+    // builds or edits lines itself; the const one gives the entries as held.
     int LineCount() const;
     LayoutLine Line(int index) const;
-    ItemList& LayoutLines() { return lines_; }
+    ItemList& LayoutLines();
     const ItemList& LayoutLines() const { return lines_; }
+
+    // The data rows of the list in list order: visit(position, line) for each, position
+    // counting from 0. Linear in the lines.
+    template <typename Visit>
+    void ForEachDataRow(Visit visit) const {
+        const int entries = lines_.Size() / static_cast<int>(sizeof(LayoutLine));
+        int position = 0;
+        for (int e = 0; e < entries; ++e) {
+            const LayoutLine entry = Entry(e);
+            if (entry.kind == LineKind::DataRow) {
+                visit(position++, entry);
+            } else if (entry.kind == LineKind::DataRun) {
+                for (std::uint32_t k = 0; k < entry.ordinal; ++k) visit(position++, RunLine(entry, k));
+            }
+        }
+    }
+    // Row `position` of the row order as an unpaginated list shows it (the style's rule flags).
+    LayoutLine RowOfOrder(int position) const {
+        LayoutLine run{};
+        run.flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
+        return RunLine(run, static_cast<std::uint32_t>(position));
+    }
+    // The keys of the data rows in list order; empty without memory.
+    std::vector<std::uint32_t> DataRowKeys() const;
+    // DataRowKeys for a caller that gives the list new rows with SetRowOrder at once: the row
+    // order's own keys are handed over when the list holds them, so no second copy is made.
+    std::vector<std::uint32_t> TakeDataRowKeys();
+    // Whether the data rows of the list are those of the row order, each once and in order, as
+    // every layout made here leaves them; `rows` receives their number.
+    bool DataRowsFollowRowOrder(int& rows) const;
+    // The data rows become rows `keys` in that order, numbered and unpaginated, as
+    // SetRowCountUnlaidOut leaves them; the caller lays them out.
+    void SetRowOrder(std::vector<std::uint32_t> keys);
+    // Puts `entries` (lines and DataRun entries over the current row order) in place of the list.
+    void SetLayoutEntries(const std::vector<LayoutLine>& entries);
+    // The row order's heights in text lines; empty: every row one line high.
+    void SetRowHeights(std::vector<std::uint8_t> heights);
 
     // The text of `column` in `line`: the ordinal for the row-number column (empty when 0),
     // otherwise what the cell text source gives for the line's key (empty without a source).
@@ -299,6 +340,16 @@ private:
     void TakeNaturalWidths(const std::vector<bool>& added);
     // The layout lines become `rows` numbered DataRow lines, unpaginated; false when cut short.
     bool SetDataRows(int rows);
+    LayoutLine Entry(int index) const;
+    // Line `k` of a DataRun entry.
+    LayoutLine RunLine(const LayoutLine& run, std::uint32_t k) const;
+    std::uint32_t RowKeyAt(std::uint32_t position) const {
+        return row_keys_.empty() ? position : row_keys_[position];
+    }
+    // Writes the runs out as lines of their own (an 11-byte record each).
+    void ExpandRuns();
+    // The list becomes the first `rows` rows of the row order, numbered, in one run.
+    void PutRowOrderUnpaginated(std::uint32_t rows);
     void ResetPool();
     void RecountTextLines();
     void RefreshAndRedraw();
@@ -319,6 +370,17 @@ private:
     int footer_offset_ = 1;
     int footer_length_ = 0;
     ItemList lines_;
+    // The row order the DataRun entries count in: the rows' keys, or none for rows in stored
+    // order; their heights, or none when all are one line high.
+    std::vector<std::uint32_t> row_keys_;
+    std::vector<std::uint8_t> row_heights_;
+    // The first line of each entry, kept while the list holds a run (else empty), and the lines.
+    std::vector<std::uint32_t> entry_starts_;
+    // For every block of 64 lines, the entry holding its first line: Line finds its
+    // entry in a few steps from there rather than by a search of every entry.
+    static constexpr unsigned kLineBlockShift = 6;
+    std::vector<std::uint32_t> block_entries_;
+    int line_count_ = 0;
     int row_count_ = 0;
     CellTextSource cell_text_source_;
     SumState sums_;

@@ -153,6 +153,9 @@ struct LineKind {
     enum : std::uint8_t {
         Blank = 0,
         DataRow = 1,
+        // Inside the model's list alone: `ordinal` data rows in a row, from position `key` of
+        // the model's row order, each with these flags (GridModel::Line gives them one by one).
+        DataRun = 2,
         Titles = 10,
         ColumnNumbers = 11,
         Header = 20,

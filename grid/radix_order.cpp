@@ -124,19 +124,140 @@ void OrderGroup(const PooledKeys& keys, Item* items, Item* scratch, std::size_t 
     }
 }
 
+constexpr std::uint32_t kFreeSlot = UINT32_MAX;
+
 }  // namespace
+
+std::uint64_t OrderedValueKey(double value) { return OrderedBits(value); }
+
+namespace {
+
+// Sorts items whose keys agree above bit `shift` + 8 by the byte at `shift` and then the bytes
+// below, in place (American flag sort: each item is swapped straight into its byte's bucket);
+// small groups, and items whose keys agree wholly, by key and position.
+void FlagSortKeyedPositions(KeyedPosition* items, std::size_t count, int shift) {
+    if (count <= kSmallGroup || shift < 0) {
+        std::sort(items, items + count, [](const KeyedPosition& a, const KeyedPosition& b) {
+            const std::uint64_t a_key = a.key;
+            const std::uint64_t b_key = b.key;
+            if (a_key != b_key) return a_key < b_key;
+            return std::uint32_t{a.position} < std::uint32_t{b.position};
+        });
+        return;
+    }
+    auto digit = [shift](const KeyedPosition& item) { return static_cast<unsigned>((item.key >> shift) & 0xFF); };
+    std::size_t counts[256] = {};
+    for (std::size_t i = 0; i < count; ++i) ++counts[digit(items[i])];
+    if (counts[digit(items[0])] == count) {
+        FlagSortKeyedPositions(items, count, shift - 8);
+        return;
+    }
+    std::size_t next[256];
+    std::size_t ends[256];
+    std::size_t total = 0;
+    for (int b = 0; b < 256; ++b) {
+        next[b] = total;
+        total += counts[b];
+        ends[b] = total;
+    }
+    for (unsigned b = 0; b < 256; ++b) {
+        while (next[b] < ends[b]) {
+            KeyedPosition item = items[next[b]];
+            for (unsigned d = digit(item); d != b; d = digit(item)) std::swap(item, items[next[d]++]);
+            items[next[b]++] = item;
+        }
+    }
+    std::size_t start = 0;
+    for (int b = 0; b < 256; ++b) {
+        if (counts[b] > 1) FlagSortKeyedPositions(items + start, counts[b], shift - 8);
+        start += counts[b];
+    }
+}
+
+}  // namespace
+
+void OrderKeyedPositions(KeyedPosition* items, std::size_t count) {
+    if (count > 1) FlagSortKeyedPositions(items, count, 56);
+}
+
+std::uint32_t DistinctKeys::Add(const char* bytes, std::size_t length) {
+    // At most half the slots are taken, so a probe soon meets a free one.
+    if (2 * (Count() + 1) > slots_.size()) Rehash(std::max<std::size_t>(16, 2 * slots_.size()));
+    const std::uint64_t hash = HashOf(bytes, length);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = static_cast<std::size_t>(hash) & mask;
+    for (; slots_[slot] != kFreeSlot; slot = (slot + 1) & mask) {
+        const std::uint32_t seen = slots_[slot];
+        if (hashes_[seen] == hash && lengths_[seen] == length &&
+            std::memcmp(pool_.data() + offsets_[seen], bytes, length) == 0) {
+            return seen;
+        }
+    }
+    if (pool_.size() + length > UINT32_MAX || Count() >= UINT32_MAX - 1) throw std::bad_alloc();
+    const auto number = static_cast<std::uint32_t>(Count());
+    offsets_.push_back(static_cast<std::uint32_t>(pool_.size()));
+    lengths_.push_back(static_cast<std::uint32_t>(length));
+    hashes_.push_back(hash);
+    pool_.append(bytes, length);
+    slots_[slot] = number;
+    return number;
+}
+
+void DistinctKeys::Rehash(std::size_t slot_count) {
+    std::vector<std::uint32_t> slots(slot_count, kFreeSlot);
+    const std::size_t mask = slot_count - 1;
+    for (std::size_t d = 0; d < Count(); ++d) {
+        std::size_t slot = static_cast<std::size_t>(hashes_[d]) & mask;
+        while (slots[slot] != kFreeSlot) slot = (slot + 1) & mask;
+        slots[slot] = static_cast<std::uint32_t>(d);
+    }
+    slots_.swap(slots);
+}
+
+std::vector<std::uint32_t> DistinctKeys::Ranks(bool descending) const {
+    const std::size_t count = Count();
+    try {
+        std::vector<Item> items(count);
+        std::vector<Item> scratch(count);
+        for (std::size_t d = 0; d < count; ++d) items[d] = Item{0, static_cast<std::uint32_t>(d)};
+        const PooledKeys keys{pool_.data(), offsets_.data(), lengths_.data()};
+        OrderGroup(keys, items.data(), scratch.data(), count, 0, false);
+        std::vector<std::uint32_t> ranks(count);
+        for (std::size_t r = 0; r < count; ++r) {
+            ranks[items[r].position] = static_cast<std::uint32_t>(descending ? count - 1 - r : r);
+        }
+        return ranks;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+bool OrderByRank(const std::uint32_t* ranks, std::size_t rank_count, const std::uint32_t* numbers,
+                 std::uint32_t* positions, std::size_t count) {
+    if (count < 2) return true;
+    try {
+        std::vector<std::uint32_t> next(rank_count + 1, 0);
+        for (std::size_t i = 0; i < count; ++i) ++next[ranks[numbers[positions[i]]] + 1];
+        for (std::size_t r = 1; r <= rank_count; ++r) next[r] += next[r - 1];
+        const std::vector<std::uint32_t> before(positions, positions + count);
+        for (const std::uint32_t position : before) positions[next[ranks[numbers[position]]]++] = position;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
 
 bool RadixOrderByValue(const double* values, std::uint32_t* positions, std::size_t count, bool descending) {
     if (count < 2) return true;
     try {
-        std::vector<Item> items(count);
-        std::vector<Item> scratch(count);
+        std::vector<KeyedPosition> items(count);
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint64_t bits = OrderedBits(values[positions[i]]);
-            items[i] = Item{descending ? ~bits : bits, positions[i]};
+            items[i] = KeyedPosition{descending ? ~bits : bits, static_cast<std::uint32_t>(i)};
         }
-        RadixSortItems(items.data(), scratch.data(), count);
-        for (std::size_t i = 0; i < count; ++i) positions[i] = items[i].position;
+        OrderKeyedPositions(items.data(), count);
+        const std::vector<std::uint32_t> before(positions, positions + count);
+        for (std::size_t i = 0; i < count; ++i) positions[i] = before[items[i].position];
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -146,56 +267,19 @@ bool RadixOrderByValue(const double* values, std::uint32_t* positions, std::size
 bool RadixOrderByBytes(const PooledKeys& keys, std::uint32_t* positions, std::size_t count, bool descending) {
     if (count < 2) return true;
     try {
-        // Each distinct key is sorted once: equal keys (names, cities, states repeat a lot in
-        // a table) first get one number, the distinct keys are ordered, and the rows then
-        // follow the rank of their key, stably.
-        std::vector<std::uint32_t> distinct_of(count);
-        std::vector<std::uint32_t> distinct_offsets;
-        std::vector<std::uint32_t> distinct_lengths;
-        std::vector<std::uint64_t> distinct_hashes;
-        std::size_t slot_count = 16;
-        while (slot_count < 2 * count) slot_count *= 2;
-        constexpr std::uint32_t kFree = UINT32_MAX;
-        std::vector<std::uint32_t> slots(slot_count, kFree);
+        // Each distinct key is sorted once; the rows then follow the rank of their key.
+        DistinctKeys distinct;
+        std::vector<std::uint32_t> numbers(count);
+        std::vector<std::uint32_t> order(count);
         for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t position = positions[i];
-            const char* bytes = keys.pool + keys.offsets[position];
-            const std::uint32_t length = keys.lengths[position];
-            const std::uint64_t hash = HashOf(bytes, length);
-            std::size_t slot = static_cast<std::size_t>(hash) & (slot_count - 1);
-            while (slots[slot] != kFree) {
-                const std::uint32_t seen = slots[slot];
-                if (distinct_hashes[seen] == hash && distinct_lengths[seen] == length &&
-                    std::memcmp(keys.pool + distinct_offsets[seen], bytes, length) == 0) {
-                    break;
-                }
-                slot = (slot + 1) & (slot_count - 1);
-            }
-            if (slots[slot] == kFree) {
-                slots[slot] = static_cast<std::uint32_t>(distinct_offsets.size());
-                distinct_offsets.push_back(keys.offsets[position]);
-                distinct_lengths.push_back(length);
-                distinct_hashes.push_back(hash);
-            }
-            distinct_of[i] = slots[slot];
+            numbers[i] = distinct.Add(keys.pool + keys.offsets[positions[i]], keys.lengths[positions[i]]);
+            order[i] = static_cast<std::uint32_t>(i);
         }
-        std::vector<std::uint32_t>().swap(slots);
-
-        const std::size_t distinct = distinct_offsets.size();
-        std::vector<Item> items(std::max(distinct, count));
-        std::vector<Item> scratch(items.size());
-        for (std::size_t d = 0; d < distinct; ++d) items[d] = Item{0, static_cast<std::uint32_t>(d)};
-        const PooledKeys distinct_keys{keys.pool, distinct_offsets.data(), distinct_lengths.data()};
-        OrderGroup(distinct_keys, items.data(), scratch.data(), distinct, 0, false);
-        std::vector<std::uint32_t> rank(distinct);
-        for (std::size_t r = 0; r < distinct; ++r) rank[items[r].position] = static_cast<std::uint32_t>(r);
-
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t key_rank = rank[distinct_of[i]];
-            items[i] = Item{descending ? ~key_rank : key_rank, positions[i]};
-        }
-        RadixSortItems(items.data(), scratch.data(), count);
-        for (std::size_t i = 0; i < count; ++i) positions[i] = items[i].position;
+        const std::vector<std::uint32_t> ranks = distinct.Ranks(descending);
+        if (ranks.size() != distinct.Count()) return false;
+        if (!OrderByRank(ranks.data(), ranks.size(), numbers.data(), order.data(), count)) return false;
+        for (std::size_t i = 0; i < count; ++i) numbers[i] = positions[order[i]];
+        std::memcpy(positions, numbers.data(), count * sizeof *positions);
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -31,22 +31,11 @@ int CopyLabel(const char* text, char* buffer) {
     return length;
 }
 
-constexpr std::size_t kLineSize = sizeof(LayoutLine);
-
 // Calls `visit(position, key)` for every data row of the list in order: a pass over a million
-// rows per layout, so it reads the two fields it needs in place.
+// rows per layout.
 template <typename Visit>
 void ForEachDataRow(const GridModel& model, Visit visit) {
-    const std::uint8_t* bytes = model.LayoutLines().Data();
-    const std::size_t count = static_cast<std::size_t>(model.LineCount());
-    int position = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* line = bytes + i * kLineSize;
-        if (line[offsetof(LayoutLine, kind)] != LineKind::DataRow) continue;
-        std::uint32_t key;
-        std::memcpy(&key, line + offsetof(LayoutLine, key), sizeof key);
-        visit(position++, key);
-    }
+    model.ForEachDataRow([&visit](int position, const LayoutLine& line) { visit(position, std::uint32_t{line.key}); });
 }
 
 // A summed column's cache as the adding loop reads it.
@@ -291,13 +280,8 @@ bool ComputeSumLines(GridModel& model, const std::vector<SumPage>& pages, const 
 
     // The pages cover the data rows in order, and during pagination the list is those rows.
     // Rows add to their page; a page adds to the running sum; groups add row by row.
-    const std::uint8_t* bytes = model.LayoutLines().Data();
     const int rows = model.LineCount();
-    auto row_key = [bytes](int index) {
-        std::uint32_t row;
-        std::memcpy(&row, bytes + static_cast<std::size_t>(index) * kLineSize + offsetof(LayoutLine, key), sizeof row);
-        return row;
-    };
+    auto row_key = [&model](int index) { return std::uint32_t{model.Line(index).key}; };
     std::uint32_t group_label = 0;
     bool group_open = false;
     for (std::size_t p = 0; p < pages.size(); ++p) {

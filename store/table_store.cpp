@@ -35,11 +35,32 @@ constexpr std::size_t kLargestImage = std::numeric_limits<std::size_t>::max();
 
 // Stored rows, by byte offset (see the header's description of the stored form).
 constexpr std::size_t kStoredKeyAt = 0;
-constexpr std::size_t kStoredFirstIdentifierAt = 1;
-constexpr std::size_t kStoredCountAt = 3;
-constexpr std::size_t kStoredHeaderSize = 5;
-constexpr std::uint16_t kSparseRow = 0x8000;
-constexpr std::size_t kMostDensePositions = 0x7FFF;
+constexpr std::size_t kStoredShapeAt = 1;
+constexpr std::size_t kStoredFirstIdentifierAt = 2;
+constexpr std::size_t kStoredCountAt = 4;
+constexpr std::size_t kShortHeaderSize = 2;
+constexpr std::size_t kFullHeaderSize = 6;
+// The shape byte: below this, the positions of a dense row starting at the store's first
+// identifier.
+constexpr std::uint8_t kMostShortPositions = 0x7F;
+constexpr std::uint8_t kDenseShape = 0x80;
+constexpr std::uint8_t kSparseShape = 0x81;
+constexpr std::size_t kMostDensePositions = 0xFFFF;
+
+// What a stored row's header says.
+struct StoredShape {
+    std::size_t header_size;
+    bool sparse;
+    std::int32_t first;  // the identifier of the first position of a dense row
+    std::size_t positions;
+};
+
+inline StoredShape ReadStoredShape(const std::uint8_t* stored, std::int32_t first_identifier) {
+    const std::uint8_t shape = stored[kStoredShapeAt];
+    if (shape <= kMostShortPositions) return {kShortHeaderSize, false, first_identifier, shape};
+    return {kFullHeaderSize, shape == kSparseShape, ReadInt16(stored + kStoredFirstIdentifierAt),
+            ReadUint16(stored + kStoredCountAt)};
+}
 // Every this many positions a start offset spares summing the lengths before it.
 constexpr std::size_t kPositionsPerRun = 16;
 
@@ -403,17 +424,29 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
     }
 
     const std::size_t count = fields_.size();
-    const std::int32_t first = count != 0 ? fields_.front().identifier : 0;
-    const std::size_t span =
-        count != 0 ? static_cast<std::size_t>(fields_.back().identifier - first + 1) : 0;
+    if (row_count_ == 0) first_identifier_ = FirstIdentifierLocked();
+    std::int32_t first = count != 0 ? fields_.front().identifier : first_identifier_;
+    const std::int32_t last = count != 0 ? fields_.back().identifier : first - 1;
+    std::size_t span = static_cast<std::size_t>(last - first + 1);
     // A row with few gaps between its columns keeps a length per column, with no identifiers.
-    const bool dense = span <= std::min(2 * count + kPositionsPerRun, kMostDensePositions);
+    const std::size_t most_dense = std::min(2 * count + kPositionsPerRun, kMostDensePositions);
+    const bool dense = span <= most_dense;
+    // Most rows start at the first column and have few: a two-byte header then tells their
+    // shape, when the empty positions it adds in front cost no more than the longer header.
+    const std::int32_t short_span = last - first_identifier_ + 1;
+    const bool short_header = dense && first >= first_identifier_ && short_span <= kMostShortPositions &&
+                              static_cast<std::size_t>(short_span) <= most_dense &&
+                              static_cast<std::size_t>(first - first_identifier_) <= kFullHeaderSize - kShortHeaderSize;
+    if (short_header) {
+        first = first_identifier_;
+        span = static_cast<std::size_t>(short_span);
+    }
+    const std::size_t header_size = short_header ? kShortHeaderSize : kFullHeaderSize;
     const std::size_t positions = dense ? span : count;
     const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
     std::size_t cell_bytes = 0;
     for (const FieldAt& field : fields_) cell_bytes += field.length;
-    const std::size_t size = kStoredHeaderSize + (dense ? 0 : 2 * count) + positions + 2 * runs +
-                             cell_bytes;
+    const std::size_t size = header_size + (dense ? 0 : 2 * count) + positions + 2 * runs + cell_bytes;
 
     if (!GrowRowIndexLocked(static_cast<std::size_t>(row_count_) + 1)) return false;
     std::uint32_t location = 0;
@@ -425,10 +458,14 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
     }
 
     stored[kStoredKeyAt] = key;
-    WriteInt16(stored + kStoredFirstIdentifierAt, static_cast<std::int16_t>(first));
-    WriteUint16(stored + kStoredCountAt,
-                static_cast<std::uint16_t>(positions | (dense ? 0 : kSparseRow)));
-    std::uint8_t* identifiers = stored + kStoredHeaderSize;
+    if (short_header) {
+        stored[kStoredShapeAt] = static_cast<std::uint8_t>(positions);
+    } else {
+        stored[kStoredShapeAt] = dense ? kDenseShape : kSparseShape;
+        WriteInt16(stored + kStoredFirstIdentifierAt, static_cast<std::int16_t>(first));
+        WriteUint16(stored + kStoredCountAt, static_cast<std::uint16_t>(positions));
+    }
+    std::uint8_t* identifiers = stored + header_size;
     std::uint8_t* lengths = identifiers + (dense ? 0 : 2 * count);
     std::uint8_t* starts = lengths + positions;
     std::uint8_t* cells = starts + 2 * runs;
@@ -460,6 +497,16 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
         WriteUint16(header + kRecordSizeAt, static_cast<std::uint16_t>(record_length));
     }
     return true;
+}
+
+std::int32_t TableStore::FirstIdentifierLocked() const {
+    const std::uint8_t* header = block_.Bytes();
+    const std::uint8_t* table = header + ReadUint16(header + kColumnTableAt);
+    const int columns = ReadUint16(header + kColumnCountAt);
+    if (columns == 0) return fields_.empty() ? 1 : fields_.front().identifier;
+    std::int32_t first = ReadInt16(table);
+    for (int index = 1; index < columns; ++index) first = std::min<std::int32_t>(first, ReadInt16(table + index * kColumnSize));
+    return first;
 }
 
 std::uint8_t* TableStore::PlaceRecordLocked(std::size_t size, std::uint32_t& location) {
@@ -556,13 +603,13 @@ inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
 }
 
 inline std::size_t TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                                       const std::uint8_t*& bytes) {
-    const std::uint16_t count_word = ReadUint16(stored + kStoredCountAt);
-    const std::size_t positions = count_word & ~kSparseRow;
-    const std::uint8_t* lengths = stored + kStoredHeaderSize;
+                                              const std::uint8_t*& bytes) const {
+    const StoredShape shape = ReadStoredShape(stored, first_identifier_);
+    const std::size_t positions = shape.positions;
+    const std::uint8_t* lengths = stored + shape.header_size;
     std::size_t position = positions;  // none
-    if ((count_word & kSparseRow) == 0) {
-        const std::int32_t offset = identifier - ReadInt16(stored + kStoredFirstIdentifierAt);
+    if (!shape.sparse) {
+        const std::int32_t offset = identifier - shape.first;
         if (offset >= 0) position = static_cast<std::size_t>(offset);
     } else {
         const std::uint8_t* identifiers = lengths;
@@ -635,10 +682,9 @@ StoreImageView TableStore::RowRecord(std::int64_t row_index) const {
     std::lock_guard<std::mutex> guard(lock_);
     if (row_index < 0 || row_index >= row_count_) return {nullptr, 0};
     const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
-    const std::uint16_t count_word = ReadUint16(stored + kStoredCountAt);
-    const std::size_t positions = count_word & ~kSparseRow;
-    const bool sparse = (count_word & kSparseRow) != 0;
-    const std::uint8_t* lengths = stored + kStoredHeaderSize + (sparse ? 2 * positions : 0);
+    const StoredShape shape = ReadStoredShape(stored, first_identifier_);
+    const std::size_t positions = shape.positions;
+    const std::uint8_t* lengths = stored + shape.header_size + (shape.sparse ? 2 * positions : 0);
     const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
     std::size_t size = static_cast<std::size_t>(lengths - stored) + positions + 2 * runs;
     for (std::size_t position = 0; position < positions; ++position) size += lengths[position];

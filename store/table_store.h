@@ -63,10 +63,13 @@ struct StoreImageView {
 //
 // AddRow keeps a row in a shorter stored form, packed one after another in chunks that never
 // move, and finds it through an index of row locations (about 2 bytes a row):
-//   key (1), first column identifier (2, signed), count (2: bit 15 set for a sparse row, the
-//   other bits the number of positions), [sparse: count identifiers (2 each, rising)],
-//   count cell lengths (1 each; 0 for an empty position), one start offset (2) for each
-//   further run of 16 positions, then the cell bytes, still scrambled, in position order.
+//   key (1), shape (1), [shape 0x80 (dense) or 0x81 (sparse): first column identifier (2,
+//   signed), count of positions (2)], [sparse: count identifiers (2 each, rising)], count
+//   cell lengths (1 each; 0 for an empty position), one start offset (2) for each further run
+//   of 16 positions, then the cell bytes, still scrambled, in position order.
+// A shape below 0x80 is the count of a dense row whose first position is the store's first
+// identifier (the lowest column identifier when the first row is stored, or that row's first):
+// the usual row, from the first column on, spends two bytes on its header instead of six.
 // A dense row has one position per identifier from the first on; a sparse row one per field.
 // So a cell is found from its identifier in a fixed number of steps whatever its column (a
 // sparse row adds a binary search), and no record is padded to the longest one.
@@ -191,8 +194,10 @@ private:
     bool IndexRowLocked(std::uint32_t location);
     // The length of the cell of `identifier` in the stored row, and where its scrambled bytes
     // start; 0 when the row has no such field.
-    static std::size_t FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                                      const std::uint8_t*& bytes);
+    std::size_t FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
+                               const std::uint8_t*& bytes) const;
+    // The identifier the short row header counts from, chosen for the first row.
+    std::int32_t FirstIdentifierLocked() const;
 
     MillisecondClock clock_;
     ReallocateFunction reallocate_;
@@ -207,6 +212,7 @@ private:
     std::uint32_t wide_blocks_ = 0;
     MemoryBlock chunk_table_;      // the chunks' addresses
     std::uint32_t row_count_ = 0;  // the header's record count, read without the lock
+    std::int32_t first_identifier_ = 1;  // where the short row header's positions start
     std::size_t chunk_count_ = 0;
     std::size_t last_chunk_used_ = 0;
     std::size_t last_chunk_capacity_ = 0;

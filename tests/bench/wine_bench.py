@@ -111,12 +111,13 @@ def unix_pid_of(exe: Path) -> int | None:
     return None
 
 
-def peak_memory_kib(pid: int | None) -> int | None:
+def peak_memory_kib(pid: int | None, field: str = "VmHWM") -> int | None:
+    """The process's peak resident memory, or with field="VmRSS" what it holds now."""
     if pid is None:
         return None
     try:
         for line in Path(f"/proc/{pid}/status").read_text().splitlines():
-            if line.startswith("VmHWM:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
     except OSError:
         pass
@@ -411,10 +412,15 @@ def bench_size(bench: Bench, data: Path, rows: int, starts: int, skip_print: boo
     result["first_page_screenshot"] = str(shot)
     pid = unix_pid_of(app.exe)
     result["peak_kib_after_open"] = peak_memory_kib(pid)
+    result["resident_kib_after_open"] = peak_memory_kib(pid, "VmRSS")
+    # The peak so far after each step, to tell which step raised it.
+    result["peak_kib_after"] = {}
 
     def step(name: str, seconds: float) -> None:
         result["steps"][name] = seconds
-        log(f"{rows} rows: {name} {seconds:.3f} s (load {load_average()})")
+        result["peak_kib_after"][name] = peak_memory_kib(pid)
+        log(f"{rows} rows: {name} {seconds:.3f} s, peak {result['peak_kib_after'][name]} KiB "
+            f"(load {load_average()})")
 
     step("natural_widths", bench.natural_widths(app))
     step("sort_number", bench.sort(app, "Сума", "Число"))

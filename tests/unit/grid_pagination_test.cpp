@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "fake_measuring_device.h"
 #include "grid/column_groups.h"
@@ -502,6 +504,53 @@ TEST_F(PaginationTest, GroupTotalsFollowEachRunOfTheSortedColumnAndStayWithTheir
     // Back to the stored order: the groups go.
     RestoreRows(*model);
     EXPECT_EQ(Describe(*model), "T R0 R1 R2b | R3a R4 R5b E[68]b");
+}
+
+TEST_F(PaginationTest, APagesMiddleRowsAreHeldAsOneEntryAndGiveTheSameLinesWrittenOut) {
+    // 3000 rows on pages of 20: a handful of entries a page rather than a line a row, in the
+    // stored order, sorted with group totals and page sums, and filtered.
+    std::vector<std::string> amounts;
+    for (int row = 0; row < 3000; ++row) {
+        g_cells[{row, 11}] = std::string(1, static_cast<char>('a' + row % 7));
+        amounts.push_back(std::to_string(row % 13));
+    }
+    std::vector<const char*> amount_texts;
+    for (const std::string& amount : amounts) amount_texts.push_back(amount.c_str());
+    auto expect_compact_and_same = [this](const char* step, int rows) {
+        SCOPED_TRACE(step);
+        const std::string described = Describe(*model);
+        const int lines = model->LineCount();
+        const int entries = std::as_const(*model).LayoutLines().Size() / static_cast<int>(sizeof(LayoutLine));
+        EXPECT_GT(lines, rows);
+        EXPECT_LT(entries, 12 * model->PageCount());
+        ExpectOrdinalsInListOrder();
+        // Written out line by line (the list a caller editing lines gets), nothing changes.
+        EXPECT_EQ(model->LayoutLines().Size(), lines * static_cast<int>(sizeof(LayoutLine)));
+        EXPECT_EQ(model->LineCount(), lines);
+        EXPECT_EQ(Describe(*model), described);
+    };
+    Lay(3000, kDefaultFlags | TableFlags::PageColTitles, PageNumberPosition::TopRight, 250);
+    expect_compact_and_same("stored order", 3000);
+    SumColumn(*model, amount_texts);
+    PlaceSums(*model, SumPlacement::GroupTotals | SumPlacement::PageTotals | SumPlacement::BroughtForward);
+    SortRequest request;
+    request.column = 1;
+    SortRows(*model, request);
+    expect_compact_and_same("sorted, with sums", 3000);
+    FilterRequest filter{};
+    filter.column = 1;
+    std::snprintf(filter.from, sizeof filter.from, "b");
+    std::snprintf(filter.to, sizeof filter.to, "c");
+    ASSERT_TRUE(FilterRows(*model, filter));
+    expect_compact_and_same("filtered", 858);
+    int kept = 0;
+    for (int i = 0; i < model->LineCount(); ++i) {
+        const LayoutLine line = model->Line(i);
+        if (line.kind != LineKind::DataRow) continue;
+        ++kept;
+        EXPECT_TRUE(line.key % 7 == 1 || line.key % 7 == 2) << line.key;  // "b" and "c" alone
+    }
+    EXPECT_EQ(kept, 858);
 }
 
 // A Sum flag where no amounts stand (a hand-edited layout file may put one anywhere) adds nothing.

@@ -528,7 +528,9 @@ TEST_F(SortFilterTest, FastSortGivesTheOrderOfTheExchangePassesOnRandomTables) {
         model->SetCellTextSource(&TestCellText, nullptr, table % 2 != 0 ? &TestColumnTexts : nullptr);
         // Start from a shuffled list, as after an earlier sort.
         std::vector<LayoutLine> lines(static_cast<std::size_t>(rows));
-        for (int i = 0; i < rows; ++i) lines[static_cast<std::size_t>(i)] = LayoutLine{static_cast<std::uint32_t>(i), LineKind::DataRow, 0, 1, 0};
+        for (int i = 0; i < rows; ++i) lines[static_cast<std::size_t>(i)] = LayoutLine{static_cast<std::uint32_t>(i), LineKind::DataRow,
+                                                               static_cast<std::uint8_t>(i % 4),
+                                                               static_cast<std::uint8_t>(1 + i % 7), 0};
         std::shuffle(lines.begin(), lines.end(), random);
         for (std::int32_t type : {0, 1, 2, 3, 4}) {
             for (std::int32_t direction : {SortDirection::Ascending, SortDirection::Descending}) {
@@ -542,6 +544,11 @@ TEST_F(SortFilterTest, FastSortGivesTheOrderOfTheExchangePassesOnRandomTables) {
                 for (const LayoutLine& line : fast) fast_keys.push_back(std::uint32_t{line.key});
                 for (const LayoutLine& line : passes) pass_keys.push_back(std::uint32_t{line.key});
                 ASSERT_EQ(fast_keys, pass_keys) << "table " << table << " type " << type << " direction " << direction;
+                // The rows move whole: each keeps the flags and height it came with.
+                for (const LayoutLine& line : fast) {
+                    ASSERT_EQ(line.flags, line.key % 4) << "row " << line.key;
+                    ASSERT_EQ(line.height, 1 + line.key % 7) << "row " << line.key;
+                }
             }
         }
     }

@@ -382,10 +382,10 @@ TEST_F(TableStoreTest, PutFieldScramblesEachByteWithKeyPlusPosition) {
     EXPECT_EQ(row.bytes[10] ^ 231, name[1]);
 
     ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
-    // Identifiers 311 apart make a sparse row: key, first identifier, count with bit 15, the
+    // Identifiers 311 apart make a sparse row: key, shape 0x81, first identifier, count, the
     // identifiers, the lengths, then the cells in column order, still scrambled.
     EXPECT_EQ(StoredRow(store, 0),
-              Joined({{230, 0xD4, 0xFE, 2, 0x80, 0xD4, 0xFE, 11, 0, 255, 7},
+              Joined({{230, 0x81, 0xD4, 0xFE, 2, 0, 0xD4, 0xFE, 11, 0, 255, 7},
                       Prefix(row.data() + 19, 255), Prefix(row.data() + 9, 7)}));
 
     std::uint8_t output[255];
@@ -398,8 +398,9 @@ TEST_F(TableStoreTest, SameTextInRowsWithDifferentKeysIsStoredDifferently) {
     TableStore store(ClockReading({500, 700}));
     AddRowWithCells(store, {{11, Text("София")}});
     AddRowWithCells(store, {{11, Text("София")}});
-    // Key, identifier 11, one position, its length (5 letters in code page 1251), the cell.
-    EXPECT_EQ(Prefix(StoredRow(store, 0).data(), 6), (Bytes{kKeyAt500, 11, 0, 1, 0, 5}));
+    // Key, one position from the first row's identifier 11, its length (5 letters in code page
+    // 1251), the cell.
+    EXPECT_EQ(Prefix(StoredRow(store, 0).data(), 3), (Bytes{kKeyAt500, 1, 5}));
     EXPECT_NE(StoredRow(store, 0), StoredRow(store, 1));
     EXPECT_EQ(CellText(store, 0, 11), "София");
     EXPECT_EQ(CellText(store, 1, 11), "София");
@@ -564,10 +565,10 @@ TEST_F(TableStoreTest, RowsGetIdentifiersOneTwoThreeAndAreStoredWithoutPadding) 
     EXPECT_EQ(U32(image.data(), 10), 3ul);  // record count
     EXPECT_EQ(U32(image.data(), 18), 4ul);  // next record identifier
     EXPECT_EQ(StoredRow(store, 0),
-              Joined({{kKeyAt500, 11, 0, 1, 0, 6}, Scrambled(Text("abcdef"), kKeyAt500)}));
+              Joined({{kKeyAt500, 1, 6}, Scrambled(Text("abcdef"), kKeyAt500)}));
     EXPECT_EQ(StoredRow(store, 1),
-              Joined({{kKeyAt500, 11, 0, 1, 0, 2}, Scrambled(Text("ab"), kKeyAt500)}));
-    EXPECT_EQ(StoredRow(store, 2), (Bytes{kKeyAt500, 0, 0, 0, 0}));
+              Joined({{kKeyAt500, 1, 2}, Scrambled(Text("ab"), kKeyAt500)}));
+    EXPECT_EQ(StoredRow(store, 2), (Bytes{kKeyAt500, 0}));  // a row without cells: its shape says so
     EXPECT_EQ(store.RowRecord(3).length, 0u);
     EXPECT_EQ(store.RowRecord(-1).length, 0u);
 }
@@ -592,13 +593,13 @@ TEST_F(TableStoreTest, LongerRowLeavesStoredRowsAsTheyWere) {
     AddRowWithCells(store, {{11, ten}});        // record 20 bytes
     AddRowWithCells(store, {{11, other_ten}});  // record 20 bytes
     const Bytes first = StoredRow(store, 0), second = StoredRow(store, 1);
-    EXPECT_EQ(first, Joined({{kKeyAt500, 11, 0, 1, 0, 10}, Scrambled(ten, kKeyAt500)}));
+    EXPECT_EQ(first, Joined({{kKeyAt500, 1, 10}, Scrambled(ten, kKeyAt500)}));
 
     AddRowWithCells(store, {{12, twenty}});  // record 30 bytes
     EXPECT_EQ(U16(store.Image().bytes, 8), 30u);
     EXPECT_EQ(StoredRow(store, 0), first);
     EXPECT_EQ(StoredRow(store, 1), second);
-    EXPECT_EQ(StoredRow(store, 2), Joined({{kKeyAt500, 12, 0, 1, 0, 20}, Scrambled(twenty, kKeyAt500)}));
+    EXPECT_EQ(StoredRow(store, 2), Joined({{kKeyAt500, 2, 0, 20}, Scrambled(twenty, kKeyAt500)}));
 
     AddRowWithCells(store, {{13, five}});  // shorter: the record size stays
     EXPECT_EQ(U16(store.Image().bytes, 8), 30u);
@@ -614,6 +615,71 @@ TEST_F(TableStoreTest, LongerRowLeavesStoredRowsAsTheyWere) {
     EXPECT_EQ(Prefix(output, 5), five);
 }
 
+TEST_F(TableStoreTest, RowsFromTheFirstColumnsTakeATwoByteHeader) {
+    // The shape byte below 0x80 counts the positions from the lowest column identifier, here 1;
+    // a row starting further on or before it, with more than 127 positions, or with gaps that
+    // make it sparse keeps the full header.
+    struct ShapeCase {
+        std::vector<std::int16_t> identifiers;
+        Bytes header;  // key, shape, [first identifier, count]
+        std::size_t lengths;  // length bytes after the header
+    };
+    const ShapeCase cases[] = {
+        {{1, 2, 3, 4, 5, 6}, {kKeyAt500, 6}, 6},
+        {{2, 3}, {kKeyAt500, 3}, 3},                       // an empty first cell stays a position
+        {{5}, {kKeyAt500, 5}, 5},                          // four empty positions cost what a full header does
+        {{6}, {kKeyAt500, 0x80, 6, 0, 1, 0}, 1},
+        {{1, 127}, {kKeyAt500, 0x81, 1, 0, 2, 0, 1, 0, 127, 0}, 2},
+        {{-1, 1}, {kKeyAt500, 0x80, 0xFF, 0xFF, 3, 0}, 3},
+        {{}, {kKeyAt500, 0}, 0},
+    };
+    for (const ShapeCase& c : cases) {
+        SCOPED_TRACE(c.header.size());
+        TableStore store(ClockReading({500}));
+        for (std::int16_t identifier = 6; identifier >= 1; --identifier) {
+            ASSERT_TRUE(store.PutColumn(MakeStoreColumn(identifier, kTextColumn, "column")));
+        }
+        std::vector<std::pair<std::int16_t, Bytes>> cells;
+        for (std::int16_t identifier : c.identifiers) cells.push_back({identifier, Text("c" + std::to_string(identifier))});
+        AddRowWithCells(store, cells);
+        const Bytes stored = StoredRow(store, 0);
+        ASSERT_GE(stored.size(), c.header.size());
+        EXPECT_EQ(Prefix(stored.data(), c.header.size()), c.header);
+        std::size_t cell_bytes = 0;
+        for (const auto& cell : cells) cell_bytes += cell.second.size();
+        EXPECT_EQ(stored.size(), c.header.size() + c.lengths + cell_bytes);
+        for (std::int16_t identifier = -2; identifier <= 130; ++identifier) {
+            const bool has = std::find(c.identifiers.begin(), c.identifiers.end(), identifier) != c.identifiers.end();
+            EXPECT_EQ(CellText(store, 0, identifier), has ? "c" + std::to_string(identifier) : "") << identifier;
+        }
+    }
+}
+
+TEST_F(TableStoreTest, RowsOfBothHeadersReadBackAcrossBlocksOfRows) {
+    // Short rows, rows too long for the short header (200 columns, a start offset every 16)
+    // and empty rows in turn, over several blocks of 256 rows.
+    TableStore store(ClockReading({500}));
+    auto cells_of = [](int row) {
+        std::vector<std::pair<std::int16_t, Bytes>> cells;
+        const int columns = row % 3 == 0 ? 6 : (row % 3 == 1 ? 200 : 0);
+        for (int column = 1; column <= columns; ++column) {
+            cells.push_back({static_cast<std::int16_t>(column), Filled(1 + (row + column) % 40, static_cast<std::uint8_t>(row))});
+        }
+        return cells;
+    };
+    for (int row = 0; row < 1000; ++row) AddRowWithCells(store, cells_of(row));
+    ASSERT_EQ(store.CountRows(), 1000u);
+    for (int row = 0; row < 1000; ++row) {
+        const auto cells = cells_of(row);
+        for (int column : {1, 6, 17, 33, 200, 201}) {
+            const Bytes expected = column <= static_cast<int>(cells.size()) ? cells[static_cast<std::size_t>(column - 1)].second : Bytes();
+            std::uint8_t output[255];
+            const std::size_t length = store.GetCellText(row, static_cast<std::int16_t>(column), output, sizeof output);
+            ASSERT_EQ(Bytes(output, output + length), expected) << "row " << row << " column " << column;
+        }
+    }
+}
+
 TEST_F(TableStoreTest, RowsSurviveTheGrowthOfTheirMemory) {
     // Grown memory is filled with 0xCD: the first chunk moves as it grows, later ones are new.
     TableStore store(ClockReading({500}), ControlledReallocate);
@@ -623,7 +689,7 @@ TEST_F(TableStoreTest, RowsSurviveTheGrowthOfTheirMemory) {
     for (int index : {0, 1, 40, 41, 39999, 59999}) {
         SCOPED_TRACE(index);
         EXPECT_EQ(StoredRow(store, index),
-                  Joined({{kKeyAt500, 11, 0, 1, 0, 100},
+                  Joined({{kKeyAt500, 1, 100},
                           Scrambled(Filled(100, static_cast<std::uint8_t>(index)), kKeyAt500)}));
     }
 }
@@ -806,7 +872,7 @@ TEST_F(TableStoreTest, AddRowOfCellsRefusesWhatARecordCannotHold) {
     EXPECT_EQ(CellText(store, 0, 11 + 253), "");
     const StoreCell empty[] = {{12, 0, nullptr}};
     ASSERT_TRUE(store.AddRowOfCells(empty, 1));
-    EXPECT_EQ(StoredRow(store, 1), (Bytes{kKeyAt500, 0, 0, 0, 0}));
+    EXPECT_EQ(StoredRow(store, 1), (Bytes{kKeyAt500, 0}));
 }
 
 TEST_F(TableStoreTest, RecordSizeStopsAtSixteenBits) {
