@@ -124,9 +124,10 @@ bool RowTable::AppendRows(RowTable& later) {
     return true;
 }
 
-std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
-    if (row >= rows_.size()) return later_ != nullptr ? later_->FindCell(row - rows_.size(), identifier, bytes) : 0;
-    const std::uint8_t* record = rows_[static_cast<std::size_t>(row)];
+namespace {
+
+// The length of the cell of column `identifier` in `record` (0 for none), with `bytes` at its text.
+inline std::size_t CellInRecord(const std::uint8_t* record, std::int16_t identifier, const std::uint8_t*& bytes) {
     const std::int32_t first = ReadInt16(record);
     const std::uint16_t count = ReadUint16(record + 2);
     const std::size_t positions = count & ~kSparse;
@@ -153,6 +154,23 @@ std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const
     return ReadUint16(ends + 2 * position) - start;
 }
 
+}  // namespace
+
+const std::uint8_t* RowTable::Record(std::uint64_t row) const {
+    const RowTable* part = this;
+    while (row >= part->rows_.size()) {
+        row -= part->rows_.size();
+        part = part->later_.get();
+        if (part == nullptr) return nullptr;
+    }
+    return part->rows_[static_cast<std::size_t>(row)];
+}
+
+std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
+    const std::uint8_t* record = Record(row);
+    return record != nullptr ? CellInRecord(record, identifier, bytes) : 0;
+}
+
 std::size_t RowTable::CellText(std::int64_t row, std::int16_t identifier, char* output, std::size_t size) const {
     if (row < 0 || size == 0) return 0;
     const std::uint8_t* bytes = nullptr;
@@ -177,11 +195,16 @@ void RowTable::FetchColumn(void* table, int column_identifier, const std::uint32
                            std::uint8_t* lengths) {
     if (row_keys == nullptr || lengths == nullptr || count <= 0) return;
     const RowTable* rows = static_cast<const RowTable*>(table);
+    if (rows == nullptr) {
+        std::memset(lengths, 0, static_cast<std::size_t>(count));
+        return;
+    }
     const auto identifier = static_cast<std::int16_t>(column_identifier);
     for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) {
+        const std::uint8_t* record = rows->Record(row_keys[k]);
         const std::uint8_t* bytes = nullptr;
         // TakeRow keeps no cell longer than kCellTextLimit, so every length fits a byte and a stride.
-        const std::size_t length = rows != nullptr ? rows->FindCell(row_keys[k], identifier, bytes) : 0;
+        const std::size_t length = record != nullptr ? CellInRecord(record, identifier, bytes) : 0;
         lengths[k] = static_cast<std::uint8_t>(length);
         if (texts != nullptr && length != 0) std::memcpy(texts + k * kCellTextStride, bytes, length);
     }

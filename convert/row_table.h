@@ -42,6 +42,8 @@ public:
                             std::uint8_t* lengths);
 
 private:
+    // The record of `row`, in these rows or the later ones; null past the last.
+    const std::uint8_t* Record(std::uint64_t row) const;
     // The length of the cell of column `identifier` in `row` (0 for none), with `bytes` at its text.
     std::size_t FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const;
     // Room for a record of `size` bytes after the last one; null when out of memory.

@@ -360,6 +360,19 @@ int LineHeight(const LayoutLine& line, const LineMetrics& metrics) {
     return height;
 }
 
+// Whether every data row is one line high: no visible column wraps its text or shows a
+// picture, so there is nothing to measure per row.
+static bool DataRowsAreOneLine(const GridModel& model) {
+    if (!model.GetCellTextSource().Present()) return true;
+    for (int i = 0; i < model.ColumnCount(); ++i) {
+        const GridColumn& column = *model.Column(i);
+        if (!(column.flags & ColumnFlags::Visible)) continue;
+        if (column.type == ColumnType::Picture) return false;
+        if ((column.flags & ColumnFlags::TextFlow) && !(column.flags & ColumnFlags::Abbreviate)) return false;
+    }
+    return true;
+}
+
 std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
     const TextMeter& meter = model.Device(GridDevice::Print).Meter();
     switch (line.kind) {
@@ -447,13 +460,14 @@ void GridModel::RebuildLayout() {
     const int count = LineCount();
     std::uint8_t* bytes = lines_.Data();
     const bool horizontal_rules = (style_.flags & TableFlags::HorzLines) != 0;
+    const bool one_line_rows = DataRowsAreOneLine(*this);
     int rows = 0;
     for (int i = 0; i < count; ++i) {
         LayoutLine line;
         std::memcpy(&line, bytes + static_cast<std::size_t>(i) * kLineSize, sizeof line);
         if (line.kind != LineKind::DataRow) continue;
         line.ordinal = static_cast<std::uint32_t>(rows + 1);
-        line.height = RowHeightLines(*this, line);
+        line.height = one_line_rows ? 1 : RowHeightLines(*this, line);
         line.flags = horizontal_rules ? LineFlags::RuleBelow : 0;
         std::memcpy(bytes + static_cast<std::size_t>(rows) * kLineSize, &line, sizeof line);
         ++rows;
