@@ -54,6 +54,21 @@ std::uint8_t* RowTable::Place(std::size_t size) {
     return at;
 }
 
+bool RowTable::RecordIndex::Add(const std::uint8_t* record) {
+    if ((count_ & kBlockMask) == 0) {
+        std::unique_ptr<const std::uint8_t*[]> block(new (std::nothrow) const std::uint8_t*[kBlockMask + 1]);
+        if (block == nullptr) return false;
+        try {
+            blocks_.push_back(std::move(block));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    blocks_.back()[count_ & kBlockMask] = record;
+    ++count_;
+    return true;
+}
+
 bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     if (later_ != nullptr) return RowCount() < UINT32_MAX && later_->TakeRow(cells, count);
     if (rows_.size() >= UINT32_MAX || count > kMostPositions || (count != 0 && cells == nullptr)) return false;
@@ -73,9 +88,7 @@ bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     const std::size_t size = kHeaderSize + (dense ? 2 : 4) * positions + bytes;
     std::uint8_t* record = Place(size);
     if (record == nullptr) return false;
-    try {
-        rows_.push_back(record);
-    } catch (const std::bad_alloc&) {
+    if (!rows_.Add(record)) {
         chunk_used_ -= size;
         return false;
     }

@@ -55,7 +55,26 @@ private:
     std::vector<std::unique_ptr<std::uint8_t[], FreeChunk>> chunks_;
     std::size_t chunk_used_ = 0;
     std::size_t chunk_size_ = 0;
-    std::vector<const std::uint8_t*> rows_;
+    // Where each record starts, in blocks of fixed size: a growing index is never copied into
+    // fresh memory twice its size, as one vector would be.
+    class RecordIndex {
+    public:
+        std::size_t size() const { return count_; }
+        const std::uint8_t* operator[](std::size_t row) const { return blocks_[row >> kBlockShift][row & kBlockMask]; }
+        // False when out of memory, with the index as it was.
+        bool Add(const std::uint8_t* record);
+        void clear() {
+            blocks_.clear();
+            count_ = 0;
+        }
+
+    private:
+        static constexpr std::size_t kBlockShift = 16;
+        static constexpr std::size_t kBlockMask = (std::size_t{1} << kBlockShift) - 1;
+        std::vector<std::unique_ptr<const std::uint8_t*[]>> blocks_;
+        std::size_t count_ = 0;
+    };
+    RecordIndex rows_;
     std::unique_ptr<RowTable> later_;  // the rows after rows_, moved in whole by AppendRows
 };
 
