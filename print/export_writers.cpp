@@ -333,6 +333,10 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     const auto write_lines = [&](int first, int end, LineBlockWriter& lines) {
         thread_local ItemList rendered_line(kLineRoom, kLineRoom);
         if (rendered_line.Capacity() == 0) return false;
+        // Room for the whole batch at once: grown line by line, the gathered lines would be
+        // copied into fresh memory again and again. Pages never written cost nothing, and
+        // without the room the lines still grow as they come.
+        lines.Room(static_cast<std::size_t>(std::max(end - first, 0)) * longest_line);
         DataRowRun run(grid, width, 0);
         LayoutLine rows[DataRowRun::kMostLines];
         for (int i = first; i < end;) {
