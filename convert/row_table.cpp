@@ -54,6 +54,21 @@ std::uint8_t* RowTable::Place(std::size_t size) {
     return at;
 }
 
+bool RowTable::RecordIndex::Add(const std::uint8_t* record) {
+    if ((count_ & kBlockMask) == 0) {
+        std::unique_ptr<const std::uint8_t*[]> block(new (std::nothrow) const std::uint8_t*[kBlockMask + 1]);
+        if (block == nullptr) return false;
+        try {
+            blocks_.push_back(std::move(block));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    blocks_.back()[count_ & kBlockMask] = record;
+    ++count_;
+    return true;
+}
+
 bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     if (later_ != nullptr) return RowCount() < UINT32_MAX && later_->TakeRow(cells, count);
     if (rows_.size() >= UINT32_MAX || count > kMostPositions || (count != 0 && cells == nullptr)) return false;
@@ -73,9 +88,7 @@ bool RowTable::TakeRow(const StoreCell* cells, std::size_t count) {
     const std::size_t size = kHeaderSize + (dense ? 2 : 4) * positions + bytes;
     std::uint8_t* record = Place(size);
     if (record == nullptr) return false;
-    try {
-        rows_.push_back(record);
-    } catch (const std::bad_alloc&) {
+    if (!rows_.Add(record)) {
         chunk_used_ -= size;
         return false;
     }
@@ -124,9 +137,10 @@ bool RowTable::AppendRows(RowTable& later) {
     return true;
 }
 
-std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
-    if (row >= rows_.size()) return later_ != nullptr ? later_->FindCell(row - rows_.size(), identifier, bytes) : 0;
-    const std::uint8_t* record = rows_[static_cast<std::size_t>(row)];
+namespace {
+
+// The length of the cell of column `identifier` in `record` (0 for none), with `bytes` at its text.
+inline std::size_t CellInRecord(const std::uint8_t* record, std::int16_t identifier, const std::uint8_t*& bytes) {
     const std::int32_t first = ReadInt16(record);
     const std::uint16_t count = ReadUint16(record + 2);
     const std::size_t positions = count & ~kSparse;
@@ -153,6 +167,23 @@ std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const
     return ReadUint16(ends + 2 * position) - start;
 }
 
+}  // namespace
+
+const std::uint8_t* RowTable::Record(std::uint64_t row) const {
+    const RowTable* part = this;
+    while (row >= part->rows_.size()) {
+        row -= part->rows_.size();
+        part = part->later_.get();
+        if (part == nullptr) return nullptr;
+    }
+    return part->rows_[static_cast<std::size_t>(row)];
+}
+
+std::size_t RowTable::FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const {
+    const std::uint8_t* record = Record(row);
+    return record != nullptr ? CellInRecord(record, identifier, bytes) : 0;
+}
+
 std::size_t RowTable::CellText(std::int64_t row, std::int16_t identifier, char* output, std::size_t size) const {
     if (row < 0 || size == 0) return 0;
     const std::uint8_t* bytes = nullptr;
@@ -177,11 +208,16 @@ void RowTable::FetchColumn(void* table, int column_identifier, const std::uint32
                            std::uint8_t* lengths) {
     if (row_keys == nullptr || lengths == nullptr || count <= 0) return;
     const RowTable* rows = static_cast<const RowTable*>(table);
+    if (rows == nullptr) {
+        std::memset(lengths, 0, static_cast<std::size_t>(count));
+        return;
+    }
     const auto identifier = static_cast<std::int16_t>(column_identifier);
     for (std::size_t k = 0; k < static_cast<std::size_t>(count); ++k) {
+        const std::uint8_t* record = rows->Record(row_keys[k]);
         const std::uint8_t* bytes = nullptr;
         // TakeRow keeps no cell longer than kCellTextLimit, so every length fits a byte and a stride.
-        const std::size_t length = rows != nullptr ? rows->FindCell(row_keys[k], identifier, bytes) : 0;
+        const std::size_t length = record != nullptr ? CellInRecord(record, identifier, bytes) : 0;
         lengths[k] = static_cast<std::uint8_t>(length);
         if (texts != nullptr && length != 0) std::memcpy(texts + k * kCellTextStride, bytes, length);
     }

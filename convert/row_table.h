@@ -42,6 +42,8 @@ public:
                             std::uint8_t* lengths);
 
 private:
+    // The record of `row`, in these rows or the later ones; null past the last.
+    const std::uint8_t* Record(std::uint64_t row) const;
     // The length of the cell of column `identifier` in `row` (0 for none), with `bytes` at its text.
     std::size_t FindCell(std::uint64_t row, std::int16_t identifier, const std::uint8_t*& bytes) const;
     // Room for a record of `size` bytes after the last one; null when out of memory.
@@ -53,7 +55,26 @@ private:
     std::vector<std::unique_ptr<std::uint8_t[], FreeChunk>> chunks_;
     std::size_t chunk_used_ = 0;
     std::size_t chunk_size_ = 0;
-    std::vector<const std::uint8_t*> rows_;
+    // Where each record starts, in blocks of fixed size: a growing index is never copied into
+    // fresh memory twice its size, as one vector would be.
+    class RecordIndex {
+    public:
+        std::size_t size() const { return count_; }
+        const std::uint8_t* operator[](std::size_t row) const { return blocks_[row >> kBlockShift][row & kBlockMask]; }
+        // False when out of memory, with the index as it was.
+        bool Add(const std::uint8_t* record);
+        void clear() {
+            blocks_.clear();
+            count_ = 0;
+        }
+
+    private:
+        static constexpr std::size_t kBlockShift = 16;
+        static constexpr std::size_t kBlockMask = (std::size_t{1} << kBlockShift) - 1;
+        std::vector<std::unique_ptr<const std::uint8_t*[]>> blocks_;
+        std::size_t count_ = 0;
+    };
+    RecordIndex rows_;
     std::unique_ptr<RowTable> later_;  // the rows after rows_, moved in whole by AppendRows
 };
 

@@ -347,6 +347,19 @@ int LineHeight(const LayoutLine& line, const LineMetrics& metrics) {
     return height;
 }
 
+// Whether every data row is one line high: no visible column wraps its text or shows a
+// picture, so there is nothing to measure per row.
+static bool DataRowsAreOneLine(const GridModel& model) {
+    if (!model.GetCellTextSource().Present()) return true;
+    for (int i = 0; i < model.ColumnCount(); ++i) {
+        const GridColumn& column = *model.Column(i);
+        if (!(column.flags & ColumnFlags::Visible)) continue;
+        if (column.type == ColumnType::Picture) return false;
+        if ((column.flags & ColumnFlags::TextFlow) && !(column.flags & ColumnFlags::Abbreviate)) return false;
+    }
+    return true;
+}
+
 std::uint8_t RowHeightLines(const GridModel& model, const LayoutLine& line) {
     const TextMeter& meter = model.Device(GridDevice::Print).Meter();
     switch (line.kind) {
@@ -443,9 +456,11 @@ void GridModel::RebuildLayout() {
     }
     const int rows = LineCount();
     const std::uint8_t base_flags = (style_.flags & TableFlags::HorzLines) ? LineFlags::RuleBelow : 0;
-    // Heights are kept only when some row is taller than one line.
+    // Heights are kept only when some row is taller than one line; without a wrapping or
+    // picture column none can be, and no row needs measuring.
     std::vector<std::uint8_t> heights;
-    for (int i = 0; i < rows; ++i) {
+    const int measured_rows = DataRowsAreOneLine(*this) ? 0 : rows;
+    for (int i = 0; i < measured_rows; ++i) {
         const std::uint8_t height = RowHeightLines(*this, RowOfOrder(i));
         if (height != 1 && heights.empty()) {
             try {

@@ -334,6 +334,15 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
         thread_local ItemList rendered_line(kLineRoom, kLineRoom);
         if (rendered_line.Capacity() == 0) return false;
         DataRowRun run(grid, width, 0);
+        // Room for the batch at once, at the size of its first data row (the data rows of a
+        // table are alike): grown line by line, the gathered lines would be copied into fresh
+        // memory again and again. Without the room the lines still grow as they come.
+        for (int i = first; run.Ready() && i < std::min(end, first + 64); ++i) {
+            const LayoutLine row = grid.Line(i);
+            if (row.kind != LineKind::DataRow) continue;
+            lines.Room(static_cast<std::size_t>(end - first) * run.Bytes(row));
+            break;
+        }
         LayoutLine rows[DataRowRun::kMostLines];
         for (int i = first; i < end;) {
             int count = 0;

@@ -478,6 +478,30 @@ TEST(DataFile, RowsKeptApartFromTheStoreHoldTheCellsTheStoreHolds) {
               TableReadResult::Read);
     ASSERT_EQ(big_rows.RowCount(), 20000u);
     ExpectColumnReadsAsCells(big_rows, {10, 11, 12, 13, 14, 52});
+    // More rows than a block of the row index holds, in both halves of a table joined from two:
+    // every row reads back its own cell, cell by cell and by column reads.
+    RowTable first_half;
+    RowTable second_half;
+    constexpr std::uint32_t kHalfRows = 66000;
+    for (std::uint32_t row = 0; row < 2 * kHalfRows; ++row) {
+        const std::string text = "r" + std::to_string(row);
+        const StoreCell cell{12, text.size(), text.c_str()};
+        ASSERT_TRUE((row < kHalfRows ? first_half : second_half).TakeRow(&cell, 1));
+    }
+    ASSERT_TRUE(first_half.AppendRows(second_half));
+    ASSERT_EQ(first_half.RowCount(), 2 * kHalfRows);
+    std::vector<std::uint32_t> keys;
+    for (std::uint32_t row = 0; row <= 2 * kHalfRows; ++row) keys.push_back(row);
+    std::vector<char> texts(keys.size() * kCellTextStride);
+    std::vector<std::uint8_t> lengths(keys.size());
+    RowTable::FetchColumn(&first_half, 12, keys.data(), static_cast<int>(keys.size()), texts.data(), lengths.data());
+    for (const std::uint32_t row : {0u, 65535u, 65536u, 65999u, 66000u, 131535u, 131536u, 131999u}) {
+        char buffer[256];
+        const int length = RowTable::FetchCell(&first_half, static_cast<int>(row), 12, buffer, 255);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(length)), "r" + std::to_string(row));
+        EXPECT_EQ(std::string(texts.data() + row * kCellTextStride, lengths[row]), "r" + std::to_string(row));
+    }
+    EXPECT_EQ(lengths[2 * kHalfRows], 0);  // past the last row
     // A column's source names it by its low 16 bits, as the store reads it.
     RowTable rows;
     const StoreCell cells[] = {{11, 3, "abc"}, {13, 1, "d"}};

@@ -338,6 +338,15 @@ TEST_F(PaginationTest, LineHeightsFollowCellsTitlesHeaderAndFooter) {
     EXPECT_EQ(Describe(*model), "Hx2 Tx2 Cb R0bx2 R1bx2 R2b R3bx3 R4b R5b R6b R7bx3 R8b Fx3");
     EXPECT_EQ(model->ViewState().total_text_lines, 2 + 2 + 1 + 2 + 2 + 1 + 3 + 1 + 1 + 1 + 3 + 1 + 3);
 
+    // With the wrapping columns hidden (the long title among them), the pictures alone still make
+    // their rows taller.
+    set(2, ColumnFlags::TextFlow, 0, ColumnType::Text);
+    set(3, ColumnFlags::TextFlow, 2, ColumnType::Text);
+    model->RebuildLayout();
+    EXPECT_EQ(Describe(*model), "Hx2 T Cb R0b R1b R2b R3bx3 R4b R5b R6b R7b R8b Fx3");
+    set(2, visible | ColumnFlags::TextFlow, 0, ColumnType::Text);
+    set(3, visible | ColumnFlags::TextFlow, 2, ColumnType::Text);
+
     // Without a cell text source every row is one line high.
     model->SetCellTextSource(nullptr, nullptr);
     model->RebuildLayout();
