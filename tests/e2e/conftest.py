@@ -23,40 +23,20 @@ from lintaro_harness import (  # noqa: E402
     Lintaro,
     TestEnvironment,
     screenshot_rect,
+    start_environment,
+    stop_environment,
 )
-
-REPOSITORY = Path(__file__).resolve().parents[2]
-ENV_SCRIPT = REPOSITORY / "scripts" / "test-env.sh"
-
-
-def _start_environment() -> None:
-    """Starts Xvfb, CUPS and the Wine prefix through test-env.sh and adopts its variables."""
-    result = subprocess.run(
-        ["bash", "-c", 'source "$0" && lintaro_env_start >&2 && cat "$LINTARO_RUN_DIR/env.sh"',
-         str(ENV_SCRIPT)], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    if result.returncode != 0:
-        raise HarnessError("lintaro_env_start failed")
-    for line in result.stdout.decode().splitlines():
-        match = re.fullmatch(r"export (\w+)=(.*)", line)
-        if match:
-            os.environ[match.group(1)] = match.group(2)
-
-
-def _stop_environment() -> None:
-    subprocess.run(["bash", "-c", 'source "$0" && lintaro_env_stop', str(ENV_SCRIPT)],
-                   stdin=subprocess.DEVNULL)
-
 
 @pytest.fixture(scope="session")
 def test_env() -> TestEnvironment:
     started_here = os.environ.get("LINTARO_ENV_READY") != "1"
     if started_here:
-        _start_environment()
+        start_environment()
     try:
         yield TestEnvironment.from_os()
     finally:
         if started_here:
-            _stop_environment()
+            stop_environment()
 
 
 @pytest.fixture(scope="session")

@@ -11,6 +11,7 @@ Texts of the program are code page 1251; every method here takes and returns Pyt
 from __future__ import annotations
 
 import os
+import re
 import select
 import shutil
 import signal
@@ -39,6 +40,27 @@ IDCANCEL = 2
 
 class HarnessError(RuntimeError):
     """The harness could not do what a test asked (not a failed expectation of the program)."""
+
+
+ENV_SCRIPT = Path(__file__).resolve().parents[2] / "scripts" / "test-env.sh"
+
+
+def start_environment() -> None:
+    """Starts Xvfb, CUPS and the Wine prefix through test-env.sh and adopts its variables."""
+    result = subprocess.run(
+        ["bash", "-c", 'source "$0" && lintaro_env_start >&2 && cat "$LINTARO_RUN_DIR/env.sh"',
+         str(ENV_SCRIPT)], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    if result.returncode != 0:
+        raise HarnessError("lintaro_env_start failed")
+    for line in result.stdout.decode().splitlines():
+        match = re.fullmatch(r"export (\w+)=(.*)", line)
+        if match:
+            os.environ[match.group(1)] = match.group(2)
+
+
+def stop_environment() -> None:
+    subprocess.run(["bash", "-c", 'source "$0" && lintaro_env_stop', str(ENV_SCRIPT)],
+                   stdin=subprocess.DEVNULL)
 
 
 # --------------------------------------------------------------------------------------------

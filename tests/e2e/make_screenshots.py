@@ -27,13 +27,13 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from lintaro_harness import (IDCANCEL, IDOK, MESSAGE_TEXT_ID, Driver, HarnessError,  # noqa: E402
-                             Lintaro, TestEnvironment, Window, park_pointer, screenshot_rect)
+                             Lintaro, TestEnvironment, Window, park_pointer, screenshot_rect,
+                             start_environment, stop_environment)
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 IMAGES = REPOSITORY / "docs" / "guide" / "images"
 GUIDE_START = REPOSITORY / "docs" / "guide" / "README.md"
 VERSION_MARK = re.compile(r"(<!-- screenshots-version -->).*?(<!-- /screenshots-version -->)", re.S)
-ENV_SCRIPT = REPOSITORY / "scripts" / "test-env.sh"
 WINE_LOCK = "/tmp/lintaro-wine.lock"
 MESSAGE_TITLE = "Lintaro 2.0"
 POPUP_MENU_CLASS = "#32768"
@@ -89,27 +89,6 @@ def wide_table() -> str:
             "Header:", "Ведомост за заплати\tмесец март 2026", "Footer:", "Съставил:\tПроверил:"]
     return "\r\n".join([*head, "Titles:", "\t".join(titles), "Types:", "\t".join(types), "Data:",
                         *rows]) + "\r\n"
-
-
-# --------------------------------------------------------------------------------------------
-# The test environment, started and stopped as tests/e2e/conftest.py does (without pytest)
-
-
-def start_environment() -> None:
-    result = subprocess.run(
-        ["bash", "-c", 'source "$0" && lintaro_env_start >&2 && cat "$LINTARO_RUN_DIR/env.sh"',
-         str(ENV_SCRIPT)], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    if result.returncode != 0:
-        raise HarnessError("lintaro_env_start failed")
-    for line in result.stdout.decode().splitlines():
-        match = re.fullmatch(r"export (\w+)=(.*)", line)
-        if match:
-            os.environ[match.group(1)] = match.group(2)
-
-
-def stop_environment() -> None:
-    subprocess.run(["bash", "-c", 'source "$0" && lintaro_env_stop', str(ENV_SCRIPT)],
-                   stdin=subprocess.DEVNULL)
 
 
 # --------------------------------------------------------------------------------------------
