@@ -28,6 +28,8 @@ MAIN_WINDOW_CLASS = "LintaroClass"
 DIALOG_CLASS = "#32770"
 # What Wine's loader writes (with err+virtual) when it cannot set a new process up.
 WINE_LOADER_FAILURE = b"failed to map the shared user data"
+# One line of that channel's output, as Wine writes it: "0024:err:virtual:function message".
+WINE_VIRTUAL_ERROR = re.compile(rb"^[0-9a-f]+:err:virtual:[^\n]*\n?", re.MULTILINE)
 MESSAGE_TEXT_ID = 0xFFFF  # the static control that holds a message box's text
 
 # Window messages and notifications the tests use by number.
@@ -692,7 +694,9 @@ class Lintaro:
             # hands the program its command line in the Windows code page.
             batch.write_bytes(f'@"{self.windows_exe}" {raw_line}\r\n'.encode("cp866"))
             command = ["wine", "cmd", "/c", windows_path(batch)]
-        env = dict(os.environ, WINEDEBUG="-all")
+        # Only the loader's errors are let through, so a start that Wine itself failed (exit code 1
+        # before any code of the program ran) can be told apart and made again.
+        env = dict(os.environ, WINEDEBUG="-all,err+virtual")
         for _attempt in range(2):
             error_file = self.folder / "job-stderr.txt"
             with open(error_file, "wb") as errors:
@@ -708,8 +712,10 @@ class Lintaro:
                         if self.driver.find(window_class=window_class, exe=self.windows_exe, visible=True):
                             shown = True
                     time.sleep(0.05)
-            stderr = error_file.read_bytes()
-            if WINE_LOADER_FAILURE not in stderr:
+            output = error_file.read_bytes()
+            wine_lines = WINE_VIRTUAL_ERROR.findall(output)
+            stderr = WINE_VIRTUAL_ERROR.sub(b"", output)
+            if not any(WINE_LOADER_FAILURE in line for line in wine_lines):
                 break
             self.process = None
         return JobRun(self.process.returncode, stderr.decode(CODE_PAGE), shown)
