@@ -47,19 +47,63 @@ constexpr std::uint8_t kDenseShape = 0x80;
 constexpr std::uint8_t kSparseShape = 0x81;
 constexpr std::size_t kMostDensePositions = 0xFFFF;
 
+// Rows holding dictionary references: their full shapes, and the short one plus its count.
+constexpr std::uint8_t kReferencesBit = 0x02;
+constexpr std::uint8_t kShortShapeWithReferences = 0x84;
+constexpr std::size_t kMostShortPositionsWithReferences = 0xFF - kShortShapeWithReferences;
+
 // What a stored row's header says.
 struct StoredShape {
     std::size_t header_size;
     bool sparse;
+    bool references;  // a bit mask of the positions holding references follows the lengths
     std::int32_t first;  // the identifier of the first position of a dense row
     std::size_t positions;
 };
 
 inline StoredShape ReadStoredShape(const std::uint8_t* stored, std::int32_t first_identifier) {
     const std::uint8_t shape = stored[kStoredShapeAt];
-    if (shape <= kMostShortPositions) return {kShortHeaderSize, false, first_identifier, shape};
-    return {kFullHeaderSize, shape == kSparseShape, ReadInt16(stored + kStoredFirstIdentifierAt),
-            ReadUint16(stored + kStoredCountAt)};
+    if (shape <= kMostShortPositions) return {kShortHeaderSize, false, false, first_identifier, shape};
+    if (shape >= kShortShapeWithReferences) {
+        return {kShortHeaderSize, false, true, first_identifier,
+                static_cast<std::size_t>(shape - kShortShapeWithReferences)};
+    }
+    return {kFullHeaderSize, (shape & 1) != 0, (shape & kReferencesBit) != 0,
+            ReadInt16(stored + kStoredFirstIdentifierAt), ReadUint16(stored + kStoredCountAt)};
+}
+
+inline std::size_t ReferenceMaskSize(const StoredShape& shape) {
+    return shape.references ? (shape.positions + 7) / 8 : 0;
+}
+
+// The column dictionaries' policy: a reference takes 2 bytes, so only longer cells are kept;
+// a run of lookups finding fewer than a quarter of their values ends the lookups of a column.
+constexpr std::size_t kShortestKeptValue = 3;
+constexpr std::size_t kMostEntries = 65536;
+constexpr std::uint32_t kLookupRun = 4096;
+constexpr std::uint32_t kFewestHitsInRun = kLookupRun / 4;
+constexpr std::size_t kMostDictionaries = 1055;  // one per column the image can describe
+constexpr std::size_t kReferenceSize = 2;
+// A hash slot holds the entry number + 1 in its low 17 bits (0: empty) and the top of the
+// value's hash above them, which settles most mismatches without reading the entry.
+constexpr std::uint32_t kSlotEntryBits = 0x1FFFF;
+constexpr std::size_t kFirstSlotCount = 256;
+constexpr std::size_t kEntryGrowthStep = 4096;
+
+inline std::uint32_t HashOfValue(const std::uint8_t* bytes, std::size_t length) {
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ length;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDULL;
+        hash ^= hash >> 32;
+    }
+    std::uint64_t tail = 0;
+    for (unsigned shift = 0; i < length; ++i, shift += 8) tail |= std::uint64_t{bytes[i]} << shift;
+    hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ULL;
+    hash ^= hash >> 29;
+    return static_cast<std::uint32_t>(hash);
 }
 // Every this many positions a start offset spares summing the lengths before it.
 constexpr std::size_t kPositionsPerRun = 16;
@@ -139,6 +183,114 @@ std::size_t WalkFields(const std::uint8_t* record, std::size_t size, std::int16_
 }
 
 }  // namespace
+
+// One column's values of 3 bytes or more, each once: a length byte and the bytes scrambled with
+// the dictionary's key, found through their offsets by entry number, and while the column is
+// looked up, a hash table of open addressing over them at most half full.
+struct TableStore::ColumnDictionary {
+    ColumnDictionary(std::int16_t column, std::uint8_t scramble_key, ReallocateFunction reallocate_function)
+        : identifier(column), key(scramble_key), offsets(reallocate_function), values(reallocate_function),
+          reallocate(reallocate_function) {}
+    ~ColumnDictionary() { std::free(slots); }
+    ColumnDictionary(const ColumnDictionary&) = delete;
+    ColumnDictionary& operator=(const ColumnDictionary&) = delete;
+
+    // The entry's length byte, its scrambled bytes after it.
+    const std::uint8_t* Entry(std::size_t entry) const {
+        return values.Bytes() + reinterpret_cast<const std::uint32_t*>(offsets.Bytes())[entry];
+    }
+
+    // The entry of the value (plain bytes, 3..255 of them), or -1 after entering it when there
+    // is room: the first cell of a value keeps its own bytes, the later ones refer to it.
+    std::int32_t FindOrEnter(const std::uint8_t* plain, std::size_t length) {
+        if (slots == nullptr && !GrowSlots()) {
+            StopLookingUp();
+            return -1;
+        }
+        std::uint8_t scrambled[kLongestCell];
+        CopyScrambled(scrambled, plain, length, key);
+        const std::uint32_t hash = HashOfValue(scrambled, length);
+        const std::uint32_t tag = hash & ~kSlotEntryBits;
+        std::size_t at = hash & (slot_count - 1);
+        for (std::uint32_t slot; (slot = slots[at]) != 0; at = (at + 1) & (slot_count - 1)) {
+            if ((slot & ~kSlotEntryBits) != tag) continue;
+            const std::size_t entry = (slot & kSlotEntryBits) - 1;
+            const std::uint8_t* found = Entry(entry);
+            if (found[0] == length && std::memcmp(found + 1, scrambled, length) == 0) {
+                return static_cast<std::int32_t>(entry);
+            }
+        }
+        if (entry_count == kMostEntries) return -1;
+        if (!offsets.Grow((entry_count + 1) * sizeof(std::uint32_t), kEntryGrowthStep, kLargestImage) ||
+            !values.Grow(values_used + 1 + length, kEntryGrowthStep, kLargestImage)) {
+            return -1;
+        }
+        reinterpret_cast<std::uint32_t*>(offsets.Bytes())[entry_count] = static_cast<std::uint32_t>(values_used);
+        values.Bytes()[values_used] = static_cast<std::uint8_t>(length);
+        std::memcpy(values.Bytes() + values_used + 1, scrambled, length);
+        values_used += 1 + length;
+        slots[at] = tag | static_cast<std::uint32_t>(entry_count + 1);
+        ++entry_count;
+        // A table that cannot grow would fill up and never end a search: lookups end instead.
+        if (2 * entry_count > slot_count && !GrowSlots()) StopLookingUp();
+        return -1;
+    }
+
+    // Doubles the hash table (or makes the first) and enters every entry again.
+    bool GrowSlots() {
+        const std::size_t count = slot_count != 0 ? 2 * slot_count : kFirstSlotCount;
+        void* block = reallocate(nullptr, count * sizeof(std::uint32_t));
+        if (block == nullptr) return false;
+        std::uint32_t* grown = static_cast<std::uint32_t*>(block);
+        std::memset(grown, 0, count * sizeof(std::uint32_t));
+        for (std::size_t entry = 0; entry < entry_count; ++entry) {
+            const std::uint8_t* value = Entry(entry);
+            const std::uint32_t hash = HashOfValue(value + 1, value[0]);
+            std::size_t at = hash & (count - 1);
+            while (grown[at] != 0) at = (at + 1) & (count - 1);
+            grown[at] = (hash & ~kSlotEntryBits) | static_cast<std::uint32_t>(entry + 1);
+        }
+        std::free(slots);
+        slots = grown;
+        slot_count = count;
+        return true;
+    }
+
+    // The entries stay, for the rows that refer to them; the hash table goes.
+    void StopLookingUp() {
+        looking_up = false;
+        std::free(slots);
+        slots = nullptr;
+        slot_count = 0;
+    }
+
+    // Counts a lookup, and ends the column's lookups after a run that found too few.
+    void CountLookup(bool found) {
+        ++run_lookups;
+        if (found) ++run_hits;
+        if (run_lookups < kLookupRun) return;
+        if (run_hits < kFewestHitsInRun) StopLookingUp();
+        run_lookups = 0;
+        run_hits = 0;
+    }
+
+    std::size_t Bytes() const {
+        return sizeof *this + offsets.Capacity() + values.Capacity() + slot_count * sizeof(std::uint32_t);
+    }
+
+    const std::int16_t identifier;
+    const std::uint8_t key;
+    MemoryBlock offsets;  // a 32-bit offset into `values` per entry
+    MemoryBlock values;
+    ReallocateFunction reallocate;
+    std::size_t entry_count = 0;
+    std::size_t values_used = 0;
+    std::uint32_t* slots = nullptr;
+    std::size_t slot_count = 0;  // a power of two, or 0 without a table
+    bool looking_up = true;
+    std::uint32_t run_lookups = 0;
+    std::uint32_t run_hits = 0;
+};
 
 std::int16_t StoreColumnIdentifier(const StoreColumn& column) {
     return ReadInt16(column.identifier);
@@ -423,6 +575,10 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
         fields_.resize(kept);
     }
 
+    ReferenceRepeatedValuesLocked(key, scramble);
+    bool references = false;
+    for (const FieldAt& field : fields_) references = references || field.reference >= 0;
+
     const std::size_t count = fields_.size();
     if (row_count_ == 0) first_identifier_ = FirstIdentifierLocked();
     std::int32_t first = count != 0 ? fields_.front().identifier : first_identifier_;
@@ -436,7 +592,8 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
     const std::int32_t short_span = last - first_identifier_ + 1;
     const bool short_header = dense && first >= first_identifier_ && short_span <= kMostShortPositions &&
                               static_cast<std::size_t>(short_span) <= most_dense &&
-                              static_cast<std::size_t>(first - first_identifier_) <= kFullHeaderSize - kShortHeaderSize;
+                              static_cast<std::size_t>(first - first_identifier_) <= kFullHeaderSize - kShortHeaderSize &&
+                              (!references || static_cast<std::size_t>(short_span) <= kMostShortPositionsWithReferences);
     if (short_header) {
         first = first_identifier_;
         span = static_cast<std::size_t>(short_span);
@@ -445,8 +602,10 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
     const std::size_t positions = dense ? span : count;
     const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
     std::size_t cell_bytes = 0;
-    for (const FieldAt& field : fields_) cell_bytes += field.length;
-    const std::size_t size = header_size + (dense ? 0 : 2 * count) + positions + 2 * runs + cell_bytes;
+    for (const FieldAt& field : fields_) cell_bytes += field.reference >= 0 ? kReferenceSize : field.length;
+    const std::size_t mask_size = references ? (positions + 7) / 8 : 0;
+    const std::size_t size =
+        header_size + (dense ? 0 : 2 * count) + positions + mask_size + 2 * runs + cell_bytes;
 
     if (!GrowRowIndexLocked(static_cast<std::size_t>(row_count_) + 1)) return false;
     std::uint32_t location = 0;
@@ -459,22 +618,32 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
 
     stored[kStoredKeyAt] = key;
     if (short_header) {
-        stored[kStoredShapeAt] = static_cast<std::uint8_t>(positions);
+        stored[kStoredShapeAt] = static_cast<std::uint8_t>(positions + (references ? kShortShapeWithReferences : 0));
     } else {
-        stored[kStoredShapeAt] = dense ? kDenseShape : kSparseShape;
+        stored[kStoredShapeAt] = static_cast<std::uint8_t>((dense ? kDenseShape : kSparseShape) |
+                                                           (references ? kReferencesBit : 0));
         WriteInt16(stored + kStoredFirstIdentifierAt, static_cast<std::int16_t>(first));
         WriteUint16(stored + kStoredCountAt, static_cast<std::uint16_t>(positions));
     }
     std::uint8_t* identifiers = stored + header_size;
     std::uint8_t* lengths = identifiers + (dense ? 0 : 2 * count);
-    std::uint8_t* starts = lengths + positions;
+    std::uint8_t* reference_mask = lengths + positions;
+    std::uint8_t* starts = reference_mask + mask_size;
     std::uint8_t* cells = starts + 2 * runs;
     if (dense) std::memset(lengths, 0, positions);
+    std::memset(reference_mask, 0, mask_size);
     std::size_t written = 0;
     for (std::size_t index = 0; index < count; ++index) {
         const FieldAt& field = fields_[index];
         const std::size_t position = dense ? static_cast<std::size_t>(field.identifier - first) : index;
         if (!dense) WriteInt16(identifiers + 2 * index, field.identifier);
+        if (field.reference >= 0) {
+            lengths[position] = kReferenceSize;
+            reference_mask[position / 8] = static_cast<std::uint8_t>(reference_mask[position / 8] | (1u << (position % 8)));
+            WriteUint16(cells + written, static_cast<std::uint16_t>(field.reference));
+            written += kReferenceSize;
+            continue;
+        }
         lengths[position] = field.length;
         if (scramble) CopyScrambled(cells + written, field.bytes, field.length, key);
         else std::memcpy(cells + written, field.bytes, field.length);
@@ -497,6 +666,60 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
         WriteUint16(header + kRecordSizeAt, static_cast<std::uint16_t>(record_length));
     }
     return true;
+}
+
+TableStore::ColumnDictionary* TableStore::DictionaryForLocked(std::int16_t identifier) {
+    auto at = std::lower_bound(dictionaries_.begin(), dictionaries_.end(), identifier,
+                               [](const std::unique_ptr<ColumnDictionary>& dictionary, std::int16_t wanted) {
+                                   return dictionary->identifier < wanted;
+                               });
+    if (at != dictionaries_.end() && (*at)->identifier == identifier) return at->get();
+    if (dictionaries_.size() >= kMostDictionaries) return nullptr;
+    // The key comes from the row that brings the column's first value, and the column: 32..232
+    // like the rows' keys, without another wait for the clock.
+    const std::uint8_t key = static_cast<std::uint8_t>(
+        32 + (static_cast<unsigned>(fields_key_) + 37u * static_cast<std::uint16_t>(identifier)) % 201);
+    try {
+        return dictionaries_.insert(at, std::make_unique<ColumnDictionary>(identifier, key, reallocate_))->get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+const TableStore::ColumnDictionary* TableStore::DictionaryOf(std::int16_t identifier) const {
+    std::size_t low = 0, high = dictionaries_.size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (dictionaries_[middle]->identifier < identifier) low = middle + 1;
+        else high = middle;
+    }
+    return low < dictionaries_.size() && dictionaries_[low]->identifier == identifier ? dictionaries_[low].get()
+                                                                                       : nullptr;
+}
+
+void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) {
+    fields_key_ = key;
+    std::size_t saved = 0;
+    for (FieldAt& field : fields_) {
+        field.reference = -1;
+        if (field.length < kShortestKeptValue) continue;
+        ColumnDictionary* dictionary = DictionaryForLocked(field.identifier);
+        if (dictionary == nullptr || !dictionary->looking_up) continue;
+        std::uint8_t plain[kLongestCell];
+        const std::uint8_t* value = field.bytes;
+        if (!scramble) {
+            CopyScrambled(plain, field.bytes, field.length, key);
+            value = plain;
+        }
+        field.reference = dictionary->FindOrEnter(value, field.length);
+        dictionary->CountLookup(field.reference >= 0);
+        if (field.reference >= 0) saved += field.length - kReferenceSize;
+    }
+    // The references must spare more than their bit mask takes, or the row keeps its bytes.
+    const std::size_t most_mask = (std::min(2 * fields_.size() + kPositionsPerRun, kMostDensePositions) + 7) / 8;
+    if (saved != 0 && saved <= most_mask) {
+        for (FieldAt& field : fields_) field.reference = -1;
+    }
 }
 
 std::int32_t TableStore::FirstIdentifierLocked() const {
@@ -602,8 +825,8 @@ inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
     return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));
 }
 
-inline std::size_t TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                                              const std::uint8_t*& bytes) const {
+inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
+                                                         const ColumnDictionary* dictionary) const {
     const StoredShape shape = ReadStoredShape(stored, first_identifier_);
     const std::size_t positions = shape.positions;
     const std::uint8_t* lengths = stored + shape.header_size;
@@ -623,16 +846,23 @@ inline std::size_t TableStore::FindStoredCell(const std::uint8_t* stored, std::i
         if (low < positions && ReadInt16(identifiers + 2 * low) == identifier) position = low;
     }
     const std::size_t length = position < positions ? lengths[position] : 0;
-    if (length == 0) return 0;
+    if (length == 0) return {0, nullptr, 0};
     const std::size_t runs = (positions - 1) / kPositionsPerRun;
-    const std::uint8_t* starts = lengths + positions;
+    const std::uint8_t* reference_mask = lengths + positions;
+    const std::uint8_t* starts = reference_mask + ReferenceMaskSize(shape);
     const std::size_t run = position / kPositionsPerRun;
     std::size_t start = run != 0 ? ReadUint16(starts + 2 * (run - 1)) : 0;
     for (std::size_t before = run * kPositionsPerRun; before < position; ++before) {
         start += lengths[before];
     }
-    bytes = starts + 2 * runs + start;
-    return length;
+    const std::uint8_t* bytes = starts + 2 * runs + start;
+    if (shape.references && ((reference_mask[position / 8] >> (position % 8)) & 1) != 0) {
+        const std::size_t entry = ReadUint16(bytes);
+        if (dictionary == nullptr || entry >= dictionary->entry_count) return {0, nullptr, 0};
+        const std::uint8_t* value = dictionary->Entry(entry);
+        return {value[0], value + 1, dictionary->key};
+    }
+    return {length, bytes, stored[kStoredKeyAt]};
 }
 
 std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identifier,
@@ -643,14 +873,14 @@ std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identif
         return 0;
     }
     const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
-    const std::uint8_t* bytes = nullptr;
-    std::size_t length = FindStoredCell(stored, identifier, bytes);
+    const StoredCell cell = FindStoredCell(stored, identifier, DictionaryOf(identifier));
+    std::size_t length = cell.length;
     if (length == 0) {
         std::memset(output, 0, output_size);
         return 0;
     }
     if (output_size != 0 && output_size < length) length = output_size;
-    CopyScrambled(output, bytes, length, stored[kStoredKeyAt]);
+    CopyScrambled(output, cell.bytes, length, cell.key);
     return length;
 }
 
@@ -658,15 +888,15 @@ void TableStore::GetColumnCells(std::int16_t identifier, const std::uint32_t* ro
                                 std::size_t count, std::uint8_t* texts,
                                 std::uint8_t* lengths) const {
     if (rows == nullptr || lengths == nullptr) return;
+    const ColumnDictionary* dictionary = DictionaryOf(identifier);
     for (std::size_t k = 0; k < count; ++k) {
         lengths[k] = 0;
         if (rows[k] >= row_count_) continue;
         const std::uint8_t* stored = RecordAt(rows[k]);
-        const std::uint8_t* bytes = nullptr;
-        const std::size_t length = FindStoredCell(stored, identifier, bytes);
-        lengths[k] = static_cast<std::uint8_t>(length);
-        if (texts != nullptr && length != 0) {
-            CopyScrambled(texts + k * kCellStride, bytes, length, stored[kStoredKeyAt]);
+        const StoredCell cell = FindStoredCell(stored, identifier, dictionary);
+        lengths[k] = static_cast<std::uint8_t>(cell.length);
+        if (texts != nullptr && cell.length != 0) {
+            CopyScrambled(texts + k * kCellStride, cell.bytes, cell.length, cell.key);
         }
     }
 }
@@ -686,7 +916,14 @@ StoreImageView TableStore::RowRecord(std::int64_t row_index) const {
     const std::size_t positions = shape.positions;
     const std::uint8_t* lengths = stored + shape.header_size + (shape.sparse ? 2 * positions : 0);
     const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
-    std::size_t size = static_cast<std::size_t>(lengths - stored) + positions + 2 * runs;
+    std::size_t size = static_cast<std::size_t>(lengths - stored) + positions + ReferenceMaskSize(shape) + 2 * runs;
     for (std::size_t position = 0; position < positions; ++position) size += lengths[position];
     return {stored, size};
+}
+
+std::size_t TableStore::DictionaryBytes() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::size_t bytes = dictionaries_.capacity() * sizeof(dictionaries_[0]);
+    for (const auto& dictionary : dictionaries_) bytes += dictionary->Bytes();
+    return bytes;
 }

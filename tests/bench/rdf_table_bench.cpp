@@ -171,7 +171,7 @@ public:
 
 // The bytes the table's rows take in the store: their stored forms and locations, and the image.
 std::size_t StoreBytes(const TableStore& store) {
-    std::size_t bytes = store.Image().length + 4 * static_cast<std::size_t>(store.CountRows());
+    std::size_t bytes = store.Image().length + 4 * static_cast<std::size_t>(store.CountRows()) + store.DictionaryBytes();
     for (std::uint32_t row = 0; row < store.CountRows(); ++row) bytes += store.RowRecord(row).length;
     return bytes;
 }
