@@ -1076,6 +1076,189 @@ TEST_F(TableStoreTest, ReserveRowsRefusesWhatCannotBeHeld) {
     EXPECT_EQ(store.CountRows(), 1u);
 }
 
+// ---- Column dictionaries -------------------------------------------------------------------------
+
+// The cells of column 11 in rows 0..count-1 through one column read, joined by '|'.
+std::string ColumnText(const TableStore& store, std::int16_t identifier, std::uint32_t count) {
+    std::vector<std::uint32_t> rows(count);
+    for (std::uint32_t row = 0; row < count; ++row) rows[row] = row;
+    std::vector<std::uint8_t> texts(count * TableStore::kCellStride), lengths(count), lengths_only(count);
+    store.GetColumnCells(identifier, rows.data(), count, texts.data(), lengths.data());
+    store.GetColumnCells(identifier, rows.data(), count, nullptr, lengths_only.data());
+    EXPECT_EQ(lengths_only, lengths);
+    std::string joined;
+    for (std::uint32_t row = 0; row < count; ++row) {
+        joined += std::string(reinterpret_cast<const char*>(&texts[row * TableStore::kCellStride]), lengths[row]);
+        joined += '|';
+    }
+    return joined;
+}
+
+TEST_F(TableStoreTest, RepeatedValuesOfAColumnAreReferencesToItsDictionary) {
+    // Column 11's first "Sofia-Grad" keeps its bytes; its later ones become the 2-byte reference
+    // to entry 0 (length byte 2, a mask bit per such position), "Plovdiv" is entry 1. Cells of
+    // 1 or 2 bytes always keep theirs, and a row whose references would spare no more than
+    // their mask can take keeps its bytes too.
+    TableStore store(ClockReading({500}));
+    const Bytes sofia = Text("Sofia-Grad"), plovdiv = Text("Plovdiv"), ab = Text("ab");
+    AddRowWithCells(store, {{11, sofia}, {12, ab}, {13, Text("one")}});
+    AddRowWithCells(store, {{11, sofia}, {12, ab}, {13, Text("two")}});
+    AddRowWithCells(store, {{11, plovdiv}, {12, ab}, {13, Text("one")}});
+    AddRowWithCells(store, {{12, ab}, {13, Text("two")}, {11, plovdiv}});
+    AddRowWithCells(store, {{11, sofia}, {13, Text("one")}});
+    AddRowWithCells(store, {{13, Text("one")}});
+
+    // Every cell is scrambled from the key on.
+    EXPECT_EQ(StoredRow(store, 0), Joined({{kKeyAt500, 3, 10, 2, 3}, Scrambled(sofia, kKeyAt500),
+                                           Scrambled(ab, kKeyAt500), Scrambled(Text("one"), kKeyAt500)}));
+    // Short header with references: 0x84 + 3 positions, lengths, mask 0b001, entry 0.
+    EXPECT_EQ(StoredRow(store, 1), Joined({{kKeyAt500, 0x87, 2, 2, 3, 0x01, 0, 0}, Scrambled(ab, kKeyAt500),
+                                           Scrambled(Text("two"), kKeyAt500)}));
+    EXPECT_EQ(StoredRow(store, 2), Joined({{kKeyAt500, 3, 7, 2, 3}, Scrambled(plovdiv, kKeyAt500),
+                                           Scrambled(ab, kKeyAt500), Scrambled(Text("one"), kKeyAt500)}));
+    // "Plovdiv" and "two" repeat: entry 1 of column 11, entry 1 of column 13.
+    EXPECT_EQ(StoredRow(store, 3), Joined({{kKeyAt500, 0x87, 2, 2, 2, 0x05, 1, 0}, Scrambled(ab, kKeyAt500), {1, 0}}));
+    EXPECT_EQ(StoredRow(store, 4), Joined({{kKeyAt500, 0x87, 2, 0, 2, 0x05, 0, 0, 0, 0}}));
+    // "one" alone: a reference would spare 1 byte, its mask would take as much.
+    EXPECT_EQ(StoredRow(store, 5), Joined({{kKeyAt500, 3, 0, 0, 3}, Scrambled(Text("one"), kKeyAt500)}));
+
+    EXPECT_EQ(ColumnText(store, 11, 6), "Sofia-Grad|Sofia-Grad|Plovdiv|Plovdiv|Sofia-Grad||");
+    EXPECT_EQ(ColumnText(store, 12, 6), "ab|ab|ab|ab|||");
+    EXPECT_EQ(ColumnText(store, 13, 6), "one|two|one|two|one|one|");
+    EXPECT_EQ(CellText(store, 4, 11), "Sofia-Grad");
+    std::uint8_t output[4];
+    ASSERT_EQ(store.GetCellText(1, 11, output, sizeof output), 4u);
+    EXPECT_EQ(Prefix(output, 4), Text("Sofi"));
+    EXPECT_GT(store.DictionaryBytes(), 0u);
+}
+
+TEST_F(TableStoreTest, RowsWithReferencesTakeTheHeaderTheirShapeNeeds) {
+    // A row of many positions, a row away from the first column and a sparse row all refer to
+    // the values the first rows met; a plain row (key 0) too. Their cells read back whole.
+    struct ShapeCase {
+        std::vector<std::int16_t> identifiers;
+        std::uint8_t shape;
+    };
+    const ShapeCase cases[] = {
+        {{1, 2, 3}, 0x87},
+        {{1, 123}, 0x83},           // sparse
+        {{1, 50, 123}, 0xFF},       // 123 positions: the most a short header counts
+        {{1, 50, 124}, 0x83},       // sparse again, whatever the count
+        {{30, 31, 32, 33}, 0x82},   // dense from column 30
+    };
+    for (const ShapeCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.shape));
+        TableStore store(ClockReading({500}));
+        ASSERT_TRUE(store.PutColumn(MakeStoreColumn(1, kTextColumn, "column")));
+        std::vector<std::pair<std::int16_t, Bytes>> cells;
+        for (std::int16_t identifier : c.identifiers) cells.push_back({identifier, Text("value " + std::to_string(identifier))});
+        if (c.shape == 0xFF) {  // dense: every position from 1 to 123 holds a cell
+            cells.clear();
+            for (std::int16_t identifier = 1; identifier <= 123; ++identifier) cells.push_back({identifier, Text("value " + std::to_string(identifier))});
+        }
+        AddRowWithCells(store, cells);
+        RowBuffer row;
+        store.BeginRow(row.data(), row.capacity());
+        row.bytes[1] = 0;  // plain
+        for (const auto& cell : cells) row.Put(cell.first, cell.second);
+        ASSERT_TRUE(store.AddRow(row.data(), row.capacity()));
+        const Bytes stored = StoredRow(store, 1);
+        ASSERT_GE(stored.size(), 2u);
+        EXPECT_EQ(stored[1], c.shape);
+        EXPECT_LT(stored.size(), StoredRow(store, 0).size());
+        for (const auto& cell : cells) {
+            EXPECT_EQ(CellText(store, 1, cell.first), "value " + std::to_string(cell.first));
+        }
+        EXPECT_EQ(CellText(store, 1, 125), "");
+    }
+}
+
+TEST_F(TableStoreTest, AColumnWhoseValuesDoNotRepeatStopsBeingLookedUp) {
+    // Column 11 numbers its rows, column 12 draws from 20 values (255 bytes each). After a run of
+    // 4,096 lookups without finds column 11 is no longer looked up: a value met before keeps its
+    // bytes, and its dictionary stops growing, while column 12 still refers to its values.
+    TableStore store(ClockReading({500}));
+    auto number = [](int row) { return Text("row " + std::to_string(row)); };
+    auto drawn = [](int row) { return Filled(255, static_cast<std::uint8_t>(row % 20)); };
+    for (int row = 0; row < 4096; ++row) AddRowWithCells(store, {{11, number(row)}, {12, drawn(row)}});
+    const std::size_t sampled = store.DictionaryBytes();
+    for (int row = 4096; row < 20000; ++row) AddRowWithCells(store, {{11, number(row)}, {12, drawn(row)}});
+    EXPECT_LE(store.DictionaryBytes(), sampled);
+    AddRowWithCells(store, {{11, number(7)}, {12, drawn(7)}});
+    // Column 11's value keeps its bytes; column 12's 255 bytes are a reference.
+    EXPECT_EQ(StoredRow(store, 20000), Joined({{kKeyAt500, 0x86, 5, 2, 0x02}, Scrambled(number(7), kKeyAt500), {7, 0}}));
+    for (int row : {0, 19, 20, 4095, 4096, 19999, 20000}) {
+        const int value = row == 20000 ? 7 : row;
+        EXPECT_EQ(CellText(store, row, 11), "row " + std::to_string(value));
+        std::uint8_t output[255];
+        ASSERT_EQ(store.GetCellText(row, 12, output, 0), 255u);
+        EXPECT_EQ(Prefix(output, 255), drawn(value));
+    }
+}
+
+TEST_F(TableStoreTest, AFullDictionaryStillServesItsValuesButTakesNoMore) {
+    // Each of 65,536 values comes twice: the second refers to it (the last as entry 65535).
+    // A 65,537th value finds no room: both its cells keep their bytes, as do the rows added
+    // after, while the values already in the dictionary are still referred to.
+    TableStore store(ClockReading({500}));
+    auto value = [](int index) { return Text("value " + std::to_string(index)); };
+    for (int index = 0; index < 65536; ++index) {
+        const Bytes text = value(index);
+        const StoreCell cells[] = {{11, text.size(), text.data()}};
+        ASSERT_TRUE(store.AddRowOfCells(cells, 1));
+        ASSERT_TRUE(store.AddRowOfCells(cells, 1));
+    }
+    auto add = [&store](const Bytes& text) {
+        const StoreCell cells[] = {{11, text.size(), text.data()}};
+        ASSERT_TRUE(store.AddRowOfCells(cells, 1));
+    };
+    add(value(65536));
+    add(value(65536));
+    add(value(65535));
+    add(value(0));
+    const std::uint32_t rows = store.CountRows();
+    ASSERT_EQ(rows, 131076u);
+    EXPECT_EQ(Prefix(StoredRow(store, 3).data() + 1, 5), (Bytes{0x85, 2, 0x01, 1, 0}));
+    EXPECT_EQ(Prefix(StoredRow(store, 131071).data() + 1, 5), (Bytes{0x85, 2, 0x01, 0xFF, 0xFF}));
+    EXPECT_EQ(StoredRow(store, 131073).size(), 2u + 1 + value(65536).size());
+    EXPECT_EQ(Prefix(StoredRow(store, 131074).data() + 1, 5), (Bytes{0x85, 2, 0x01, 0xFF, 0xFF}));
+    EXPECT_EQ(Prefix(StoredRow(store, 131075).data() + 1, 5), (Bytes{0x85, 2, 0x01, 0, 0}));
+    for (std::uint32_t row : {0u, 1u, 2u, 3u, 77777u, 131070u, 131071u, 131072u, 131073u, 131074u, 131075u}) {
+        const int index = row < 131072 ? static_cast<int>(row / 2) : (row < 131074 ? 65536 : (row == 131074 ? 65535 : 0));
+        ASSERT_EQ(CellText(store, row, 11), "value " + std::to_string(index)) << row;
+    }
+}
+
+TEST_F(TableStoreTest, ManyThreadsReadReferencedCellsAtOnce) {
+    TableStore store(ClockReading({500}));
+    // 37 cities of up to 224 bytes, and a column of row numbers that soon is no longer looked up.
+    auto city = [](int row) { return "city " + std::to_string(row % 37) + std::string(static_cast<std::size_t>(row % 37 * 6), '*'); };
+    for (int row = 0; row < 5000; ++row) {
+        AddRowWithCells(store, {{11, Text(std::to_string(row))}, {12, Text(city(row))}});
+    }
+    std::vector<std::uint32_t> rows(5000);
+    for (std::uint32_t row = 0; row < 5000; ++row) rows[row] = 4999 - row;
+    std::vector<int> faults(4, 0);
+    auto read = [&](int thread) {
+        std::vector<std::uint8_t> texts(rows.size() * TableStore::kCellStride), lengths(rows.size());
+        for (int pass = 0; pass < 3; ++pass) {
+            store.GetColumnCells(12, rows.data(), rows.size(), texts.data(), lengths.data());
+            for (std::size_t k = 0; k < rows.size(); ++k) {
+                const std::string expected = city(static_cast<int>(rows[k]));
+                faults[static_cast<std::size_t>(thread)] +=
+                    std::string(reinterpret_cast<const char*>(&texts[k * TableStore::kCellStride]), lengths[k]) != expected;
+                faults[static_cast<std::size_t>(thread)] += CellText(store, rows[k], 12) != expected;
+                faults[static_cast<std::size_t>(thread)] += CellText(store, rows[k], 11) != std::to_string(rows[k]);
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) threads.emplace_back(read, thread);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(faults, std::vector<int>(4, 0));
+    EXPECT_EQ(StoredRow(store, 4999)[1], 0x86);  // the cities are references
+}
+
 TEST_F(TableStoreTest, ConcurrentAddRowsGetDistinctIdentifiers) {
     TableStore store(ClockReading({500}));
     std::vector<unsigned long> identifiers[2];
