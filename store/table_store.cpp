@@ -84,9 +84,11 @@ constexpr std::uint32_t kLookupRun = 4096;
 constexpr std::uint32_t kFewestHitsInRun = kLookupRun / 4;
 constexpr std::size_t kMostDictionaries = 1055;  // one per column the image can describe
 constexpr std::size_t kReferenceSize = 2;
-// A hash slot holds the entry number + 1 in its low 17 bits (0: empty) and the top of the
-// value's hash above them, which settles most mismatches without reading the entry.
-constexpr std::uint32_t kSlotEntryBits = 0x1FFFF;
+// A hash slot holds where the entry's length byte is among the values, in its low 25 bits (0:
+// empty; the first entry's is at 2), and the top of the value's hash above them, which settles
+// most mismatches without reading the entry. Straight to the entry: a search reads no offsets.
+constexpr std::uint32_t kSlotPlaceBits = 0x1FFFFFF;
+constexpr std::size_t kEntryNumberSize = 2;  // before each entry's length byte, for the writer
 constexpr std::size_t kFirstSlotCount = 256;
 constexpr std::size_t kEntryGrowthStep = 4096;
 
@@ -184,9 +186,10 @@ std::size_t WalkFields(const std::uint8_t* record, std::size_t size, std::int16_
 
 }  // namespace
 
-// One column's values of 3 bytes or more, each once: a length byte and the bytes scrambled with
-// the dictionary's key, found through their offsets by entry number, and while the column is
-// looked up, a hash table of open addressing over them at most half full.
+// One column's values of 3 bytes or more, each once: its entry number (2 bytes), a length byte
+// and the bytes scrambled with the dictionary's key, found by readers through their offsets by
+// entry number, and while the column is looked up, a hash table of open addressing over them at
+// most half full. 65,536 entries of 258 bytes stay within the 25 bits of a slot.
 struct TableStore::ColumnDictionary {
     ColumnDictionary(std::int16_t column, std::uint8_t scramble_key, ReallocateFunction reallocate_function)
         : identifier(column), key(scramble_key), offsets(reallocate_function), values(reallocate_function),
@@ -210,26 +213,27 @@ struct TableStore::ColumnDictionary {
         std::uint8_t scrambled[kLongestCell];
         CopyScrambled(scrambled, plain, length, key);
         const std::uint32_t hash = HashOfValue(scrambled, length);
-        const std::uint32_t tag = hash & ~kSlotEntryBits;
+        const std::uint32_t tag = hash & ~kSlotPlaceBits;
         std::size_t at = hash & (slot_count - 1);
         for (std::uint32_t slot; (slot = slots[at]) != 0; at = (at + 1) & (slot_count - 1)) {
-            if ((slot & ~kSlotEntryBits) != tag) continue;
-            const std::size_t entry = (slot & kSlotEntryBits) - 1;
-            const std::uint8_t* found = Entry(entry);
+            if ((slot & ~kSlotPlaceBits) != tag) continue;
+            const std::uint8_t* found = values.Bytes() + (slot & kSlotPlaceBits);
             if (found[0] == length && std::memcmp(found + 1, scrambled, length) == 0) {
-                return static_cast<std::int32_t>(entry);
+                return static_cast<std::int32_t>(ReadUint16(found - kEntryNumberSize));
             }
         }
         if (entry_count == kMostEntries) return -1;
+        const std::size_t place = values_used + kEntryNumberSize;
         if (!offsets.Grow((entry_count + 1) * sizeof(std::uint32_t), kEntryGrowthStep, kLargestImage) ||
-            !values.Grow(values_used + 1 + length, kEntryGrowthStep, kLargestImage)) {
+            !values.Grow(place + 1 + length, kEntryGrowthStep, kLargestImage)) {
             return -1;
         }
-        reinterpret_cast<std::uint32_t*>(offsets.Bytes())[entry_count] = static_cast<std::uint32_t>(values_used);
-        values.Bytes()[values_used] = static_cast<std::uint8_t>(length);
-        std::memcpy(values.Bytes() + values_used + 1, scrambled, length);
-        values_used += 1 + length;
-        slots[at] = tag | static_cast<std::uint32_t>(entry_count + 1);
+        reinterpret_cast<std::uint32_t*>(offsets.Bytes())[entry_count] = static_cast<std::uint32_t>(place);
+        WriteUint16(values.Bytes() + values_used, static_cast<std::uint16_t>(entry_count));
+        values.Bytes()[place] = static_cast<std::uint8_t>(length);
+        std::memcpy(values.Bytes() + place + 1, scrambled, length);
+        values_used = place + 1 + length;
+        slots[at] = tag | static_cast<std::uint32_t>(place);
         ++entry_count;
         // A table that cannot grow would fill up and never end a search: lookups end instead.
         if (2 * entry_count > slot_count && !GrowSlots()) StopLookingUp();
@@ -248,7 +252,7 @@ struct TableStore::ColumnDictionary {
             const std::uint32_t hash = HashOfValue(value + 1, value[0]);
             std::size_t at = hash & (count - 1);
             while (grown[at] != 0) at = (at + 1) & (count - 1);
-            grown[at] = (hash & ~kSlotEntryBits) | static_cast<std::uint32_t>(entry + 1);
+            grown[at] = (hash & ~kSlotPlaceBits) | reinterpret_cast<const std::uint32_t*>(offsets.Bytes())[entry];
         }
         std::free(slots);
         slots = grown;
@@ -826,7 +830,8 @@ inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
 }
 
 inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                                                         const ColumnDictionary* dictionary) const {
+                                                         const ColumnDictionary* dictionary,
+                                                         bool dictionary_known) const {
     const StoredShape shape = ReadStoredShape(stored, first_identifier_);
     const std::size_t positions = shape.positions;
     const std::uint8_t* lengths = stored + shape.header_size;
@@ -858,6 +863,7 @@ inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* sto
     const std::uint8_t* bytes = starts + 2 * runs + start;
     if (shape.references && ((reference_mask[position / 8] >> (position % 8)) & 1) != 0) {
         const std::size_t entry = ReadUint16(bytes);
+        if (!dictionary_known) dictionary = DictionaryOf(identifier);
         if (dictionary == nullptr || entry >= dictionary->entry_count) return {0, nullptr, 0};
         const std::uint8_t* value = dictionary->Entry(entry);
         return {value[0], value + 1, dictionary->key};
@@ -873,7 +879,7 @@ std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identif
         return 0;
     }
     const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
-    const StoredCell cell = FindStoredCell(stored, identifier, DictionaryOf(identifier));
+    const StoredCell cell = FindStoredCell(stored, identifier, nullptr, false);
     std::size_t length = cell.length;
     if (length == 0) {
         std::memset(output, 0, output_size);
@@ -893,7 +899,7 @@ void TableStore::GetColumnCells(std::int16_t identifier, const std::uint32_t* ro
         lengths[k] = 0;
         if (rows[k] >= row_count_) continue;
         const std::uint8_t* stored = RecordAt(rows[k]);
-        const StoredCell cell = FindStoredCell(stored, identifier, dictionary);
+        const StoredCell cell = FindStoredCell(stored, identifier, dictionary, true);
         lengths[k] = static_cast<std::uint8_t>(cell.length);
         if (texts != nullptr && cell.length != 0) {
             CopyScrambled(texts + k * kCellStride, cell.bytes, cell.length, cell.key);

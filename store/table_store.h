@@ -214,10 +214,11 @@ private:
     // Enters the location of row row_count_ (which GrowRowIndexLocked has room for); false
     // when a block that must keep whole locations cannot get the memory.
     bool IndexRowLocked(std::uint32_t location);
-    // The cell of `identifier` in the stored row (length 0 when the row has no such field);
-    // `dictionary` is the column's, or nullptr when it has none.
+    // The cell of `identifier` in the stored row (length 0 when the row has no such field).
+    // `dictionary` is the column's (nullptr when it has none) when `dictionary_known`; else it
+    // is searched for only when the cell is a reference.
     StoredCell FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                              const ColumnDictionary* dictionary) const;
+                              const ColumnDictionary* dictionary, bool dictionary_known) const;
     const ColumnDictionary* DictionaryOf(std::int16_t identifier) const;
     // The column's dictionary, made when its first cell worth keeping comes; nullptr when there
     // is no room for another or memory ran out.
