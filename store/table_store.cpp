@@ -585,31 +585,58 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
 
     const std::size_t count = fields_.size();
     if (row_count_ == 0) first_identifier_ = FirstIdentifierLocked();
-    std::int32_t first = count != 0 ? fields_.front().identifier : first_identifier_;
-    const std::int32_t last = count != 0 ? fields_.back().identifier : first - 1;
-    std::size_t span = static_cast<std::size_t>(last - first + 1);
+    const std::int32_t first_field = count != 0 ? fields_.front().identifier : first_identifier_;
+    const std::int32_t last = count != 0 ? fields_.back().identifier : first_field - 1;
     // A row with few gaps between its columns keeps a length per column, with no identifiers.
     const std::size_t most_dense = std::min(2 * count + kPositionsPerRun, kMostDensePositions);
-    const bool dense = span <= most_dense;
-    // Most rows start at the first column and have few: a two-byte header then tells their
-    // shape, when the empty positions it adds in front cost no more than the longer header.
-    const std::int32_t short_span = last - first_identifier_ + 1;
-    const bool short_header = dense && first >= first_identifier_ && short_span <= kMostShortPositions &&
-                              static_cast<std::size_t>(short_span) <= most_dense &&
-                              static_cast<std::size_t>(first - first_identifier_) <= kFullHeaderSize - kShortHeaderSize &&
-                              (!references || static_cast<std::size_t>(short_span) <= kMostShortPositionsWithReferences);
-    if (short_header) {
-        first = first_identifier_;
-        span = static_cast<std::size_t>(short_span);
+    const bool dense = static_cast<std::size_t>(last - first_field + 1) <= most_dense;
+    struct Layout {
+        bool short_header;
+        std::int32_t first;
+        std::size_t positions;
+        std::size_t size;
+    };
+    auto lay_out = [&](bool with_references) {
+        Layout layout{false, first_field, static_cast<std::size_t>(last - first_field + 1), 0};
+        // Most rows start at the first column and have few: a two-byte header then tells their
+        // shape, when the empty positions it adds in front cost no more than the longer header.
+        const std::int32_t short_span = last - first_identifier_ + 1;
+        layout.short_header =
+            dense && first_field >= first_identifier_ && short_span <= kMostShortPositions &&
+            static_cast<std::size_t>(short_span) <= most_dense &&
+            static_cast<std::size_t>(first_field - first_identifier_) <= kFullHeaderSize - kShortHeaderSize &&
+            (!with_references || static_cast<std::size_t>(short_span) <= kMostShortPositionsWithReferences);
+        if (layout.short_header) {
+            layout.first = first_identifier_;
+            layout.positions = static_cast<std::size_t>(short_span);
+        }
+        if (!dense) layout.positions = count;
+        const std::size_t runs = layout.positions != 0 ? (layout.positions - 1) / kPositionsPerRun : 0;
+        std::size_t cell_bytes = 0;
+        for (const FieldAt& field : fields_) {
+            cell_bytes += with_references && field.reference >= 0 ? kReferenceSize : field.length;
+        }
+        layout.size = (layout.short_header ? kShortHeaderSize : kFullHeaderSize) + (dense ? 0 : 2 * count) +
+                      layout.positions + (with_references ? (layout.positions + 7) / 8 : 0) + 2 * runs + cell_bytes;
+        return layout;
+    };
+    Layout layout = lay_out(references);
+    // References must spare more than their bit mask (and a longer header) take.
+    if (references) {
+        const Layout plain = lay_out(false);
+        if (plain.size <= layout.size) {
+            for (FieldAt& field : fields_) field.reference = -1;
+            references = false;
+            layout = plain;
+        }
     }
+    const bool short_header = layout.short_header;
+    const std::int32_t first = layout.first;
     const std::size_t header_size = short_header ? kShortHeaderSize : kFullHeaderSize;
-    const std::size_t positions = dense ? span : count;
+    const std::size_t positions = layout.positions;
     const std::size_t runs = positions != 0 ? (positions - 1) / kPositionsPerRun : 0;
-    std::size_t cell_bytes = 0;
-    for (const FieldAt& field : fields_) cell_bytes += field.reference >= 0 ? kReferenceSize : field.length;
     const std::size_t mask_size = references ? (positions + 7) / 8 : 0;
-    const std::size_t size =
-        header_size + (dense ? 0 : 2 * count) + positions + mask_size + 2 * runs + cell_bytes;
+    const std::size_t size = layout.size;
 
     if (!GrowRowIndexLocked(static_cast<std::size_t>(row_count_) + 1)) return false;
     std::uint32_t location = 0;
@@ -703,7 +730,6 @@ const TableStore::ColumnDictionary* TableStore::DictionaryOf(std::int16_t identi
 
 void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) {
     fields_key_ = key;
-    std::size_t saved = 0;
     for (FieldAt& field : fields_) {
         field.reference = -1;
         if (field.length < kShortestKeptValue) continue;
@@ -717,12 +743,6 @@ void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) 
         }
         field.reference = dictionary->FindOrEnter(value, field.length);
         dictionary->CountLookup(field.reference >= 0);
-        if (field.reference >= 0) saved += field.length - kReferenceSize;
-    }
-    // The references must spare more than their bit mask takes, or the row keeps its bytes.
-    const std::size_t most_mask = (std::min(2 * fields_.size() + kPositionsPerRun, kMostDensePositions) + 7) / 8;
-    if (saved != 0 && saved <= most_mask) {
-        for (FieldAt& field : fields_) field.reference = -1;
     }
 }
 

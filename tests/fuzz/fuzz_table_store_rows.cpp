@@ -133,6 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t capacity = 8192;
     Bytes row(capacity);
     Fields fields;
+    std::vector<Bytes> recent;  // values put before, for putting again
     store.BeginRow(row.data(), row.size());
 
     while (input.remaining_bytes() > 0) {
@@ -152,8 +153,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     ? static_cast<std::int16_t>(input.ConsumeIntegralInRange<int>(10, 14))
                     : input.ConsumeIntegral<std::int16_t>();
             std::size_t length = input.ConsumeIntegralInRange<std::size_t>(0, 260);
-            Bytes value = input.ConsumeBytes<std::uint8_t>(length);
+            // Values met before come back often, as a table's cities do, so that rows refer to
+            // the column dictionaries.
+            Bytes value = !recent.empty() && input.ConsumeBool()
+                              ? recent[input.ConsumeIntegralInRange<std::size_t>(0, recent.size() - 1)]
+                              : input.ConsumeBytes<std::uint8_t>(length);
             length = value.size();
+            if (length != 0 && recent.size() < 8) recent.push_back(value);
             std::size_t limit =
                 input.ConsumeBool() ? 0 : input.ConsumeIntegralInRange<std::size_t>(1, 9000);
             std::size_t room = (limit != 0 && limit < capacity) ? limit : capacity;
@@ -187,6 +193,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             StoreImageView stored = store.RowRecord(static_cast<std::int64_t>(model.rows.size() - 1));
             Check(stored.length != 0 && stored.bytes[0] == row[1]);
             Check(stored.length <= RecordLength(fields) + 16);
+            // A repeated row refers to the values its first copy entered: it is never longer.
+            if (input.ConsumeBool()) {
+                Check(store.AddRow(row.data(), row.size()));
+                model.rows.push_back(fields);
+                StoreImageView again = store.RowRecord(static_cast<std::int64_t>(model.rows.size() - 1));
+                Check(again.length <= stored.length);
+            }
             break;
         }
         case 3: {  // put a column
