@@ -601,6 +601,29 @@ def test_a_big_tables_boxed_text_made_on_two_threads_reads_back_cell_for_cell(li
         assert converted.returncode == 0 and converted.stdout == written, code_table
 
 
+def test_columns_that_repeat_never_repeat_or_overflow_what_the_store_keeps_once_export_every_cell(
+        lintaro, tmp_path):
+    # 140,000 rows: row codes that never repeat, 30 cities, 70,000 names each on two rows (more
+    # than a column keeps once, so the last ones keep their own bytes), a 255-byte note drawn
+    # from three, and two-letter marks. Every cell comes back where it stood, through the
+    # tab-separated and the CSV export, each read by the independent reader.
+    cities = [f"град {number} Велико" for number in range(30)]
+    notes = [letter * 255 for letter in "абв"]
+    rows = [[f"R{index:07d}", cities[index * 7 % 30], f"Иван Петров {index // 2:05d}",
+             notes[index % 3] if index % 5 else "", "ab" if index % 2 else "вг"] for index in range(140000)]
+    titles = ["Код", "Град", "Име", "Бележка", "Знак"]
+    data = write_rdf(tmp_path / "repeated.rdf", titles, rows)
+    shown_titles, shown_rows = read_rdf(data)
+    assert len(shown_rows) == 140000 and shown_rows[139999][3] == "Иван Петров 69999"
+    lintaro.start([data])
+    for format_text in (FORMATS[1], FORMATS[2]):
+        extension, reader_format = FORMAT_FILES[format_text]
+        path = tmp_path / f"repeated-{reader_format}.{extension}"
+        export(lintaro, path, format_text, "Windows")
+        check_export(path, reader_format, "Windows", shown_titles, shown_rows, reader_format)
+    assert lintaro.dialogs() == []
+
+
 def test_boxed_text_numbers_its_pages_as_the_table_dialog_says(lintaro, tmp_path):
     rows = [[f"Ред {n:03d}", str(n)] for n in range(1, 201)]
     lintaro.start([write_rdf(tmp_path / "long.rdf", ["Име", "Брой"], rows)])

@@ -1180,8 +1180,11 @@ TEST_F(TableStoreTest, AColumnWhoseValuesDoNotRepeatStopsBeingLookedUp) {
     TableStore store(ClockReading({500}));
     auto number = [](int row) { return Text("row " + std::to_string(row)); };
     auto drawn = [](int row) { return Filled(255, static_cast<std::uint8_t>(row % 20)); };
-    for (int row = 0; row < 4096; ++row) AddRowWithCells(store, {{11, number(row)}, {12, drawn(row)}});
+    for (int row = 0; row < 4095; ++row) AddRowWithCells(store, {{11, number(row)}, {12, drawn(row)}});
+    const std::size_t before_the_end_of_the_run = store.DictionaryBytes();
+    AddRowWithCells(store, {{11, number(4095)}, {12, drawn(4095)}});
     const std::size_t sampled = store.DictionaryBytes();
+    EXPECT_LT(sampled, before_the_end_of_the_run);  // column 11's hash table is gone
     for (int row = 4096; row < 20000; ++row) AddRowWithCells(store, {{11, number(row)}, {12, drawn(row)}});
     EXPECT_LE(store.DictionaryBytes(), sampled);
     AddRowWithCells(store, {{11, number(7)}, {12, drawn(7)}});
