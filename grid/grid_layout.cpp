@@ -541,41 +541,43 @@ void GridModel::RebuildLayout() {
     }
     const int pages = static_cast<int>(spans.size());
 
-    // When the list cannot hold the pages it keeps the bare data rows.
+    // When the list cannot hold the pages it keeps the bare data rows. The entries are written
+    // in place: a list of a million rows is then never held twice.
     try {
         if (total > INT32_MAX) throw std::bad_alloc();
-        std::vector<LayoutLine> entries;
-        entries.reserve(static_cast<std::size_t>(entry_total));
+        LayoutLine* entries = BeginLayoutEntries(entry_total);
+        if (entries == nullptr && entry_total > 0) throw std::bad_alloc();
         for (int page = 0; page < pages; ++page) {
             const PageSpan span = spans[static_cast<std::size_t>(page)];
             const bool ends_table = span.last + 1 == rows;
             const int top_count = frame.Top(page, top);
-            entries.insert(entries.end(), top, top + top_count);
+            entries = std::copy(top, top + top_count, entries);
             // The page's first row may take a rule above, its last closes it with a rule; the
             // rows between keep their flags and go as one run.
             LayoutLine first_row = row(span.first);
             if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
             if (span.last == span.first) first_row.flags |= LineFlags::RuleBelow;
-            entries.push_back(first_row);
+            *entries++ = first_row;
             if (span.last > span.first) {
                 const int middle = span.last - span.first - 1;
                 if (middle > 0) {
                     LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(span.first + 1), base_flags);
                     run.ordinal = static_cast<std::uint32_t>(middle);
-                    entries.push_back(run);
+                    *entries++ = run;
                 }
                 LayoutLine last_row = row(span.last);
                 last_row.flags |= LineFlags::RuleBelow;
-                entries.push_back(last_row);
+                *entries++ = last_row;
             }
             if (ends_table || keep_page_bottoms) {
                 const int bottom_count = frame.Bottom(page, ends_table, bottom);
-                entries.insert(entries.end(), bottom, bottom + bottom_count);
+                entries = std::copy(bottom, bottom + bottom_count, entries);
             }
-            if (!ends_table) entries.push_back(MakeLine(LineKind::PageBreak));
+            if (!ends_table) *entries++ = MakeLine(LineKind::PageBreak);
         }
-        SetLayoutEntries(entries);
+        IndexLayoutEntries();
     } catch (const std::bad_alloc&) {
+        PutRowOrderUnpaginated(static_cast<std::uint32_t>(rows));
         page_count_ = rows > 0 ? 1 : 0;
         RecountTextLines();
         return;
