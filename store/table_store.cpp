@@ -87,9 +87,12 @@ constexpr unsigned kOffsetPageShift = 14;
 constexpr std::uint32_t kRowsPerOffsetPage = std::uint32_t{1} << kOffsetPageShift;
 constexpr std::size_t kOffsetPageSize = kRowsPerOffsetPage * sizeof(std::uint16_t);
 constexpr std::uint32_t kNarrowBlock = 0xFFFFFFFF;  // RowBlock::wide of a block of distances
+// RowBlock::wide of a block whose rows so far have no cells: it needs no distances, so a
+// table of empty lines costs its blocks alone.
+constexpr std::uint32_t kEmptyBlock = 0xFFFFFFFE;
 struct RowBlock {
     std::uint32_t first;  // the location of the block's first row
-    std::uint32_t wide;   // kNarrowBlock, or the block's number in the wide locations
+    std::uint32_t wide;   // kNarrowBlock, kEmptyBlock or the block's number in the wide locations
 };
 constexpr unsigned kRowsPerClockReading = 64;
 
@@ -572,7 +575,11 @@ bool TableStore::ReserveRows(std::uint32_t count) {
     std::lock_guard<std::mutex> guard(lock_);
     if (block_.Bytes() == nullptr) return false;
     std::size_t rows = static_cast<std::size_t>(row_count_) + count;
-    return GrowRowIndexLocked(rows);
+    if (!GrowRowIndexLocked(rows)) return false;
+    for (std::size_t row = row_count_ & ~std::size_t{kRowsPerOffsetPage - 1}; row < rows; row += kRowsPerOffsetPage) {
+        if (BlockOffsetsLocked(static_cast<std::uint32_t>(row)) == nullptr) return false;
+    }
+    return true;
 }
 
 bool TableStore::GrowRowIndexLocked(std::size_t rows) {
@@ -581,13 +588,16 @@ bool TableStore::GrowRowIndexLocked(std::size_t rows) {
     if (!row_blocks_.Grow(blocks * sizeof(RowBlock), kLocationStep, kLargestImage)) return false;
     if (pages <= offset_page_count_) return true;
     if (!offset_pages_.Grow(pages * sizeof(std::uint16_t*), kLocationStep, kLargestImage)) return false;
+    // A page is taken when a row with cells first needs it (BlockOffsetsLocked).
     std::uint16_t** table = reinterpret_cast<std::uint16_t**>(offset_pages_.Bytes());
-    while (offset_page_count_ < pages) {
-        void* page = reallocate_(nullptr, kOffsetPageSize);
-        if (page == nullptr) return false;
-        table[offset_page_count_++] = static_cast<std::uint16_t*>(page);
-    }
+    while (offset_page_count_ < pages) table[offset_page_count_++] = nullptr;
     return true;
+}
+
+std::uint16_t* TableStore::BlockOffsetsLocked(std::uint32_t first_row) {
+    std::uint16_t*& page = reinterpret_cast<std::uint16_t**>(offset_pages_.Bytes())[first_row >> kOffsetPageShift];
+    if (page == nullptr) page = static_cast<std::uint16_t*>(reallocate_(nullptr, kOffsetPageSize));
+    return page != nullptr ? RowOffsets(first_row) : nullptr;
 }
 
 inline std::uint16_t* TableStore::RowOffsets(std::uint32_t row) const {
@@ -599,9 +609,15 @@ bool TableStore::IndexRowLocked(std::uint32_t location, bool empty) {
     const std::uint32_t row = row_count_;
     const std::uint32_t in_block = row & (kRowsPerBlock - 1);
     RowBlock& block = reinterpret_cast<RowBlock*>(row_blocks_.Bytes())[row >> kRowBlockShift];
+    if (in_block == 0) block = RowBlock{location, empty ? kEmptyBlock : kNarrowBlock};
+    if (block.wide == kEmptyBlock && empty) return true;
     // A block's distances lie in one page, one after another.
-    std::uint16_t* offsets = RowOffsets(row - in_block);
-    if (in_block == 0) block = RowBlock{location, kNarrowBlock};
+    std::uint16_t* offsets = BlockOffsetsLocked(row - in_block);
+    if (offsets == nullptr) return false;
+    if (block.wide == kEmptyBlock) {
+        std::fill(offsets, offsets + in_block, kEmptyRowDistance);
+        block.wide = kNarrowBlock;
+    }
     // Locations only rise as rows are added, so the distance is never negative.
     const std::uint32_t distance = location - block.first;
     if (block.wide == kNarrowBlock && (empty || distance <= kLongestDistance)) {
@@ -633,6 +649,8 @@ inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
         const std::uint16_t distance = *RowOffsets(row_index);
         if (distance == kEmptyRowDistance) return kEmptyStoredRow;
         location = block.first + distance;
+    } else if (block.wide == kEmptyBlock) {
+        return kEmptyStoredRow;
     } else {
         location = reinterpret_cast<const std::uint32_t*>(
             wide_locations_.Bytes())[static_cast<std::size_t>(block.wide) * kRowsPerBlock + (row_index & (kRowsPerBlock - 1))];

@@ -198,6 +198,9 @@ private:
     std::uint32_t NextLocationLocked() const;
     // The distance of `row` in its page of the row index.
     std::uint16_t* RowOffsets(std::uint32_t row) const;
+    // The distances of the block of rows from `first_row` on, taking their page when it has not
+    // been taken yet; nullptr when out of memory.
+    std::uint16_t* BlockOffsetsLocked(std::uint32_t first_row);
     // The length of the cell of `identifier` in the stored row, and where its scrambled bytes
     // start; 0 when the row has no such field.
     std::size_t FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
@@ -213,7 +216,7 @@ private:
     // of every block of rows, and each row's distance from it in 16 bits; a block whose rows
     // spread wider (a long row, a new chunk) keeps their whole locations apart instead.
     MemoryBlock offset_pages_;     // pages of 16 bits a row: its location less its block's first
-    std::size_t offset_page_count_ = 0;
+    std::size_t offset_page_count_ = 0;  // null until a row with cells needs the page
     MemoryBlock row_blocks_;       // a RowBlock per block of rows
     MemoryBlock wide_locations_;   // the 32-bit locations of every row of the wide blocks
     std::uint32_t wide_blocks_ = 0;

@@ -671,6 +671,13 @@ TEST(DataFile, LineEndsAndEmptyCellsAtTheEndsOfRows) {
     EXPECT_EQ(loaded.Cell(4, 12), "");
     EXPECT_EQ(loaded.Cell(4, 13), "z");
     EXPECT_EQ(loaded.Cell(5, 13), "");
+    // Empty and LF-only lines waiting for a row after them keep their order.
+    const Loaded held = Read("Titles:\rA\rData:\r\r\r\n\n\r\rx\r\n");
+    ASSERT_TRUE(held.ok);
+    ASSERT_EQ(held.table.store->CountRows(), 5u);
+    EXPECT_EQ(held.Cell(2, 11), "\n");
+    for (int row : {0, 1, 3}) EXPECT_EQ(held.Cell(row, 11), "") << row;
+    EXPECT_EQ(held.Cell(4, 11), "x");
 
     // The first and the last of 32,001 pieces: only the ends hold cells.
     const Loaded ends = Read("Titles:\r\nA\r\nData:\r\na" + std::string(32000, '\t') + "z\r\nb\r\n");
