@@ -1021,6 +1021,20 @@ TEST_F(TableStoreTest, FailedGrowthLeavesTheStoreUnchanged) {
     EXPECT_EQ(Prefix(output, 10), Filled(10, 1));
     ASSERT_EQ(store.GetCellText(rows, 11, output, sizeof output), 10u);
     EXPECT_EQ(Prefix(output, 10), Filled(10, 4));
+
+    // Rows without cells need no memory of their own; the first row with cells after them
+    // takes its chunk and its page of distances, and a refusal leaves the empty rows as they were.
+    TableStore empties(ClockReading({500}), ControlledReallocate);
+    for (int index = 0; index < 300; ++index) ASSERT_TRUE(empties.AddRowOfCells(nullptr, 0));
+    g_allocations.fail = true;
+    const StoreCell cell{11, 1, "x"};
+    EXPECT_FALSE(empties.AddRowOfCells(&cell, 1));
+    EXPECT_EQ(empties.CountRows(), 300u);
+    ASSERT_TRUE(empties.AddRowOfCells(nullptr, 0));
+    g_allocations.fail = false;
+    ASSERT_TRUE(empties.AddRowOfCells(&cell, 1));
+    EXPECT_EQ(CellText(empties, 301, 11), "x");
+    for (int index : {0, 255, 256, 300}) EXPECT_EQ(StoredRow(empties, index), (Bytes{0, 0})) << index;
 }
 
 TEST_F(TableStoreTest, FillingGrowsTheBlockGeometrically) {
