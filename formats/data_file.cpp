@@ -193,6 +193,7 @@ public:
         }
         partial_.clear();
         held_.clear();
+        held_empty_lines_ = 0;
     }
 
     // Lines that end the first half of a file split in two are rows only when the second half
@@ -205,7 +206,13 @@ public:
 private:
     template <typename RowFunction>
     void EndLine(std::string_view line, RowFunction& row) {
+        if (line.empty()) {
+            ++held_empty_lines_;
+            return;
+        }
         if (line.find_first_not_of('\n') == std::string_view::npos) {
+            held_.append(static_cast<std::size_t>(held_empty_lines_), '\r');
+            held_empty_lines_ = 0;
             held_.append(line);
             held_.push_back('\r');
             return;
@@ -223,10 +230,13 @@ private:
             held.remove_prefix(line_end + 1);
         }
         held_.clear();
+        for (; held_empty_lines_ != 0; --held_empty_lines_) row(std::string_view());
     }
 
     std::string partial_;  // the start of a line that the next block continues
     std::string held_;     // the held lines, each followed by a CR
+    // Empty lines held after those: counted, so that a file of millions of them holds no copy.
+    std::uint64_t held_empty_lines_ = 0;
     bool after_carriage_return_ = true;  // the rows start right after the "Data:" line's CR
 };
 

@@ -504,6 +504,26 @@ void GridModel::RebuildLayout() {
     std::vector<PageSpan> spans;
     std::int64_t total = 0;
     std::int64_t entry_total = 0;
+    // The entries of a page's rows. With a rule below every row its last row is a row of the
+    // run, and so is its first when it takes no rule above: the page's rows are then one entry.
+    struct PageRows {
+        bool first_alone;
+        bool last_alone;
+        int run_first;
+        int run_last;  // a run when not below run_first
+        int entries;
+    };
+    const bool rule_below_every_row = (base_flags & LineFlags::RuleBelow) != 0;
+    auto page_rows = [&](int page, int first_row, int last_row) {
+        PageRows rows_of_page{};
+        rows_of_page.first_alone = !rule_below_every_row || frame.FirstRowNeedsRuleAbove(page);
+        rows_of_page.last_alone = !rule_below_every_row && last_row > first_row;
+        rows_of_page.run_first = rows_of_page.first_alone ? first_row + 1 : first_row;
+        rows_of_page.run_last = rows_of_page.last_alone ? last_row - 1 : last_row;
+        rows_of_page.entries = (rows_of_page.first_alone ? 1 : 0) + (rows_of_page.last_alone ? 1 : 0) +
+                               (rows_of_page.run_last >= rows_of_page.run_first ? 1 : 0);
+        return rows_of_page;
+    };
     LayoutLine top[kMostFrameLines];
     LayoutLine bottom[kMostFrameLines];
 
@@ -534,48 +554,52 @@ void GridModel::RebuildLayout() {
         const int kept_bottom = (ends_table || keep_page_bottoms) ? frame.Bottom(page, ends_table, bottom) : 0;
         total += top_count + (last - first + 1) + kept_bottom + (ends_table ? 0 : 1);
         // The entries: the page's own lines, its first row, a run between, its last row.
-        entry_total += top_count + 1 + (last - first > 1 ? 1 : 0) + (last > first ? 1 : 0) + kept_bottom +
+        entry_total += top_count + page_rows(page, first, last).entries + kept_bottom +
                        (ends_table ? 0 : 1);
         spans.push_back({first, last});
         first = last + 1;
     }
     const int pages = static_cast<int>(spans.size());
 
-    // When the list cannot hold the pages it keeps the bare data rows.
+    // When the list cannot hold the pages it keeps the bare data rows. The entries are written
+    // in place: a list of a million rows is then never held twice.
     try {
         if (total > INT32_MAX) throw std::bad_alloc();
-        std::vector<LayoutLine> entries;
-        entries.reserve(static_cast<std::size_t>(entry_total));
+        LayoutLine* entries = BeginLayoutEntries(entry_total);
+        if (entries == nullptr && entry_total > 0) throw std::bad_alloc();
         for (int page = 0; page < pages; ++page) {
             const PageSpan span = spans[static_cast<std::size_t>(page)];
             const bool ends_table = span.last + 1 == rows;
             const int top_count = frame.Top(page, top);
-            entries.insert(entries.end(), top, top + top_count);
+            entries = std::copy(top, top + top_count, entries);
             // The page's first row may take a rule above, its last closes it with a rule; the
             // rows between keep their flags and go as one run.
-            LayoutLine first_row = row(span.first);
-            if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
-            if (span.last == span.first) first_row.flags |= LineFlags::RuleBelow;
-            entries.push_back(first_row);
-            if (span.last > span.first) {
-                const int middle = span.last - span.first - 1;
-                if (middle > 0) {
-                    LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(span.first + 1), base_flags);
-                    run.ordinal = static_cast<std::uint32_t>(middle);
-                    entries.push_back(run);
-                }
+            const PageRows rows_of_page = page_rows(page, span.first, span.last);
+            if (rows_of_page.first_alone) {
+                LayoutLine first_row = row(span.first);
+                if (frame.FirstRowNeedsRuleAbove(page)) first_row.flags |= LineFlags::RuleAbove;
+                if (span.last == span.first) first_row.flags |= LineFlags::RuleBelow;
+                *entries++ = first_row;
+            }
+            if (rows_of_page.run_last >= rows_of_page.run_first) {
+                LayoutLine run = MakeLine(LineKind::DataRun, static_cast<std::uint32_t>(rows_of_page.run_first), base_flags);
+                run.ordinal = static_cast<std::uint32_t>(rows_of_page.run_last - rows_of_page.run_first + 1);
+                *entries++ = run;
+            }
+            if (rows_of_page.last_alone) {
                 LayoutLine last_row = row(span.last);
                 last_row.flags |= LineFlags::RuleBelow;
-                entries.push_back(last_row);
+                *entries++ = last_row;
             }
             if (ends_table || keep_page_bottoms) {
                 const int bottom_count = frame.Bottom(page, ends_table, bottom);
-                entries.insert(entries.end(), bottom, bottom + bottom_count);
+                entries = std::copy(bottom, bottom + bottom_count, entries);
             }
-            if (!ends_table) entries.push_back(MakeLine(LineKind::PageBreak));
+            if (!ends_table) *entries++ = MakeLine(LineKind::PageBreak);
         }
-        SetLayoutEntries(entries);
+        IndexLayoutEntries();
     } catch (const std::bad_alloc&) {
+        PutRowOrderUnpaginated(static_cast<std::uint32_t>(rows));
         page_count_ = rows > 0 ? 1 : 0;
         RecountTextLines();
         return;

@@ -830,7 +830,7 @@ void GridModel::MeasureNaturalWidths(const std::vector<bool>* only) {
 
 // --- Layout lines --------------------------------------------------------------------------
 
-int GridModel::LineCount() const { return entry_starts_.empty() ? lines_.Size() / kLineSize : line_count_; }
+int GridModel::LineCount() const { return has_runs_ ? line_count_ : lines_.Size() / kLineSize; }
 
 LayoutLine GridModel::Entry(int index) const {
     LayoutLine line{};
@@ -851,14 +851,17 @@ LayoutLine GridModel::RunLine(const LayoutLine& run, std::uint32_t k) const {
 
 LayoutLine GridModel::Line(int index) const {
     if (index < 0 || index >= LineCount()) return LayoutLine{};
-    if (entry_starts_.empty()) return Entry(index);
-    // The last entry starting at or before the line, from the one holding its block's first.
+    if (!has_runs_) return Entry(index);
+    // The entry holding the line, counted on from the one holding its block's first.
     const auto line = static_cast<std::uint32_t>(index);
-    std::size_t at = block_entries_[line >> kLineBlockShift];
-    while (at + 1 < entry_starts_.size() && entry_starts_[at + 1] <= line) ++at;
-    const LayoutLine entry = Entry(static_cast<int>(at));
-    if (entry.kind != LineKind::DataRun) return entry;
-    return RunLine(entry, line - entry_starts_[at]);
+    int at = static_cast<int>(block_entries_[line >> kLineBlockShift]);
+    std::uint32_t start = block_entry_starts_[line >> kLineBlockShift];
+    for (;; ++at) {
+        const LayoutLine entry = Entry(at);
+        const std::uint32_t size = entry.kind == LineKind::DataRun ? entry.ordinal : 1;
+        if (line - start < size) return entry.kind == LineKind::DataRun ? RunLine(entry, line - start) : entry;
+        start += size;
+    }
 }
 
 ItemList& GridModel::LayoutLines() {
@@ -867,7 +870,7 @@ ItemList& GridModel::LayoutLines() {
 }
 
 void GridModel::ExpandRuns() {
-    if (entry_starts_.empty()) return;
+    if (!has_runs_) return;
     try {
         std::vector<LayoutLine> lines;
         lines.reserve(static_cast<std::size_t>(line_count_));
@@ -937,41 +940,57 @@ void GridModel::PutRowOrderUnpaginated(std::uint32_t rows) {
 void GridModel::SetRowHeights(std::vector<std::uint8_t> heights) { row_heights_.swap(heights); }
 
 void GridModel::SetLayoutEntries(const std::vector<LayoutLine>& entries) {
+    LayoutLine* place = BeginLayoutEntries(static_cast<std::int64_t>(entries.size()));
+    if (place == nullptr) return;
+    std::memcpy(static_cast<void*>(place), entries.data(), entries.size() * sizeof(LayoutLine));
+    IndexLayoutEntries();
+}
+
+LayoutLine* GridModel::BeginLayoutEntries(std::int64_t count) {
     lines_.MakeEmpty();
-    std::vector<std::uint32_t>().swap(entry_starts_);
     std::vector<std::uint32_t>().swap(block_entries_);
+    std::vector<std::uint32_t>().swap(block_entry_starts_);
+    has_runs_ = false;
     line_count_ = 0;
-    if (entries.empty()) return;
-    if (entries.size() > static_cast<std::size_t>(INT32_MAX / kLineSize) ||
-        !lines_.Append(entries.data(), static_cast<std::int32_t>(entries.size() * sizeof(LayoutLine)))) {
-        return;
+    if (count <= 0 || count > INT32_MAX / kLineSize ||
+        !lines_.Append(nullptr, static_cast<std::int32_t>(count * kLineSize))) {
+        return nullptr;
     }
+    return reinterpret_cast<LayoutLine*>(lines_.Data());
+}
+
+void GridModel::IndexLayoutEntries() {
+    const int entries = lines_.Size() / kLineSize;
     bool runs = false;
     std::int64_t lines = 0;
-    for (const LayoutLine& entry : entries) {
+    for (int e = 0; e < entries; ++e) {
+        const LayoutLine entry = Entry(e);
         runs = runs || entry.kind == LineKind::DataRun;
         lines += entry.kind == LineKind::DataRun ? std::int64_t{entry.ordinal} : 1;
     }
     if (!runs) return;
     try {
         if (lines > INT32_MAX) throw std::bad_alloc();
-        entry_starts_.reserve(entries.size());
-        block_entries_.reserve(static_cast<std::size_t>((lines >> kLineBlockShift) + 1));
+        const auto blocks = static_cast<std::size_t>((lines >> kLineBlockShift) + 1);
+        block_entries_.reserve(blocks);
+        block_entry_starts_.reserve(blocks);
         std::uint32_t start = 0;
-        for (const LayoutLine& entry : entries) {
+        for (int e = 0; e < entries; ++e) {
+            const LayoutLine entry = Entry(e);
             const std::uint32_t size = entry.kind == LineKind::DataRun ? std::uint32_t{entry.ordinal} : 1;
             // Every block whose first line falls in this entry.
             while ((static_cast<std::int64_t>(block_entries_.size()) << kLineBlockShift) < std::int64_t{start} + size) {
-                block_entries_.push_back(static_cast<std::uint32_t>(entry_starts_.size()));
+                block_entries_.push_back(static_cast<std::uint32_t>(e));
+                block_entry_starts_.push_back(start);
             }
-            entry_starts_.push_back(start);
             start += size;
         }
         line_count_ = static_cast<int>(lines);
+        has_runs_ = true;
     } catch (const std::bad_alloc&) {
         // A list whose runs cannot be found is no list: it is left empty.
-        std::vector<std::uint32_t>().swap(entry_starts_);
         std::vector<std::uint32_t>().swap(block_entries_);
+        std::vector<std::uint32_t>().swap(block_entry_starts_);
         lines_.MakeEmpty();
     }
 }

@@ -308,6 +308,12 @@ public:
     void SetRowOrder(std::vector<std::uint32_t> keys);
     // Puts `entries` (lines and DataRun entries over the current row order) in place of the list.
     void SetLayoutEntries(const std::vector<LayoutLine>& entries);
+    // The same for a caller that writes the entries in place, sparing a copy of them: empties
+    // the list and gives room for `count` entries, to be written through the result before
+    // IndexLayoutEntries; nullptr (the list left empty) when there is no memory for them.
+    LayoutLine* BeginLayoutEntries(std::int64_t count);
+    // Finds the runs of the entries in the list, so that Line reaches every line.
+    void IndexLayoutEntries();
     // The row order's heights in text lines; empty: every row one line high.
     void SetRowHeights(std::vector<std::uint8_t> heights);
 
@@ -374,12 +380,13 @@ private:
     // order; their heights, or none when all are one line high.
     std::vector<std::uint32_t> row_keys_;
     std::vector<std::uint8_t> row_heights_;
-    // The first line of each entry, kept while the list holds a run (else empty), and the lines.
-    std::vector<std::uint32_t> entry_starts_;
-    // For every block of 64 lines, the entry holding its first line: Line finds its
-    // entry in a few steps from there rather than by a search of every entry.
+    // While the list holds a run: for every block of 64 lines, the entry holding its first
+    // line and the line that entry starts at. Line finds its entry in a few steps from there
+    // rather than by a search of every entry, and no entry needs a start of its own.
     static constexpr unsigned kLineBlockShift = 6;
     std::vector<std::uint32_t> block_entries_;
+    std::vector<std::uint32_t> block_entry_starts_;
+    bool has_runs_ = false;
     int line_count_ = 0;
     int row_count_ = 0;
     CellTextSource cell_text_source_;

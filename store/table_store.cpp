@@ -121,11 +121,24 @@ constexpr std::size_t kLocationStep = 4096;
 // The row index: one full location per block of rows, 16-bit distances from it for the rest.
 constexpr unsigned kRowBlockShift = 8;
 constexpr std::uint32_t kRowsPerBlock = std::uint32_t{1} << kRowBlockShift;
-constexpr std::uint32_t kLongestDistance = 0xFFFF;
+constexpr std::uint32_t kLongestDistance = 0xFFFE;
+// A row without cells is stored as no bytes: its distance or location alone says it is empty,
+// and it reads as this stored row, an empty shape.
+constexpr std::uint16_t kEmptyRowDistance = 0xFFFF;
+constexpr std::uint32_t kEmptyRowLocation = 0xFFFFFFFF;  // never a record's: it ends a chunk
+const std::uint8_t kEmptyStoredRow[2] = {0, 0};
+// The distances sit in pages that never move, so the index grows a page at a time and is never
+// copied (a copy would hold it twice at its largest); a page holds whole blocks of rows.
+constexpr unsigned kOffsetPageShift = 14;
+constexpr std::uint32_t kRowsPerOffsetPage = std::uint32_t{1} << kOffsetPageShift;
+constexpr std::size_t kOffsetPageSize = kRowsPerOffsetPage * sizeof(std::uint16_t);
 constexpr std::uint32_t kNarrowBlock = 0xFFFFFFFF;  // RowBlock::wide of a block of distances
+// RowBlock::wide of a block whose rows so far have no cells: it needs no distances, so a
+// table of empty lines costs its blocks alone.
+constexpr std::uint32_t kEmptyBlock = 0xFFFFFFFE;
 struct RowBlock {
     std::uint32_t first;  // the location of the block's first row
-    std::uint32_t wide;   // kNarrowBlock, or the block's number in the wide locations
+    std::uint32_t wide;   // kNarrowBlock, kEmptyBlock or the block's number in the wide locations
 };
 constexpr unsigned kRowsPerClockReading = 64;
 
@@ -320,7 +333,7 @@ TableStore::TableStore(MillisecondClock clock, ReallocateFunction reallocate)
     : clock_(clock ? std::move(clock) : MillisecondClock(MillisecondsOfRealClock)),
       reallocate_(reallocate != nullptr ? reallocate : ReallocateWithStandardLibrary),
       block_(reallocate),
-      row_offsets_(reallocate),
+      offset_pages_(reallocate),
       row_blocks_(reallocate),
       wide_locations_(reallocate),
       chunk_table_(reallocate) {
@@ -340,6 +353,8 @@ TableStore::TableStore(MillisecondClock clock, ReallocateFunction reallocate)
 TableStore::~TableStore() {
     std::uint8_t** chunks = reinterpret_cast<std::uint8_t**>(chunk_table_.Bytes());
     for (std::size_t chunk = 0; chunk < chunk_count_; ++chunk) std::free(chunks[chunk]);
+    std::uint16_t** pages = reinterpret_cast<std::uint16_t**>(offset_pages_.Bytes());
+    for (std::size_t page = 0; page < offset_page_count_; ++page) std::free(pages[page]);
 }
 
 int TableStore::CountColumns() const {
@@ -639,11 +654,14 @@ bool TableStore::StoreFieldsLocked(std::uint8_t key, std::size_t record_length, 
     const std::size_t size = layout.size;
 
     if (!GrowRowIndexLocked(static_cast<std::size_t>(row_count_) + 1)) return false;
-    std::uint32_t location = 0;
-    std::uint8_t* stored = PlaceRecordLocked(size, location);
+    // A row without cells takes no place (it is written to the scratch bytes and dropped).
+    const bool empty = count == 0;
+    std::uint8_t scratch[kFullHeaderSize];
+    std::uint32_t location = NextLocationLocked();
+    std::uint8_t* stored = empty && size <= sizeof scratch ? scratch : PlaceRecordLocked(size, location);
     if (stored == nullptr) return false;
-    if (!IndexRowLocked(location)) {
-        last_chunk_used_ -= size;  // the place is given back: the next row takes it
+    if (!IndexRowLocked(location, stored == scratch)) {
+        if (stored != scratch) last_chunk_used_ -= size;  // the place is given back: the next row takes it
         return false;
     }
 
@@ -756,6 +774,11 @@ std::int32_t TableStore::FirstIdentifierLocked() const {
     return first;
 }
 
+std::uint32_t TableStore::NextLocationLocked() const {
+    if (chunk_count_ == 0) return 0;
+    return static_cast<std::uint32_t>(((chunk_count_ - 1) << kChunkShift) + last_chunk_used_);
+}
+
 std::uint8_t* TableStore::PlaceRecordLocked(std::size_t size, std::uint32_t& location) {
     if (size > kChunkSize) return nullptr;
     std::uint8_t** chunks = reinterpret_cast<std::uint8_t**>(chunk_table_.Bytes());
@@ -799,25 +822,53 @@ bool TableStore::ReserveRows(std::uint32_t count) {
     std::lock_guard<std::mutex> guard(lock_);
     if (block_.Bytes() == nullptr) return false;
     std::size_t rows = static_cast<std::size_t>(row_count_) + count;
-    return GrowRowIndexLocked(rows);
+    if (!GrowRowIndexLocked(rows)) return false;
+    for (std::size_t row = row_count_ & ~std::size_t{kRowsPerOffsetPage - 1}; row < rows; row += kRowsPerOffsetPage) {
+        if (BlockOffsetsLocked(static_cast<std::uint32_t>(row)) == nullptr) return false;
+    }
+    return true;
 }
 
 bool TableStore::GrowRowIndexLocked(std::size_t rows) {
     const std::size_t blocks = (rows + kRowsPerBlock - 1) >> kRowBlockShift;
-    return row_offsets_.Grow(rows * sizeof(std::uint16_t), kLocationStep, kLargestImage) &&
-           row_blocks_.Grow(blocks * sizeof(RowBlock), kLocationStep, kLargestImage);
+    const std::size_t pages = (rows + kRowsPerOffsetPage - 1) >> kOffsetPageShift;
+    if (!row_blocks_.Grow(blocks * sizeof(RowBlock), kLocationStep, kLargestImage)) return false;
+    if (pages <= offset_page_count_) return true;
+    if (!offset_pages_.Grow(pages * sizeof(std::uint16_t*), kLocationStep, kLargestImage)) return false;
+    // A page is taken when a row with cells first needs it (BlockOffsetsLocked).
+    std::uint16_t** table = reinterpret_cast<std::uint16_t**>(offset_pages_.Bytes());
+    while (offset_page_count_ < pages) table[offset_page_count_++] = nullptr;
+    return true;
 }
 
-bool TableStore::IndexRowLocked(std::uint32_t location) {
+std::uint16_t* TableStore::BlockOffsetsLocked(std::uint32_t first_row) {
+    std::uint16_t*& page = reinterpret_cast<std::uint16_t**>(offset_pages_.Bytes())[first_row >> kOffsetPageShift];
+    if (page == nullptr) page = static_cast<std::uint16_t*>(reallocate_(nullptr, kOffsetPageSize));
+    return page != nullptr ? RowOffsets(first_row) : nullptr;
+}
+
+inline std::uint16_t* TableStore::RowOffsets(std::uint32_t row) const {
+    return reinterpret_cast<std::uint16_t* const*>(offset_pages_.Bytes())[row >> kOffsetPageShift] +
+           (row & (kRowsPerOffsetPage - 1));
+}
+
+bool TableStore::IndexRowLocked(std::uint32_t location, bool empty) {
     const std::uint32_t row = row_count_;
     const std::uint32_t in_block = row & (kRowsPerBlock - 1);
     RowBlock& block = reinterpret_cast<RowBlock*>(row_blocks_.Bytes())[row >> kRowBlockShift];
-    std::uint16_t* offsets = reinterpret_cast<std::uint16_t*>(row_offsets_.Bytes());
-    if (in_block == 0) block = RowBlock{location, kNarrowBlock};
+    if (in_block == 0) block = RowBlock{location, empty ? kEmptyBlock : kNarrowBlock};
+    if (block.wide == kEmptyBlock && empty) return true;
+    // A block's distances lie in one page, one after another.
+    std::uint16_t* offsets = BlockOffsetsLocked(row - in_block);
+    if (offsets == nullptr) return false;
+    if (block.wide == kEmptyBlock) {
+        std::fill(offsets, offsets + in_block, kEmptyRowDistance);
+        block.wide = kNarrowBlock;
+    }
     // Locations only rise as rows are added, so the distance is never negative.
     const std::uint32_t distance = location - block.first;
-    if (block.wide == kNarrowBlock && distance <= kLongestDistance) {
-        offsets[row] = static_cast<std::uint16_t>(distance);
+    if (block.wide == kNarrowBlock && (empty || distance <= kLongestDistance)) {
+        offsets[in_block] = empty ? kEmptyRowDistance : static_cast<std::uint16_t>(distance);
         return true;
     }
     if (block.wide == kNarrowBlock) {
@@ -827,23 +878,31 @@ bool TableStore::IndexRowLocked(std::uint32_t location) {
         }
         std::uint32_t* wide = reinterpret_cast<std::uint32_t*>(wide_locations_.Bytes()) +
                               static_cast<std::size_t>(wide_blocks_) * kRowsPerBlock;
-        for (std::uint32_t k = 0; k < in_block; ++k) wide[k] = block.first + offsets[row - in_block + k];
+        for (std::uint32_t k = 0; k < in_block; ++k) {
+            wide[k] = offsets[k] == kEmptyRowDistance ? kEmptyRowLocation : block.first + offsets[k];
+        }
         block.wide = wide_blocks_++;
     }
-    offsets[row] = 0;
+    offsets[in_block] = 0;
     reinterpret_cast<std::uint32_t*>(wide_locations_.Bytes())[static_cast<std::size_t>(block.wide) * kRowsPerBlock +
-                                                              in_block] = location;
+                                                              in_block] = empty ? kEmptyRowLocation : location;
     return true;
 }
 
 inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
     const RowBlock& block = reinterpret_cast<const RowBlock*>(row_blocks_.Bytes())[row_index >> kRowBlockShift];
-    const std::uint32_t location =
-        block.wide == kNarrowBlock
-            ? block.first + reinterpret_cast<const std::uint16_t*>(row_offsets_.Bytes())[row_index]
-            : reinterpret_cast<const std::uint32_t*>(
-                  wide_locations_.Bytes())[static_cast<std::size_t>(block.wide) * kRowsPerBlock +
-                                           (row_index & (kRowsPerBlock - 1))];
+    std::uint32_t location;
+    if (block.wide == kNarrowBlock) {
+        const std::uint16_t distance = *RowOffsets(row_index);
+        if (distance == kEmptyRowDistance) return kEmptyStoredRow;
+        location = block.first + distance;
+    } else if (block.wide == kEmptyBlock) {
+        return kEmptyStoredRow;
+    } else {
+        location = reinterpret_cast<const std::uint32_t*>(
+            wide_locations_.Bytes())[static_cast<std::size_t>(block.wide) * kRowsPerBlock + (row_index & (kRowsPerBlock - 1))];
+        if (location == kEmptyRowLocation) return kEmptyStoredRow;
+    }
     const std::uint8_t* const* chunks =
         reinterpret_cast<const std::uint8_t* const*>(chunk_table_.Bytes());
     return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));

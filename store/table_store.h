@@ -63,7 +63,8 @@ struct StoreImageView {
 // record added.
 //
 // AddRow keeps a row in a shorter stored form, packed one after another in chunks that never
-// move, and finds it through an index of row locations (about 2 bytes a row):
+// move, and finds it through an index of row locations (about 2 bytes a row; a row without
+// cells is that alone):
 //   key (1), shape (1), [shape 0x80 (dense) or 0x81 (sparse): first column identifier (2,
 //   signed), count of positions (2)], [sparse: count identifiers (2 each, rising)], count
 //   cell lengths (1 each; 0 for an empty position), one start offset (2) for each further run
@@ -211,9 +212,17 @@ private:
     const std::uint8_t* RecordAt(std::uint32_t row_index) const;
     // Room in the row index for `rows` rows; false (the store unchanged) when out of memory.
     bool GrowRowIndexLocked(std::size_t rows);
-    // Enters the location of row row_count_ (which GrowRowIndexLocked has room for); false
-    // when a block that must keep whole locations cannot get the memory.
-    bool IndexRowLocked(std::uint32_t location);
+    // Enters the location of row row_count_ (which GrowRowIndexLocked has room for), or that it
+    // is `empty` (then `location` is NextLocationLocked's); false when a block that must keep
+    // whole locations cannot get the memory.
+    bool IndexRowLocked(std::uint32_t location, bool empty);
+    // Where the next stored row would start in the last chunk (0 before the first chunk).
+    std::uint32_t NextLocationLocked() const;
+    // The distance of `row` in its page of the row index.
+    std::uint16_t* RowOffsets(std::uint32_t row) const;
+    // The distances of the block of rows from `first_row` on, taking their page when it has not
+    // been taken yet; nullptr when out of memory.
+    std::uint16_t* BlockOffsetsLocked(std::uint32_t first_row);
     // The cell of `identifier` in the stored row (length 0 when the row has no such field).
     // `dictionary` is the column's (nullptr when it has none) when `dictionary_known`; else it
     // is searched for only when the cell is a reference.
@@ -236,7 +245,8 @@ private:
     // Where each row is: a 32-bit location (chunk number and offset) is kept for the first row
     // of every block of rows, and each row's distance from it in 16 bits; a block whose rows
     // spread wider (a long row, a new chunk) keeps their whole locations apart instead.
-    MemoryBlock row_offsets_;      // 16 bits a row: its location less its block's first
+    MemoryBlock offset_pages_;     // pages of 16 bits a row: its location less its block's first
+    std::size_t offset_page_count_ = 0;  // null until a row with cells needs the page
     MemoryBlock row_blocks_;       // a RowBlock per block of rows
     MemoryBlock wide_locations_;   // the 32-bit locations of every row of the wide blocks
     std::uint32_t wide_blocks_ = 0;

@@ -2,7 +2,7 @@
 """Times the real lintaro.exe under Wine on large tables, driven as a user drives it.
 
     wine_bench.py --data FOLDER --out RESULTS.json [--rows N ...] [--starts K] [--skip-print]
-                  [--skip-export]
+                  [--skip-export] [--peak FILE ...]
 
 FOLDER holds rows-N.rdf (scripts/make-table.py with --printer LintaroBench, a CUPS PDF queue this script
 adds for its run and removes afterwards). The test environment must be started
@@ -22,7 +22,10 @@ How each figure is taken (all wall-clock, perf_counter in this process):
 - printing: from OK in "PagesToPrint" until the program is idle again and every job's PDF exists
   with no job left in the spooler. The program pauses 1 s after every page by design; the
   figure includes those pauses and reports them separately.
-Peak memory is VmHWM of the Wine process that runs lintaro.exe (/proc/PID/status).
+Peak memory is VmHWM of the Wine process that runs lintaro.exe (/proc/PID/status). --peak
+takes data files of other shapes (millions of empty lines, one long row over many empty ones):
+each is opened once, and its start and the peak after the first page are reported beside 2 x
+its size + 50 MB.
 """
 
 from __future__ import annotations
@@ -460,14 +463,27 @@ def bench_size(bench: Bench, data: Path, rows: int, starts: int, skip_print: boo
     return result
 
 
+def bench_peak(bench: Bench, data: Path) -> dict:
+    app, seconds = bench.start(data, f"peak-{data.stem}")
+    pid = unix_pid_of(app.exe)
+    shows_rows = bench.grid_shows_rows(app, bench.run_dir / f"first-page-{data.stem}.png")
+    result = {"bytes": data.stat().st_size, "start": seconds, "peak_kib": peak_memory_kib(pid),
+              "limit_kib": (2 * data.stat().st_size + 50_000_000) // 1024,
+              "checks": {"start": "ok" if shows_rows else "no rows on the first page"}}
+    log(f"{data.name}: start {seconds:.3f} s, peak {result['peak_kib']} KiB of {result['limit_kib']} KiB")
+    bench.close(app)
+    return result
+
+
 def main() -> int:
     parser = argparse.ArgumentParser()
     parser.add_argument("--data", type=Path, required=True)
     parser.add_argument("--out", type=Path, required=True)
-    parser.add_argument("--rows", type=int, nargs="+", default=[10000, 100000, 1000000])
+    parser.add_argument("--rows", type=int, nargs="*", default=[10000, 100000, 1000000])
     parser.add_argument("--starts", type=int, default=3)
     parser.add_argument("--skip-print", action="store_true")
     parser.add_argument("--skip-export", action="store_true")
+    parser.add_argument("--peak", type=Path, nargs="*", default=[])
     args = parser.parse_args()
 
     env = TestEnvironment.from_os()
@@ -497,6 +513,7 @@ def main() -> int:
             results["sizes"][str(rows)] = bench_size(bench, data, rows, args.starts, args.skip_print,
                                                       args.skip_export)
             args.out.write_text(json.dumps(results, indent=1))
+        results["peaks"] = {data.name: bench_peak(bench, data) for data in args.peak}
     finally:
         driver.close()
         subprocess.run(["lpadmin", "-x", BENCH_PRINTER], capture_output=True)

@@ -226,11 +226,19 @@ TEST(DataFile, ATableMemoryCannotHoldIsNotLoadedButOneLongRowNoLongerCostsEveryR
     EXPECT_EQ(whole.Cell(0, 11 + 232), std::string(255, 'v'));
     EXPECT_EQ(whole.Cell(2000, 11), "x");
 
-    // 400001 rows take 0.8 MB of locations and 0.8 MB of stored rows (two bytes an empty one),
-    // more than a 512 KB limit lets one block grow.
+    // Empty rows cost their 0.8 MB of locations alone, in pages that a 512 KB limit on one
+    // block lets grow; 400001 rows of one cell take 1.6 MB of stored rows, more than it lets
+    // a chunk of rows grow to.
     g_memory_limit = 512 << 10;
+    Loaded empty_rows;
+    ASSERT_EQ(ReadDataFileTable(LongRowOverMany(32, 250, 400000, "") + "end", empty_rows.table, kFixedClock,
+                                LimitedReallocate),
+              TableReadResult::Read);
+    EXPECT_EQ(empty_rows.table.store->CountRows(), 400001u);
+    EXPECT_EQ(empty_rows.Cell(399999, 11), "");
+    EXPECT_EQ(empty_rows.Cell(400000, 11), "end");
     DataFileTable table;
-    EXPECT_EQ(ReadDataFileTable(LongRowOverMany(32, 250, 400000, "") + "end", table, kFixedClock,
+    EXPECT_EQ(ReadDataFileTable(LongRowOverMany(32, 250, 400000, "x") + "end", table, kFixedClock,
                                 LimitedReallocate),
               TableReadResult::OutOfMemory);
     EXPECT_EQ(table.store, nullptr);
@@ -260,8 +268,8 @@ TEST(DataFile, RowsGrowingLongerAreStoredAsRowByRowWithoutMovingTheRowsBefore) {
     ASSERT_EQ(ReadDataFileTable(file, table, kFixedClock, CountedReallocate), TableReadResult::Read);
     // 38 columns, each with a dictionary of the values it repeats: its hash table, offsets and
     // values, a few growths apiece, never one per row.
-    EXPECT_LE(g_reallocations, 15 + 4 * 38)
-        << "the image, the row index's two tables, the first chunk's doublings and the column dictionaries";
+    EXPECT_LE(g_reallocations, 16 + 4 * 38)
+        << "the image, the row index's blocks, page table and page, the first chunk's doublings and the column dictionaries";
 
     TableStore expected(kFixedClock);
     expected.PutColumn(MakeStoreColumn(11, kTextColumn, "A"));
@@ -666,6 +674,13 @@ TEST(DataFile, LineEndsAndEmptyCellsAtTheEndsOfRows) {
     EXPECT_EQ(loaded.Cell(4, 12), "");
     EXPECT_EQ(loaded.Cell(4, 13), "z");
     EXPECT_EQ(loaded.Cell(5, 13), "");
+    // Empty and LF-only lines waiting for a row after them keep their order.
+    const Loaded held = Read("Titles:\rA\rData:\r\r\r\n\n\r\rx\r\n");
+    ASSERT_TRUE(held.ok);
+    ASSERT_EQ(held.table.store->CountRows(), 5u);
+    EXPECT_EQ(held.Cell(2, 11), "\n");
+    for (int row : {0, 1, 3}) EXPECT_EQ(held.Cell(row, 11), "") << row;
+    EXPECT_EQ(held.Cell(4, 11), "x");
 
     // The first and the last of 32,001 pieces: only the ends hold cells.
     const Loaded ends = Read("Titles:\r\nA\r\nData:\r\na" + std::string(32000, '\t') + "z\r\nb\r\n");

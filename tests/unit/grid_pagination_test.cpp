@@ -539,6 +539,11 @@ TEST_F(PaginationTest, APagesMiddleRowsAreHeldAsOneEntryAndGiveTheSameLinesWritt
         EXPECT_EQ(Describe(*model), described);
     };
     Lay(3000, kDefaultFlags | TableFlags::PageColTitles, PageNumberPosition::TopRight, 250);
+    // With a rule under every row and titles on every page, a page is its page number, blank,
+    // titles and column numbers, one run of all its rows and a page break: 6 entries (the first
+    // page has no number, the last no break).
+    EXPECT_EQ(model->PageCount(), 167);
+    EXPECT_EQ(std::as_const(*model).LayoutLines().Size() / static_cast<int>(sizeof(LayoutLine)), 999);
     expect_compact_and_same("stored order", 3000);
     SumColumn(*model, amount_texts);
     PlaceSums(*model, SumPlacement::GroupTotals | SumPlacement::PageTotals | SumPlacement::BroughtForward);

@@ -568,7 +568,8 @@ TEST_F(TableStoreTest, RowsGetIdentifiersOneTwoThreeAndAreStoredWithoutPadding) 
               Joined({{kKeyAt500, 1, 6}, Scrambled(Text("abcdef"), kKeyAt500)}));
     EXPECT_EQ(StoredRow(store, 1),
               Joined({{kKeyAt500, 1, 2}, Scrambled(Text("ab"), kKeyAt500)}));
-    EXPECT_EQ(StoredRow(store, 2), (Bytes{kKeyAt500, 0}));  // a row without cells: its shape says so
+    // A row without cells takes no stored bytes: it reads as an empty shape without a key.
+    EXPECT_EQ(StoredRow(store, 2), (Bytes{0, 0}));
     EXPECT_EQ(store.RowRecord(3).length, 0u);
     EXPECT_EQ(store.RowRecord(-1).length, 0u);
 }
@@ -631,7 +632,7 @@ TEST_F(TableStoreTest, RowsFromTheFirstColumnsTakeATwoByteHeader) {
         {{6}, {kKeyAt500, 0x80, 6, 0, 1, 0}, 1},
         {{1, 127}, {kKeyAt500, 0x81, 1, 0, 2, 0, 1, 0, 127, 0}, 2},
         {{-1, 1}, {kKeyAt500, 0x80, 0xFF, 0xFF, 3, 0}, 3},
-        {{}, {kKeyAt500, 0}, 0},
+        {{}, {0, 0}, 0},  // no cells: no stored bytes, an empty shape
     };
     for (const ShapeCase& c : cases) {
         SCOPED_TRACE(c.header.size());
@@ -657,8 +658,9 @@ TEST_F(TableStoreTest, RowsFromTheFirstColumnsTakeATwoByteHeader) {
 
 TEST_F(TableStoreTest, RowsOfBothHeadersReadBackAcrossBlocksOfRows) {
     // Short rows, rows too long for the short header (200 columns, a start offset every 16)
-    // and empty rows in turn, over several blocks of 256 rows.
-    TableStore store(ClockReading({500}));
+    // and empty rows in turn, over several blocks of 256 rows; then a run of empty rows that
+    // starts a block and crosses a page of the index (16,384 rows), and a row after it.
+    TableStore store(ClockReading({500}), ControlledReallocate);
     auto cells_of = [](int row) {
         std::vector<std::pair<std::int16_t, Bytes>> cells;
         const int columns = row % 3 == 0 ? 6 : (row % 3 == 1 ? 200 : 0);
@@ -669,6 +671,27 @@ TEST_F(TableStoreTest, RowsOfBothHeadersReadBackAcrossBlocksOfRows) {
     };
     for (int row = 0; row < 1000; ++row) AddRowWithCells(store, cells_of(row));
     ASSERT_EQ(store.CountRows(), 1000u);
+    const std::size_t record_bytes_before = [&] {
+        std::size_t bytes = 0;
+        for (int row = 0; row < 1000; ++row) bytes += store.RowRecord(row).length;
+        return bytes;
+    }();
+    while (store.CountRows() < 1024) AddRowWithCells(store, cells_of(0));
+    const int calls_before_empty_rows = g_allocations.calls;
+    while (store.CountRows() < 20000) ASSERT_TRUE(store.AddRowOfCells(nullptr, 0));
+    // Empty rows take no memory of their own: neither record bytes nor distances.
+    EXPECT_EQ(g_allocations.calls - calls_before_empty_rows, 0);
+    AddRowWithCells(store, {{1, Text("last")}});
+    EXPECT_EQ(g_allocations.calls - calls_before_empty_rows, 1);  // its page of distances
+    ASSERT_EQ(store.CountRows(), 20001u);
+    EXPECT_EQ(CellText(store, 20000, 1), "last");
+    for (int row : {1024, 1279, 1280, 16383, 16384, 19999}) {
+        EXPECT_EQ(CellText(store, row, 1), "") << row;
+        EXPECT_EQ(StoredRow(store, row), (Bytes{0, 0})) << row;
+    }
+    std::size_t record_bytes = 0;
+    for (int row = 0; row < 1000; ++row) record_bytes += store.RowRecord(row).length;
+    EXPECT_EQ(record_bytes, record_bytes_before);
     for (int row = 0; row < 1000; ++row) {
         const auto cells = cells_of(row);
         for (int column : {1, 6, 17, 33, 200, 201}) {
@@ -703,10 +726,16 @@ TEST_F(TableStoreTest, RowsAreFoundAcrossTheBlocksOfTheRowIndexWhateverTheirLeng
     const Bytes long_cell = Filled(250, 7);
     auto short_cell = [](int row) { return Filled(static_cast<std::size_t>(row % 9 + 1), static_cast<std::uint8_t>(row)); };
     auto is_long = [](int row) { return row >= 300 && row < 400; };
+    // Rows without cells among them, in narrow and wide blocks, before and after a long row.
+    auto is_empty = [](int row) { return row % 50 == 49 || (row >= 310 && row < 320); };
     constexpr int kRows = 1000;
     for (int row = 0; row < kRows; ++row) {
         std::vector<StoreCell> cells;
-        const Bytes first = short_cell(row);
+        const Bytes first = is_empty(row) ? Bytes() : short_cell(row);
+        if (is_empty(row)) {
+            ASSERT_TRUE(store.AddRowOfCells(cells.data(), 0)) << row;
+            continue;
+        }
         cells.push_back({11, first.size(), first.data()});
         for (std::int16_t id = 12; is_long(row) && id < 212; ++id) cells.push_back({id, long_cell.size(), long_cell.data()});
         ASSERT_TRUE(store.AddRowOfCells(cells.data(), cells.size())) << row;
@@ -718,9 +747,9 @@ TEST_F(TableStoreTest, RowsAreFoundAcrossTheBlocksOfTheRowIndexWhateverTheirLeng
     store.GetColumnCells(11, rows.data(), rows.size(), texts.data(), lengths.data());
     for (int row = 0; row < kRows; ++row) {
         SCOPED_TRACE(row);
-        const Bytes expected = short_cell(row);
+        const Bytes expected = is_empty(row) ? Bytes() : short_cell(row);
         ASSERT_EQ(CellText(store, row, 11), std::string(expected.begin(), expected.end()));
-        ASSERT_EQ(CellText(store, row, 211), is_long(row) ? std::string(long_cell.begin(), long_cell.end()) : std::string());
+        ASSERT_EQ(CellText(store, row, 211), is_long(row) && !is_empty(row) ? std::string(long_cell.begin(), long_cell.end()) : std::string());
         const std::size_t k = static_cast<std::size_t>(kRows - 1 - row);
         ASSERT_EQ(lengths[k], expected.size());
         ASSERT_EQ(Bytes(texts.begin() + k * TableStore::kCellStride, texts.begin() + k * TableStore::kCellStride + lengths[k]), expected);
@@ -874,7 +903,7 @@ TEST_F(TableStoreTest, AddRowOfCellsRefusesWhatARecordCannotHold) {
     EXPECT_EQ(CellText(store, 0, 11 + 253), "");
     const StoreCell empty[] = {{12, 0, nullptr}};
     ASSERT_TRUE(store.AddRowOfCells(empty, 1));
-    EXPECT_EQ(StoredRow(store, 1), (Bytes{kKeyAt500, 0}));
+    EXPECT_EQ(StoredRow(store, 1), (Bytes{0, 0}));
 }
 
 TEST_F(TableStoreTest, RecordSizeStopsAtSixteenBits) {
@@ -994,6 +1023,20 @@ TEST_F(TableStoreTest, FailedGrowthLeavesTheStoreUnchanged) {
     EXPECT_EQ(Prefix(output, 10), Filled(10, 1));
     ASSERT_EQ(store.GetCellText(rows, 11, output, sizeof output), 10u);
     EXPECT_EQ(Prefix(output, 10), Filled(10, 4));
+
+    // Rows without cells need no memory of their own; the first row with cells after them
+    // takes its chunk and its page of distances, and a refusal leaves the empty rows as they were.
+    TableStore empties(ClockReading({500}), ControlledReallocate);
+    for (int index = 0; index < 300; ++index) ASSERT_TRUE(empties.AddRowOfCells(nullptr, 0));
+    g_allocations.fail = true;
+    const StoreCell cell{11, 1, "x"};
+    EXPECT_FALSE(empties.AddRowOfCells(&cell, 1));
+    EXPECT_EQ(empties.CountRows(), 300u);
+    ASSERT_TRUE(empties.AddRowOfCells(nullptr, 0));
+    g_allocations.fail = false;
+    ASSERT_TRUE(empties.AddRowOfCells(&cell, 1));
+    EXPECT_EQ(CellText(empties, 301, 11), "x");
+    for (int index : {0, 255, 256, 300}) EXPECT_EQ(StoredRow(empties, index), (Bytes{0, 0})) << index;
 }
 
 TEST_F(TableStoreTest, FillingGrowsTheBlockGeometrically) {
@@ -1047,13 +1090,13 @@ TEST_F(TableStoreTest, RowsGrowingLongerNeitherMoveNorPadTheRowsBefore) {
     TableStore store(ClockReading({500}), ControlledReallocate);
     const int calls_before = g_allocations.calls;
     ASSERT_TRUE(store.ReserveRows(40));
-    EXPECT_EQ(g_allocations.calls, calls_before + 2);  // the rows' distances and their block
+    EXPECT_EQ(g_allocations.calls, calls_before + 3);  // their block, a page of distances and its place
     EXPECT_EQ(store.CountRows(), 0u);
     for (std::size_t length = 1; length <= 40; ++length) {
         AddRowWithCells(store, {{11, Filled(length, static_cast<std::uint8_t>(length))}});
     }
     // and the first chunk and its table, and the column dictionary: hash table, offsets, values
-    EXPECT_EQ(g_allocations.calls, calls_before + 7);
+    EXPECT_EQ(g_allocations.calls, calls_before + 8);
     EXPECT_EQ(U16(store.Image().bytes, 8), 50u);
     for (std::size_t length = 1; length <= 40; ++length) {
         std::uint8_t output[255];
