@@ -83,6 +83,11 @@ constexpr std::size_t kMostEntries = 65536;
 constexpr std::uint32_t kLookupRun = 4096;
 constexpr std::uint32_t kFewestHitsInRun = kLookupRun / 4;
 constexpr std::size_t kMostDictionaries = 1055;  // one per column the image can describe
+// What all dictionaries together may hold: a floor, then a quarter of the rows' stored bytes.
+// Values met once cost their copy in a dictionary until their column stops being looked up, so
+// a wide table of a few thousand rows that never repeat would otherwise keep every cell twice.
+constexpr std::size_t kDictionaryFloor = std::size_t{4} << 20;
+constexpr std::size_t kDictionaryShareOfRows = 4;
 constexpr std::size_t kReferenceSize = 2;
 // A hash slot holds where the entry's length byte is among the values, in its low 25 bits (0:
 // empty; the first entry's is at 2), and the top of the value's hash above them, which settles
@@ -218,7 +223,7 @@ struct TableStore::ColumnDictionary {
 
     // The entry of the value (plain bytes, 3..255 of them), or -1 after entering it when there
     // is room: the first cell of a value keeps its own bytes, the later ones refer to it.
-    std::int32_t FindOrEnter(const std::uint8_t* plain, std::size_t length) {
+    std::int32_t FindOrEnter(const std::uint8_t* plain, std::size_t length, bool may_enter) {
         if (slots == nullptr && !GrowSlots()) {
             StopLookingUp();
             return -1;
@@ -235,7 +240,7 @@ struct TableStore::ColumnDictionary {
                 return static_cast<std::int32_t>(ReadUint16(found - kEntryNumberSize));
             }
         }
-        if (entry_count == kMostEntries) return -1;
+        if (entry_count == kMostEntries || !may_enter) return -1;
         const std::size_t place = values_used + kEntryNumberSize;
         if (!offsets.Grow((entry_count + 1) * sizeof(std::uint32_t), kEntryGrowthStep, kLargestImage) ||
             !values.Grow(place + 1 + length, kEntryGrowthStep, kLargestImage)) {
@@ -723,13 +728,15 @@ TableStore::ColumnDictionary* TableStore::DictionaryForLocked(std::int16_t ident
                                    return dictionary->identifier < wanted;
                                });
     if (at != dictionaries_.end() && (*at)->identifier == identifier) return at->get();
-    if (dictionaries_.size() >= kMostDictionaries) return nullptr;
+    if (dictionaries_.size() >= kMostDictionaries || !DictionariesMayGrowLocked()) return nullptr;
     // The key comes from the row that brings the column's first value, and the column: 32..232
     // like the rows' keys, without another wait for the clock.
     const std::uint8_t key = static_cast<std::uint8_t>(
         32 + (static_cast<unsigned>(fields_key_) + 37u * static_cast<std::uint16_t>(identifier)) % 201);
     try {
-        return dictionaries_.insert(at, std::make_unique<ColumnDictionary>(identifier, key, reallocate_))->get();
+        ColumnDictionary* made = dictionaries_.insert(at, std::make_unique<ColumnDictionary>(identifier, key, reallocate_))->get();
+        dictionary_bytes_ += made->Bytes() + sizeof(dictionaries_[0]);
+        return made;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -759,9 +766,15 @@ void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) 
             CopyScrambled(plain, field.bytes, field.length, key);
             value = plain;
         }
-        field.reference = dictionary->FindOrEnter(value, field.length);
+        const std::size_t bytes_before = dictionary->Bytes();
+        field.reference = dictionary->FindOrEnter(value, field.length, DictionariesMayGrowLocked());
         dictionary->CountLookup(field.reference >= 0);
+        dictionary_bytes_ = dictionary_bytes_ + dictionary->Bytes() - bytes_before;
     }
+}
+
+bool TableStore::DictionariesMayGrowLocked() const {
+    return dictionary_bytes_ < kDictionaryFloor + NextLocationLocked() / kDictionaryShareOfRows;
 }
 
 std::int32_t TableStore::FirstIdentifierLocked() const {

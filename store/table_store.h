@@ -85,7 +85,9 @@ struct StoreImageView {
 //   shape 0x82 (dense) or 0x83 (sparse) for a full header, 0x84 + count for a short one.
 // A dictionary holds at most 65,536 entries; a column whose values do not repeat (fewer than
 // 1 in 4 of a run of 4,096 cells found) stops being looked up and frees its hash table, so
-// row numbers and amounts cost only that first run.
+// row numbers and amounts cost only that first run. All dictionaries together stop taking new
+// values and columns at 4 MiB plus a quarter of the rows' stored bytes, so a wide table whose
+// values never repeat does not keep its cells twice before its columns are found out.
 //
 // Column operations and AddRow take the store's lock. CountRows and GetCellText do not: they
 // may run on any number of threads at once, but not while another thread adds rows. Results
@@ -235,6 +237,8 @@ private:
     // Sets each field's reference to its value's entry when the column's dictionary holds it,
     // entering the values it does not hold yet. `scramble`: the fields' bytes are still plain.
     void ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble);
+    // Whether the dictionaries, together, may take new values or a new column (see the .cpp).
+    bool DictionariesMayGrowLocked() const;
     // The identifier the short row header counts from, chosen for the first row.
     std::int32_t FirstIdentifierLocked() const;
 
@@ -263,6 +267,7 @@ private:
     // The column dictionaries, by rising identifier. Readers search it without the lock; only
     // adding rows changes it.
     std::vector<std::unique_ptr<ColumnDictionary>> dictionaries_;
+    std::size_t dictionary_bytes_ = 0;  // what they hold, as ColumnDictionary::Bytes counts it
 };
 
 #endif

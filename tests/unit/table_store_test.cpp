@@ -1242,6 +1242,33 @@ TEST_F(TableStoreTest, AColumnWhoseValuesDoNotRepeatStopsBeingLookedUp) {
     }
 }
 
+TEST_F(TableStoreTest, AWideTableOfValuesMetOnceKeepsItsDictionariesWithinAShareOfItsRows) {
+    // 1,055 columns of 4-byte values that never repeat, in fewer rows than a column needs to be
+    // found not to repeat: every value would sit in a dictionary beside its row, the cells twice.
+    // The dictionaries stop taking values and columns at 4 MiB and a quarter of the rows' bytes
+    // (one column's first blocks past it), and every cell still reads back.
+    TableStore store(ClockReading({500}));
+    constexpr int kColumns = 1055;
+    auto value = [](int row, int column) { return Text(std::to_string(1000 + (row * 7 + column) % 9000)); };
+    std::size_t row_bytes = 0;
+    for (int row = 0; row < 1000; ++row) {
+        std::vector<Bytes> texts;
+        std::vector<StoreCell> cells;
+        for (int column = 1; column <= kColumns; ++column) texts.push_back(value(row, column));
+        for (int column = 1; column <= kColumns; ++column) {
+            const Bytes& text = texts[static_cast<std::size_t>(column - 1)];
+            cells.push_back({static_cast<std::int16_t>(column), text.size(), text.data()});
+        }
+        ASSERT_TRUE(store.AddRowOfCells(cells.data(), cells.size()));
+        row_bytes += store.RowRecord(row).length;
+    }
+    EXPECT_GT(row_bytes, 5'000'000u);
+    EXPECT_LE(store.DictionaryBytes(), (std::size_t{4} << 20) + row_bytes / 4 + 16384);
+    for (int row : {0, 1, 500, 999}) {
+        for (int column : {1, 2, 528, kColumns}) EXPECT_EQ(Text(CellText(store, row, static_cast<std::int16_t>(column))), value(row, column));
+    }
+}
+
 TEST_F(TableStoreTest, AFullDictionaryStillServesItsValuesButTakesNoMore) {
     // Each of 65,536 values comes twice: the second refers to it (the last as entry 65535).
     // A 65,537th value finds no room: both its cells keep their bytes, as do the rows added
