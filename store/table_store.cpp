@@ -221,16 +221,15 @@ struct TableStore::ColumnDictionary {
         return values.Bytes() + reinterpret_cast<const std::uint32_t*>(offsets.Bytes())[entry];
     }
 
-    // The entry of the value (plain bytes, 3..255 of them), or -1 after entering it when there
-    // is room: the first cell of a value keeps its own bytes, the later ones refer to it.
-    std::int32_t FindOrEnter(const std::uint8_t* plain, std::size_t length, bool may_enter) {
+    // The entry of the value (3..255 bytes scrambled with the dictionary's key, and their hash),
+    // or -1 after entering it when there is room: the first cell of a value keeps its own
+    // bytes, the later ones refer to it.
+    std::int32_t FindOrEnterScrambled(const std::uint8_t* scrambled, std::size_t length, std::uint32_t hash,
+                                      bool may_enter) {
         if (slots == nullptr && !GrowSlots()) {
             StopLookingUp();
             return -1;
         }
-        std::uint8_t scrambled[kLongestCell];
-        CopyScrambled(scrambled, plain, length, key);
-        const std::uint32_t hash = HashOfValue(scrambled, length);
         const std::uint32_t tag = hash & ~kSlotPlaceBits;
         std::size_t at = hash & (slot_count - 1);
         for (std::uint32_t slot; (slot = slots[at]) != 0; at = (at + 1) & (slot_count - 1)) {
@@ -256,6 +255,21 @@ struct TableStore::ColumnDictionary {
         // A table that cannot grow would fill up and never end a search: lookups end instead.
         if (2 * entry_count > slot_count && !GrowSlots()) StopLookingUp();
         return -1;
+    }
+
+    // Asks for the hash slot of a value about to be looked up, so that the lookups of a row's
+    // cells wait for memory together rather than one after another.
+    void PrefetchSlot(std::uint32_t hash) const {
+        if (slots != nullptr) __builtin_prefetch(slots + (hash & (slot_count - 1)));
+    }
+
+    // Then for the entry that slot names, when its tag matches (most lookups find their value).
+    void PrefetchEntry(std::uint32_t hash) const {
+        if (slots == nullptr) return;
+        const std::uint32_t slot = slots[hash & (slot_count - 1)];
+        if (slot != 0 && (slot & ~kSlotPlaceBits) == (hash & ~kSlotPlaceBits)) {
+            __builtin_prefetch(values.Bytes() + (slot & kSlotPlaceBits));
+        }
     }
 
     // Doubles the hash table (or makes the first) and enters every entry again.
@@ -755,22 +769,92 @@ const TableStore::ColumnDictionary* TableStore::DictionaryOf(std::int16_t identi
 
 void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) {
     fields_key_ = key;
-    for (FieldAt& field : fields_) {
-        field.reference = -1;
-        if (field.length < kShortestKeptValue) continue;
-        ColumnDictionary* dictionary = DictionaryForLocked(field.identifier);
-        if (dictionary == nullptr || !dictionary->looking_up) continue;
-        std::uint8_t plain[kLongestCell];
-        const std::uint8_t* value = field.bytes;
-        if (!scramble) {
-            CopyScrambled(plain, field.bytes, field.length, key);
-            value = plain;
+    // A row's cells go in groups: each value of a group is scrambled and hashed and its hash slot
+    // and entry asked for before any is looked up, so that their waits for memory overlap. Each
+    // column has one cell in a row, so a lookup cannot change another's dictionary in between.
+    constexpr std::size_t kGroup = 8;
+    enum class Lookup : std::uint8_t { None, Prepared, First };
+    struct Pending {
+        Lookup lookup;
+        ColumnDictionary* dictionary;
+        std::uint32_t hash;
+        std::uint8_t bytes[kLongestCell];
+    };
+    Pending pending[kGroup];
+    std::uint8_t plain[kLongestCell];
+    const std::size_t count = fields_.size();
+    for (std::size_t first = 0; first < count; first += kGroup) {
+        const std::size_t end = std::min(count, first + kGroup);
+        for (std::size_t index = first; index < end; ++index) {
+            FieldAt& field = fields_[index];
+            Pending& value = pending[index - first];
+            field.reference = -1;
+            value.lookup = Lookup::None;
+            if (field.length < kShortestKeptValue) continue;
+            ColumnDictionary* dictionary = KnownDictionaryLocked(index, field.identifier);
+            if (dictionary == nullptr) {
+                // Made (or refused) in its turn, as the bytes the cells before it take decide.
+                value.lookup = Lookup::First;
+                continue;
+            }
+            if (!dictionary->looking_up) continue;
+            const std::uint8_t* bytes = field.bytes;
+            if (!scramble) {
+                CopyScrambled(plain, field.bytes, field.length, key);
+                bytes = plain;
+            }
+            CopyScrambled(value.bytes, bytes, field.length, dictionary->key);
+            value.hash = HashOfValue(value.bytes, field.length);
+            value.dictionary = dictionary;
+            value.lookup = Lookup::Prepared;
+            dictionary->PrefetchSlot(value.hash);
         }
-        const std::size_t bytes_before = dictionary->Bytes();
-        field.reference = dictionary->FindOrEnter(value, field.length, DictionariesMayGrowLocked());
-        dictionary->CountLookup(field.reference >= 0);
-        dictionary_bytes_ = dictionary_bytes_ + dictionary->Bytes() - bytes_before;
+        for (std::size_t index = first; index < end; ++index) {
+            const Pending& value = pending[index - first];
+            if (value.lookup == Lookup::Prepared) value.dictionary->PrefetchEntry(value.hash);
+        }
+        for (std::size_t index = first; index < end; ++index) {
+            FieldAt& field = fields_[index];
+            Pending& value = pending[index - first];
+            if (value.lookup == Lookup::None) continue;
+            if (value.lookup == Lookup::First) {
+                ColumnDictionary* dictionary = DictionaryForLocked(field.identifier);
+                if (dictionary == nullptr || !dictionary->looking_up) continue;
+                const std::uint8_t* bytes = field.bytes;
+                if (!scramble) {
+                    CopyScrambled(plain, field.bytes, field.length, key);
+                    bytes = plain;
+                }
+                CopyScrambled(value.bytes, bytes, field.length, dictionary->key);
+                value.hash = HashOfValue(value.bytes, field.length);
+                value.dictionary = dictionary;
+            }
+            ColumnDictionary* dictionary = value.dictionary;
+            const std::size_t bytes_before = dictionary->Bytes();
+            field.reference =
+                dictionary->FindOrEnterScrambled(value.bytes, field.length, value.hash, DictionariesMayGrowLocked());
+            dictionary->CountLookup(field.reference >= 0);
+            dictionary_bytes_ = dictionary_bytes_ + dictionary->Bytes() - bytes_before;
+        }
     }
+}
+
+TableStore::ColumnDictionary* TableStore::KnownDictionaryLocked(std::size_t field_index, std::int16_t identifier) {
+    // Rows of a table mostly have the same columns: the dictionary of the previous row's cell
+    // at this place is the likely one.
+    if (field_index < field_dictionaries_.size()) {
+        const auto& [known_identifier, known] = field_dictionaries_[field_index];
+        if (known_identifier == identifier && known != nullptr) return known;
+    }
+    ColumnDictionary* dictionary = const_cast<ColumnDictionary*>(DictionaryOf(identifier));
+    if (dictionary == nullptr) return nullptr;
+    try {
+        if (field_index >= field_dictionaries_.size()) field_dictionaries_.resize(field_index + 1, {0, nullptr});
+        field_dictionaries_[field_index] = {identifier, dictionary};
+    } catch (const std::bad_alloc&) {
+        // Only a shortcut: the dictionary is searched for again next time.
+    }
+    return dictionary;
 }
 
 bool TableStore::DictionariesMayGrowLocked() const {
@@ -921,9 +1005,8 @@ inline const std::uint8_t* TableStore::RecordAt(std::uint32_t row_index) const {
     return chunks[location >> kChunkShift] + (location & (kChunkSize - 1));
 }
 
-inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                                                         const ColumnDictionary* dictionary,
-                                                         bool dictionary_known) const {
+inline TableStore::StoredCell TableStore::LocateStoredCell(const std::uint8_t* stored,
+                                                           std::int16_t identifier) const {
     const StoredShape shape = ReadStoredShape(stored, first_identifier_);
     const std::size_t positions = shape.positions;
     const std::uint8_t* lengths = stored + shape.header_size;
@@ -953,14 +1036,21 @@ inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* sto
         start += lengths[before];
     }
     const std::uint8_t* bytes = starts + 2 * runs + start;
-    if (shape.references && ((reference_mask[position / 8] >> (position % 8)) & 1) != 0) {
-        const std::size_t entry = ReadUint16(bytes);
-        if (!dictionary_known) dictionary = DictionaryOf(identifier);
-        if (dictionary == nullptr || entry >= dictionary->entry_count) return {0, nullptr, 0};
-        const std::uint8_t* value = dictionary->Entry(entry);
-        return {value[0], value + 1, dictionary->key};
-    }
-    return {length, bytes, stored[kStoredKeyAt]};
+    const bool reference = shape.references && ((reference_mask[position / 8] >> (position % 8)) & 1) != 0;
+    return {length, bytes, stored[kStoredKeyAt], reference};
+}
+
+
+inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
+                                                         const ColumnDictionary* dictionary,
+                                                         bool dictionary_known) const {
+    const StoredCell cell = LocateStoredCell(stored, identifier);
+    if (!cell.reference) return cell;
+    const std::size_t entry = ReadUint16(cell.bytes);
+    if (!dictionary_known) dictionary = DictionaryOf(identifier);
+    if (dictionary == nullptr || entry >= dictionary->entry_count) return {0, nullptr, 0};
+    const std::uint8_t* value = dictionary->Entry(entry);
+    return {value[0], value + 1, dictionary->key};
 }
 
 std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identifier,
@@ -987,14 +1077,35 @@ void TableStore::GetColumnCells(std::int16_t identifier, const std::uint32_t* ro
                                 std::uint8_t* lengths) const {
     if (rows == nullptr || lengths == nullptr) return;
     const ColumnDictionary* dictionary = DictionaryOf(identifier);
-    for (std::size_t k = 0; k < count; ++k) {
-        lengths[k] = 0;
-        if (rows[k] >= row_count_) continue;
-        const std::uint8_t* stored = RecordAt(rows[k]);
-        const StoredCell cell = FindStoredCell(stored, identifier, dictionary, true);
-        lengths[k] = static_cast<std::uint8_t>(cell.length);
-        if (texts != nullptr && cell.length != 0) {
-            CopyScrambled(texts + k * kCellStride, cell.bytes, cell.length, cell.key);
+    // In groups: the cells of a group are found in their rows and the dictionary entries they
+    // refer to asked for before any is copied, so the waits for those entries overlap.
+    constexpr std::size_t kGroup = 32;
+    StoredCell cells[kGroup];
+    for (std::size_t first = 0; first < count; first += kGroup) {
+        const std::size_t end = std::min(count, first + kGroup);
+        for (std::size_t k = first; k < end; ++k) {
+            StoredCell& cell = cells[k - first];
+            if (rows[k] >= row_count_) {
+                cell = {0, nullptr, 0};
+                continue;
+            }
+            cell = LocateStoredCell(RecordAt(rows[k]), identifier);
+            if (!cell.reference) continue;
+            const std::size_t entry = ReadUint16(cell.bytes);
+            if (dictionary == nullptr || entry >= dictionary->entry_count) {
+                cell = {0, nullptr, 0};
+                continue;
+            }
+            cell.bytes = dictionary->Entry(entry);
+            __builtin_prefetch(cell.bytes);
+        }
+        for (std::size_t k = first; k < end; ++k) {
+            StoredCell cell = cells[k - first];
+            if (cell.reference) cell = {cell.bytes[0], cell.bytes + 1, dictionary->key};
+            lengths[k] = static_cast<std::uint8_t>(cell.length);
+            if (texts != nullptr && cell.length != 0) {
+                CopyScrambled(texts + k * kCellStride, cell.bytes, cell.length, cell.key);
+            }
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "store/memory_block.h"
@@ -204,6 +205,7 @@ private:
         std::size_t length;
         const std::uint8_t* bytes;
         std::uint8_t key;
+        bool reference = false;  // LocateStoredCell: `bytes` hold the dictionary's entry number
     };
 
     std::uint8_t ReadScrambleKey() const;
@@ -230,10 +232,15 @@ private:
     // is searched for only when the cell is a reference.
     StoredCell FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
                               const ColumnDictionary* dictionary, bool dictionary_known) const;
+    // The cell as the row keeps it: its bytes, or for a reference the entry number it holds.
+    StoredCell LocateStoredCell(const std::uint8_t* stored, std::int16_t identifier) const;
     const ColumnDictionary* DictionaryOf(std::int16_t identifier) const;
     // The column's dictionary, made when its first cell worth keeping comes; nullptr when there
     // is no room for another or memory ran out.
     ColumnDictionary* DictionaryForLocked(std::int16_t identifier);
+    // The column's dictionary when it has one already (nullptr when not); remembers it for the
+    // cell at the same place in the next row.
+    ColumnDictionary* KnownDictionaryLocked(std::size_t field_index, std::int16_t identifier);
     // Sets each field's reference to its value's entry when the column's dictionary holds it,
     // entering the values it does not hold yet. `scramble`: the fields' bytes are still plain.
     void ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble);
@@ -267,6 +274,7 @@ private:
     // The column dictionaries, by rising identifier. Readers search it without the lock; only
     // adding rows changes it.
     std::vector<std::unique_ptr<ColumnDictionary>> dictionaries_;
+    std::vector<std::pair<std::int16_t, ColumnDictionary*>> field_dictionaries_;  // by place in a row
     std::size_t dictionary_bytes_ = 0;  // what they hold, as ColumnDictionary::Bytes counts it
 };
 
