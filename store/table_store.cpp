@@ -781,7 +781,18 @@ void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) 
         std::uint8_t bytes[kLongestCell];
     };
     Pending pending[kGroup];
-    std::uint8_t plain[kLongestCell];
+    // The value as the dictionary keeps it (scrambled with its key), and its hash.
+    const auto prepare = [key, scramble](const FieldAt& field, ColumnDictionary* dictionary, Pending& value) {
+        std::uint8_t plain[kLongestCell];
+        const std::uint8_t* bytes = field.bytes;
+        if (!scramble) {
+            CopyScrambled(plain, field.bytes, field.length, key);
+            bytes = plain;
+        }
+        CopyScrambled(value.bytes, bytes, field.length, dictionary->key);
+        value.hash = HashOfValue(value.bytes, field.length);
+        value.dictionary = dictionary;
+    };
     const std::size_t count = fields_.size();
     for (std::size_t first = 0; first < count; first += kGroup) {
         const std::size_t end = std::min(count, first + kGroup);
@@ -798,14 +809,7 @@ void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) 
                 continue;
             }
             if (!dictionary->looking_up) continue;
-            const std::uint8_t* bytes = field.bytes;
-            if (!scramble) {
-                CopyScrambled(plain, field.bytes, field.length, key);
-                bytes = plain;
-            }
-            CopyScrambled(value.bytes, bytes, field.length, dictionary->key);
-            value.hash = HashOfValue(value.bytes, field.length);
-            value.dictionary = dictionary;
+            prepare(field, dictionary, value);
             value.lookup = Lookup::Prepared;
             dictionary->PrefetchSlot(value.hash);
         }
@@ -820,14 +824,7 @@ void TableStore::ReferenceRepeatedValuesLocked(std::uint8_t key, bool scramble) 
             if (value.lookup == Lookup::First) {
                 ColumnDictionary* dictionary = DictionaryForLocked(field.identifier);
                 if (dictionary == nullptr || !dictionary->looking_up) continue;
-                const std::uint8_t* bytes = field.bytes;
-                if (!scramble) {
-                    CopyScrambled(plain, field.bytes, field.length, key);
-                    bytes = plain;
-                }
-                CopyScrambled(value.bytes, bytes, field.length, dictionary->key);
-                value.hash = HashOfValue(value.bytes, field.length);
-                value.dictionary = dictionary;
+                prepare(field, dictionary, value);
             }
             ColumnDictionary* dictionary = value.dictionary;
             const std::size_t bytes_before = dictionary->Bytes();
