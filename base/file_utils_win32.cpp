@@ -180,6 +180,15 @@ std::size_t ReadFilePrefix(const char* path, void* buffer, std::size_t capacity)
   return read;
 }
 
+void* CreateOutputFile(const char* path) {
+  if (IsEmpty(path)) return INVALID_HANDLE_VALUE;
+  const DWORD access = GENERIC_READ | GENERIC_WRITE;
+  const HANDLE made = CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (made != INVALID_HANDLE_VALUE) return made;
+  // An existing file, or one that cannot be had: as it always was.
+  return CreateFileA(path, access, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool WriteWholeFile(const char* path, const void* bytes, std::size_t count) {
   if (IsEmpty(path) || (!bytes && count > 0)) return false;
   FileHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -60,6 +60,13 @@ private:
 // that need an exact size compare it themselves.
 std::size_t ReadFilePrefix(const char* path, void* buffer, std::size_t capacity);
 
+// Opens the file for writing from its start, as CREATE_ALWAYS does: made when missing, emptied
+// when it exists, held for this process alone (no sharing). A missing file is made as a new file
+// rather than emptied: under Wine an emptied file is truncated, which on Linux file systems such
+// as ext4 writes every byte out when it is closed; a long export waited for its disk at the end.
+// INVALID_HANDLE_VALUE (as a void*) when the file cannot be had, with CREATE_ALWAYS's last error.
+void* CreateOutputFile(const char* path);
+
 // Creates or truncates the file and writes `count` bytes, then flushes them to disk. True only
 // when every byte was written. A null `bytes` with a nonzero count is refused before anything is
 // created. Removes nothing: after a failed write the file is left as far as it got.

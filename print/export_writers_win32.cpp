@@ -1,6 +1,7 @@
 // The export writers on Win32 file handles, with today's date from GetLocalTime.
 #include "print/export_writers_win32.h"
 
+#include "base/file_utils_win32.h"
 #include "print/byte_sink_win32.h"
 
 const char kDbaseTooWideLine1[] = "Таблицата е твърде широка за формата DBASE:";
@@ -34,7 +35,7 @@ ExportFileResult ExportTableToFile(GridModel& grid, const char* path, int format
     if (path == nullptr || path[0] == '\0') return ExportFileResult::CannotCreate;
     // Refused before the file is created, so an existing file keeps its bytes.
     if (format == kExportDbase && !DbaseRecordFits(grid)) return ExportFileResult::TooWideForDbase;
-    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE file = CreateOutputFile(path);
     if (file == INVALID_HANDLE_VALUE) return ExportFileResult::CannotCreate;
     FileHandleSink sink(file);
     // DbaseRecordFits has just found the character widths: the table is not measured twice.

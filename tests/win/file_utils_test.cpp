@@ -401,6 +401,47 @@ TEST_F(FileUtilsWrite, FailsWhereTheFileCannotBeCreatedAndTouchesNothing) {
   EXPECT_TRUE(back == BytesOf("keep"));
 }
 
+TEST_F(FileUtilsWrite, AnOutputFileIsMadeOrEmptiedAndRefusedWhereItCannotBe) {
+  const auto write_and_close = [](void* file, const std::string& text) {
+    DWORD written = 0;
+    const BOOL wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return wrote && written == text.size();
+  };
+  const std::string made = In("new.txt");
+  void* file = CreateOutputFile(made.c_str());
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  // Held for this process alone while it is written.
+  EXPECT_EQ(CreateFileA(made.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                        nullptr),
+            INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(write_and_close(file, "new"));
+  Bytes back;
+  ASSERT_TRUE(ReadBack(made, back));
+  EXPECT_TRUE(back == BytesOf("new"));
+
+  const std::string longer = In("longer.txt");
+  Plant(longer, std::string(1000, 'o'));
+  ASSERT_TRUE(write_and_close(CreateOutputFile(longer.c_str()), "short"));
+  ASSERT_TRUE(ReadBack(longer, back));
+  EXPECT_TRUE(back == BytesOf("short"));
+
+  ASSERT_TRUE(CreateDirectoryA(In("folder.txt").c_str(), nullptr));
+  EXPECT_EQ(CreateOutputFile(In("folder.txt").c_str()), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateOutputFile(In("no such folder\\a.txt").c_str()), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateOutputFile(""), INVALID_HANDLE_VALUE);
+  const std::string held = In("held.txt");
+  Plant(held, "keep");
+  {
+    HeldFile holder;
+    ASSERT_NE(holder.Start(held, 600), 0u);
+    EXPECT_EQ(CreateOutputFile(held.c_str()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(holder.ExitCode(), 0u);
+  }
+  ASSERT_TRUE(ReadBack(held, back));
+  EXPECT_TRUE(back == BytesOf("keep"));
+}
+
 // ----- ReplaceFileSafely -----
 
 using FileUtilsReplace = FileUtilsTest;
