@@ -402,8 +402,8 @@ def main() -> int:
                 cells.append("–")
                 ratios.append("–")
                 continue
-            cells.append(f"{entry['store_image_bytes'] / 2**20:.1f} MiB / {entry['file_bytes'] / 2**20:.1f} MiB")
-            ratios.append(f"{entry['image_per_file_byte']:.2f}")
+            cells.append(f"{entry['store_bytes'] / 2**20:.1f} MiB / {entry['file_bytes'] / 2**20:.1f} MiB")
+            ratios.append(f"{entry['store_per_file_byte']:.2f}")
         out.append("| table store image / data file | " + " | ".join(cells) + " |")
         out.append("| store image per byte of data file | " + " | ".join(ratios) + " |")
     for n, kib in sorted(memory.get("native_open_peak_kib", {}).items(), key=lambda item: int(item[0])):
