@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/byte_search.h"
 #include "formats/key_search.h"
 
 namespace {
@@ -31,7 +32,7 @@ bool IsLineEnd(char c) {
 
 // First CR in text[from, end), or end.
 std::size_t FindCarriageReturn(std::string_view text, std::size_t from, std::size_t end) {
-    const std::size_t at = text.find('\r', from);
+    const std::size_t at = FindByte(text, '\r', from);
     return at == std::string_view::npos || at >= end ? end : at;
 }
 
@@ -62,7 +63,7 @@ void ForEachPiece(std::string_view line, Function piece) {
     std::size_t index = 0;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t tab = line.find('\t', start);
+        const std::size_t tab = FindByte(line, '\t', start);
         const std::size_t end = tab == std::string_view::npos ? line.size() : tab;
         if (!piece(index++, line.substr(start, end - start))) return;
         if (tab == std::string_view::npos) return;
@@ -91,7 +92,7 @@ std::uint8_t ColumnTypeOf(std::string_view piece) {
 // False when the store could not take a column (it ran out of memory).
 bool AddColumns(std::string_view text, std::size_t begin, std::size_t end, TableStore& store) {
     std::string_view line = TrimLineEnds(text.substr(begin, end - begin));
-    line = line.substr(0, std::min(line.size(), line.find('\r')));
+    line = line.substr(0, std::min(line.size(), FindByte(line, '\r')));
     if (line.empty()) return true;
     if (line.back() == '\t') line.remove_suffix(1);  // a final TAB adds no column
     bool stored = true;
@@ -164,7 +165,7 @@ public:
             after_carriage_return_ = false;
         }
         while (at < bytes.size()) {
-            const std::size_t line_end = bytes.find('\r', at);
+            const std::size_t line_end = FindByte(bytes, '\r', at);
             if (line_end == std::string_view::npos) {
                 partial_.append(bytes.substr(at));
                 return;
@@ -225,7 +226,7 @@ private:
     void ReleaseHeld(RowFunction& row) {
         std::string_view held = held_;
         while (!held.empty()) {
-            const std::size_t line_end = held.find('\r');
+            const std::size_t line_end = FindByte(held, '\r');
             row(held.substr(0, line_end));
             held.remove_prefix(line_end + 1);
         }
@@ -336,7 +337,7 @@ std::size_t ReadUpToTheRows(const ReadBlockFunction& read_block, char* block, st
             if (data_key == kNotFound) continue;
             line_end_search_from = data_key;
         }
-        const std::size_t line_end = prefix.find('\r', line_end_search_from);
+        const std::size_t line_end = FindByte(prefix, '\r', line_end_search_from);
         if (line_end != std::string::npos) return line_end;
         line_end_search_from = prefix.size();
     }
@@ -368,7 +369,7 @@ TableReadResult ReadFirstHalf(const HalvesReading& halves, std::string_view firs
     for (;;) {
         if (offset + bytes.size() > middle) {
             const std::size_t from = middle > offset ? static_cast<std::size_t>(middle - offset) : 0;
-            const std::size_t line_end = bytes.find('\r', from);
+            const std::size_t line_end = FindByte(bytes, '\r', from);
             if (line_end != std::string_view::npos) {
                 bytes = bytes.substr(0, line_end + 1);
                 split = true;
@@ -401,7 +402,7 @@ TableReadResult ReadSecondHalf(const HalvesReading& halves, std::uint64_t middle
         offset += static_cast<std::uint64_t>(count);
         std::string_view bytes(block.get(), static_cast<std::size_t>(count));
         if (!started) {
-            const std::size_t line_end = bytes.find('\r');
+            const std::size_t line_end = FindByte(bytes, '\r');
             if (line_end == std::string_view::npos) continue;
             bytes.remove_prefix(line_end + 1);
             started = true;

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/byte_order.h"
+#include "base/byte_search.h"
 
 namespace {
 
@@ -235,7 +236,7 @@ struct TableStore::ColumnDictionary {
         for (std::uint32_t slot; (slot = slots[at]) != 0; at = (at + 1) & (slot_count - 1)) {
             if ((slot & ~kSlotPlaceBits) != tag) continue;
             const std::uint8_t* found = values.Bytes() + (slot & kSlotPlaceBits);
-            if (found[0] == length && std::memcmp(found + 1, scrambled, length) == 0) {
+            if (found[0] == length && SameBytes(found + 1, scrambled, length)) {
                 return static_cast<std::int32_t>(ReadUint16(found - kEntryNumberSize));
             }
         }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_search.h"
 #include "convert/row_table.h"
 #include "grid/cell_text_source.h"
 #include "stopping_progress.h"
@@ -737,6 +738,33 @@ TEST(DataFile, DataDirectoryIsTheFolderAsGiven) {
     EXPECT_EQ(DataDirectoryOf("C:\\data\\t.rdf"), "C:\\data");
     EXPECT_EQ(DataDirectoryOf("t.rdf"), "");
     EXPECT_EQ(DataDirectoryOf("C:\\t.rdf"), "C:");
+}
+
+// The line and cell splitting's byte search finds what the library's does, whatever the bytes
+// around (the CP1251 letters have their high bit set), where the byte is and how long the text
+// is; the dictionary's comparison tells every one-byte difference.
+TEST(ByteSearch, FindsAndComparesAsTheLibraryDoes) {
+    const std::string bytes("\xE0\x8D\r\xFF\t\x01\r\x00\x80\x0D\x8D" "a\tb\xF2\r\n\x09\x89", 19);
+    for (char wanted : {'\r', '\t', '\n', '\0', '\xFF', 'z'}) {
+        for (std::size_t length = 0; length <= bytes.size(); ++length) {
+            for (std::size_t start = 0; start + length <= bytes.size(); ++start) {
+                const std::string_view text(bytes.data() + start, length);
+                for (std::size_t from = 0; from <= length + 1; ++from) {
+                    ASSERT_EQ(FindByte(text, wanted, from), text.find(wanted, from))
+                        << int(wanted) << " from " << from << " in " << start << "+" << length;
+                }
+            }
+        }
+    }
+    std::string a(19, '\xE4');
+    for (std::size_t count = 0; count <= a.size(); ++count) {
+        EXPECT_TRUE(SameBytes(a.data(), std::string(a).data(), count));
+        for (std::size_t at = 0; at < count; ++at) {
+            std::string b = a;
+            b[at] = '\x64';  // the same low bits
+            EXPECT_FALSE(SameBytes(a.data(), b.data(), count)) << at << " of " << count;
+        }
+    }
 }
 
 }  // namespace
