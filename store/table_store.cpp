@@ -1039,13 +1039,12 @@ inline TableStore::StoredCell TableStore::LocateStoredCell(const std::uint8_t* s
 }
 
 
-inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                                                         const ColumnDictionary* dictionary,
-                                                         bool dictionary_known) const {
+inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored,
+                                                         std::int16_t identifier) const {
     const StoredCell cell = LocateStoredCell(stored, identifier);
     if (!cell.reference) return cell;
     const std::size_t entry = ReadUint16(cell.bytes);
-    if (!dictionary_known) dictionary = DictionaryOf(identifier);
+    const ColumnDictionary* dictionary = DictionaryOf(identifier);
     if (dictionary == nullptr || entry >= dictionary->entry_count) return {0, nullptr, 0};
     const std::uint8_t* value = dictionary->Entry(entry);
     return {value[0], value + 1, dictionary->key};
@@ -1059,7 +1058,7 @@ std::size_t TableStore::GetCellText(std::int64_t row_index, std::int16_t identif
         return 0;
     }
     const std::uint8_t* stored = RecordAt(static_cast<std::uint32_t>(row_index));
-    const StoredCell cell = FindStoredCell(stored, identifier, nullptr, false);
+    const StoredCell cell = FindStoredCell(stored, identifier);
     std::size_t length = cell.length;
     if (length == 0) {
         std::memset(output, 0, output_size);

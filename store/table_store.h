@@ -228,10 +228,8 @@ private:
     // been taken yet; nullptr when out of memory.
     std::uint16_t* BlockOffsetsLocked(std::uint32_t first_row);
     // The cell of `identifier` in the stored row (length 0 when the row has no such field).
-    // `dictionary` is the column's (nullptr when it has none) when `dictionary_known`; else it
-    // is searched for only when the cell is a reference.
-    StoredCell FindStoredCell(const std::uint8_t* stored, std::int16_t identifier,
-                              const ColumnDictionary* dictionary, bool dictionary_known) const;
+    // A reference is read from the column's dictionary.
+    StoredCell FindStoredCell(const std::uint8_t* stored, std::int16_t identifier) const;
     // The cell as the row keeps it: its bytes, or for a reference the entry number it holds.
     StoredCell LocateStoredCell(const std::uint8_t* stored, std::int16_t identifier) const;
     const ColumnDictionary* DictionaryOf(std::int16_t identifier) const;
