@@ -542,6 +542,12 @@ def _xdotool(*args) -> None:
     subprocess.run(["xdotool", *map(str, args)], check=True)
 
 
+def _x_focus_name() -> Optional[str]:
+    """The name of the X window with the input focus; None when no window has it."""
+    result = subprocess.run(["xdotool", "getwindowfocus", "getwindowname"], capture_output=True)
+    return result.stdout.decode("utf-8", "replace").rstrip("\n") if result.returncode == 0 else None
+
+
 def screenshot_rect(path: Path, rect: tuple[int, int, int, int]) -> Path:
     """Saves the screen area (left, top, right, bottom) as PNG."""
     left, top, right, bottom = rect
@@ -825,7 +831,14 @@ class Lintaro:
     # ---- real keyboard and mouse (X input through xdotool) ----
     def focus(self, window: Optional[Window] = None) -> None:
         """Makes a top-level window of the program the foreground window (the keyboard's target)."""
-        (window or self.main).make_foreground()
+        target = window or self.main
+        target.make_foreground()
+        # The program gives its window X's input focus when its thread gets round to it (after a
+        # start, once the window is mapped); keys sent before then reach no window, so wait.
+        caption = target.info().caption
+        deadline = time.monotonic() + 3.0
+        while _x_focus_name() != caption and time.monotonic() < deadline:
+            time.sleep(0.02)
         time.sleep(0.1)
 
     def key(self, *combos: str, window: Optional[Window] = None) -> None:
