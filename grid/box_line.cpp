@@ -6,15 +6,19 @@
 #include "render/control_bytes.h"
 #include "render/text_layout.h"
 
-const std::vector<CharColumn>& CharColumns(const GridModel& grid) {
-    thread_local std::vector<CharColumn> columns;  // each thread renders its own lines
+std::vector<CharColumn> CharColumns(const GridModel& grid) {
+    std::vector<CharColumn> columns;
+    CollectCharColumns(grid, columns);
+    return columns;
+}
+
+void CollectCharColumns(const GridModel& grid, std::vector<CharColumn>& columns) {
     columns.clear();
     for (int i = 0; i < grid.ColumnCount(); ++i) {
         const GridColumn* column = grid.Column(i);
         if (column == nullptr || !(column->flags & ColumnFlags::Visible)) continue;
         columns.push_back({i, std::max(0, column->character_width_used), column->alignment});
     }
-    return columns;
 }
 
 void FillBoxLine(const std::vector<CharColumn>& columns, char* line, int width, int indent, char fill, char border,

@@ -23,10 +23,11 @@ struct CharColumn {
     int alignment;
 };
 
-// The visible columns, in a list kept from call to call: a renderer runs once per line, and a
-// list made anew for each of a million rows costs as much as rendering them. Valid until the
-// next call on the same thread; renderers take it once and call no other that takes it.
-const std::vector<CharColumn>& CharColumns(const GridModel& grid);
+// The visible columns. Big tables render their data rows in runs (DataRowRun), which take the
+// list once per run; the renderers that take it per line take it for lines that are few.
+std::vector<CharColumn> CharColumns(const GridModel& grid);
+// The same into `columns`, whose room is kept: for a renderer that takes them line after line.
+void CollectCharColumns(const GridModel& grid, std::vector<CharColumn>& columns);
 
 // Which borders after the columns a line draws: (*drawn)[i] for the one after column i, every
 // one when `drawn` is null. The table's left edge always stands.

@@ -22,62 +22,6 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
-// The rule line and the empty-cell line of the table last rendered, made once and copied for
-// every data row after: a big table's rows all share them.
-class BoxLineCache {
-public:
-    // Appends the empty-cell line (or the rule line) for these columns; as AppendBoxLine.
-    int Append(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent, bool rule) {
-        indent = UsedIndent(indent);
-        width = std::max(width, 0);
-        const std::size_t length = static_cast<std::size_t>(indent) + static_cast<std::size_t>(width) + 2;
-        if (length > kLongestCachedLine) {
-            return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
-        }
-        if (width != width_ || indent != indent_ || !SameWidths(columns)) {
-            width_ = -1;  // until the lines below are whole
-            try {
-                widths_.clear();
-                for (const CharColumn& column : columns) widths_.push_back(column.width);
-                rule_.resize(length);
-                empty_.resize(length);
-            } catch (const std::bad_alloc&) {
-                return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
-            }
-            FillBoxLine(columns, rule_.data(), width, indent, '-', '+');
-            FillBoxLine(columns, empty_.data(), width, indent, ' ', '|');
-            width_ = width;
-            indent_ = indent;
-        }
-        const std::vector<char>& line = rule ? rule_ : empty_;
-        return AppendLineBytes(out, line.data(), static_cast<std::int64_t>(line.size()));
-    }
-
-private:
-    static constexpr std::size_t kLongestCachedLine = 1 << 16;
-
-    bool SameWidths(const std::vector<CharColumn>& columns) const {
-        if (columns.size() != widths_.size()) return false;
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (columns[i].width != widths_[i]) return false;
-        }
-        return true;
-    }
-
-    std::vector<int> widths_;
-    int width_ = -1;
-    int indent_ = -1;
-    std::vector<char> rule_;
-    std::vector<char> empty_;
-};
-
-BoxLineCache& SharedBoxLines() {
-    // Each thread its own: export writers render rows on several threads at once, and the
-    // first row of each would otherwise refill one cache under the others' feet.
-    thread_local BoxLineCache lines;
-    return lines;
-}
-
 bool AppendLineEnd(ItemList& out) { return out.Append(kLineEnd, 2); }
 
 // Appends text with its control bytes blanked (see PlaceInLine).
@@ -239,13 +183,56 @@ bool AppendEmptyCellLine(const GridModel& grid, ItemList& out, int width, int in
     return AppendBoxLine(CharColumns(grid), out, width, indent, ' ', '|') >= 0;
 }
 
-bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
-    const std::vector<CharColumn>& columns = CharColumns(grid);
-    BoxLineCache& box = SharedBoxLines();
-    if ((line.flags & LineFlags::RuleAbove) && box.Append(columns, out, width, indent, true) < 0) {
-        return false;
+const std::vector<CharColumn>& BoxLineCache::Columns(const GridModel& grid) {
+    CollectCharColumns(grid, columns_);
+    return columns_;
+}
+
+int BoxLineCache::Append(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent, bool rule) {
+    indent = UsedIndent(indent);
+    width = std::max(width, 0);
+    const std::size_t length = static_cast<std::size_t>(indent) + static_cast<std::size_t>(width) + 2;
+    constexpr std::size_t kLongestCachedLine = 1 << 16;
+    if (length > kLongestCachedLine) {
+        return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
     }
-    const int row = box.Append(columns, out, width, indent, false);
+    if (width != width_ || indent != indent_ || !SameWidths(columns)) {
+        width_ = -1;  // until the lines below are whole
+        try {
+            widths_.clear();
+            for (const CharColumn& column : columns) widths_.push_back(column.width);
+            rule_.resize(length);
+            empty_.resize(length);
+        } catch (const std::bad_alloc&) {
+            return AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
+        }
+        FillBoxLine(columns, rule_.data(), width, indent, '-', '+');
+        FillBoxLine(columns, empty_.data(), width, indent, ' ', '|');
+        width_ = width;
+        indent_ = indent;
+    }
+    const std::vector<char>& line = rule ? rule_ : empty_;
+    return AppendLineBytes(out, line.data(), static_cast<std::int64_t>(line.size()));
+}
+
+bool BoxLineCache::SameWidths(const std::vector<CharColumn>& columns) const {
+    if (columns.size() != widths_.size()) return false;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].width != widths_[i]) return false;
+    }
+    return true;
+}
+
+bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent,
+                   BoxLineCache* kept) {
+    std::vector<CharColumn> own;
+    const std::vector<CharColumn>& columns = kept != nullptr ? kept->Columns(grid) : (own = CharColumns(grid));
+    const auto box_line = [&](bool rule) {
+        return kept != nullptr ? kept->Append(columns, out, width, indent, rule)
+                               : AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
+    };
+    if ((line.flags & LineFlags::RuleAbove) && box_line(true) < 0) return false;
+    const int row = box_line(false);
     if (row < 0) return false;
     char text[kCellTextLimit + 1];
     std::int64_t border = 0;
@@ -255,14 +242,11 @@ bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out,
         PlaceInLine(out, row, indent, width, border, PadFor(column.alignment, length, column.width), text, shown);
         border += column.width + 3;
     }
-    if ((line.flags & LineFlags::RuleBelow) && box.Append(columns, out, width, indent, true) < 0) {
-        return false;
-    }
-    return true;
+    return !(line.flags & LineFlags::RuleBelow) || box_line(true) >= 0;
 }
 
 bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
-    const std::vector<CharColumn>& columns = CharColumns(grid);
+    const std::vector<CharColumn> columns = CharColumns(grid);
     if (AppendBoxLine(columns, out, width, indent, '-', '+') < 0) return false;
     const int first_text_line = out.Size();
     const int line_size = UsedIndent(indent) + std::max(width, 0) + 2;  // fits: the rule line did
@@ -288,7 +272,7 @@ bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, 
 
 bool RenderColumnNumbers(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
                          int indent) {
-    const std::vector<CharColumn>& columns = CharColumns(grid);
+    const std::vector<CharColumn> columns = CharColumns(grid);
     if ((line.flags & LineFlags::RuleAbove) && AppendBoxLine(columns, out, width, indent, '-', '+') < 0) {
         return false;
     }
@@ -360,10 +344,10 @@ bool RenderPageNumber(int page, int position, ItemList& out, int width, int styl
 }
 
 bool RenderLayoutLine(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
-                      int indent) {
+                      int indent, BoxLineCache* kept) {
     switch (line.kind) {
         case LineKind::DataRow:
-            return RenderDataRow(grid, line, out, width, indent);
+            return RenderDataRow(grid, line, out, width, indent, kept);
         case LineKind::Titles:
             return RenderTitles(grid, line, out, width, indent);
         case LineKind::ColumnNumbers:

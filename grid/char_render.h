@@ -4,6 +4,7 @@
 #define LINTARO_GRID_CHAR_RENDER_H
 
 #include <cstddef>
+#include <vector>
 
 #include "grid/box_line.h"
 #include "grid/grid_model.h"
@@ -36,9 +37,33 @@ bool AppendRuleLine(const GridModel& grid, ItemList& out, int width, int indent)
 // The same with blanks for the dashes and "|" for the plus signs.
 bool AppendEmptyCellLine(const GridModel& grid, ItemList& out, int width, int indent);
 
+// What a renderer of many data rows keeps from row to row: the visible columns, and the rule
+// and empty-cell lines of the widths last rendered, made again only when those change. A big
+// table's rows all share them. One per thread: the threads that render an export end with it,
+// so nothing of this may live in thread_local storage (see ordered_batches.h).
+class BoxLineCache {
+public:
+    // The visible columns, as CharColumns, in a list whose room is kept.
+    const std::vector<CharColumn>& Columns(const GridModel& grid);
+    // Appends the empty-cell line (or the rule line) for these columns; as AppendBoxLine.
+    int Append(const std::vector<CharColumn>& columns, ItemList& out, int width, int indent, bool rule);
+
+private:
+    bool SameWidths(const std::vector<CharColumn>& columns) const;
+
+    std::vector<CharColumn> columns_;
+    std::vector<int> widths_;
+    int width_ = -1;
+    int indent_ = -1;
+    std::vector<char> rule_;
+    std::vector<char> empty_;
+};
+
 // A data row on one text line, whatever its height: cells aligned in their columns, texts
 // longer than the column cut (never wrapped); a rule above and below as the line's flags say.
-bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent);
+// `kept`, when given, is the caller's cache for the rows it renders one after another.
+bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent,
+                   BoxLineCache* kept = nullptr);
 
 // The titles: a rule, `line.height` lines of titles word-wrapped and centred, a rule. Title
 // text that does not fit in those lines is dropped.
@@ -65,8 +90,8 @@ bool RenderPageNumber(int page, int position, ItemList& out, int width, int styl
 // Renders one layout line by its kind: DataRow, Titles, ColumnNumbers, Header (the grid's
 // header text), Footer (its footer text), PageNumber (the line's key and the grid's position),
 // the sum lines (RenderSumLine);
-// every other kind (Blank, DateLine, PageBreak) is an empty line.
+// every other kind (Blank, DateLine, PageBreak) is an empty line. `kept` as for RenderDataRow.
 bool RenderLayoutLine(const GridModel& grid, const LayoutLine& line, ItemList& out, int width,
-                      int indent);
+                      int indent, BoxLineCache* kept = nullptr);
 
 #endif

@@ -133,7 +133,6 @@ int AvailableLines(std::int32_t height, std::int32_t top, std::int32_t bottom) {
 // Room for the most lines one page top or bottom can have.
 constexpr int kMostFrameLines = 6;
 
-
 // --- Pages with sum lines ------------------------------------------------------------------
 
 // Paginates the data rows that make up the whole list with the sum lines the layout asks for

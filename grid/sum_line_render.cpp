@@ -12,7 +12,7 @@
 
 void WidenCharWidthsToSums(GridModel& grid) {
     if (!HasSummedColumns(grid)) return;
-    const std::vector<CharColumn> columns = CharColumns(grid);  // a copy: the widths change below
+    const std::vector<CharColumn> columns = CharColumns(grid);
     std::vector<int> longest(columns.size(), 0);
     char text[kCellTextLimit + 1];
     for (int l = 0; l < grid.LineCount(); ++l) {
@@ -38,7 +38,7 @@ bool RenderSumLine(const GridModel& grid, const LayoutLine& line, ItemList& out,
         std::memset(out.Data() + start, ' ', static_cast<std::size_t>(indent) + 2);
         return true;
     }
-    const std::vector<CharColumn>& columns = CharColumns(grid);
+    const std::vector<CharColumn> columns = CharColumns(grid);
     std::vector<int> indices(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) indices[i] = columns[i].index;
     const LabelSpan span = FindLabelSpan(grid, indices.data(), static_cast<int>(indices.size()));

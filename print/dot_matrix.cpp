@@ -151,7 +151,7 @@ bool WritePage(const GridModel& grid, Output& out, int first, int end, bool conv
                int width, DataRowRun& rows) {
     ItemList text(1024, 1024);
     if (text.Capacity() == 0) return false;
-    thread_local std::vector<char> row_bytes;
+    std::vector<char> row_bytes;
 
     const int top_margin = PageLines(settings.top_margin);
     for (int i = 0; i < top_margin; ++i) out.Write(kLineEnd, 2);

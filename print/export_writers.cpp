@@ -317,9 +317,10 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     outcome.ok = true;
     // One layout line into `lines`: false when it could not be rendered or kept whole, which
     // ends the export (a line rendered only in part is still written).
-    const auto write_line = [&](const LayoutLine& layout_line, ItemList& rendered_line, LineBlockWriter& lines) {
+    const auto write_line = [&](const LayoutLine& layout_line, ItemList& rendered_line, BoxLineCache& boxes,
+                                LineBlockWriter& lines) {
         rendered_line.MakeEmpty();
-        const bool rendered = RenderLayoutLine(grid, layout_line, rendered_line, width, 0);
+        const bool rendered = RenderLayoutLine(grid, layout_line, rendered_line, width, 0, &boxes);
         if (convert) ToDosCyrillic(rendered_line.Data(), static_cast<std::size_t>(rendered_line.Size()));
         const bool kept = lines.Append(rendered_line.Data(), static_cast<std::size_t>(rendered_line.Size()));
         if (!kept) lines.DropLine();
@@ -331,8 +332,9 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     // The data rows of a batch are made in runs (DataRowRun); any other line, or a run that
     // finds no room, goes line by line.
     const auto write_lines = [&](int first, int end, LineBlockWriter& lines) {
-        thread_local ItemList rendered_line(kLineRoom, kLineRoom);
+        ItemList rendered_line(kLineRoom, kLineRoom);
         if (rendered_line.Capacity() == 0) return false;
+        BoxLineCache boxes;
         DataRowRun run(grid, width, 0);
         // Room for the batch at once, at the size of its first data row (the data rows of a
         // table are alike): grown line by line, the gathered lines would be copied into fresh
@@ -359,7 +361,7 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
             // A line that is no data row, or a run that found no room: line by line.
             const int last = i + std::max(count, 1);
             for (; i < last; ++i) {
-                if (!write_line(grid.Line(i), rendered_line, lines)) return false;
+                if (!write_line(grid.Line(i), rendered_line, boxes, lines)) return false;
             }
         }
         return true;
@@ -371,10 +373,11 @@ ExportOutcome ExportPlainText(GridModel& grid, ByteSink* file, bool convert, Wor
     const int count = grid.LineCount();
     const std::int64_t total = RowsToWrite(grid, progress);
     std::int64_t done = 0;
+    BoxLineCache boxes;
     for (int i = 0; i < count; ++i) {
         const LayoutLine layout_line = grid.Line(i);
         if (layout_line.kind == LineKind::DataRow && !KeepWriting(progress, done, total, outcome)) break;
-        if (!write_line(layout_line, line, out)) {
+        if (!write_line(layout_line, line, boxes, out)) {
             outcome.write_failed = true;
             break;
         }

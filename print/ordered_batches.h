@@ -18,6 +18,10 @@
 // said stop): no batch is taken after it. Either way the threads are ended before the return.
 // Returns false when the threads or their lines could not be had: nothing was made or taken,
 // and the caller makes the lines itself.
+//
+// `make` keeps nothing in thread_local objects with destructors: the threads end with the
+// export, and the Windows runtime frees a thread's own storage before those destructors run,
+// so they would write into freed heap blocks.
 using MakeBatch = std::function<bool(std::size_t batch, LineBlockWriter& lines)>;
 using TakeBatch = std::function<bool(std::size_t batch, const LineBlockWriter& lines, bool whole)>;
 bool RunOrderedBatches(std::size_t count, int threads, const MakeBatch& make, const TakeBatch& take);

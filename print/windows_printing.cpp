@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 
-
 namespace {
 
 constexpr int kMaximumCopies = 5;

@@ -196,6 +196,11 @@ REGEDIT4
 
 [HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]
 "LPT1"="$lpt1_windows"
+
+; The Wine-side tests run on a checked heap, as the native ones run under AddressSanitizer:
+; freed blocks are filled and the fill is checked, blocks carry a checked tail (0x10 | 0x20).
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\lintaro_win_tests.exe]
+"GlobalFlag"=dword:00000030
 EOF
 }
 

@@ -1038,7 +1038,6 @@ inline TableStore::StoredCell TableStore::LocateStoredCell(const std::uint8_t* s
     return {length, bytes, stored[kStoredKeyAt], reference};
 }
 
-
 inline TableStore::StoredCell TableStore::FindStoredCell(const std::uint8_t* stored,
                                                          std::int16_t identifier) const {
     const StoredCell cell = LocateStoredCell(stored, identifier);
