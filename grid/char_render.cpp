@@ -225,14 +225,11 @@ bool BoxLineCache::SameWidths(const std::vector<CharColumn>& columns) const {
 
 bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent,
                    BoxLineCache* kept) {
-    std::vector<CharColumn> own;
-    const std::vector<CharColumn>& columns = kept != nullptr ? kept->Columns(grid) : (own = CharColumns(grid));
-    const auto box_line = [&](bool rule) {
-        return kept != nullptr ? kept->Append(columns, out, width, indent, rule)
-                               : AppendBoxLine(columns, out, width, indent, rule ? '-' : ' ', rule ? '+' : '|');
-    };
-    if ((line.flags & LineFlags::RuleAbove) && box_line(true) < 0) return false;
-    const int row = box_line(false);
+    BoxLineCache own;  // a row rendered alone makes its lines in a cache of its own
+    BoxLineCache& box = kept != nullptr ? *kept : own;
+    const std::vector<CharColumn>& columns = box.Columns(grid);
+    if ((line.flags & LineFlags::RuleAbove) && box.Append(columns, out, width, indent, true) < 0) return false;
+    const int row = box.Append(columns, out, width, indent, false);
     if (row < 0) return false;
     char text[kCellTextLimit + 1];
     std::int64_t border = 0;
@@ -242,7 +239,7 @@ bool RenderDataRow(const GridModel& grid, const LayoutLine& line, ItemList& out,
         PlaceInLine(out, row, indent, width, border, PadFor(column.alignment, length, column.width), text, shown);
         border += column.width + 3;
     }
-    return !(line.flags & LineFlags::RuleBelow) || box_line(true) >= 0;
+    return !(line.flags & LineFlags::RuleBelow) || box.Append(columns, out, width, indent, true) >= 0;
 }
 
 bool RenderTitles(const GridModel& grid, const LayoutLine& line, ItemList& out, int width, int indent) {
